@@ -1,0 +1,43 @@
+# Compile settings every target of ours shares, carried by one interface target
+# rather than global flag strings.
+add_library(velotrix_options INTERFACE)
+target_compile_options(velotrix_options INTERFACE -Wall -Wextra)
+target_compile_definitions(velotrix_options INTERFACE
+  QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING)
+if(VELOTRIX_SANITIZE)
+  target_compile_options(velotrix_options INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1)
+  target_link_options(velotrix_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# velotrix_library(<name> SOURCES ... [DEPENDS ...] [PUBLIC_DEPENDS ...])
+function(velotrix_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PUBLIC_DEPENDS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    # A layer with no code yet: keeps the dependency graph whole.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR}/..)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPENDS} ${ARG_PUBLIC_DEPENDS})
+    return()
+  endif()
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+  target_link_libraries(${name} PRIVATE velotrix_options ${ARG_DEPENDS} PUBLIC ${ARG_PUBLIC_DEPENDS})
+endfunction()
+
+# velotrix_test(<name> SOURCES ... DEPENDS ...): one GoogleTest executable per
+# tests/ folder, each case a CTest test, always on the offscreen platform.
+function(velotrix_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LABELS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE velotrix_options velotrix_test_support ${ARG_DEPENDS}
+    GTest::gtest GTest::gmock)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1"
+               TIMEOUT 120 LABELS "${ARG_LABELS}")
+endfunction()

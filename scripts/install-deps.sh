@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the tools need.
+# Idempotent: runs apt-get only when something is missing, silent otherwise.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools libgl-dev
+  libmodbus-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
+  libgtest-dev libgmock-dev
+  locales unrtf socat python3-pymodbus
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  SUDO=
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The number-format tests run under a decimal-comma locale; make one if the
+# machine has none.
+if ! locale -a 2>/dev/null | grep -qiE '^(de_DE|it_IT)\.utf-?8$'; then
+  SUDO=
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  if [ -f /etc/locale.gen ]; then
+    $SUDO sed -i 's/^# *\(it_IT.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^it_IT.UTF-8 UTF-8' /etc/locale.gen || echo 'it_IT.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen >/dev/null
+  else
+    $SUDO localedef -i it_IT -f UTF-8 it_IT.UTF-8
+  fi
+fi

@@ -1,0 +1,25 @@
+#include "platform/StringTable.h"
+
+#include <QApplication>
+#include <QLabel>
+
+#include <clocale>
+
+int main(int argc, char *argv[])
+{
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Norv"));
+  QApplication::setApplicationName(QStringLiteral("Velotrix"));
+  QApplication::setApplicationVersion(QStringLiteral(VELOTRIX_VERSION));
+  // Board values are read and written with '.' whatever the desktop's locale.
+  std::setlocale(LC_NUMERIC, "C");
+
+  StringTable::Instance();
+
+  // The main window arrives with the frame; until then show who we are.
+  QLabel placeholder(QStringLiteral("Velotrix %1").arg(QApplication::applicationVersion()));
+  placeholder.setMinimumSize(400, 120);
+  placeholder.setAlignment(Qt::AlignCenter);
+  placeholder.show();
+  return app.exec();
+}

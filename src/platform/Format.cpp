@@ -1,0 +1,344 @@
+#include "Format.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+#include <vector>
+
+namespace vtx {
+
+namespace {
+
+locale_t CLocale()
+{
+  static const locale_t loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return loc;
+}
+
+// Switches the calling thread to the C locale for one formatting call.
+class CLocaleScope {
+public:
+  CLocaleScope() : m_previous(uselocale(CLocale())) {}
+  ~CLocaleScope() { uselocale(m_previous); }
+  CLocaleScope(const CLocaleScope &) = delete;
+  CLocaleScope &operator=(const CLocaleScope &) = delete;
+
+private:
+  locale_t m_previous;
+};
+
+QString SnprintfC(const QByteArray &spec, auto value)
+{
+  char small[128];
+  const int n = std::snprintf(small, sizeof small, spec.constData(), value);
+  if (n < 0)
+    return {};
+  if (n < static_cast<int>(sizeof small))
+    return QString::fromLatin1(small, n);
+  std::vector<char> big(static_cast<std::size_t>(n) + 1);
+  std::snprintf(big.data(), big.size(), spec.constData(), value);
+  return QString::fromLatin1(big.data(), n);
+}
+
+bool IsBlank(QChar c)
+{
+  const char16_t u = c.unicode();
+  return u == ' ' || u == '\t' || u == '\n' || u == '\v' || u == '\f' || u == '\r';
+}
+
+QStringView TrimBlanks(QStringView text)
+{
+  qsizetype b = 0, e = text.size();
+  while (b < e && IsBlank(text[b]))
+    ++b;
+  while (e > b && IsBlank(text[e - 1]))
+    --e;
+  return text.mid(b, e - b);
+}
+
+// The text as ASCII bytes, or empty when it holds anything else: no digit of
+// another script may pass for a number.
+bool ToAscii(QStringView text, QByteArray *out)
+{
+  out->resize(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i].unicode();
+    if (u == 0 || u > 0x7F)
+      return false;
+    (*out)[i] = static_cast<char>(u);
+  }
+  return true;
+}
+
+} // namespace
+
+long long FormatArg::ToInt() const
+{
+  if (const auto *v = std::get_if<long long>(&m_value))
+    return *v;
+  if (const auto *v = std::get_if<unsigned long long>(&m_value))
+    return static_cast<long long>(*v);
+  if (const auto *v = std::get_if<double>(&m_value)) {
+    if (std::isnan(*v))
+      return 0;
+    if (*v >= 9.2e18)
+      return LLONG_MAX;
+    if (*v <= -9.2e18)
+      return LLONG_MIN;
+    return static_cast<long long>(*v);
+  }
+  return AtoiLike(std::get<QString>(m_value));
+}
+
+unsigned long long FormatArg::ToUInt() const
+{
+  if (const auto *v = std::get_if<unsigned long long>(&m_value))
+    return *v;
+  return static_cast<unsigned long long>(ToInt());
+}
+
+double FormatArg::ToDouble() const
+{
+  if (const auto *v = std::get_if<double>(&m_value))
+    return *v;
+  if (const auto *v = std::get_if<long long>(&m_value))
+    return static_cast<double>(*v);
+  if (const auto *v = std::get_if<unsigned long long>(&m_value))
+    return static_cast<double>(*v);
+  return AtofLike(std::get<QString>(m_value));
+}
+
+QString FormatArg::ToText() const
+{
+  if (const auto *v = std::get_if<QString>(&m_value))
+    return *v;
+  if (const auto *v = std::get_if<double>(&m_value))
+    return FormatList(u"%g", {*v});
+  if (const auto *v = std::get_if<unsigned long long>(&m_value))
+    return QString::number(*v);
+  return QString::number(std::get<long long>(m_value));
+}
+
+QString FormatList(QStringView format, std::initializer_list<FormatArg> args)
+{
+  CLocaleScope cLocale;
+  const FormatArg *next = args.begin();
+  auto take = [&]() -> FormatArg {
+    if (next == args.end())
+      return FormatArg(0);
+    return *next++;
+  };
+
+  QString out;
+  out.reserve(format.size() + 16);
+  const qsizetype n = format.size();
+  qsizetype i = 0;
+  while (i < n) {
+    const QChar c = format[i];
+    if (c != u'%') {
+      out += c;
+      ++i;
+      continue;
+    }
+    const qsizetype start = i++;
+    if (i < n && format[i] == u'%') {
+      out += u'%';
+      ++i;
+      continue;
+    }
+    QByteArray flags;
+    while (i < n && QStringView(u"-+ #0").contains(format[i]))
+      flags += static_cast<char>(format[i++].unicode());
+    int width = -1;
+    if (i < n && format[i] == u'*') {
+      width = static_cast<int>(take().ToInt());
+      if (width < 0) {
+        flags += '-';
+        width = -width;
+      }
+      ++i;
+    } else {
+      while (i < n && format[i].isDigit() && format[i].unicode() < 0x80)
+        width = (width < 0 ? 0 : width) * 10 + (format[i++].unicode() - '0');
+    }
+    int precision = -1;
+    if (i < n && format[i] == u'.') {
+      ++i;
+      precision = 0;
+      if (i < n && format[i] == u'*') {
+        precision = static_cast<int>(take().ToInt());
+        ++i;
+      } else {
+        while (i < n && format[i].isDigit() && format[i].unicode() < 0x80)
+          precision = precision * 10 + (format[i++].unicode() - '0');
+      }
+    }
+    width = qMin(width, 4096);
+    precision = qMin(precision, 4096);
+    int shortness = 0; // 1: h, 2: hh
+    while (i < n) {
+      const QChar m = format[i];
+      if (m == u'h') {
+        ++shortness;
+        ++i;
+      } else if (m == u'l' || m == u'L' || m == u'z' || m == u'j' || m == u't' || m == u'q') {
+        ++i;
+      } else if (m == u'I' && format.mid(i, 3) == u"I64") {
+        i += 3;
+      } else {
+        break;
+      }
+    }
+    if (i >= n) {
+      out += format.mid(start);
+      break;
+    }
+    const char conv = static_cast<char>(format[i].unicode() < 0x80 ? format[i].unicode() : 0);
+    ++i;
+    QByteArray spec = "%" + flags;
+    if (width >= 0)
+      spec += QByteArray::number(width);
+    if (precision >= 0)
+      spec += "." + QByteArray::number(precision);
+
+    switch (conv) {
+    case 'd':
+    case 'i': {
+      long long v = take().ToInt();
+      if (shortness == 1)
+        v = static_cast<short>(v);
+      else if (shortness >= 2)
+        v = static_cast<signed char>(v);
+      out += SnprintfC(spec + "lld", v);
+      break;
+    }
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'o': {
+      unsigned long long v = take().ToUInt();
+      if (shortness == 1)
+        v = static_cast<unsigned short>(v);
+      else if (shortness >= 2)
+        v = static_cast<unsigned char>(v);
+      out += SnprintfC(spec + "ll" + conv, v);
+      break;
+    }
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+      out += SnprintfC(spec + conv, take().ToDouble());
+      break;
+    case 'c': {
+      QString s(QChar(static_cast<char16_t>(take().ToUInt() & 0xFFFF)));
+      if (width > 1)
+        s = flags.contains('-') ? s.leftJustified(width) : s.rightJustified(width);
+      out += s;
+      break;
+    }
+    case 's': {
+      QString s = take().ToText();
+      if (precision >= 0 && s.size() > precision)
+        s.truncate(precision);
+      if (width > s.size())
+        s = flags.contains('-') ? s.leftJustified(width) : s.rightJustified(width);
+      out += s;
+      break;
+    }
+    default:
+      // Not a conversion we know: keep the text as written.
+      out += format.mid(start, i - start);
+      break;
+    }
+  }
+  return out;
+}
+
+int AtoiLike(QStringView text)
+{
+  qsizetype i = 0;
+  const qsizetype n = text.size();
+  while (i < n && IsBlank(text[i]))
+    ++i;
+  bool negative = false;
+  if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  long long v = 0;
+  while (i < n && text[i].unicode() >= '0' && text[i].unicode() <= '9') {
+    v = v * 10 + (text[i].unicode() - '0');
+    if (v > static_cast<long long>(INT_MAX) + 1)
+      v = static_cast<long long>(INT_MAX) + 1;
+    ++i;
+  }
+  if (negative)
+    v = -v;
+  return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+}
+
+double AtofLike(QStringView text)
+{
+  QByteArray bytes;
+  qsizetype end = 0;
+  while (end < text.size() && text[end].unicode() > 0 && text[end].unicode() < 0x80)
+    ++end;
+  ToAscii(text.left(end), &bytes);
+  return strtod_l(bytes.constData(), nullptr, CLocale());
+}
+
+bool ParseLongLong(QStringView text, long long *out)
+{
+  QByteArray bytes;
+  if (!ToAscii(TrimBlanks(text), &bytes) || bytes.isEmpty())
+    return false;
+  const char *first = bytes.constData();
+  const char *last = first + bytes.size();
+  if (*first == '+' && bytes.size() > 1 && first[1] != '-')
+    ++first;
+  long long v = 0;
+  const auto [ptr, ec] = std::from_chars(first, last, v, 10);
+  if (ec != std::errc() || ptr != last)
+    return false;
+  *out = v;
+  return true;
+}
+
+bool ParseInt(QStringView text, int *out)
+{
+  long long v = 0;
+  if (!ParseLongLong(text, &v) || v < INT_MIN || v > INT_MAX)
+    return false;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+bool ParseDouble(QStringView text, double *out)
+{
+  QByteArray bytes;
+  if (!ToAscii(TrimBlanks(text), &bytes) || bytes.isEmpty())
+    return false;
+  const char *first = bytes.constData();
+  const char *last = first + bytes.size();
+  if (*first == '+' && bytes.size() > 1 && first[1] != '-')
+    ++first;
+  double v = 0;
+  const auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
+  if (ec != std::errc() || ptr != last || !std::isfinite(v))
+    return false;
+  *out = v;
+  return true;
+}
+
+} // namespace vtx

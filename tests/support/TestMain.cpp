@@ -1,0 +1,30 @@
+#include "TestSupport.h"
+
+#include "platform/Profile.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+int main(int argc, char **argv)
+{
+  // Keep every test away from the user's own settings and files.
+  QStandardPaths::setTestModeEnabled(true);
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Norv"));
+  QApplication::setApplicationName(QStringLiteral("Velotrix"));
+  std::setlocale(LC_NUMERIC, "C");
+  // No test may open a real dialog or start a program.
+  Prompter::SetInstance(std::make_unique<ScriptedPrompter>());
+  Launcher::SetInstance(std::make_unique<RecordingLauncher>());
+  Profile::SetInstance(std::make_unique<Profile>(
+      QDir::temp().filePath(QStringLiteral("velotrix-test-%1.ini").arg(QApplication::applicationPid()))));
+  ::testing::InitGoogleTest(&argc, argv);
+  const int rc = RUN_ALL_TESTS();
+  QFile::remove(Profile::Instance().FileName());
+  return rc;
+}

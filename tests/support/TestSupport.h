@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/Launcher.h"
+#include "platform/Prompter.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+// Answers every question from a script and records what was asked; a
+// question without a scripted answer gets Cancel (or nothing) and is counted.
+class ScriptedPrompter : public Prompter {
+public:
+  struct Asked {
+    enum Kind { Message, File, Menu } kind;
+    QString text;    // message text, dialog title
+    QString caption; // message caption, file filter
+    unsigned type = 0;
+    FileDialogRequest file;
+    QList<PopupMenuItem> menu;
+  };
+
+  int MessageBox(const QString &text, const QString &caption, unsigned type, QWidget *parent) override;
+  QString FileDialog(const FileDialogRequest &request, QWidget *parent) override;
+  int PopupMenu(const QList<PopupMenuItem> &items, const QPoint &globalPos, QWidget *parent) override;
+
+  void AnswerMessage(int id) { m_messageAnswers.push_back(id); }
+  void AnswerFile(const QString &path) { m_fileAnswers.push_back(path); }
+  void AnswerMenu(int id) { m_menuAnswers.push_back(id); }
+
+  std::vector<Asked> asked;
+  int unanswered = 0;
+
+private:
+  std::deque<int> m_messageAnswers;
+  std::deque<QString> m_fileAnswers;
+  std::deque<int> m_menuAnswers;
+};
+
+// Records what would have been started or opened; reports success unless told.
+class RecordingLauncher : public Launcher {
+public:
+  bool StartProgram(const QString &program, const QStringList &arguments) override;
+  bool Open(const QString &pathOrUrl) override;
+
+  struct Started {
+    QString program;
+    QStringList arguments;
+  };
+  std::vector<Started> started;
+  QStringList opened;
+  bool succeed = true;
+};
+
+// Installs fresh test doubles (prompter, launcher, a profile in a temporary
+// file, a counting beep) for one test and restores the previous ones after.
+class TestEnvironment {
+public:
+  TestEnvironment();
+  ~TestEnvironment();
+  TestEnvironment(const TestEnvironment &) = delete;
+  TestEnvironment &operator=(const TestEnvironment &) = delete;
+
+  ScriptedPrompter &prompter() { return *m_prompter; }
+  RecordingLauncher &launcher() { return *m_launcher; }
+  QString profilePath() const { return m_profilePath; }
+  static int beeps();
+  static void resetBeeps();
+
+private:
+  ScriptedPrompter *m_prompter;  // owned by Prompter's slot
+  RecordingLauncher *m_launcher; // owned by Launcher's slot
+  QString m_dir;
+  QString m_profilePath;
+};
+
+// Path of a file under tests/data or examples/.
+QString TestDataPath(const QString &relative);
+QString ExamplePath(const QString &relative);
