@@ -1,0 +1,1 @@
+set(CONTROLS_LIST_TESTS)
