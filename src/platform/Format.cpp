@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +101,8 @@ unsigned long long FormatArg::ToUInt() const
 {
   if (const auto *v = std::get_if<unsigned long long>(&m_value))
     return *v;
+  if (const auto *v = std::get_if<long long>(&m_value); v && !m_wide)
+    return static_cast<std::uint32_t>(*v);
   return static_cast<unsigned long long>(ToInt());
 }
 
@@ -131,7 +134,7 @@ QString FormatList(QStringView format, std::initializer_list<FormatArg> args)
   const FormatArg *next = args.begin();
   auto take = [&]() -> FormatArg {
     if (next == args.end())
-      return FormatArg(0);
+      return FormatArg(QString());
     return *next++;
   };
 

@@ -18,10 +18,10 @@ class FormatArg {
 public:
   template <typename T>
     requires std::is_integral_v<T> && std::is_signed_v<T>
-  FormatArg(T v) : m_value(static_cast<long long>(v)) {}
+  FormatArg(T v) : m_value(static_cast<long long>(v)), m_wide(sizeof(T) > 4) {}
   template <typename T>
     requires std::is_integral_v<T> && std::is_unsigned_v<T> && (!std::is_same_v<T, bool>)
-  FormatArg(T v) : m_value(static_cast<unsigned long long>(v)) {}
+  FormatArg(T v) : m_value(static_cast<unsigned long long>(v)), m_wide(sizeof(T) > 4) {}
   FormatArg(bool v) : m_value(static_cast<long long>(v)) {}
   FormatArg(double v) : m_value(v) {}
   FormatArg(float v) : m_value(static_cast<double>(v)) {}
@@ -36,6 +36,8 @@ public:
 
 private:
   std::variant<long long, unsigned long long, double, QString> m_value;
+  // A negative 32-bit argument shows as 32 bits under %x and %u, as in C.
+  bool m_wide = false;
 };
 
 // Fills a printf format (flags, width, precision, '*', length modifiers h hh l

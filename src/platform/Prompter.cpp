@@ -46,6 +46,8 @@ QString Prompter::FilterToQt(const QString &filter)
     QString patterns = parts[i + 1];
     patterns.replace(u';', u' ');
     patterns = patterns.simplified();
+    if (patterns.isEmpty())
+      continue;
     // Qt reads the patterns from the text's last parentheses, so text that
     // already shows them is used as it is.
     if (text.contains(u'(') && text.trimmed().endsWith(u')') &&

@@ -79,3 +79,11 @@ private:
 // Path of a file under tests/data or examples/.
 QString TestDataPath(const QString &relative);
 QString ExamplePath(const QString &relative);
+
+#include <ostream>
+
+// Readable QString values in GoogleTest failure messages.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+  *os << '"' << s.toStdString() << '"';
+}
