@@ -1,3 +1,4 @@
+#include "frame/Options.h"
 #include "platform/StringTable.h"
 
 #include <QApplication>
@@ -14,7 +15,11 @@ int main(int argc, char *argv[])
   // Board values are read and written with '.' whatever the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
 
-  StringTable::Instance();
+  COptions options;
+  // 2 is Italian; anything else is English from now on.
+  if (options.Language.Get() != 2 ||
+      !StringTable::Instance().SetLanguage(StringTable::Language::Italian))
+    options.Language.Set(1);
 
   // The main window arrives with the frame; until then show who we are.
   QLabel placeholder(QStringLiteral("Velotrix %1").arg(QApplication::applicationVersion()));

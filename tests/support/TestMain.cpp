@@ -9,9 +9,17 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstring>
 
 int main(int argc, char **argv)
 {
+  // Listing the tests (CTest's discovery) runs none and needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--gtest_list_tests") == 0) {
+      ::testing::InitGoogleTest(&argc, argv);
+      return RUN_ALL_TESTS();
+    }
+  }
   // Keep every test away from the user's own settings and files.
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
