@@ -1,0 +1,114 @@
+#include "GenericServer.h"
+
+#include "RequestPacket.h"
+#include "SerCodes.h"
+
+#include <algorithm>
+
+CGenericServer::CGenericServer(WindowId frame) : m_frame(frame) {}
+
+CGenericServer::~CGenericServer()
+{
+  // A derived worker has been stopped by its own destructor; stop here too in
+  // case none was, so no packet is freed under a running body.
+  m_stopRequest = 1;
+  StopAndWait();
+  FreeAll();
+}
+
+void CGenericServer::AddRequest(CRequestPacket *&pkt)
+{
+  Queue(pkt, false);
+}
+
+void CGenericServer::AddHeadRequest(CRequestPacket *&pkt)
+{
+  Queue(pkt, true);
+}
+
+void CGenericServer::Queue(CRequestPacket *&pkt, bool head)
+{
+  if (!pkt)
+    return;
+  CRequestPacket *owned = pkt;
+  pkt = nullptr;
+  {
+    std::lock_guard lock(m_lock);
+    if (owned->message == REQ_IDLE &&
+        std::any_of(m_requests.begin(), m_requests.end(),
+                    [](const CRequestPacket *p) { return p->message == REQ_IDLE; })) {
+      delete owned;
+      return;
+    }
+    if (head)
+      m_requests.push_front(owned);
+    else
+      m_requests.push_back(owned);
+  }
+  SetWorkEvent();
+}
+
+CRequestPacket *CGenericServer::GetAnsware()
+{
+  std::lock_guard lock(m_lock);
+  if (m_answers.empty())
+    return nullptr;
+  CRequestPacket *pkt = m_answers.front();
+  m_answers.pop_front();
+  return pkt;
+}
+
+int CGenericServer::GetAnsPktListSize() const
+{
+  std::lock_guard lock(m_lock);
+  return static_cast<int>(m_answers.size());
+}
+
+int CGenericServer::GetReqPktListSize() const
+{
+  std::lock_guard lock(m_lock);
+  return static_cast<int>(m_requests.size());
+}
+
+void CGenericServer::SetNotify(NotifyFn notify)
+{
+  m_notify = std::move(notify);
+}
+
+CRequestPacket *CGenericServer::TakeRequest()
+{
+  std::lock_guard lock(m_lock);
+  if (m_requests.empty())
+    return nullptr;
+  CRequestPacket *pkt = m_requests.front();
+  m_requests.pop_front();
+  return pkt;
+}
+
+void CGenericServer::PutAnswer(CRequestPacket *pkt)
+{
+  int waiting = 0;
+  {
+    std::lock_guard lock(m_lock);
+    m_answers.push_back(pkt);
+    waiting = static_cast<int>(m_answers.size());
+  }
+  Notify(kSerAnswerReady, waiting);
+}
+
+void CGenericServer::Notify(unsigned code, long argument) const
+{
+  if (m_notify)
+    m_notify(code, argument);
+}
+
+void CGenericServer::FreeAll()
+{
+  std::lock_guard lock(m_lock);
+  for (CRequestPacket *p : m_requests)
+    delete p;
+  for (CRequestPacket *p : m_answers)
+    delete p;
+  m_requests.clear();
+  m_answers.clear();
+}

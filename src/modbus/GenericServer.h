@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ThinThread.h"
+
+#include "platform/WindowId.h"
+
+#include <deque>
+#include <functional>
+#include <mutex>
+
+struct CRequestPacket;
+
+// The request queue and the answer list of a serial server, shared by the
+// GUI thread and one worker thread under one mutex. Packets are owned by
+// whichever list holds them.
+class CGenericServer : public CThinThread {
+public:
+  // (code, argument): a code of SerCodes.h. Called on the worker thread; the
+  // frame wraps it in a queued call to the GUI thread.
+  using NotifyFn = std::function<void(unsigned code, long argument)>;
+
+  explicit CGenericServer(WindowId frame);
+  ~CGenericServer() override;
+
+  // Queue at the tail or at the head. Ownership passes: the pointer becomes
+  // null. A null pointer is ignored. An idle request is dropped (deleted)
+  // while another idle request is still waiting.
+  void AddRequest(CRequestPacket *&pkt);
+  void AddHeadRequest(CRequestPacket *&pkt);
+
+  // The oldest answer, owned by the caller from now on; null when none.
+  CRequestPacket *GetAnsware();
+  int GetAnsPktListSize() const;
+  int GetReqPktListSize() const;
+
+  // Set before the worker starts.
+  void SetNotify(NotifyFn notify);
+  WindowId FrameWindow() const { return m_frame; }
+
+protected:
+  // Worker side. TakeRequest returns null when the queue is empty.
+  CRequestPacket *TakeRequest();
+  void PutAnswer(CRequestPacket *pkt);
+  void Notify(unsigned code, long argument) const;
+  // Deletes every packet of both lists (after the worker has stopped).
+  void FreeAll();
+
+private:
+  void Queue(CRequestPacket *&pkt, bool head);
+
+  const WindowId m_frame;
+  NotifyFn m_notify;
+  mutable std::mutex m_lock;
+  std::deque<CRequestPacket *> m_requests; // owned, guarded by m_lock
+  std::deque<CRequestPacket *> m_answers;  // owned, guarded by m_lock
+};

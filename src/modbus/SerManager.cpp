@@ -1,0 +1,626 @@
+#include "SerManager.h"
+
+#include "BoardProtocol.h"
+#include "RequestPacket.h"
+#include "SerCodes.h"
+
+#include "platform/Cp1252.h"
+#include "platform/Format.h"
+#include "platform/Trace.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <cerrno>
+#include <thread>
+
+#include <fcntl.h>
+#include <modbus.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace bp = BoardProtocol;
+
+constexpr int kMaxReadRegisters = 125;  // Modbus limit of functions 03 and 04
+constexpr int kMaxWriteRegisters = 123; // Modbus limit of function 16
+
+bool IsStandardSpeed(int speed)
+{
+  static constexpr int kSpeeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+  return std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) != std::end(kSpeeds);
+}
+
+// One character on the wire: start bit, 8 data bits, parity or second stop
+// bit, stop bit (Modbus over serial line, 2.5.1).
+double CharTimeMs(int speed)
+{
+  return 11000.0 / speed;
+}
+
+const char *ExceptionName(int code)
+{
+  switch (code) {
+  case 1: return "illegal function";
+  case 2: return "illegal data address";
+  case 3: return "illegal data value";
+  case 4: return "slave device failure";
+  case 5: return "acknowledge";
+  case 6: return "slave device busy";
+  case 8: return "memory parity error";
+  case 10: return "gateway path unavailable";
+  case 11: return "gateway target failed to respond";
+  default: return "unknown exception";
+  }
+}
+
+bool IsLinkGone(int err)
+{
+  return err == EIO || err == ENXIO || err == ENODEV || err == EBADF || err == ECONNRESET ||
+         err == EPIPE || err == EHOSTDOWN;
+}
+
+} // namespace
+
+// The libmodbus side of the manager; every member runs on the worker thread.
+class CSerManager::Worker {
+public:
+  explicit Worker(CSerManager &owner) : m_owner(owner) {}
+  ~Worker() { Close(); }
+
+  void Process(CRequestPacket &p);
+  void Close();
+
+private:
+  // One exchange: fills its results and returns libmodbus style (-1 with errno).
+  using Exchange = std::function<int(modbus_t *)>;
+
+  bool Validate(CRequestPacket &p);
+  bool EnsureOpen(CRequestPacket &p);
+  bool Run(CRequestPacket &p, const Exchange &exchange);
+  bool ReadTransfer(CRequestPacket &p, uint16_t command, uint16_t argument, bool text,
+                    uint32_t maxTotal, unsigned progressBase, std::vector<uint16_t> *words,
+                    uint32_t *total);
+  bool ReadText(CRequestPacket &p, uint16_t command, uint16_t argument, unsigned progressBase,
+                QString *text);
+  bool ReadTrace(CRequestPacket &p);
+  bool ReadKTable(CRequestPacket &p);
+  void Fail(CRequestPacket &p, uint16_t code, const QString &text);
+  void WaitSilent();
+  void Drain(int windowMs);
+
+  CSerManager &m_owner;
+  Settings m_settings;
+  modbus_t *m_ctx = nullptr;
+  unsigned m_openGeneration = ~0u;
+  QString m_device;
+  Clock::time_point m_lastFrameEnd{};
+  CSerStatistics m_stats;
+  double m_answerTimeSumMs = 0;
+};
+
+CSerManager::CSerManager(WindowId frame) : CGenericServer(frame), m_worker(std::make_unique<Worker>(*this)) {}
+
+CSerManager::~CSerManager()
+{
+  m_stopRequest = 1;
+  StopAndWait();
+  m_worker.reset(); // closes the port if EndWork did not run
+  FreeAll();
+}
+
+void CSerManager::SetCommParam(uint8_t port, int32_t speed, uint8_t stopBits, int timeoutMs, int silentMs,
+                               int retries, int beepOnError)
+{
+  std::lock_guard lock(m_settingsLock);
+  Settings &s = m_settings;
+  s.port = std::max<int>(1, port);
+  if (IsStandardSpeed(speed)) {
+    s.speed = speed;
+  } else {
+    qCWarning(lcModbus) << "SetCommParam: speed" << speed << "is not a standard speed; 19200 used";
+    s.speed = 19200;
+  }
+  s.stopBits = stopBits == 1 ? 1 : 2;
+  s.timeoutMs = std::clamp(timeoutMs, 1, 60000);
+  s.silentMs = std::clamp(silentMs, 0, 1000);
+  s.retries = std::clamp(retries, 0, 20);
+  s.beep = beepOnError != 0;
+  ++s.generation;
+}
+
+void CSerManager::SetDevicePath(const QString &path)
+{
+  std::lock_guard lock(m_settingsLock);
+  m_settings.device = path;
+  ++m_settings.generation;
+}
+
+QString CSerManager::DevicePath() const
+{
+  const Settings s = CurrentSettings();
+  if (!s.device.isEmpty())
+    return s.device;
+  const QString env = qEnvironmentVariable("VELOTRIX_SERIAL_DEVICE");
+  if (!env.isEmpty())
+    return env;
+  return DeviceForPort(s.port);
+}
+
+QString CSerManager::DeviceForPort(int port)
+{
+  return QStringLiteral("/dev/ttyUSB%1").arg(std::max(1, port) - 1);
+}
+
+CSerManager::Settings CSerManager::CurrentSettings() const
+{
+  std::lock_guard lock(m_settingsLock);
+  return m_settings;
+}
+
+void CSerManager::DoWork()
+{
+  // One packet per wake-up, so a stop request is seen between packets.
+  CRequestPacket *p = TakeRequest();
+  if (!p)
+    return;
+  if (!m_stopRequest)
+    m_worker->Process(*p);
+  else
+    p->error = kSerErrStopped;
+  PutAnswer(p);
+  if (GetReqPktListSize() > 0)
+    SetWorkEvent();
+}
+
+void CSerManager::EndWork()
+{
+  m_worker->Close();
+}
+
+// ---- worker side --------------------------------------------------------
+
+void CSerManager::Worker::Close()
+{
+  if (!m_ctx)
+    return;
+  modbus_close(m_ctx);
+  modbus_free(m_ctx);
+  m_ctx = nullptr;
+  m_owner.m_portOpen = 0;
+  m_owner.Notify(kSerPortClosed, 0);
+}
+
+void CSerManager::Worker::Fail(CRequestPacket &p, uint16_t code, const QString &text)
+{
+  p.error = code;
+  p.strVersion = text;
+  qCDebug(lcModbus) << "request" << p.message << "slave" << p.slave << "failed:" << text;
+  m_owner.Notify(kSerLinkError, code);
+  if (m_settings.beep)
+    m_owner.Notify(kSerBeep, code);
+}
+
+bool CSerManager::Worker::Validate(CRequestPacket &p)
+{
+  if (p.slave == 0 || p.slave > 247) {
+    Fail(p, kSerErrBadSlave, vtx::Format(u"Invalid slave address %d", p.slave));
+    return false;
+  }
+  const auto &par = p.PktType.par;
+  const auto &var = p.PktType.var;
+  bool ok = true;
+  switch (p.message) {
+  case REQ_WRITE_ONE:
+    ok = par.first_par < bp::kRegisterLimit && !p.wData.empty();
+    break;
+  case REQ_READ_ONE:
+    ok = par.first_par < bp::kRegisterLimit;
+    break;
+  case REQ_READ_BLOCK:
+    ok = par.num_par >= 1 && par.num_par <= kMaxReadRegisters && par.first_par + par.num_par <= bp::kRegisterLimit;
+    break;
+  case REQ_WRITE_BLOCK:
+    ok = par.num_par >= 1 && par.num_par <= kMaxWriteRegisters && par.first_par + par.num_par <= bp::kRegisterLimit &&
+         p.wData.size() >= par.num_par;
+    break;
+  case REQ_READ_VARS:
+    ok = var.num_var >= 1 && var.num_var <= kMaxReadRegisters && var.first_var + var.num_var <= bp::kRegisterLimit;
+    break;
+  case REQ_READ_TRACE:
+    ok = p.trace_width_reg < bp::kRegisterLimit && p.trace_length_reg < bp::kRegisterLimit;
+    break;
+  default:
+    break;
+  }
+  if (!ok)
+    Fail(p, kSerErrBadRequest,
+         vtx::Format(u"Invalid request %d: register %d, count %d", p.message,
+                     p.message == REQ_READ_VARS ? var.first_var : par.first_par,
+                     p.message == REQ_READ_VARS ? var.num_var : par.num_par));
+  return ok;
+}
+
+bool CSerManager::Worker::EnsureOpen(CRequestPacket &p)
+{
+  if (m_ctx && m_openGeneration == m_settings.generation)
+    return true;
+  Close();
+  m_device = m_owner.DevicePath();
+  const QByteArray device = m_device.toLocal8Bit();
+  modbus_t *ctx = modbus_new_rtu(device.constData(), m_settings.speed, 'N', 8, m_settings.stopBits);
+  if (!ctx) {
+    Fail(p, kSerErrPortOpen, vtx::Format(u"Cannot use serial port %s", m_device));
+    return false;
+  }
+  if (modbus_connect(ctx) != 0) {
+    const int err = errno;
+    modbus_free(ctx);
+    if (err == ENOENT || err == ENODEV || err == ENXIO)
+      Fail(p, kSerErrPortMissing, vtx::Format(u"Serial port %s not found", m_device));
+    else if (err == EBUSY)
+      Fail(p, kSerErrPortBusy, vtx::Format(u"Serial port %s is in use by another program", m_device));
+    else
+      Fail(p, kSerErrPortOpen, vtx::Format(u"Cannot open serial port %s: %s", m_device, QString::fromLocal8Bit(strerror(err))));
+    return false;
+  }
+  // Exclusive use: TIOCEXCL keeps other opens out (not root's), the lock is
+  // what another supervisor checks.
+  const int fd = modbus_get_socket(ctx);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    modbus_close(ctx);
+    modbus_free(ctx);
+    Fail(p, kSerErrPortBusy, vtx::Format(u"Serial port %s is in use by another program", m_device));
+    return false;
+  }
+  ioctl(fd, TIOCEXCL);
+  const int timeoutMs = m_settings.timeoutMs;
+  modbus_set_response_timeout(ctx, timeoutMs / 1000, (timeoutMs % 1000) * 1000);
+  // Between bytes of one frame: generous for USB adapters, never above the time-out.
+  const int byteMs = std::min(timeoutMs, std::max(50, static_cast<int>(CharTimeMs(m_settings.speed) * 8)));
+  modbus_set_byte_timeout(ctx, byteMs / 1000, (byteMs % 1000) * 1000);
+  modbus_set_error_recovery(ctx, MODBUS_ERROR_RECOVERY_NONE);
+  m_ctx = ctx;
+  m_openGeneration = m_settings.generation;
+  m_lastFrameEnd = Clock::now();
+  m_owner.m_portOpen = 1;
+  m_owner.Notify(kSerPortOpened, 0);
+  return true;
+}
+
+void CSerManager::Worker::WaitSilent()
+{
+  // At least the 3.5 characters that end a frame (Modbus over serial line, 2.5.1.1).
+  const double gapMs = std::max<double>(m_settings.silentMs, 3.5 * CharTimeMs(m_settings.speed));
+  const auto until = m_lastFrameEnd + std::chrono::microseconds(static_cast<long long>(gapMs * 1000));
+  const auto now = Clock::now();
+  if (until > now)
+    std::this_thread::sleep_for(until - now);
+}
+
+// Reads and drops whatever arrives within the window, so a late answer cannot
+// be taken for the answer of the next request.
+void CSerManager::Worker::Drain(int windowMs)
+{
+  if (!m_ctx)
+    return;
+  const int fd = modbus_get_socket(m_ctx);
+  const auto until = Clock::now() + std::chrono::milliseconds(windowMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0 || m_owner.m_stopRequest)
+      break;
+    pollfd pfd{fd, POLLIN, 0};
+    const int rc = poll(&pfd, 1, static_cast<int>(std::min<long long>(left, 50)));
+    if (rc < 0 && errno != EINTR)
+      break;
+    if (rc > 0) {
+      if (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))
+        break;
+      char buf[256];
+      if (read(fd, buf, sizeof buf) <= 0)
+        break;
+    }
+  }
+  tcflush(fd, TCIFLUSH);
+}
+
+bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
+{
+  const int attempts = m_settings.retries + 1;
+  uint16_t code = kSerErrTimeout;
+  QString what;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    if (m_owner.m_stopRequest) {
+      Fail(p, kSerErrStopped, QStringLiteral("Serial link stopped"));
+      return false;
+    }
+    if (!EnsureOpen(p))
+      return false;
+    if (attempt > 0) {
+      m_stats.retries += 1;
+      m_owner.Notify(kSerRetry, attempt);
+    }
+    WaitSilent();
+    modbus_set_slave(m_ctx, p.slave);
+    const auto start = Clock::now();
+    errno = 0;
+    const int rc = exchange(m_ctx);
+    const int err = errno;
+    m_lastFrameEnd = Clock::now();
+    if (rc >= 0) {
+      const double ms = std::chrono::duration<double, std::milli>(m_lastFrameEnd - start).count();
+      m_stats.correctComms += 1;
+      m_answerTimeSumMs += ms;
+      m_stats.meanAnswerTimeMs = m_answerTimeSumMs / m_stats.correctComms;
+      return true;
+    }
+    m_stats.totalErrors += 1;
+    if (err >= MODBUS_ENOBASE + 1 && err <= MODBUS_ENOBASE + 11) {
+      // The board has answered: repeating would get the same exception.
+      m_stats.exceptions += 1;
+      const int exception = err - MODBUS_ENOBASE;
+      Fail(p, kSerErrException,
+           vtx::Format(u"Slave %d answered with exception %d (%s)", p.slave, exception, ExceptionName(exception)));
+      return false;
+    }
+    if (err == ETIMEDOUT) {
+      m_stats.timeouts += 1;
+      code = kSerErrTimeout;
+      what = vtx::Format(u"No answer from slave %d", p.slave);
+      Drain(m_settings.timeoutMs);
+    } else if (err == EMBBADCRC) {
+      m_stats.crcErrors += 1;
+      code = kSerErrCrc;
+      what = vtx::Format(u"Bad CRC in the answer of slave %d", p.slave);
+      Drain(std::max(20, static_cast<int>(CharTimeMs(m_settings.speed) * 8)));
+    } else if (IsLinkGone(err)) {
+      code = kSerErrLinkLost;
+      what = vtx::Format(u"Serial port %s lost", m_device);
+      Close();
+    } else {
+      code = kSerErrMalformed;
+      what = vtx::Format(u"Malformed answer from slave %d", p.slave);
+      Drain(std::max(20, static_cast<int>(CharTimeMs(m_settings.speed) * 8)));
+    }
+    qCDebug(lcModbus) << "attempt" << attempt + 1 << "of" << attempts << "failed:" << what;
+  }
+  Fail(p, code, what);
+  return false;
+}
+
+// Pages of the transfer area into *words; *total is the answer's total (bytes
+// for texts, entries or words otherwise). A page that disagrees with the
+// first is malformed: the whole request fails, nothing partial is kept.
+bool CSerManager::Worker::ReadTransfer(CRequestPacket &p, uint16_t command, uint16_t argument, bool text,
+                                       uint32_t maxTotal, unsigned progressBase, std::vector<uint16_t> *words,
+                                       uint32_t *total)
+{
+  words->clear();
+  uint32_t first = 0;
+  uint32_t wanted = 1; // words, known after page 0
+  uint32_t pages = 1;
+  for (uint16_t page = 0; page == 0 || words->size() < wanted; ++page) {
+    uint16_t answer[bp::kTransferReadCount];
+    uint32_t pageTotal = 0;
+    const uint16_t request[bp::kTransferWriteCount] = {command, page, argument};
+    const bool ok = Run(p, [&](modbus_t *ctx) {
+      const int rc = modbus_write_and_read_registers(ctx, bp::kTransferWrite, bp::kTransferWriteCount, request,
+                                                     bp::kTransferRead, bp::kTransferReadCount, answer);
+      if (rc < 0)
+        return rc;
+      pageTotal = answer[2] | (static_cast<uint32_t>(answer[3]) << 16);
+      if (rc != bp::kTransferReadCount || answer[0] != command || answer[1] != page || answer[4] > bp::kPageWords) {
+        errno = EMBBADDATA;
+        return -1;
+      }
+      return rc;
+    });
+    if (!ok) {
+      if (progressBase)
+        m_owner.Notify(progressBase + 3, 0);
+      return false;
+    }
+    const uint32_t unitWords = text ? (pageTotal + 1) / 2 : pageTotal;
+    if (page == 0) {
+      first = pageTotal;
+      if (first > maxTotal) {
+        Fail(p, kSerErrMalformed, vtx::Format(u"Answer of slave %d too long (%u)", p.slave, first));
+        if (progressBase)
+          m_owner.Notify(progressBase + 3, 0);
+        return false;
+      }
+      wanted = unitWords;
+      pages = std::max<uint32_t>(1, (wanted + bp::kPageWords - 1) / bp::kPageWords);
+      if (progressBase)
+        m_owner.Notify(progressBase, pages);
+    }
+    const uint32_t expect = std::min<uint32_t>(bp::kPageWords, wanted - words->size());
+    if (pageTotal != first || answer[4] != expect) {
+      Fail(p, kSerErrMalformed, vtx::Format(u"Inconsistent page %d from slave %d", page, p.slave));
+      if (progressBase)
+        m_owner.Notify(progressBase + 3, 0);
+      return false;
+    }
+    words->insert(words->end(), answer + bp::kPageHeader, answer + bp::kPageHeader + expect);
+    if (progressBase)
+      m_owner.Notify(progressBase + 1, page + 1);
+    if (wanted == 0)
+      break;
+  }
+  *total = first;
+  if (progressBase)
+    m_owner.Notify(progressBase + 2, 0);
+  return true;
+}
+
+bool CSerManager::Worker::ReadText(CRequestPacket &p, uint16_t command, uint16_t argument, unsigned progressBase,
+                                   QString *text)
+{
+  std::vector<uint16_t> words;
+  uint32_t bytes = 0;
+  if (!ReadTransfer(p, command, argument, true, bp::kMaxTextBytes, progressBase, &words, &bytes))
+    return false;
+  QByteArray raw;
+  raw.reserve(static_cast<qsizetype>(bytes));
+  for (uint32_t i = 0; i < bytes; ++i) {
+    const uint16_t w = words[i / 2];
+    raw.append(static_cast<char>(i % 2 == 0 ? w >> 8 : w & 0xFF));
+  }
+  *text = Cp1252::Decode(raw);
+  return true;
+}
+
+bool CSerManager::Worker::ReadKTable(CRequestPacket &p)
+{
+  std::vector<uint16_t> k;
+  uint32_t entries = 0;
+  if (!ReadTransfer(p, bp::kCmdKTable, 0, false, bp::kMaxTableEntries, 0, &k, &entries))
+    return false;
+  std::vector<float> n;
+  if (p.k_mode == 2 && p.num_k > 0) {
+    std::vector<uint16_t> words;
+    uint32_t count = 0;
+    if (!ReadTransfer(p, bp::kCmdNTable, 0, false, bp::kMaxTableEntries * 2, 0, &words, &count))
+      return false;
+    if (count % 2 != 0) {
+      Fail(p, kSerErrMalformed, vtx::Format(u"Odd N table from slave %d", p.slave));
+      return false;
+    }
+    const size_t take = std::min<size_t>(count / 2, static_cast<size_t>(p.num_k));
+    for (size_t i = 0; i < take; ++i)
+      n.push_back(WordsToFloat(words[2 * i + 1], words[2 * i]));
+  }
+  p.wAnsData = std::move(k);
+  p.fAnsNTable = std::move(n);
+  return true;
+}
+
+bool CSerManager::Worker::ReadTrace(CRequestPacket &p)
+{
+  uint16_t tracks = 0;
+  uint16_t samples = 0;
+  if (!Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_width_reg, 1, &tracks); }))
+    return false;
+  if (!Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_length_reg, 1, &samples); }))
+    return false;
+  if (tracks > bp::kMaxTraceTracks || samples > bp::kMaxTraceSamples) {
+    Fail(p, kSerErrMalformed, vtx::Format(u"Invalid trace buffer size %d x %d from slave %d", tracks, samples, p.slave));
+    return false;
+  }
+  std::vector<uint16_t> words;
+  uint32_t total = 0;
+  if (!ReadTransfer(p, bp::kCmdTrace, 0, false, bp::kMaxTraceTracks * bp::kMaxTraceSamples, kSerTraceStart, &words,
+                    &total))
+    return false;
+  if (total != static_cast<uint32_t>(tracks) * samples) {
+    Fail(p, kSerErrMalformed,
+         vtx::Format(u"Trace buffer of slave %d holds %u words, not %d x %d", p.slave, total, tracks, samples));
+    return false;
+  }
+  p.trace_tracks = tracks;
+  p.trace_samples = samples;
+  p.wAnsData = std::move(words);
+  p.message = ANS_READ_TRACE;
+  return true;
+}
+
+void CSerManager::Worker::Process(CRequestPacket &p)
+{
+  m_settings = m_owner.CurrentSettings();
+  p.error = kSerOk;
+  switch (p.message) {
+  case REQ_IDLE:
+    // No board is online or connecting: give the port back.
+    Close();
+    return;
+  case REQ_STATISTICS:
+    p.stat_record = m_stats;
+    return;
+  case REQ_RESET_STATISTICS:
+    m_stats = {};
+    m_answerTimeSumMs = 0;
+    return;
+  case REQ_GO_OFFLINE:
+    return;
+  case REQ_DESCRIPTION:
+  case REQ_WRITE_ONE:
+  case REQ_READ_ONE:
+  case REQ_READ_BLOCK:
+  case REQ_WRITE_BLOCK:
+  case REQ_K_TABLE:
+  case REQ_READ_VARS:
+  case REQ_GO_ONLINE:
+  case REQ_READ_TRACE:
+    break;
+  default:
+    Fail(p, kSerErrBadRequest, vtx::Format(u"Unknown request kind %d", p.message));
+    return;
+  }
+  if (!Validate(p))
+    return;
+
+  auto &par = p.PktType.par;
+  auto &var = p.PktType.var;
+  switch (p.message) {
+  case REQ_WRITE_ONE:
+    Run(p, [&](modbus_t *ctx) { return modbus_write_register(ctx, par.first_par, p.wData[0]); });
+    break;
+  case REQ_READ_ONE: {
+    std::vector<uint16_t> words(1);
+    if (Run(p, [&](modbus_t *ctx) { return modbus_read_registers(ctx, par.first_par, 1, words.data()); }))
+      p.wAnsData = std::move(words);
+    break;
+  }
+  case REQ_READ_BLOCK: {
+    std::vector<uint16_t> words(par.num_par);
+    if (Run(p, [&](modbus_t *ctx) { return modbus_read_registers(ctx, par.first_par, par.num_par, words.data()); }))
+      p.wAnsData = std::move(words);
+    break;
+  }
+  case REQ_WRITE_BLOCK:
+    Run(p, [&](modbus_t *ctx) { return modbus_write_registers(ctx, par.first_par, par.num_par, p.wData.data()); });
+    break;
+  case REQ_READ_VARS: {
+    std::vector<uint16_t> words(var.num_var);
+    if (Run(p, [&](modbus_t *ctx) {
+          return modbus_read_input_registers(ctx, var.first_var, var.num_var, words.data());
+        }))
+      p.wAnsData = std::move(words);
+    break;
+  }
+  case REQ_GO_ONLINE: {
+    QString version;
+    QString languages;
+    if (ReadText(p, bp::kCmdIdentity, 0, 0, &version) && ReadText(p, bp::kCmdLanguages, 0, 0, &languages)) {
+      p.strVersion = version;
+      p.strLanguages = languages;
+    }
+    break;
+  }
+  case REQ_DESCRIPTION: {
+    QString text;
+    if (ReadText(p, bp::kCmdDescription, p.language, kSerProgressStart, &text)) {
+      p.strVersion = text;
+      p.message = ANS_DESCRIPTION;
+    }
+    break;
+  }
+  case REQ_K_TABLE:
+    ReadKTable(p);
+    break;
+  case REQ_READ_TRACE:
+    ReadTrace(p);
+    break;
+  default:
+    break;
+  }
+}
