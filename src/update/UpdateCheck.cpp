@@ -1,0 +1,492 @@
+#include "update/UpdateCheck.h"
+
+#include "update/Unzip.h"
+
+#include "model/generali.h"
+#include "platform/Format.h"
+#include "platform/Prompter.h"
+#include "platform/Trace.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QTime>
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <thread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr long kReadSize = 8000;                 // bytes per read: a stop waits at most this long
+constexpr qint64 kMaxDownload = 256ll << 20;      // no list or program file is anywhere near this
+constexpr long kConnectTimeoutS = 20;
+constexpr long kStallTimeoutS = 30;              // less than 1 byte/s for this long ends a transfer
+
+QString WithSlash(QString folder)
+{
+  if (!folder.endsWith(u'/'))
+    folder += u'/';
+  return folder;
+}
+
+QByteArray NativeName(const QString &path)
+{
+  return QFile::encodeName(path);
+}
+
+bool WriteAll(int fd, const char *data, qint64 size)
+{
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size_t(size));
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    data += n;
+    size -= n;
+  }
+  return true;
+}
+
+} // namespace
+
+// Where a download goes: the temporary list file or memory.
+struct CUpdateCheck::Sink {
+  int fd = -1;                    // not owned
+  QByteArray *memory = nullptr;   // not owned
+  qint64 written = 0;
+  qint64 expected = 0;
+  bool failed = false;
+  CUpdateCheck *owner = nullptr;
+  void *curl = nullptr;
+  bool statusChecked = false;
+};
+
+namespace {
+
+bool SuccessStatus(void *curl)
+{
+  long code = 0;
+  curl_easy_getinfo(static_cast<CURL *>(curl), CURLINFO_RESPONSE_CODE, &code);
+  return code >= 200 && code < 300;
+}
+
+} // namespace
+
+CUpdateCheck::CUpdateCheck()
+{
+  static std::once_flag curlInit;
+  std::call_once(curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  m_programFolder = WithSlash(QCoreApplication::applicationDirPath());
+  m_tempFolder = QDir::tempPath();
+  m_local.SetPathName(m_programFolder + QStringLiteral("update.txt"));
+}
+
+CUpdateCheck::~CUpdateCheck()
+{
+  // Clearing the run flag ends a transfer or a pending question promptly.
+  m_runFlag = 0;
+  m_stopRequest = 1;
+  KillThread2();
+  while (IsRunning())
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  StopAndWait();
+}
+
+bool CUpdateCheck::CreateWorker()
+{
+  return CreateThread(0, 0, nullptr, kInfinite);
+}
+
+void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const QString &listPage)
+{
+  while (m_finished.load() == 0 && m_stopRequest.load() == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (!IsRunning())
+    return;
+  m_baseUrl = vtx::Format(u"%s", baseUrl);
+  m_product = product;
+  m_listPage = listPage;
+  // The string table is read here, on the caller's thread, not by the worker.
+  m_texts.start = LoadStr(574);
+  m_texts.openTemp = LoadStr(564);
+  m_texts.tempOk = LoadStr(563);
+  m_texts.listError = LoadStr(569);
+  m_texts.listOk = LoadStr(562);
+  m_texts.filesToUpdate = LoadStr(560);
+  m_texts.startDownload = LoadStr(575);
+  m_texts.allUpdated = LoadStr(559);
+  m_texts.finish = LoadStr(561);
+  m_texts.userStop = LoadStr(576);
+  m_texts.cantCreate = LoadStr(568);
+  m_texts.done = LoadStr(565);
+  m_texts.copyProblem = LoadStr(567);
+  m_texts.destLocked = LoadStr(566);
+  m_texts.nameRefused = LoadStr(570);
+  m_texts.notWritable = LoadStr(571);
+  m_texts.entryRefused = LoadStr(572);
+  m_finished = 0;
+  SetWorkEvent();
+}
+
+void CUpdateCheck::RequestStop()
+{
+  m_stopRequest = 1;
+}
+
+double CUpdateCheck::GetProgress() const
+{
+  std::lock_guard lock(m_mutex);
+  return m_progress;
+}
+
+QString CUpdateCheck::GetLog() const
+{
+  std::lock_guard lock(m_mutex);
+  return m_log;
+}
+
+void CUpdateCheck::SetProgramFolder(const QString &folder)
+{
+  std::lock_guard lock(m_mutex);
+  m_programFolder = WithSlash(folder);
+  m_local.SetPathName(m_programFolder + QStringLiteral("update.txt"));
+}
+
+QString CUpdateCheck::GetProgramFolder() const
+{
+  std::lock_guard lock(m_mutex);
+  return m_programFolder;
+}
+
+void CUpdateCheck::SetTempFolder(const QString &folder)
+{
+  std::lock_guard lock(m_mutex);
+  m_tempFolder = folder;
+}
+
+QString CUpdateCheck::GetTempFolder() const
+{
+  std::lock_guard lock(m_mutex);
+  return m_tempFolder;
+}
+
+void CUpdateCheck::Append(const QString &text)
+{
+  std::lock_guard lock(m_mutex);
+  m_log += text;
+}
+
+void CUpdateCheck::ReplaceLog(const QString &text)
+{
+  std::lock_guard lock(m_mutex);
+  m_log = text;
+}
+
+void CUpdateCheck::SetProgress(double value)
+{
+  std::lock_guard lock(m_mutex);
+  m_progress = value;
+}
+
+int CUpdateCheck::Ask(const QString &text, unsigned type)
+{
+  if (m_asker)
+    return m_asker(text, type);
+  // The message box is shown by the GUI thread; this thread waits for the
+  // answer but gives up as Cancel as soon as the run is stopped.
+  struct State {
+    std::mutex mutex;
+    std::condition_variable answered;
+    bool done = false;
+    bool abandoned = false;
+    int answer = IDCANCEL;
+  };
+  auto state = std::make_shared<State>();
+  QCoreApplication *app = QCoreApplication::instance();
+  if (!app)
+    return IDCANCEL;
+  QMetaObject::invokeMethod(
+      app,
+      [state, text, type] {
+        {
+          std::lock_guard lock(state->mutex);
+          if (state->abandoned)
+            return;
+        }
+        const int answer = AfxMessageBox(text, type);
+        {
+          std::lock_guard lock(state->mutex);
+          state->answer = answer;
+          state->done = true;
+        }
+        state->answered.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(state->mutex);
+  while (!state->done) {
+    if (!KeepGoing()) {
+      state->abandoned = true;
+      return IDCANCEL;
+    }
+    state->answered.wait_for(lock, std::chrono::milliseconds(100));
+  }
+  return state->answer;
+}
+
+int CUpdateCheck::Run()
+{
+  m_finished = 0;
+  ReplaceLog(vtx::Format(m_texts.start, QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
+  Append(m_texts.openTemp);
+
+  const QString tempPath = vtx::Format(u"%s/%s.tmp", GetTempFolder(), m_product);
+  // Never through a link: the temporary folder is shared with other users.
+  const int tempFd = ::open(NativeName(tempPath).constData(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  struct stat st{};
+  if (tempFd < 0 || ::fstat(tempFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (tempFd >= 0)
+      ::close(tempFd);
+    ReplaceLog(m_texts.cantCreate);
+    m_finished = 1;
+    return 0;
+  }
+
+  Append(m_texts.tempOk);
+  CURL *curl = curl_easy_init();
+
+  Sink list;
+  list.fd = tempFd;
+  const qint64 received = DownloadUrl(curl, list, m_baseUrl + m_listPage, nullptr, 0);
+  ::close(tempFd);
+  if (received == 0) {
+    Append(m_texts.listError);
+  } else {
+    Append(m_texts.listOk);
+    m_remote.SetPathName(tempPath);
+    QStringList names;
+    m_remote.GetKeyNames(m_product, &names);
+    for (qsizetype i = 0; i < names.size();) {
+      const QString &name = names[i];
+      const QString localVersion = m_local.GetString(name, QStringLiteral("Version"), QStringLiteral("0"));
+      if (name.compare(u"Version", Qt::CaseInsensitive) == 0 || m_remote.GetInt(m_product, name, 0, 10) == 0 ||
+          localVersion.compare(m_remote.GetString(name, QStringLiteral("Version"), QStringLiteral("0")),
+                               Qt::CaseInsensitive) == 0)
+        names.removeAt(i);
+      else
+        ++i;
+    }
+    if (!names.isEmpty()) {
+      Append(m_texts.filesToUpdate);
+      for (const QString &name : names)
+        Append(QStringLiteral("   ") + name + QStringLiteral("\r\n"));
+      const QString folder = GetProgramFolder();
+      if (::access(NativeName(folder).constData(), W_OK) != 0) {
+        Append(vtx::Format(m_texts.notWritable, folder));
+      } else {
+        Append(m_texts.startDownload);
+        for (const QString &name : names) {
+          if (!KeepGoing())
+            break;
+          const QString url = m_remote.GetString(name, QStringLiteral("URL"), QString());
+          const qint64 length = qint64(m_remote.GetUInt(name, QStringLiteral("Length"), 0, 10));
+          if (DownloadFile(curl, url, name, length))
+            m_local.WriteString(name, QStringLiteral("Version"),
+                                m_remote.GetString(name, QStringLiteral("Version"), QStringLiteral("0")));
+        }
+      }
+    } else {
+      Append(m_texts.allUpdated);
+    }
+  }
+
+  if (curl)
+    curl_easy_cleanup(curl);
+  Append(KeepGoing() ? m_texts.finish : m_texts.userStop);
+  m_finished = 1;
+  return 0;
+}
+
+qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, const QString *label,
+                                 qint64 expected)
+{
+  SetProgress(0.0);
+  if (label)
+    Append(QStringLiteral("\r\n  download ") + *label + QStringLiteral(" "));
+  auto *curl = static_cast<CURL *>(handle);
+  if (!curl || url.isEmpty())
+    return 0;
+
+  sink.owner = this;
+  sink.curl = curl;
+  sink.expected = expected;
+  const QByteArray urlBytes = url.toUtf8();
+  curl_slist *headers = nullptr;
+  headers = curl_slist_append(headers, "Cache-Control: no-cache");
+  headers = curl_slist_append(headers, "Pragma: no-cache");
+
+  using WriteFn = size_t (*)(char *, size_t, size_t, void *);
+  WriteFn write = [](char *data, size_t size, size_t count, void *user) -> size_t {
+    auto *s = static_cast<Sink *>(user);
+    const size_t bytes = size * count;
+    // An error page is never kept: the status decides before the first byte.
+    if (!s->statusChecked) {
+      s->statusChecked = true;
+      if (!SuccessStatus(s->curl))
+        s->failed = true;
+    }
+    if (s->failed || !s->owner->KeepGoing())
+      return 0;
+    if (s->written + qint64(bytes) > kMaxDownload || (s->expected && s->written + qint64(bytes) > s->expected)) {
+      s->failed = true;
+      return 0;
+    }
+    if (s->memory)
+      s->memory->append(data, qsizetype(bytes));
+    else if (!WriteAll(s->fd, data, qint64(bytes))) {
+      s->failed = true;
+      return 0;
+    }
+    s->written += qint64(bytes);
+    s->owner->SetProgress(s->expected ? double(s->written) * 100.0 / double(s->expected) : 0.0);
+    return bytes;
+  };
+  using ProgressFn = int (*)(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+  ProgressFn progress = [](void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) -> int {
+    return static_cast<Sink *>(user)->owner->KeepGoing() ? 0 : 1;
+  };
+
+  curl_easy_reset(curl);
+  curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, "Update search");
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReadSize);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallTimeoutS);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, write);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink);
+  const CURLcode result = curl_easy_perform(curl);
+  if (!sink.statusChecked && result == CURLE_OK && !SuccessStatus(curl))
+    sink.failed = true; // an empty answer with an error status
+  curl_slist_free_all(headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+
+  if (!KeepGoing())
+    return 0;
+  if (result != CURLE_OK || sink.failed) {
+    qCDebug(lcUpdate) << "download of" << url << "failed:" << curl_easy_strerror(result);
+    return 0;
+  }
+  if (expected && sink.written != expected) {
+    qCDebug(lcUpdate).noquote() << vtx::Format(u"buffer length =%d\n", sink.written);
+    return 0;
+  }
+  return sink.written;
+}
+
+int CUpdateCheck::DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected)
+{
+  if (!IsSafeRelativeName(NativeName(name).constData())) {
+    Append(QStringLiteral("\r\n  download ") + name + QStringLiteral(" ") + m_texts.nameRefused);
+    return 0;
+  }
+  const QString destination = GetProgramFolder() + name;
+  QByteArray content;
+  content.reserve(1024);
+  Sink sink;
+  sink.memory = &content;
+  if (DownloadUrl(curl, sink, url, &name, expected) == 0) {
+    Append(QStringLiteral(": download problem"));
+    return 0;
+  }
+  return CopyToDestination(destination, content);
+}
+
+int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray &content)
+{
+  const QByteArray path = NativeName(destination);
+  QDir().mkpath(QFileInfo(destination).absolutePath());
+  bool written = false;
+  for (;;) {
+    // The old file's mode is kept (writable by its owner, as after clearing
+    // the read-only attribute); the new content replaces it only when whole.
+    struct stat st{};
+    const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 07777) | S_IWUSR : 0644;
+    QByteArray temp = path + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd >= 0) {
+      bool ok = WriteAll(fd, content.constData(), content.size()) && ::fchmod(fd, mode) == 0;
+      ok = ::close(fd) == 0 && ok;
+      ok = ok && ::rename(temp.constData(), path.constData()) == 0;
+      if (!ok)
+        ::unlink(temp.constData());
+      written = ok;
+    }
+    if (written || Ask(vtx::Format(m_texts.destLocked, destination), MB_RETRYCANCEL) != IDRETRY)
+      break;
+  }
+  if (!written) {
+    Append(m_texts.copyProblem);
+    return 0;
+  }
+  Append(m_texts.done);
+  if (destination.right(4).compare(u".zip", Qt::CaseInsensitive) == 0)
+    return Unpack(destination);
+  return 1;
+}
+
+int CUpdateCheck::Unpack(const QString &archive)
+{
+  const QByteArray archivePath = NativeName(archive);
+  const QString folder = QFileInfo(archive).absolutePath() + u'/';
+  int result = 0;
+  HZIP hz = OpenZip(archivePath.constData(), 0, ZIP_FILENAME);
+  if (!hz) {
+    Ask(vtx::Format(m_texts.destLocked, archive), MB_RETRYCANCEL);
+  } else {
+    SetUnzipBaseDir(hz, NativeName(folder).constData());
+    ZipEntryInfo ze{};
+    bool ok = GetZipItem(hz, -1, &ze) == ZR_OK;
+    const int count = ok ? ze.index : 0;
+    // Every name is checked before anything is written: a hostile archive changes nothing.
+    for (int i = 0; ok && i < count; ++i) {
+      if (GetZipItem(hz, i, &ze) != ZR_OK) {
+        ok = false;
+        Ask(vtx::Format(m_texts.destLocked, archive), MB_OK);
+      } else if (!IsSafeRelativeName(ze.name)) {
+        ok = false;
+        Append(vtx::Format(m_texts.entryRefused, QFile::decodeName(ze.name)));
+      }
+    }
+    for (int i = 0; ok && i < count; ++i) {
+      ok = GetZipItem(hz, i, &ze) == ZR_OK && UnzipItem(hz, i, ze.name, 0, ZIP_FILENAME) == ZR_OK;
+      if (!ok)
+        Ask(vtx::Format(m_texts.destLocked, folder + QFile::decodeName(ze.name)), MB_OK);
+    }
+    result = ok ? 1 : 0;
+    CloseZip(hz);
+  }
+  ::unlink(archivePath.constData());
+  return result;
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "update/Ini.h"
+
+#include "modbus/ThinThread.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+
+// The internet-update worker: fetches the remote list, compares it with the
+// local list "update.txt" in the program folder, downloads the changed files,
+// unpacks zip archives and records the new versions. The body runs on the
+// worker thread; the dialog polls the finished flag, the progress and the log
+// (all safe from any thread) and writes the run flag.
+class CUpdateCheck : public CThinThread {
+public:
+  // Asks the user a question (message box text and MB_ type); answers an ID_ value.
+  using Asker = std::function<int(const QString &text, unsigned type)>;
+
+  CUpdateCheck();
+  // Stops the worker thread and waits for it, in steps of 100 ms.
+  ~CUpdateCheck() override;
+
+  bool CreateWorker();
+  // Waits for a run in progress to end, then runs the body once with these
+  // values. The finished flag drops to 0 before this returns, so a poll right
+  // after the start never takes the run for ended.
+  virtual void Start(const QString &baseUrl, const QString &product, const QString &listPage);
+  void RequestStop();
+
+  int IsFinished() const { return m_finished.load(); }
+  double GetProgress() const;
+  QString GetLog() const;
+  int GetRunFlag() const { return m_runFlag.load(); }
+  void SetRunFlag(int run) { m_runFlag = run; }
+
+  // The folder the updated files go to, with a trailing '/': the executable's
+  // folder unless set. The local list lives there.
+  void SetProgramFolder(const QString &folder);
+  QString GetProgramFolder() const;
+  // Where the downloaded list is kept: QDir::tempPath() unless set.
+  void SetTempFolder(const QString &folder);
+  QString GetTempFolder() const;
+  // Replaces the message boxes (default: asked through the GUI thread, given
+  // up as Cancel when the run is stopped). Set it only while no run goes on.
+  void SetAsker(Asker asker) { m_asker = std::move(asker); }
+
+protected:
+  void DoWork() override { Run(); }
+  virtual int Run();
+
+private:
+  struct Texts {
+    QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated,
+        finish, userStop, cantCreate, done, copyProblem, destLocked, nameRefused, notWritable,
+        entryRefused;
+  };
+  struct Sink;
+
+  bool KeepGoing() const { return m_runFlag.load() != 0 && m_stopRequest.load() == 0; }
+  void Append(const QString &text);
+  void ReplaceLog(const QString &text);
+  void SetProgress(double value);
+  int Ask(const QString &text, unsigned type);
+
+  qint64 DownloadUrl(void *curl, Sink &sink, const QString &url, const QString *label,
+                     qint64 expected);
+  int DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected);
+  int CopyToDestination(const QString &destination, const QByteArray &content);
+  int Unpack(const QString &archive);
+
+  std::atomic<int> m_finished{1};
+  std::atomic<int> m_runFlag{0};
+
+  mutable std::mutex m_mutex; // guards the progress, the log and the folders
+  double m_progress = 0.0;
+  QString m_log;
+  QString m_programFolder;
+  QString m_tempFolder;
+
+  // Set by Start before the body runs, read by the body only.
+  QString m_listPage;
+  QString m_product;
+  QString m_baseUrl;
+  Texts m_texts;
+  CIni m_remote;
+  CIni m_local;
+  Asker m_asker;
+};

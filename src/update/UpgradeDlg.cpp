@@ -1,0 +1,151 @@
+#include "update/UpgradeDlg.h"
+
+#include <QCloseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const char *const kProduct = "Velo-Trix";
+const char *const kListPage = "update.htm";
+
+// Dialog units of the original layout to pixels of the dialog's font.
+QRect DluRect(const QWidget *dialog, int x, int y, int w, int h)
+{
+  const QFontMetrics fm = dialog->fontMetrics();
+  const int bx = std::max(1, fm.averageCharWidth());
+  const int by = std::max(1, fm.height());
+  return QRect(x * bx / 4, y * by / 8, w * bx / 4, h * by / 8);
+}
+
+QString ForDisplay(const QString &log)
+{
+  QString text = log;
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return text;
+}
+
+} // namespace
+
+CUpgradeDlg::CUpgradeDlg(QWidget *parent, const QString &baseUrl)
+    : QDialog(parent), m_editLog(new QPlainTextEdit(this)), m_btnStart(new QPushButton(this)),
+      m_progress(new QProgressBar(this)), m_baseUrl(baseUrl)
+{
+  setWindowTitle(QStringLiteral("Velotrix 2.1.25"));
+  setModal(true);
+  m_editLog->setReadOnly(true);
+  m_editLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  m_editLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  m_progress->setTextVisible(false);
+  m_editLog->setGeometry(DluRect(this, 6, 5, 188, 131));
+  m_progress->setGeometry(DluRect(this, 6, 141, 188, 9));
+  m_btnStart->setGeometry(DluRect(this, 57, 153, 87, 14));
+  setFixedSize(DluRect(this, 0, 0, 201, 175).size());
+  m_btnStart->setText(QStringLiteral("Start Update"));
+  connect(m_btnStart, &QPushButton::clicked, this, &CUpgradeDlg::OnStartStop);
+}
+
+CUpgradeDlg::~CUpgradeDlg()
+{
+  KillTimer0();
+  // The worker's destructor (a member) stops its thread and waits for it.
+  m_worker.SetRunFlag(0);
+  m_worker.RequestStop();
+}
+
+void CUpgradeDlg::showEvent(QShowEvent *event)
+{
+  QDialog::showEvent(event);
+  if (!m_initialized) {
+    m_initialized = true;
+    OnInitDialog();
+  }
+}
+
+void CUpgradeDlg::OnInitDialog()
+{
+  m_worker.CreateWorker();
+  ShowIdle();
+  m_progress->setRange(0, 100);
+  m_progress->setValue(0);
+  m_strLog = QStringLiteral("System ready.");
+  PushLog(m_strLog);
+}
+
+void CUpgradeDlg::ShowIdle()
+{
+  m_worker.SetRunFlag(0);
+  m_btnStart->setText(QStringLiteral("Start Update"));
+}
+
+void CUpgradeDlg::OnStartStop()
+{
+  if (m_worker.IsFinished()) {
+    m_worker.SetRunFlag(1);
+    m_btnStart->setText(QStringLiteral("Cancel Operations"));
+    if (!m_timer0)
+      m_timer0 = startTimer(100);
+    m_worker.Start(m_baseUrl, QString::fromLatin1(kProduct), QString::fromLatin1(kListPage));
+  } else {
+    ShowIdle();
+  }
+}
+
+void CUpgradeDlg::timerEvent(QTimerEvent *event)
+{
+  if (event->timerId() == m_timer0)
+    OnTimer();
+  QDialog::timerEvent(event);
+}
+
+void CUpgradeDlg::OnTimer()
+{
+  if (!m_worker.IsFinished()) {
+    const double progress = m_worker.GetProgress();
+    m_progress->setValue(std::isfinite(progress) ? std::clamp(int(progress), 0, 100) : 0);
+  } else {
+    ShowIdle();
+    KillTimer0();
+    m_progress->setValue(0);
+  }
+  const QString log = m_worker.GetLog();
+  if (log != m_strLog) {
+    m_strLog = log;
+    PushLog(m_strLog);
+  }
+}
+
+void CUpgradeDlg::PushLog(const QString &text)
+{
+  m_editLog->setPlainText(ForDisplay(text));
+  QScrollBar *bar = m_editLog->verticalScrollBar();
+  bar->setValue(bar->maximum());
+}
+
+void CUpgradeDlg::KillTimer0()
+{
+  if (m_timer0)
+    killTimer(m_timer0);
+  m_timer0 = 0;
+}
+
+void CUpgradeDlg::reject()
+{
+  ShowIdle();
+  m_worker.RequestStop();
+  QDialog::reject();
+}
+
+void CUpgradeDlg::closeEvent(QCloseEvent *event)
+{
+  KillTimer0();
+  m_editLog->setPlainText(QStringLiteral("closing window... wait please."));
+  m_editLog->repaint();
+  QDialog::closeEvent(event);
+}
