@@ -10,8 +10,9 @@ CQelDocLanguage::CQelDocLanguage(QObject *parent) : CDocument(parent), m_strLang
 {
 }
 
-std::int16_t CQelDocLanguage::SelectLanguage(const QString &name)
+std::int16_t CQelDocLanguage::SelectLanguage(const QString &wanted)
 {
+  const QString name = wanted; // may be our own current name
   m_nLanguage = 0;
   m_strLanguage = StdLanguage;
   for (int i = 0; i < m_Languages.size() && i <= INT16_MAX; ++i) {

@@ -1,0 +1,327 @@
+#include "model/Blocchi.h"
+#include "model/FormatBinary16.h"
+#include "model/Parametri.h"
+#include "model/TreeNode.h"
+#include "model/Variabili.h"
+
+#include "platform/Format.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double Inf = std::numeric_limits<double>::infinity();
+
+std::shared_ptr<KTable> MakeK(KTable values)
+{
+  return std::make_shared<KTable>(std::move(values));
+}
+
+std::shared_ptr<NTable> MakeN(NTable values)
+{
+  return std::make_shared<NTable>(std::move(values));
+}
+
+Variabili Var16(KTablePtr k, int kIndex, int s, NTablePtr n = nullptr, int nIndex = -1)
+{
+  return Variabili(0, QStringLiteral("x"), std::move(k), kIndex, std::move(n), nIndex, s, 0, 0, 1, 12, 3, 0, -1,
+                   VAR_SHORT);
+}
+
+Parametri Par16(std::int16_t min, std::int16_t max, std::int16_t def, std::int16_t value, KTablePtr k = nullptr,
+                int kIndex = -1, int s = 0, NTablePtr n = nullptr, int nIndex = -1, std::uint16_t a = 0)
+{
+  return Parametri(0, QStringLiteral("par"), std::move(k), kIndex, std::move(n), nIndex, s, a, 0, 1, 1, 0, 0, -1,
+                   min, max, def, value);
+}
+
+Parametri Par32(std::int32_t min, std::int32_t max, std::int32_t value)
+{
+  return Parametri(1, QStringLiteral("par32"), nullptr, -1, nullptr, -1, 0, 0, 0, 1, 1, 2, 0, -1, min, max,
+                   std::int32_t(0), value);
+}
+
+Parametri ParF(float min, float max, float def, float value)
+{
+  return Parametri(2, QStringLiteral("parf"), nullptr, -1, nullptr, -1, -1, 0, 0, 1, 1, 4, 0, -1, min, max, def,
+                   value);
+}
+
+} // namespace
+
+TEST(Variabili, ScalesWithKTableAndShift)
+{
+  const auto k = MakeK({4096, 1, 1, 1, 13});
+  EXPECT_FLOAT_EQ(Var16(k, 0, 12).FromRaw16(-32768), -32768.0f);
+  // s above 16 takes the exponent from K[s-16].
+  EXPECT_FLOAT_EQ(Var16(k, 0, 20).FromRaw16(-32768), -16384.0f);
+  EXPECT_DOUBLE_EQ(Var16(k, 0, 20).GetScaleFactor(), 0.5);
+  // An exponent entry that does not exist counts as 0.
+  EXPECT_FLOAT_EQ(Var16(k, 0, 40).FromRaw16(2), 8192.0f);
+}
+
+TEST(Variabili, ZeroOrMissingFactorMeansNoScaling)
+{
+  const auto k = MakeK({0});
+  const auto n = MakeN({0.0f, 0.5f});
+  EXPECT_FLOAT_EQ(Var16(k, 0, 0).FromRaw16(123), 123.0f);
+  EXPECT_DOUBLE_EQ(Var16(k, 0, 0).GetScaleFactor(), 1.0);
+  EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 0).FromRaw16(123), 123.0f);
+  EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 1).FromRaw16(123), 61.5f);
+  // A table shortened after the record was made: no scaling, no overrun.
+  const auto shrinking = MakeK({4096, 2});
+  Variabili v = Var16(shrinking, 1, 0);
+  shrinking->resize(1);
+  EXPECT_FLOAT_EQ(v.FromRaw16(7), 7.0f);
+}
+
+TEST(Variabili, LimitsResultsAndRawValues)
+{
+  // K[1] = -200 as exponent: 2^200 would overflow a float.
+  const auto k = MakeK({30000, -200});
+  EXPECT_FLOAT_EQ(Var16(k, 0, 17).FromRaw16(32767), FLT_MAX);
+  EXPECT_FLOAT_EQ(Var16(k, 0, 17).FromRaw16(-32768), -FLT_MAX);
+  const Variabili v = Var16(nullptr, -1, 0);
+  EXPECT_DOUBLE_EQ(v.FromRaw(40000), 32767);
+  EXPECT_DOUBLE_EQ(v.FromRaw(-70000.7), -32768);
+  EXPECT_DOUBLE_EQ(v.FromRaw(12.9), 12);
+  EXPECT_DOUBLE_EQ(v.FromRaw(NaN), 0);
+  const Variabili f(0, QStringLiteral("f"), nullptr, -1, nullptr, -1, 0, 0, 0, 1, 1, 0, 0, -1, VAR_FLOAT);
+  EXPECT_DOUBLE_EQ(f.FromRaw(1e300), FLT_MAX);
+  EXPECT_DOUBLE_EQ(f.FromRaw(0.25), 0.25);
+}
+
+TEST(Variabili, FormatValueChoosesDecimals)
+{
+  Variabili v = Var16(nullptr, -1, 0);
+  v.SetNumDecimals(-1);
+  EXPECT_EQ(v.FormatValue(0), "%g");
+  EXPECT_EQ(v.FormatValue(NaN), "%g");
+  EXPECT_EQ(v.FormatValue(Inf), "%g");
+  EXPECT_EQ(v.FormatValue(0.0001), "%1.f");
+  EXPECT_EQ(v.FormatValue(0.00005), "%1.f");
+  EXPECT_EQ(v.FormatValue(0.5), "%.1f");
+  EXPECT_EQ(v.FormatValue(3.14159), "%.3f");
+  EXPECT_EQ(v.FormatValue(12.345), "%.2f");
+  EXPECT_EQ(v.FormatValue(250), "%1.f");
+  EXPECT_EQ(v.FormatValue(1e20), "%1.f");
+  v.SetNumDecimals(4);
+  EXPECT_EQ(v.FormatValue(250), "%.4f");
+  v.SetNumDecimals(88);
+  EXPECT_EQ(v.FormatValue(1.5), "%g");
+  v.SetNumDecimals(99);
+  EXPECT_EQ(v.FormatValue(1.5), "%g");
+  EXPECT_EQ(vtx::Format(QStringLiteral("%1.f"), 0.00005), "0");
+}
+
+TEST(Variabili, NamesPerLanguageFallBackToNameZero)
+{
+  Variabili v = Var16(nullptr, -1, 0);
+  v.SetName(QStringLiteral("x_en"));
+  v.SetName(QStringLiteral("x_it"));
+  EXPECT_EQ(v.SetNamePos(2), 2);
+  EXPECT_EQ(v.GetNameText(), "x_it");
+  EXPECT_EQ(v.GetName(), "x");
+  EXPECT_EQ(v.SetNamePos(3), 0);
+  EXPECT_EQ(v.GetNameText(), "x");
+  EXPECT_EQ(v.SetNamePos(-1), 0);
+  for (int i = 3; i < 12; ++i)
+    v.SetName(QStringLiteral("n%1").arg(i));
+  EXPECT_EQ(v.SetNamePos(9), 9);
+  EXPECT_EQ(v.SetNamePos(10), 0);
+  EXPECT_EQ(v.GetNameText(), "x");
+}
+
+TEST(Variabili, IdentityAndAttributeQueries)
+{
+  const Variabili v = Var16(nullptr, -1, 0);
+  EXPECT_EQ(v.GetAddress(), 123);
+  EXPECT_EQ(v.GetAddressKey(), "12_3");
+  EXPECT_EQ(v.GetNumDecimals(), 99);
+  EXPECT_TRUE(v.IsShort());
+  EXPECT_FALSE(v.Parse(QStringLiteral("v0 x; k=-1;")));
+  const Variabili levelled(0, QStringLiteral("l"), nullptr, -1, nullptr, -1, 0, 0x04, 2, 1, 1, 0, 0, -1, VAR_SHORT);
+  EXPECT_TRUE(levelled.IsVisibleAtLevel(2));
+  EXPECT_TRUE(levelled.IsVisibleAtLevel(3));
+  EXPECT_FALSE(levelled.IsVisibleAtLevel(1));
+  EXPECT_TRUE(levelled.HasFlag4Only());
+  EXPECT_FALSE(levelled.HasFlag8Only());
+  const Variabili both(0, QStringLiteral("b"), nullptr, -1, nullptr, -1, 0, 0x0C, 0, 1, 1, 0, 0, -1, VAR_SHORT);
+  EXPECT_FALSE(both.HasFlag4Only());
+  EXPECT_FALSE(both.HasFlag8Only());
+}
+
+TEST(Parametri, ConstructorsClampLimitsAndValues)
+{
+  const Parametri p = Par16(10, 5, 0, 7);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_MIN), 5);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_MAX), 5);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_DEFAULT), 5);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_VALUE), 5);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_OLD), 5);
+  const Parametri f = ParF(0, 10, 20, 11);
+  EXPECT_FLOAT_EQ(f.GetSiValue(Parametri::SEL_VALUE), 10);
+  EXPECT_FLOAT_EQ(f.GetSiValue(Parametri::SEL_OLD), 10);
+  EXPECT_FLOAT_EQ(f.GetSiValue(Parametri::SEL_DEFAULT), 10);
+  EXPECT_EQ(f.GetValueString(Parametri::SEL_MIN), "00000000hex");
+  const Parametri nan = ParF(0, 10, float(NaN), float(NaN));
+  EXPECT_FLOAT_EQ(nan.GetSiValue(Parametri::SEL_VALUE), 0);
+}
+
+TEST(Parametri, SettersLimitAndIgnoreNonFinite)
+{
+  Parametri f = ParF(-1, 1, 0, 0.5f);
+  f.SetValueFloat(float(NaN));
+  f.SetValueFloat(float(Inf));
+  f.SetRawValue(NaN);
+  EXPECT_FLOAT_EQ(f.GetSiValue(0), 0.5f);
+  f.SetValueFloat(3);
+  EXPECT_FLOAT_EQ(f.GetSiValue(0), 1);
+
+  Parametri p = Par16(-32768, 32767, 0, 0);
+  p.SetRawValue(40000);
+  EXPECT_EQ(p.GetShortValue(), 32767);
+  p.SetRawValue(70000);
+  EXPECT_EQ(p.GetShortValue(), 32767);
+  p.SetRawValue(-40000.9);
+  EXPECT_EQ(p.GetShortValue(), -32768);
+  p.SetRawValue(Inf);
+  EXPECT_EQ(p.GetShortValue(), -32768);
+  p.SetRawValue(-12.7);
+  EXPECT_EQ(p.GetShortValue(), -12);
+
+  Parametri limited = Par16(0, 100, 0, 0);
+  limited.SetRawValue(40000);
+  EXPECT_EQ(limited.GetShortValue(), 100);
+  limited.SetValue16(-5);
+  EXPECT_EQ(limited.GetShortValue(), 0);
+
+  Parametri l = Par32(-1000, 5000000, 0);
+  l.SetRawValue(1e12);
+  EXPECT_EQ(l.GetValue(0), 5000000);
+  l.SetRawValue(-3e9);
+  EXPECT_EQ(l.GetValue(0), -1000);
+}
+
+TEST(Parametri, SiToBoardRoundsAndLimits)
+{
+  const auto k = MakeK({1, 1000});
+  const Parametri p = Par16(-100, 100, 0, 7, k, 0, 0);
+  EXPECT_EQ(p.SiToShort(2.5), 3);
+  EXPECT_EQ(p.SiToShort(-2.5), -2);
+  EXPECT_EQ(p.SiToShort(1000), 100);
+  EXPECT_EQ(p.SiToShort(-1e30), -100);
+  EXPECT_EQ(p.SiToShort(NaN), 7);
+  EXPECT_EQ(p.SiToShort(Inf), 7);
+  EXPECT_DOUBLE_EQ(p.QuantizeSi(NaN), 7);
+
+  // K[1] = 1000 with a shift of 10: one count is 1000/1024.
+  const Parametri scaled = Par16(-32768, 32767, 0, 0, k, 1, 10);
+  EXPECT_EQ(scaled.SiToShort(1.0), 1);
+  EXPECT_EQ(scaled.SiToShort(100.0), 102);
+  EXPECT_NEAR(scaled.GetSiValue(Parametri::SEL_MAX), 32767 * 1000.0 / 1024, 0.01);
+
+  const auto n = MakeN({0.1f});
+  const Parametri byN = Par16(-32768, 32767, 0, 0, nullptr, -1, 0, n, 0);
+  EXPECT_EQ(byN.SiToShort(1.26), 13);
+  EXPECT_DOUBLE_EQ(byN.QuantizeSi(-0.5), -5);
+
+  // No scaling: 40000 never wraps, it stops at the limit.
+  const Parametri plain = Par16(-32768, 32767, 0, 0);
+  EXPECT_EQ(plain.SiToShort(40000), 32767);
+  EXPECT_EQ(plain.SiToShort(-70000), -32768);
+  EXPECT_EQ(plain.SiToShort(12.9), 12);
+
+  const Parametri l = Par32(-10, 2000000000, 0);
+  EXPECT_EQ(l.SiToLong(5e9), 2000000000);
+  EXPECT_EQ(l.SiToLong(-5e9), -10);
+
+  const Parametri f = ParF(-1, 1, 0, 0);
+  EXPECT_DOUBLE_EQ(f.QuantizeSi(5), 1);
+  EXPECT_DOUBLE_EQ(f.Clamp(-5), -1);
+  EXPECT_DOUBLE_EQ(f.Clamp(NaN), 0);
+  EXPECT_DOUBLE_EQ(Par16(-5, 5, 0, 1).Clamp(70000), 5);
+  EXPECT_DOUBLE_EQ(Par16(-5, 5, 0, 1).Clamp(-4.9), -4);
+}
+
+TEST(Parametri, ValueTexts)
+{
+  const Parametri f = ParF(-2, 2, 0, 1.0f);
+  EXPECT_EQ(f.GetValueString(Parametri::SEL_VALUE), "3F800000hex");
+  EXPECT_EQ(f.GetValueString(Parametri::SEL_GIVEN, 0.5), " 0.5");
+  Parametri p = Par16(-32768, 32767, 0, -2);
+  EXPECT_EQ(p.GetValueString(Parametri::SEL_VALUE), "-2");
+  EXPECT_EQ(p.GetValueString(Parametri::SEL_GIVEN, 40000), "32767");
+  p.SetNumDecimals(2);
+  EXPECT_EQ(p.GetSiValueString(Parametri::SEL_VALUE), "-2.00");
+  EXPECT_EQ(p.GetSiValueString(Parametri::SEL_GIVEN, 1.5), "1.50");
+  const Parametri bits = Par16(-32768, 32767, 0, -32767, nullptr, -1, 0, nullptr, -1, ATTR_BIT_FIELD);
+  EXPECT_EQ(bits.GetSiValueString(Parametri::SEL_VALUE), "1000.0000.0000.0001");
+  EXPECT_EQ(bits.GetSiValueString(Parametri::SEL_DEFAULT), "0000.0000.0000.0000");
+  EXPECT_EQ(FormatBinary16(0xA5F0), "1010.0101.1111.0000");
+}
+
+TEST(Parametri, ComparisonsAndLinkKinds)
+{
+  Parametri p = Par16(0, 100, 10, 10);
+  EXPECT_FALSE(p.IsChanged());
+  EXPECT_TRUE(p.IsOldDefault());
+  p.SetValue16(20);
+  EXPECT_TRUE(p.IsChanged());
+  EXPECT_TRUE(p.IsNotDefault());
+  p.AcceptValue();
+  EXPECT_FALSE(p.IsChanged());
+  EXPECT_FALSE(p.IsOldDefault());
+
+  Parametri f = ParF(-1, 1, 0.5f, 0.25f);
+  EXPECT_FALSE(f.IsOldDefault());
+  f.SetValueFloat(0.5f);
+  f.AcceptValue();
+  EXPECT_TRUE(f.IsOldDefault());
+
+  const auto link = [](std::uint16_t a) { return Par16(0, 9999, 0, 0, nullptr, -1, 0, nullptr, -1, a); };
+  EXPECT_TRUE(link(0x01).IsShortLink());
+  EXPECT_TRUE(link(0x21).IsLongLink());
+  EXPECT_TRUE(link(0x50).IsFloatLink());
+  EXPECT_FALSE(link(0x20).IsLongLink());
+  EXPECT_TRUE(link(0x02).IsReadOnly());
+}
+
+TEST(Blocchi, CopiesAndDescribes)
+{
+  Blocchi b(3, QStringLiteral("Loop"), 2, 40, 7);
+  Blocchi c(1, QStringLiteral("Other"), 0, 1, 0);
+  c = b;
+  EXPECT_EQ(c.GetNumber(), 3);
+  EXPECT_EQ(c.GetParent(), 2);
+  EXPECT_EQ(c.GetBase(), 40);
+  EXPECT_EQ(c.Describe(), "b3 Loop#2; b=40; a=7;");
+  EXPECT_EQ(Blocchi(3, QStringLiteral("x"), 5, 0, 0).GetParent(), 0);
+  c.SetName(QStringLiteral("Anello"));
+  EXPECT_EQ(c.SetNamePos(1), 1);
+  EXPECT_EQ(c.GetSelectedName(), "Anello");
+  EXPECT_EQ(c.SetNamePos(4), 0);
+  EXPECT_EQ(c.GetSelectedName(), "Loop");
+  EXPECT_EQ(Blocchi::CompareUShort(1, 65535), -1);
+  EXPECT_EQ(Blocchi::CompareUShort(65535, 1), 1);
+  EXPECT_EQ(Blocchi::CompareUShort(7, 7), 0);
+}
+
+TEST(CTreeNode, RefusedNodeHangsAtTheTop)
+{
+  CTreeNode node(-3, -1, QStringLiteral("Loop"));
+  EXPECT_TRUE(node.IsValid());
+  EXPECT_EQ(node.GetTreeItem(), nullptr);
+  node.Refuse(CTreeNode::NODE_NO_PARENT);
+  EXPECT_EQ(node.GetStatus(), 3);
+  EXPECT_EQ(node.GetParentId(), 0);
+  const CTreeNode copy(node);
+  EXPECT_EQ(copy.GetId(), -3);
+  EXPECT_EQ(copy.GetStatus(), 3);
+}
