@@ -274,6 +274,7 @@ private:
   std::string m_root;        // with its trailing '/'
   int m_position = -1;       // entry the reader stands on
   int m_count = 0;
+  bool m_empty = false; // open on an archive without entries, no reader
 };
 
 void CUnzipArchive::SetRoot(const char *folder)
@@ -285,7 +286,7 @@ void CUnzipArchive::SetRoot(const char *folder)
 
 unsigned CUnzipArchive::Open(const void *source, unsigned length, unsigned flags)
 {
-  if (m_reader || m_openEntry >= 0)
+  if (m_reader || m_empty || m_openEntry >= 0)
     return ZR_NOTINITED;
   char cwd[4096];
   SetRoot(::getcwd(cwd, sizeof cwd) ? cwd : ".");
@@ -305,6 +306,17 @@ unsigned CUnzipArchive::Open(const void *source, unsigned length, unsigned flags
   io.zseek64_file = StreamSeek;
   io.zclose_file = StreamClose;
   io.zerror_file = StreamError;
+  // minizip takes an end record at offset 0 for "not found", so an archive
+  // without entries is recognised here.
+  unsigned char head[22];
+  if (StreamRead(nullptr, stream, head, sizeof head) == sizeof head &&
+      std::memcmp(head, "PK\5\6", 4) == 0 && head[8] == 0 && head[9] == 0 && head[10] == 0 && head[11] == 0) {
+    StreamClose(nullptr, stream);
+    m_empty = true;
+    m_count = 0;
+    return ZR_OK;
+  }
+  StreamSeek(nullptr, stream, 0, ZLIB_FILEFUNC_SEEK_SET);
   // minizip closes the stream itself when the open fails.
   m_reader = unzOpen2_64(stream, &io);
   if (!m_reader)
@@ -345,16 +357,16 @@ bool CUnzipArchive::GoTo(int index)
 
 unsigned CUnzipArchive::Get(int index, ZipEntryInfo *ze)
 {
-  if (!m_reader || !ze || index < -1 || index >= m_count)
+  if ((!m_reader && !m_empty) || !ze || index < -1 || index >= m_count)
     return ZR_ARGS;
   CloseEntry();
-  if (index == m_cachedIndex) {
-    *ze = m_cached;
-    return ZR_OK;
-  }
   if (index == -1) {
     std::memset(ze, 0, sizeof *ze);
     ze->index = m_count;
+    return ZR_OK;
+  }
+  if (index == m_cachedIndex) {
+    *ze = m_cached;
     return ZR_OK;
   }
   if (!GoTo(index))
@@ -429,7 +441,7 @@ unsigned CUnzipArchive::Get(int index, ZipEntryInfo *ze)
 
 unsigned CUnzipArchive::Find(const char *name, bool ignoreCase, int *index, ZipEntryInfo *ze)
 {
-  if (!m_reader || !name)
+  if ((!m_reader && !m_empty) || !name)
     return ZR_ARGS;
   CloseEntry();
   int found = -1;
@@ -593,6 +605,7 @@ unsigned CUnzipArchive::Close()
   if (m_reader)
     unzClose(m_reader);
   m_reader = nullptr;
+  m_empty = false;
   m_position = -1;
   return ZR_OK;
 }
