@@ -1,1 +1,9 @@
-set(CONTROLS_WIDGET_TESTS)
+set(CONTROLS_WIDGET_TESTS
+  ACEditCtrlTest.cpp
+  EditListViewTest.cpp
+  FooButtonTest.cpp
+  MappedBitmapButtonTest.cpp
+  XColorStaticTest.cpp
+  XGlyphButtonTest.cpp
+  XHyperLinkTest.cpp
+  XTabCtrlTest.cpp)

@@ -1,0 +1,186 @@
+#include "controls/EditListView.h"
+#include "controls/gfxEditCell.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A list that edits every cell and records what the editor reports.
+class TestList : public CEditListView {
+public:
+  TestList()
+  {
+    resize(420, 300);
+    InsertColumn(0, QStringLiteral("N"), LVCFMT_RIGHT, 40);
+    InsertColumn(1, QStringLiteral("Name"), LVCFMT_LEFT, 120);
+    InsertColumn(2, QStringLiteral("Value"), LVCFMT_CENTER, 80);
+    InsertColumn(3, QStringLiteral("Narrow"), LVCFMT_LEFT, 4);
+    for (int i = 0; i < 40; ++i)
+      InsertItem(i, QString::number(i));
+    show();
+  }
+  QLineEdit *EditSubLabel(int nItem, int nCol) override
+  {
+    ++asked;
+    return PlaceCellEditor(nItem, nCol);
+  }
+  int OnEndLabelEdit(const LV_DISPINFO &info) override
+  {
+    reports.push_back(info);
+    return 0;
+  }
+  void SupplyCellText(int nItem, int nSubItem, QString &text) override
+  {
+    text = QStringLiteral("r%1c%2").arg(nItem).arg(nSubItem);
+  }
+
+  // The open editor after deferred deletions ran.
+  gfxEditCell *Editor()
+  {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return GetEditCell();
+  }
+  int asked = 0;
+  std::vector<LV_DISPINFO> reports;
+};
+
+} // namespace
+
+TEST(EditListView, CellsAreSetOrSupplied)
+{
+  TestList list;
+  EXPECT_EQ(list.GetItemCount(), 40);
+  EXPECT_EQ(list.GetColumnCount(), 4);
+  EXPECT_EQ(list.GetItemText(3, 0), QStringLiteral("3"));
+  EXPECT_EQ(list.GetItemText(3, 2), QStringLiteral("r3c2"));
+  EXPECT_TRUE(list.SetItemText(3, 2, QStringLiteral("12.5")));
+  EXPECT_EQ(list.GetItemText(3, 2), QStringLiteral("12.5"));
+  EXPECT_FALSE(list.SetItemText(40, 0, QStringLiteral("x")));
+  EXPECT_EQ(list.GetColumnWidth(3), 4);
+  EXPECT_TRUE(list.SetColumnWidth(3, 0));
+  EXPECT_EQ(list.GetColumnWidth(3), 0) << "a column may be hidden by width 0";
+  list.DeleteAllItems();
+  EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+TEST(EditListView, HitTestExFindsRowAndColumn)
+{
+  TestList list;
+  const QRect row2 = list.GetItemRect(2);
+  int col = -1;
+  EXPECT_EQ(list.HitTestEx(QPoint(40 + 120 + 10, row2.center().y()), &col), 2);
+  EXPECT_EQ(col, 2);
+  EXPECT_EQ(list.HitTestEx(QPoint(5, row2.center().y()), nullptr), 2) << "no column pointer is fine";
+  col = -1;
+  EXPECT_EQ(list.HitTestEx(QPoint(400, row2.center().y()), &col), -1) << "right of the last column";
+  EXPECT_EQ(col, 0);
+  const QRect last = list.GetItemRect(list.GetTopIndex() + list.GetCountPerPage());
+  EXPECT_EQ(list.HitTestEx(QPoint(5, last.top() + 1), &col), list.GetTopIndex() + list.GetCountPerPage())
+      << "the row cut at the bottom counts";
+}
+
+TEST(EditListView, EditSubLabelRefusesCellsThatDoNotExist)
+{
+  TestList list;
+  EXPECT_EQ(list.EditSubLabel(-1, 1), nullptr);
+  EXPECT_EQ(list.EditSubLabel(40, 1), nullptr);
+  EXPECT_EQ(list.EditSubLabel(0, 4), nullptr);
+  EXPECT_EQ(list.EditSubLabel(0, -1), nullptr);
+  EXPECT_EQ(list.EditSubLabel(0, 3), nullptr) << "narrower than 5 pixels";
+
+  auto *edit = list.EditSubLabel(2, 2);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->text(), QStringLiteral("r2c2"));
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("r2c2"));
+  EXPECT_EQ(edit->geometry().left(), list.GetItemRect(2).left() + 160);
+  EXPECT_EQ(edit->geometry().width(), 80);
+  EXPECT_TRUE(edit->alignment() & Qt::AlignHCenter);
+  EXPECT_EQ(list.GetSelectionMark(), 2);
+}
+
+TEST(EditListView, EnterReportsTextWithModifiersEscapeReportsNothing)
+{
+  TestList list;
+  list.EditSubLabel(4, 1);
+  gfxEditCell *edit = list.Editor();
+  ASSERT_NE(edit, nullptr);
+  QTest::keyClicks(edit, QStringLiteral("Speed"));
+  QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+  ASSERT_EQ(list.reports.size(), 1u);
+  EXPECT_EQ(list.reports[0].iItem, 4);
+  EXPECT_EQ(list.reports[0].iSubItem, 1);
+  EXPECT_EQ(list.reports[0].pszText, QStringLiteral("Speed"));
+  EXPECT_EQ(list.reports[0].cchTextMax, 5);
+  EXPECT_EQ(list.reports[0].lParam, 1);
+  EXPECT_EQ(list.reports[0].idFrom, 196);
+  EXPECT_EQ(list.Editor(), nullptr) << "the editor closes after reporting";
+
+  list.EditSubLabel(5, 1);
+  QTest::keyClick(list.Editor(), Qt::Key_Enter, Qt::ControlModifier);
+  ASSERT_EQ(list.reports.size(), 2u);
+  EXPECT_EQ(list.reports[1].lParam, 2);
+  list.EditSubLabel(5, 1);
+  QTest::keyClick(list.Editor(), Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(list.reports.back().lParam, 3);
+
+  list.EditSubLabel(6, 1);
+  edit = list.Editor();
+  QTest::keyClicks(edit, QStringLiteral("abandoned"));
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_EQ(list.reports.size(), 3u);
+  EXPECT_EQ(list.Editor(), nullptr);
+}
+
+TEST(EditListView, KeysMoveTheEditorWithinTheColumn)
+{
+  TestList list;
+  auto row = [&] { return list.Editor() ? list.Editor()->GetItem() : -100; };
+  list.EditSubLabel(0, 1);
+  QTest::keyClick(list.Editor(), Qt::Key_Up);
+  EXPECT_EQ(row(), 0);
+  QTest::keyClick(list.Editor(), Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_EQ(row(), 0) << "nothing above row 0";
+  QTest::keyClicks(list.Editor(), QStringLiteral("lost"));
+  QTest::keyClick(list.Editor(), Qt::Key_Down);
+  EXPECT_EQ(row(), 1);
+  EXPECT_EQ(list.Editor()->GetSubItem(), 1);
+  EXPECT_TRUE(list.reports.empty()) << "moving abandons the typed text";
+  QTest::keyClick(list.Editor(), Qt::Key_Tab);
+  EXPECT_EQ(row(), 2);
+  QTest::keyClick(list.Editor(), Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(row(), 1);
+  QTest::keyClick(list.Editor(), Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(row(), 39);
+  const int asked = list.asked;
+  QTest::keyClick(list.Editor(), Qt::Key_Down);
+  EXPECT_EQ(list.asked, asked + 1);
+  EXPECT_EQ(row(), 39) << "the row past the end is refused and the editor stays";
+  QTest::keyClick(list.Editor(), Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(row(), 0);
+
+  const int page = list.GetCountPerPage();
+  ASSERT_GE(page, 3);
+  list.EditSubLabel(3, 1);
+  QTest::keyClick(list.Editor(), Qt::Key_PageUp);
+  EXPECT_EQ(row(), 0);
+  QTest::keyClick(list.Editor(), Qt::Key_PageDown);
+  EXPECT_EQ(row(), page);
+  list.EditSubLabel(38, 1);
+  QTest::keyClick(list.Editor(), Qt::Key_PageDown);
+  EXPECT_EQ(row(), 39);
+}
+
+TEST(EditListView, TypingGrowsTheEditorUpToTheViewsEdge)
+{
+  TestList list;
+  list.EditSubLabel(1, 0);
+  gfxEditCell *edit = list.Editor();
+  ASSERT_EQ(edit->width(), 40);
+  QTest::keyClicks(edit, QStringLiteral("a much longer text than the column"));
+  EXPECT_GT(edit->width(), 40);
+  EXPECT_LE(edit->geometry().right(), list.viewport()->width());
+}
