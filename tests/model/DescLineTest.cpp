@@ -1,3 +1,4 @@
+#include "DescGenerator.h"
 #include "ModelSample.h"
 
 #include "model/DescLine.h"
@@ -248,4 +249,16 @@ TEST(DescLine, VariableLineOutputs)
   EXPECT_EQ(doc.VarIndexFromAddress(124), 0);
   EXPECT_EQ(doc.VarIndexFromAddress(125), 0);
   EXPECT_EQ(doc.GetVariables()[0].Describe(), "w0 count; k=1; n=-1; s=3; b=1; p=4; v=0; a=0; u=0;");
+}
+
+TEST(DescLine, LargeGeneratedDescriptionRoundTrips)
+{
+  const QString text = GenerateDescription();
+  CQelDocParVarList doc;
+  for (const QString &line : text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+    ASSERT_TRUE(doc.ParseDescLine(line)) << qPrintable(line);
+  EXPECT_EQ(doc.GetParCount(), 3000);
+  EXPECT_EQ(doc.GetVarCount(), 1500);
+  EXPECT_EQ(doc.GetBlockCount(), 201);
+  EXPECT_EQ(WriteAll(doc), text);
 }
