@@ -1,0 +1,349 @@
+#include "update/UpdateCheck.h"
+
+#include "LocalHttpServer.h"
+#include "TestSupport.h"
+#include "ZipMaker.h"
+
+#include "platform/Prompter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteFile(const QString &path, const QByteArray &content)
+{
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(content);
+}
+
+const QString kHead = QStringLiteral("Open temp file...  ok!\r\nOpen internet connection... ok!\r\n");
+
+class UpdateCheckTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_TRUE(m_dir.isValid());
+    ASSERT_TRUE(m_server.Listen());
+    m_prog = m_dir.filePath("prog");
+    m_temp = m_dir.filePath("tmp");
+    QDir().mkpath(m_prog);
+    QDir().mkpath(m_temp);
+    m_worker.SetProgramFolder(m_prog);
+    m_worker.SetTempFolder(m_temp);
+    ASSERT_TRUE(m_worker.CreateWorker());
+  }
+
+  QByteArray Url(const QByteArray &path) const { return m_server.BaseUrl() + path; }
+
+  // Runs one update and answers the log after its "Start at" line.
+  QString RunUpdate(int timeoutMs = 20000)
+  {
+    m_worker.SetRunFlag(1);
+    m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), QStringLiteral("Velo-Trix"),
+                   QStringLiteral("update.htm"));
+    EXPECT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, timeoutMs));
+    const QString log = m_worker.GetLog();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Start at \\d\\d:\\d\\d:\\d\\d\\r\\n")).match(log).hasMatch())
+        << log.toStdString();
+    return log.mid(log.indexOf(u'\n') + 1);
+  }
+
+  TestEnvironment m_env;
+  QTemporaryDir m_dir;
+  LocalHttpServer m_server;
+  QString m_prog;
+  QString m_temp;
+  CUpdateCheck m_worker;
+};
+
+TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
+{
+  const QByteArray mainBin = QByteArray(20000, 'M') + "end";
+  const QByteArray manual = "manual text\n";
+  std::vector<ZipMakerEntry> entries(3);
+  entries[0].name = "bin/";
+  entries[0].unixMode = 040755;
+  entries[1].name = "bin/velotrix-tool";
+  entries[1].data = "#!/bin/sh\necho tool\n";
+  entries[1].unixMode = 0100755;
+  entries[2].name = "readme.txt";
+  entries[2].data = "read me";
+  entries[2].unixMode = 0100644;
+  const QString zipPath = m_dir.filePath("pack.zip");
+  ASSERT_TRUE(MakeZip(zipPath, entries));
+  const QByteArray pack = ReadAll(zipPath);
+
+  const QByteArray list =
+      "[Velo-Trix]\r\n"
+      "Version=2.1.26\r\n"
+      "Main.bin=1\r\n"
+      "docs/manual.txt=1\r\n"
+      "pack.zip=1\r\n"
+      "wrong.bin=1\r\n"
+      "missing.bin=1\r\n"
+      "same.txt=1\r\n"
+      "off.txt=0\r\n"
+      "casever.txt=1\r\n"
+      "../escape.txt=1\r\n"
+      "/etc/abs.txt=1\r\n"
+      "noversion.txt=1\r\n"
+      "\r\n"
+      "[Main.bin]\r\nVersion=2.0\r\nURL=" + Url("files/main.bin") + "\r\nLength=" + QByteArray::number(mainBin.size()) + "\r\n"
+      "[docs/manual.txt]\r\nVersion=1\r\nURL=" + Url("files/manual.txt") + "\r\nLength=0\r\n"
+      "[pack.zip]\r\nVersion=5\r\nURL=" + Url("files/pack.zip") + "\r\nLength=" + QByteArray::number(pack.size()) + "\r\n"
+      "[wrong.bin]\r\nVersion=3\r\nURL=" + Url("files/wrong.bin") + "\r\nLength=999\r\n"
+      "[missing.bin]\r\nVersion=1\r\nURL=" + Url("files/missing.bin") + "\r\n"
+      "[same.txt]\r\nVersion=7\r\nURL=" + Url("files/same.txt") + "\r\n"
+      "[off.txt]\r\nVersion=9\r\nURL=" + Url("files/off.txt") + "\r\n"
+      "[casever.txt]\r\nVersion=ABC\r\nURL=" + Url("files/casever.txt") + "\r\n"
+      "[../escape.txt]\r\nVersion=1\r\nURL=" + Url("files/escape.txt") + "\r\n"
+      "[/etc/abs.txt]\r\nVersion=1\r\nURL=" + Url("files/escape.txt") + "\r\n"
+      "[noversion.txt]\r\nURL=" + Url("files/noversion.txt") + "\r\n";
+  m_server.Serve("/update.htm", list);
+  m_server.Serve("/files/main.bin", mainBin);
+  m_server.Serve("/files/manual.txt", manual);
+  m_server.Serve("/files/pack.zip", pack);
+  m_server.Serve("/files/wrong.bin", "only a few bytes");
+  m_server.Serve("/files/escape.txt", "escaped");
+
+  WriteFile(m_prog + "/update.txt", "; installed versions\r\n"
+                                    "[same.txt]\r\nVersion=7\r\n"
+                                    "[casever.txt]\r\nversion=abc\r\n"
+                                    "[wrong.bin]\r\nVersion=2\r\n");
+  WriteFile(m_prog + "/wrong.bin", "old wrong");
+  WriteFile(m_prog + "/Main.bin", "old main");
+  ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/Main.bin").constData(), 0555), 0);
+
+  EXPECT_EQ(RunUpdate(), kHead +
+                             "Files that should be updated:\r\n"
+                             "   Main.bin\r\n"
+                             "   docs/manual.txt\r\n"
+                             "   pack.zip\r\n"
+                             "   wrong.bin\r\n"
+                             "   missing.bin\r\n"
+                             "   ../escape.txt\r\n"
+                             "   /etc/abs.txt\r\n"
+                             "\r\nStart download:"
+                             "\r\n  download Main.bin : done"
+                             "\r\n  download docs/manual.txt : done"
+                             "\r\n  download pack.zip : done"
+                             "\r\n  download wrong.bin : download problem"
+                             "\r\n  download missing.bin : download problem"
+                             "\r\n  download ../escape.txt : name refused"
+                             "\r\n  download /etc/abs.txt : name refused"
+                             "\r\n\r\nFinish!");
+
+  EXPECT_EQ(ReadAll(m_prog + "/Main.bin"), mainBin);
+  struct stat st{};
+  ASSERT_EQ(::stat(QFile::encodeName(m_prog + "/Main.bin").constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u); // the old mode, writable by its owner
+  EXPECT_EQ(ReadAll(m_prog + "/docs/manual.txt"), manual);
+  EXPECT_EQ(ReadAll(m_prog + "/wrong.bin"), "old wrong");
+  EXPECT_FALSE(QFile::exists(m_prog + "/missing.bin"));
+  EXPECT_FALSE(QFile::exists(m_prog + "/pack.zip"));
+  EXPECT_EQ(ReadAll(m_prog + "/readme.txt"), "read me");
+  ASSERT_EQ(::stat(QFile::encodeName(m_prog + "/bin/velotrix-tool").constData(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IXUSR);
+  EXPECT_FALSE(QFile::exists(m_dir.filePath("escape.txt")));
+  EXPECT_FALSE(QFile::exists(m_prog + "/../escape.txt"));
+  // The temporary file holds the list byte for byte.
+  EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), list);
+  // Nothing but the expected files: no temporary names left behind.
+  QStringList files = QDir(m_prog).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+  files.sort();
+  EXPECT_EQ(files, (QStringList{"Main.bin", "bin", "docs", "readme.txt", "update.txt", "wrong.bin"}));
+
+  EXPECT_EQ(ReadAll(m_prog + "/update.txt"), "; installed versions\r\n"
+                                             "[same.txt]\r\nVersion=7\r\n"
+                                             "[casever.txt]\r\nversion=abc\r\n"
+                                             "[wrong.bin]\r\nVersion=2\r\n"
+                                             "\r\n[Main.bin]\r\nVersion=2.0\r\n"
+                                             "\r\n[docs/manual.txt]\r\nVersion=1\r\n"
+                                             "\r\n[pack.zip]\r\nVersion=5\r\n");
+
+  ASSERT_FALSE(m_server.requests.isEmpty());
+  const QByteArray head = m_server.requests.first();
+  EXPECT_TRUE(head.startsWith("GET /update.htm HTTP/1.1\r\n"));
+  EXPECT_TRUE(head.contains("\r\nUser-Agent: Update search"));
+  EXPECT_TRUE(head.contains("\r\nPragma: no-cache"));
+  EXPECT_TRUE(head.contains("\r\nCache-Control: no-cache"));
+
+  // A second run replaces the log; nothing differs any more.
+  m_server.Serve("/files/wrong.bin", QByteArray(999, 'w'));
+  m_server.Serve("/files/missing.bin", "here now");
+  const QString again = RunUpdate();
+  EXPECT_TRUE(again.contains("download wrong.bin : done"));
+  EXPECT_FALSE(again.contains("Main.bin"));
+  EXPECT_EQ(m_worker.GetLog().count(QStringLiteral("Start at")), 1);
+}
+
+TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
+{
+  // No list on the server: its error page is not a list.
+  EXPECT_EQ(RunUpdate(), kHead.left(kHead.size() - 6) + " Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!");
+  EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "");
+
+  m_server.Serve("/update.htm", LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false});
+  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+
+  m_server.Serve("/update.htm", "");
+  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nVERSION=3\r\nfile.bin=0\r\n[file.bin]\r\nVersion=9\r\n");
+  EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
+  EXPECT_FALSE(QFile::exists(m_prog + "/update.txt"));
+}
+
+TEST_F(UpdateCheckTest, TemporaryFileIsNotFollowedThroughALink)
+{
+  const QString victim = m_dir.filePath("victim.txt");
+  WriteFile(victim, "keep me");
+  ASSERT_TRUE(QFile::link(victim, m_temp + "/Velo-Trix.tmp"));
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
+  m_worker.SetRunFlag(1);
+  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
+  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 10000));
+  EXPECT_EQ(m_worker.GetLog(), "Open temp file: can't create!");
+  EXPECT_EQ(ReadAll(victim), "keep me");
+  EXPECT_TRUE(m_server.requests.isEmpty());
+}
+
+TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
+{
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\nnext.bin=1\r\n"
+                                "[slow.bin]\r\nVersion=1\r\nURL=" + Url("slow") + "\r\nLength=100000000\r\n"
+                                "[next.bin]\r\nVersion=1\r\nURL=" + Url("next") + "\r\n");
+  m_server.Serve("/slow", LocalHttpServer::Route{200, QByteArray(5000, 's'), true});
+  m_server.Serve("/next", "next");
+  WriteFile(m_prog + "/slow.bin", "old slow");
+  m_worker.SetRunFlag(1);
+  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
+  ASSERT_TRUE(WaitUntil([this] { return m_worker.GetProgress() > 0.0; }, 10000));
+  EXPECT_LT(m_worker.GetProgress(), 1.0);
+  QElapsedTimer timer;
+  timer.start();
+  m_worker.SetRunFlag(0);
+  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  EXPECT_LT(timer.elapsed(), 3000);
+  EXPECT_TRUE(m_worker.GetLog().endsWith("\r\n  download slow.bin : download problem\r\n\r\nUser stop!"))
+      << m_worker.GetLog().toStdString();
+  EXPECT_FALSE(m_server.paths.contains("/next"));
+  EXPECT_EQ(ReadAll(m_prog + "/slow.bin"), "old slow");
+  EXPECT_FALSE(QFile::exists(m_prog + "/update.txt"));
+}
+
+TEST_F(UpdateCheckTest, UnwritableProgramFolderChangesNothing)
+{
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\na.bin=1\r\n[a.bin]\r\nVersion=1\r\nURL=" + Url("a") + "\r\n");
+  m_server.Serve("/a", "new a");
+  const QString missing = m_dir.filePath("no-such-folder");
+  m_worker.SetProgramFolder(missing);
+  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n   a.bin\r\n"
+                                 "\r\nThe program folder " + missing + "/ is not writable: nothing was changed.\r\n"
+                                 "\r\n\r\nFinish!");
+  EXPECT_FALSE(QFile::exists(missing));
+  EXPECT_FALSE(m_server.paths.contains("/a"));
+  if (::geteuid() != 0) { // permissions do not bind root
+    ASSERT_EQ(::chmod(QFile::encodeName(m_prog).constData(), 0555), 0);
+    m_worker.SetProgramFolder(m_prog);
+    EXPECT_TRUE(RunUpdate().contains("is not writable: nothing was changed."));
+    ::chmod(QFile::encodeName(m_prog).constData(), 0755);
+    EXPECT_TRUE(QDir(m_prog).isEmpty());
+  }
+}
+
+TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
+{
+  std::vector<ZipMakerEntry> hostile(2);
+  hostile[0].name = "good.txt";
+  hostile[0].data = "good";
+  hostile[1].name = "..\\..\\evil.txt";
+  hostile[1].data = "evil";
+  const QString hostilePath = m_dir.filePath("hostile.zip");
+  ASSERT_TRUE(MakeZip(hostilePath, hostile));
+  std::vector<ZipMakerEntry> upper(1);
+  upper[0].name = "from-upper.txt";
+  upper[0].data = "upper";
+  const QString upperPath = m_dir.filePath("upper.zip");
+  ASSERT_TRUE(MakeZip(upperPath, upper));
+
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nblocked/x.bin=1\r\nevil.zip=1\r\nUP.ZIP=1\r\nbroken.zip=1\r\n"
+                                "[blocked/x.bin]\r\nVersion=1\r\nURL=" + Url("x") + "\r\n"
+                                "[evil.zip]\r\nVersion=1\r\nURL=" + Url("evil") + "\r\n"
+                                "[UP.ZIP]\r\nVersion=4\r\nURL=" + Url("up") + "\r\n"
+                                "[broken.zip]\r\nVersion=1\r\nURL=" + Url("broken") + "\r\n");
+  m_server.Serve("/x", "x");
+  m_server.Serve("/evil", ReadAll(hostilePath));
+  m_server.Serve("/up", ReadAll(upperPath));
+  m_server.Serve("/broken", "PK\x03\x04 not really a zip");
+  // "blocked" is a file, so nothing can be created below it.
+  WriteFile(m_prog + "/blocked", "a file");
+  m_env.prompter().AnswerMessage(IDRETRY);
+  m_env.prompter().AnswerMessage(IDCANCEL);
+  m_env.prompter().AnswerMessage(IDOK);
+
+  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n"
+                                 "   blocked/x.bin\r\n   evil.zip\r\n   UP.ZIP\r\n   broken.zip\r\n"
+                                 "\r\nStart download:"
+                                 "\r\n  download blocked/x.bin : local copy problem"
+                                 "\r\n  download evil.zip : done"
+                                 "\r\n  unpack ..\\..\\evil.txt: name refused"
+                                 "\r\n  download UP.ZIP : done"
+                                 "\r\n  download broken.zip : done"
+                                 "\r\n\r\nFinish!");
+  // Retry, Cancel for the blocked file, then OK for the archive that does not open.
+  ASSERT_EQ(m_env.prompter().asked.size(), 3u);
+  const QString blocked = "Can't open destination file:\r\n\r\n " + m_prog + "/blocked/x.bin\r\n\r\n"
+                          "Please close every program that is using it.";
+  EXPECT_EQ(m_env.prompter().asked[0].text, blocked);
+  EXPECT_EQ(m_env.prompter().asked[0].type & MB_TYPEMASK, unsigned(MB_RETRYCANCEL));
+  EXPECT_EQ(m_env.prompter().asked[1].text, blocked);
+  EXPECT_TRUE(m_env.prompter().asked[2].text.contains(m_prog + "/broken.zip"));
+
+  EXPECT_FALSE(QFile::exists(m_prog + "/good.txt"));
+  EXPECT_FALSE(QFile::exists(m_dir.filePath("evil.txt")));
+  EXPECT_FALSE(QFile::exists(m_prog + "/evil.zip"));
+  EXPECT_FALSE(QFile::exists(m_prog + "/broken.zip"));
+  EXPECT_FALSE(QFile::exists(m_prog + "/UP.ZIP"));
+  EXPECT_EQ(ReadAll(m_prog + "/from-upper.txt"), "upper");
+  CIni local(m_prog + "/update.txt");
+  QStringList sections = local.GetSectionNames();
+  EXPECT_EQ(sections, QStringList{"UP.ZIP"});
+  EXPECT_EQ(local.GetString("UP.ZIP", "Version"), "4");
+}
+
+TEST_F(UpdateCheckTest, DestructionDuringATransferReturnsPromptly)
+{
+  m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
+  auto worker = std::make_unique<CUpdateCheck>();
+  worker->SetProgramFolder(m_prog);
+  worker->SetTempFolder(m_temp);
+  ASSERT_TRUE(worker->CreateWorker());
+  worker->SetRunFlag(1);
+  worker->Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
+  ASSERT_TRUE(WaitUntil([this] { return !m_server.paths.isEmpty(); }, 10000));
+  WaitUntil([] { return false; }, 200);
+  QElapsedTimer timer;
+  timer.start();
+  worker.reset();
+  EXPECT_LT(timer.elapsed(), 3000);
+}
+
+} // namespace
