@@ -184,3 +184,13 @@ TEST(FooButton, ImageSkipsTheTransparentColourAndEmbossesWhenDisabled)
   b->grab();
   QDir::setSearchPaths(QStringLiteral("bitmaps"), {QStringLiteral(":/bitmaps")});
 }
+
+TEST(FooButton, LanguageFlagsAreBuiltIn)
+{
+  FooButton b;
+  for (unsigned id = 428; id <= 433; ++id) {
+    const QImage flag(QStringLiteral("bitmaps:%1.png").arg(id));
+    ASSERT_FALSE(flag.isNull()) << id;
+    EXPECT_EQ(flag.pixelColor(0, 0), QColor(255, 0, 255)) << "corners are transparent";
+  }
+}

@@ -93,3 +93,12 @@ TEST_F(Bitmaps, OddWidthsMissingBitmapsAndBadIndexes)
   missing.grab(); // paints nothing, safely
   EXPECT_FALSE(missing.AutoLoad(201, nullptr, 90101));
 }
+
+TEST(MappedBitmapButton, PreviewBarBitmapsAreBuiltIn)
+{
+  CMappedBitmapButton b;
+  for (unsigned id : {112u, 116u, 117u, 118u, 119u, 120u}) {
+    ASSERT_TRUE(b.LoadBitmap(id)) << id;
+    EXPECT_EQ(b.GetImage(0).size(), QSize(22, 20));
+  }
+}
