@@ -21,6 +21,10 @@ bool gfxEditCell::Create(Qt::Alignment alignment, const QRect &rect, QWidget *pa
   setGeometry(rect);
   if (m_pListView) {
     setFont(m_pListView->font());
+    // One editor at a time: the one open so far would lose the focus to
+    // this one and close without reporting.
+    if (gfxEditCell *previous = m_pListView->m_pEditCell; previous && previous != this)
+      previous->Close();
     m_pListView->m_pEditCell = this;
   }
   setText(m_strInitText);

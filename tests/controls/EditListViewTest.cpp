@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -183,4 +184,18 @@ TEST(EditListView, TypingGrowsTheEditorUpToTheViewsEdge)
   QTest::keyClicks(edit, QStringLiteral("a much longer text than the column"));
   EXPECT_GT(edit->width(), 40);
   EXPECT_LE(edit->geometry().right(), list.viewport()->width());
+}
+
+TEST(EditListView, ANewEditorClosesTheOneBefore)
+{
+  TestList list;
+  list.EditSubLabel(1, 1);
+  QPointer<gfxEditCell> first = list.Editor();
+  QTest::keyClicks(first, QStringLiteral("typed"));
+  list.EditSubLabel(3, 2);
+  gfxEditCell *second = list.Editor();
+  EXPECT_TRUE(first.isNull());
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->GetItem(), 3);
+  EXPECT_TRUE(list.reports.empty());
 }

@@ -10,7 +10,7 @@ namespace {
 
 // Four 8x6 images side by side, each with its own colour and one pixel of
 // the grey the button maps to the face colour.
-class Bitmaps : public ::testing::Test {
+class MappedBitmap : public ::testing::Test {
 protected:
   void SetUp() override
   {
@@ -32,7 +32,7 @@ protected:
 
 } // namespace
 
-TEST_F(Bitmaps, ShowsTheImageOfItsState)
+TEST_F(MappedBitmap, ShowsTheImageOfItsState)
 {
   QWidget bar;
   CMappedBitmapButton b;
@@ -66,7 +66,7 @@ TEST_F(Bitmaps, ShowsTheImageOfItsState)
   }
 }
 
-TEST_F(Bitmaps, MapsGreysToThePaletteAgainWhenItChanges)
+TEST_F(MappedBitmap, MapsGreysToThePaletteAgainWhenItChanges)
 {
   CMappedBitmapButton b;
   ASSERT_TRUE(b.LoadBitmap(90101));
@@ -78,7 +78,7 @@ TEST_F(Bitmaps, MapsGreysToThePaletteAgainWhenItChanges)
   EXPECT_EQ(b.GetBitmapId(), 90101u);
 }
 
-TEST_F(Bitmaps, OddWidthsMissingBitmapsAndBadIndexes)
+TEST_F(MappedBitmap, OddWidthsMissingBitmapsAndBadIndexes)
 {
   CMappedBitmapButton b;
   ASSERT_TRUE(b.LoadBitmap(90102)); // 30 pixels: images of 7
