@@ -257,6 +257,23 @@ TEST_F(UnzipTest, CorruptArchivesFailCleanly)
   FormatZipMessage(ZR_RECENT, message, sizeof message);
   EXPECT_STREQ(message, "Couldn't create/open file");
 
+  // An entry whose data is said to lie past the end of a memory block.
+  QByteArray farOff = bytes;
+  const qsizetype eocd = farOff.size() - 22;
+  ASSERT_TRUE(farOff.mid(eocd, 4) == QByteArray("PK\x05\x06"));
+  const qsizetype central = qsizetype(quint8(farOff[eocd + 16])) | qsizetype(quint8(farOff[eocd + 17])) << 8 |
+                            qsizetype(quint8(farOff[eocd + 18])) << 16;
+  ASSERT_TRUE(farOff.mid(central, 4) == QByteArray("PK\x01\x02"));
+  farOff[central + 42] = char(0xF0);
+  farOff[central + 45] = char(0x7F);
+  HZIP far = OpenZip(farOff.constData(), unsigned(farOff.size()), ZIP_MEMORY);
+  ASSERT_NE(far, nullptr);
+  ZipEntryInfo farEntry{};
+  EXPECT_EQ(GetZipItem(far, 0, &farEntry), ZR_CORRUPT);
+  char sink[64];
+  EXPECT_EQ(UnzipItem(far, 0, sink, sizeof sink, ZIP_MEMORY), ZR_CORRUPT);
+  EXPECT_EQ(CloseZip(far), ZR_OK);
+
   // A damaged entry fails its check sum and leaves the old file as it was.
   std::vector<ZipMakerEntry> entries(2);
   entries[0].name = "data.bin";
