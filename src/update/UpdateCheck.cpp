@@ -326,7 +326,8 @@ qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, c
   if (label)
     Append(QStringLiteral("\r\n  download ") + *label + QStringLiteral(" "));
   auto *curl = static_cast<CURL *>(handle);
-  if (!curl || url.isEmpty())
+  // Only absolute HTTP addresses: curl would guess a host from anything else.
+  if (!curl || !(url.startsWith(u"http://", Qt::CaseInsensitive) || url.startsWith(u"https://", Qt::CaseInsensitive)))
     return 0;
 
   sink.owner = this;

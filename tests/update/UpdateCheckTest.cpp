@@ -206,6 +206,12 @@ TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
   m_server.Serve("/update.htm", "");
   EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
 
+  // Without a base address there is nothing to ask (and no host is guessed).
+  m_worker.SetRunFlag(1);
+  m_worker.Start(QString(), "Velo-Trix", "update.htm");
+  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  EXPECT_TRUE(m_worker.GetLog().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nVERSION=3\r\nfile.bin=0\r\n[file.bin]\r\nVersion=9\r\n");
   EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
   EXPECT_FALSE(QFile::exists(m_prog + "/update.txt"));
