@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/gfxEditCell.h"
 #include "platform/ColorRef.h"
 #include "platform/DocView.h"
 
@@ -7,8 +8,6 @@
 #include <QTreeView>
 
 class CEditListModel;
-class QLineEdit;
-class gfxEditCell;
 
 // A report list (rows of cells under a header) that edits any cell in place.
 // A derived view says which cells may be edited and places the editor
