@@ -187,6 +187,9 @@ void CXHyperLink::mousePressEvent(QMouseEvent *event)
 {
   m_bPressed = event->button() == Qt::LeftButton;
   QLabel::mousePressEvent(event);
+  // Keep the press, so the release comes back here and not to the parent.
+  if (m_bPressed)
+    event->accept();
 }
 
 void CXHyperLink::mouseReleaseEvent(QMouseEvent *event)
