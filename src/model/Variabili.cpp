@@ -11,6 +11,7 @@ namespace {
 
 // Shift exponents above this read their exponent from the K table.
 constexpr int ShiftFromTable = 16;
+constexpr int MaxExponent = 4096;
 
 QChar VariableLetter(std::uint32_t type)
 {
@@ -107,16 +108,19 @@ bool Variabili::KScaling(double *factor, int *exponent) const
   *factor = (*m_pK)[m_k];
   if (*factor == 0)
     return false;
-  *exponent = m_s;
+  int e = m_s;
   if (m_s > ShiftFromTable) {
     const int at = m_s - ShiftFromTable;
     if (at < static_cast<int>(m_pK->size())) {
-      *exponent = (*m_pK)[at];
+      e = (*m_pK)[at];
     } else {
       qCWarning(lcModel, "%s: shift K[%d] does not exist, exponent 0", qUtf8Printable(GetName()), at);
-      *exponent = 0;
+      e = 0;
     }
   }
+  // Beyond this a power of two is 0 or infinite in a double anyway; the
+  // bound keeps the exponent's negation defined.
+  *exponent = std::clamp(e, -MaxExponent, MaxExponent);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -87,6 +88,14 @@ TEST(Variabili, LimitsResultsAndRawValues)
   const auto k = MakeK({30000, -200});
   EXPECT_FLOAT_EQ(Var16(k, 0, 17).FromRaw16(32767), FLT_MAX);
   EXPECT_FLOAT_EQ(Var16(k, 0, 17).FromRaw16(-32768), -FLT_MAX);
+  // The most negative exponent a table can hold.
+  const auto extreme = MakeK({1, INT_MIN, INT_MAX});
+  EXPECT_FLOAT_EQ(Var16(extreme, 0, 17).FromRaw16(1), FLT_MAX);
+  EXPECT_FLOAT_EQ(Var16(extreme, 0, 18).FromRaw16(1), 0.0f);
+  EXPECT_EQ(Parametri(0, QStringLiteral("p"), extreme, 0, nullptr, -1, 17, 0, 0, 1, 1, 0, 0, -1, std::int16_t(-5),
+                      std::int16_t(5), std::int16_t(0), std::int16_t(0))
+                .SiToShort(1),
+            0);
   const Variabili v = Var16(nullptr, -1, 0);
   EXPECT_DOUBLE_EQ(v.FromRaw(40000), 32767);
   EXPECT_DOUBLE_EQ(v.FromRaw(-70000.7), -32768);
