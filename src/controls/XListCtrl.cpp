@@ -1182,6 +1182,9 @@ void CXListCtrl::DrawEdit(int nItem, int nSubItem)
   m_strEditRowKey = GetItemText(nItem, 0);
   m_pEdit->show();
   m_pEdit->setFocus(Qt::OtherFocusReason);
+  // A press on a scroll bar must not take the focus from the box: it commits.
+  horizontalScrollBar()->setFocusProxy(m_pEdit);
+  verticalScrollBar()->setFocusProxy(m_pEdit);
 }
 
 void CXListCtrl::DestroyEdit()
@@ -1191,6 +1194,8 @@ void CXListCtrl::DestroyEdit()
   CXEdit *edit = m_pEdit;
   m_pEdit = nullptr;
   edit->Detach();
+  horizontalScrollBar()->setFocusProxy(nullptr);
+  verticalScrollBar()->setFocusProxy(nullptr);
   if (edit->hasFocus())
     setFocus(Qt::OtherFocusReason);
   edit->hide();

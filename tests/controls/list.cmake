@@ -1,1 +1,3 @@
-set(CONTROLS_LIST_TESTS)
+set(CONTROLS_LIST_TESTS
+  AdvComboBoxTest.cpp
+  XListCtrlTest.cpp)
