@@ -1,3 +1,4 @@
 set(CONTROLS_LIST_TESTS
   AdvComboBoxTest.cpp
+  XHeaderCtrlTest.cpp
   XListCtrlTest.cpp)
