@@ -420,8 +420,12 @@ bool CAdvComboBox::FocusGoesToOwnDropDown(QFocusEvent *e) const
 void CAdvComboBox::focusOutEvent(QFocusEvent *e)
 {
   QWidget::focusOutEvent(e);
-  if (!FocusGoesToOwnDropDown(e))
-    OnEscapeKey();
+  if (FocusGoesToOwnDropDown(e))
+    return;
+  // A combo without the focus drops the highlight.
+  m_bHasFocus = false;
+  update();
+  OnEscapeKey();
 }
 
 void CAdvComboBox::changeEvent(QEvent *e)

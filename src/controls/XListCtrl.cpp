@@ -801,6 +801,17 @@ void CXListCtrl::UnlockWindowUpdate()
   }
 }
 
+void CXListCtrl::Invalidate()
+{
+  Redraw();
+}
+
+void CXListCtrl::InvalidateRect(const QRect &rcClient)
+{
+  if (!IsUpdateLocked())
+    viewport()->update(rcClient.translated(0, -HeaderHeight()));
+}
+
 void CXListCtrl::UpdateSubItem(int nItem, int nSubItem)
 {
   if (IsUpdateLocked() || !ValidCell(nItem, nSubItem))
@@ -1243,6 +1254,19 @@ void CXListCtrl::DrawComboBox(int nItem, int nSubItem)
   if (!(m_dwExStyle & LVS_EX_FULLROWSELECT))
     qCWarning(lcControls) << "XListCtrl: combo boxes require LVS_EX_FULLROWSELECT style";
   XLISTCELLDATA *d = Cell(nItem, nSubItem);
+  if (!d || !RowEnabled(nItem))
+    return;
+  // A chooser whose commit or abandon still waits on its timer is finished
+  // now: the timer must not act on the chooser opened next.
+  if (m_timer3.isActive()) {
+    m_timer3.stop();
+    OnTimer3();
+  }
+  if (m_timer2.isActive()) {
+    m_timer2.stop();
+    OnTimer2();
+  }
+  d = Cell(nItem, nSubItem); // the commit's notice may have changed the list
   if (!d || !RowEnabled(nItem))
     return;
   QRect rect;

@@ -147,6 +147,9 @@ public:
   void DrawEdit(int nItem, int nSubItem);
   void DrawComboBox(int nItem, int nSubItem);
   void UpdateSubItem(int nItem, int nSubItem);
+  // Repaint all rows, or a rectangle in client coordinates.
+  void Invalidate();
+  void InvalidateRect(const QRect &rcClient);
   CXEdit *GetEdit() const { return m_pEdit; }
   CXCombo *GetCombo() const { return m_pCombo; }
   QRect GetComboListRect() const { return m_rectComboList; }
@@ -224,7 +227,6 @@ private:
   bool SameRow(int nItem, int nSubItem, const QString &rowKey) const;
 
   CXHeaderCtrl m_HeaderCtrl;
-  bool m_bHeaderIsSubclassed = true;
   bool m_bUseEllipsis = true;
   int m_nPadding = 5;
   QString m_strInitialString;

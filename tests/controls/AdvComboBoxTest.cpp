@@ -224,6 +224,33 @@ TEST_F(AdvComboBoxTest, MouseChoiceAndClickOutside)
   EXPECT_EQ(combo->codes, (std::vector<int>{CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}));
 }
 
+TEST_F(AdvComboBoxTest, ListClosedFromOutsideTellsTheCombo)
+{
+  Fill({"a", "b"});
+  combo->OnToggleDropDown();
+  combo->codes.clear();
+  combo->GetDropWnd()->hide(); // as when the application loses activation
+  QApplication::processEvents();
+  EXPECT_FALSE(combo->GetDroppedState());
+  EXPECT_EQ(combo->codes, (std::vector<int>{CBN_SELENDCANCEL, CBN_CLOSEUP}));
+}
+
+TEST_F(AdvComboBoxTest, SizeGripDragIsBounded)
+{
+  Fill({"a", "b", "c"});
+  combo->OnToggleDropDown();
+  CDropWnd *drop = combo->GetDropWnd();
+  const QSize first = drop->size();
+  const QPoint grip(first.width() - 3, first.height() - 3);
+  QTest::mousePress(drop, Qt::LeftButton, {}, grip);
+  QTest::mouseMove(drop, grip + QPoint(500, 500));
+  EXPECT_EQ(drop->size(), QSize(first.width() + 100, first.height() + 100));
+  QTest::mouseMove(drop, QPoint(1, 1));
+  EXPECT_EQ(drop->width(), combo->width());
+  QTest::mouseRelease(drop, Qt::LeftButton, {}, QPoint(1, 1));
+  EXPECT_TRUE(combo->GetDroppedState());
+}
+
 TEST_F(AdvComboBoxTest, ChoiceArrivingAfterTheCloseIsIgnored)
 {
   Fill({"a", "b"});

@@ -415,6 +415,36 @@ TEST_F(XListChooserTest, AbandonPaths)
   EXPECT_GT(client.height(), 0);
 }
 
+TEST_F(XListChooserTest, ChooserOpenedByTheNextClickSurvivesTheOldOnesTimer)
+{
+  list->SetComboBox(2, 1, true, &names, 4, 1, false);
+  Click(1, 1);
+  CXCombo *first = list->GetCombo();
+  ASSERT_NE(first, nullptr);
+  Click(2, 1); // the first chooser loses the focus: its abandon is pending
+  CXCombo *second = list->GetCombo();
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(second, first);
+  QTest::qWait(120);
+  EXPECT_EQ(list->GetCombo(), second);
+  EXPECT_EQ(second->GetText(), QStringLiteral("One"));
+
+  // A commit still pending when the next chooser opens is made first.
+  QTest::keyClick(second, Qt::Key_F4);
+  QApplication::processEvents(); // the drop-down's window activation
+  QTest::keyClick(second, Qt::Key_Down);
+  QTest::keyClick(second, Qt::Key_Return); // timer 3 runs
+  QApplication::processEvents();
+  events.clear();
+  Click(1, 1);
+  EXPECT_EQ(events, (std::vector<QString>{QStringLiteral("click 1,1 sel=1"), QStringLiteral("combo 2,1")}));
+  EXPECT_EQ(list->GetItemText(2, 1), QStringLiteral("Three"));
+  CXCombo *third = list->GetCombo();
+  ASSERT_NE(third, nullptr);
+  QTest::qWait(120);
+  EXPECT_EQ(list->GetCombo(), third);
+}
+
 TEST_F(XListChooserTest, ChoiceForARefilledListIsDropped)
 {
   CXCombo *combo = Open();
