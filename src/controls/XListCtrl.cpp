@@ -139,7 +139,8 @@ int CXListCtrl::RowTop(int nItem) const
 void CXListCtrl::UpdateGeometries()
 {
   const int hh = HeaderHeight();
-  setViewportMargins(0, hh, 0, 0);
+  if (viewportMargins().top() != hh)
+    setViewportMargins(0, hh, 0, 0);
   const QRect vg = viewport()->geometry();
   m_HeaderCtrl.setGeometry(vg.left(), vg.top() - hh, vg.width(), hh);
   if (IsUpdateLocked())
@@ -1126,7 +1127,10 @@ void CXListCtrl::keyPressEvent(QKeyEvent *e)
     flags |= 0x4000;
   if (e->modifiers() & Qt::AltModifier)
     flags |= 0x2000;
-  e->accept();
+  // Enter and Escape stay with a dialog that holds the list (its default
+  // and cancel buttons), as the platform's dialog manager keeps them.
+  const bool dialogKey = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Escape;
+  e->setAccepted(!dialogKey);
   Q_EMIT keyDown(VirtualKeyFromQt(e->key()), flags);
 }
 
