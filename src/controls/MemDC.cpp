@@ -60,7 +60,6 @@ CMemDC::~CMemDC()
   m_painter->end();
   m_pDC->save();
   m_pDC->resetTransform();
-  m_pDC->setClipping(false);
   m_pDC->drawPixmap(m_deviceRect.topLeft(), m_bitmap);
   m_pDC->restore();
 }

@@ -57,6 +57,8 @@ CXListCtrl::~CXListCtrl()
   m_timer3.stop();
   if (m_pEdit) {
     m_pEdit->Detach();
+    horizontalScrollBar()->setFocusProxy(nullptr);
+    verticalScrollBar()->setFocusProxy(nullptr);
     delete m_pEdit;
   }
   if (m_pCombo) {
@@ -1337,6 +1339,8 @@ void CXListCtrl::DestroyCombo()
   CXCombo *combo = m_pCombo;
   m_pCombo = nullptr;
   combo->Detach();
+  if (combo->GetDroppedState())
+    combo->OnDestroyDropdownList(); // its drop-down is a window of its own
   if (combo->hasFocus())
     setFocus(Qt::OtherFocusReason);
   combo->hide();
