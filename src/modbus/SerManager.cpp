@@ -296,11 +296,15 @@ bool CSerManager::Worker::EnsureOpen(CRequestPacket &p)
   return true;
 }
 
+// The silent time is the pause between the end of one frame and the next
+// request; the default 16 ms is more than the 3.5 characters that end a frame
+// at every speed offered (Modbus over serial line, 2.5.1.1). 0 means none,
+// which suits pseudo-terminals.
 void CSerManager::Worker::WaitSilent()
 {
-  // At least the 3.5 characters that end a frame (Modbus over serial line, 2.5.1.1).
-  const double gapMs = std::max<double>(m_settings.silentMs, 3.5 * CharTimeMs(m_settings.speed));
-  const auto until = m_lastFrameEnd + std::chrono::microseconds(static_cast<long long>(gapMs * 1000));
+  if (m_settings.silentMs <= 0)
+    return;
+  const auto until = m_lastFrameEnd + std::chrono::milliseconds(m_settings.silentMs);
   const auto now = Clock::now();
   if (until > now)
     std::this_thread::sleep_for(until - now);

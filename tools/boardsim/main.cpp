@@ -197,8 +197,10 @@ int main(int argc, char **argv)
       continue;
     double waitMs = reply.delayMs;
     if (wireBaud > 0) {
-      // Request on the wire, the 3.5-character gap, then the answer (11 bits a character).
-      waitMs += (len + 3.5 + static_cast<double>(reply.frame.size())) * 11000.0 / wireBaud;
+      // Request and answer on the wire, each followed by its 3.5-character
+      // gap (11 bits a character); the master's gap is taken here too, so an
+      // exchange lasts what it would on a wire.
+      waitMs += (len + static_cast<double>(reply.frame.size()) + 7) * 11000.0 / wireBaud;
     }
     if (waitMs > 0)
       std::this_thread::sleep_for(std::chrono::microseconds(std::llround(waitMs * 1000)));
