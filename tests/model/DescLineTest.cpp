@@ -262,3 +262,20 @@ TEST(DescLine, LargeGeneratedDescriptionRoundTrips)
   EXPECT_EQ(doc.GetBlockCount(), 201);
   EXPECT_EQ(WriteAll(doc), text);
 }
+
+TEST(DescLine, DispatchByFirstCharacter)
+{
+  CQelDocParVarList doc;
+  EXPECT_FALSE(doc.ParseDescLine(u""));
+  EXPECT_FALSE(doc.ParseDescLine(u"#Norv tembrano v1.1"));
+  EXPECT_FALSE(doc.ParseDescLine(u"x0 name=1;"));
+  EXPECT_TRUE(doc.ParseDescLine(u"N[] = 0.5 ; 2 ;"));
+  EXPECT_EQ(doc.GetNTable(), (NTable{0.5f, 2.0f}));
+  EXPECT_TRUE(doc.HasTables());
+  EXPECT_TRUE(doc.ParseDescLine(u"b1 One#0; b=1;"));
+  EXPECT_TRUE(doc.ParseDescLine(u"p0 a=1; b=1;"));
+  EXPECT_FALSE(doc.ParseDescLine(u"y1 f; b=1; p=1;")); // index 1 while no variable is held
+  EXPECT_TRUE(doc.ParseDescLine(u"y0 f; b=1; p=1;"));
+  EXPECT_EQ(doc.GetVarCount(), 1);
+  EXPECT_EQ(doc.VarIndexFromAddress(12), 0);
+}

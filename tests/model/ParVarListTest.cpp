@@ -107,7 +107,11 @@ TEST_F(Links, StorageKindsMustMatch)
   EXPECT_FALSE(doc.IsLinkValid(shortToWidePar, 0, false));
   EXPECT_EQ(doc.GetParTextParLink(shortToWidePar, 0, true), "XXX-E4");
 
+  EXPECT_EQ(doc.GetLinkSiText(parLink, 0), "0_0");
+  EXPECT_EQ(doc.GetLinkSiText(shortToWidePar, 0), QStringLiteral("p(%1)").arg(wideParTarget * 2 + 1));
+
   const int plain = AddLink("p", 0x00, 7);
+  EXPECT_EQ(doc.GetLinkSiText(plain, 0), "7");
   EXPECT_EQ(doc.GetLinkValueText(plain, true, 0), "XXX-E6");
   EXPECT_EQ(doc.GetLinkValueText(plain, false, 0), "7");
   EXPECT_EQ(doc.GetLinkText(plain, 0), "7");
