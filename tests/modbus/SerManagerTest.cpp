@@ -488,6 +488,23 @@ TEST_F(BoardLink, PortIsExclusive)
   EXPECT_EQ(a->error, kSerErrPortBusy);
 }
 
+TEST_F(BoardLink, NewSettingsReopenThePortAtTheNextRequest)
+{
+  ASSERT_EQ(Read(REQ_READ_ONE, 0, 1)->error, kSerOk);
+  ASSERT_EQ(Read(REQ_READ_ONE, 0, 1)->error, kSerOk);
+  auto opened = [this] {
+    int n = 0;
+    for (const auto &note : link->Notes())
+      n += note.first == kSerPortOpened;
+    return n;
+  };
+  EXPECT_EQ(opened(), 1);
+  link->Manager().SetCommParam(1, 38400, 2, 200, 0, 2, 0);
+  ASSERT_EQ(Read(REQ_READ_ONE, 0, 1)->error, kSerOk);
+  EXPECT_EQ(opened(), 2);
+  EXPECT_TRUE(HasNote(link->Notes(), kSerPortClosed));
+}
+
 TEST_F(BoardLink, HeadAndTailOrderAndAnswersInOrder)
 {
   ASSERT_TRUE(sim.Command(QStringLiteral("delay 150 1")));
