@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// What the document needs of the controls the views register with it. The
+// views implement these; the model never sees a widget.
+
+// A tree control of the parameter or variable tree.
+class IDocTree {
+public:
+  virtual ~IDocTree() = default;
+  // Selects the item (a handle the view stored in a CTreeNode); false when
+  // the tree does not hold it.
+  virtual bool SelectTreeItem(void *item) = 0;
+};
+
+// The parameter list: rows whose first column shows the index as "%4d".
+class IDocParList {
+public:
+  virtual ~IDocParList() = default;
+  // The row whose first column reads exactly the text, or -1.
+  virtual int FindRowByFirstColumn(const QString &text) const = 0;
+  // Repaints every row's colours (after the selected row changed).
+  virtual void RecolorAll() = 0;
+};

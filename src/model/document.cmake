@@ -1,0 +1,2 @@
+# Document container, document file, operations, standard items and the board document.
+set(MODEL_DOCUMENT_SOURCES)

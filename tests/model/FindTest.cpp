@@ -1,0 +1,3 @@
+#include "model/QelDocFind.h"
+
+#include <gtest/gtest.h>
