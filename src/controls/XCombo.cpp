@@ -1,6 +1,7 @@
 #include "XCombo.h"
 
 #include <QFocusEvent>
+#include <QKeyEvent>
 
 CXCombo::CXCombo(QWidget *pParent)
   : CAdvComboBox(false, pParent, pParent), m_pParent(pParent)
@@ -24,4 +25,13 @@ void CXCombo::focusOutEvent(QFocusEvent *e)
   CAdvComboBox::focusOutEvent(e);
   if (!FocusGoesToOwnDropDown(e))
     OnEscapeKey();
+}
+
+void CXCombo::keyPressEvent(QKeyEvent *e)
+{
+  CAdvComboBox::keyPressEvent(e);
+  // The chooser stands over the cell as a window of its own: keys it passes
+  // on must not reach the list under it (moving its selection, scrolling the
+  // cell away from the chooser) nor the list's owner.
+  e->accept();
 }

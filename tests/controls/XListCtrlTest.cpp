@@ -631,3 +631,24 @@ TEST_F(XListCtrlTest, BenchmarkFillAndRepaint)
 }
 
 } // namespace
+
+TEST_F(XListChooserTest, KeysInTheChooserStayOutOfTheList)
+{
+  // The chooser is a window of its own over the cell: its keys never move
+  // the list's selection or reach the list's owner.
+  list->SetCurSel(1, true);
+  std::vector<int> keys;
+  QObject::connect(list.get(), &CXListCtrl::keyDown, [&](int k, unsigned) { keys.push_back(k); });
+  CXCombo *combo = Open();
+  ASSERT_NE(combo, nullptr);
+  QTest::keyClick(combo, Qt::Key_Home);
+  EXPECT_EQ(list->GetCurSel(), 1);
+  QTest::keyClick(combo, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_TRUE(combo->GetDroppedState());
+  QTest::keyClick(combo, Qt::Key_Escape);
+  QTest::keyClick(combo, Qt::Key_End);
+  QTest::keyClick(combo, Qt::Key_F1);
+  EXPECT_EQ(list->GetCurSel(), 1);
+  EXPECT_TRUE(keys.empty());
+  EXPECT_EQ(list->GetCombo(), combo);
+}
