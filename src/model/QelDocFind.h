@@ -61,4 +61,17 @@ protected:
   std::vector<QString> m_VarNames;   // per variable index
   TreeMap m_ParTreeMap;              // block key: minus its id
   TreeMap m_VarTreeMap;              // variable key: its index; block key: minus its id
+
+private:
+  // The hit of a name search over one list, or -1. lowest is the last index a
+  // backward search looks at (whole-text case-sensitive searches go to 0).
+  static int FindName(const std::vector<QString> &names, const QString &text, int pos, bool matchCase,
+                      bool wholeWord, bool down, int lowest);
+  // The next or previous parameter whose value was changed, or -1.
+  int FindModified(int pos, bool down) const;
+  // The next or previous parameter that links to the variable, or -1.
+  int FindLinkTo(int var, int pos, bool down) const;
+  void SelectVariable(int index);
+  // Selects the node's item; a node or tree that is not there is skipped.
+  static void SelectNode(IDocTree *tree, const TreeMap &map, int key);
 };
