@@ -518,7 +518,9 @@ QString CQelDocParVarList::GetParText(int par, int selector, bool useMessage) co
     const Variabili &target = m_Variabili[m_VarMap[address]];
     if (target.IsShort())
       return target.GetNameText();
-    return target.GetNameText() + (address % 2 == 0 ? QStringLiteral("_LO") : QStringLiteral("_HI"));
+    // The low word sits in the variable's own register, the high word in the
+    // next one, whatever the parity of the address.
+    return target.GetNameText() + (address == target.GetAddress() ? QStringLiteral("_LO") : QStringLiteral("_HI"));
   }
   return useMessage ? LoadStr(IDS_INVALID_LINK) : QString::number(address);
 }
@@ -570,7 +572,7 @@ QString CQelDocParVarList::GetLinkValueText(int par, bool useMessage, int select
   if (p->IsVarLink()) {
     const Variabili &target = m_Variabili[m_VarMap[address]];
     // A 16-bit link may name the second register of a wide variable.
-    if (p->IsShortLink() && !target.IsShort() && address % 2 != 0)
+    if (p->IsShortLink() && !target.IsShort() && address != target.GetAddress())
       return QString::number(target.GetBlockBase()) + u'_' + QString::number(target.GetPosition() + 1);
     return target.GetAddressKey();
   }

@@ -78,6 +78,24 @@ TEST_F(Links, ShortLinkToHalfOfWideVariable)
   EXPECT_EQ(doc.GetVarTextAtAddress(exact, 122, false), "100");
 }
 
+TEST_F(Links, HalvesFollowTheVariablesOwnRegister)
+{
+  // A 32-bit variable at an odd address: 105 is its low word, 106 its high.
+  ASSERT_TRUE(doc.ParseVariableLine(u"w3 odd; b=2; p=5;"));
+  const int lo = AddLink("p", 0x01, 105);
+  const int hi = AddLink("p", 0x01, 106);
+  EXPECT_EQ(doc.GetParText(lo, 0, true), "odd_LO");
+  EXPECT_EQ(doc.GetParText(hi, 0, true), "odd_HI");
+  EXPECT_EQ(doc.GetLinkValueText(lo, true, 0), "10_5");
+  EXPECT_EQ(doc.GetLinkValueText(hi, true, 0), "10_6");
+  // The cell text names the same register again when it is typed back.
+  for (const int link : {lo, hi}) {
+    double out = -1;
+    ASSERT_TRUE(doc.SetParFromText(link, doc.GetLinkValueText(link, true, 0), &out));
+    EXPECT_DOUBLE_EQ(out, doc.GetParameters()[link].GetValue(0));
+  }
+}
+
 TEST_F(Links, StorageKindsMustMatch)
 {
   const int floatToShort = AddLink("p", 0x41, 100);
