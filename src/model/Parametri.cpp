@@ -35,10 +35,6 @@ double Limit(double x, double min, double max)
   return std::min(max, std::max(x, min));
 }
 
-float FiniteOrZero(float f)
-{
-  return std::isfinite(f) ? f : 0.0f;
-}
 
 } // namespace
 
@@ -80,11 +76,12 @@ Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NT
     : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
                 VAR_FLOAT)
 {
-  // A NaN would slip through every comparison below.
-  min = FiniteOrZero(min);
-  max = FiniteOrZero(max);
-  def = FiniteOrZero(def);
-  value = FiniteOrZero(value);
+  // A NaN would slip through every comparison below; an infinity is the
+  // largest float, not 0.
+  min = SaturateToFloat(min);
+  max = SaturateToFloat(max);
+  def = SaturateToFloat(def);
+  value = SaturateToFloat(value);
   ClampLimits(min, max, def, value);
   m_minSi = min;
   m_maxSi = max;

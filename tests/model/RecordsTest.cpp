@@ -181,6 +181,11 @@ TEST(Parametri, ConstructorsClampLimitsAndValues)
   EXPECT_EQ(f.GetValueString(Parametri::SEL_MIN), "00000000hex");
   const Parametri nan = ParF(0, 10, float(NaN), float(NaN));
   EXPECT_FLOAT_EQ(nan.GetSiValue(Parametri::SEL_VALUE), 0);
+  // Open limits stay open: the value is kept, not pulled to 0.
+  const Parametri open = ParF(-float(Inf), float(Inf), 1, 5);
+  EXPECT_FLOAT_EQ(open.GetSiValue(Parametri::SEL_VALUE), 5);
+  EXPECT_FLOAT_EQ(open.GetSiValue(Parametri::SEL_MAX), FLT_MAX);
+  EXPECT_FLOAT_EQ(open.GetSiValue(Parametri::SEL_MIN), -FLT_MAX);
 }
 
 TEST(Parametri, SettersLimitAndIgnoreNonFinite)
