@@ -192,6 +192,9 @@ void CSerManager::Worker::Close()
 {
   if (!m_ctx)
     return;
+  // The flag belongs to the terminal, not to our descriptor: a terminal that
+  // someone else keeps open (a pty's other end) would stay barred after we close.
+  ioctl(modbus_get_socket(m_ctx), TIOCNXCL);
   modbus_close(m_ctx);
   modbus_free(m_ctx);
   m_ctx = nullptr;
