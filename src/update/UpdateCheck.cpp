@@ -253,10 +253,13 @@ int CUpdateCheck::Run()
 
   const QString tempPath = vtx::Format(u"%s/%s.tmp", GetTempFolder(), m_product);
   // Never through a link: the temporary folder is shared with other users.
+  // Only a plain file of ours with no other name is emptied and reused, and
+  // nobody else may change the list between its download and its reading.
   const int tempFd = ::open(NativeName(tempPath).constData(),
-                            O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+                            O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
   struct stat st{};
-  if (tempFd < 0 || ::fstat(tempFd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (tempFd < 0 || ::fstat(tempFd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+      st.st_nlink != 1 || ::ftruncate(tempFd, 0) != 0 || ::fchmod(tempFd, 0600) != 0) {
     if (tempFd >= 0)
       ::close(tempFd);
     ReplaceLog(m_texts.cantCreate);

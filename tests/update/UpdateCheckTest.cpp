@@ -231,6 +231,33 @@ TEST_F(UpdateCheckTest, TemporaryFileIsNotFollowedThroughALink)
   EXPECT_TRUE(m_server.requests.isEmpty());
 }
 
+TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughAHardLink)
+{
+  // A second name of another file is no temporary file of ours: it is
+  // neither emptied nor filled with the list.
+  const QString victim = m_dir.filePath("victim.txt");
+  WriteFile(victim, "keep me");
+  ASSERT_EQ(::link(QFile::encodeName(victim).constData(),
+                   QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData()), 0);
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
+  m_worker.SetRunFlag(1);
+  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
+  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 10000));
+  EXPECT_EQ(m_worker.GetLog(), "Open temp file: can't create!");
+  EXPECT_EQ(ReadAll(victim), "keep me");
+  EXPECT_TRUE(m_server.requests.isEmpty());
+
+  // A stale file of our own is reused, emptied, and readable by us alone.
+  ASSERT_EQ(::unlink(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData()), 0);
+  WriteFile(m_temp + "/Velo-Trix.tmp", QByteArray(5000, 'z'));
+  ASSERT_EQ(::chmod(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData(), 0666), 0);
+  EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
+  EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "[Velo-Trix]\r\n");
+  struct stat st{};
+  ASSERT_EQ(::stat(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
 TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
 {
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\nnext.bin=1\r\n"
