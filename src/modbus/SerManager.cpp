@@ -345,6 +345,7 @@ bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
   const int attempts = m_settings.retries + 1;
   uint16_t code = kSerErrTimeout;
   QString what;
+  bool timedOut = false;
   for (int attempt = 0; attempt < attempts; ++attempt) {
     if (m_owner.m_stopRequest) {
       Fail(p, kSerErrStopped, QStringLiteral("Serial link stopped"));
@@ -357,6 +358,8 @@ bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
       m_owner.Notify(kSerRetry, attempt);
     }
     WaitSilent();
+    // Whatever came in since the last frame answers nothing we are asking now.
+    tcflush(modbus_get_socket(m_ctx), TCIFLUSH);
     modbus_set_slave(m_ctx, p.slave);
     const auto start = Clock::now();
     errno = 0;
@@ -368,6 +371,11 @@ bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
       m_stats.correctComms += 1;
       m_answerTimeSumMs += ms;
       m_stats.meanAnswerTimeMs = m_answerTimeSumMs / m_stats.correctComms;
+      // After a time-out the answer taken may be the late one of an earlier
+      // attempt; the board's answer to this attempt is then still on its way
+      // and must not be read as the answer of the next request.
+      if (timedOut)
+        Drain(m_settings.timeoutMs);
       return true;
     }
     m_stats.totalErrors += 1;
@@ -380,6 +388,7 @@ bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
       return false;
     }
     if (err == ETIMEDOUT) {
+      timedOut = true;
       m_stats.timeouts += 1;
       code = kSerErrTimeout;
       what = vtx::Format(u"No answer from slave %d", p.slave);

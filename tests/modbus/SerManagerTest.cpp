@@ -14,6 +14,11 @@
 #include <mutex>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -392,6 +397,25 @@ TEST_F(BoardLink, ALateAnswerIsNotTakenForTheNextOne)
   EXPECT_EQ(next->wAnsData, (std::vector<uint16_t>{1, 1000, static_cast<uint16_t>(-1000), 10}));
 }
 
+// A board slower than time-out and drain together: the retry takes the late
+// answer of the first attempt, and the board then answers the retry too. That
+// second answer must not pass for the answer of the next request.
+TEST_F(BoardLink, ARecoveredTimeOutLeavesNoAnswerForTheNextRequest)
+{
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 500 1"))); // time-out 200 ms, drain 200 ms
+  auto first = Read(REQ_READ_ONE, 108, 1);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->error, kSerOk);
+  EXPECT_EQ(first->wAnsData, std::vector<uint16_t>{1500});
+  for (uint16_t r = 200; r < 204; ++r) {
+    auto next = Read(REQ_READ_ONE, r, 1);
+    ASSERT_TRUE(next);
+    ASSERT_EQ(next->error, kSerOk);
+    EXPECT_EQ(next->wAnsData, (std::vector<uint16_t>{std::vector<uint16_t>{1, 1000, static_cast<uint16_t>(-1000), 10}[r - 200]}))
+        << "register " << r;
+  }
+}
+
 TEST_F(BoardLink, BadCrcIsRetriedThenReported)
 {
   ASSERT_TRUE(sim.Command(QStringLiteral("badcrc 1")));
@@ -486,6 +510,23 @@ TEST_F(BoardLink, PortIsExclusive)
   auto a = second.Exchange(MakeRead(REQ_READ_ONE, 0, 1));
   ASSERT_TRUE(a);
   EXPECT_EQ(a->error, kSerErrPortBusy);
+}
+
+TEST_F(BoardLink, ClosingThePortGivesUpItsExclusiveUse)
+{
+  ASSERT_EQ(Read(REQ_READ_ONE, 0, 1)->error, kSerOk);
+  auto idle = link->Exchange(new CRequestPacket(kNoWindow, 0, REQ_IDLE));
+  ASSERT_TRUE(idle);
+  ASSERT_EQ(link->Manager().IsActive(), 0);
+  // The simulator keeps its end open, so the terminal outlives our close: a
+  // flag left behind would keep every later open out (root aside).
+  const int fd = ::open(sim.Device().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  int exclusive = -1;
+  ASSERT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+  ::close(fd);
+  EXPECT_EQ(exclusive, 0);
+  EXPECT_EQ(Read(REQ_READ_ONE, 0, 1)->error, kSerOk);
 }
 
 TEST_F(BoardLink, NewSettingsReopenThePortAtTheNextRequest)
