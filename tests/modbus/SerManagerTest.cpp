@@ -360,6 +360,24 @@ TEST_F(BoardLink, StatisticsIdleAndGoOfflineAreAnsweredByTheManager)
   EXPECT_EQ(link->Manager().IsActive(), 0);
 }
 
+TEST_F(BoardLink, SimulatedBoardTakesANewSlaveAddressAndRefusesEmptyFaults)
+{
+  ASSERT_TRUE(sim.Command(QStringLiteral("slave 5")));
+  auto moved = link->Exchange(MakeRead(REQ_READ_ONE, 108, 1, 5));
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(moved->error, kSerOk) << moved->strVersion.toStdString();
+  EXPECT_EQ(moved->wAnsData, std::vector<uint16_t>{1500});
+  auto old = link->Exchange(MakeRead(REQ_READ_ONE, 108, 1, 1));
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old->error, kSerErrTimeout);
+  // A fault for no request at all would otherwise stay for good.
+  EXPECT_FALSE(sim.Command(QStringLiteral("noreply 0")));
+  EXPECT_FALSE(sim.Command(QStringLiteral("delay 100 x")));
+  auto still = link->Exchange(MakeRead(REQ_READ_ONE, 108, 1, 5));
+  ASSERT_TRUE(still);
+  EXPECT_EQ(still->error, kSerOk);
+}
+
 // ---- faults ---------------------------------------------------------------
 
 TEST_F(BoardLink, TimeOutsAreRetriedAndSpentRetriesGiveAnError)

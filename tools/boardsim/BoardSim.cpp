@@ -344,26 +344,40 @@ std::string BoardSim::Control(const std::string &line)
   std::istringstream in(line);
   std::string verb;
   in >> verb;
+  // Requests a fault applies to: 1 by default, -1 for "all", 0 when the
+  // text is no positive count (a count of 0 would never run out).
   auto count = [&in]() {
     std::string n;
     if (!(in >> n))
       return 1;
-    return n == "all" ? -1 : std::atoi(n.c_str());
+    if (n == "all")
+      return -1;
+    char *end = nullptr;
+    const long c = std::strtol(n.c_str(), &end, 10);
+    return *end == '\0' && c > 0 && c < 1000000 ? static_cast<int>(c) : 0;
   };
+  auto fault = [&](FaultKind kind, int argument) {
+    const int n = count();
+    if (n == 0)
+      return false;
+    m_faults.push_back({kind, n, argument});
+    return true;
+  };
+  bool ok = true;
   if (verb == "delay") {
     int ms = 0;
     in >> ms;
-    m_faults.push_back({FaultKind::Delay, count(), ms});
+    ok = fault(FaultKind::Delay, ms);
   } else if (verb == "noreply") {
-    m_faults.push_back({FaultKind::NoReply, count(), 0});
+    ok = fault(FaultKind::NoReply, 0);
   } else if (verb == "badcrc") {
-    m_faults.push_back({FaultKind::BadCrc, count(), 0});
+    ok = fault(FaultKind::BadCrc, 0);
   } else if (verb == "short") {
-    m_faults.push_back({FaultKind::Short, count(), 0});
+    ok = fault(FaultKind::Short, 0);
   } else if (verb == "exception") {
     int code = 4;
     in >> code;
-    m_faults.push_back({FaultKind::Exception, count(), code});
+    ok = fault(FaultKind::Exception, code);
   } else if (verb == "clear") {
     m_faults.clear();
   } else if (verb == "set" || verb == "unset") {
@@ -404,5 +418,7 @@ std::string BoardSim::Control(const std::string &line)
   } else {
     return "ERR unknown command " + verb;
   }
+  if (!ok)
+    return "ERR bad count in " + line;
   return "OK " + line;
 }

@@ -185,6 +185,7 @@ int main(int argc, char **argv)
     if (!running || !(fds[0].revents & POLLIN))
       continue;
     uint8_t req[MODBUS_RTU_MAX_ADU_LENGTH];
+    modbus_set_slave(ctx, sim.Slave()); // libmodbus drops frames for other slaves; "slave N" moves us
     const int len = modbus_receive(ctx, req);
     if (len <= 0)
       continue; // another slave's frame, a bad CRC or noise: a board stays silent
