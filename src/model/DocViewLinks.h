@@ -22,4 +22,14 @@ public:
   virtual int FindRowByFirstColumn(const QString &text) const = 0;
   // Repaints every row's colours (after the selected row changed).
   virtual void RecolorAll() = 0;
+  // Refills every row from the document's records (after a language change).
+  virtual void FillList() {}
+};
+
+// The variable list, which the child frame and the poll answers repaint.
+class IDocVarList {
+public:
+  virtual ~IDocVarList() = default;
+  // Repaints the value cells of one row (columns 5 to 7), or all rows for -1.
+  virtual void InvalidateRow(int row) { (void)row; }
 };

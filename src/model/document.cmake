@@ -1,2 +1,7 @@
 # Document container, document file, operations, standard items and the board document.
-set(MODEL_DOCUMENT_SOURCES)
+set(MODEL_DOCUMENT_SOURCES
+  DocArchive.cpp DocArchive.h
+  DocFrameLinks.h
+  QelDoc.cpp QelDoc.h
+  QelDocContainer.cpp QelDocContainer.h
+  VarRowRecord.h)

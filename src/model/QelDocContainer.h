@@ -1,0 +1,250 @@
+#pragma once
+
+#include "DocArchive.h"
+#include "DocFrameLinks.h"
+#include "DocViewLinks.h"
+#include "QelDocFind.h"
+#include "VarRowRecord.h"
+
+#include <QHash>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <set>
+#include <vector>
+
+struct CRequestPacket;
+
+// The layer of the board document that ties one board's description to a
+// live connection: dictionaries, kept lines, undo list, answer window,
+// standard items, variable rows, connection flags, slave address, firmware
+// version and manual. Loads and writes the document file and keeps the board
+// description library. GUI thread only.
+class CQelDocContainer : public CQelDocFind {
+  Q_OBJECT
+public:
+  static constexpr int MaxLanguages = 10;
+  static constexpr int WatchRows = 6;
+
+  // View update hints.
+  enum : long {
+    HINT_VAR_LIST = 0x0800,
+    HINT_VAR_TREE = 0x1000,
+    HINT_PAR_LIST = 0x2000,
+    HINT_PAR_TREE = 0x4000,
+    HINT_ALL = 0xF800,
+  };
+  // Bits of the state flags word.
+  enum : std::uint32_t { STATE_INTERNAL_UNITS = 0x02, STATE_CONNECTING = 0x04, STATE_ONLINE = 0x08 };
+  // Slots of the trace values.
+  enum { TRACE_SAMPLING_TIME, TRACE_BUF_LENGTH, TRACE_DIAGN_TS, TRACE_TRIG_POS, TRACE_TRIG_NEG, TRACE_TRIG_DELAY };
+
+  // One offline or tracked change: the parameter and its board value before.
+  struct UndoRecord {
+    std::uint16_t index = 0;
+    double previous = 0;
+  };
+
+  explicit CQelDocContainer(QObject *parent = nullptr);
+  ~CQelDocContainer() override;
+
+  // ---- services above ----------------------------------------------------
+  void SetHost(IDocHost *host) { m_pHost = host; }
+  IDocHost *GetHost() const { return m_pHost; }
+  // The child frame, set when it is activated; null when it goes away.
+  void SetAnswerWindow(IDocAnswerWindow *window) { m_pAnswerWindow = window; }
+  IDocAnswerWindow *GetAnswerWindow() const { return m_pAnswerWindow; }
+  WindowId GetAnswerWindowId() const;
+  // The views' controls for the find operations; null unregisters.
+  void SetParListCtrl(IDocParList *list);
+  void SetParTreeCtrl(IDocTree *tree);
+  void SetVarTreeCtrl(IDocTree *tree);
+  void SetVarListView(IDocVarList *view) { m_pVarListView = view; }
+  IDocVarList *GetVarListView() const { return m_pVarListView; }
+
+  // ---- document file -----------------------------------------------------
+  void DeleteContents() override;
+  // Writes the document (storing) or checks the header and loads it.
+  // Loading gives false after a refused header (nothing loaded).
+  bool Serialize(CDocArchive &ar);
+  // The load step of Serialize without the library copy: header check, then
+  // ReadDocument. False after a refused header (message 652 shown).
+  bool LoadFromArchive(CDocArchive &ar);
+  // Loads a description document, every line kind, from a clean state.
+  void ReadDocument(CDocArchive &ar);
+  void WriteExtraLines(CDocArchive &ar) const;
+  // Save with the file dialog: path proposed (or none), replace the path.
+  bool DoSave(const QString &path, bool replace = true);
+  bool OnOpenDocument(const QString &path) override;
+  // Writes through a temporary file renamed over the old one; a failure
+  // leaves the old file whole and is reported.
+  bool OnSaveDocument(const QString &path) override;
+  bool OnNewDocument() override;
+  // The title is the full path.
+  void SetPathName(const QString &path) override;
+
+  // ---- board description library ----------------------------------------
+  // "!" + version with blanks, ';' and '/' as '_', + ".vtx".
+  static QString DescriptionCopyName(const QString &version);
+  // The library file for a version or identity text, in the program folder
+  // or the per-user folder; empty when there is none.
+  QString FindDescriptionCopy(const QString &version) const;
+  // 1 when the library holds the file or it was written, 0 on a failure.
+  int SaveDescriptionCopy();
+
+  // ---- standard items and manual -----------------------------------------
+  void LocateStdVariables();
+  // The first existing manual file, or empty.
+  void FindManualFile(QString &result, const QString &extension) const;
+  // Distributes the translated names; false when the sizes do not fit.
+  bool CheckDictionary(const QStringList &entries, const QStringList &languages);
+
+  // ---- records -----------------------------------------------------------
+  Parametri &GetPar(int i);
+  const Parametri &GetPar(int i) const;
+  Variabili &GetVar(int i);
+  const Variabili &GetVar(int i) const;
+  // The first item whose base name equals name; index left alone when none.
+  bool FindParByName(std::int16_t &index, const QString &name) const;
+  bool FindVarByName(std::int16_t &index, const QString &name) const;
+
+  // ---- values ------------------------------------------------------------
+  void WriteParValue(std::int16_t i, double v);
+  void WriteParSiValue(std::int16_t i, double si);
+  // A link value (a register address 0..9999).
+  void SetParValue(std::int16_t i, int v);
+  // Offline store with undo.
+  void SetParValueLocal(std::int16_t i, double v);
+  // A read of one parameter for the caller to queue, or null.
+  std::unique_ptr<CRequestPacket> NewReadRequest(std::uint16_t i) const;
+
+  const std::deque<UndoRecord> &GetUndoList() const { return m_UndoList; }
+  void PushUndo(std::uint16_t index, double previous) { m_UndoList.push_back({index, previous}); }
+  // The most recent record, removed; false when the list is empty.
+  bool PopUndo(UndoRecord &record);
+
+  // ---- visibility and trees ----------------------------------------------
+  bool IsParVisibleInBlock(int block, int level) const;
+  bool IsVarVisibleInBlock(int block, int level) const;
+  void CollectVisiblePars(int block, int level, std::vector<std::uint16_t> &out) const;
+  void AddBlockTreeNode(int number, int parent, const QString &text);
+  void AddTreeNode(int index, const QString &text, int block);
+  // The variable index of a tree item, or -1.
+  std::int16_t FindTreeNode(void *item) const;
+  // The block number of a group node's tree item, or -1 (0xFFFF).
+  std::int16_t FindBlockByTreeItem(void *item) const;
+
+  // ---- language and texts ------------------------------------------------
+  std::int16_t SelectLanguage(const QString &name) override;
+  virtual QString Translate(const QString &key, const QString &fallback) const;
+  virtual void SetMapAt(const QString &line, int language);
+  QString GetWinCmdText(std::int16_t n);
+  static QString EscapeBackslashes(const QString &path);
+  const QHash<QString, QString> &GetDictionary(int language) const;
+  const QStringList &GetExtraLines() const { return m_ExtraLines; }
+
+  // ---- identity and state ------------------------------------------------
+  const QString &GetVersion() const { return m_strVersion; }
+  std::uint8_t GetSlaveAddress() const { return m_nSlaveAddress; }
+  void SetSlaveAddress(std::uint8_t address) { m_nSlaveAddress = address; }
+  std::uint32_t GetStateFlags() const { return m_nStateFlags; }
+  void SetStateFlags(std::uint32_t flags) { m_nStateFlags = flags; }
+  bool IsOnline() const { return m_nStateFlags & STATE_ONLINE; }
+  bool IsConnecting() const { return m_nStateFlags & STATE_CONNECTING; }
+  bool IsInternalUnits() const { return m_nStateFlags & STATE_INTERNAL_UNITS; }
+  const QString &GetManualPath() const { return m_strManualPath; }
+  const QString &GetManualName() const { return m_strManualName; }
+
+  std::vector<VarRowRecord> &GetVarRows() { return m_VarRows; }
+  const std::vector<VarRowRecord> &GetVarRows() const { return m_VarRows; }
+  // Whether a row names an existing variable; rows that do not are skipped.
+  bool IsVarRowValid(std::size_t row) const;
+
+  // Standard items: -1 when missing (the software-set parameter: 0).
+  std::int16_t GetWinCmdVar() const { return m_nWinCmdVar; }
+  std::int16_t GetSamplingTimeVar() const { return m_nSamplingTimeVar; }
+  std::int16_t GetBufWidthVar() const { return m_nBufWidthVar; }
+  std::int16_t GetBufLengthVar() const { return m_nBufLengthVar; }
+  std::int16_t GetDiagnTsPar() const { return m_nDiagnTsPar; }
+  std::int16_t GetTrigPosPar() const { return m_nTrigPosPar; }
+  std::int16_t GetTrigNegPar() const { return m_nTrigNegPar; }
+  std::int16_t GetTrigDelayPar() const { return m_nTrigDelayPar; }
+  std::int16_t GetSwSetPar() const { return m_nSwSetPar; }
+  std::int16_t GetErrorFlagSlot() const { return m_nErrorFlagSlot; }
+  std::int16_t GetWarningFlagSlot() const { return m_nWarningFlagSlot; }
+  std::int16_t GetStatusFlagSlot() const { return m_nStatusFlagSlot; }
+  const std::vector<std::uint16_t> &GetStdVariables() const { return m_StdVariables; }
+  std::uint16_t GetStdVarRegisters() const { return m_nStdVarRegisters; }
+
+  void AssertValid() const;
+  void Dump() const;
+
+  // ---- state the frames and views read and write directly -----------------
+  std::array<float, 6> m_TraceValues{};       // TRACE_* slots
+  std::array<std::uint16_t, 4> m_StatusWords{}; // board status words (poll answers)
+  std::uint16_t m_nWinCmdValue = 0;
+  std::uint16_t m_nPrevWinCmdValue = 0;
+  std::set<std::uint16_t> m_ExtraPollPars;    // standard parameters polled online
+  std::set<std::uint16_t> m_ExtraPollVars;    // standard variables polled online
+  QPoint m_EditPos;                           // kept for the lists
+  std::array<std::uint16_t, 3> m_ViewWords{}; // selection state of the lists and trees
+  std::int16_t m_nSelectedVarBlock = -1;      // block selected in the variable tree
+  bool m_ListaParUpdate = false;              // the parameter list rebuilds its rows
+  bool m_bVarListRefill = false;              // the variable list refills its rows
+  bool m_bParTreeRebuild = false;
+  bool m_bVarTreeRebuild = false;
+  bool m_bDescriptionsLoaded = false;
+  bool m_bDescriptionDownload = false;
+  bool m_bTraceReadPending = false;
+  std::array<bool, 2> m_bViewFlags{};
+  bool m_bViewEditWindow = false;
+  bool m_bTakeSlaveAddress = true;            // false: a "MODBUS" line is ignored
+  std::uint32_t m_nTestpoints = 0;
+  QString m_strStatus;                        // the child frame's status text
+
+protected:
+  // Rows 0..5 showing variables 0..5.
+  void ResetVarRows();
+  // Rows naming no existing variable become -1.
+  void ResetInvalidVarRows();
+  void ClearStdItems();
+  void WriteDocument(CDocArchive &ar) const;
+  bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const;
+  QString ProgramFolder() const;
+  QString UserDataFolder() const;
+  void ReadLLine(const QString &line);
+  void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
+
+  std::array<QHash<QString, QString>, MaxLanguages> m_Dictionaries;
+  QStringList m_ExtraLines;                    // lines kept verbatim
+  IDocHost *m_pHost = nullptr;                 // not owned
+  IDocAnswerWindow *m_pAnswerWindow = nullptr; // not owned
+  IDocVarList *m_pVarListView = nullptr;       // not owned
+  std::int16_t m_nBufLengthVar = -1;
+  std::int16_t m_nBufWidthVar = -1;
+  std::int16_t m_nDiagnTsPar = -1;
+  std::int16_t m_nSwSetPar = 0;
+  std::int16_t m_nSamplingTimeVar = -1;
+  std::int16_t m_nTrigDelayPar = -1;
+  std::int16_t m_nTrigNegPar = -1;
+  std::int16_t m_nTrigPosPar = -1;
+  std::int16_t m_nErrorFlagSlot = -1;
+  std::int16_t m_nWarningFlagSlot = -1;
+  std::int16_t m_nStatusFlagSlot = -1;
+  std::int16_t m_nWinCmdVar = -1;
+  std::deque<UndoRecord> m_UndoList;
+  std::vector<VarRowRecord> m_VarRows;
+  std::vector<std::uint16_t> m_StdVariables;
+  std::uint16_t m_nStdVarRegisters = 0;
+  std::uint32_t m_nStateFlags = 0;
+  std::uint8_t m_nSlaveAddress = 247;
+  QString m_strManualName;
+  QString m_strVersion;
+  QString m_strManualPath;
+  QString m_strWinCmdText;
+};
