@@ -52,6 +52,10 @@ void CXEdit::keyPressEvent(QKeyEvent *e)
 void CXEdit::focusOutEvent(QFocusEvent *e)
 {
   QLineEdit::focusOutEvent(e);
+  // The box's own context menu (cut, copy, paste) takes the focus only while
+  // it is open: the edit goes on.
+  if (e->reason() == Qt::PopupFocusReason)
+    return;
   SendRegisteredMessage(Message::Escape);
 }
 

@@ -7,6 +7,7 @@
 #include "controls/XListView.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QScrollBar>
@@ -247,6 +248,30 @@ TEST_F(XListCtrlTest, EditCommitsOnceAndAbandonsOnEscapeOrFocusLoss)
   EXPECT_EQ(list->GetEdit(), nullptr);
   EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("42"));
   EXPECT_EQ(events, std::vector<QString>{QStringLiteral("click 0,0 sel=0")});
+}
+
+TEST_F(XListCtrlTest, EditBoxContextMenuKeepsTheEdit)
+{
+  Rows(2);
+  list->SetEdit(0, 1);
+  list->EditCell(0, 1);
+  CXEdit *edit = list->GetEdit();
+  ASSERT_NE(edit, nullptr);
+  ASSERT_TRUE(edit->hasFocus());
+  edit->setText("typed");
+  QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), edit->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(edit, &menuEvent);
+  QWidget *menu = QApplication::activePopupWidget();
+  ASSERT_NE(menu, nullptr);
+  QApplication::processEvents();
+  EXPECT_EQ(list->GetEdit(), edit);
+  menu->close();
+  QApplication::processEvents();
+  ASSERT_EQ(list->GetEdit(), edit);
+  EXPECT_TRUE(edit->hasFocus());
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(list->GetItemText(0, 1), QStringLiteral("typed"));
+  EXPECT_EQ(events, std::vector<QString>{QStringLiteral("edit 0,1")});
 }
 
 TEST_F(XListCtrlTest, ScrollBarPressCommitsTheEdit)
