@@ -512,10 +512,13 @@ QString CQelDocParVarList::GetParText(int par, int selector, bool useMessage) co
     return {};
   VTX_ASSERT(p->IsVarLink());
   const int address = SelectedAddress(*p, selector);
-  if (IsLinkValid(par, selector, true))
-    return m_Variabili[m_VarMap[address]].GetNameText();
-  if (IsLinkValid(par, selector, false)) {
-    const Variabili &target = m_Variabili[m_VarMap[address]];
+  // The validity may have been judged on the other map (both link bits, or
+  // none): name only what this map holds.
+  const std::int16_t t = VarIndexFromAddress(address);
+  if (t >= 0 && IsLinkValid(par, selector, true))
+    return m_Variabili[t].GetNameText();
+  if (t >= 0 && IsLinkValid(par, selector, false)) {
+    const Variabili &target = m_Variabili[t];
     if (target.IsShort())
       return target.GetNameText();
     // The low word sits in the variable's own register, the high word in the
@@ -532,8 +535,9 @@ QString CQelDocParVarList::GetParTextParLink(int par, int selector, bool useMess
     return {};
   VTX_ASSERT(p->IsParLink());
   const int address = SelectedAddress(*p, selector);
-  if (IsLinkValid(par, selector, false))
-    return m_Parametri[m_ParMap[address]].GetNameText();
+  const std::int16_t t = ParIndexFromAddress(address);
+  if (t >= 0 && IsLinkValid(par, selector, false))
+    return m_Parametri[t].GetNameText();
   return useMessage ? LoadStr(IDS_XXX_E4) : QString::number(address);
 }
 
@@ -543,8 +547,9 @@ QString CQelDocParVarList::GetVarTextAtAddress(int par, int address, bool useMes
   if (!p)
     return {};
   VTX_ASSERT(p->IsVarLink());
-  if (CheckLinkTarget(par, address, false))
-    return m_Variabili[m_VarMap[address]].GetNameText();
+  const std::int16_t t = VarIndexFromAddress(address);
+  if (t >= 0 && CheckLinkTarget(par, address, false))
+    return m_Variabili[t].GetNameText();
   return useMessage ? LoadStr(IDS_XXX_E2) : QString::number(SelectedAddress(*p, Parametri::SEL_VALUE));
 }
 
@@ -554,8 +559,9 @@ QString CQelDocParVarList::GetParTextAtAddress(int par, int address, bool useMes
   if (!p)
     return {};
   VTX_ASSERT(p->IsParLink());
-  if (CheckLinkTarget(par, address, false))
-    return m_Parametri[m_ParMap[address]].GetNameText();
+  const std::int16_t t = ParIndexFromAddress(address);
+  if (t >= 0 && CheckLinkTarget(par, address, false))
+    return m_Parametri[t].GetNameText();
   return useMessage ? LoadStr(IDS_XXX_E3) : QString::number(SelectedAddress(*p, Parametri::SEL_VALUE));
 }
 

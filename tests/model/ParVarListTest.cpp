@@ -135,6 +135,22 @@ TEST_F(Links, StorageKindsMustMatch)
   EXPECT_EQ(doc.GetLinkText(plain, 0), "7");
 }
 
+TEST_F(Links, TextsOfTheOtherLinkKindNameNothingMissing)
+{
+  // Both link bits: the variable at 100 makes the link valid, but no
+  // parameter sits there for the parameter-link texts to name.
+  const int both = AddLink("p", 0x11, 100);
+  ASSERT_TRUE(doc.IsLinkValid(both, 0, false));
+  EXPECT_EQ(doc.GetParTextParLink(both, 0, true), "XXX-E4");
+  EXPECT_EQ(doc.GetParTextAtAddress(both, 100, false), "100");
+  EXPECT_EQ(doc.GetParText(both, 0, true), "narrow");
+  // A parameter link whose target parameter has no variable beside it.
+  const int parLink = AddLink("p", 0x10, 0);
+  ASSERT_TRUE(doc.IsLinkValid(parLink, 0, true));
+  EXPECT_EQ(doc.GetParText(parLink, 0, true), "Invalid link");
+  EXPECT_EQ(doc.GetVarTextAtAddress(parLink, 0, true), "XXX-E2");
+}
+
 TEST_F(Links, AddressesOutOfRangeNeverWrap)
 {
   // 65656 would be 120 in 16 bits, the wide variable.
