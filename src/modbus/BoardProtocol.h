@@ -26,7 +26,7 @@ enum Command : uint16_t {
   kCmdLanguages = 2,   // text: language codes, each followed by ';'
   kCmdDescription = 3, // text: the description document; argument = language index
   kCmdKTable = 4,      // words: K entries, signed 16-bit; total = entries
-  kCmdNTable = 5,      // words: N entries as floats, two words each, low word first; total = entries
+  kCmdNTable = 5,      // words: N entries as floats, two words each, low word first; total = words
   kCmdTrace = 6,       // words: trace buffer, sample-major; total = words; page 0 freezes a snapshot
 };
 
