@@ -59,6 +59,29 @@ bool WriteAll(int fd, const char *data, qint64 size)
   return true;
 }
 
+// Walks the folder steps of a relative name (its last part is the file) below
+// root, which ends in '/'. A step that is a link is never passed: it could
+// lead out of root. With create, missing steps are made; false when a step is
+// a link, is no folder or cannot be made. Without create, false only for a link.
+bool FolderSteps(const QByteArray &root, const QByteArray &name, bool create)
+{
+  for (qsizetype slash = name.indexOf('/'); slash >= 0; slash = name.indexOf('/', slash + 1)) {
+    if (slash == 0 || name[slash - 1] == '/')
+      continue;
+    const QByteArray folder = root + name.left(slash);
+    struct stat st{};
+    if (::lstat(folder.constData(), &st) == 0) {
+      if (S_ISLNK(st.st_mode))
+        return false;
+      if (!S_ISDIR(st.st_mode) && create)
+        return false;
+    } else if (create && ::mkdir(folder.constData(), 0755) != 0 && errno != EEXIST) {
+      return false;
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 // Where a download goes: the temporary list file or memory.
@@ -411,11 +434,13 @@ qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, c
 
 int CUpdateCheck::DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected)
 {
-  if (!IsSafeRelativeName(NativeName(name).constData())) {
+  const QString folder = GetProgramFolder();
+  if (!IsSafeRelativeName(NativeName(name).constData()) ||
+      !FolderSteps(NativeName(folder), NativeName(name), false)) {
     Append(QStringLiteral("\r\n  download ") + name + QStringLiteral(" ") + m_texts.nameRefused);
     return 0;
   }
-  const QString destination = GetProgramFolder() + name;
+  const QString destination = folder + name;
   QByteArray content;
   content.reserve(1024);
   Sink sink;
@@ -430,7 +455,10 @@ int CUpdateCheck::DownloadFile(void *curl, const QString &url, const QString &na
 int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray &content)
 {
   const QByteArray path = NativeName(destination);
-  QDir().mkpath(QFileInfo(destination).absolutePath());
+  const QByteArray root = NativeName(GetProgramFolder());
+  // A failure here shows below, when the file cannot be made.
+  if (path.startsWith(root))
+    FolderSteps(root, path.mid(root.size()), true);
   bool written = false;
   for (;;) {
     // The old file's mode is kept (writable by its owner, as after clearing

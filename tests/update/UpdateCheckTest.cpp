@@ -258,6 +258,39 @@ TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughAHardLink)
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST_F(UpdateCheckTest, FolderLinksInTheProgramFolderAreNotFollowed)
+{
+  // "docs" and "pack" lead out of the program folder; nothing may land there.
+  const QString outside = m_dir.filePath("outside");
+  QDir().mkpath(outside);
+  ASSERT_TRUE(QFile::link(outside, m_prog + "/docs"));
+  ASSERT_TRUE(QFile::link(outside, m_prog + "/pack"));
+  std::vector<ZipMakerEntry> entries(1);
+  entries[0].name = "inner.txt";
+  entries[0].data = "inner";
+  const QString zipPath = m_dir.filePath("p.zip");
+  ASSERT_TRUE(MakeZip(zipPath, entries));
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\ndocs/manual.txt=1\r\npack/p.zip=1\r\nreal/ok.txt=1\r\n"
+                                "[docs/manual.txt]\r\nVersion=1\r\nURL=" + Url("manual") + "\r\n"
+                                "[pack/p.zip]\r\nVersion=1\r\nURL=" + Url("zip") + "\r\n"
+                                "[real/ok.txt]\r\nVersion=1\r\nURL=" + Url("ok") + "\r\n");
+  m_server.Serve("/manual", "manual");
+  m_server.Serve("/zip", ReadAll(zipPath));
+  m_server.Serve("/ok", "ok");
+
+  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n"
+                                 "   docs/manual.txt\r\n   pack/p.zip\r\n   real/ok.txt\r\n"
+                                 "\r\nStart download:"
+                                 "\r\n  download docs/manual.txt : name refused"
+                                 "\r\n  download pack/p.zip : name refused"
+                                 "\r\n  download real/ok.txt : done"
+                                 "\r\n\r\nFinish!");
+  EXPECT_TRUE(QDir(outside).isEmpty());
+  EXPECT_EQ(ReadAll(m_prog + "/real/ok.txt"), "ok");
+  CIni local(m_prog + "/update.txt");
+  EXPECT_EQ(local.GetSectionNames(), QStringList{"real/ok.txt"});
+}
+
 TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
 {
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\nnext.bin=1\r\n"
