@@ -196,7 +196,9 @@ bool CDescLine::ReadUnits(QStringView line, QStringList *units)
   units->clear();
   QStringView rest = line.mid(eq + 1);
   while (rest.size() >= 2 && units->size() < MaxTableEntries) {
-    const qsizetype semi = rest.indexOf(u';');
+    // An entry holds at least one character, so the ';' that ends it is
+    // looked for from the second character on.
+    const qsizetype semi = rest.indexOf(u';', 1);
     if (semi >= 1) {
       units->append(rest.left(semi).toString());
       rest = rest.mid(semi + 1);

@@ -145,6 +145,9 @@ TEST(DescLine, TablesAndUnits)
   EXPECT_EQ(doc.GetUnits(), QStringList{"mm"});
   EXPECT_EQ(doc.GetUnitName(0), "mm");
   EXPECT_EQ(doc.GetUnitName(1), "");
+  // A ';' that opens an entry belongs to it; the entries after it stay apart.
+  ASSERT_TRUE(doc.ParseUnits(u"U[]=rpm;;V;A;"));
+  EXPECT_EQ(doc.GetUnits(), (QStringList{"rpm", ";V", "A"}));
 }
 
 TEST(DescLine, BlockLines)
