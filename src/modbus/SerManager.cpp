@@ -62,6 +62,47 @@ const char *ExceptionName(int code)
   }
 }
 
+// Functions 06 and 16 with the answer checked against the request: libmodbus
+// takes any answer of the right function and length, so a board that confirms
+// another register, count or value would pass for a done write.
+int WriteChecked(modbus_t *ctx, int slave, uint16_t address, const uint16_t *values, int count, bool single)
+{
+  uint8_t req[MODBUS_RTU_MAX_ADU_LENGTH];
+  int n = 0;
+  req[n++] = static_cast<uint8_t>(slave);
+  req[n++] = single ? 0x06 : 0x10;
+  req[n++] = static_cast<uint8_t>(address >> 8);
+  req[n++] = static_cast<uint8_t>(address & 0xFF);
+  if (single) {
+    req[n++] = static_cast<uint8_t>(values[0] >> 8);
+    req[n++] = static_cast<uint8_t>(values[0] & 0xFF);
+  } else {
+    req[n++] = static_cast<uint8_t>(count >> 8);
+    req[n++] = static_cast<uint8_t>(count & 0xFF);
+    req[n++] = static_cast<uint8_t>(count * 2);
+    for (int i = 0; i < count; ++i) {
+      req[n++] = static_cast<uint8_t>(values[i] >> 8);
+      req[n++] = static_cast<uint8_t>(values[i] & 0xFF);
+    }
+  }
+  if (modbus_send_raw_request(ctx, req, n) < 0)
+    return -1;
+  uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH];
+  const int length = modbus_receive_confirmation(ctx, rsp); // CRC checked, CRC included
+  if (length < 0)
+    return -1;
+  if (length == 5 && rsp[0] == req[0] && rsp[1] == (req[1] | 0x80)) {
+    errno = rsp[2] >= 1 && rsp[2] <= 11 ? MODBUS_ENOBASE + rsp[2] : EMBBADEXC;
+    return -1;
+  }
+  // The answer repeats slave, function, address and the value or the count.
+  if (length != 8 || std::memcmp(rsp, req, 6) != 0) {
+    errno = length > 0 && rsp[0] != req[0] ? EMBBADSLAVE : EMBBADDATA;
+    return -1;
+  }
+  return count;
+}
+
 bool IsLinkGone(int err)
 {
   return err == EIO || err == ENXIO || err == ENODEV || err == EBADF || err == ECONNRESET ||
@@ -588,7 +629,7 @@ void CSerManager::Worker::Process(CRequestPacket &p)
   auto &var = p.PktType.var;
   switch (p.message) {
   case REQ_WRITE_ONE:
-    Run(p, [&](modbus_t *ctx) { return modbus_write_register(ctx, par.first_par, p.wData[0]); });
+    Run(p, [&](modbus_t *ctx) { return WriteChecked(ctx, p.slave, par.first_par, p.wData.data(), 1, true); });
     break;
   case REQ_READ_ONE: {
     std::vector<uint16_t> words(1);
@@ -603,7 +644,9 @@ void CSerManager::Worker::Process(CRequestPacket &p)
     break;
   }
   case REQ_WRITE_BLOCK:
-    Run(p, [&](modbus_t *ctx) { return modbus_write_registers(ctx, par.first_par, par.num_par, p.wData.data()); });
+    Run(p, [&](modbus_t *ctx) {
+      return WriteChecked(ctx, p.slave, par.first_par, p.wData.data(), par.num_par, false);
+    });
     break;
   case REQ_READ_VARS: {
     std::vector<uint16_t> words(var.num_var);

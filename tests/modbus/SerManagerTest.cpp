@@ -489,6 +489,42 @@ TEST_F(BoardLink, ShortAnswersAreErrorsNeverPartialSuccess)
   EXPECT_TRUE(HasNote(link->Notes(), kSerProgressFailed));
 }
 
+TEST_F(BoardLink, AWriteConfirmedForAnotherRegisterIsAnError)
+{
+  link = std::make_unique<ManagerFixture>(sim.Device(), 200, 0);
+  ASSERT_TRUE(sim.Command(QStringLiteral("badecho 2")));
+  auto *one = new CRequestPacket(kNoWindow, 1, REQ_WRITE_ONE);
+  one->PktType.par.first_par = 108;
+  one->PktType.par.num_par = 1;
+  one->wData = {1200};
+  auto single = link->Exchange(one);
+  ASSERT_TRUE(single);
+  EXPECT_EQ(single->error, kSerErrMalformed);
+  auto *block = new CRequestPacket(kNoWindow, 1, REQ_WRITE_BLOCK);
+  block->PktType.par.first_par = 200;
+  block->PktType.par.num_par = 2;
+  block->wData = {7, 8};
+  auto many = link->Exchange(block);
+  ASSERT_TRUE(many);
+  EXPECT_EQ(many->error, kSerErrMalformed);
+  // A true echo is still a success, and exceptions still come through.
+  auto *again = new CRequestPacket(kNoWindow, 1, REQ_WRITE_BLOCK);
+  again->PktType.par.first_par = 200;
+  again->PktType.par.num_par = 2;
+  again->wData = {7, 8};
+  auto good = link->Exchange(again);
+  ASSERT_TRUE(good);
+  EXPECT_EQ(good->error, kSerOk) << good->strVersion.toStdString();
+  ASSERT_TRUE(sim.Command(QStringLiteral("exception 2 1")));
+  auto *refused = new CRequestPacket(kNoWindow, 1, REQ_WRITE_ONE);
+  refused->PktType.par.num_par = 1;
+  refused->wData = {1};
+  auto exception = link->Exchange(refused);
+  ASSERT_TRUE(exception);
+  EXPECT_EQ(exception->error, kSerErrException);
+  EXPECT_TRUE(exception->strVersion.contains(QStringLiteral("exception 2"))) << exception->strVersion.toStdString();
+}
+
 TEST(BoardHangUp, GivesErrorAnswersAndTheLinkRecoversWhenTheDeviceIsBack)
 {
   // A stable name for the pseudo-terminal, as a USB adapter has.

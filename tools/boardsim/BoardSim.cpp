@@ -297,6 +297,7 @@ BoardSim::Reply BoardSim::Handle(const uint8_t *adu, int length)
   if (length < 4)
     return reply;
   bool badCrc = false;
+  bool badEcho = false;
   m_shortNext = false;
   if (!m_faults.empty()) {
     Fault &f = m_faults.front();
@@ -315,6 +316,9 @@ BoardSim::Reply BoardSim::Handle(const uint8_t *adu, int length)
     case FaultKind::Short:
       m_shortNext = true;
       break;
+    case FaultKind::BadEcho:
+      badEcho = true;
+      break;
     case FaultKind::Exception: {
       const std::vector<uint8_t> pdu = Exception(adu[1], static_cast<uint8_t>(current.argument));
       reply.frame.push_back(adu[0]);
@@ -324,10 +328,13 @@ BoardSim::Reply BoardSim::Handle(const uint8_t *adu, int length)
     }
   }
   if (reply.frame.empty()) {
-    const std::vector<uint8_t> pdu = Pdu(adu + 1, length - 3);
+    std::vector<uint8_t> pdu = Pdu(adu + 1, length - 3);
     m_shortNext = false;
     if (pdu.empty())
       return reply;
+    if (badEcho && (pdu[0] == 0x06 || pdu[0] == 0x10) && pdu.size() >= 3)
+      pdu[2] ^= 0x01; // the write is done, the answer names the next register
+
     reply.frame.push_back(adu[0]);
     reply.frame.insert(reply.frame.end(), pdu.begin(), pdu.end());
   }
@@ -374,6 +381,8 @@ std::string BoardSim::Control(const std::string &line)
     ok = fault(FaultKind::BadCrc, 0);
   } else if (verb == "short") {
     ok = fault(FaultKind::Short, 0);
+  } else if (verb == "badecho") {
+    ok = fault(FaultKind::BadEcho, 0);
   } else if (verb == "exception") {
     int code = 4;
     in >> code;

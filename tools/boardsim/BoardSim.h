@@ -14,7 +14,7 @@
 // one request frame into the reply frame (if any) and a delay.
 class BoardSim {
 public:
-  enum class FaultKind { Delay, NoReply, BadCrc, Exception, Short };
+  enum class FaultKind { Delay, NoReply, BadCrc, Exception, Short, BadEcho };
   struct Fault {
     FaultKind kind;
     int count;    // requests it still applies to; negative = until cleared

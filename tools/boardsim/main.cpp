@@ -4,7 +4,7 @@
 //
 // Control lines on stdin (each answered "OK ..." or "ERR ..." on stdout):
 //   delay MS [N|all]   noreply [N|all]   badcrc [N|all]   short [N|all]
-//   exception CODE [N|all]   clear   set NAME VALUE   unset NAME   get NAME
+//   badecho [N|all]   exception CODE [N|all]   clear   set NAME VALUE   unset NAME   get NAME
 //   slave N   hangup   quit
 
 #include "BoardSim.h"
