@@ -435,7 +435,8 @@ qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, c
 int CUpdateCheck::DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected)
 {
   const QString folder = GetProgramFolder();
-  if (!IsSafeRelativeName(NativeName(name).constData()) ||
+  // A zero byte would end the name early for the check but not for the path.
+  if (name.contains(QChar(0)) || !IsSafeRelativeName(NativeName(name).constData()) ||
       !FolderSteps(NativeName(folder), NativeName(name), false)) {
     Append(QStringLiteral("\r\n  download ") + name + QStringLiteral(" ") + m_texts.nameRefused);
     return 0;

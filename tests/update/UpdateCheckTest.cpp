@@ -291,6 +291,22 @@ TEST_F(UpdateCheckTest, FolderLinksInTheProgramFolderAreNotFollowed)
   EXPECT_EQ(local.GetSectionNames(), QStringList{"real/ok.txt"});
 }
 
+TEST_F(UpdateCheckTest, NamesWithAZeroByteAreRefused)
+{
+  // No file name holds a zero byte; the part before it must not be checked alone.
+  const QByteArray name("cut\0/../../x.txt", 16);
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\n" + name + "=1\r\n[" + name + "]\r\nVersion=1\r\nURL=" +
+                                    Url("x") + "\r\n");
+  m_server.Serve("/x", "x");
+  const QString shown = QString::fromLatin1(name);
+  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n   " + shown + "\r\n"
+                                 "\r\nStart download:"
+                                 "\r\n  download " + shown + " : name refused"
+                                 "\r\n\r\nFinish!");
+  EXPECT_TRUE(m_env.prompter().asked.empty());
+  EXPECT_TRUE(QDir(m_prog).isEmpty());
+}
+
 TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
 {
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\nnext.bin=1\r\n"
