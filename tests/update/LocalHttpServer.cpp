@@ -45,6 +45,8 @@ void LocalHttpServer::Answer(QTcpSocket *socket, const QByteArray &head)
   if (m_routes.contains(path))
     route = m_routes[path];
   QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + " X\r\n";
+  if (m_locations.contains(path))
+    answer += "Location: " + m_locations[path] + "\r\n";
   if (route.stall) {
     answer += "Content-Length: 100000000\r\n\r\n" + route.body;
     socket->write(answer);

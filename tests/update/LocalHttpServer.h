@@ -22,6 +22,12 @@ public:
   QByteArray BaseUrl() const; // "http://127.0.0.1:<port>/"
   void Serve(const QByteArray &path, const Route &route) { m_routes[path] = route; }
   void Serve(const QByteArray &path, const QByteArray &body) { m_routes[path] = Route{200, body, false}; }
+  // Answers path with a redirection (302) to location.
+  void Redirect(const QByteArray &path, const QByteArray &location)
+  {
+    m_routes[path] = Route{302, "moved", false};
+    m_locations[path] = location;
+  }
 
   QList<QByteArray> requests; // each request's head, as received
   QList<QByteArray> paths;
@@ -31,6 +37,7 @@ private:
 
   QTcpServer m_server;
   QMap<QByteArray, Route> m_routes;
+  QMap<QByteArray, QByteArray> m_locations;
 };
 
 // Runs the event loop until pred() holds or ms pass; answers pred().

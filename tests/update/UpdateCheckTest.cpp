@@ -217,6 +217,27 @@ TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
   EXPECT_FALSE(QFile::exists(m_prog + "/update.txt"));
 }
 
+TEST_F(UpdateCheckTest, RedirectionsStayOnHttp)
+{
+  const QString secret = m_dir.filePath("secret.txt");
+  WriteFile(secret, "local secret");
+  const QByteArray fileUrl = "file://" + QFile::encodeName(secret);
+  m_server.Serve("/real.htm", "[Velo-Trix]\r\nmoved.bin=1\r\nlocal.bin=1\r\n"
+                              "[moved.bin]\r\nVersion=1\r\nURL=" + Url("old") + "\r\n"
+                              "[local.bin]\r\nVersion=1\r\nURL=" + Url("tofile") + "\r\n");
+  m_server.Redirect("/update.htm", Url("real.htm"));
+  m_server.Redirect("/old", Url("new"));
+  m_server.Serve("/new", "moved content");
+  m_server.Redirect("/tofile", fileUrl);
+  EXPECT_TRUE(RunUpdate().endsWith("\r\n  download moved.bin : done"
+                                   "\r\n  download local.bin : download problem\r\n\r\nFinish!"));
+  EXPECT_EQ(ReadAll(m_prog + "/moved.bin"), "moved content");
+  EXPECT_FALSE(QFile::exists(m_prog + "/local.bin"));
+
+  m_server.Redirect("/update.htm", fileUrl);
+  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+}
+
 TEST_F(UpdateCheckTest, TemporaryFileIsNotFollowedThroughALink)
 {
   const QString victim = m_dir.filePath("victim.txt");
