@@ -214,7 +214,9 @@ protected:
   void ResetInvalidVarRows();
   void ClearStdItems();
   void WriteDocument(CDocArchive &ar) const;
-  bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const;
+  // Writes a temporary file beside the target and renames it over the
+  // target; on a failure the target is untouched and error says why.
+  virtual bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const;
   QString ProgramFolder() const;
   QString UserDataFolder() const;
   void ReadLLine(const QString &line);

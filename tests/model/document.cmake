@@ -1,1 +1,3 @@
-set(MODEL_DOCUMENT_TESTS)
+set(MODEL_DOCUMENT_TESTS
+  DocFakes.h
+  DocFileTest.cpp)

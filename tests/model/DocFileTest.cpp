@@ -1,0 +1,392 @@
+// The document file, the description loader and the board description library.
+#include "DocFakes.h"
+
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "platform/Cp1252.h"
+#include "platform/DocView.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString Header = QStringLiteral("#Norv tembrano v1.1\r\n");
+
+// A board with every standard item, names in two more languages.
+QString BoardText()
+{
+  return Header + QStringLiteral(
+      "Version = NORV TST0307 v1.0;\r\n"
+      "Init = std;\r\n"
+      "MODBUS = 5;\r\n"
+      "L = 1;2;0;0;0;0;\r\n"
+      "K[] = 4096;\r\n"
+      "U[] = rpm;\r\n"
+      "s0=[StdVariables#0]error_flag[StdVariables#1]warning_flag[StdVariables#2]status_flag[StdVariables#3]cnt[trig_delay]trig_delay\r\n"
+      "s0=Main;Main;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;cnt;\r\n"
+      "sen=Main;Main;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;count;\r\n"
+      "sit=Base;Base;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;contatore;\r\n"
+      "sen=[trig_delay]trig_delay\r\n"
+      "sit=[StdVariables#0]cnt[StdVariables#1]error_flag[StdVariables#2]warning_flag[error_flag]@error_flag[trig_delay]trig_delay\r\n"
+      "b1 Main#0; b=0; a=0;\r\n"
+      "p0 diagn_ts=1; m=1; d=1; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+      "p1 is_sw_set=0; m=0; d=0; M=1; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
+      "p2 trig_lev_pos=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
+      "p3 trig_lev_neg=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=3; v=0; a=0; u=-1;\r\n"
+      "p4 trig_delay=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=4; v=0; a=0; u=-1;\r\n"
+      "w0 cnt; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+      "v1 error_flag; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
+      "v2 warning_flag; k=-1; n=-1; s=0; b=1; p=3; v=0; a=0; u=-1;\r\n"
+      "v3 status_flag; k=-1; n=-1; s=0; b=1; p=4; v=0; a=0; u=-1;\r\n"
+      "v4 win_cmd; k=-1; n=-1; s=0; b=1; p=5; v=0; a=0; u=-1;\r\n"
+      "v5 sampling_time; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"
+      "v6 buf_width; k=-1; n=-1; s=0; b=1; p=7; v=0; a=0; u=-1;\r\n"
+      "v7 buf_length; k=-1; n=-1; s=0; b=1; p=8; v=0; a=0; u=-1;\r\n"
+      "\r\n");
+}
+
+class DocFile : public ::testing::Test {
+protected:
+  void SetUp() override { doc.SetHost(&host); }
+  TestEnvironment env;
+  FakeHost host;
+  CQelDoc doc;
+};
+
+TEST_F(DocFile, ExamplesLoadSaveAndReloadByteExact)
+{
+  for (const char *name : {"demo-small.vtx", "demo-full.vtx"}) {
+    SCOPED_TRACE(name);
+    const QString path = ExamplePath(QString::fromLatin1(name));
+    const QByteArray original = ReadBytes(path);
+    ASSERT_FALSE(original.isEmpty());
+    CQelDoc first;
+    first.SetHost(&host);
+    ASSERT_TRUE(first.OnOpenDocument(path));
+    EXPECT_EQ(AskedTexts(env.prompter()), QStringList()) << "a realistic board has every standard item";
+    EXPECT_GT(first.GetParCount(), 10);
+    EXPECT_EQ(first.GetLanguageList(), (QStringList{"std", "en", "it"}));
+    const QString saved = host.dir.filePath(QStringLiteral("saved.vtx"));
+    ASSERT_TRUE(first.OnSaveDocument(saved));
+    EXPECT_EQ(ReadBytes(saved), original);
+    CQelDoc second;
+    second.SetHost(&host);
+    ASSERT_TRUE(second.OnOpenDocument(saved));
+    EXPECT_EQ(Cp1252::Encode(SaveText(second)), original);
+  }
+}
+
+TEST_F(DocFile, FullExampleHasEveryKindOfItem)
+{
+  host.language = QStringLiteral("it");
+  ASSERT_TRUE(doc.OnOpenDocument(ExamplePath(QStringLiteral("demo-full.vtx"))));
+  int kinds[3] = {};
+  int varLinks = 0, parLinks = 0, bitFields = 0, enums = 0, readOnly = 0;
+  for (const Parametri &p : doc.GetParameters()) {
+    ++kinds[p.GetStorageType()];
+    varLinks += p.IsVarLink();
+    parLinks += p.IsParLink();
+    bitFields += p.HasFlag4Only();
+    enums += p.HasFlag8Only();
+    readOnly += p.IsReadOnly();
+  }
+  EXPECT_GT(kinds[0] * kinds[1] * kinds[2], 0);
+  EXPECT_GT(parLinks, 0);
+  EXPECT_GT(bitFields, 0);
+  EXPECT_GT(enums, 0);
+  EXPECT_GT(readOnly, 0);
+  EXPECT_GT(varLinks, 0);
+  for (int i = 0; i < doc.GetParCount(); ++i) {
+    if (doc.GetPar(i).IsLink()) {
+      EXPECT_TRUE(doc.IsLinkValid(i, 0, false)) << doc.GetPar(i).GetName().toStdString();
+    }
+  }
+  EXPECT_EQ(doc.GetLanguageName(), QStringLiteral("it"));
+  EXPECT_EQ(doc.GetBlocks()[3].GetSelectedName(), QStringLiteral("Anello di velocit\u00e0"));
+  std::int16_t mode = -1;
+  ASSERT_TRUE(doc.FindParByName(mode, QStringLiteral("control_mode")));
+  EXPECT_EQ(doc.GetPar(mode).GetNameText(), QStringLiteral("modo_controllo"));
+  EXPECT_EQ(doc.Translate(doc.GetPar(mode).GetNameText() + QStringLiteral("#2"), {}), QStringLiteral("Posizione"));
+  // "@" indirection: the Italian name of drive_state points at its keys.
+  EXPECT_EQ(doc.Translate(QStringLiteral("stato_azion#2"), {}), QStringLiteral("Guasto"));
+  // The trigger delay is found under its other name.
+  EXPECT_GE(doc.GetTrigDelayPar(), 0);
+  EXPECT_EQ(doc.GetStdVariables().size(), 6u);
+  EXPECT_EQ(doc.GetStdVarRegisters(), 7); // five 16-bit, one 32-bit
+  EXPECT_EQ(doc.GetSlaveAddress(), 3);
+}
+
+TEST_F(DocFile, BadHeaderRefusesTheOpen)
+{
+  const QString path = host.dir.filePath(QStringLiteral("bad.vtx"));
+  QString text = BoardText();
+  text.insert(Header.size() - 2, u' ');
+  ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
+  CDocTemplate tmpl([this] {
+    auto d = std::make_unique<CQelDoc>();
+    d->SetHost(&host);
+    return d;
+  }, nullptr);
+  EXPECT_EQ(tmpl.OpenDocumentFile(path), nullptr);
+  EXPECT_EQ(AskedTexts(env.prompter()), QStringList{LoadStr(652)});
+  EXPECT_TRUE(QDir(host.program).entryList(QDir::Files).isEmpty()) << "no library copy";
+
+  EXPECT_FALSE(doc.OnOpenDocument(path));
+  EXPECT_EQ(doc.GetParCount(), 0);
+  EXPECT_TRUE(doc.GetPathName().isEmpty());
+  EXPECT_FALSE(doc.OnOpenDocument(host.dir.filePath(QStringLiteral("missing.vtx"))));
+  EXPECT_EQ(AskedTexts(env.prompter()).size(), 2) << "an unreadable file fails silently";
+}
+
+TEST_F(DocFile, OldHeaderLoadsAndIsWrittenNew)
+{
+  QString text = BoardText();
+  text.replace(QStringLiteral("v1.1\r\n"), QStringLiteral("v1.0\r\n"));
+  const QString path = host.dir.filePath(QStringLiteral("old.qel"));
+  ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
+  CDocTemplate tmpl([this] {
+    auto d = std::make_unique<CQelDoc>();
+    d->SetHost(&host);
+    return d;
+  }, nullptr);
+  auto *opened = qobject_cast<CQelDoc *>(tmpl.OpenDocumentFile(path));
+  ASSERT_NE(opened, nullptr);
+  EXPECT_EQ(opened->GetTitle(), QFileInfo(path).absoluteFilePath());
+  EXPECT_EQ(SaveText(*opened), BoardText());
+  EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
+}
+
+TEST_F(DocFile, LibraryCopyIsWrittenOnceAndFallsBackToTheUserFolder)
+{
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  EXPECT_EQ(CQelDocContainer::DescriptionCopyName(QStringLiteral("A B;C/D")), QStringLiteral("!A_B_C_D.vtx"));
+  EXPECT_EQ(doc.SaveDescriptionCopy(), 1);
+  const QString copy = host.program + QStringLiteral("!NORV_TST0307_v1.0.vtx");
+  EXPECT_EQ(ReadBytes(copy), Cp1252::Encode(BoardText()));
+  EXPECT_EQ(doc.FindDescriptionCopy(QStringLiteral("NORV TST0307 v1.0")), copy);
+  ASSERT_TRUE(WriteBytes(copy, "kept"));
+  EXPECT_EQ(doc.SaveDescriptionCopy(), 1);
+  EXPECT_EQ(ReadBytes(copy), QByteArray("kept"));
+
+  // A program folder that cannot be written sends the copy to the user folder.
+  QFile::remove(copy);
+  host.program = host.dir.filePath(QStringLiteral("no-such-folder")) + u'/';
+  EXPECT_EQ(doc.SaveDescriptionCopy(), 1);
+  EXPECT_TRUE(QFileInfo::exists(host.user + QStringLiteral("!NORV_TST0307_v1.0.vtx")));
+  EXPECT_FALSE(doc.FindDescriptionCopy(QStringLiteral("NORV TST0307 v1.0")).isEmpty());
+}
+
+// Fails every write, as a full disk would.
+class FailingDoc : public CQelDoc {
+public:
+  bool WriteFileAtomically(const QString &, const QByteArray &, QString *error) const override
+  {
+    *error = QStringLiteral("disk full");
+    return false;
+  }
+};
+
+TEST_F(DocFile, FailedSaveKeepsTheOldFileAndSaysSo)
+{
+  FailingDoc failing;
+  failing.SetHost(&host);
+  ASSERT_TRUE(LoadText(failing, BoardText()));
+  const QString path = host.dir.filePath(QStringLiteral("board.vtx"));
+  ASSERT_TRUE(WriteBytes(path, "old contents"));
+  failing.SetModifiedFlag(true);
+  env.prompter().AnswerFile(path);
+  EXPECT_FALSE(failing.DoSave(QString(), true));
+  EXPECT_EQ(ReadBytes(path), QByteArray("old contents"));
+  EXPECT_TRUE(AskedTexts(env.prompter()).contains(QStringLiteral("disk full")));
+  EXPECT_TRUE(failing.IsModified());
+  EXPECT_TRUE(failing.GetPathName().isEmpty());
+
+  // A name that cannot be created: the real writer reports it.
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  EXPECT_FALSE(doc.OnSaveDocument(host.dir.path()));
+  EXPECT_EQ(AskedTexts(env.prompter()).last(), LoadStr(61696));
+}
+
+TEST_F(DocFile, SaveAlwaysAsksAndProposesTitleOrPath)
+{
+  ASSERT_TRUE(doc.OnNewDocument());
+  EXPECT_EQ(doc.GetTitle(), QStringLiteral("New"));
+  EXPECT_FALSE(doc.DoSave(QString(), true)); // cancelled
+  ASSERT_EQ(env.prompter().asked.size(), 1u);
+  const FileDialogRequest &first = env.prompter().asked[0].file;
+  EXPECT_FALSE(first.open);
+  EXPECT_EQ(first.initialPath, QStringLiteral("New"));
+  EXPECT_EQ(first.defaultExtension, QStringLiteral("vtx"));
+  EXPECT_EQ(first.filter, LoadStr(502));
+
+  doc.SetTitle(QStringLiteral("drive A#2"));
+  doc.DoSave(QString(), true);
+  EXPECT_EQ(env.prompter().asked.back().file.initialPath, QStringLiteral("drive"));
+
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  const QString path = host.dir.filePath(QStringLiteral("named.vtx"));
+  env.prompter().AnswerFile(path);
+  ASSERT_TRUE(doc.DoSave(QString(), true));
+  EXPECT_EQ(doc.GetPathName(), path);
+  EXPECT_EQ(doc.GetTitle(), path);
+  EXPECT_EQ(ReadBytes(path), Cp1252::Encode(BoardText()));
+  doc.DoSave(QString(), true);
+  EXPECT_EQ(env.prompter().asked.back().file.initialPath, path);
+}
+
+TEST_F(DocFile, EveryLineKindIsRead)
+{
+  HintView view;
+  doc.AddView(&view);
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  EXPECT_EQ(doc.GetVersion(), QStringLiteral("NORV TST0307 v1.0"));
+  EXPECT_EQ(doc.GetSlaveAddress(), 5);
+  EXPECT_EQ(doc.GetParCount(), 5);
+  EXPECT_EQ(doc.GetVarCount(), 8);
+  ASSERT_EQ(doc.GetVarRows().size(), 6u);
+  EXPECT_EQ(doc.GetVarRows()[0].index, 1);
+  EXPECT_EQ(doc.GetVarRows()[1].index, 2);
+  EXPECT_EQ(doc.GetVarRows()[5].index, 0);
+  EXPECT_TRUE(doc.m_bVarListRefill);
+  EXPECT_TRUE(doc.m_bDescriptionsLoaded);
+  EXPECT_EQ(doc.GetExtraLines().size(), 6);
+  EXPECT_EQ(view.hints.front(), 0xF800);
+  EXPECT_NE(std::find(view.hints.begin(), view.hints.end(), 0x0800), view.hints.end());
+  EXPECT_EQ(doc.GetManualName(), QStringLiteral("No help file"));
+
+  // Blanks and semicolons around the version; a kept comment; no header kept.
+  doc.m_bTakeSlaveAddress = false;
+  ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("Version =    X Y;;\r\nMODBUS = 12;\r\n#note\r\n"
+                                                    "#Norv tembrano v1.0\r\nZ other\r\n")));
+  EXPECT_EQ(doc.GetVersion(), QStringLiteral("X Y"));
+  EXPECT_EQ(doc.GetSlaveAddress(), 5);
+  EXPECT_EQ(doc.GetExtraLines(), (QStringList{"#note", "Z other"}));
+  // Without an "L" line the rows show variables 0..5, which do not exist here.
+  for (const VarRowRecord &row : doc.GetVarRows())
+    EXPECT_EQ(row.index, -1);
+  EXPECT_FALSE(doc.IsVarRowValid(0));
+}
+
+TEST_F(DocFile, ReloadStartsClean)
+{
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  doc.WriteParValue(1, 7);
+  ASSERT_EQ(doc.GetUndoList().size(), 1u);
+  const QString once = SaveText(doc);
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  EXPECT_TRUE(doc.GetUndoList().empty());
+  EXPECT_EQ(doc.GetExtraLines().size(), 6);
+  EXPECT_EQ(doc.GetStdVariables().size(), 4u);
+  EXPECT_EQ(doc.GetPar(1).GetNames().size(), 3); // names of en and it once
+  EXPECT_EQ(SaveText(doc), BoardText());
+  EXPECT_NE(once, BoardText());
+}
+
+TEST_F(DocFile, LanguagesAndDictionaries)
+{
+  host.language = QStringLiteral("IT");
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  EXPECT_EQ(doc.GetLanguageIndex(), 2);
+  EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("contatore"));
+  EXPECT_EQ(doc.GetBlockNames()[1], QStringLiteral("Base"));
+  EXPECT_TRUE(doc.GetBlockNames()[0].isEmpty());
+  EXPECT_EQ(doc.GetVarNames()[0], QStringLiteral("contatore"));
+  EXPECT_EQ(doc.GetErrorFlagSlot(), 1) << "found through the '@' text";
+  EXPECT_EQ(doc.GetWarningFlagSlot(), 2);
+
+  HintView view;
+  doc.AddView(&view);
+  doc.m_bParTreeRebuild = false;
+  EXPECT_EQ(doc.SelectLanguage(QStringLiteral("en")), 1);
+  EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("count"));
+  EXPECT_EQ(doc.GetParNames()[0], QStringLiteral("diagn_ts"));
+  EXPECT_EQ(doc.GetVarTreeMap().at(0).GetText(), QStringLiteral("count"));
+  EXPECT_EQ(doc.GetParTreeMap().at(-1).GetText(), QStringLiteral("Main"));
+  EXPECT_TRUE(doc.m_bParTreeRebuild);
+  EXPECT_EQ(view.hints, std::vector<long>{0xF800});
+  EXPECT_EQ(SaveText(doc).section(u'\n', 2, 2), QStringLiteral("Init = en;\r"));
+
+  // A count that does not divide: the message, no names, the load goes on.
+  const qsizetype before = AskedTexts(env.prompter()).size();
+  ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nsen=a;b;c;d;e;\r\nb1 B#0; b=0;\r\n"
+                                                    "v0 x; b=1; p=0;\r\n")));
+  EXPECT_EQ(AskedTexts(env.prompter()).at(before), QStringLiteral("Dimensioni non valide del vocabolario: 5 2"));
+  EXPECT_EQ(doc.GetVar(0).GetNames().size(), 1);
+  EXPECT_EQ(doc.GetVarCount(), 1);
+  EXPECT_EQ(doc.SelectLanguage(QStringLiteral("en")), 1);
+  EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("x"));
+
+  // More names than items: only as many as there are items are handed out.
+  ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n"
+                                                    "s0=B;B;x;extra;\r\nsen=B1;B1;x1;extra1;\r\n")));
+  EXPECT_EQ(doc.GetVar(0).GetNames(), (QStringList{"x", "x1"}));
+  EXPECT_EQ(doc.GetBlocks()[1].GetNames(), (QStringList{"B", "B1"}));
+}
+
+TEST_F(DocFile, ElevenLanguagesKeepTen)
+{
+  QString text = Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n");
+  const char *codes[] = {"aa", "bb", "cc", "dd", "ee", "ff", "gg", "hh", "ii", "jj"};
+  for (const char *c : codes)
+    text += QStringLiteral("s%1=[k_%1]v\r\n").arg(QLatin1String(c));
+  ASSERT_TRUE(LoadText(doc, text));
+  EXPECT_EQ(doc.GetLanguageCount(), 10);
+  EXPECT_TRUE(doc.GetDictionary(9).contains(QStringLiteral("k_ii")));
+  EXPECT_FALSE(doc.GetDictionary(9).contains(QStringLiteral("k_jj")));
+  EXPECT_EQ(doc.GetExtraLines().size(), 10) << "the dropped line is still kept";
+}
+
+TEST_F(DocFile, MissingStandardItemsAreReportedInOrder)
+{
+  ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n"
+                                                    "s0=[StdVariables#0]nothing[trig_delay]\r\n")));
+  QStringList expected;
+  for (unsigned id = 670; id <= 681; ++id)
+    expected << LoadStr(id);
+  EXPECT_EQ(AskedTexts(env.prompter()), expected);
+  EXPECT_TRUE(doc.GetStdVariables().empty());
+  EXPECT_EQ(doc.GetSwSetPar(), 0);
+  EXPECT_EQ(doc.GetErrorFlagSlot(), -1);
+}
+
+TEST_F(DocFile, StandardSlotsNeedTheirVariable)
+{
+  // StdVariables#0 names error_flag, which this board lacks: no slot, no list.
+  ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n"
+                                                    "s0=[StdVariables#0]error_flag\r\n")));
+  EXPECT_EQ(doc.GetErrorFlagSlot(), -1);
+  EXPECT_TRUE(doc.GetStdVariables().empty());
+  EXPECT_TRUE(AskedTexts(env.prompter()).contains(LoadStr(679)));
+}
+
+TEST_F(DocFile, DescriptionLoadedReachesTheFrameOnceTheLoadIsOver)
+{
+  FakeAnswerWindow frame;
+  doc.SetAnswerWindow(&frame);
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  EXPECT_EQ(frame.loaded, 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(frame.loaded, 1);
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  doc.SetAnswerWindow(nullptr);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(frame.loaded, 1);
+}
+
+TEST_F(DocFile, ArchiveReadsLinesAsTheyStand)
+{
+  CDocArchive ar = CDocArchive::FromBytes(QByteArray("a\r\nb\n\r\nc\rd\n\xe0"));
+  QStringList lines;
+  QString line;
+  while (ar.ReadString(line))
+    lines << line;
+  EXPECT_EQ(lines, (QStringList{"a", "b", "", "c\rd", QStringLiteral("\u00e0")}));
+  CDocArchive out;
+  out.WriteLine(QStringLiteral("\u00e0"));
+  EXPECT_EQ(out.GetBytes(), QByteArray("\xe0\r\n"));
+}
+
+} // namespace
