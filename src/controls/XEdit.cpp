@@ -19,6 +19,28 @@ CXEdit::CXEdit(QWidget *pParent, const QString &strText)
 
 bool CXEdit::event(QEvent *e)
 {
+  // Enter, Escape, Delete, Tab, Up, Down and every Ctrl key belong to the
+  // edit box while it is open, not to the shortcuts of the window around it.
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto *ke = static_cast<QKeyEvent *>(e);
+    switch (ke->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      e->accept();
+      return true;
+    default:
+      if (ke->modifiers() & Qt::ControlModifier) {
+        e->accept();
+        return true;
+      }
+    }
+  }
   // Tab belongs to the edit box, not to the focus chain.
   if (e->type() == QEvent::KeyPress) {
     auto *ke = static_cast<QKeyEvent *>(e);

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -272,6 +273,30 @@ TEST_F(XListCtrlTest, EditBoxContextMenuKeepsTheEdit)
   QTest::keyClick(edit, Qt::Key_Return);
   EXPECT_EQ(list->GetItemText(0, 1), QStringLiteral("typed"));
   EXPECT_EQ(events, std::vector<QString>{QStringLiteral("edit 0,1")});
+}
+
+TEST_F(XListCtrlTest, EditBoxKeepsItsKeysFromTheWindowsShortcuts)
+{
+  Rows(2);
+  int fired = 0;
+  std::vector<std::unique_ptr<QShortcut>> shortcuts;
+  for (const QKeySequence &k : {QKeySequence(Qt::CTRL | Qt::Key_S), QKeySequence(Qt::Key_Delete),
+                                QKeySequence(Qt::Key_Down), QKeySequence(Qt::Key_Escape)}) {
+    shortcuts.push_back(std::make_unique<QShortcut>(k, list.get()));
+    QObject::connect(shortcuts.back().get(), &QShortcut::activated, [&fired] { ++fired; });
+  }
+  list->SetEdit(0, 1);
+  list->EditCell(0, 1);
+  CXEdit *edit = list->GetEdit();
+  ASSERT_NE(edit, nullptr);
+  QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
+  QTest::keyClick(edit, Qt::Key_Delete);
+  QTest::keyClick(edit, Qt::Key_Down);
+  EXPECT_EQ(fired, 0);
+  EXPECT_EQ(list->GetEdit(), edit);
+  QTest::keyClick(edit, Qt::Key_Escape); // abandons the edit, fires nothing
+  EXPECT_EQ(fired, 0);
+  EXPECT_EQ(list->GetEdit(), nullptr);
 }
 
 TEST_F(XListCtrlTest, ScrollBarPressCommitsTheEdit)
