@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -307,6 +309,64 @@ TEST_F(UnzipTest, CorruptArchivesFailCleanly)
   EXPECT_EQ(GetZipItem(hz, 1, &ze), ZR_CORRUPT);
   EXPECT_EQ(UnzipItem(hz, 1, const_cast<char *>("x"), 0, ZIP_FILENAME), ZR_CORRUPT);
   EXPECT_EQ(CloseZip(hz), ZR_OK);
+}
+
+TEST_F(UnzipTest, ReadsArchivesOfTheZipTool)
+{
+  // Info-ZIP writes Unix modes, "UT" blocks with two times, and a data
+  // descriptor for what it reads from a pipe.
+  const QString zipTool = QStandardPaths::findExecutable("zip");
+  if (zipTool.isEmpty())
+    GTEST_SKIP() << "no zip tool";
+  const QString src = m_dir.filePath("src");
+  ASSERT_TRUE(QDir().mkpath(src + "/sub"));
+  {
+    QFile run(src + "/sub/run.sh");
+    ASSERT_TRUE(run.open(QIODevice::WriteOnly));
+    run.write("#!/bin/sh\n");
+  }
+  ASSERT_TRUE(QFile::setPermissions(src + "/sub/run.sh", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                             QFile::ReadOther | QFile::ExeOther));
+  const timespec times[2] = {{kStamp, 0}, {kStamp, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(src + "/sub/run.sh").constData(), times, 0), 0);
+  const QString tool = m_dir.filePath("tool.zip");
+  QProcess zip;
+  zip.setWorkingDirectory(src);
+  zip.start(zipTool, {"-qr", tool, "."});
+  ASSERT_TRUE(zip.waitForFinished(20000));
+  ASSERT_EQ(zip.exitCode(), 0);
+  zip.start(zipTool, {"-q", tool, "-"});
+  ASSERT_TRUE(zip.waitForStarted(20000));
+  zip.write("from a pipe");
+  zip.closeWriteChannel();
+  ASSERT_TRUE(zip.waitForFinished(20000));
+  ASSERT_EQ(zip.exitCode(), 0);
+
+  HZIP hz = OpenZip(QFile::encodeName(tool).constData(), 0, ZIP_FILENAME);
+  ASSERT_NE(hz, nullptr);
+  ASSERT_EQ(SetUnzipBaseDir(hz, QFile::encodeName(m_out).constData()), ZR_OK);
+  ZipEntryInfo ze{};
+  ASSERT_EQ(GetZipItem(hz, -1, &ze), ZR_OK);
+  const int count = ze.index;
+  QStringList names;
+  for (int i = 0; i < count; ++i) {
+    ASSERT_EQ(GetZipItem(hz, i, &ze), ZR_OK);
+    names << QString::fromLatin1(ze.name);
+    if (names.last() == "sub/run.sh") {
+      EXPECT_EQ(ze.mtime, FileTime(kStamp));
+      EXPECT_EQ(ze.attr, ZIP_ATTR_NORMAL);
+    }
+    EXPECT_EQ(UnzipItem(hz, i, ze.name, 0, ZIP_FILENAME), ZR_OK) << ze.name;
+  }
+  EXPECT_EQ(CloseZip(hz), ZR_OK);
+  names.sort();
+  EXPECT_EQ(names, (QStringList{"-", "sub/", "sub/run.sh"}));
+  EXPECT_EQ(ReadAll(m_out + "/sub/run.sh"), "#!/bin/sh\n");
+  EXPECT_EQ(ReadAll(m_out + "/-"), "from a pipe");
+  struct stat st{};
+  ASSERT_EQ(::stat(QFile::encodeName(m_out + "/sub/run.sh").constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0705u);
+  EXPECT_EQ(st.st_mtime, kStamp);
 }
 
 TEST(UnzipApi, HandlesAndMessages)
