@@ -1,3 +1,4 @@
 set(MODEL_DOCUMENT_TESTS
   DocFakes.h
-  DocFileTest.cpp)
+  DocFileTest.cpp
+  DocOperationsTest.cpp)

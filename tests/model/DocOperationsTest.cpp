@@ -1,0 +1,364 @@
+// Value writes with undo, read requests, trees, texts, manual and reset read.
+#include "DocFakes.h"
+
+#include "model/QelDoc.h"
+#include "model/generali.h"
+
+#include <QFile>
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Parameters: 0 plain 16-bit, 1 read-only, 2 bit field, 3 32-bit, 4 float,
+// 5 variable link, 6 parameter link, 7 is_sw_set (at address 17).
+const char *const Board =
+    "#Norv tembrano v1.1\r\n"
+    "Version = NORV OPS0512 v1.0;\r\n"
+    "MODBUS = 9;\r\n"
+    "K[] = 1;\r\n"
+    "b1 Main#0; b=1; a=0;\r\n"
+    "b2 Child#1; b=3; a=0;\r\n"
+    "b3 Empty#0; b=5; a=0;\r\n"
+    "f0 gain=1.5; m=0; d=1; M=10; k=0; n=0; s=0; b=2; p=4; v=0; a=0; u=-1;\r\n"
+    "l1 pos=0; m=-1000; d=0; M=1000; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
+    "p2 plain=10; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"
+    "p3 ro=5; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=1; v=0; a=2; u=-1;\r\n"
+    "p4 bits=0; m=-32768; d=0; M=32767; k=-1; n=-1; s=0; b=1; p=2; v=2; a=4; u=-1;\r\n"
+    "p5 vlink=30; m=0; d=0; M=5000; k=-1; n=-1; s=0; b=1; p=3; v=0; a=1; u=-1;\r\n"
+    "p6 plink=16; m=0; d=0; M=9999; k=-1; n=-1; s=0; b=1; p=4; v=0; a=16; u=-1;\r\n"
+    "p7 is_sw_set=0; m=0; d=0; M=1; k=-1; n=-1; s=0; b=1; p=7; v=0; a=0; u=-1;\r\n"
+    "v0 a; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
+    "v1 b; k=-1; n=-1; s=0; b=2; p=1; v=0; a=0; u=-1;\r\n"
+    "v2 c; k=-1; n=-1; s=0; b=1; p=0; v=3; a=0; u=-1;\r\n"
+    "\r\n";
+
+class DocOps : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    doc.SetHost(&host);
+    ASSERT_TRUE(LoadText(doc, QString::fromLatin1(Board)));
+    doc.SetModifiedFlag(false);
+  }
+  void GoOnline()
+  {
+    doc.SetAnswerWindow(&frame);
+    doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  }
+  double Value(int i) const { return doc.GetPar(i).GetValue(Parametri::SEL_VALUE); }
+
+  TestEnvironment env;
+  FakeHost host;
+  FakeAnswerWindow frame;
+  CQelDoc doc;
+};
+
+TEST_F(DocOps, OfflineWritesClampStoreAndUndo)
+{
+  doc.WriteParValue(2, 10); // the value it has
+  EXPECT_TRUE(doc.GetUndoList().empty());
+  EXPECT_FALSE(doc.IsModified());
+
+  doc.WriteParValue(2, 500); // clamped to the maximum
+  EXPECT_EQ(Value(2), 100);
+  ASSERT_EQ(doc.GetUndoList().size(), 1u);
+  EXPECT_EQ(doc.GetUndoList().back().index, 2);
+  EXPECT_EQ(doc.GetUndoList().back().previous, 10);
+  EXPECT_TRUE(doc.IsModified());
+  doc.WriteParValue(2, 700); // clamps to what it already holds
+  EXPECT_EQ(doc.GetUndoList().size(), 1u);
+
+  doc.WriteParValue(2, std::numeric_limits<double>::quiet_NaN());
+  doc.WriteParValue(2, std::numeric_limits<double>::infinity());
+  doc.SetParValueLocal(2, -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(Value(2), 100);
+  EXPECT_EQ(doc.GetUndoList().size(), 1u);
+
+  doc.WriteParValue(1, 7); // 32-bit
+  doc.WriteParValue(0, 0.1); // float: stored as the float it becomes, once
+  doc.WriteParValue(0, 0.1);
+  EXPECT_FLOAT_EQ(float(Value(0)), 0.1f);
+  EXPECT_EQ(doc.GetUndoList().size(), 3u);
+
+  doc.WriteParValue(3, 50); // read-only offline
+  EXPECT_EQ(Value(3), 5);
+  EXPECT_EQ(doc.GetUndoList().size(), 3u);
+
+  CQelDocContainer::UndoRecord last;
+  ASSERT_TRUE(doc.PopUndo(last));
+  EXPECT_EQ(last.index, 0);
+  EXPECT_DOUBLE_EQ(last.previous, 1.5);
+
+  doc.WriteParSiValue(2, 42.4);
+  EXPECT_EQ(Value(2), 42);
+  EXPECT_TRUE(frame.writes.empty());
+}
+
+TEST_F(DocOps, OnlineWritesReachTheFrame)
+{
+  GoOnline();
+  doc.WriteParValue(2, 40);
+  doc.WriteParValue(3, 50);  // read-only goes to the board
+  doc.WriteParValue(4, 3);   // a bit field is not marked
+  doc.WriteParValue(2, 1e9); // clamped as offline
+  ASSERT_EQ(frame.writes.size(), 4u);
+  EXPECT_EQ(frame.writes[0].index, 2);
+  EXPECT_EQ(frame.writes[0].value, 40);
+  EXPECT_TRUE(frame.writes[0].marked);
+  EXPECT_EQ(frame.writes[1].index, 3);
+  EXPECT_FALSE(frame.writes[2].marked);
+  EXPECT_EQ(frame.writes[3].value, 100);
+  EXPECT_EQ(Value(2), 10) << "the record waits for the read-back";
+  EXPECT_TRUE(doc.GetUndoList().empty());
+  EXPECT_FALSE(doc.IsModified());
+
+  doc.WriteParValue(5, 31); // a link goes unmarked
+  ASSERT_EQ(frame.writes.size(), 5u);
+  EXPECT_FALSE(frame.writes[4].marked);
+  EXPECT_EQ(frame.writes[4].value, 31);
+}
+
+TEST_F(DocOps, LinkValuesAreClampedCheckedAndRangeLimited)
+{
+  // Variable link (max 5000): 31 is variable b; 1e9 clamps to 5000, no variable.
+  doc.WriteParValue(5, 31.7);
+  EXPECT_EQ(Value(5), 31);
+  ASSERT_EQ(doc.GetUndoList().size(), 1u);
+  EXPECT_EQ(doc.GetUndoList().back().previous, 30);
+  doc.WriteParValue(5, 1e9);
+  EXPECT_EQ(Value(5), 31);
+  // Parameter link (max 9999): the 32-bit parameter at 30 is not a 16-bit target.
+  doc.SetParValue(6, 30);
+  EXPECT_EQ(Value(6), 16);
+  doc.SetParValue(6, 17); // is_sw_set
+  EXPECT_EQ(Value(6), 17);
+  // Outside 0..9999 never narrows into a valid address.
+  doc.SetParValue(6, 65536 + 16);
+  doc.SetParValue(6, -1);
+  EXPECT_EQ(Value(6), 17);
+  doc.SetParValue(2, 16); // no link at all
+  EXPECT_EQ(Value(2), 10);
+  EXPECT_EQ(doc.GetUndoList().size(), 2u);
+  EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(DocOps, ReadRequestsNameTheWindowKindRegistersAndCount)
+{
+  auto offline = doc.NewReadRequest(2);
+  ASSERT_TRUE(offline);
+  EXPECT_EQ(offline->hWnd, kNoWindow);
+  doc.SetAnswerWindow(&frame);
+  auto shortRead = doc.NewReadRequest(2);
+  ASSERT_TRUE(shortRead);
+  EXPECT_EQ(shortRead->hWnd, 42u);
+  EXPECT_EQ(shortRead->slave, 9);
+  EXPECT_EQ(shortRead->message, REQ_READ_ONE);
+  EXPECT_EQ(shortRead->PktType.par.first_par, 16);
+  EXPECT_EQ(shortRead->PktType.par.num_par, 1);
+  EXPECT_EQ(shortRead->track, 0);
+  auto longRead = doc.NewReadRequest(1);
+  EXPECT_EQ(longRead->message, REQ_READ_BLOCK);
+  EXPECT_EQ(longRead->PktType.par.first_par, 30);
+  EXPECT_EQ(longRead->PktType.par.num_par, 2);
+  auto floatRead = doc.NewReadRequest(0);
+  EXPECT_EQ(floatRead->message, REQ_READ_BLOCK);
+  EXPECT_EQ(floatRead->PktType.par.first_par, 34);
+  EXPECT_EQ(floatRead->PktType.par.num_par, 2);
+}
+
+TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
+{
+  doc.RequestSwSetRead();
+  EXPECT_TRUE(host.queue.empty());
+  EXPECT_FALSE(doc.m_bResetPending);
+  CRequestPacket *waiting = new CRequestPacket(1, 1, REQ_READ_VARS);
+  host.AddRequest(waiting);
+  GoOnline();
+  doc.RequestSwSetRead();
+  doc.RequestSwSetRead();
+  ASSERT_EQ(host.queue.size(), 3u);
+  EXPECT_TRUE(doc.m_bResetPending);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(host.queue[i]->message, REQ_READ_ONE);
+    EXPECT_EQ(host.queue[i]->PktType.par.first_par, 17);
+    EXPECT_EQ(host.queue[i]->hWnd, 42u);
+  }
+  EXPECT_EQ(host.queue[2]->message, REQ_READ_VARS);
+}
+
+TEST_F(DocOps, TranslateAndDictionaryLines)
+{
+  doc.SetMapAt(QStringLiteral("s0=[x]short"), 0);
+  EXPECT_TRUE(doc.GetDictionary(0).isEmpty());
+  doc.SetMapAt(QStringLiteral("s0=[ab]one[cd]two"), 0);
+  EXPECT_EQ(doc.Translate(QStringLiteral("ab"), {}), QStringLiteral("one"));
+  EXPECT_EQ(doc.Translate(QStringLiteral("cd"), {}), QStringLiteral("two"));
+  doc.SetMapAt(QStringLiteral("s0=[ef]three[g]four[hi]five"), 0);
+  EXPECT_EQ(doc.Translate(QStringLiteral("ef"), {}), QStringLiteral("three"));
+  EXPECT_FALSE(doc.GetDictionary(0).contains(QStringLiteral("hi")));
+  // Only 255 characters after '=' are read.
+  doc.SetMapAt(QStringLiteral("s0=[kk]") + QString(250, u'x') + QStringLiteral("[late]v"), 0);
+  EXPECT_EQ(doc.Translate(QStringLiteral("kk"), {}).size(), 250);
+  EXPECT_FALSE(doc.GetDictionary(0).contains(QStringLiteral("late")));
+
+  doc.SetMapAt(QStringLiteral("s0=[mode]@drive[drive#2]Fault"), 0);
+  EXPECT_EQ(doc.Translate(QStringLiteral("mode#2"), QStringLiteral("fb")), QStringLiteral("Fault"));
+  EXPECT_EQ(doc.Translate(QStringLiteral("mode#3"), QStringLiteral("fb")), QStringLiteral("fb"));
+  EXPECT_EQ(doc.Translate(QStringLiteral("#2"), QStringLiteral("fb")), QStringLiteral("fb"));
+
+  doc.SetMapAt(QStringLiteral("s0=[win_cmd#4]Saved"), 0);
+  EXPECT_EQ(doc.GetWinCmdText(4), QStringLiteral("Saved"));
+  EXPECT_EQ(doc.GetWinCmdText(5), QStringLiteral("win_cmd#5"));
+  EXPECT_EQ(CQelDocContainer::EscapeBackslashes(QStringLiteral("\\a\\b\\\\c")), QStringLiteral("\\a\\\\b\\\\\\\\c"));
+}
+
+TEST_F(DocOps, VisibilityFollowsLevelsAndChildBlocks)
+{
+  std::vector<std::uint16_t> out{99};
+  doc.CollectVisiblePars(3, 3, out);
+  EXPECT_TRUE(out.empty());
+  doc.CollectVisiblePars(1, 0, out);
+  // Block 1 at level 0: ro(11) vlink(13) plink(14) plain(16) is_sw_set(17); bits needs level 2.
+  EXPECT_EQ(out, (std::vector<std::uint16_t>{3, 5, 6, 2, 7}));
+  EXPECT_TRUE(doc.IsParVisibleInBlock(1, 0));
+  EXPECT_TRUE(doc.IsParVisibleInBlock(2, 0));
+  EXPECT_FALSE(doc.IsParVisibleInBlock(3, 3));
+  EXPECT_FALSE(doc.IsParVisibleInBlock(0, 3));
+  EXPECT_FALSE(doc.IsVarVisibleInBlock(3, 3));
+  EXPECT_TRUE(doc.IsVarVisibleInBlock(1, 0)) << "through its child block";
+}
+
+TEST_F(DocOps, TreeMapsHoldBlocksAndVariables)
+{
+  const auto &par = doc.GetParTreeMap();
+  ASSERT_TRUE(par.contains(-1) && par.contains(-2) && par.contains(-3));
+  EXPECT_EQ(par.at(-2).GetParentId(), -1);
+  EXPECT_EQ(doc.GetVarTreeMap().at(2).GetParentId(), -1);
+
+  int items[4];
+  doc.GetVarTreeMap().at(-2).SetTreeItem(&items[0]);
+  doc.GetVarTreeMap().at(1).SetTreeItem(&items[1]);
+  EXPECT_EQ(doc.FindBlockByTreeItem(&items[0]), 2);
+  EXPECT_EQ(doc.FindBlockByTreeItem(&items[1]), -1) << "a variable node";
+  EXPECT_EQ(doc.FindTreeNode(&items[1]), 1);
+  EXPECT_EQ(doc.FindTreeNode(&items[0]), -1);
+  EXPECT_EQ(doc.FindTreeNode(&items[2]), -1);
+
+  doc.AddBlockTreeNode(0, 0, QStringLiteral("zero"));
+  doc.AddBlockTreeNode(2, 1, QStringLiteral("again"));
+  EXPECT_EQ(par.at(INT16_MIN).GetStatus(), CTreeNode::NODE_DOUBLED_KEY);
+  doc.AddBlockTreeNode(9, 8, QStringLiteral("orphan"));
+  EXPECT_EQ(par.at(INT16_MIN).GetStatus(), CTreeNode::NODE_NO_PARENT);
+  doc.AddTreeNode(5, QStringLiteral("lost"), 7);
+  EXPECT_EQ(par.at(INT16_MAX).GetStatus(), CTreeNode::NODE_NO_PARENT);
+  doc.AddTreeNode(0, QStringLiteral("twice"), 1);
+  EXPECT_EQ(par.at(INT16_MAX).GetStatus(), CTreeNode::NODE_DOUBLED_KEY);
+  doc.GetVarTreeMap().at(INT16_MIN).SetTreeItem(&items[3]);
+  EXPECT_EQ(doc.FindBlockByTreeItem(&items[3]), -1);
+
+  // Without block 1's node nothing is found.
+  doc.GetVarTreeMap().erase(-1);
+  EXPECT_EQ(doc.FindTreeNode(&items[1]), -1);
+}
+
+TEST_F(DocOps, ManualSearchOrderAndNames)
+{
+  const QString folder = host.program;
+  auto touch = [&](const QString &name) { ASSERT_TRUE(WriteBytes(folder + name, "%PDF")); };
+  QString found;
+  doc.FindManualFile(found, QStringLiteral(".pdf"));
+  EXPECT_TRUE(found.isEmpty());
+  EXPECT_EQ(doc.GetManualName(), QStringLiteral("No help file"));
+  touch(QStringLiteral("OPS0540.pdf"));
+  doc.FindManualFile(found, QStringLiteral(".pdf"));
+  EXPECT_EQ(found, folder + QStringLiteral("OPS0540.pdf")) << "above the number, without suffix last";
+  touch(QStringLiteral("OPS0513_en.pdf"));
+  doc.FindManualFile(found, QStringLiteral(".pdf"));
+  EXPECT_EQ(found, folder + QStringLiteral("OPS0513_en.pdf"));
+  touch(QStringLiteral("OPS0503.pdf"));
+  doc.FindManualFile(found, QStringLiteral(".pdf"));
+  EXPECT_EQ(found, folder + QStringLiteral("OPS0503.pdf"));
+  touch(QStringLiteral("OPS0511_en.pdf"));
+  doc.FindManualFile(found, QStringLiteral(".pdf"));
+  EXPECT_EQ(found, folder + QStringLiteral("OPS0511_en.pdf"));
+  touch(QStringLiteral("OPS0512_en.pdf"));
+  ASSERT_TRUE(LoadText(doc, QString::fromLatin1(Board)));
+  EXPECT_EQ(doc.GetManualPath(), folder + QStringLiteral("OPS0512_en.pdf"));
+  EXPECT_EQ(doc.GetManualName(), QStringLiteral("OPS0512_en.pdf"));
+
+  // No second blank: "noname" from 99 down. Three digits: only two are read.
+  touch(QStringLiteral("noname99.pdf"));
+  touch(QStringLiteral("LONG12_en.pdf"));
+  ASSERT_TRUE(LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\nVersion = NORV single;\r\n")));
+  EXPECT_EQ(doc.GetManualPath(), folder + QStringLiteral("noname99.pdf"));
+  ASSERT_TRUE(LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\nVersion = NORV LONGxy 12345;\r\n")));
+  EXPECT_EQ(doc.GetManualPath(), folder + QStringLiteral("LONG12_en.pdf"));
+  // A model name cannot lead out of the program folder.
+  ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("sub")));
+  touch(QStringLiteral("sub/x0101.pdf"));
+  ASSERT_TRUE(LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\nVersion = NORV sub/x0101 y;\r\n")));
+  EXPECT_TRUE(doc.GetManualPath().isEmpty());
+}
+
+TEST_F(DocOps, ManualOpensThroughTheLauncher)
+{
+  EXPECT_EQ(doc.GetHelpTopic(), QStringLiteral("par0"));
+  EXPECT_EQ(doc.ShowManual(), QStringLiteral("par0"));
+  EXPECT_TRUE(env.launcher().opened.isEmpty()) << "no manual, nothing started";
+
+  host.program = host.dir.filePath(QStringLiteral("my programs")) + u'/';
+  ASSERT_TRUE(QDir().mkpath(host.program));
+  const QString manual = host.program + QStringLiteral("OPS0512.pdf");
+  ASSERT_TRUE(WriteBytes(manual, "%PDF"));
+  ASSERT_TRUE(LoadText(doc, QString::fromLatin1(Board)));
+  ASSERT_EQ(doc.GetManualPath(), manual);
+
+  qunsetenv(CQelDoc::PdfViewerVariable);
+  doc.SetHelpTopic(QStringLiteral("gain"));
+  EXPECT_EQ(doc.ShowManual(), QStringLiteral("gain"));
+  EXPECT_EQ(env.launcher().opened, QStringList{manual});
+
+  qputenv(CQelDoc::PdfViewerVariable, "/opt/sumatra/viewer");
+  doc.ShowManual();
+  ASSERT_EQ(env.launcher().started.size(), 1u);
+  EXPECT_EQ(env.launcher().started[0].program, QStringLiteral("/opt/sumatra/viewer"));
+  EXPECT_EQ(env.launcher().started[0].arguments,
+            (QStringList{manual, "-reuse-instance", "-nameddest", "gain"}));
+
+  qputenv(CQelDoc::PdfViewerVariable, "evince --named-dest=%d \"%f\"");
+  doc.ShowManual();
+  EXPECT_EQ(env.launcher().started[1].program, QStringLiteral("evince"));
+  EXPECT_EQ(env.launcher().started[1].arguments, (QStringList{"--named-dest=gain", manual}));
+  qunsetenv(CQelDoc::PdfViewerVariable);
+
+  doc.SetHelpTopic(QString());
+  doc.ShowManual();
+  EXPECT_EQ(env.launcher().started.size(), 2u);
+  EXPECT_EQ(env.launcher().opened.size(), 1);
+}
+
+// The parameter list the views register: records the calls.
+class FakeParList : public IDocParList {
+public:
+  int FindRowByFirstColumn(const QString &) const override { return -1; }
+  void RecolorAll() override {}
+  void FillList() override { ++filled; }
+  int filled = 0;
+};
+
+TEST_F(DocOps, LanguageSelectionRefillsARegisteredList)
+{
+  FakeParList list;
+  doc.SetParListCtrl(&list);
+  doc.SelectLanguage(QStringLiteral("std"));
+  EXPECT_EQ(list.filled, 1);
+  doc.SetParListCtrl(nullptr);
+  doc.SelectLanguage(QStringLiteral("std"));
+  EXPECT_EQ(list.filled, 1);
+}
+
+} // namespace
