@@ -462,10 +462,11 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
     FolderSteps(root, path.mid(root.size()), true);
   bool written = false;
   for (;;) {
-    // The old file's mode is kept (writable by its owner, as after clearing
-    // the read-only attribute); the new content replaces it only when whole.
+    // The old file's permissions are kept, less setuid, setgid and sticky, and
+    // writable by its owner (as after clearing the read-only attribute); the
+    // new content replaces it only when whole.
     struct stat st{};
-    const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 07777) | S_IWUSR : 0644;
+    const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 0777) | S_IWUSR : 0644;
     QByteArray temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd >= 0) {

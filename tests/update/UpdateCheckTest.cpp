@@ -129,7 +129,7 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
                                     "[wrong.bin]\r\nVersion=2\r\n");
   WriteFile(m_prog + "/wrong.bin", "old wrong");
   WriteFile(m_prog + "/Main.bin", "old main");
-  ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/Main.bin").constData(), 0555), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/Main.bin").constData(), 04555), 0);
 
   EXPECT_EQ(RunUpdate(), kHead +
                              "Files that should be updated:\r\n"
@@ -153,7 +153,7 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   EXPECT_EQ(ReadAll(m_prog + "/Main.bin"), mainBin);
   struct stat st{};
   ASSERT_EQ(::stat(QFile::encodeName(m_prog + "/Main.bin").constData(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0755u); // the old mode, writable by its owner
+  EXPECT_EQ(st.st_mode & 07777, 0755u); // the old mode, writable by its owner, never setuid
   EXPECT_EQ(ReadAll(m_prog + "/docs/manual.txt"), manual);
   EXPECT_EQ(ReadAll(m_prog + "/wrong.bin"), "old wrong");
   EXPECT_FALSE(QFile::exists(m_prog + "/missing.bin"));
