@@ -339,6 +339,29 @@ bool CAdvComboBox::HandleKey(QKeyEvent *e)
   }
 }
 
+bool CAdvComboBox::event(QEvent *e)
+{
+  // The keys the combo always acts on come before the shortcuts of the
+  // window around it.
+  if (e->type() == QEvent::ShortcutOverride) {
+    auto *ke = static_cast<QKeyEvent *>(e);
+    if (!(ke->modifiers() & Qt::AltModifier)) {
+      switch (ke->key()) {
+      case Qt::Key_F4:
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown:
+        e->accept();
+        return true;
+      default:
+        break;
+      }
+    }
+  }
+  return QWidget::event(e);
+}
+
 void CAdvComboBox::keyPressEvent(QKeyEvent *e)
 {
   if (HandleKey(e))

@@ -78,6 +78,7 @@ protected:
   // True while the focus goes into this combo's own open drop-down.
   bool FocusGoesToOwnDropDown(QFocusEvent *e) const;
 
+  bool event(QEvent *e) override;
   void paintEvent(QPaintEvent *e) override;
   void keyPressEvent(QKeyEvent *e) override;
   void mousePressEvent(QMouseEvent *e) override;

@@ -27,6 +27,19 @@ void CXCombo::focusOutEvent(QFocusEvent *e)
     OnEscapeKey();
 }
 
+bool CXCombo::event(QEvent *e)
+{
+  // Enter and Escape end the choice; the window's shortcuts never see them.
+  if (e->type() == QEvent::ShortcutOverride) {
+    const int key = static_cast<QKeyEvent *>(e)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+      e->accept();
+      return true;
+    }
+  }
+  return CAdvComboBox::event(e);
+}
+
 void CXCombo::keyPressEvent(QKeyEvent *e)
 {
   CAdvComboBox::keyPressEvent(e);

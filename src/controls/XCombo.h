@@ -22,6 +22,7 @@ protected:
   void OnEscapeKey() override;
   void OnComboComplete() override;
   void focusOutEvent(QFocusEvent *e) override;
+  bool event(QEvent *e) override;
   void keyPressEvent(QKeyEvent *e) override;
 
 private:

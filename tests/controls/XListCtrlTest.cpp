@@ -682,6 +682,31 @@ TEST_F(XListCtrlTest, BenchmarkFillAndRepaint)
 
 } // namespace
 
+TEST_F(XListChooserTest, ChooserKeysComeBeforeTheWindowsShortcuts)
+{
+  int fired = 0;
+  std::vector<std::unique_ptr<QShortcut>> shortcuts;
+  for (const QKeySequence &k : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::Key_Down), QKeySequence(Qt::Key_F4)}) {
+    shortcuts.push_back(std::make_unique<QShortcut>(k, list.get()));
+    QObject::connect(shortcuts.back().get(), &QShortcut::activated, [&fired] { ++fired; });
+  }
+  CXCombo *combo = Open();
+  ASSERT_NE(combo, nullptr);
+  QTest::keyClick(combo, Qt::Key_Down);
+  EXPECT_EQ(combo->GetText(), QStringLiteral("Three")); // already the last entry
+  QTest::keyClick(combo, Qt::Key_Up);
+  QTest::keyClick(combo, Qt::Key_Down);
+  EXPECT_EQ(combo->GetText(), QStringLiteral("Three"));
+  QTest::keyClick(combo, Qt::Key_F4);
+  EXPECT_TRUE(combo->GetDroppedState());
+  QTest::keyClick(combo, Qt::Key_F4);
+  EXPECT_FALSE(combo->GetDroppedState());
+  QTest::keyClick(combo, Qt::Key_Escape); // closed: abandons the choice
+  EXPECT_EQ(fired, 0);
+  QTRY_COMPARE(list->GetCombo(), nullptr);
+  EXPECT_TRUE(events.empty());
+}
+
 TEST_F(XListChooserTest, KeysInTheChooserStayOutOfTheList)
 {
   // The chooser is a window of its own over the cell: its keys never move
