@@ -620,7 +620,10 @@ void CQelDocContainer::LocateStdVariables()
 
 void CQelDocContainer::FindManualFile(QString &result, const QString &extension) const
 {
+  result.clear();
   QString base = ProgramFolder();
+  if (!QFileInfo(base).isDir())
+    return;
   const QString &v = m_strVersion;
   const qsizetype a = v.indexOf(u' ') + 1;
   const qsizetype nextBlank = v.indexOf(u' ', a);
