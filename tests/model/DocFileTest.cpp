@@ -1,4 +1,5 @@
 // The document file, the description loader and the board description library.
+#include "DescGenerator.h"
 #include "DocFakes.h"
 
 #include "model/QelDoc.h"
@@ -77,6 +78,20 @@ TEST_F(DocFile, ExamplesLoadSaveAndReloadByteExact)
     ASSERT_TRUE(second.OnOpenDocument(saved));
     EXPECT_EQ(Cp1252::Encode(SaveText(second)), original);
   }
+}
+
+TEST_F(DocFile, GeneratedBoardLoadsWholeAndWritesBackTheSame)
+{
+  const DescShape shape{60, 40, 5};
+  const QString text = GenerateDocument(shape);
+  ASSERT_TRUE(LoadText(doc, text));
+  EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
+  EXPECT_EQ(doc.GetParCount(), 60);
+  EXPECT_EQ(doc.GetVarCount(), 40);
+  EXPECT_EQ(doc.GetBlockCount(), 6);
+  EXPECT_EQ(SaveText(doc), text);
+  EXPECT_EQ(doc.SelectLanguage(QStringLiteral("it")), 2);
+  EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("var_item_0_it"));
 }
 
 TEST_F(DocFile, FullExampleHasEveryKindOfItem)

@@ -362,3 +362,123 @@ TEST_F(DocOps, LanguageSelectionRefillsARegisteredList)
 }
 
 } // namespace
+
+namespace {
+
+// A tree control: records what it was asked to select.
+class FakeTree : public IDocTree {
+public:
+  bool SelectTreeItem(void *item) override
+  {
+    selected.push_back(item);
+    return true;
+  }
+  std::vector<void *> selected;
+};
+
+// A parameter list whose row i shows the parameters in index order.
+class RowList : public IDocParList {
+public:
+  int FindRowByFirstColumn(const QString &text) const override { return text.trimmed().toInt(); }
+  void RecolorAll() override { ++recolored; }
+  int recolored = 0;
+};
+
+// The find operations over the names and trees the container fills.
+class DocFind : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    doc.SetHost(&host);
+    ASSERT_TRUE(doc.OnOpenDocument(ExamplePath(QStringLiteral("demo-full.vtx"))));
+    // The views store a tree item in every node they show.
+    for (auto *map : {&doc.GetParTreeMap(), &doc.GetVarTreeMap()})
+      for (auto &[key, node] : *map)
+        node.SetTreeItem(reinterpret_cast<void *>(std::intptr_t(0x1000 + key)));
+    doc.SetParTreeCtrl(&parTree);
+    doc.SetVarTreeCtrl(&varTree);
+    doc.SetParListCtrl(&list);
+  }
+  static void *Item(int key) { return reinterpret_cast<void *>(std::intptr_t(0x1000 + key)); }
+  std::int16_t Par(const char *name)
+  {
+    std::int16_t i = -1;
+    EXPECT_TRUE(doc.FindParByName(i, QString::fromLatin1(name)));
+    return i;
+  }
+
+  TestEnvironment env;
+  FakeHost host;
+  CQelDoc doc;
+  FakeTree parTree;
+  FakeTree varTree;
+  RowList list;
+};
+
+TEST_F(DocFind, BlocksParametersAndVariablesByName)
+{
+  std::int16_t pos = -1;
+  ASSERT_TRUE(doc.FindText(QStringLiteral("loop"), pos, false, false, true));
+  EXPECT_EQ(pos, 3);
+  EXPECT_EQ(parTree.selected.back(), Item(-3));
+  EXPECT_EQ(varTree.selected.back(), Item(-3));
+  ASSERT_TRUE(doc.FindText(QStringLiteral("loop"), pos, false, false, true));
+  EXPECT_EQ(pos, 4);
+  EXPECT_FALSE(doc.FindText(QStringLiteral("loop"), pos, false, false, true));
+  EXPECT_EQ(pos, 4);
+  pos = -1;
+  EXPECT_FALSE(doc.FindText(QStringLiteral("commands"), pos, true, true, true)) << "case matters";
+
+  pos = -1;
+  ASSERT_TRUE(doc.FindParameter(QStringLiteral("MAX_SPEED"), pos, false, true, true, true, false));
+  EXPECT_EQ(pos, Par("max_speed"));
+  EXPECT_EQ(doc.GetSelectedParRow(), pos);
+  EXPECT_EQ(parTree.selected.back(), Item(-3)) << "the parameter's block";
+  EXPECT_EQ(list.recolored, 1);
+
+  pos = -1;
+  ASSERT_TRUE(doc.FindNext(QStringLiteral("flag"), pos, false, false, true, true));
+  EXPECT_EQ(doc.GetVar(pos).GetName(), QStringLiteral("error_flag"));
+  EXPECT_EQ(varTree.selected.back(), Item(pos));
+
+  // Names follow the selected language.
+  doc.SelectLanguage(QStringLiteral("it"));
+  pos = -1;
+  EXPECT_TRUE(doc.FindParameter(QStringLiteral("modo_controllo"), pos, true, true, true, false, false));
+  EXPECT_EQ(pos, Par("control_mode"));
+}
+
+TEST_F(DocFind, ChangedParametersAndLinksToAVariable)
+{
+  std::int16_t pos = -1;
+  EXPECT_FALSE(doc.FindParameter({}, pos, false, false, true, false, true));
+  doc.WriteParValue(Par("max_speed"), 1000);
+  doc.WriteParValue(Par("speed_kp"), 2); // parameter 0 is not looked at going forward
+  ASSERT_TRUE(doc.FindParameter({}, pos, false, false, true, false, true));
+  EXPECT_EQ(pos, Par("max_speed"));
+  EXPECT_FALSE(doc.FindParameter({}, pos, false, false, true, false, true));
+  ASSERT_TRUE(doc.FindParameter({}, pos, false, false, false, false, true));
+  EXPECT_EQ(pos, 0);
+
+  // speed_actual is linked by c_diag_rec1 only; analog_in1 by two parameters.
+  std::int16_t parPos = -1;
+  std::int16_t varPos = -1;
+  ASSERT_TRUE(doc.FindByValue(QStringLiteral("speed_actual"), parPos, varPos, true, true, true, true));
+  EXPECT_EQ(parPos, Par("c_diag_rec1"));
+  parPos = varPos = -1;
+  ASSERT_TRUE(doc.FindByValue(QStringLiteral("analog_in1"), parPos, varPos, true, true, true, true));
+  EXPECT_EQ(parPos, Par("analog_in_link"));
+  ASSERT_TRUE(doc.FindByValue(QStringLiteral("analog_in1"), parPos, varPos, true, true, true, true));
+  EXPECT_EQ(parPos, Par("c_diag_rec4"));
+  EXPECT_FALSE(doc.FindByValue(QStringLiteral("analog_in1"), parPos, varPos, true, true, true, true));
+  // Variables no parameter links to are passed over: walking back from the
+  // end, the buffer, status and input variables lead to analog_in1.
+  parPos = -1;
+  varPos = static_cast<std::int16_t>(doc.GetVarCount());
+  ASSERT_TRUE(doc.FindByValue(QStringLiteral("_"), parPos, varPos, true, false, false, true));
+  EXPECT_EQ(doc.GetVar(varPos).GetName(), QStringLiteral("analog_in1"));
+  EXPECT_EQ(parPos, Par("c_diag_rec4"));
+  EXPECT_EQ(varTree.selected.back(), Item(varPos));
+}
+
+} // namespace
