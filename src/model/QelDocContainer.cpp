@@ -747,19 +747,28 @@ void CQelDocContainer::SetParValue(std::int16_t i, int v)
 {
   if (!VTX_ASSERT(i >= 0 && i < GetParCount()))
     return;
-  if (v < 0 || v > MaxLinkAddress || !CheckLinkTarget(i, v, false))
+  if (v < 0 || v > MaxLinkAddress)
+    return;
+  Parametri &p = m_Parametri[i];
+  // The record would clamp the value on the store: clamp first, so what is
+  // checked, compared and sent is what is stored.
+  v = static_cast<int>(p.Clamp(v));
+  if (!CheckLinkTarget(i, v, false))
     return;
   if (IsOnline()) {
     if (m_pAnswerWindow)
       m_pAnswerWindow->WriteParameterOnline(i, v, false);
     return;
   }
-  Parametri &p = m_Parametri[i];
   const double current = p.GetValue(Parametri::SEL_VALUE);
   if (double(v) == current)
     return;
   m_UndoList.push_back({static_cast<std::uint16_t>(i), current});
-  if (p.IsVarLink())
+  // The link setters hold 16-bit records only; a 32-bit or float link keeps
+  // its address in its own storage.
+  if (!p.IsShort())
+    p.SetRawValue(v);
+  else if (p.IsVarLink())
     p.SetVarLinkValue(static_cast<std::int16_t>(v));
   else
     p.SetParLinkValue(static_cast<std::int16_t>(v));

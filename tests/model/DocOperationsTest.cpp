@@ -146,6 +146,48 @@ TEST_F(DocOps, LinkValuesAreClampedCheckedAndRangeLimited)
   EXPECT_TRUE(doc.IsModified());
 }
 
+// Links whose record is not a plain 16-bit parameter, and a limit below
+// the highest variable: a link value is stored as checked, never changed after.
+TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
+{
+  TestEnvironment env;
+  FakeHost host;
+  CQelDoc doc;
+  doc.SetHost(&host);
+  ASSERT_TRUE(LoadText(doc, QStringLiteral(
+      "#Norv tembrano v1.1\r\n"
+      "K[] = 1;\r\n"
+      "b1 Main#0; b=1; a=0;\r\n"
+      "f0 flink=10; m=0; d=10; M=9999; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
+      "l1 llink=10; m=0; d=10; M=9999; k=-1; n=-1; s=0; b=1; p=2; v=0; a=1; u=-1;\r\n"
+      "p2 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
+      "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+      "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
+  ASSERT_EQ(doc.GetParCount(), 3);
+  ASSERT_TRUE(doc.GetPar(0).IsFloat() && doc.GetPar(0).IsVarLink());
+  ASSERT_TRUE(doc.GetPar(1).IsLong() && doc.GetPar(1).IsVarLink());
+  doc.SetModifiedFlag(false);
+
+  doc.SetParValue(0, 12);
+  EXPECT_EQ(doc.GetPar(0).GetValue(Parametri::SEL_VALUE), 12) << "a float link keeps its address";
+  doc.WriteParValue(1, 12);
+  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_VALUE), 12);
+  EXPECT_EQ(doc.GetUndoList().size(), 2u);
+
+  // 12 names variable c but lies above the limit 11, where no variable is:
+  // nothing may be stored, and no undo record without a change.
+  doc.SetParValue(2, 12);
+  EXPECT_EQ(doc.GetPar(2).GetValue(Parametri::SEL_VALUE), 10);
+  EXPECT_TRUE(doc.IsLinkValid(2, Parametri::SEL_VALUE, false));
+  EXPECT_EQ(doc.GetUndoList().size(), 2u);
+
+  FakeAnswerWindow frame;
+  doc.SetAnswerWindow(&frame);
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  doc.SetParValue(2, 12);
+  EXPECT_TRUE(frame.writes.empty()) << "the board never gets a link beyond its limits";
+}
+
 TEST_F(DocOps, ReadRequestsNameTheWindowKindRegistersAndCount)
 {
   auto offline = doc.NewReadRequest(2);
