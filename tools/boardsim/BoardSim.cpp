@@ -96,15 +96,15 @@ void BoardSim::Tick()
 void BoardSim::UpdateStatusBlock()
 {
   int at = bp::kStatusBlock;
-  for (const std::string &name : m_desc.stdVariables) {
-    const BoardItem *v = m_desc.FindVariable(name);
-    if (!v)
+  for (size_t index : m_desc.stdVariables) {
+    if (index >= m_desc.variables.size())
       break;
-    const int n = v->storage == 0 ? 1 : 2;
+    const BoardItem &v = m_desc.variables[index];
+    const int n = v.storage == 0 ? 1 : 2;
     if (at + n > bp::kRegisterLimit)
       break;
     for (int i = 0; i < n; ++i)
-      m_input[at + i] = m_input[v->address + i];
+      m_input[at + i] = m_input[v.address + i];
     at += n;
   }
 }

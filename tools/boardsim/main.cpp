@@ -9,6 +9,11 @@
 
 #include "BoardSim.h"
 
+#include "platform/Prompter.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+
 #include <modbus.h>
 
 #include <cerrno>
@@ -28,6 +33,29 @@
 #include <unistd.h>
 
 namespace {
+
+// No one to ask: messages go to stderr, questions take their safe answer.
+class ConsolePrompter : public Prompter {
+public:
+  int MessageBox(const QString &text, const QString &, unsigned type, QWidget *) override
+  {
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ');
+    std::fprintf(stderr, "boardsim: %s\n", qPrintable(line));
+    switch (type & MB_TYPEMASK) {
+    case MB_OK:
+      return IDOK;
+    case MB_YESNO:
+      return IDNO;
+    case MB_ABORTRETRYIGNORE:
+      return IDABORT;
+    default:
+      return IDCANCEL;
+    }
+  }
+  QString FileDialog(const FileDialogRequest &, QWidget *) override { return {}; }
+  int PopupMenu(const QList<PopupMenuItem> &, const QPoint &, QWidget *) override { return 0; }
+};
 
 void Usage()
 {
@@ -90,6 +118,12 @@ int main(int argc, char **argv)
     }
   }
 
+  // The document model wants an application object (never a display) and
+  // reports through the Prompter; its debug trace is not for this console.
+  int qtArgc = 1;
+  QCoreApplication app(qtArgc, argv);
+  QLoggingCategory::setFilterRules(QStringLiteral("velotrix.*.debug=false"));
+  Prompter::SetInstance(std::make_unique<ConsolePrompter>());
   BoardDescription desc;
   std::string error;
   if (!LoadBoardDescription(docPath, &desc, &error)) {
