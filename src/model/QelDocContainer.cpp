@@ -241,6 +241,9 @@ void CQelDocContainer::ReadSLine(const QString &line, QStringList &languages, QS
 void CQelDocContainer::ReadDocument(CDocArchive &ar)
 {
   DeleteContents();
+  // The table layer keeps its unit names across a clearing; a description
+  // must not show or save the units of the one loaded before it.
+  m_Units.clear();
   ResetVarRows();
   QStringList languages{StdName};
   QStringList entries;

@@ -300,6 +300,18 @@ TEST_F(DocFile, ReloadStartsClean)
   EXPECT_NE(once, BoardText());
 }
 
+TEST_F(DocFile, ReloadKeepsNoUnitsOfTheDescriptionBefore)
+{
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  ASSERT_EQ(doc.GetUnitCount(), 1);
+  const QString other = Header + QStringLiteral("Version = X;\r\nInit = std;\r\nMODBUS = 5;\r\nL = 0;0;0;0;0;0;\r\n"
+                                                "K[] = 1;\r\nb1 B#0; b=0; a=0;\r\n"
+                                                "v0 x; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n\r\n");
+  ASSERT_TRUE(LoadText(doc, other));
+  EXPECT_EQ(doc.GetUnitCount(), 0);
+  EXPECT_EQ(SaveText(doc), other);
+}
+
 TEST_F(DocFile, LanguagesAndDictionaries)
 {
   host.language = QStringLiteral("IT");
