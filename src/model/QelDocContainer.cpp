@@ -131,6 +131,9 @@ void CQelDocContainer::DeleteContents()
   m_ParNames.clear();
   m_VarNames.clear();
   m_UndoList.clear();
+  // Indexes of the description being replaced.
+  m_ExtraPollPars.clear();
+  m_ExtraPollVars.clear();
   m_TraceValues.fill(0);
   ClearStdItems();
   m_StatusWords.fill(0);

@@ -300,6 +300,17 @@ TEST_F(DocFile, ReloadStartsClean)
   EXPECT_NE(once, BoardText());
 }
 
+TEST_F(DocFile, ReloadForgetsTheItemsQueuedForTheNextPoll)
+{
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  doc.m_ExtraPollPars = {0, 4};
+  doc.m_ExtraPollVars = {5, 7};
+  // A smaller description: the old indexes would name nothing, or another item.
+  ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n")));
+  EXPECT_TRUE(doc.m_ExtraPollPars.empty());
+  EXPECT_TRUE(doc.m_ExtraPollVars.empty());
+}
+
 TEST_F(DocFile, ReloadKeepsNoUnitsOfTheDescriptionBefore)
 {
   ASSERT_TRUE(LoadText(doc, BoardText()));
