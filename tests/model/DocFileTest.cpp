@@ -300,6 +300,18 @@ TEST_F(DocFile, ReloadStartsClean)
   EXPECT_NE(once, BoardText());
 }
 
+TEST_F(DocFile, StandardItemLookUpRunsAgainFromScratch)
+{
+  ASSERT_TRUE(LoadText(doc, BoardText()));
+  ASSERT_EQ(doc.GetStdVariables().size(), 4u);
+  ASSERT_EQ(doc.GetStdVarRegisters(), 5); // cnt is 32-bit
+  doc.LocateStdVariables();
+  EXPECT_EQ(doc.GetStdVariables().size(), 4u);
+  EXPECT_EQ(doc.GetStdVarRegisters(), 5);
+  EXPECT_EQ(doc.GetErrorFlagSlot(), 0);
+  EXPECT_TRUE(AskedTexts(env.prompter()).isEmpty());
+}
+
 TEST_F(DocFile, ReloadForgetsTheItemsQueuedForTheNextPoll)
 {
   ASSERT_TRUE(LoadText(doc, BoardText()));
