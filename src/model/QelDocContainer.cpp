@@ -905,6 +905,9 @@ void CQelDocContainer::AddTreeNode(int index, const QString &text, int block)
 
 std::int16_t CQelDocContainer::FindTreeNode(void *item) const
 {
+  // Nodes not shown in a tree hold no item.
+  if (!item)
+    return -1;
   auto it = m_VarTreeMap.find(-1);
   if (it == m_VarTreeMap.end())
     return -1;
@@ -917,6 +920,8 @@ std::int16_t CQelDocContainer::FindTreeNode(void *item) const
 
 std::int16_t CQelDocContainer::FindBlockByTreeItem(void *item) const
 {
+  if (!item)
+    return -1;
   for (const TreeMap *map : {&m_ParTreeMap, &m_VarTreeMap}) {
     auto it = map->lower_bound(0);
     while (it != map->begin()) {

@@ -307,6 +307,13 @@ TEST_F(DocOps, TreeMapsHoldBlocksAndVariables)
   EXPECT_EQ(doc.FindTreeNode(&items[1]), -1);
 }
 
+TEST_F(DocOps, NoTreeItemNamesNoNode)
+{
+  // Nodes a view has not shown yet hold no item; no item must not find them.
+  EXPECT_EQ(doc.FindBlockByTreeItem(nullptr), -1);
+  EXPECT_EQ(doc.FindTreeNode(nullptr), -1);
+}
+
 TEST_F(DocOps, ManualSearchOrderAndNames)
 {
   const QString folder = host.program;
