@@ -727,7 +727,9 @@ void CQelDocContainer::WriteParValue(std::int16_t i, double v)
     return;
   const Parametri &p = m_Parametri[i];
   if (p.IsLink()) {
-    SetParValue(i, static_cast<int>(std::trunc(p.Clamp(v))));
+    // A float link's limits may lie far outside int: out of range is refused.
+    const double address = std::trunc(p.Clamp(v));
+    SetParValue(i, address >= 0 && address <= MaxLinkAddress ? static_cast<int>(address) : -1);
     return;
   }
   const double value = p.Clamp(v);
@@ -758,7 +760,10 @@ void CQelDocContainer::SetParValue(std::int16_t i, int v)
   Parametri &p = m_Parametri[i];
   // The record would clamp the value on the store: clamp first, so what is
   // checked, compared and sent is what is stored.
-  v = static_cast<int>(p.Clamp(v));
+  const double clamped = std::trunc(p.Clamp(v));
+  if (clamped < 0 || clamped > MaxLinkAddress)
+    return;
+  v = static_cast<int>(clamped);
   if (!CheckLinkTarget(i, v, false))
     return;
   if (IsOnline()) {

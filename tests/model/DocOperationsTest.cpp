@@ -181,10 +181,33 @@ TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
   EXPECT_TRUE(doc.IsLinkValid(2, Parametri::SEL_VALUE, false));
   EXPECT_EQ(doc.GetUndoList().size(), 2u);
 
+  // A float link whose lower limit lies beyond every address.
+  ASSERT_TRUE(LoadText(doc, QStringLiteral(
+      "#Norv tembrano v1.1\r\n"
+      "K[] = 1;\r\n"
+      "b1 Main#0; b=1; a=0;\r\n"
+      "f0 far=3e30; m=2e30; d=3e30; M=3e38; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
+      "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n")));
+  ASSERT_TRUE(doc.GetPar(0).IsFloat() && doc.GetPar(0).GetValue(Parametri::SEL_MIN) > 1e30);
+  doc.SetParValue(0, 10);
+  doc.WriteParValue(0, 10);
+  doc.WriteParValue(0, 1e37);
+  EXPECT_TRUE(doc.GetUndoList().empty());
+  EXPECT_GT(doc.GetPar(0).GetValue(Parametri::SEL_VALUE), 1e30);
+
   FakeAnswerWindow frame;
   doc.SetAnswerWindow(&frame);
   doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
-  doc.SetParValue(2, 12);
+  doc.SetParValue(0, 10);
+  doc.WriteParValue(0, 1e37);
+  ASSERT_TRUE(LoadText(doc, QStringLiteral(
+      "#Norv tembrano v1.1\r\n"
+      "K[] = 1;\r\n"
+      "b1 Main#0; b=1; a=0;\r\n"
+      "p0 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
+      "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+      "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
+  doc.SetParValue(0, 12);
   EXPECT_TRUE(frame.writes.empty()) << "the board never gets a link beyond its limits";
 }
 
