@@ -12,7 +12,7 @@ namespace {
 constexpr unsigned IDS_DEFAULT_TOPIC = 540;
 }
 
-CQelDoc::CQelDoc(QObject *parent) : CQelDocContainer(parent), m_strHelpTopic(LoadStr(IDS_DEFAULT_TOPIC)) {}
+CQelDoc::CQelDoc(QObject *parent) : CQelDocFileImport(parent), m_strHelpTopic(LoadStr(IDS_DEFAULT_TOPIC)) {}
 
 QString CQelDoc::ShowManual()
 {

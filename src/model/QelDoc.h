@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QelDocContainer.h"
+#include "QelDocFileImport.h"
 
 #include <QString>
 
@@ -8,7 +8,7 @@
 // destination (the help topic the views set), the start of the PDF viewer
 // and the read of "is_sw_set" that precedes a reset of the board's software
 // settings. GUI thread only.
-class CQelDoc : public CQelDocContainer {
+class CQelDoc : public CQelDocFileImport {
   Q_OBJECT
 public:
   explicit CQelDoc(QObject *parent = nullptr);

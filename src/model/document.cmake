@@ -2,6 +2,8 @@
 set(MODEL_DOCUMENT_SOURCES
   DocArchive.cpp DocArchive.h
   DocFrameLinks.h
+  ImportReport.cpp ImportReport.h
   QelDoc.cpp QelDoc.h
   QelDocContainer.cpp QelDocContainer.h
+  QelDocFileImport.cpp QelDocFileImport.h
   VarRowRecord.h)

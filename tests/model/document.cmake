@@ -1,7 +1,8 @@
 set(MODEL_DOCUMENT_TESTS
   DocFakes.h
   DocFileTest.cpp
-  DocOperationsTest.cpp)
+  DocOperationsTest.cpp
+  ImportTest.cpp)
 
 # libFuzzer target for the document reader (clang, -DVELOTRIX_FUZZ=ON).
 if(VELOTRIX_FUZZ)

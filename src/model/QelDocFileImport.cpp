@@ -1,0 +1,550 @@
+#include "QelDocFileImport.h"
+
+#include "ImportReport.h"
+#include "generali.h"
+
+#include "platform/Launcher.h"
+#include "platform/Prompter.h"
+#include "platform/Trace.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr unsigned IDS_GENERATOR = 501;
+constexpr unsigned IDS_HEADER_COMPARE = 557;
+constexpr unsigned IDS_HEADER_IMPORT = 558;
+constexpr unsigned IDS_TITLE_IMPORT = 583;
+constexpr unsigned IDS_TITLE_COMPARE = 584;
+constexpr unsigned IDS_ACTUAL_FILE = 604;
+constexpr unsigned IDS_FILE_TO_IMPORT = 605;
+constexpr unsigned IDS_NOW = 606;
+constexpr unsigned IDS_ACTUAL_VERSION = 607;
+constexpr unsigned IDS_COMPARED_VERSION = 608;
+constexpr unsigned IDS_PROBLEM_LIST = 609;
+constexpr unsigned IDS_FILE_TO_COMPARE = 611;
+constexpr unsigned IDS_IMPORTED_VERSION = 612;
+constexpr unsigned IDS_EMPTY_LIST = 613;
+constexpr unsigned IDS_ACTUAL_PARAMETERS = 614;
+constexpr unsigned IDS_IMPORTED_PARAMETERS = 615;
+constexpr unsigned IDS_ACTUAL_CONNECTIONS = 616;
+constexpr unsigned IDS_IMPORTED_CONNECTIONS = 617;
+constexpr unsigned IDS_END_OF_REPORT = 618;
+constexpr unsigned IDS_INVALID_VAR_LINK = 619;
+constexpr unsigned IDS_PAR_NOT_FOUND = 620;
+constexpr unsigned IDS_INVALID_PAR_LINK = 690;
+constexpr unsigned IDS_VERSION_PREFIX = 691;
+constexpr unsigned IDS_REPORT_NOT_WRITTEN = 693;
+constexpr unsigned IDS_INVALID_VALUE = 694;
+
+constexpr int ProgramRevision = 26;
+constexpr double Tolerance = 1e-05;
+
+const QString CrLf = QStringLiteral("\r\n");
+
+// The text between a start token, searched from the line's second
+// character, and the first end character after it; empty when either is missing.
+QString Field(const QString &line, QStringView token, QChar end)
+{
+  const qsizetype at = line.indexOf(token, 1);
+  if (at < 0)
+    return {};
+  const qsizetype from = at + token.size();
+  const qsizetype stop = line.indexOf(end, from);
+  if (stop < 0)
+    return {};
+  return line.mid(from, stop - from);
+}
+
+// The integer after a key such as " b="; false when the key is missing.
+bool KeyValue(const QString &line, QStringView key, long long *out)
+{
+  const qsizetype at = line.indexOf(key);
+  if (at <= 0)
+    return false;
+  *out = vtx::AtoiLike(QStringView(line).mid(at + key.size()));
+  return true;
+}
+
+QString Text(unsigned id)
+{
+  return ImportReport::EscapeText(LoadStr(id));
+}
+
+} // namespace
+
+CQelDocFileImport::CQelDocFileImport(QObject *parent)
+    : CQelDocContainer(parent), m_strOldVersion(QStringLiteral("unknow"))
+{
+  m_OldVarMap.fill(NoItem);
+  m_OldParMap.fill(NoItem);
+}
+
+QString CQelDocFileImport::GetTempFolder() const
+{
+  return m_strTempFolder.isEmpty() ? QDir::tempPath() : m_strTempFolder;
+}
+
+bool CQelDocFileImport::NearlyEqual(double a, double b)
+{
+  if (a == b)
+    return true;
+  if (std::isnan(a) || std::isnan(b))
+    return false;
+  const double larger = std::fabs(a) > std::fabs(b) ? a : b;
+  return std::fabs((a - b) / larger) <= Tolerance;
+}
+
+CQelDocFileImport::ReportStatus CQelDocFileImport::ImportFile(CDocArchive &ar, bool compare,
+                                                              const QString &oldFilePath)
+{
+  ResetImport();
+  // The report names the version of this file, not of one read before.
+  m_strOldVersion = QStringLiteral("unknow");
+  m_strOldHeader.clear();
+  SnapshotParameters();
+  ReadOldFile(ar);
+  MatchOldLines();
+  if (!compare)
+    ApplyImport();
+  const ReportStatus status = OpenReport(BuildReport(compare, oldFilePath));
+  m_strOldHeader.clear();
+  ResetImport();
+  return status;
+}
+
+void CQelDocFileImport::ResetImport()
+{
+  m_ImportRecords.clear();
+  m_OldVarShort.clear();
+  m_OldVarLong.clear();
+  m_OldVarFloat.clear();
+  m_OldVars.clear();
+  m_OldPars.clear();
+  m_OldVarAddress.clear();
+  m_OldParAddress.clear();
+  m_OldBlockBases.clear();
+  m_OldVarMap.fill(NoItem);
+  m_OldParMap.fill(NoItem);
+}
+
+void CQelDocFileImport::SnapshotParameters()
+{
+  m_ImportRecords.reserve(m_Parametri.size());
+  for (Parametri &p : m_Parametri) {
+    // Afterwards exactly the parameters the import changes count as changed.
+    p.AcceptValue();
+    ImportRecord record;
+    record.current = record.imported = p.GetValue(Parametri::SEL_VALUE);
+    m_ImportRecords.push_back(record);
+  }
+}
+
+void CQelDocFileImport::ReadOldFile(CDocArchive &ar)
+{
+  QString line;
+  while (ar.ReadString(line)) {
+    if (line.isEmpty())
+      continue;
+    switch (line.front().unicode()) {
+    case u'#':
+      if (m_strOldHeader.isEmpty())
+        m_strOldHeader = line;
+      break;
+    case u'V':
+      m_strOldVersion = line;
+      break;
+    case u'b': {
+      long long base = 0;
+      m_OldBlockBases.push_back(KeyValue(line, u" b=", &base) ? 10 * base : -1);
+      break;
+    }
+    case u'p':
+      m_OldPars << line;
+      MapOldLine(line, true, false);
+      break;
+    case u'l':
+    case u'f':
+      m_OldPars << line;
+      MapOldLine(line, true, true);
+      break;
+    case u'v':
+      m_OldVarShort << line;
+      m_OldVars << line;
+      MapOldLine(line, false, false);
+      break;
+    case u'w':
+      m_OldVarLong << line;
+      m_OldVars << line;
+      MapOldLine(line, false, true);
+      break;
+    case u'y':
+      m_OldVarFloat << line;
+      m_OldVars << line;
+      MapOldLine(line, false, true);
+      break;
+    default:
+      break;
+    }
+  }
+}
+
+// Enters the line just appended to its family's list into that family's
+// address map, when its block is known and its registers lie below 10000.
+void CQelDocFileImport::MapOldLine(const QString &line, bool parameter, bool wide)
+{
+  const qsizetype position = (parameter ? m_OldPars.size() : m_OldVars.size()) - 1;
+  std::vector<int> &addresses = parameter ? m_OldParAddress : m_OldVarAddress;
+  auto &map = parameter ? m_OldParMap : m_OldVarMap;
+  addresses.push_back(-1);
+  long long b = 0;
+  long long p = 0;
+  if (!KeyValue(line, u" p=", &p) || !KeyValue(line, u" b=", &b) || vtx::AtoiLike(QStringView(line).mid(1)) < 0)
+    return;
+  if (b < 1 || b > static_cast<long long>(m_OldBlockBases.size()))
+    return;
+  const long long base = m_OldBlockBases[static_cast<std::size_t>(b - 1)];
+  const long long address = base + p;
+  const long long last = address + (wide ? 1 : 0);
+  if (base < 0 || address < 0 || last >= MaxAddress || position >= NoItem)
+    return;
+  map[static_cast<std::size_t>(address)] = static_cast<std::uint16_t>(position);
+  map[static_cast<std::size_t>(last)] = static_cast<std::uint16_t>(position);
+  addresses.back() = static_cast<int>(address);
+}
+
+void CQelDocFileImport::MatchOldLines()
+{
+  const bool byNumber = m_strOldHeader == QLatin1String(HeaderV10);
+  for (const QString &line : std::as_const(m_OldPars)) {
+    const QString name = Field(line, u" ", u'=');
+    std::int16_t par = -1;
+    if (name.isEmpty() || !FindParByName(par, name) || par < 0 ||
+        static_cast<std::size_t>(par) >= m_ImportRecords.size())
+      continue;
+    const QString valueText = Field(line, u"=", u';');
+    const Parametri &p = m_Parametri[static_cast<std::size_t>(par)];
+    const int v = vtx::AtoiLike(valueText);
+    if (p.IsVarLink()) {
+      if (byNumber)
+        MatchVarLinkV10(par, v);
+      else
+        MatchVarLink(par, v);
+    } else if (p.IsParLink()) {
+      if (byNumber)
+        MatchParLinkV10(par, v);
+      else
+        MatchParLink(par, v);
+    } else {
+      MatchPlain(par, valueText);
+    }
+  }
+}
+
+void CQelDocFileImport::MatchPlain(int par, const QString &valueText)
+{
+  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
+  const double x = vtx::AtofLike(valueText);
+  if (!std::isfinite(x)) {
+    // Never applied; listed as a problem with the text the file holds.
+    r.kind = IMPORT_BAD_VALUE;
+    r.imported = r.current;
+    r.selected = false;
+    r.note = valueText.trimmed();
+    return;
+  }
+  r.imported = x;
+  r.selected = x != r.current;
+  r.kind = IMPORT_MATCHED;
+}
+
+// A link parameter takes an address only when its limits leave it as it is
+// and the item there suits the link.
+bool CQelDocFileImport::AcceptsLinkTarget(int par, int address) const
+{
+  const Parametri &p = m_Parametri[static_cast<std::size_t>(par)];
+  return address >= 0 && address < MaxAddress && p.Clamp(address) == address && CheckLinkTarget(par, address, false);
+}
+
+void CQelDocFileImport::MatchVarLink(int par, int v)
+{
+  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
+  if (v < 0 || v >= MaxAddress || m_OldVarMap[static_cast<std::size_t>(v)] == NoItem)
+    return;
+  const int line = m_OldVarMap[static_cast<std::size_t>(v)];
+  if (!VTX_ASSERT(line < m_OldVars.size()))
+    return;
+  const QString oldName = Field(m_OldVars[line], u" ", u';');
+  if (oldName.isEmpty())
+    return;
+  const std::int16_t t = FindLastVarByName(oldName);
+  if (t < 0) {
+    r.note = vtx::Format(u"%s (modbus=%d)", oldName, v);
+    return;
+  }
+  const Variabili &target = m_Variabili[static_cast<std::size_t>(t)];
+  // The same word of a two-register variable: the low word sits at the
+  // variable's own address, the high word at the next one.
+  const int half = target.IsShort() ? 0 : std::clamp(v - m_OldVarAddress[static_cast<std::size_t>(line)], 0, 1);
+  const int address = target.GetAddress() + half;
+  if (!AcceptsLinkTarget(par, address))
+    return;
+  r.description = GetParText(par, Parametri::SEL_VALUE, true);
+  r.imported = address;
+  r.note = oldName;
+  if (!target.IsShort())
+    r.note += half ? QStringLiteral("_HI") : QStringLiteral("_LO");
+  r.selected = true;
+  r.kind = IMPORT_MATCHED;
+  if (v != address) {
+    r.description = vtx::Format(u"%s (modbus=%d)", r.description, v);
+    r.note = vtx::Format(u"%s (modbus=%1.f)", r.note, double(address));
+  }
+}
+
+void CQelDocFileImport::MatchParLink(int par, int v)
+{
+  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
+  if (v < 0 || v >= MaxAddress || m_OldParMap[static_cast<std::size_t>(v)] == NoItem)
+    return;
+  const int line = m_OldParMap[static_cast<std::size_t>(v)];
+  if (!VTX_ASSERT(line < m_OldPars.size()))
+    return;
+  const QString oldName = Field(m_OldPars[line], u" ", u'=');
+  if (oldName.isEmpty())
+    return;
+  const std::int16_t t = FindLastParByName(oldName);
+  if (t < 0) {
+    r.note = vtx::Format(u"%s (modbus=%d)", oldName, v);
+    return;
+  }
+  const Parametri &target = m_Parametri[static_cast<std::size_t>(t)];
+  const int half = target.IsShort() ? 0 : std::clamp(v - m_OldParAddress[static_cast<std::size_t>(line)], 0, 1);
+  const int address = target.GetAddress() + half;
+  if (!AcceptsLinkTarget(par, address))
+    return;
+  r.description = GetParTextParLink(par, Parametri::SEL_VALUE, true);
+  r.imported = address;
+  r.note = oldName;
+  r.selected = true;
+  r.kind = IMPORT_MATCHED;
+  if (v != address) {
+    r.description = vtx::Format(u"%s (modbus=%d)", r.description, v);
+    r.note = vtx::Format(u"%s (modbus=%1.f)", r.note, double(address));
+  }
+}
+
+void CQelDocFileImport::MatchVarLinkV10(int par, int v)
+{
+  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
+  const Parametri &p = m_Parametri[static_cast<std::size_t>(par)];
+  const QStringList &lines = p.IsFloatLink() ? m_OldVarFloat : p.IsLongLink() ? m_OldVarLong : m_OldVarShort;
+  if (v < 0 || v >= lines.size())
+    return;
+  const QString name = Field(lines[v], u" ", u';');
+  std::int16_t t = -1;
+  if (name.isEmpty() || !FindVarByName(t, name) || t < 0)
+    return;
+  const int address = m_Variabili[static_cast<std::size_t>(t)].GetAddress();
+  if (!AcceptsLinkTarget(par, address))
+    return;
+  r.description = GetParText(par, Parametri::SEL_VALUE, true);
+  r.imported = address;
+  r.note = GetVarTextAtAddress(par, address, true);
+  r.selected = true;
+  r.kind = IMPORT_MATCHED;
+}
+
+// The number is the target's ordinal among the old parameters of the storage
+// type the link asks for, counted in file order.
+void CQelDocFileImport::MatchParLinkV10(int par, int v)
+{
+  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
+  const Parametri &p = m_Parametri[static_cast<std::size_t>(par)];
+  const QChar letter = p.IsFloatLink() ? u'f' : p.IsLongLink() ? u'l' : u'p';
+  if (v < 0)
+    return;
+  int seen = 0;
+  const QString *found = nullptr;
+  for (const QString &line : std::as_const(m_OldPars)) {
+    if (line.front() != letter)
+      continue;
+    if (seen++ == v) {
+      found = &line;
+      break;
+    }
+  }
+  if (!found)
+    return;
+  const QString name = Field(*found, u" ", u'=');
+  std::int16_t t = -1;
+  if (name.isEmpty() || !FindParByName(t, name) || t < 0)
+    return;
+  const int address = m_Parametri[static_cast<std::size_t>(t)].GetAddress();
+  if (!AcceptsLinkTarget(par, address))
+    return;
+  r.description = GetParTextParLink(par, Parametri::SEL_VALUE, true);
+  r.imported = address;
+  r.note = GetParTextAtAddress(par, address, true);
+  r.selected = true;
+  r.kind = IMPORT_MATCHED;
+}
+
+std::int16_t CQelDocFileImport::FindLastVarByName(const QString &name) const
+{
+  for (std::size_t i = m_Variabili.size(); i-- > 0;)
+    if (m_Variabili[i].GetName() == name)
+      return static_cast<std::int16_t>(i);
+  return -1;
+}
+
+std::int16_t CQelDocFileImport::FindLastParByName(const QString &name) const
+{
+  for (std::size_t i = m_Parametri.size(); i-- > 0;)
+    if (m_Parametri[i].GetName() == name)
+      return static_cast<std::int16_t>(i);
+  return -1;
+}
+
+void CQelDocFileImport::ApplyImport()
+{
+  for (std::size_t i = 0; i < m_ImportRecords.size() && i < m_Parametri.size(); ++i) {
+    ImportRecord &r = m_ImportRecords[i];
+    if (!r.selected || r.kind != IMPORT_MATCHED || !std::isfinite(r.imported) || NearlyEqual(r.imported, r.current))
+      continue;
+    Parametri &p = m_Parametri[i];
+    const double value = p.Clamp(r.imported);
+    if (p.IsLink() && !AcceptsLinkTarget(static_cast<int>(i), static_cast<int>(value)))
+      continue;
+    p.SetRawValue(value);
+    // The report lists what the document now holds.
+    r.imported = p.GetValue(Parametri::SEL_VALUE);
+    SetModifiedFlag(true);
+  }
+  m_ListaParUpdate = true;
+  UpdateAllViews(nullptr, HINT_PAR_LIST);
+}
+
+QString CQelDocFileImport::BuildReport(bool compare, const QString &oldFilePath) const
+{
+  const QDateTime now = m_Clock ? m_Clock() : QDateTime::currentDateTime();
+  const QDate date = now.date();
+  const QTime time = now.time();
+  QString out;
+  out += QStringLiteral("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1040\\deftab708{\\fonttbl") + CrLf;
+  out += QStringLiteral("{\\f0\\froman\\fcharset0 Times New Roman;}") + CrLf;
+  out += QStringLiteral("{\\f1\\froman\\fprq2\\fcharset0 Times New Roman;}}") + CrLf;
+  out += QStringLiteral("{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}") + CrLf;
+  out += QStringLiteral("{\\*\\generator ") + Text(IDS_GENERATOR) + QStringLiteral(";}") + CrLf;
+  out += QStringLiteral("\\viewkind4\\uc1\\pard\\f0\\fs20 ");
+  out += QStringLiteral("\\b ") + Text(compare ? IDS_TITLE_COMPARE : IDS_TITLE_IMPORT) + QStringLiteral(" (") +
+         Text(IDS_VERSION_PREFIX) + QString::number(ProgramRevision) + u')';
+  out += QStringLiteral("\\b0\\par\\b ") + Text(IDS_NOW) + QStringLiteral(":\\b0\t ");
+  out += vtx::Format(u"%02d/%02d/%02d %02d:%02d:%02d", date.month(), date.day(), date.year() % 100, time.hour(),
+                     time.minute(), time.second());
+  out += QStringLiteral("\\par") + CrLf + QStringLiteral("\\par") + CrLf + QStringLiteral("\\b ");
+  out += Text(IDS_ACTUAL_FILE) + QStringLiteral("\\b0  ") + ImportReport::EscapeText(GetPathName());
+  out += QStringLiteral("\\par\\b ") + Text(IDS_ACTUAL_VERSION) + QStringLiteral(":\\b0  ") +
+         ImportReport::EscapeText(GetVersion()) + QStringLiteral("\\par\\par") + CrLf + QStringLiteral("\\b ");
+  out += Text(compare ? IDS_FILE_TO_COMPARE : IDS_FILE_TO_IMPORT) + QStringLiteral(":\\b0  ") +
+         ImportReport::EscapeText(oldFilePath);
+  out += QStringLiteral("\\par") + CrLf + QStringLiteral("\\b ") +
+         Text(compare ? IDS_COMPARED_VERSION : IDS_IMPORTED_VERSION) + QStringLiteral(":\\b0 ") +
+         ImportReport::EscapeText(m_strOldVersion) + QStringLiteral("\\par\\par\\par") + CrLf;
+  out += QStringLiteral("\\b ") + Text(IDS_PROBLEM_LIST) + QStringLiteral(":\\b0 \\par") + CrLf + Table(1, compare) +
+         QStringLiteral("\\par\\par") + CrLf;
+  out += QStringLiteral("\\b ") + Text(compare ? IDS_ACTUAL_PARAMETERS : IDS_IMPORTED_PARAMETERS) +
+         QStringLiteral(":\\b0 \\par\\par") + CrLf + Table(2, compare) + QStringLiteral("\\par\\par") + CrLf;
+  out += QStringLiteral("\\b ") + Text(compare ? IDS_ACTUAL_CONNECTIONS : IDS_IMPORTED_CONNECTIONS) +
+         QStringLiteral(":\\b0 \\par\\par") + CrLf + Table(3, compare);
+  out += QStringLiteral("\\par") + CrLf + QStringLiteral("\\par") + CrLf + QStringLiteral("\\b ") +
+         Text(IDS_END_OF_REPORT) + QStringLiteral(".\\b0 ");
+  // Closes the document group.
+  out += u'}';
+  return out;
+}
+
+// Table 1: parameters not matched; 2: values that differ; 3: links that differ.
+QString CQelDocFileImport::Table(int table, bool compare) const
+{
+  using ImportReport::Styled;
+  QString rows;
+  for (std::size_t i = 0; i < m_ImportRecords.size() && i < m_Parametri.size(); ++i) {
+    const ImportRecord &r = m_ImportRecords[i];
+    const Parametri &p = m_Parametri[i];
+    const int par = static_cast<int>(i);
+    const QString name = Styled(p.GetName(), ImportReport::STYLE_BOLD);
+    if (table == 1) {
+      if (r.kind == IMPORT_MATCHED)
+        continue;
+      QString current;
+      unsigned problem = IDS_PAR_NOT_FOUND;
+      if (p.IsVarLink())
+        current = GetParText(par, Parametri::SEL_VALUE, true);
+      else if (p.IsParLink())
+        current = GetParTextParLink(par, Parametri::SEL_VALUE, true);
+      else
+        current = p.GetValueString(Parametri::SEL_GIVEN, r.current);
+      if (r.kind == IMPORT_BAD_VALUE)
+        problem = IDS_INVALID_VALUE;
+      else if (p.IsVarLink())
+        problem = IDS_INVALID_VAR_LINK;
+      else if (p.IsParLink())
+        problem = IDS_INVALID_PAR_LINK;
+      rows += name + QStringLiteral("\\cell ") + ImportReport::EscapeText(current) + QStringLiteral("\\cell ") +
+              ImportReport::EscapeText(r.note) + QStringLiteral("\\cell ") +
+              Styled(LoadStr(problem), ImportReport::STYLE_BLUE_BOLD) + QStringLiteral("\\row") + CrLf;
+    } else if (table == 2) {
+      if (!r.selected || NearlyEqual(r.imported, r.current) || p.IsLink())
+        continue;
+      rows += name + QStringLiteral("\\cell ") +
+              Styled(p.GetValueString(Parametri::SEL_GIVEN, r.current), ImportReport::STYLE_BLUE) +
+              QStringLiteral("\\cell ") +
+              Styled(p.GetValueString(Parametri::SEL_GIVEN, r.imported), ImportReport::STYLE_BLUE) +
+              QStringLiteral("\\cell \\row") + CrLf;
+    } else {
+      if (!r.selected || r.imported == r.current || !p.IsLink())
+        continue;
+      rows += name + QStringLiteral("\\cell ") + ImportReport::EscapeText(r.description) + QStringLiteral("\\cell ") +
+              ImportReport::EscapeText(r.note) + QStringLiteral("\\cell\\row") + CrLf;
+    }
+  }
+  if (rows.isEmpty())
+    return QStringLiteral("\\tab ") + Text(IDS_EMPTY_LIST);
+
+  // The table is one group, so its font returns to the body's at its end.
+  QString out = QStringLiteral("{ \t\\trowd\\trgaph70\\trleft-70\\trbrdrl\\brdrs\\brdrw10") + CrLf;
+  out += QStringLiteral(" \t\\trpaddl70\\trpaddr70\\trpaddfl3\\trpaddfr3 \t");
+  static const int edges[] = {2000, 4000, 6000, 8000};
+  for (int k = 0; k < 4; ++k) {
+    if (k > 0)
+      out += QStringLiteral(" \t");
+    out += QStringLiteral("\\clbrdrl\\brdrw10\\brdrs\\clbrdrt\\brdrw10\\brdrs\\clbrdrr\\brdrw10\\brdrs\\clbrdrb\\brdrw10\\brdrs \t");
+    out += QStringLiteral("\\cellx") + QString::number(edges[k]);
+  }
+  out += QStringLiteral("\\pard\\intbl\\f1\\fs20");
+  out += ImportReport::EscapeNonAscii(LoadStr(compare ? IDS_HEADER_COMPARE : IDS_HEADER_IMPORT)) + CrLf;
+  out += rows;
+  out += QStringLiteral("\\pard\\par") + CrLf + u'}';
+  return out;
+}
+
+CQelDocFileImport::ReportStatus CQelDocFileImport::OpenReport(const QString &text)
+{
+  QString error;
+  const QString path = ImportReport::WriteReportFile(GetTempFolder(), text, &error);
+  if (path.isEmpty()) {
+    qCWarning(lcModel, "import report not written: %s", qUtf8Printable(error));
+    AfxMessageBox(LoadStrFormat(IDS_REPORT_NOT_WRITTEN, error), MB_OK | MB_ICONERROR);
+    return ReportStatus::NotWritten;
+  }
+  m_strLastReport = path;
+  if (!Launcher::Instance().Open(path)) {
+    qCWarning(lcModel, "no viewer for the import report %s", qUtf8Printable(path));
+    return ReportStatus::ViewerFailed;
+  }
+  return ReportStatus::Opened;
+}
