@@ -285,6 +285,18 @@ TEST_F(DocFile, EveryLineKindIsRead)
   EXPECT_FALSE(doc.IsVarRowValid(0));
 }
 
+TEST_F(DocFile, ShortRowLineZeroesTheRowsItDoesNotName)
+{
+  QString text = BoardText();
+  text.replace(QStringLiteral("L = 1;2;0;0;0;0;"), QStringLiteral("L = 3; 7;"));
+  ASSERT_TRUE(LoadText(doc, text));
+  std::vector<std::int16_t> rows;
+  for (const VarRowRecord &row : doc.GetVarRows())
+    rows.push_back(row.index);
+  EXPECT_EQ(rows, (std::vector<std::int16_t>{3, 7, 0, 0, 0, 0}));
+  EXPECT_TRUE(SaveText(doc).contains(QStringLiteral("\r\nL = 3;7;0;0;0;0;\r\n")));
+}
+
 TEST_F(DocFile, ReloadStartsClean)
 {
   ASSERT_TRUE(LoadText(doc, BoardText()));
