@@ -102,6 +102,7 @@ CQelDocFileImport::ReportStatus CQelDocFileImport::ImportFile(CDocArchive &ar, b
                                                               const QString &oldFilePath)
 {
   ResetImport();
+  m_strLastReport.clear();
   // The report names the version of this file, not of one read before.
   m_strOldVersion = QStringLiteral("unknow");
   m_strOldHeader.clear();

@@ -58,7 +58,7 @@ public:
   void SetClock(Clock clock) { m_Clock = std::move(clock); }
   void SetTempFolder(const QString &folder) { m_strTempFolder = folder; }
   QString GetTempFolder() const;
-  // The last report file written, or empty.
+  // The report file of the last import or compare; empty when none was written.
   const QString &GetLastReportPath() const { return m_strLastReport; }
 
   // Equal, or both finite and differing by at most 1e-05 of the larger magnitude.

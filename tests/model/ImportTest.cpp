@@ -357,6 +357,8 @@ TEST_F(Import, OldLinesAreMappedOnlyForKnownBlocksAndAddressesBelowTenThousand)
       {"32-bit at 9999", "b1 Main#0; b=999; a=0;\r\nw0 y; k=-1; b=1; p=9;\r\np1 vlink=9999; b=1; p=0;\r\n"},
       {"negative address", "b1 Main#0; b=0; a=0;\r\nv0 y; k=-1; b=1; p=-3;\r\np1 vlink=0; b=1; p=0;\r\n"},
       {"negative item number", "b1 Main#0; b=1; a=0;\r\nv-1 y; k=-1; b=1; p=1;\r\np1 vlink=11; b=1; p=0;\r\n"},
+      {"huge numbers", "b1 M#0; b=2147483647;\r\nv0 y; b=1; p=-2147483648;\r\nv1 y; b=-2147483648; p=1;\r\n"
+                       "b\r\np\r\nv\r\n#\r\nV\r\np1 vlink=11;\r\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
@@ -444,6 +446,7 @@ TEST_F(Import, AReportThatCannotBeWrittenIsToldAndNotOpened)
                           .Text();
   EXPECT_EQ(Run(old, false), CQelDocFileImport::ReportStatus::NotWritten);
   EXPECT_EQ(Value(CURRENT_LIMIT), 251); // the import itself stands
+  EXPECT_TRUE(doc.GetLastReportPath().isEmpty());
   EXPECT_TRUE(env.launcher().opened.isEmpty());
   const QStringList asked = AskedTexts(env.prompter());
   ASSERT_EQ(asked.size(), 1);
@@ -455,7 +458,8 @@ TEST_F(Import, AViewerThatFailsLeavesTheReportInPlace)
 {
   LoadExample();
   env.launcher().succeed = false;
-  EXPECT_EQ(Run(SaveText(doc), true), CQelDocFileImport::ReportStatus::ViewerFailed);
+  EXPECT_EQ(Run(SaveText(doc), false), CQelDocFileImport::ReportStatus::ViewerFailed);
+  EXPECT_FALSE(doc.IsModified()); // nothing differed
   EXPECT_TRUE(QFileInfo::exists(doc.GetLastReportPath()));
   EXPECT_TRUE(AskedTexts(env.prompter()).isEmpty());
 }
