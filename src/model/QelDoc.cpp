@@ -47,10 +47,11 @@ void CQelDoc::RequestSwSetRead()
 {
   if (!IsOnline() || m_nSwSetPar == 0)
     return;
-  m_bResetPending = true;
   std::unique_ptr<CRequestPacket> packet = NewReadRequest(static_cast<std::uint16_t>(m_nSwSetPar));
   if (!packet || !m_pHost)
     return;
+  // Pending only once the read is really on its way.
+  m_bResetPending = true;
   CRequestPacket *raw = packet.release();
   m_pHost->AddHeadRequest(raw);
   delete raw; // null once the queue took it

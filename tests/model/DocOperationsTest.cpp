@@ -253,6 +253,12 @@ TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
     EXPECT_EQ(host.queue[i]->hWnd, 42u);
   }
   EXPECT_EQ(host.queue[2]->message, REQ_READ_VARS);
+
+  // Without a serial link nothing is queued, so no reset may wait for it.
+  doc.m_bResetPending = false;
+  doc.SetHost(nullptr);
+  doc.RequestSwSetRead();
+  EXPECT_FALSE(doc.m_bResetPending);
 }
 
 TEST_F(DocOps, TranslateAndDictionaryLines)
