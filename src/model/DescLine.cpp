@@ -11,7 +11,6 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 namespace {
 
@@ -46,10 +45,29 @@ bool OnlyBlanks(QStringView text)
   return std::all_of(text.begin(), text.end(), IsBlank);
 }
 
-locale_t CLocale()
+// Reads "X[] = a; b; c" into the table with read(); at most maxEntries, and
+// an empty list reads as the one entry 1.
+template <typename T, typename Read>
+bool ReadTable(QStringView line, std::vector<T> *table, int maxEntries, Read read)
 {
-  static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
-  return c;
+  const qsizetype eq = line.indexOf(u'=');
+  if (eq < 0)
+    return false;
+  table->clear();
+  qsizetype pos = eq + 1;
+  while (static_cast<int>(table->size()) < maxEntries) {
+    const QStringView here = line.mid(pos);
+    if (OnlyBlanks(here))
+      break;
+    table->push_back(read(here));
+    const qsizetype semi = line.indexOf(u';', pos);
+    if (semi < 0)
+      break;
+    pos = semi + 1;
+  }
+  if (table->empty())
+    table->push_back(T(1));
+  return true;
 }
 
 } // namespace
@@ -127,65 +145,17 @@ int CDescLine::ReadInt(QStringView text)
 
 double CDescLine::ReadDouble(QStringView text)
 {
-  qsizetype i = 0;
-  while (i < text.size() && IsBlank(text[i]))
-    ++i;
-  // strtod stops at the first character that does not fit; a number longer
-  // than the buffer has no meaning left in its tail digits anyway.
-  char buffer[96];
-  int n = 0;
-  for (; i < text.size() && n < int(sizeof buffer) - 1; ++i) {
-    const char16_t u = text[i].unicode();
-    if (u == 0 || u >= 0x80)
-      break;
-    buffer[n++] = static_cast<char>(u);
-  }
-  buffer[n] = '\0';
-  return strtod_l(buffer, nullptr, CLocale());
+  return vtx::AtofLike(text);
 }
 
 bool CDescLine::ReadKTable(QStringView line, std::vector<std::int32_t> *table)
 {
-  const qsizetype eq = line.indexOf(u'=');
-  if (eq < 0)
-    return false;
-  table->clear();
-  qsizetype pos = eq + 1;
-  while (static_cast<int>(table->size()) < MaxTableEntries) {
-    const QStringView here = line.mid(pos);
-    if (OnlyBlanks(here))
-      break;
-    table->push_back(ReadInt(here));
-    const qsizetype semi = line.indexOf(u';', pos);
-    if (semi < 0)
-      break;
-    pos = semi + 1;
-  }
-  if (table->empty())
-    table->push_back(1);
-  return true;
+  return ReadTable(line, table, MaxTableEntries, [](QStringView v) { return std::int32_t(ReadInt(v)); });
 }
 
 bool CDescLine::ReadNTable(QStringView line, std::vector<float> *table)
 {
-  const qsizetype eq = line.indexOf(u'=');
-  if (eq < 0)
-    return false;
-  table->clear();
-  qsizetype pos = eq + 1;
-  while (static_cast<int>(table->size()) < MaxTableEntries) {
-    const QStringView here = line.mid(pos);
-    if (OnlyBlanks(here))
-      break;
-    table->push_back(SaturateToFloat(ReadDouble(here)));
-    const qsizetype semi = line.indexOf(u';', pos);
-    if (semi < 0)
-      break;
-    pos = semi + 1;
-  }
-  if (table->empty())
-    table->push_back(1.0f);
-  return true;
+  return ReadTable(line, table, MaxTableEntries, [](QStringView v) { return SaturateToFloat(ReadDouble(v)); });
 }
 
 bool CDescLine::ReadUnits(QStringView line, QStringList *units)

@@ -45,13 +45,7 @@ Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NT
     : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
                 VAR_SHORT)
 {
-  ClampLimits(min, max, def, value);
-  m_min = min;
-  m_max = max;
-  m_def = def;
-  m_val = value;
-  m_old = value;
-  UpdateSiValues();
+  InitInteger(min, max, def, value);
 }
 
 Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
@@ -60,6 +54,11 @@ Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NT
                      std::int32_t def, std::int32_t value)
     : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
                 VAR_LONG)
+{
+  InitInteger(min, max, def, value);
+}
+
+void Parametri::InitInteger(std::int32_t min, std::int32_t max, std::int32_t def, std::int32_t value)
 {
   ClampLimits(min, max, def, value);
   m_min = min;
@@ -113,16 +112,9 @@ QString Parametri::Format() const
     line += QStringLiteral("; m=") + QString::number(m_min);
     line += QStringLiteral("; d=") + QString::number(m_def);
     line += QStringLiteral("; M=") + QString::number(m_max);
-    line += QStringLiteral("; k=") + QString::number(m_k);
-    line += QStringLiteral("; n=") + QString::number(m_n);
-    line += QStringLiteral("; s=") + QString::number(m_s);
+    AppendScaleKeys(line);
   }
-  line += QStringLiteral("; b=") + QString::number(m_b);
-  line += QStringLiteral("; p=") + QString::number(m_p);
-  line += QStringLiteral("; v=") + QString::number(m_v);
-  line += QStringLiteral("; a=") + QString::number(m_a);
-  line += QStringLiteral("; u=") + QString::number(m_u);
-  line += u';';
+  AppendPlaceKeys(line);
   return line;
 }
 

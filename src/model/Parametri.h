@@ -78,6 +78,10 @@ public:
   void AcceptValue();
 
 private:
+  // The integer constructors' common part: limits made consistent, value
+  // kept as old value, SI values derived.
+  void InitInteger(std::int32_t min, std::int32_t max, std::int32_t def, std::int32_t value);
+
   double SiToBoard(double si, double low, double high) const;
   float SiOfSlot(std::int32_t slot) const;
   const std::int32_t &Slot(int selector) const;

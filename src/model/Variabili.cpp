@@ -80,16 +80,26 @@ QString Variabili::Describe() const
   line += QString::number(m_index);
   line += u' ';
   line += GetName();
+  AppendScaleKeys(line);
+  AppendPlaceKeys(line);
+  return line;
+}
+
+void Variabili::AppendScaleKeys(QString &line) const
+{
   line += QStringLiteral("; k=") + QString::number(m_k);
   line += QStringLiteral("; n=") + QString::number(m_n);
   line += QStringLiteral("; s=") + QString::number(m_s);
+}
+
+void Variabili::AppendPlaceKeys(QString &line) const
+{
   line += QStringLiteral("; b=") + QString::number(m_b);
   line += QStringLiteral("; p=") + QString::number(m_p);
   line += QStringLiteral("; v=") + QString::number(m_v);
   line += QStringLiteral("; a=") + QString::number(m_a);
   line += QStringLiteral("; u=") + QString::number(m_u);
   line += u';';
-  return line;
 }
 
 bool Variabili::Parse(QStringView) const

@@ -99,6 +99,11 @@ public:
   QString FormatValue(double x) const;
 
 protected:
+  // The tails every description line shares: "; k=..; n=..; s=.." and
+  // "; b=..; p=..; v=..; a=..; u=..;".
+  void AppendScaleKeys(QString &line) const;
+  void AppendPlaceKeys(QString &line) const;
+
   // The scaling in effect: K[k] and the shift exponent, or N[n]; false for
   // none (no table entry, or a factor of 0 or not finite).
   bool KScaling(double *factor, int *exponent) const;

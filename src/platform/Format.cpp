@@ -293,12 +293,21 @@ int AtoiLike(QStringView text)
 
 double AtofLike(QStringView text)
 {
-  QByteArray bytes;
-  qsizetype end = 0;
-  while (end < text.size() && text[end].unicode() > 0 && text[end].unicode() < 0x80)
-    ++end;
-  ToAscii(text.left(end), &bytes);
-  return strtod_l(bytes.constData(), nullptr, CLocale());
+  qsizetype i = 0;
+  while (i < text.size() && IsBlank(text[i]))
+    ++i;
+  // strtod stops at the first character that does not fit, so only the
+  // leading ASCII run matters; the bound keeps long lines off the heap.
+  char buffer[512];
+  int n = 0;
+  for (; i < text.size() && n < int(sizeof buffer) - 1; ++i) {
+    const char16_t u = text[i].unicode();
+    if (u == 0 || u >= 0x80)
+      break;
+    buffer[n++] = static_cast<char>(u);
+  }
+  buffer[n] = '\0';
+  return strtod_l(buffer, nullptr, CLocale());
 }
 
 bool ParseLongLong(QStringView text, long long *out)
