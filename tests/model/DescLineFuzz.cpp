@@ -1,5 +1,7 @@
 // libFuzzer target: arbitrary bytes as a description, line by line. What it
 // reads must be written in a form that reads back to the same text.
+#include "ModelSample.h"
+
 #include "model/QelDocParVarList.h"
 
 #include "platform/Cp1252.h"
@@ -26,18 +28,6 @@ void ParseText(CQelDocParVarList &doc, QStringView text, bool crlf)
   }
 }
 
-QString WriteText(const CQelDocParVarList &doc)
-{
-  QString out;
-  doc.SerializeKTable(out);
-  doc.SerializeNTable(out);
-  doc.SerializeUnits(out);
-  doc.SerializeBlocks(out);
-  doc.SerializeParameters(out);
-  doc.SerializeVariables(out);
-  return out;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -52,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   ParseText(first, text, false);
   // Items read before the tables they name settle on the second reading.
   CQelDocParVarList second;
-  ParseText(second, WriteText(first), true);
-  const QString written = WriteText(second);
+  ParseText(second, WriteAll(first), true);
+  const QString written = WriteAll(second);
   CQelDocParVarList third;
   ParseText(third, written, true);
-  if (WriteText(third) != written)
+  if (WriteAll(third) != written)
     std::abort();
   return 0;
 }

@@ -2,6 +2,8 @@
 // build-<x>/bin/model_bench (a Release build gives meaningful figures).
 #include "DescGenerator.h"
 
+#include "ModelSample.h"
+
 #include "model/QelDocParVarList.h"
 
 #include <QCoreApplication>
@@ -24,18 +26,6 @@ void ParseText(CQelDocParVarList &doc, QStringView text)
     doc.ParseDescLine(line);
     start = end + 1;
   }
-}
-
-QString WriteText(const CQelDocParVarList &doc)
-{
-  QString out;
-  doc.SerializeKTable(out);
-  doc.SerializeNTable(out);
-  doc.SerializeUnits(out);
-  doc.SerializeBlocks(out);
-  doc.SerializeParameters(out);
-  doc.SerializeVariables(out);
-  return out;
 }
 
 void BM_ParseDescription(benchmark::State &state)
@@ -61,7 +51,7 @@ void BM_WriteDescription(benchmark::State &state)
   ParseText(doc, text);
   qsizetype written = 0;
   for (auto _ : state) {
-    const QString out = WriteText(doc);
+    const QString out = WriteAll(doc);
     written = out.size();
     benchmark::DoNotOptimize(out.constData());
   }
