@@ -106,6 +106,12 @@ CQelDocFileImport::ReportStatus CQelDocFileImport::ImportFile(CDocArchive &ar, b
   // The report names the version of this file, not of one read before.
   m_strOldVersion = QStringLiteral("unknow");
   m_strOldHeader.clear();
+  // The old values are the last values transferred with the board: an import
+  // restarts them so that afterwards exactly the parameters it changed count
+  // as changed; a compare changes nothing in the document.
+  if (!compare)
+    for (Parametri &p : m_Parametri)
+      p.AcceptValue();
   SnapshotParameters();
   ReadOldFile(ar);
   MatchOldLines();
@@ -135,9 +141,7 @@ void CQelDocFileImport::ResetImport()
 void CQelDocFileImport::SnapshotParameters()
 {
   m_ImportRecords.reserve(m_Parametri.size());
-  for (Parametri &p : m_Parametri) {
-    // Afterwards exactly the parameters the import changes count as changed.
-    p.AcceptValue();
+  for (const Parametri &p : m_Parametri) {
     ImportRecord record;
     record.current = record.imported = p.GetValue(Parametri::SEL_VALUE);
     m_ImportRecords.push_back(record);

@@ -286,6 +286,29 @@ TEST_F(Import, CompareChangesNoValueButReportsTheSameDifferences)
                                        QStringLiteral("pos_actual_HI (modbus=103)"))));
 }
 
+// The old values are the last values transferred with the board: a compare
+// leaves them, the undo list and the modified flag as they are.
+TEST_F(Import, CompareKeepsOldValuesUndoAndModifiedFlag)
+{
+  LoadExample();
+  doc.WriteParValue(CURRENT_LIMIT, 260); // offline edits not yet written to the board
+  doc.WriteParValue(MAX_SPEED, 1600);
+  ASSERT_TRUE(doc.GetPar(CURRENT_LIMIT).IsChanged());
+  doc.SetModifiedFlag(false);
+  const QString old = OldFile(ExampleText("demo-full.vtx"))
+                          .Edit(QStringLiteral("p10 current_limit"), QStringLiteral("=250;"), QStringLiteral("=251;"))
+                          .Text();
+  EXPECT_EQ(Run(old, true), CQelDocFileImport::ReportStatus::Opened);
+  EXPECT_EQ(Value(CURRENT_LIMIT), 260);
+  EXPECT_EQ(doc.GetPar(CURRENT_LIMIT).GetValue(Parametri::SEL_OLD), 250);
+  EXPECT_EQ(doc.GetPar(MAX_SPEED).GetValue(Parametri::SEL_OLD), 1500);
+  for (int i = 0; i < doc.GetParCount(); ++i)
+    EXPECT_EQ(doc.GetPar(i).IsChanged(), i == CURRENT_LIMIT || i == MAX_SPEED) << i;
+  EXPECT_EQ(doc.GetUndoList().size(), 2u);
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_TRUE(Report().contains(Row2.arg(QStringLiteral("current_limit"), QStringLiteral("260"), QStringLiteral("251"))));
+}
+
 // A "#Norv tembrano v1.0" file numbers link targets within their storage kind.
 QString NumberedLinksFile(const QString &header)
 {
