@@ -158,32 +158,38 @@ QString FormatList(QStringView format, std::initializer_list<FormatArg> args)
     QByteArray flags;
     while (i < n && QStringView(u"-+ #0").contains(format[i]))
       flags += static_cast<char>(format[i++].unicode());
+    // Widths and precisions are capped while they are read, so no digit
+    // string or '*' argument can overflow them.
+    constexpr int kMaxField = 4096;
+    auto readDigits = [&](int value) {
+      while (i < n && format[i].isDigit() && format[i].unicode() < 0x80)
+        value = qMin(value * 10 + (format[i++].unicode() - '0'), kMaxField);
+      return value;
+    };
     int width = -1;
     if (i < n && format[i] == u'*') {
-      width = static_cast<int>(take().ToInt());
-      if (width < 0) {
+      const long long w = take().ToInt();
+      if (w < 0)
         flags += '-';
-        width = -width;
-      }
+      width = static_cast<int>(qMin(w < 0 ? -(w + 1) + 1ULL : static_cast<unsigned long long>(w),
+                                    static_cast<unsigned long long>(kMaxField)));
       ++i;
-    } else {
-      while (i < n && format[i].isDigit() && format[i].unicode() < 0x80)
-        width = (width < 0 ? 0 : width) * 10 + (format[i++].unicode() - '0');
+    } else if (i < n && format[i].isDigit() && format[i].unicode() < 0x80) {
+      width = readDigits(0);
     }
     int precision = -1;
     if (i < n && format[i] == u'.') {
       ++i;
       precision = 0;
       if (i < n && format[i] == u'*') {
-        precision = static_cast<int>(take().ToInt());
+        // A negative precision counts as none, as in C.
+        const long long p = take().ToInt();
+        precision = p < 0 ? -1 : static_cast<int>(qMin(p, static_cast<long long>(kMaxField)));
         ++i;
       } else {
-        while (i < n && format[i].isDigit() && format[i].unicode() < 0x80)
-          precision = precision * 10 + (format[i++].unicode() - '0');
+        precision = readDigits(0);
       }
     }
-    width = qMin(width, 4096);
-    precision = qMin(precision, 4096);
     int shortness = 0; // 1: h, 2: hh
     while (i < n) {
       const QChar m = format[i];

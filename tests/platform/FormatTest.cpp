@@ -85,6 +85,18 @@ TEST(Format, HugeValuesDoNotTruncate)
   EXPECT_TRUE(s.startsWith(u"1000000000"));
 }
 
+TEST(Format, OverlongWidthsAndPrecisionsAreCappedNotOverflowed)
+{
+  EXPECT_EQ(Format(u"%99999999999d", 1).size(), 4096);
+  EXPECT_EQ(Format(u"%.99999999999f", 1.0).size(), 4098);
+  EXPECT_EQ(Format(u"%*d|", std::numeric_limits<int>::min(), 1).size(), 4097);
+  EXPECT_EQ(Format(u"%*d|", std::numeric_limits<long long>::min(), 1).size(), 4097);
+  EXPECT_EQ(Format(u"%*d", 1LL << 40, 1).size(), 4096);
+  EXPECT_EQ(Format(u"%.*f", -3, 0.5), "0.500000") << "a negative precision counts as none";
+  EXPECT_EQ(Format(u"%-*d|", 3, 1), "1  |");
+  EXPECT_EQ(Format(u"%*d|", -3, 1), "1  |");
+}
+
 TEST(AtoiLike, ReadsTheLeadingNumberOnly)
 {
   EXPECT_EQ(vtx::AtoiLike(u"12x"), 12);
