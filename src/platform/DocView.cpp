@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <algorithm>
 
@@ -59,6 +60,7 @@ void CDocument::AddView(CView *view)
     view->m_pDocument->RemoveView(view);
   m_views.push_back(view);
   view->m_pDocument = this;
+  view->m_attachment = ++m_nextAttachment;
 }
 
 void CDocument::RemoveView(CView *view)
@@ -72,12 +74,20 @@ void CDocument::RemoveView(CView *view)
 
 void CDocument::UpdateAllViews(CView *sender, long hint, QObject *pHint)
 {
-  const std::vector<CView *> snapshot = m_views;
-  for (CView *view : snapshot) {
+  std::vector<std::pair<CView *, unsigned long long>> snapshot;
+  snapshot.reserve(m_views.size());
+  for (CView *view : m_views)
+    snapshot.emplace_back(view, view->m_attachment);
+  // A view may close the document itself from its update.
+  const QPointer<CDocument> self(this);
+  for (const auto &[view, attachment] : snapshot) {
+    if (!self)
+      return;
     if (view == sender)
       continue;
-    // A view removed by an earlier view's update is skipped.
-    if (std::find(m_views.begin(), m_views.end(), view) == m_views.end())
+    // A view removed by an earlier view's update is skipped, and so is a new
+    // one that happens to live where a removed one was.
+    if (std::find(m_views.begin(), m_views.end(), view) == m_views.end() || view->m_attachment != attachment)
       continue;
     view->OnUpdate(sender, hint, pHint);
   }

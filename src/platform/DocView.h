@@ -31,6 +31,9 @@ public:
 private:
   friend class CDocument;
   CDocument *m_pDocument = nullptr; // not owned
+  // Which attachment this is: tells a view added during an update from one
+  // that was removed before it at the same address.
+  unsigned long long m_attachment = 0;
 };
 
 // A document: path, title, modified flag and the views that show it.
@@ -73,6 +76,7 @@ private:
   QString m_strTitle;
   bool m_bModified = false;
   std::vector<CView *> m_views; // not owned
+  unsigned long long m_nextAttachment = 0;
 };
 
 // Makes the documents of one kind and opens them: stands in for the run-time

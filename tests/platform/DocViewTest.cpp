@@ -75,6 +75,47 @@ TEST(DocView, UpdatesAreReentrantAndSurviveViewsLeaving)
   EXPECT_EQ(doc.GetViews().size(), 2u);
 }
 
+TEST(DocView, AViewThatReplacesAnotherDuringAnUpdateWaitsForTheNextOne)
+{
+  Log log;
+  CDocument doc;
+  FakeView a(QStringLiteral("a"), log);
+  // The replacement is built where the replaced view lived, as an allocator
+  // may well do.
+  alignas(FakeView) unsigned char slot[sizeof(FakeView)];
+  auto *old = new (slot) FakeView(QStringLiteral("old"), log);
+  doc.AddView(&a);
+  doc.AddView(old);
+  FakeView *replacement = nullptr;
+  a.onUpdate = [&](long) {
+    if (replacement)
+      return;
+    old->~FakeView();
+    replacement = new (slot) FakeView(QStringLiteral("new"), log);
+    doc.AddView(replacement);
+  };
+  doc.UpdateAllViews(nullptr, 1);
+  doc.UpdateAllViews(nullptr, 2);
+  std::vector<std::pair<QString, long>> expected = {
+      {QStringLiteral("a"), 1}, {QStringLiteral("a"), 2}, {QStringLiteral("new"), 2}};
+  EXPECT_EQ(log.calls, expected);
+  replacement->~FakeView();
+}
+
+TEST(DocView, AViewMayCloseTheDocumentFromItsUpdate)
+{
+  Log log;
+  auto doc = std::make_unique<CDocument>();
+  FakeView a(QStringLiteral("a"), log), b(QStringLiteral("b"), log);
+  doc->AddView(&a);
+  doc->AddView(&b);
+  a.onUpdate = [&](long) { doc.reset(); };
+  CDocument *raw = doc.get();
+  raw->UpdateAllViews(nullptr, 1);
+  ASSERT_EQ(log.calls.size(), 1u);
+  EXPECT_EQ(b.GetDocument(), nullptr);
+}
+
 TEST(DocView, DocumentAndViewsMayDieInEitherOrder)
 {
   Log log;
