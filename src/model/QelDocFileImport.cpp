@@ -232,6 +232,13 @@ void CQelDocFileImport::MatchOldLines()
       continue;
     const QString valueText = Field(line, u"=", u';');
     const Parametri &p = m_Parametri[static_cast<std::size_t>(par)];
+    double x = 0;
+    // A damaged line (cut short, text where the number belongs) must not
+    // import as 0.
+    if (!vtx::ParseDouble(valueText, &x)) {
+      MarkBadValue(par, valueText);
+      continue;
+    }
     const int v = vtx::AtoiLike(valueText);
     if (p.IsVarLink()) {
       if (byNumber)
@@ -244,23 +251,24 @@ void CQelDocFileImport::MatchOldLines()
       else
         MatchParLink(par, v);
     } else {
-      MatchPlain(par, valueText);
+      MatchPlain(par, x);
     }
   }
 }
 
-void CQelDocFileImport::MatchPlain(int par, const QString &valueText)
+void CQelDocFileImport::MarkBadValue(int par, const QString &valueText)
+{
+  // Never applied; listed as a problem with the text the file holds.
+  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
+  r.kind = IMPORT_BAD_VALUE;
+  r.imported = r.current;
+  r.selected = false;
+  r.note = valueText.trimmed();
+}
+
+void CQelDocFileImport::MatchPlain(int par, double x)
 {
   ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
-  const double x = vtx::AtofLike(valueText);
-  if (!std::isfinite(x)) {
-    // Never applied; listed as a problem with the text the file holds.
-    r.kind = IMPORT_BAD_VALUE;
-    r.imported = r.current;
-    r.selected = false;
-    r.note = valueText.trimmed();
-    return;
-  }
   r.imported = x;
   r.selected = x != r.current;
   r.kind = IMPORT_MATCHED;

@@ -77,7 +77,8 @@ protected:
 
 private:
   void MapOldLine(const QString &line, bool parameter, bool wide);
-  void MatchPlain(int par, const QString &valueText);
+  void MatchPlain(int par, double value);
+  void MarkBadValue(int par, const QString &valueText);
   bool AcceptsLinkTarget(int par, int address) const;
   void MatchVarLink(int par, int v);
   void MatchParLink(int par, int v);

@@ -414,6 +414,14 @@ TEST_F(Import, NonFiniteAndFarOffValuesAreNeverWritten)
   EXPECT_TRUE(report.contains(Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QStringLiteral("1e999"), QStringLiteral("Invalid value"))))
       << report.toStdString();
 
+  // A line cut short or holding text where the number belongs imports nothing.
+  ASSERT_TRUE(LoadText(doc, QString::fromLatin1(SmallBoard)));
+  Run(QStringLiteral("#Norv tembrano v1.1\r\nf0 gain=2.5\r\np2 dup=abc;\r\n"), false);
+  EXPECT_EQ(Value(0), 1.5);
+  EXPECT_EQ(Value(2), 1);
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_TRUE(Report().contains(Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QStringLiteral("abc"), QStringLiteral("Invalid value"))));
+
   // A float far beyond the float range is limited like an offline write.
   ASSERT_TRUE(LoadText(doc, QString::fromLatin1(SmallBoard)));
   Run(QStringLiteral("#Norv tembrano v1.1\r\nf0 gain=1e300;\r\n"), false);
