@@ -59,6 +59,18 @@ QString Prompter::FilterToQt(const QString &filter)
   return out.join(QStringLiteral(";;"));
 }
 
+int Prompter::EscapeAnswer(unsigned type)
+{
+  switch (type & MB_TYPEMASK) {
+  case MB_OKCANCEL:
+  case MB_YESNOCANCEL:
+  case MB_RETRYCANCEL: return IDCANCEL;
+  case MB_YESNO: return IDNO;
+  case MB_ABORTRETRYIGNORE: return IDABORT;
+  default: return IDOK;
+  }
+}
+
 int WidgetPrompter::MessageBox(const QString &text, const QString &caption, unsigned type,
                                QWidget *parent)
 {
@@ -97,11 +109,7 @@ int WidgetPrompter::MessageBox(const QString &text, const QString &caption, unsi
       return b.id;
   }
   // Closed with Escape or the window's close box.
-  for (const Button &b : buttons) {
-    if (b.id == IDCANCEL || b.id == IDNO)
-      return b.id;
-  }
-  return buttons.size() == 1 ? buttons.front().id : IDCANCEL;
+  return EscapeAnswer(type);
 }
 
 QString WidgetPrompter::FileDialog(const FileDialogRequest &request, QWidget *parent)

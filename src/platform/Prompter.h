@@ -70,6 +70,9 @@ public:
 
   // "A|*.a|B|*.b;*.c||" -> "A (*.a);;B (*.b *.c)".
   static QString FilterToQt(const QString &filter);
+  // The answer of a box of that type closed without a button (Escape): Cancel
+  // where there is one, else No, Abort or OK; always one of the box's own.
+  static int EscapeAnswer(unsigned type);
 };
 
 // The prompter of a desktop session: QMessageBox, QFileDialog, QMenu.

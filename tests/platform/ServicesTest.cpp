@@ -27,6 +27,10 @@ TEST(Prompter, ScriptedPrompterAnswersAndRecords)
   EXPECT_EQ(env.prompter().asked[0].text, QStringLiteral("Save?"));
   EXPECT_EQ(env.prompter().asked[0].type, unsigned(MB_YESNOCANCEL | MB_ICONQUESTION));
   EXPECT_EQ(env.prompter().unanswered, 2);
+  // Unanswered boxes without a Cancel button get one of their own answers.
+  EXPECT_EQ(AfxMessageBox(QStringLiteral("Go on?"), MB_YESNO), IDNO);
+  EXPECT_EQ(AfxMessageBox(QStringLiteral("Link down"), MB_ABORTRETRYIGNORE), IDABORT);
+  EXPECT_EQ(AfxMessageBox(QStringLiteral("Again?"), MB_RETRYCANCEL | MB_DEFBUTTON2), IDCANCEL);
 
   env.prompter().AnswerFile(QStringLiteral("/tmp/x.vtx"));
   FileDialogRequest req;

@@ -20,7 +20,7 @@ int ScriptedPrompter::MessageBox(const QString &text, const QString &caption, un
   asked.push_back({Asked::Message, text, caption, type, {}, {}});
   if (m_messageAnswers.empty()) {
     ++unanswered;
-    return (type & MB_TYPEMASK) == MB_OK ? IDOK : IDCANCEL;
+    return Prompter::EscapeAnswer(type);
   }
   const int id = m_messageAnswers.front();
   m_messageAnswers.pop_front();

@@ -10,7 +10,8 @@
 #include <vector>
 
 // Answers every question from a script and records what was asked; a
-// question without a scripted answer gets Cancel (or nothing) and is counted.
+// question without a scripted answer is counted and gets what Escape would
+// give (Cancel, or No, Abort, OK where the box has no Cancel; no file; no item).
 class ScriptedPrompter : public Prompter {
 public:
   struct Asked {
