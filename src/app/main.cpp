@@ -16,9 +16,11 @@ int main(int argc, char *argv[])
   std::setlocale(LC_NUMERIC, "C");
 
   COptions options;
-  // 2 is Italian; anything else is English from now on.
-  if (options.Language.Get() != 2 ||
-      !StringTable::Instance().SetLanguage(StringTable::Language::Italian))
+  // 2 is Italian; anything else is English from now on. Without its language
+  // file Italian shows in English but stays the choice.
+  if (options.Language.Get() == 2)
+    StringTable::Instance().SetLanguage(StringTable::Language::Italian);
+  else
     options.Language.Set(1);
 
   // The main window arrives with the frame; until then show who we are.
