@@ -11,9 +11,11 @@ packages=(
   locales unrtf socat zip python3-pymodbus python3-serial python3-serial-asyncio
 )
 
+# Each listing is taken whole before it is searched: under pipefail a grep -q
+# that stops early would fail the pipe (SIGPIPE) and look like "missing".
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)" != "install ok installed" ]; then
     missing+=("$p")
   fi
 done
@@ -29,7 +31,7 @@ fi
 
 # The number-format tests run under a decimal-comma locale; make one if the
 # machine has none.
-if ! locale -a 2>/dev/null | grep -qiE '^(de_DE|it_IT)\.utf-?8$'; then
+if ! grep -qiE '^(de_DE|it_IT)\.utf-?8$' <<<"$(locale -a 2>/dev/null || true)"; then
   SUDO=
   [ "$(id -u)" -eq 0 ] || SUDO=sudo
   if [ -f /etc/locale.gen ]; then
