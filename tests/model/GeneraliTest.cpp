@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 TEST(Generali, PathSplittingOnBothSeparators)
 {
   EXPECT_EQ(GetFolderFromPath(QStringLiteral("D:\\Prog\\a.exe")), QStringLiteral("D:\\Prog\\"));
@@ -32,6 +35,26 @@ TEST(Generali, LoadStrFallsBackWithABeep)
   EXPECT_EQ(LoadStrFormat(581, QStringLiteral("n_ref"), 1500.0), QStringLiteral("Write n_ref = 1500"));
   EXPECT_EQ(LoadStrFormat(1234, 5), QString());
   EXPECT_EQ(TestEnvironment::beeps(), 2);
+}
+
+namespace {
+std::vector<std::pair<int, int>> g_tones;
+void RecordTone(int hz, int ms)
+{
+  g_tones.emplace_back(hz, ms);
+}
+} // namespace
+
+TEST(Generali, MissingTextsBeepShortAndMissingFormatsLonger)
+{
+  TestEnvironment env;
+  g_tones.clear();
+  const vtx::BeepHandler previous = vtx::SetBeepHandler(RecordTone);
+  LoadStr(1234);
+  LoadStrFormat(1234, 1);
+  LoadStr(520);
+  vtx::SetBeepHandler(previous);
+  EXPECT_EQ(g_tones, (std::vector<std::pair<int, int>>{{440, 50}, {440, 80}}));
 }
 
 TEST(Generali, LoadStrFollowsTheInterfaceLanguage)
