@@ -22,23 +22,10 @@ bool CXEdit::event(QEvent *e)
   // Enter, Escape, Delete, Tab, Up, Down and every Ctrl key belong to the
   // edit box while it is open, not to the shortcuts of the window around it.
   if (e->type() == QEvent::ShortcutOverride) {
-    auto *ke = static_cast<QKeyEvent *>(e);
-    switch (ke->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-    case Qt::Key_Delete:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
+    const auto *ke = static_cast<QKeyEvent *>(e);
+    if (IsCellEditorKey(ke->key(), ke->modifiers())) {
       e->accept();
       return true;
-    default:
-      if (ke->modifiers() & Qt::ControlModifier) {
-        e->accept();
-        return true;
-      }
     }
   }
   // Tab belongs to the edit box, not to the focus chain.

@@ -7,6 +7,23 @@
 
 namespace xl {
 
+bool IsCellEditorKey(int qtKey, Qt::KeyboardModifiers modifiers)
+{
+  switch (qtKey) {
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+  case Qt::Key_Escape:
+  case Qt::Key_Delete:
+  case Qt::Key_Tab:
+  case Qt::Key_Backtab:
+  case Qt::Key_Up:
+  case Qt::Key_Down:
+    return true;
+  default:
+    return (modifiers & Qt::ControlModifier) != 0;
+  }
+}
+
 int VirtualKeyFromQt(int qtKey)
 {
   if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24)

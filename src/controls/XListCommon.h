@@ -100,6 +100,10 @@ constexpr int VK_F4 = 0x73;
 // The virtual-key code of a Qt key; 0 for keys without one.
 int VirtualKeyFromQt(int qtKey);
 
+// Keys an in-cell edit box keeps for itself while open: Enter, Escape, Delete,
+// Tab, Up, Down and every Ctrl key, before any shortcut of the window.
+bool IsCellEditorKey(int qtKey, Qt::KeyboardModifiers modifiers);
+
 // The system colours the controls cache, taken from the widget palette.
 enum SysColor {
   COLOR_3DFACE,

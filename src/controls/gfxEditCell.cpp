@@ -1,6 +1,7 @@
 #include "gfxEditCell.h"
 
 #include "EditListView.h"
+#include "XListCommon.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -36,19 +37,7 @@ bool gfxEditCell::Create(Qt::Alignment alignment, const QRect &rect, QWidget *pa
 
 bool gfxEditCell::IsEditorKey(const QKeyEvent *event)
 {
-  switch (event->key()) {
-  case Qt::Key_Return:
-  case Qt::Key_Enter:
-  case Qt::Key_Delete:
-  case Qt::Key_Escape:
-  case Qt::Key_Tab:
-  case Qt::Key_Backtab:
-  case Qt::Key_Up:
-  case Qt::Key_Down:
-    return true;
-  default:
-    return (event->modifiers() & Qt::ControlModifier) != 0;
-  }
+  return xl::IsCellEditorKey(event->key(), event->modifiers());
 }
 
 bool gfxEditCell::event(QEvent *event)
