@@ -1,4 +1,4 @@
-#include "frame/Options.h"
+#include "platform/Options.h"
 
 #include "platform/Profile.h"
 
