@@ -723,7 +723,8 @@ bool CQelDocContainer::FindVarByName(std::int16_t &index, const QString &name) c
 
 void CQelDocContainer::WriteParValue(std::int16_t i, double v)
 {
-  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || !std::isfinite(v))
+  // A NaN writes nothing; an infinity goes to the limit.
+  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || std::isnan(v))
     return;
   const Parametri &p = m_Parametri[i];
   if (p.IsLink()) {
@@ -732,21 +733,22 @@ void CQelDocContainer::WriteParValue(std::int16_t i, double v)
     SetParValue(i, address >= 0 && address <= MaxLinkAddress ? static_cast<int>(address) : -1);
     return;
   }
-  const double value = p.Clamp(v);
   if (IsOnline()) {
-    // A bit field goes unmarked: its editor is a dialog, not the list's.
+    // The child frame clamps what it sends, so it gets the value as given;
+    // an infinity, which no board value stands for, as the limit. A bit
+    // field goes unmarked: its editor is a dialog, not the list's.
     if (m_pAnswerWindow)
-      m_pAnswerWindow->WriteParameterOnline(i, value, !p.HasFlag4Only());
+      m_pAnswerWindow->WriteParameterOnline(i, std::isinf(v) ? p.Clamp(v) : v, !p.HasFlag4Only());
     return;
   }
   if (p.IsReadOnly())
     return;
-  SetParValueLocal(i, value);
+  SetParValueLocal(i, p.Clamp(v));
 }
 
 void CQelDocContainer::WriteParSiValue(std::int16_t i, double si)
 {
-  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || !std::isfinite(si))
+  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || std::isnan(si))
     return;
   WriteParValue(i, m_Parametri[i].QuantizeSi(si));
 }
@@ -788,7 +790,7 @@ void CQelDocContainer::SetParValue(std::int16_t i, int v)
 
 void CQelDocContainer::SetParValueLocal(std::int16_t i, double v)
 {
-  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || !std::isfinite(v))
+  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || std::isnan(v))
     return;
   Parametri &p = m_Parametri[i];
   double value = p.Clamp(v);

@@ -285,6 +285,25 @@ TEST_F(DocFile, EveryLineKindIsRead)
   EXPECT_FALSE(doc.IsVarRowValid(0));
 }
 
+TEST_F(DocFile, SixteenBitNumbersRoundTripAsTheirRegister)
+{
+  QString text = BoardText();
+  text.replace(QStringLiteral("p1 is_sw_set=0; m=0; d=0; M=1;"),
+               QStringLiteral("p1 is_sw_set=40000; m=-32768; d=40000; M=32767;"));
+  ASSERT_TRUE(LoadText(doc, text));
+  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_VALUE), -25536);
+  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_DEFAULT), -25536);
+  EXPECT_EQ(doc.GetPar(1).GetValueString(Parametri::SEL_VALUE), QStringLiteral("-25536"));
+  QString expected = text;
+  expected.replace(QStringLiteral("is_sw_set=40000; m=-32768; d=40000;"),
+                   QStringLiteral("is_sw_set=-25536; m=-32768; d=-25536;"));
+  EXPECT_EQ(SaveText(doc), expected);
+  // The same register loads again from what was written.
+  ASSERT_TRUE(LoadText(doc, expected));
+  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_VALUE), -25536);
+  EXPECT_EQ(SaveText(doc), expected);
+}
+
 TEST_F(DocFile, ShortRowLineZeroesTheRowsItDoesNotName)
 {
   QString text = BoardText();
