@@ -150,15 +150,7 @@ void CQelDocContainer::ResetVarRows()
 {
   m_VarRows.assign(WatchRows, VarRowRecord{});
   for (int i = 0; i < WatchRows; ++i)
-    m_VarRows[i].index = static_cast<std::int16_t>(i);
-}
-
-void CQelDocContainer::ResetInvalidVarRows()
-{
-  for (std::size_t i = 0; i < m_VarRows.size(); ++i) {
-    if (!IsVarRowValid(i))
-      m_VarRows[i].index = -1;
-  }
+    m_VarRows[i].index = i;
 }
 
 bool CQelDocContainer::IsVarRowValid(std::size_t row) const
@@ -201,7 +193,7 @@ void CQelDocContainer::ReadLLine(const QString &raw)
   const qsizetype eq = line.indexOf(u'=');
   int row = 0;
   for (qsizetype at = eq + 1; at > 0 && at < line.size() && row < WatchRows;) {
-    m_VarRows[row++].index = static_cast<std::int16_t>(std::clamp(vtx::AtoiLike(QStringView(line).mid(at)), -1, 32767));
+    m_VarRows[row++].index = vtx::AtoiLike(QStringView(line).mid(at));
     const qsizetype semi = line.indexOf(u';', at);
     if (semi < 0 || semi == line.size() - 1)
       break;
@@ -321,8 +313,6 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
       break;
     }
   }
-  ResetInvalidVarRows();
-
   CheckDictionary(entries, languages);
   AddLanguage(languages);
   SelectLanguage(m_pHost ? m_pHost->GetInitializeLanguage() : QStringLiteral("Std"));
