@@ -37,6 +37,8 @@ enum : unsigned {
 const char *const kFilter = "CSV files (.csv)|*.csv|All Files (*.*)|*.*||";
 constexpr int kMinWidth = 700;
 constexpr int kMinHeight = 450;
+constexpr int kMaxStartWidth = 1200;
+constexpr int kMaxStartHeight = 700;
 
 // The static labels of the layout: id, text, rect in dialog units.
 struct StaticDef {
@@ -134,7 +136,9 @@ CGenMemBuff::~CGenMemBuff()
 
 void CGenMemBuff::BuildControls()
 {
-  resize(DluRect(this, 0, 0, 600, 500).size().expandedTo(QSize(kMinWidth, kMinHeight)));
+  // The layout's size, within a 1280 x 800 screen.
+  resize(DluRect(this, 0, 0, 600, 500).size().boundedTo(QSize(kMaxStartWidth, kMaxStartHeight)).expandedTo(
+      QSize(kMinWidth, kMinHeight)));
   setMinimumSize(kMinWidth, kMinHeight);
 
   auto glyph = [this](int id, const char *text, int x) {

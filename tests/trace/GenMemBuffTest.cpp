@@ -96,6 +96,8 @@ protected:
 TEST_F(GenMemBuffTest, AttachingShowsTheBoardAndDetachingEmptiesTheFields)
 {
   EXPECT_FALSE(Visible(CGenMemBuff::IDC_SAMPLING)) << "only the tabs and file buttons show at first";
+  EXPECT_LE(mgr.width(), 1280);
+  EXPECT_LE(mgr.height(), 800);
   EXPECT_TRUE(Visible(CGenMemBuff::IDC_OPEN));
   Report(child, 0.5f, 4, 10, -555, 300);
   EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_ADDRESS), QStringLiteral("5"));
@@ -167,6 +169,13 @@ TEST_F(GenMemBuffTest, TypedTimesBecomeDividerAndDelayInSamples)
   EXPECT_EQ(child.writes[5].index, 14);
   EXPECT_DOUBLE_EQ(child.writes[5].value, -800.5);
   EXPECT_FALSE(child.writes[0].marked);
+
+  // Enter in an edit applies the settings, as the button-less dialog does.
+  mgr.SetItemText(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("99"));
+  QTest::keyClick(mgr.GetDlgItem(CGenMemBuff::IDC_TRIG_POS), Qt::Key_Return);
+  ASSERT_EQ(child.writes.size(), 7u);
+  EXPECT_DOUBLE_EQ(child.writes[6].value, 99);
+  EXPECT_TRUE(mgr.isVisible());
 
   // Unchanged edits write nothing.
   child.writes.clear();
