@@ -79,8 +79,8 @@ QRect DluRect(const QWidget *w, int x, int y, int cx, int cy)
   return QRect(x * bx / 4, y * by / 8, cx * bx / 4, cy * by / 8);
 }
 
-// The acquisition items are 16-bit parameters: a value beyond them (an
-// infinity too) is limited to them.
+// The acquisition items are 16-bit parameters: a divider or delay computed
+// beyond them (an infinity too) is limited to them rather than wrapped.
 double LimitToParameter(double v)
 {
   return std::clamp(v, double(std::numeric_limits<std::int16_t>::min()),
@@ -467,11 +467,13 @@ void CGenMemBuff::ApplyTrigDelay()
   SetItemText(IDC_TRIG_DELAY, m_strTrigDelay);
 }
 
+// The typed level as given (the child frame clamps it to the parameter's
+// limits); only an infinity is limited here.
 void CGenMemBuff::ApplyTrigLevel(int editId, std::int16_t index, const QString &kept)
 {
   const std::optional<double> level = ParseTyped(GetItemText(editId));
   if (level && index >= 0) {
-    WriteParameter(index, LimitToParameter(*level));
+    WriteParameter(index, std::isinf(*level) ? LimitToParameter(*level) : *level);
     return;
   }
   SetItemText(editId, kept);

@@ -411,11 +411,15 @@ void CMemBuffDlg::LoadBuffer(const QString &path)
   buffer->trigDelay = m_dTrigDelay;
 
   QFile file(path);
-  bool complete = file.open(QIODevice::ReadOnly);
-  if (complete)
-    complete = BufferFile::Read(file, *buffer);
+  const bool complete = file.open(QIODevice::ReadOnly) && BufferFile::Read(file, *buffer);
   file.close();
-
+  // A file cut short changes nothing: half a header would show names and
+  // gains of a buffer whose samples never came.
+  if (!complete) {
+    qCWarning(lcTrace) << "buffer file not read:" << path << file.errorString();
+    AfxMessageBox(LoadStr(IDS_READ_ERROR), MB_ICONWARNING);
+    return;
+  }
   for (int t = 0; t < kTracks; ++t) {
     const auto ti = static_cast<size_t>(t);
     if (m_pTrackItem[ti])
@@ -426,14 +430,12 @@ void CMemBuffDlg::LoadBuffer(const QString &path)
   m_dSamplingTime = buffer->samplingTime;
   m_dTrigDelay = buffer->trigDelay;
   ShowTimes();
-  if (complete) {
-    m_dRaw = buffer->raw;
-    m_nSamples = std::min<unsigned>(buffer->nSamples, kMaxSamples);
-    m_wndChart->GetBottomAxis()->SetAutomatic(true);
-    for (int t = 0; t < kTracks; ++t) {
-      ComputeStep(t);
-      PlotTrack(t, PointCount(2));
-    }
+  m_dRaw = buffer->raw;
+  m_nSamples = std::min<unsigned>(buffer->nSamples, kMaxSamples);
+  m_wndChart->GetBottomAxis()->SetAutomatic(true);
+  for (int t = 0; t < kTracks; ++t) {
+    ComputeStep(t);
+    PlotTrack(t, PointCount(2));
   }
   for (int t = 0; t < kTracks; ++t) {
     const auto ti = static_cast<size_t>(t);
@@ -444,8 +446,6 @@ void CMemBuffDlg::LoadBuffer(const QString &path)
   }
   if (m_wndTree)
     m_wndTree->ExpandAllItems();
-  if (!complete)
-    AfxMessageBox(LoadStr(IDS_READ_ERROR), MB_ICONWARNING);
 }
 
 void CMemBuffDlg::resizeEvent(QResizeEvent *event)

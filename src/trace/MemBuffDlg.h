@@ -54,7 +54,8 @@ public:
   // Writes the buffer file; false when not every byte was written.
   bool SaveBuffer(QIODevice &ar) const;
   // Reads the buffer file at path into this (new) window and plots it; a file
-  // that cannot be read is reported and leaves what was taken before the fault.
+  // that cannot be read, or ends within its header, is reported and changes
+  // nothing.
   void LoadBuffer(const QString &path);
 
   // The gains and offsets that new windows of this run start with.
