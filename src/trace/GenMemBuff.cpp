@@ -297,8 +297,10 @@ void CGenMemBuff::UpdateFields()
 
 void CGenMemBuff::ShowControls(bool show)
 {
-  for (int id : std::initializer_list<int>{IDC_AUTOMATIC, IDC_MANUAL, 263, 264, 265, 266, 267, 268, 269, 270, IDC_ADDRESS, IDC_STATE,
-                 IDC_BUF_LENGTH, IDC_SAMPLING, IDC_TRIG_DELAY, IDC_TRIG_POS, IDC_TRIG_NEG}) {
+  static constexpr int kSettings[] = {IDC_AUTOMATIC, IDC_MANUAL, 263, 264, 265, 266, 267, 268, 269, 270,
+                                      IDC_ADDRESS, IDC_STATE, IDC_BUF_LENGTH, IDC_SAMPLING, IDC_TRIG_DELAY,
+                                      IDC_TRIG_POS, IDC_TRIG_NEG};
+  for (int id : kSettings) {
     if (QWidget *w = GetDlgItem(id)) {
       w->setVisible(show);
       w->setEnabled(show);

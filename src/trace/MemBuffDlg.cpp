@@ -454,7 +454,8 @@ void CMemBuffDlg::resizeEvent(QResizeEvent *event)
   const int cy = event->size().height();
   if (cx > 0 && cy > 0) {
     if (m_wndChart)
-      m_wndChart->setGeometry(kMargin, kMargin, std::max(0, cx - kTreeWidth - 2 * kMargin), std::max(0, cy - 2 * kMargin));
+      m_wndChart->setGeometry(kMargin, kMargin, std::max(0, cx - kTreeWidth - 2 * kMargin),
+                              std::max(0, cy - 2 * kMargin));
     if (m_wndTree)
       m_wndTree->setGeometry(cx - kTreeWidth - kMargin, kMargin, kTreeWidth, std::max(0, cy - 2 * kMargin));
   }
