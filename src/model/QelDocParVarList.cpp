@@ -4,6 +4,7 @@
 #include "generali.h"
 
 #include "platform/Format.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <algorithm>
@@ -13,14 +14,6 @@
 #include <utility>
 
 namespace {
-
-// String-table ids of the link error texts.
-constexpr unsigned IDS_INVALID_LINK = 661;
-constexpr unsigned IDS_XXX_E2 = 662;
-constexpr unsigned IDS_XXX_E3 = 663;
-constexpr unsigned IDS_XXX_E4 = 664;
-constexpr unsigned IDS_XXX_E5 = 665;
-constexpr unsigned IDS_XXX_E6 = 666;
 
 // A signed key as the line gives it, held in 16 bits without wrapping.
 std::int16_t KeyToShort(int x)
