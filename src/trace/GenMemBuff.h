@@ -1,0 +1,140 @@
+#pragma once
+
+#include "platform/WindowId.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+
+class CMemBuffDlg;
+class CXGlyphButton;
+class CXTabCtrl;
+class ICodeTarget;
+class QButtonGroup;
+class QLineEdit;
+class QPushButton;
+struct CRequestPacket;
+
+// The memory-buffer manager: the acquisition settings of the attached
+// board's trace buffer, its download state, and one tab per buffer chart
+// (downloaded or opened from a file). Modeless; the main frame keeps one.
+// GUI thread only.
+class CGenMemBuff : public QDialog {
+  Q_OBJECT
+public:
+  // Child frame codes this window sends.
+  enum : int {
+    CODE_CONNECTION_FLAGS = 108,
+    CODE_SLAVE_ADDRESS = 112,
+    CODE_READ_TRACE = 196,
+  };
+  // Controls, by the ids of the window's layout.
+  enum : int {
+    IDC_ADDRESS = 189,
+    IDC_STATE = 190,
+    IDC_BUF_LENGTH = 191,
+    IDC_SAMPLING = 192,
+    IDC_TRIG_DELAY = 193,
+    IDC_TRIG_POS = 194,
+    IDC_TRIG_NEG = 195,
+    IDC_AUTOMATIC = 235,
+    IDC_MANUAL = 236,
+    IDC_SAVE = 709,
+    IDC_TAB = 710,
+    IDC_OPEN = 711,
+    IDC_CLOSE = 712,
+    IDC_DOWNLOAD = 718,
+  };
+  enum State { StateOffline = 0, StateReady = 1, StateDownload = 2 };
+  enum Mode { ModeManual = 0, ModeAutomatic = 1 };
+
+  explicit CGenMemBuff(QWidget *parent = nullptr);
+  ~CGenMemBuff() override;
+
+  // Attaches the window to the board of that child frame (kNoWindow
+  // detaches): shows the address, empties the setting edits, Manual mode,
+  // ready to download. Another board than the attached one starts from the
+  // initial values, so no write can reach it with the last board's indexes.
+  void SetAddress(WindowId hBoardWnd, int address);
+  void UpdateFields();
+  void ShowControls(bool show);
+  void SetMode(int mode);
+  int GetMode() const { return m_nMode; }
+  int GetState() const { return m_nState; }
+  // 2 first posts the trace-buffer read to the board's child frame.
+  void SetState(int state);
+  int GetBufferCount() const;
+  // A new tab for a downloaded trace answer; name gets the time appended.
+  // The packet stays the caller's.
+  void AddBufferWindow(QString &name, const std::array<QString, 6> &labels, const std::array<double, 6> &scales,
+                       const CRequestPacket &packet);
+
+  // The main frame's SelectChildByAddress: attaches this window to the child
+  // frame of that board address, if one is open.
+  using SelectChildHook = std::function<void(std::uint8_t address)>;
+  void SetSelectChildHook(SelectChildHook hook) { m_selectChild = std::move(hook); }
+
+  // Handlers, public so the frame and tests can drive them as the buttons do.
+  void OnOk();
+  void OnDownload();
+  void OnOpen();
+  void OnSave();
+  void OnCloseTab();
+
+  QWidget *GetDlgItem(int id) const;
+  QString GetItemText(int id) const;
+  void SetItemText(int id, const QString &text);
+  CXTabCtrl *GetTabCtrl() const { return m_wndTab; }
+  CMemBuffDlg *GetBufferWindow(int tab) const;
+
+  // Fields the main frame reads and writes (from its active document's
+  // standard items, before UpdateFields).
+  WindowId m_hBoardWnd = kNoWindow;
+  std::int16_t m_nBufLength = -111;
+  float m_fSamplingTime = -222.0f; // ms, the board's base period
+  std::int16_t m_nDiagnTs = -333;  // sampling divider; 0 = the base period
+  std::int16_t m_nTrigDelay = -444; // samples
+  std::int16_t m_nTrigLevPos = -555;
+  std::int16_t m_nTrigLevNeg = -666;
+  std::int16_t m_idxDiagnTs = -1;
+  std::int16_t m_idxTrigLevPos = -1;
+  std::int16_t m_idxTrigLevNeg = -1;
+  std::int16_t m_idxTrigDelay = -1;
+  int m_nState = StateReady;
+  int m_nMode = ModeManual;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+
+private:
+  void BuildControls();
+  void OnInitDialog();
+  void OnModeRadio();
+  void ResetBoardValues();
+  ICodeTarget *Board() const;
+  // The child frame's online write of one parameter (a write and a read-back).
+  void WriteParameter(std::int16_t index, double value);
+  void ApplySamplingTime();
+  void ApplyTrigDelay();
+  void ApplyTrigLevel(int editId, std::int16_t index, const QString &kept);
+  CMemBuffDlg *NewBufferWindow();
+  int TabTop() const;
+
+  std::map<int, QWidget *> m_controls; // children, owned by this window
+  CXGlyphButton *m_btnOpen = nullptr;
+  CXGlyphButton *m_btnSave = nullptr;
+  CXGlyphButton *m_btnClose = nullptr;
+  QPushButton *m_btnDownload = nullptr;
+  QButtonGroup *m_modeGroup = nullptr;
+  CXTabCtrl *m_wndTab = nullptr;
+  QString m_strSamplingTime;
+  QString m_strTrigDelay;
+  QString m_strTrigLevPos;
+  QString m_strTrigLevNeg;
+  SelectChildHook m_selectChild;
+};

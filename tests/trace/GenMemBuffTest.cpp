@@ -1,0 +1,381 @@
+#include "TraceTestSupport.h"
+
+#include "TestSupport.h"
+#include "chart/ChartCtrl.h"
+#include "controls/XTabCtrl.h"
+#include "optiontree/OptionTree.h"
+#include "trace/GenMemBuff.h"
+#include "trace/MemBuffDlg.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+class GenMemBuffTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    CMemBuffDlg::DefaultGains().fill(1.0);
+    CMemBuffDlg::DefaultOffsets().fill(0.0);
+    mgr.SetSelectChildHook([this](std::uint8_t address) {
+      selected.push_back(address);
+      if (other.address == address) {
+        mgr.SetAddress(other.id, address);
+        mgr.ShowControls(true);
+      }
+    });
+    mgr.show();
+  }
+
+  // What the main frame stores from the active document, then shows.
+  void Report(FakeChild &child, float sampling, int divider, int delay, int pos, int neg)
+  {
+    mgr.SetAddress(child.id, child.address);
+    mgr.m_fSamplingTime = sampling;
+    mgr.m_nBufLength = 1000;
+    mgr.m_nDiagnTs = static_cast<std::int16_t>(divider);
+    mgr.m_idxDiagnTs = 11;
+    mgr.m_nTrigDelay = static_cast<std::int16_t>(delay);
+    mgr.m_idxTrigDelay = 12;
+    mgr.m_nTrigLevPos = static_cast<std::int16_t>(pos);
+    mgr.m_idxTrigLevPos = 13;
+    mgr.m_nTrigLevNeg = static_cast<std::int16_t>(neg);
+    mgr.m_idxTrigLevNeg = 14;
+    mgr.UpdateFields();
+  }
+
+  // Types into an edit and presses Enter; the board's read-back then
+  // refills the edits (values unchanged here).
+  void Enter(int id, const QString &text)
+  {
+    mgr.SetItemText(id, text);
+    mgr.OnOk();
+    refused = mgr.GetItemText(id);
+    mgr.UpdateFields();
+  }
+
+  // The main frame's handling of a trace answer.
+  void RouteTraceAnswer(FakeChild &child, const CRequestPacket &answer)
+  {
+    child.SendCode(410, 0);
+    QString name;
+    child.SendCode(149, reinterpret_cast<qintptr>(&name));
+    std::array<QString, 6> labels;
+    std::array<double, 6> scales{};
+    for (int i = 0; i < 6; ++i) {
+      child.SendCode(178 + i, reinterpret_cast<qintptr>(&scales[static_cast<size_t>(i)]));
+      child.SendCode(172 + i, reinterpret_cast<qintptr>(&labels[static_cast<size_t>(i)]));
+    }
+    mgr.AddBufferWindow(name, labels, scales, answer);
+    mgr.SetState(1);
+    lastName = name;
+  }
+
+  bool Visible(int id) const { return mgr.GetDlgItem(id)->isVisible(); }
+
+  TestEnvironment env;
+  CGenMemBuff mgr;
+  FakeChild child;
+  FakeChild other;
+  std::vector<int> selected;
+  QString lastName;
+  QString refused; // the edit's text right after Enter
+};
+
+} // namespace
+
+TEST_F(GenMemBuffTest, AttachingShowsTheBoardAndDetachingEmptiesTheFields)
+{
+  EXPECT_FALSE(Visible(CGenMemBuff::IDC_SAMPLING)) << "only the tabs and file buttons show at first";
+  EXPECT_LE(mgr.width(), 1280);
+  EXPECT_LE(mgr.height(), 800);
+  EXPECT_TRUE(Visible(CGenMemBuff::IDC_OPEN));
+  Report(child, 0.5f, 4, 10, -555, 300);
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_ADDRESS), QStringLiteral("5"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_STATE), QStringLiteral("ready to download"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QStringLiteral("2.00"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_DELAY), QStringLiteral("20.0"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_POS), QStringLiteral("-555"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_NEG), QStringLiteral("300"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_BUF_LENGTH), QStringLiteral("1000"));
+  EXPECT_TRUE(Visible(CGenMemBuff::IDC_SAMPLING));
+  EXPECT_TRUE(Visible(CGenMemBuff::IDC_DOWNLOAD));
+  EXPECT_TRUE(Visible(266));
+
+  // Divider 0 is the base period itself.
+  Report(child, 0.5f, 0, 10, 1, 2);
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QStringLiteral("0.500"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_DELAY), QStringLiteral("5.00"));
+
+  mgr.SetAddress(kNoWindow, 0);
+  mgr.UpdateFields();
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QString());
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_POS), QString());
+}
+
+TEST_F(GenMemBuffTest, AnotherBoardStartsFromTheInitialValues)
+{
+  Report(child, 0.5f, 4, 10, 100, -100);
+  mgr.SetAddress(child.id, child.address);
+  EXPECT_EQ(mgr.m_idxTrigLevPos, 13) << "the same board keeps its values";
+  EXPECT_EQ(mgr.m_nDiagnTs, 4);
+
+  mgr.SetAddress(other.id, 9);
+  EXPECT_EQ(mgr.m_nBufLength, -111);
+  EXPECT_FLOAT_EQ(mgr.m_fSamplingTime, -222.0f);
+  EXPECT_EQ(mgr.m_nDiagnTs, -333);
+  EXPECT_EQ(mgr.m_nTrigDelay, -444);
+  EXPECT_EQ(mgr.m_nTrigLevPos, -555);
+  EXPECT_EQ(mgr.m_nTrigLevNeg, -666);
+  for (std::int16_t idx : {mgr.m_idxDiagnTs, mgr.m_idxTrigLevPos, mgr.m_idxTrigLevNeg, mgr.m_idxTrigDelay})
+    EXPECT_EQ(idx, -1);
+  // Its document lacks the items: nothing typed reaches a parameter of the last board.
+  mgr.UpdateFields();
+  other.address = 9;
+  Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("50"));
+  EXPECT_EQ(refused, QStringLiteral("-555"));
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("3"));
+  EXPECT_TRUE(other.writes.empty());
+  EXPECT_TRUE(child.writes.empty());
+}
+
+TEST_F(GenMemBuffTest, TypedTimesBecomeDividerAndDelayInSamples)
+{
+  Report(child, 0.5f, 4, 10, 0, 0);
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("2.5"));
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("2.4"));
+  Enter(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("10"));
+  Enter(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("1.3"));
+  Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("1200"));
+  Enter(CGenMemBuff::IDC_TRIG_NEG, QStringLiteral(" -800.5 "));
+  ASSERT_EQ(child.writes.size(), 6u);
+  EXPECT_EQ(child.writes[0].index, 11);
+  EXPECT_DOUBLE_EQ(child.writes[0].value, 5.0);
+  EXPECT_DOUBLE_EQ(child.writes[1].value, 4.0) << "the divider is truncated";
+  EXPECT_EQ(child.writes[2].index, 12);
+  EXPECT_DOUBLE_EQ(child.writes[2].value, 5.0);
+  EXPECT_DOUBLE_EQ(child.writes[3].value, 0.65) << "the delay is not made whole";
+  EXPECT_EQ(child.writes[4].index, 13);
+  EXPECT_DOUBLE_EQ(child.writes[4].value, 1200);
+  EXPECT_EQ(child.writes[5].index, 14);
+  EXPECT_DOUBLE_EQ(child.writes[5].value, -800.5);
+  EXPECT_FALSE(child.writes[0].marked);
+
+  // Enter in an edit applies the settings, as the button-less dialog does.
+  mgr.SetItemText(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("99"));
+  QTest::keyClick(mgr.GetDlgItem(CGenMemBuff::IDC_TRIG_POS), Qt::Key_Return);
+  ASSERT_EQ(child.writes.size(), 7u);
+  EXPECT_DOUBLE_EQ(child.writes[6].value, 99);
+  EXPECT_TRUE(mgr.isVisible());
+
+  // Unchanged edits write nothing.
+  child.writes.clear();
+  Report(child, 0.5f, 4, 10, 0, 0);
+  mgr.OnOk();
+  EXPECT_TRUE(child.writes.empty());
+}
+
+TEST_F(GenMemBuffTest, BadValuesAreRefusedAndTheEditShowsItsLastText)
+{
+  Report(child, 0.5f, 4, 10, 7, -7);
+  for (const char *bad : {"nan", "-nan", "abc", "", "2ms", "-3"}) {
+    Enter(CGenMemBuff::IDC_SAMPLING, QString::fromLatin1(bad));
+    EXPECT_EQ(refused, QStringLiteral("2.00")) << bad;
+    Enter(CGenMemBuff::IDC_TRIG_DELAY, QString::fromLatin1(bad));
+    EXPECT_EQ(refused, QStringLiteral("20.0")) << bad;
+  }
+  Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("nan"));
+  EXPECT_EQ(refused, QStringLiteral("7"));
+  EXPECT_TRUE(child.writes.empty());
+
+  // A zero base period never divides.
+  Report(child, 0.0f, 4, 10, 7, -7);
+  mgr.SetItemText(CGenMemBuff::IDC_SAMPLING, QStringLiteral("2"));
+  mgr.SetItemText(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("2"));
+  mgr.OnOk();
+  EXPECT_TRUE(child.writes.empty());
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QStringLiteral("0.000"));
+
+  // No divider parameter: the sampling time is not sent.
+  Report(child, 0.5f, 4, 10, 7, -7);
+  mgr.m_idxDiagnTs = -1;
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("3"));
+  EXPECT_EQ(refused, QStringLiteral("2.00"));
+  EXPECT_TRUE(child.writes.empty());
+}
+
+TEST_F(GenMemBuffTest, InfinitiesAndHugeValuesAreLimitedToTheParameter)
+{
+  Report(child, 0.5f, 1, 10, 7, -7);
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("inf"));
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("100000"));
+  Enter(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("+Infinity"));
+  Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("-inf"));
+  Enter(CGenMemBuff::IDC_TRIG_NEG, QStringLiteral("1e9"));
+  ASSERT_EQ(child.writes.size(), 5u);
+  EXPECT_DOUBLE_EQ(child.writes[0].value, 32767);
+  EXPECT_DOUBLE_EQ(child.writes[1].value, 32767) << "200000 is limited, never wrapped to 3392";
+  EXPECT_DOUBLE_EQ(child.writes[2].value, 32767);
+  EXPECT_DOUBLE_EQ(child.writes[3].value, -32768);
+  EXPECT_DOUBLE_EQ(child.writes[4].value, 1e9) << "a finite level goes as typed; the child frame clamps it";
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("-inf"));
+  EXPECT_EQ(child.writes.size(), 5u) << "a negative divider is refused";
+}
+
+TEST_F(GenMemBuffTest, EnterWithoutABoardOrWithAnotherAddress)
+{
+  mgr.SetItemText(CGenMemBuff::IDC_SAMPLING, QStringLiteral("3"));
+  mgr.OnOk();
+  mgr.OnDownload();
+  EXPECT_EQ(mgr.GetState(), 1);
+  EXPECT_TRUE(selected.empty());
+
+  Report(child, 0.5f, 4, 10, 7, -7);
+  other.address = 9;
+  mgr.SetItemText(CGenMemBuff::IDC_SAMPLING, QStringLiteral("3"));
+  Enter(CGenMemBuff::IDC_ADDRESS, QStringLiteral("9"));
+  ASSERT_EQ(selected, std::vector<int>{9});
+  EXPECT_EQ(mgr.m_hBoardWnd, other.id);
+  EXPECT_TRUE(child.writes.empty()) << "nothing is written on a change of board";
+  EXPECT_TRUE(Visible(CGenMemBuff::IDC_SAMPLING));
+
+  Enter(CGenMemBuff::IDC_ADDRESS, QStringLiteral("77"));
+  EXPECT_EQ(selected.back(), 77);
+  EXPECT_EQ(mgr.m_hBoardWnd, kNoWindow);
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_ADDRESS), QStringLiteral("0"));
+  EXPECT_TRUE(Visible(CGenMemBuff::IDC_ADDRESS));
+  EXPECT_TRUE(Visible(263));
+  EXPECT_FALSE(Visible(CGenMemBuff::IDC_SAMPLING));
+  EXPECT_FALSE(Visible(CGenMemBuff::IDC_DOWNLOAD));
+}
+
+TEST_F(GenMemBuffTest, DownloadPostsTheTraceReadOnlyInManualMode)
+{
+  Report(child, 0.5f, 4, 10, 7, -7);
+  static_cast<QPushButton *>(mgr.GetDlgItem(CGenMemBuff::IDC_AUTOMATIC))->click();
+  EXPECT_EQ(mgr.GetMode(), 1);
+  EXPECT_TRUE(Visible(CGenMemBuff::IDC_DOWNLOAD)) << "visibility follows at the next ShowControls";
+  mgr.ShowControls(true);
+  EXPECT_FALSE(Visible(CGenMemBuff::IDC_DOWNLOAD));
+  mgr.OnDownload();
+  EXPECT_EQ(mgr.GetState(), 1);
+
+  mgr.SetMode(0);
+  EXPECT_TRUE(static_cast<QPushButton *>(mgr.GetDlgItem(CGenMemBuff::IDC_MANUAL))->isChecked());
+  mgr.OnDownload();
+  EXPECT_EQ(mgr.GetState(), 2);
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_STATE), QStringLiteral("download"));
+  EXPECT_EQ(child.traceReads, 0) << "posted, not sent";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return child.traceReads == 1; }, 5000));
+
+  mgr.SetState(7);
+  EXPECT_EQ(mgr.GetState(), 2) << "an unknown state changes nothing";
+  mgr.SetState(0);
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_STATE), QStringLiteral("offline"));
+}
+
+TEST_F(GenMemBuffTest, ADownloadedBufferOpensATabSavesAndLoadsToTheSameBytes)
+{
+  Report(child, 0.5f, 2, 10, 7, -7);
+  child.labels = {QStringLiteral("speed"), QStringLiteral("speed_ref"), {}, QStringLiteral("Iq"), {}, {}};
+  mgr.OnDownload();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return child.traceReads == 1; }, 5000));
+  RouteTraceAnswer(child, TraceAnswer(child.id, 6, 400));
+
+  ASSERT_EQ(mgr.GetBufferCount(), 1);
+  EXPECT_EQ(mgr.GetState(), 1);
+  EXPECT_EQ(child.marksCleared, 1);
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^drive-a-\\d\\d:\\d\\d:\\d\\d$")).match(lastName).hasMatch())
+      << lastName.toStdString();
+  EXPECT_EQ(mgr.GetTabCtrl()->GetTabText(0), lastName);
+  CMemBuffDlg *w = mgr.GetBufferWindow(0);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->GetTrackLabel(1), QStringLiteral("speed_ref"));
+  EXPECT_EQ(w->GetSamplingItem()->GetWindowText(), QStringLiteral("1.00 ms"));
+  EXPECT_EQ(w->GetTrigDelayItem()->GetWindowText(), QStringLiteral("10.0 ms"));
+  EXPECT_DOUBLE_EQ(w->GetRaw(3, 399), TraceWord(399, 3));
+  w->GetChart()->resize(800, 500);
+  const QImage image = RenderChart(*w->GetChart());
+  for (int t = 0; t < 6; ++t)
+    EXPECT_GT(CountColour(image, ToQColor(w->GetChart()->GetSeriesColorTable(t)).rgb()), 50) << "track " << t;
+
+  QTemporaryDir dir;
+  const QString first = dir.filePath(QStringLiteral("first.csv"));
+  const QString second = dir.filePath(QStringLiteral("second.csv"));
+  env.prompter().AnswerFile(first);
+  mgr.OnSave();
+  env.prompter().AnswerFile(first);
+  mgr.OnOpen();
+  ASSERT_EQ(mgr.GetBufferCount(), 2);
+  EXPECT_EQ(mgr.GetTabCtrl()->GetCurSel(), 1);
+  EXPECT_TRUE(mgr.GetTabCtrl()->GetTabText(1).startsWith(QStringLiteral("first.csv-")));
+  env.prompter().AnswerFile(second);
+  mgr.OnSave();
+  ASSERT_EQ(env.prompter().asked.size(), 3u);
+  EXPECT_EQ(env.prompter().asked[0].text, QStringLiteral("Save Document"));
+  EXPECT_EQ(env.prompter().asked[1].text, QStringLiteral("Open Document"));
+  EXPECT_TRUE(env.prompter().asked[1].file.fileMustExist);
+  EXPECT_EQ(env.prompter().asked[1].file.filter, QStringLiteral("CSV files (.csv)|*.csv|All Files (*.*)|*.*||"));
+
+  QFile a(first), b(second);
+  ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+  const QByteArray bytes = a.readAll();
+  EXPECT_EQ(bytes.count("\r\n"), 404);
+  EXPECT_EQ(bytes, b.readAll());
+
+  mgr.OnCloseTab();
+  EXPECT_EQ(mgr.GetBufferCount(), 1);
+  mgr.OnCloseTab();
+  mgr.OnCloseTab();
+  EXPECT_EQ(mgr.GetBufferCount(), 0);
+  mgr.OnSave();
+  EXPECT_EQ(env.prompter().asked.size(), 3u) << "no tab, no save";
+}
+
+TEST_F(GenMemBuffTest, ChartTimesAreMinusOneWhenTheManagerLacksThem)
+{
+  auto timesOf = [this](float sampling, int divider, int delay) {
+    Report(child, sampling, divider, delay, 0, 0);
+    RouteTraceAnswer(child, TraceAnswer(child.id, 1, 3));
+    CMemBuffDlg *w = mgr.GetBufferWindow(mgr.GetBufferCount() - 1);
+    return std::make_pair(w->GetSamplingTime(), w->GetTrigDelay());
+  };
+  EXPECT_EQ(timesOf(0.5f, -1, 4), std::make_pair(-1.0, -1.0)) << "divider not arrived";
+  EXPECT_EQ(timesOf(0.0f, 0, 4), std::make_pair(-1.0, -1.0)) << "no positive base period";
+  EXPECT_EQ(timesOf(0.5f, 0, 4), std::make_pair(0.5, 2.0));
+  EXPECT_EQ(timesOf(0.5f, 3, -444), std::make_pair(1.5, -1.0)) << "delay not arrived";
+  mgr.m_nDiagnTs = 3;
+  mgr.m_fSamplingTime = -222.0f;
+  QString name;
+  mgr.AddBufferWindow(name, {}, {}, TraceAnswer(child.id, 1, 3));
+  EXPECT_DOUBLE_EQ(mgr.GetBufferWindow(mgr.GetBufferCount() - 1)->GetSamplingTime(), -1.0)
+      << "a base period not arrived gives no time";
+  EXPECT_EQ(mgr.GetBufferWindow(mgr.GetBufferCount() - 1)->GetSamplingItem()->GetWindowText(),
+            QStringLiteral("-1.00 ms"));
+  EXPECT_TRUE(name.startsWith(u'-')) << "a never-saved document gives only the time";
+}
+
+TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
+{
+  Report(child, 0.5f, 2, 10, 7, -7);
+  RouteTraceAnswer(child, TraceAnswer(child.id, 2, 5));
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("missing/sub/buf.csv"));
+  env.prompter().AnswerFile(path);
+  mgr.OnSave();
+  ASSERT_EQ(env.prompter().asked.size(), 2u);
+  EXPECT_EQ(env.prompter().asked[1].kind, ScriptedPrompter::Asked::Message);
+  EXPECT_TRUE(env.prompter().asked[1].text.contains(path));
+  EXPECT_TRUE(env.prompter().asked[1].text.contains(QStringLiteral("could not be written")));
+  EXPECT_FALSE(QFile::exists(path));
+}

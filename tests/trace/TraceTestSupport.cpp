@@ -1,0 +1,76 @@
+#include "TraceTestSupport.h"
+
+#include "chart/ChartCtrl.h"
+
+#include <QPainter>
+
+FakeChild::FakeChild() { id = WindowRegistry::Instance().Register(this); }
+
+FakeChild::~FakeChild() { WindowRegistry::Instance().Unregister(id); }
+
+qintptr FakeChild::SendCode(int code, qintptr lParam)
+{
+  codes.push_back(code);
+  if (code == 108)
+    return flags;
+  if (code == 112)
+    return address;
+  if (code == 149) {
+    *reinterpret_cast<QString *>(lParam) = fileName;
+    return 1;
+  }
+  if (code >= 172 && code <= 177) {
+    *reinterpret_cast<QString *>(lParam) = labels[static_cast<size_t>(code - 172)];
+    return 1;
+  }
+  if (code >= 178 && code <= 183) {
+    *reinterpret_cast<double *>(lParam) = scales[static_cast<size_t>(code - 178)];
+    return 1;
+  }
+  if (code == 196)
+    ++traceReads;
+  if (code == 410)
+    ++marksCleared;
+  return 0;
+}
+
+void FakeChild::WriteParameterOnline(std::int16_t index, double value, bool marked)
+{
+  writes.push_back({index, value, marked});
+}
+
+// Each track in its own band, so no curve hides another.
+std::int16_t TraceWord(int i, int t) { return static_cast<std::int16_t>((i * 37) % 2000 + t * 3000 - 9000); }
+
+CRequestPacket TraceAnswer(WindowId child, int tracks, int samples, int words)
+{
+  CRequestPacket p(child, 5, REQ_READ_TRACE);
+  p.message = ANS_READ_TRACE;
+  p.trace_tracks = static_cast<uint16_t>(tracks);
+  p.trace_samples = static_cast<uint16_t>(samples);
+  const int n = words < 0 ? tracks * samples : words;
+  for (int w = 0; w < n; ++w)
+    p.wAnsData.push_back(static_cast<uint16_t>(TraceWord(w / std::max(1, tracks), w % std::max(1, tracks))));
+  return p;
+}
+
+QImage RenderChart(CChartCtrl &chart)
+{
+  QImage image(chart.size(), QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  chart.Draw(painter, image.rect());
+  return image;
+}
+
+int CountColour(const QImage &image, QRgb colour)
+{
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x)
+      if ((line[x] & 0xFFFFFF) == (colour & 0xFFFFFF))
+        ++n;
+  }
+  return n;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/DocFrameLinks.h"
+#include "model/MainWindowLink.h"
+#include "modbus/RequestPacket.h"
+#include "platform/WindowId.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+class CChartCtrl;
+
+// A child frame as the trace windows see it: answers the codes they send and
+// records the parameter writes and trace reads it is asked for.
+class FakeChild : public QObject, public ICodeTarget, public IDocAnswerWindow {
+  Q_OBJECT
+public:
+  FakeChild();
+  ~FakeChild() override;
+
+  qintptr SendCode(int code, qintptr lParam) override;
+  WindowId GetAnswerWindowId() const override { return id; }
+  void WriteParameterOnline(std::int16_t index, double value, bool marked) override;
+  void OnDescriptionLoaded() override {}
+
+  struct Write {
+    std::int16_t index;
+    double value;
+    bool marked;
+  };
+
+  WindowId id = kNoWindow;
+  int address = 5;
+  int flags = 0x08;
+  QString fileName = QStringLiteral("drive-a");
+  std::array<QString, 6> labels;
+  std::array<double, 6> scales{1, 1, 1, 1, 1, 1};
+  std::vector<Write> writes;
+  std::vector<int> codes; // every code asked, in order
+  int traceReads = 0;
+  int marksCleared = 0;
+};
+
+// A trace answer as the serial manager hands it back: sample-major words.
+CRequestPacket TraceAnswer(WindowId child, int tracks, int samples, int words = -1);
+// The word the answer above holds for sample i of track t.
+std::int16_t TraceWord(int i, int t);
+
+// The chart drawn into an image of its own size.
+QImage RenderChart(CChartCtrl &chart);
+// Pixels of the chart's plot area painted in the colour.
+int CountColour(const QImage &image, QRgb colour);
