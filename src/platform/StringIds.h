@@ -158,6 +158,7 @@ inline constexpr unsigned IDS_UPD_CANCEL_BUTTON = 921; // Cancel Operations
 inline constexpr unsigned IDS_UPD_READY = 922; // System ready.
 inline constexpr unsigned IDS_UPD_CLOSING = 923; // closing window... wait please.
 inline constexpr unsigned IDS_EMPTY_LIST_VIEW = 924; // There are no items to show in this view.
+inline constexpr unsigned IDS_BUFFER_FILE_COULD_NOT = 1150; // The buffer file %s could not be written; nothing was...
 inline constexpr unsigned IDS_CMD_BACKUP = 32785; // Opened file Backup
 inline constexpr unsigned IDS_CMD_UNDO_WRITE = 32786; // Undo last write\nUndo
 inline constexpr unsigned IDS_CMD_READ_ALL = 32787; // Read all parameters from remoted board\nReadAll

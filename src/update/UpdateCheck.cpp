@@ -5,6 +5,7 @@
 #include "model/generali.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QCoreApplication>
@@ -142,23 +143,23 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_product = product;
   m_listPage = listPage;
   // The string table is read here, on the caller's thread, not by the worker.
-  m_texts.start = LoadStr(574);
-  m_texts.openTemp = LoadStr(564);
-  m_texts.tempOk = LoadStr(563);
-  m_texts.listError = LoadStr(569);
-  m_texts.listOk = LoadStr(562);
-  m_texts.filesToUpdate = LoadStr(560);
-  m_texts.startDownload = LoadStr(575);
-  m_texts.allUpdated = LoadStr(559);
-  m_texts.finish = LoadStr(561);
-  m_texts.userStop = LoadStr(576);
-  m_texts.cantCreate = LoadStr(568);
-  m_texts.done = LoadStr(565);
-  m_texts.copyProblem = LoadStr(567);
-  m_texts.destLocked = LoadStr(566);
-  m_texts.nameRefused = LoadStr(570);
-  m_texts.notWritable = LoadStr(571);
-  m_texts.entryRefused = LoadStr(572);
+  m_texts.start = LoadStr(IDS_UPD_START);
+  m_texts.openTemp = LoadStr(IDS_UPD_OPEN_TEMP);
+  m_texts.tempOk = LoadStr(IDS_UPD_TEMP_OK);
+  m_texts.listError = LoadStr(IDS_UPD_LIST_ERROR);
+  m_texts.listOk = LoadStr(IDS_UPD_LIST_OK);
+  m_texts.filesToUpdate = LoadStr(IDS_UPD_FILES_TO_UPDATE);
+  m_texts.startDownload = LoadStr(IDS_UPD_START_DOWNLOAD);
+  m_texts.allUpdated = LoadStr(IDS_UPD_ALL_UPDATED);
+  m_texts.finish = LoadStr(IDS_UPD_FINISH);
+  m_texts.userStop = LoadStr(IDS_UPD_USER_STOP);
+  m_texts.cantCreate = LoadStr(IDS_UPD_CANT_CREATE);
+  m_texts.done = LoadStr(IDS_UPD_DONE);
+  m_texts.copyProblem = LoadStr(IDS_UPD_COPY_PROBLEM);
+  m_texts.destLocked = LoadStr(IDS_UPD_DEST_LOCKED);
+  m_texts.nameRefused = LoadStr(IDS_UPD_NAME_REFUSED);
+  m_texts.notWritable = LoadStr(IDS_UPD_NOT_WRITABLE);
+  m_texts.entryRefused = LoadStr(IDS_UPD_ENTRY_REFUSED);
   m_finished = 0;
   SetWorkEvent();
 }

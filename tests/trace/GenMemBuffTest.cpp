@@ -37,9 +37,9 @@ protected:
   }
 
   // What the main frame stores from the active document, then shows.
-  void Report(FakeChild &child, float sampling, int divider, int delay, int pos, int neg)
+  void Report(FakeChild &board, float sampling, int divider, int delay, int pos, int neg)
   {
-    mgr.SetAddress(child.id, child.address);
+    mgr.SetAddress(board.id, board.address);
     mgr.m_fSamplingTime = sampling;
     mgr.m_nBufLength = 1000;
     mgr.m_nDiagnTs = static_cast<std::int16_t>(divider);
@@ -64,16 +64,16 @@ protected:
   }
 
   // The main frame's handling of a trace answer.
-  void RouteTraceAnswer(FakeChild &child, const CRequestPacket &answer)
+  void RouteTraceAnswer(FakeChild &board, const CRequestPacket &answer)
   {
-    child.SendCode(410, 0);
+    board.SendCode(410, 0);
     QString name;
-    child.SendCode(149, reinterpret_cast<qintptr>(&name));
+    board.SendCode(149, reinterpret_cast<qintptr>(&name));
     std::array<QString, 6> labels;
     std::array<double, 6> scales{};
     for (int i = 0; i < 6; ++i) {
-      child.SendCode(178 + i, reinterpret_cast<qintptr>(&scales[static_cast<size_t>(i)]));
-      child.SendCode(172 + i, reinterpret_cast<qintptr>(&labels[static_cast<size_t>(i)]));
+      board.SendCode(178 + i, reinterpret_cast<qintptr>(&scales[static_cast<size_t>(i)]));
+      board.SendCode(172 + i, reinterpret_cast<qintptr>(&labels[static_cast<size_t>(i)]));
     }
     mgr.AddBufferWindow(name, labels, scales, answer);
     mgr.SetState(1);
