@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the tools need.
+# Installs every Debian package the build, the tests and the tools need
+# (clang and its runtime libraries for the fuzz build, libtsan2 for the
+# ThreadSanitizer build).
 # Idempotent: runs apt-get only when something is missing, silent otherwise.
 set -euo pipefail
 
@@ -9,6 +11,7 @@ packages=(
   libmodbus-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   locales unrtf socat zip python3-pymodbus python3-serial python3-serial-asyncio
+  clang libclang-rt-14-dev libtsan2
 )
 
 # Each listing is taken whole before it is searched: under pipefail a grep -q

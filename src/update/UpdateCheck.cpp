@@ -135,9 +135,7 @@ bool CUpdateCheck::CreateWorker()
 
 void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const QString &listPage)
 {
-  while (m_finished.load() == 0 && m_stopRequest.load() == 0)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  if (!IsRunning())
+  if (m_finished.load() == 0 || !IsRunning())
     return;
   m_baseUrl = vtx::Format(u"%s", baseUrl);
   m_product = product;
@@ -160,6 +158,7 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_texts.nameRefused = LoadStr(IDS_UPD_NAME_REFUSED);
   m_texts.notWritable = LoadStr(IDS_UPD_NOT_WRITABLE);
   m_texts.entryRefused = LoadStr(IDS_UPD_ENTRY_REFUSED);
+  m_stopRequest = 0;
   m_finished = 0;
   SetWorkEvent();
 }
@@ -181,11 +180,15 @@ QString CUpdateCheck::GetLog() const
   return m_log;
 }
 
-void CUpdateCheck::SetProgramFolder(const QString &folder)
+bool CUpdateCheck::SetProgramFolder(const QString &folder)
 {
+  // The worker reads the folder and the local list all through a run.
+  if (m_finished.load() == 0)
+    return false;
   std::lock_guard lock(m_mutex);
   m_programFolder = WithSlash(folder);
   m_local.SetPathName(m_programFolder + QStringLiteral("update.txt"));
+  return true;
 }
 
 QString CUpdateCheck::GetProgramFolder() const

@@ -27,9 +27,12 @@ public:
   ~CUpdateCheck() override;
 
   bool CreateWorker();
-  // Waits for a run in progress to end, then runs the body once with these
-  // values. The finished flag drops to 0 before this returns, so a poll right
-  // after the start never takes the run for ended.
+  // Runs the body once with these values. While a run is in progress (or no
+  // worker thread runs) it returns at once and starts nothing: the worker asks
+  // its questions through the GUI thread, so waiting for it here could never
+  // end. Each start clears the stop request, so a stopped worker starts again.
+  // The finished flag drops to 0 before this returns, so a poll right after
+  // the start never takes the run for ended.
   virtual void Start(const QString &baseUrl, const QString &product, const QString &listPage);
   void RequestStop();
 
@@ -40,8 +43,9 @@ public:
   void SetRunFlag(int run) { m_runFlag = run; }
 
   // The folder the updated files go to, with a trailing '/': the executable's
-  // folder unless set. The local list lives there.
-  void SetProgramFolder(const QString &folder);
+  // folder unless set. The local list lives there. Refused (false, nothing
+  // changes) while a run reads it; call it from the thread that starts runs.
+  bool SetProgramFolder(const QString &folder);
   QString GetProgramFolder() const;
   // Where the downloaded list is kept: QDir::tempPath() unless set.
   void SetTempFolder(const QString &folder);

@@ -776,32 +776,6 @@ TEST(XListView, HostsTheListAndCallsTheHookOnce)
   EXPECT_EQ(view.GetListCtrl()->size(), QSize(0, 0));
 }
 
-TEST_F(XListCtrlTest, BenchmarkFillAndRepaint)
-{
-  list->resize(1000, 700);
-  for (int c = 3; c < 11; ++c)
-    list->InsertColumn(c, QStringLiteral("Col %1").arg(c), LVCFMT_RIGHT, 80);
-  QElapsedTimer clock;
-  clock.start();
-  list->LockWindowUpdate();
-  for (int r = 0; r < 2000; ++r) {
-    list->InsertItem(r, QString::asprintf("%4d", r));
-    for (int c = 1; c < 11; ++c)
-      list->SetItemText(r, c, QString::number(r * 11 + c), RGB(r % 256, c * 20, 0), RGB(255, 255, 255 - c));
-  }
-  list->UnlockWindowUpdate();
-  const qint64 fillNs = clock.nsecsElapsed();
-  QApplication::processEvents();
-  clock.restart();
-  const int repaints = 10;
-  for (int i = 0; i < repaints; ++i)
-    list->viewport()->repaint();
-  const qint64 paintNs = clock.nsecsElapsed() / repaints;
-  std::printf("[ BENCH    ] fill 2000 x 11: %.2f ms; repaint of %d visible rows: %.2f ms\n", fillNs / 1e6,
-              list->GetCountPerPage(), paintNs / 1e6);
-  EXPECT_EQ(list->GetItemCount(), 2000);
-}
-
 } // namespace
 
 TEST_F(XListChooserTest, ChooserKeysComeBeforeTheWindowsShortcuts)

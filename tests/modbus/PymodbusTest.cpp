@@ -1,4 +1,5 @@
 #include "SerialTestSupport.h"
+#include "TestSupport.h"
 
 #include "modbus/SerCodes.h"
 
@@ -9,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -41,22 +40,22 @@ TEST(PymodbusInterop, RegisterKindsUseStandardFraming)
   socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + ours,
                                         QStringLiteral("pty,raw,echo=0,link=") + theirs});
   ASSERT_TRUE(socat.waitForStarted());
-  for (int i = 0; i < 100 && !(QFileInfo::exists(ours) && QFileInfo::exists(theirs)); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ASSERT_TRUE(QFileInfo::exists(ours) && QFileInfo::exists(theirs));
+  ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(ours) && QFileInfo::exists(theirs); }));
 
   QProcess slave;
   slave.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   slave.start(python, {QStringLiteral(VELOTRIX_MODBUS_TEST_DIR "/pymodbus_slave.py"), theirs, QStringLiteral("17")});
   ASSERT_TRUE(slave.waitForStarted());
   ASSERT_TRUE(slave.waitForReadyRead(10000));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the server opens its port after READY
 
   {
     ManagerFixture link(ours, 250, 5);
-    auto inputs = link.Exchange(MakeRead(REQ_READ_VARS, 100, 8, 17), 10000);
-    ASSERT_TRUE(inputs);
-    ASSERT_EQ(inputs->error, kSerOk) << inputs->strVersion.toStdString();
+    // The server opens its port a moment after READY: ask until it answers.
+    std::unique_ptr<CRequestPacket> inputs;
+    ASSERT_TRUE(WaitFor([&] {
+      inputs = link.Exchange(MakeRead(REQ_READ_VARS, 100, 8, 17), 10000);
+      return inputs && inputs->error == kSerOk;
+    }, 30000)) << (inputs ? inputs->strVersion.toStdString() : std::string("no answer"));
     EXPECT_EQ(inputs->wAnsData, (std::vector<uint16_t>{1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007}));
 
     auto *one = new CRequestPacket(kNoWindow, 17, REQ_WRITE_ONE);

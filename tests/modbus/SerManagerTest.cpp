@@ -1,4 +1,5 @@
 #include "SerialTestSupport.h"
+#include "TestSupport.h"
 
 #include "modbus/SerCodes.h"
 
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
-#include <thread>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -149,8 +149,7 @@ TEST(SerManagerQueue, BeepOnErrorIsLeftToTheFrame)
       manager.CreateThread(0, 0, nullptr, 0xFFFFFFFF);
       CRequestPacket *p = MakeRead(REQ_READ_ONE, 0, 1);
       manager.AddRequest(p);
-      for (int i = 0; i < 500 && manager.GetAnsPktListSize() == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      ASSERT_TRUE(WaitFor([&] { return manager.GetAnsPktListSize() > 0; }));
       ASSERT_EQ(manager.GetAnsPktListSize(), 1);
     }
     const bool beeped = std::find(codes.begin(), codes.end(), kSerBeep) != codes.end();
@@ -290,11 +289,14 @@ TEST_F(BoardLink, VariablesAndStatusBlockShowLife)
   EXPECT_EQ(status->wAnsData[2] & 0x200, 0x200); // status_flag
   EXPECT_EQ(status->wAnsData[3], 10000);  // win_cmd
   auto first = Read(REQ_READ_VARS, 100, 6);
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  auto second = Read(REQ_READ_VARS, 100, 6);
-  ASSERT_TRUE(first && second);
-  EXPECT_EQ(first->error, kSerOk);
-  EXPECT_NE(first->wAnsData, second->wAnsData);
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->error, kSerOk);
+  // The variables move with the simulator's clock: read until they have.
+  std::unique_ptr<CRequestPacket> second;
+  EXPECT_TRUE(WaitFor([&] {
+    second = Read(REQ_READ_VARS, 100, 6);
+    return second && second->error == kSerOk && second->wAnsData != first->wAnsData;
+  }));
 }
 
 TEST_F(BoardLink, TraceBufferComesSampleMajorWithItsSize)
@@ -602,10 +604,13 @@ TEST_F(BoardLink, NewSettingsReopenThePortAtTheNextRequest)
 
 TEST_F(BoardLink, HeadAndTailOrderAndAnswersInOrder)
 {
-  ASSERT_TRUE(sim.Command(QStringLiteral("delay 150 1")));
+  // The board holds its first answer for a second (the time-out is longer).
+  link = std::make_unique<ManagerFixture>(sim.Device(), 5000, 0);
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 1000 1")));
   CRequestPacket *busy = MakeRead(REQ_READ_ONE, 108, 1);
   link->Manager().AddRequest(busy);
-  std::this_thread::sleep_for(std::chrono::milliseconds(40)); // the worker is on it
+  // The board has it: the worker waits for its answer while the others queue.
+  ASSERT_TRUE(WaitFor([this] { return sim.Requests() == 1; }));
   for (uint16_t r = 200; r < 204; ++r) {
     CRequestPacket *p = MakeRead(REQ_READ_ONE, r, 1);
     link->Manager().AddRequest(p);
@@ -630,7 +635,8 @@ TEST_F(BoardLink, DestructionWithPacketsQueuedIsPromptAndFreesThem)
     CRequestPacket *p = MakeRead(REQ_READ_BLOCK, 100, 2);
     link->Manager().AddRequest(p);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The worker is in the middle of the first exchange.
+  ASSERT_TRUE(WaitFor([this] { return sim.Requests() >= 1; }));
   const auto start = Clock::now();
   link->Destroy(); // ASan reports any packet left behind
   EXPECT_LT(MsSince(start), 1500);

@@ -1,9 +1,9 @@
 #include "SerialTestSupport.h"
 
+#include "TestSupport.h"
+
 #include <QElapsedTimer>
 
-#include <chrono>
-#include <thread>
 
 BoardSimProcess::BoardSimProcess(const QStringList &arguments)
 {
@@ -82,6 +82,16 @@ bool BoardSimProcess::Command(const QString &line, QString *answer)
   return false;
 }
 
+long BoardSimProcess::Requests()
+{
+  QString answer;
+  if (!Command(QStringLiteral("requests"), &answer))
+    return -1;
+  bool ok = false;
+  const long n = answer.section(u' ', 2, 2).toLong(&ok);
+  return ok ? n : -1;
+}
+
 bool BoardSimProcess::WaitForExit(int timeoutMs)
 {
   return m_process.waitForFinished(timeoutMs);
@@ -112,13 +122,9 @@ std::unique_ptr<CRequestPacket> ManagerFixture::Exchange(CRequestPacket *pkt, in
 
 std::unique_ptr<CRequestPacket> ManagerFixture::WaitAnswer(int timeoutMs)
 {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < until) {
-    if (CRequestPacket *p = m_manager->GetAnsware())
-      return std::unique_ptr<CRequestPacket>(p);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return nullptr;
+  CRequestPacket *answer = nullptr;
+  WaitFor([&] { return (answer = m_manager->GetAnsware()) != nullptr; }, timeoutMs);
+  return std::unique_ptr<CRequestPacket>(answer);
 }
 
 std::vector<std::pair<unsigned, long>> ManagerFixture::Notes()

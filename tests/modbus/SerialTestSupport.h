@@ -26,6 +26,9 @@ public:
   // Waits until a line starting with prefix has been printed (ever).
   bool WaitForLine(const QString &prefix, int timeoutMs = 2000);
   bool WaitForExit(int timeoutMs = 3000);
+  // The requests for the board's slave address received so far; -1 when it
+  // does not answer.
+  long Requests();
 
 private:
   bool ReadSome(int timeoutMs);

@@ -3,9 +3,14 @@
 #include "platform/Profile.h"
 #include "platform/StringTable.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QUuid>
+
+#include <chrono>
+#include <thread>
 
 namespace {
 int g_beeps = 0;
@@ -106,4 +111,19 @@ QString TestDataPath(const QString &relative)
 QString ExamplePath(const QString &relative)
 {
   return QDir(QStringLiteral(VELOTRIX_EXAMPLES_DIR)).filePath(relative);
+}
+
+bool WaitFor(const std::function<bool()> &pred, int timeoutMs)
+{
+  QDeadlineTimer deadline(timeoutMs);
+  for (;;) {
+    if (pred())
+      return true;
+    if (deadline.hasExpired())
+      return false;
+    QCoreApplication::processEvents();
+    // A short poll interval, not a wait for the other side: serial answers
+    // come in well under a millisecond.
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 // Answers every question from a script and records what was asked; a
@@ -76,6 +77,10 @@ private:
   QString m_dir;
   QString m_profilePath;
 };
+
+// Runs the event loop until pred() holds or timeoutMs pass; answers pred().
+// The way to wait for another thread or process: never a fixed time.
+bool WaitFor(const std::function<bool()> &pred, int timeoutMs = 10000);
 
 // Path of a file under tests/data or examples/.
 QString TestDataPath(const QString &relative);

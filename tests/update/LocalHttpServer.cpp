@@ -1,9 +1,9 @@
 #include "LocalHttpServer.h"
 
+#include "TestSupport.h"
+
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTcpSocket>
-#include <QThread>
 
 LocalHttpServer::LocalHttpServer()
 {
@@ -59,11 +59,5 @@ void LocalHttpServer::Answer(QTcpSocket *socket, const QByteArray &head)
 
 bool WaitUntil(const std::function<bool()> &pred, int ms)
 {
-  QElapsedTimer timer;
-  timer.start();
-  while (!pred() && timer.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(2);
-  }
-  return pred();
+  return WaitFor(pred, ms);
 }

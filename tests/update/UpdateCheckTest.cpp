@@ -441,12 +441,60 @@ TEST_F(UpdateCheckTest, DestructionDuringATransferReturnsPromptly)
   ASSERT_TRUE(worker->CreateWorker());
   worker->SetRunFlag(1);
   worker->Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitUntil([this] { return !m_server.paths.isEmpty(); }, 10000));
-  WaitUntil([] { return false; }, 200);
+  // The first piece of the list has arrived: the worker is inside the transfer.
+  ASSERT_TRUE(WaitUntil([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
   QElapsedTimer timer;
   timer.start();
   worker.reset();
   EXPECT_LT(timer.elapsed(), 3000);
+}
+
+TEST_F(UpdateCheckTest, StartDuringARunReturnsAtOnceAndStartsNothing)
+{
+  m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
+  m_server.Serve("/other.htm", "[Velo-Trix]\r\n");
+  const QString base = QString::fromLatin1(m_server.BaseUrl());
+  m_worker.SetRunFlag(1);
+  m_worker.Start(base, "Velo-Trix", "update.htm");
+  ASSERT_TRUE(WaitUntil([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+
+  // Waiting here for the run would block the GUI thread the worker asks through.
+  QElapsedTimer timer;
+  timer.start();
+  m_worker.Start(base, "Velo-Trix", "other.htm");
+  EXPECT_LT(timer.elapsed(), 1000);
+  EXPECT_EQ(m_worker.IsFinished(), 0);
+  // Nor does the folder the run reads change under it.
+  EXPECT_FALSE(m_worker.SetProgramFolder(m_dir.filePath("elsewhere")));
+  EXPECT_EQ(m_worker.GetProgramFolder(), m_prog + "/");
+
+  m_worker.SetRunFlag(0);
+  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  EXPECT_TRUE(m_worker.GetLog().endsWith("User stop!")) << m_worker.GetLog().toStdString();
+  EXPECT_EQ(m_worker.GetLog().count(QStringLiteral("Start at")), 1);
+  EXPECT_EQ(m_server.paths, QList<QByteArray>{"/update.htm"});
+  EXPECT_TRUE(m_worker.SetProgramFolder(m_prog));
+}
+
+TEST_F(UpdateCheckTest, AStoppedWorkerStartsAgain)
+{
+  // A stop before any run, as the dialog's Cancel leaves it.
+  m_worker.RequestStop();
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
+  EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
+  EXPECT_EQ(m_worker.StopRequested(), 0);
+
+  // A stop in the middle of a run, then a new start.
+  m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
+  m_worker.SetRunFlag(1);
+  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
+  ASSERT_TRUE(WaitUntil([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+  m_worker.RequestStop();
+  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  EXPECT_TRUE(m_worker.GetLog().endsWith("User stop!")) << m_worker.GetLog().toStdString();
+
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
+  EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
 }
 
 } // namespace

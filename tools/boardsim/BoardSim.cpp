@@ -294,6 +294,7 @@ std::vector<uint8_t> BoardSim::Pdu(const uint8_t *pdu, int length)
 BoardSim::Reply BoardSim::Handle(const uint8_t *adu, int length)
 {
   Reply reply;
+  ++m_received;
   if (length < 4)
     return reply;
   bool badCrc = false;
@@ -418,6 +419,8 @@ std::string BoardSim::Control(const std::string &line)
     std::ostringstream out;
     out << "OK " << name << " " << value;
     return out.str();
+  } else if (verb == "requests") {
+    return "OK requests " + std::to_string(m_received);
   } else if (verb == "slave") {
     int slave = 0;
     in >> slave;

@@ -33,6 +33,7 @@ public:
   void Tick();
 
   // Control commands, one line each; returns the reply line ("OK ..." or "ERR ...").
+  // "requests" answers "OK requests N", the requests received so far.
   std::string Control(const std::string &line);
 
   int Slave() const { return m_desc.slave; }
@@ -63,4 +64,5 @@ private:
   std::vector<std::string> m_log;
   std::chrono::steady_clock::time_point m_start;
   bool m_shortNext = false;
+  long m_received = 0; // requests for this slave, answered or not
 };

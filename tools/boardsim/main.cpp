@@ -5,7 +5,7 @@
 // Control lines on stdin (each answered "OK ..." or "ERR ..." on stdout):
 //   delay MS [N|all]   noreply [N|all]   badcrc [N|all]   short [N|all]
 //   badecho [N|all]   exception CODE [N|all]   clear   set NAME VALUE   unset NAME   get NAME
-//   slave N   hangup   quit
+//   slave N   requests   hangup   quit
 
 #include "BoardSim.h"
 
@@ -16,6 +16,7 @@
 
 #include <modbus.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -24,7 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -181,15 +182,32 @@ int main(int argc, char **argv)
   std::printf("BOARD %s slave %d, %zu parameters, %zu variables\n", sim.Description().version.c_str(), sim.Slave(),
               sim.Description().parameters.size(), sim.Description().variables.size());
 
+  using Clock = std::chrono::steady_clock;
   bool stdinOpen = true;
   std::string pending;
   bool running = true;
+  // A delayed reply waits here; control lines are still answered meanwhile,
+  // and the next request is read only after the reply has gone out, as a
+  // board serving one request at a time would.
+  std::vector<uint8_t> delayed;
+  Clock::time_point due{};
   while (running) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {STDIN_FILENO, static_cast<short>(stdinOpen ? POLLIN : 0), 0}};
-    const int rc = poll(fds, 2, 20);
+    auto wait = std::chrono::microseconds(20000);
+    if (!delayed.empty())
+      wait = std::clamp(std::chrono::duration_cast<std::chrono::microseconds>(due - Clock::now()),
+                        std::chrono::microseconds(0), wait);
+    const timespec ts{0, static_cast<long>(wait.count()) * 1000};
+    pollfd fds[2] = {{delayed.empty() ? fd : -1, POLLIN, 0},
+                     {STDIN_FILENO, static_cast<short>(stdinOpen ? POLLIN : 0), 0}};
+    const int rc = ppoll(fds, 2, &ts, nullptr);
     sim.Tick();
     if (rc < 0 && errno != EINTR)
       break;
+    if (!delayed.empty() && Clock::now() >= due) {
+      if (!WriteAll(fd, delayed.data(), delayed.size()))
+        break;
+      delayed.clear();
+    }
     if (rc <= 0)
       continue;
     if (fds[1].revents & (POLLIN | POLLHUP)) {
@@ -237,8 +255,11 @@ int main(int argc, char **argv)
       // exchange lasts what it would on a wire.
       waitMs += (len + static_cast<double>(reply.frame.size()) + 7) * 11000.0 / wireBaud;
     }
-    if (waitMs > 0)
-      std::this_thread::sleep_for(std::chrono::microseconds(std::llround(waitMs * 1000)));
+    if (waitMs > 0) {
+      delayed = std::move(reply.frame);
+      due = Clock::now() + std::chrono::microseconds(std::llround(waitMs * 1000));
+      continue;
+    }
     if (!WriteAll(fd, reply.frame.data(), reply.frame.size()))
       break;
   }

@@ -1,5 +1,5 @@
 // Parsing and writing speed of a large board description; run by hand:
-// build-<x>/bin/model_bench (a Release build gives meaningful figures).
+// build/<x>/bin/model_bench (a Release build gives meaningful figures).
 #include "DescGenerator.h"
 
 #include "ModelSample.h"
