@@ -1,0 +1,1 @@
+set(VIEWS_LIST_TESTS)

@@ -1,0 +1,1 @@
+set(VIEWS_PRINT_TESTS)
