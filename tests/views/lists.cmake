@@ -1,1 +1,4 @@
-set(VIEWS_LIST_TESTS)
+set(VIEWS_LIST_TESTS
+  ParListViewTest.cpp
+  TreeViewTest.cpp
+  ViewFakes.h)
