@@ -1,3 +1,4 @@
+#include "platform/DesktopServices.h"
 #include "platform/Options.h"
 #include "platform/StringTable.h"
 
@@ -14,6 +15,8 @@ int main(int argc, char *argv[])
   QApplication::setApplicationVersion(QStringLiteral(VELOTRIX_VERSION));
   // Board values are read and written with '.' whatever the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
+  // Questions, files and beeps go to the desktop from here on.
+  vtx::InstallDesktopServices();
 
   COptions options;
   // 2 is Italian; anything else is English from now on. Without its language
