@@ -139,8 +139,8 @@ void CParListPrint::OnPrint(QPainter &dc, const CPrintInfo &info)
     if (info.m_nCurPage < 1 || first + half * m_print.nRowsPerHalf >= count)
       break;
     const int left = r.left() + half * halfWidth;
-    PrintHeaders(dc, left, halfWidth);
-    PrintHalfGrid(dc, left, halfWidth);
+    PrintHeaders(dc, left, r.top(), halfWidth);
+    PrintHalfGrid(dc, left, r.top(), halfWidth);
   }
   dc.setFont(*m_pPrintFont);
   for (int k = 0; k < perPage && info.m_nCurPage >= 1 && first + k < count; ++k) {
@@ -151,10 +151,10 @@ void CParListPrint::OnPrint(QPainter &dc, const CPrintInfo &info)
   dc.setFont(previous);
 }
 
-void CParListPrint::PrintHeaders(QPainter &dc, int left, int halfWidth) const
+void CParListPrint::PrintHeaders(QPainter &dc, int left, int top, int halfWidth) const
 {
   dc.setFont(*m_pPrintFontBold);
-  const int y = 3 * m_print.nRowHeight;
+  const int y = top + 3 * m_print.nRowHeight;
   for (int c = 0; c < 5; ++c) {
     const QString text = LoadStr(IDS_HEADERS[c]);
     const int start = At(left, kGridX[c], halfWidth);
@@ -163,15 +163,15 @@ void CParListPrint::PrintHeaders(QPainter &dc, int left, int halfWidth) const
   }
 }
 
-void CParListPrint::PrintHalfGrid(QPainter &dc, int left, int halfWidth) const
+void CParListPrint::PrintHalfGrid(QPainter &dc, int left, int top, int halfWidth) const
 {
   const int rh = m_print.nRowHeight;
   for (double x : kGridX)
-    DrawLine(dc, At(left, x, halfWidth), 3 * rh, 0, rh);
+    DrawLine(dc, At(left, x, halfWidth), top + 3 * rh, 0, rh);
   const int x0 = At(left, kMargin, halfWidth);
   const int length = static_cast<int>((1 - 2 * kMargin) * halfWidth);
-  DrawLine(dc, x0, 3 * rh, length, 0);
-  DrawLine(dc, x0, 4 * rh, length, 0);
+  DrawLine(dc, x0, top + 3 * rh, length, 0);
+  DrawLine(dc, x0, top + 4 * rh, length, 0);
 }
 
 QString CParListPrint::SiText(int par) const

@@ -101,8 +101,8 @@ public:
 private:
   void DrawText(QPainter &dc, const QFontMetrics &fm, int x, int y, const QString &text) const;
   QString SiText(int par) const;
-  void PrintHalfGrid(QPainter &dc, int left, int halfWidth) const;
-  void PrintHeaders(QPainter &dc, int left, int halfWidth) const;
+  void PrintHalfGrid(QPainter &dc, int left, int top, int halfWidth) const;
+  void PrintHeaders(QPainter &dc, int left, int top, int halfWidth) const;
   void PrintRow(QPainter &dc, int par, int left, int halfWidth, int y) const;
 
   const CQelDoc &m_doc;
