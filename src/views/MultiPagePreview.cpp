@@ -6,6 +6,7 @@
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QAbstractScrollArea>
@@ -21,14 +22,6 @@
 #include <algorithm>
 
 namespace {
-constexpr unsigned IDS_PORTRAIT_PRINT = 221;
-constexpr unsigned IDS_PAGES_TO_VIEW = 32863;
-constexpr unsigned IDS_CLOSE = 58112;
-constexpr unsigned IDS_ZOOM_IN = 58117;
-constexpr unsigned IDS_ZOOM_OUT = 58118;
-constexpr unsigned IDS_TIP_PRINT = 1140;
-constexpr unsigned IDS_TIP_PREV = 1141;
-constexpr unsigned IDS_TIP_NEXT = 1142;
 constexpr int kScrollLimit = 0x8000;
 
 // The bar's place and size are in dialog units of an 8-point dialog font.
@@ -183,12 +176,12 @@ void CMultiPagePreviewView::CreateBar()
     void (CMultiPagePreviewView::*handler)();
   };
   const Button buttons[] = {
-      {ID_PREVIEW_PRINT, 4, 118, TipOf(IDS_TIP_PRINT), &CMultiPagePreviewView::OnPreviewPrint},
-      {ID_PAGES_TO_VIEW, 19, 112, TipOf(IDS_PAGES_TO_VIEW), &CMultiPagePreviewView::OnPagesToView},
-      {ID_PREVIEW_PREV, 38, 117, TipOf(IDS_TIP_PREV), &CMultiPagePreviewView::OnPrevPage},
-      {ID_PREVIEW_NEXT, 53, 116, TipOf(IDS_TIP_NEXT), &CMultiPagePreviewView::OnNextPage},
-      {ID_PREVIEW_ZOOMIN, 72, 119, TipOf(IDS_ZOOM_IN), &CMultiPagePreviewView::OnZoomIn},
-      {ID_PREVIEW_ZOOMOUT, 87, 120, TipOf(IDS_ZOOM_OUT), &CMultiPagePreviewView::OnZoomOut},
+      {ID_PREVIEW_PRINT, 4, 118, TipOf(IDS_PREVIEW_PRINT_TIP), &CMultiPagePreviewView::OnPreviewPrint},
+      {ID_PAGES_TO_VIEW, 19, 112, TipOf(IDS_CMD_PAGES), &CMultiPagePreviewView::OnPagesToView},
+      {ID_PREVIEW_PREV, 38, 117, TipOf(IDS_PREVIEW_PREV_TIP), &CMultiPagePreviewView::OnPrevPage},
+      {ID_PREVIEW_NEXT, 53, 116, TipOf(IDS_PREVIEW_NEXT_TIP), &CMultiPagePreviewView::OnNextPage},
+      {ID_PREVIEW_ZOOMIN, 72, 119, TipOf(IDS_CMD_ZOOM_IN), &CMultiPagePreviewView::OnZoomIn},
+      {ID_PREVIEW_ZOOMOUT, 87, 120, TipOf(IDS_CMD_ZOOM_OUT), &CMultiPagePreviewView::OnZoomOut},
   };
   for (size_t i = 0; i < m_buttons.size(); ++i) {
     const Button &b = buttons[i];
@@ -202,7 +195,7 @@ void CMultiPagePreviewView::CreateBar()
     connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
     m_buttons[i] = button;
   }
-  m_pClose = new QPushButton(LoadStr(IDS_CLOSE), m_pBar);
+  m_pClose = new QPushButton(LoadStr(IDS_CMD_CLOSE), m_pBar);
   m_pClose->setObjectName(QString::number(ID_PREVIEW_CLOSE));
   m_pClose->setGeometry(FromDialogUnits(106, 3, 37, 13));
   connect(m_pClose, &QPushButton::clicked, this, &QWidget::close);
@@ -548,8 +541,9 @@ void CMultiPagePreviewView::OnPrevPage() { SetCurrentPage(m_nCurrentPage - 1, tr
 void CMultiPagePreviewView::OnPagesToView()
 {
   const QList<PopupMenuItem> items = {
-      {ID_PAGES_1, LoadStr(ID_PAGES_1)}, {ID_PAGES_2, LoadStr(ID_PAGES_2)}, {ID_PAGES_3, LoadStr(ID_PAGES_3)},
-      {ID_PAGES_4, LoadStr(ID_PAGES_4)}, {ID_PAGES_6, LoadStr(ID_PAGES_6)}, {ID_PAGES_9, LoadStr(ID_PAGES_9)},
+      {ID_PAGES_1, LoadStr(IDS_CMD_PAGES_1)}, {ID_PAGES_2, LoadStr(IDS_CMD_PAGES_2)},
+      {ID_PAGES_3, LoadStr(IDS_CMD_PAGES_3)}, {ID_PAGES_4, LoadStr(IDS_CMD_PAGES_4)},
+      {ID_PAGES_6, LoadStr(IDS_CMD_PAGES_6)}, {ID_PAGES_9, LoadStr(IDS_CMD_PAGES_9)},
   };
   QAbstractButton *button = GetBarButton(ID_PAGES_TO_VIEW);
   const QPoint at = button ? button->mapToGlobal(QPoint(0, button->height())) : QCursor::pos();

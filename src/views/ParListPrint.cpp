@@ -7,6 +7,7 @@
 #include "model/generali.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QPainter>
@@ -17,10 +18,8 @@
 #include <cmath>
 
 namespace {
-constexpr unsigned IDS_PAGE_OF = 539;
-constexpr unsigned IDS_BAD_LINK = 585;
-constexpr unsigned IDS_COMMAND_FAILED = 61705;
-constexpr unsigned IDS_HEADERS[5] = {32809, 32811, 32813, 32812, 32818}; // N, Parameter, SI value, M.U., UI value
+constexpr unsigned IDS_HEADERS[5] = {IDS_COL_N, IDS_COL_PARAMETER, IDS_COL_SI_VALUE, IDS_COL_PAR_UNIT,
+                                     IDS_COL_UI_VALUE};
 const QString kNoName = QStringLiteral("senza nome");
 // The header lines sit this far below the drawing rectangle's top.
 constexpr int kTopGap = 20;
@@ -180,11 +179,11 @@ QString CParListPrint::SiText(int par) const
   if (p.IsVarLink())
     return m_doc.IsLinkValid(par, Parametri::SEL_VALUE, false)
                ? m_doc.GetParText(par, Parametri::SEL_VALUE, false)
-               : LoadStrFormat(IDS_BAD_LINK, m_doc.GetLinkedVarIndex(par, Parametri::SEL_VALUE));
+               : LoadStrFormat(IDS_STARS_COUNT, m_doc.GetLinkedVarIndex(par, Parametri::SEL_VALUE));
   if (p.IsParLink())
     return m_doc.IsLinkValid(par, Parametri::SEL_VALUE, false)
                ? m_doc.GetParTextParLink(par, Parametri::SEL_VALUE, false)
-               : LoadStrFormat(IDS_BAD_LINK, m_doc.GetLinkedParIndex(par, Parametri::SEL_VALUE));
+               : LoadStrFormat(IDS_STARS_COUNT, m_doc.GetLinkedParIndex(par, Parametri::SEL_VALUE));
   return p.GetSiValueString(Parametri::SEL_VALUE);
 }
 
