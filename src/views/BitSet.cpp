@@ -3,18 +3,13 @@
 #include "controls/XListCtrl.h"
 #include "model/generali.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QHBoxLayout>
 
 namespace {
-constexpr unsigned IDS_DESCRIPTION = 508;
-constexpr unsigned IDS_SET = 509;
-constexpr unsigned IDS_RESET = 1100;
-constexpr unsigned IDS_OK = 1101;
-constexpr unsigned IDS_CANCEL = 1102;
-
 CBitSet::ModalHook &Hook()
 {
   static CBitSet::ModalHook s_hook;
@@ -26,7 +21,7 @@ CBitSet::CBitSet(QWidget *parent, const QStringList *names, const QString &title
                  std::uint16_t word, int unitFlag, int resetMode)
   : QDialog(parent), m_nWord(word), m_nRow(row), m_nCol(col), m_strTitle(title), m_nUnitFlag(unitFlag),
     m_BitNames(names ? *names : QStringList()), m_nResetMode(resetMode), m_pList(new CXListCtrl(this)),
-    m_pOk(new QPushButton(LoadStr(IDS_OK), this)), m_pCancel(new QPushButton(LoadStr(IDS_CANCEL), this))
+    m_pOk(new QPushButton(LoadStr(IDS_BUTTON_OK), this)), m_pCancel(new QPushButton(LoadStr(IDS_BUTTON_CANCEL), this))
 {
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(m_pList);
@@ -71,7 +66,7 @@ void CBitSet::OnInitDialog()
   FillList();
   setWindowTitle(m_strTitle);
   if (m_nResetMode)
-    m_pOk->setText(LoadStr(IDS_RESET));
+    m_pOk->setText(LoadStr(IDS_BITS_RESET));
 }
 
 void CBitSet::OnOK()

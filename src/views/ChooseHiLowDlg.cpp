@@ -2,6 +2,7 @@
 
 #include "model/generali.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,13 +11,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr unsigned IDS_CANCEL = 1102;
-constexpr unsigned IDS_WORD_CHOICE = 1103;
-constexpr unsigned IDS_CHOOSE_WORD = 1104;
-constexpr unsigned IDS_DOUBLE_WORD = 1105;
-constexpr unsigned IDS_HIGH_WORD = 1106;
-constexpr unsigned IDS_LOW_WORD = 1107;
-
 CChooseHiLowDlg::ModalHook &Hook()
 {
   static CChooseHiLowDlg::ModalHook s_hook;
@@ -35,7 +29,7 @@ CChooseHiLowDlg::CChooseHiLowDlg(QWidget *parent) : QDialog(parent)
   auto *buttons = new QHBoxLayout;
   auto *high = new QPushButton(LoadStr(IDS_HIGH_WORD), this);
   auto *low = new QPushButton(LoadStr(IDS_LOW_WORD), this);
-  auto *cancel = new QPushButton(LoadStr(IDS_CANCEL), this);
+  auto *cancel = new QPushButton(LoadStr(IDS_BUTTON_CANCEL), this);
   buttons->addWidget(high);
   buttons->addWidget(low);
   buttons->addWidget(cancel);

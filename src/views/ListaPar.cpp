@@ -11,19 +11,13 @@
 #include "modbus/RequestPacket.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-constexpr unsigned IDS_LOAD_DEFAULT = 32801;
-constexpr unsigned IDS_LOAD_OLD = 32802;
-constexpr unsigned IDS_HEADER_FIRST = 32808; // "N tot" .. "UI value"
-constexpr unsigned IDS_OLD_SI = 32814;
-constexpr unsigned IDS_OLD_UI = 32819;
-constexpr unsigned IDS_UI_VALUE = 32818;
 
 // Enumerations name at most this many values; the chooser of a wider range
 // is cut at a 16-bit word's range so that a stray maximum cannot exhaust memory.
@@ -52,10 +46,10 @@ int SelectorOfColumn(int col)
 unsigned HeaderId(int col, bool internalUnits)
 {
   if (col < CParListView::COL_UI)
-    return IDS_HEADER_FIRST + col;
+    return IDS_COL_N_TOT + col; // "N tot" .. "SI value"
   if (col == CParListView::COL_UI)
-    return IDS_UI_VALUE;
-  return (internalUnits ? IDS_OLD_UI : IDS_OLD_SI) + (col - CParListView::COL_OLD);
+    return IDS_COL_UI_VALUE;
+  return (internalUnits ? IDS_COL_OLD_UI : IDS_COL_OLD_SI) + (col - CParListView::COL_OLD);
 }
 
 } // namespace
@@ -629,8 +623,8 @@ void CParListView::OnRClick(int nItem, int, QPoint ptClient)
     return;
   m_nMenuPar = p;
   QList<PopupMenuItem> items;
-  items.append({LoadDefaultCommand(), LoadStr(IDS_LOAD_DEFAULT)});
-  items.append({LoadOldCommand(), LoadStr(IDS_LOAD_OLD)});
+  items.append({LoadDefaultCommand(), LoadStr(IDS_CMD_LOAD_DEFAULT)});
+  items.append({LoadOldCommand(), LoadStr(IDS_CMD_LOAD_OLD)});
   const int id = Prompter::Instance().PopupMenu(items, GetListCtrl()->ClientToScreen(ptClient), this);
   if (id != 0)
     OnCommand(id);

@@ -9,6 +9,7 @@
 #include "platform/Format.h"
 #include "platform/Options.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QKeyEvent>
@@ -18,13 +19,6 @@
 
 namespace {
 
-constexpr unsigned IDS_N_TOT = 32808;
-constexpr unsigned IDS_N = 32809;
-constexpr unsigned IDS_TYPE = 32810;
-constexpr unsigned IDS_VARIABLE = 32823;
-constexpr unsigned IDS_UNIT = 32824;
-constexpr unsigned IDS_SI_VAL = 32825;
-constexpr unsigned IDS_UI_VAL = 32826;
 constexpr int kCounterWidth = 20;
 constexpr int kMaxText = 19;
 
@@ -51,13 +45,13 @@ CQelDoc *CVarListView::GetDocument() const
 void CVarListView::OnInitialUpdate()
 {
   views::SendWidths(views::CODE_GET_VAR_WIDTHS, m_nColWidth.data());
-  InsertColumn(COL_INDEX, LoadStr(IDS_N_TOT), LVCFMT_RIGHT, 0);
-  InsertColumn(COL_KEY, LoadStr(IDS_N), LVCFMT_RIGHT, m_nColWidth[COL_KEY]);
-  InsertColumn(COL_TYPE, LoadStr(IDS_TYPE), LVCFMT_RIGHT, m_nColWidth[COL_TYPE]);
-  InsertColumn(COL_NAME, LoadStr(IDS_VARIABLE), LVCFMT_LEFT, m_nColWidth[COL_NAME]);
-  InsertColumn(COL_UNIT, LoadStr(IDS_UNIT), LVCFMT_CENTER, m_nColWidth[COL_UNIT]);
-  InsertColumn(COL_SI, LoadStr(IDS_SI_VAL), LVCFMT_RIGHT, m_nColWidth[COL_SI]);
-  InsertColumn(COL_UI, LoadStr(IDS_UI_VAL), LVCFMT_RIGHT, m_nColWidth[COL_UI]);
+  InsertColumn(COL_INDEX, LoadStr(IDS_COL_N_TOT), LVCFMT_RIGHT, 0);
+  InsertColumn(COL_KEY, LoadStr(IDS_COL_N), LVCFMT_RIGHT, m_nColWidth[COL_KEY]);
+  InsertColumn(COL_TYPE, LoadStr(IDS_COL_TYPE), LVCFMT_RIGHT, m_nColWidth[COL_TYPE]);
+  InsertColumn(COL_NAME, LoadStr(IDS_COL_VARIABLE), LVCFMT_LEFT, m_nColWidth[COL_NAME]);
+  InsertColumn(COL_UNIT, LoadStr(IDS_COL_VAR_UNIT), LVCFMT_CENTER, m_nColWidth[COL_UNIT]);
+  InsertColumn(COL_SI, LoadStr(IDS_COL_SI_VAL), LVCFMT_RIGHT, m_nColWidth[COL_SI]);
+  InsertColumn(COL_UI, LoadStr(IDS_COL_UI_VAL), LVCFMT_RIGHT, m_nColWidth[COL_UI]);
   InsertColumn(COL_COUNTER, QStringLiteral("D"), LVCFMT_RIGHT, kCounterWidth);
   if (CQelDoc *doc = GetDocument())
     doc->SetVarListView(this);
