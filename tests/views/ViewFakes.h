@@ -92,6 +92,9 @@ protected:
   {
     doc.SetHost(&main);
     doc.SetAnswerWindow(&answer);
+    // No test ever waits on a real dialog: unscripted ones are cancelled.
+    CBitSet::SetModalHook([](CBitSet &) { return int(IDCANCEL); });
+    CChooseHiLowDlg::SetModalHook([](CChooseHiLowDlg &) { return int(IDCANCEL); });
   }
   void TearDown() override
   {
