@@ -154,11 +154,6 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     std::vector<std::uint16_t> indexes;
     doc->CollectVisiblePars(doc->GetSelectedBlock(), level, indexes);
     m_vParIndex.assign(indexes.begin(), indexes.end());
-    FreeComboLists();
-    m_vComboLists.resize(m_vParIndex.size());
-    for (std::size_t row = 0; row < m_vParIndex.size(); ++row)
-      if (doc->GetPar(m_vParIndex[row]).HasFlag8Only())
-        m_vComboLists[row] = BuildComboList(m_vParIndex[row]);
     FillList();
     doc->SetSelectedParRow(0xFFFF);
     doc->m_ListaParUpdate = false;
@@ -173,11 +168,12 @@ void CParListView::TrackDrag(CQelDoc *doc)
   const int hot = list->GetClientRect().contains(pt) ? list->HitTest(pt) : -1;
   // The target follows the cursor on every motion, so the drop always names
   // the row under the release point; only the repaint waits for a change.
-  if (hot < 0 || hot >= list->GetItemCount()) {
+  const std::int16_t par = hot < list->GetItemCount() ? ParOfRow(hot) : -1;
+  if (par < 0) {
     views::drag::SetTargetPar(*doc, views::drag::NO_ROW);
   } else {
     views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
-    views::drag::SetTargetPar(*doc, m_vParIndex[static_cast<std::size_t>(hot)]);
+    views::drag::SetTargetPar(*doc, par);
   }
   if (hot == s_nHotRow)
     return;
@@ -223,12 +219,11 @@ void CParListView::SetValueCell(int nRow, int nCol)
   GetCellColors(-1, nRow, nCol, &text, &back);
   const Parametri &par = doc->GetPar(p);
   if (nCol == COL_SI && par.HasFlag8Only()) {
-    const QStringList *names = m_vComboLists[static_cast<std::size_t>(nRow)].get();
-    static QStringList none;
-    QStringList *psa = names ? const_cast<QStringList *>(names) : &none;
+    const std::size_t at = static_cast<std::size_t>(nRow);
+    QStringList names = at < m_vComboLists.size() && m_vComboLists[at] ? *m_vComboLists[at] : QStringList();
     const double value = par.GetValue(Parametri::SEL_VALUE);
     const int sel = std::isfinite(value) && std::abs(value) < kChooserLimit ? static_cast<int>(value) : -1;
-    list->SetComboBox(nRow, nCol, true, psa, std::max<int>(1, static_cast<int>(psa->size())), sel);
+    list->SetComboBox(nRow, nCol, true, &names, std::max<int>(1, static_cast<int>(names.size())), sel);
     list->SetItemColors(nRow, nCol, text, back);
     return;
   }
@@ -247,6 +242,13 @@ void CParListView::FillList()
   CXListCtrl *list = GetListCtrl();
   if (list->GetColumns() < kColumns)
     return;
+  // The named values are taken again, so a language change shows in the
+  // choosers as it does in the names.
+  FreeComboLists();
+  m_vComboLists.resize(m_vParIndex.size());
+  for (std::size_t row = 0; row < m_vParIndex.size(); ++row)
+    if (doc->GetPar(m_vParIndex[row]).HasFlag8Only())
+      m_vComboLists[row] = BuildComboList(m_vParIndex[row]);
   list->LockWindowUpdate();
   list->DeleteAllItems();
   for (std::size_t i = 0; i < m_vParIndex.size(); ++i) {
@@ -485,7 +487,8 @@ bool CParListView::WriteParLinkByName(std::int16_t p, const QString &text)
 bool CParListView::WriteNamedValue(std::int16_t p, int nRow, const QString &text)
 {
   CQelDoc *doc = GetDocument();
-  const QStringList *names = m_vComboLists[static_cast<std::size_t>(nRow)].get();
+  const std::size_t at = static_cast<std::size_t>(nRow);
+  const QStringList *names = at < m_vComboLists.size() ? m_vComboLists[at].get() : nullptr;
   if (!names)
     return false;
   const int limit = static_cast<int>(std::min<qsizetype>(names->size(), kNamedValues));

@@ -449,3 +449,15 @@ TEST_F(ParList, HelpKeyOpensTheManualAtTheTopic)
   EXPECT_EQ(parList->OnHelpKey(xl::VK_F1, 0), 0);
   EXPECT_EQ(parList->OnHelpKey(xl::VK_F4, 0), 0);
 }
+
+TEST_F(ParList, LanguageChangeRenamesTheChooser)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(2);
+  doc.SelectLanguage(QStringLiteral("it"));
+  const int row = RowOf(Par("control_mode"));
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(List()->GetItemText(row, 3), "modo_controllo");
+  EXPECT_EQ(List()->GetItemText(row, 5), "Coppia");
+  EXPECT_EQ(List()->GetCellData(row, 5)->psa->at(2), "Posizione");
+}
