@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools libgl-dev
   libmodbus-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  locales unrtf socat zip python3-pymodbus python3-serial python3-serial-asyncio
+  locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio
   clang libclang-rt-14-dev libtsan2
 )
 

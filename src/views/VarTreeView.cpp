@@ -1,0 +1,161 @@
+#include "VarTreeView.h"
+
+#include "ViewState.h"
+
+#include "ChooseHiLowDlg.h"
+#include "model/QelDoc.h"
+#include "platform/Prompter.h"
+#include "platform/Trace.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+
+CVarTreeView::CVarTreeView(QWidget *parent) : CBlockTreeView(parent)
+{
+}
+
+CVarTreeView::~CVarTreeView()
+{
+  if (CQelDoc *doc = GetDocument())
+    doc->SetVarTreeCtrl(nullptr);
+}
+
+long CVarTreeView::OwnHint() const
+{
+  return views::HINT_VAR_TREE;
+}
+
+bool CVarTreeView::RebuildFlag() const
+{
+  return GetDocument()->m_bVarTreeRebuild;
+}
+
+void CVarTreeView::ClearRebuildFlag()
+{
+  GetDocument()->m_bVarTreeRebuild = false;
+}
+
+void CVarTreeView::Register(IDocTree *tree)
+{
+  GetDocument()->SetVarTreeCtrl(tree);
+}
+
+void CVarTreeView::ApplySelection(int block)
+{
+  CQelDoc *doc = GetDocument();
+  doc->m_nSelectedVarBlock = static_cast<std::int16_t>(block);
+  doc->m_bVarListRefill = true;
+  doc->UpdateAllViews(this, views::HINT_VAR_LIST);
+}
+
+void CVarTreeView::OnBeginDrag()
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || m_bDragging)
+    return;
+  m_bDragging = true;
+  setCursor(Qt::DragLinkCursor);
+  views::drag::SetActive(*doc, true);
+  doc->UpdateAllViews(nullptr, views::HINT_DRAG_START);
+}
+
+void CVarTreeView::OnMouseMove(QPoint ptScreen)
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || !m_bDragging)
+    return;
+  views::drag::SetPoint(*doc, ptScreen);
+  if (mapFromGlobal(ptScreen).x() < 0) {
+    doc->m_ListaParUpdate = true;
+    doc->UpdateAllViews(nullptr, views::HINT_PAR_LIST);
+  } else {
+    doc->UpdateAllViews(nullptr, views::HINT_VAR_LIST);
+  }
+}
+
+void CVarTreeView::OnLButtonUp(QPoint ptScreen)
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || !m_bDragging)
+    return;
+  // The targets are taken again at the release point, so a row the cursor
+  // left without the lists hearing of it is never the target.
+  views::drag::SetPoint(*doc, ptScreen);
+  views::drag::SetTargetPar(*doc, views::drag::NO_TARGET);
+  views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
+  doc->UpdateAllViews(nullptr, views::HINT_PAR_LIST | views::HINT_VAR_LIST);
+
+  unsetCursor();
+  m_bDragging = false;
+  views::drag::SetActive(*doc, false);
+  const std::int16_t v = views::drag::Variable(*doc);
+  const std::int16_t p = views::drag::TargetPar(*doc);
+  const std::int16_t s = views::drag::TargetRow(*doc);
+  if (v >= 0 && v < doc->GetVarCount()) {
+    if (p >= 0 && p < doc->GetParCount())
+      DropOnParameter(doc, v, p);
+    if (s >= 0 && s < CQelDocContainer::WatchRows)
+      DropOnRow(doc, v, s);
+  }
+  doc->m_ListaParUpdate = true;
+  doc->UpdateAllViews(nullptr, views::HINT_DROP);
+}
+
+void CVarTreeView::DropOnParameter(CQelDoc *doc, std::int16_t v, std::int16_t p)
+{
+  const Parametri &par = doc->GetPar(p);
+  if (!par.IsVarLink())
+    return;
+  const Variabili &var = doc->GetVar(v);
+  const int address = var.GetAddress();
+  const bool wide = var.IsLong() || var.IsFloat();
+  if (par.IsShortLink() && var.IsShort()) {
+    doc->SetParValue(p, address);
+  } else if ((par.IsLongLink() || par.IsFloatLink()) && wide) {
+    doc->SetParValue(p, address);
+  } else if (par.IsShortLink() && wide) {
+    CChooseHiLowDlg dialog(this);
+    const int choice = dialog.DoModal();
+    if (choice == CChooseHiLowDlg::ID_HIGH_WORD)
+      doc->SetParValue(p, address + 1);
+    else if (choice == CChooseHiLowDlg::ID_LOW_WORD)
+      doc->SetParValue(p, address);
+  }
+}
+
+void CVarTreeView::DropOnRow(CQelDoc *doc, std::int16_t v, std::int16_t s)
+{
+  std::vector<VarRowRecord> &rows = doc->GetVarRows();
+  if (static_cast<std::size_t>(s) >= rows.size())
+    return;
+  // The row starts afresh: the previous variable's value is not this one's.
+  VarRowRecord fresh;
+  fresh.index = v;
+  rows[static_cast<std::size_t>(s)] = fresh;
+  doc->m_bVarListRefill = true;
+  doc->SetModifiedFlag(true);
+}
+
+void CVarTreeView::mouseMoveEvent(QMouseEvent *event)
+{
+  const QPoint global = event->globalPosition().toPoint();
+  if (m_bDragging) {
+    OnMouseMove(global);
+    return;
+  }
+  if ((event->buttons() & Qt::LeftButton) && m_hItemClicked
+      && (event->position().toPoint() - m_ptPress).manhattanLength() >= QApplication::startDragDistance()) {
+    OnBeginDrag();
+    return;
+  }
+  QTreeWidget::mouseMoveEvent(event);
+}
+
+void CVarTreeView::mouseReleaseEvent(QMouseEvent *event)
+{
+  if (m_bDragging && event->button() == Qt::LeftButton) {
+    OnLButtonUp(event->globalPosition().toPoint());
+    return;
+  }
+  QTreeWidget::mouseReleaseEvent(event);
+}

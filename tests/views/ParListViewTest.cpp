@@ -1,0 +1,463 @@
+#include "ViewFakes.h"
+
+#include "controls/XListCtrl.h"
+#include "model/FormatBinary16.h"
+#include "views/ViewState.h"
+
+#include <QTest>
+
+namespace {
+
+// The default colour pairs of the settings.
+constexpr views::ColorPair kOfflineDef{0xFF0000, 0xE0E0E0};
+constexpr views::ColorPair kOffline{0xFF0000, 0xFFC8C8};
+constexpr views::ColorPair kOnlineDef{0x0000FF, 0x80FFFF};
+constexpr views::ColorPair kOnline1{0x000000, 0x80FFFF};
+constexpr views::ColorPair kConDipend{0x000000, 0xA0C8C8};
+constexpr views::ColorPair kTrascinato{0x000000, 0xC0C0C0};
+constexpr views::ColorPair kTrascConDip{0x000000, 0x0000FF};
+constexpr views::ColorPair kNormale{0x000000, 0xFFFFFF};
+constexpr views::ColorPair kFindHit{0xFFFFFF, 0xFF0000};
+
+class ParList : public ViewsFixture {
+protected:
+  QStringList RowTexts(int row) const
+  {
+    QStringList texts;
+    for (int col = 0; col < CParListView::kColumns; ++col)
+      texts << List()->GetItemText(row, col);
+    return texts;
+  }
+  views::ColorPair Cell(int row, int col) const
+  {
+    views::ColorPair c;
+    List()->GetItemColors(row, col, &c.text, &c.back);
+    return c;
+  }
+  QString Header(int col) const
+  {
+    LVCOLUMN column;
+    column.mask = xl::LVCF_TEXT;
+    List()->GetColumn(col, &column);
+    return column.pszText;
+  }
+  // Types text into a cell and ends the edit as the list control does.
+  void Edit(std::int16_t par, int col, const QString &text)
+  {
+    const int row = RowOf(par);
+    ASSERT_GE(row, 0);
+    List()->SetItemText(row, col, text);
+    Q_EMIT List()->editEnd(row, col);
+  }
+};
+
+} // namespace
+
+TEST(BinaryText, ParseReadsWhatFormatWrites)
+{
+  std::uint16_t w = 0;
+  EXPECT_EQ(ParseBinary16(QStringLiteral("0000.0000.0000.0101"), &w), 0);
+  EXPECT_EQ(w, 5);
+  EXPECT_EQ(ParseBinary16(QStringLiteral("1000.0000.0000.0001"), &w), 0);
+  EXPECT_EQ(w, 0x8001);
+  for (std::uint16_t x : {0, 1, 0x1234, 0xFFFF, 0xA5F0}) {
+    ASSERT_EQ(ParseBinary16(FormatBinary16(x), &w), 0);
+    EXPECT_EQ(w, x);
+  }
+  w = 77;
+  EXPECT_EQ(ParseBinary16(QStringLiteral("0000.0000.0000.010"), &w), 19);
+  EXPECT_EQ(ParseBinary16(QStringLiteral("0000-0000.0000.0101"), &w), 5);
+  EXPECT_EQ(ParseBinary16(QStringLiteral("0020.0000.0000.0101"), &w), 3);
+  EXPECT_EQ(ParseBinary16(QString(), &w), 1);
+  EXPECT_EQ(w, 77); // a refused text leaves the word alone
+  EXPECT_EQ(ParseBinary16(QStringLiteral("0000.0000.0000.0110xyz"), &w), 0);
+  EXPECT_EQ(w, 6);
+}
+
+TEST_F(ParList, HeadersFollowTheUnitMode)
+{
+  Open();
+  const QStringList si = {"N tot", "N", "Type", "Parameter", "M.U.", "SI value", "UI value",
+                          "Old SI", "Default SI", "Minimum SI", "Maximum SI"};
+  ASSERT_EQ(List()->GetColumns(), 11);
+  for (int col = 0; col < 11; ++col)
+    EXPECT_EQ(Header(col), si[col]);
+  // Widths come from the main frame; the index column is hidden.
+  EXPECT_EQ(main.codes.front(), 440);
+  EXPECT_EQ(List()->GetColumnWidth(0), 0);
+  for (int col = 1; col < 11; ++col)
+    EXPECT_EQ(List()->GetColumnWidth(col), 50 + col);
+
+  doc.SetStateFlags(CQelDocContainer::STATE_INTERNAL_UNITS);
+  doc.m_ListaParUpdate = true;
+  doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
+  const QStringList ui = {"Old UI", "Default UI", "Minimum UI", "Maximum UI"};
+  for (int col = 7; col < 11; ++col)
+    EXPECT_EQ(Header(col), ui[col - 7]);
+  EXPECT_EQ(Header(5), "SI value");
+  EXPECT_EQ(Header(6), "UI value");
+}
+
+TEST_F(ParList, RowsOfABlockAtTheLevelWithTextsAndColours)
+{
+  Open("demo-full.vtx", 2);
+  EXPECT_EQ(List()->GetItemCount(), 0); // no block selected yet
+  SelectBlock(5);
+  ASSERT_EQ(List()->GetItemCount(), 5);
+  EXPECT_EQ(RowTexts(0), QStringList({"  12", "40_0", "I", "dig_in_config", "", "0000.0000.0000.0101", "5",
+                                      "0000.0000.0000.0101", "0000.0000.0000.0000", "", ""}));
+  EXPECT_EQ(RowTexts(1), QStringList({"  13", "40_1", "cI", "analog_in_link", "", "analog_in1", "40_0",
+                                      "analog_in1", "analog_in1", "", ""}));
+  EXPECT_EQ(List()->GetItemText(2, 2), "cL");
+  EXPECT_EQ(List()->GetItemText(2, 5), "pos_actual");
+  EXPECT_EQ(List()->GetItemText(3, 2), "cF");
+  EXPECT_EQ(List()->GetItemText(3, 5), "motor_power");
+  EXPECT_EQ(RowTexts(4), QStringList({"  16", "40_4", "pI", "speed_ref_par", "", "max_speed", "20_4", "max_speed",
+                                      "max_speed", "", ""}));
+  // A value different from its default, and one equal to it.
+  EXPECT_EQ(Cell(0, 5), kOffline);
+  EXPECT_EQ(Cell(0, 6), kOffline);
+  EXPECT_EQ(Cell(1, 5), kOfflineDef);
+  for (int col = 7; col <= 10; ++col)
+    EXPECT_EQ(Cell(0, col), kNormale) << col;
+  EXPECT_EQ(Cell(0, 1), kNormale);
+  // The bit field's SI cell opens the bit editor, not an edit box.
+  EXPECT_FALSE(List()->GetCellData(0, 5)->bEdit);
+  EXPECT_TRUE(List()->GetCellData(0, 6)->bEdit);
+
+  // Level 0 hides the block: its group is not in the parameter tree.
+  main.options.VisLevel.Set(0);
+  doc.m_bParTreeRebuild = true;
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  EXPECT_EQ(parTree->ItemOfKey(-5), nullptr);
+  EXPECT_NE(parTree->ItemOfKey(-3), nullptr);
+  SelectBlock(3);
+  ASSERT_EQ(List()->GetItemCount(), 1); // speed_kp and speed_ki are level 1
+  EXPECT_EQ(List()->GetItemText(0, 3), "max_speed");
+  EXPECT_EQ(List()->GetItemText(0, 4), "rpm");
+}
+
+TEST_F(ParList, TypeCodesOfEveryKind)
+{
+  OpenText(QStringLiteral("K[] = 1;\r\nb1 A#0; b=1; a=0;\r\n"
+                          "p0 a16=1; m=0; d=0; M=100; b=1; p=0; v=0; a=0;\r\n"
+                          "p1 plong=1; m=0; d=0; M=9999; b=1; p=1; v=0; a=48;\r\n"
+                          "p2 pfloat=1; m=0; d=0; M=9999; b=1; p=2; v=0; a=80;\r\n"
+                          "l3 b32=1; m=0; d=0; M=100; b=1; p=4; v=0; a=0;\r\n"
+                          "f4 cfl=1; m=0; d=0; M=100; b=1; p=6; v=0; a=0;\r\n"),
+           2);
+  SelectBlock(1);
+  ASSERT_EQ(List()->GetItemCount(), 5);
+  QStringList codes;
+  for (int row = 0; row < 5; ++row)
+    codes << List()->GetItemText(row, 2);
+  EXPECT_EQ(codes, QStringList({"I", "pL", "pF", "L", "F"}));
+  // A float parameter's UI cell cannot be edited.
+  EXPECT_FALSE(List()->GetCellData(4, 6)->bEdit);
+}
+
+TEST_F(ParList, ColoursOnlineReadOnlyOldFindAndDrag)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(1);
+  const int fw = RowOf(Par("fw_revision"));
+  ASSERT_GE(fw, 0);
+  EXPECT_EQ(Cell(fw, 5), kConDipend); // read-only offline
+  SelectBlock(5);
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  parList->RecolorAll();
+  EXPECT_EQ(Cell(0, 5), kOnline1);
+  EXPECT_EQ(Cell(1, 5), kOnlineDef);
+  EXPECT_EQ(Cell(1, 2), kNormale);
+  // A connecting board counts as offline here.
+  doc.SetStateFlags(CQelDocContainer::STATE_CONNECTING);
+  parList->RecolorAll();
+  EXPECT_EQ(Cell(0, 5), kOffline);
+
+  // The old value differs: its cell shows whether the old value was the default.
+  doc.SetStateFlags(0);
+  Edit(Par("dig_in_config"), 6, QStringLiteral("0"));
+  EXPECT_EQ(Cell(0, 7), kOffline);
+  EXPECT_EQ(Cell(0, 5), kOfflineDef);
+  Edit(Par("analog_in_link"), 6, QStringLiteral("40_1"));
+  EXPECT_EQ(Cell(1, 7), kOfflineDef);
+
+  // A find hit: white on blue until a click clears it.
+  doc.SetSelectedParRow(2);
+  parList->RecolorAll();
+  for (int col = 1; col <= 10; ++col)
+    EXPECT_EQ(Cell(2, col), kFindHit) << col;
+  parList->OnClick(0, 3);
+  EXPECT_EQ(doc.GetSelectedParRow(), 0xFFFF);
+  EXPECT_EQ(Cell(2, 5), kOfflineDef);
+  EXPECT_EQ(doc.GetHelpTopic(), "dig_in_config");
+
+  // Dragging: the hot row's value cells say whether the link takes the variable.
+  views::drag::SetActive(doc, true);
+  views::drag::SetVariable(doc, Var("motor_power")); // a float variable
+  views::drag::SetPoint(doc, ParRowPoint(3));        // power_source, a float link
+  doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
+  EXPECT_EQ(Cell(3, 5), kTrascConDip);
+  EXPECT_EQ(Cell(3, 3), kTrascinato);
+  EXPECT_EQ(views::drag::TargetPar(doc), Par("power_source"));
+  views::drag::SetPoint(doc, ParRowPoint(2)); // pos_source, a 32-bit link
+  doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
+  EXPECT_EQ(Cell(2, 5), kTrascinato);
+  EXPECT_EQ(Cell(3, 5), kOfflineDef); // the old hot row lost its colours
+  views::drag::SetVariable(doc, Var("speed_actual")); // 16-bit, on a 16-bit link
+  views::drag::SetPoint(doc, ParRowPoint(1));
+  doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
+  EXPECT_EQ(Cell(1, 6), kTrascConDip);
+  EXPECT_EQ(Cell(1, 1), kTrascinato);
+  // Out of the list: no row.
+  views::drag::SetPoint(doc, List()->ClientToScreen(QPoint(-50, -50)));
+  doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
+  EXPECT_EQ(views::drag::TargetPar(doc), views::drag::NO_ROW);
+  EXPECT_EQ(Cell(1, 6), kOffline);
+  views::drag::SetActive(doc, false);
+}
+
+TEST_F(ParList, HintsAndWidths)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
+  EXPECT_EQ(List()->GetItemCount(), 5);
+  List()->SetColumnWidth(3, 4);
+  List()->SetColumnWidth(9, 77);
+  doc.UpdateAllViews(nullptr, 0x2801);
+  ASSERT_EQ(main.codes.back(), 443); // the variable list saved too, after this list
+  EXPECT_NE(std::find(main.codes.begin(), main.codes.end(), 441), main.codes.end());
+  const auto &w = parList->GetColWidths();
+  EXPECT_EQ(w[0], 50); // the hidden column keeps its stored width
+  EXPECT_EQ(w[3], 10);
+  EXPECT_EQ(w[9], 77);
+  EXPECT_EQ(w[10], 77);
+}
+
+TEST_F(ParList, EditsOfEveryKindOffline)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  const std::int16_t bits = Par("dig_in_config");
+  const std::int16_t link = Par("analog_in_link");
+  const std::int16_t longLink = Par("pos_source");
+  const std::int16_t parLink = Par("speed_ref_par");
+
+  // UI number of a bit field, then typed garbage: nothing, the cell shows the value.
+  Edit(bits, 6, QStringLiteral("9"));
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), 9);
+  Edit(bits, 6, QStringLiteral("x5"));
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), 9);
+  EXPECT_EQ(List()->GetItemText(RowOf(bits), 6), "9");
+  // Bit text from the bit editor, with a negative word.
+  Edit(bits, 5, QStringLiteral("1000.0000.0000.0001"));
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), -32767);
+  Edit(bits, 5, QStringLiteral("1000-0000.0000.0001"));
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), -32767);
+  EXPECT_EQ(List()->GetItemText(RowOf(bits), 5), "1000.0000.0000.0001");
+
+  // Links by name, with the word of a 32-bit variable.
+  Edit(link, 5, QStringLiteral("dc_voltage"));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 104);
+  Edit(link, 5, QStringLiteral("pos_actual_hi"));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 103);
+  Edit(link, 5, QStringLiteral("pos_actual_LO"));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 102);
+  EXPECT_EQ(List()->GetItemText(RowOf(link), 5), "pos_actual_LO");
+  Edit(link, 5, QStringLiteral("no_such_var"));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 102);
+  Edit(link, 5, QStringLiteral("0")); // the board has no "v_0"
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 102);
+  // By address key in the UI cell.
+  Edit(link, 6, QStringLiteral("40_0"));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 400);
+  Edit(link, 6, QStringLiteral("400"));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 400);
+  EXPECT_EQ(List()->GetItemText(RowOf(link), 6), "40_0");
+  Edit(longLink, 6, QStringLiteral("40_0")); // a 16-bit variable on a 32-bit link
+  EXPECT_EQ(doc.GetPar(longLink).GetValue(0), 102);
+  // A parameter link by name and "0".
+  Edit(parLink, 5, QStringLiteral("trig_lev_pos"));
+  EXPECT_EQ(doc.GetPar(parLink).GetValue(0), 501);
+  Edit(parLink, 5, QStringLiteral("0"));
+  EXPECT_EQ(doc.GetPar(parLink).GetValue(0), 0);
+  EXPECT_EQ(List()->GetItemText(RowOf(parLink), 5), "par0");
+
+  // An empty cell writes nothing and shows the value again.
+  Edit(parLink, 6, QString());
+  EXPECT_EQ(List()->GetItemText(RowOf(parLink), 6), "0_0");
+  EXPECT_EQ(answer.writes.size(), 0u);
+  EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(ParList, NumbersConvertWholeInBothUnits)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(4);
+  const std::int16_t current = Par("current_limit"); // N[0] = 0.1 A per bit
+  Edit(current, 5, QStringLiteral("30"));
+  EXPECT_EQ(doc.GetPar(current).GetValue(0), 300);
+  EXPECT_EQ(List()->GetItemText(RowOf(current), 5), doc.GetPar(current).GetSiValueString(0));
+  Edit(current, 5, QStringLiteral("12abc"));
+  EXPECT_EQ(doc.GetPar(current).GetValue(0), 300);
+  Edit(current, 6, QStringLiteral("310"));
+  EXPECT_EQ(doc.GetPar(current).GetValue(0), 310);
+  Edit(current, 6, QStringLiteral(" 1e9 ")); // limited by the document
+  EXPECT_EQ(doc.GetPar(current).GetValue(0), 400);
+  // Read-only offline: refused by the document, the cell shows the value.
+  SelectBlock(1);
+  const std::int16_t fw = Par("fw_revision");
+  Edit(fw, 6, QStringLiteral("3"));
+  EXPECT_EQ(doc.GetPar(fw).GetValue(0), 210);
+  EXPECT_EQ(List()->GetItemText(RowOf(fw), 6), "210");
+}
+
+TEST_F(ParList, EnumerationChooser)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(2);
+  const std::int16_t mode = Par("control_mode");
+  const int row = RowOf(mode);
+  ASSERT_GE(row, 0);
+  const XLISTCELLDATA *cell = List()->GetCellData(row, 5);
+  ASSERT_TRUE(cell->bCombo);
+  EXPECT_EQ(*cell->psa, QStringList({"Speed", "Torque", "Position", "Test"}));
+  EXPECT_EQ(List()->GetItemText(row, 5), "Torque");
+  List()->SetItemText(row, 5, QStringLiteral("Position"));
+  Q_EMIT List()->comboSelection(row, 5);
+  EXPECT_EQ(doc.GetPar(mode).GetValue(0), 2);
+  EXPECT_EQ(List()->GetItemText(row, 5), "Position");
+  Edit(mode, 6, QStringLiteral("3"));
+  EXPECT_EQ(doc.GetPar(mode).GetValue(0), 3);
+  Edit(mode, 6, QStringLiteral("3x"));
+  EXPECT_EQ(doc.GetPar(mode).GetValue(0), 3);
+  EXPECT_EQ(List()->GetItemText(row, 5), "Test");
+}
+
+TEST_F(ParList, ChooserBounds)
+{
+  OpenText(QStringLiteral("K[] = 1;\r\nb1 A#0; b=1; a=0;\r\n"
+                          "p0 neg=-5; m=-9; d=-5; M=-1; b=1; p=0; v=0; a=8;\r\n"
+                          "p1 wide=3; m=0; d=0; M=150; b=1; p=1; v=0; a=8;\r\n"
+                          "p2 gap=1; m=0; d=0; M=3; b=1; p=2; v=0; a=8;\r\n"
+                          "sen=[wide#120]far[gap#0]zero[gap#2]two\r\n"),
+           2);
+  EXPECT_TRUE(parList->BuildComboList(0)->isEmpty());
+  const auto wide = parList->BuildComboList(1);
+  EXPECT_EQ(wide->size(), 151);
+  EXPECT_TRUE(wide->at(120).isEmpty()); // only the first 100 may have names
+  SelectBlock(1);
+  // A value without a name shows an empty cell, never another value's name.
+  EXPECT_EQ(List()->GetItemText(RowOf(2), 5), QString());
+  EXPECT_EQ(List()->GetItemText(RowOf(0), 5), QString());
+  Edit(2, 6, QStringLiteral("2"));
+  EXPECT_EQ(List()->GetItemText(RowOf(2), 5), "two");
+  Edit(2, 6, QStringLiteral("3")); // value 3 has no name
+  EXPECT_EQ(doc.GetPar(2).GetValue(0), 2);
+}
+
+TEST_F(ParList, WideBitFieldTakesNoBitText)
+{
+  OpenText(QStringLiteral("K[] = 1;\r\nb1 A#0; b=1; a=0;\r\n"
+                          "l0 flags32=65537; m=0; d=0; M=1000000; b=1; p=0; v=0; a=4;\r\n"),
+           2);
+  SelectBlock(1);
+  Edit(0, 5, QStringLiteral("0000.0000.0000.0011"));
+  EXPECT_EQ(doc.GetPar(0).GetValue(0), 65537);
+}
+
+TEST_F(ParList, OnlineWritesReadsAndReopen)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(4);
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  const std::int16_t current = Par("current_limit");
+  const int row = RowOf(current);
+  Edit(current, 6, QStringLiteral("123"));
+  ASSERT_EQ(answer.writes.size(), 1u);
+  EXPECT_EQ(answer.writes[0].index, current);
+  EXPECT_EQ(answer.writes[0].value, 123);
+  EXPECT_TRUE(answer.writes[0].marked);
+  EXPECT_EQ(doc.GetPar(current).GetValue(0), 250); // until the read-back
+  EXPECT_EQ(List()->GetItemText(row, 6), "250");
+  EXPECT_EQ(parList->GetReopenItem(), row);
+  EXPECT_EQ(parList->GetReopenSubItem(), 6);
+  // The read-back of the marked write reopens the editor once.
+  doc.m_bViewEditWindow = true;
+  doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
+  EXPECT_NE(List()->GetEdit(), nullptr);
+  EXPECT_FALSE(doc.m_bViewEditWindow);
+  EXPECT_EQ(parList->GetReopenItem(), -1);
+
+  // A click in the name column reads the parameter; a value column never does.
+  parList->OnClick(row, 3);
+  ASSERT_EQ(main.queue.size(), 1u);
+  EXPECT_EQ(main.queue[0]->PktType.par.first_par, doc.GetPar(current).GetAddress());
+  parList->OnClick(row, 5);
+  EXPECT_EQ(main.queue.size(), 1u);
+
+  // A link goes unmarked.
+  SelectBlock(5);
+  Edit(Par("analog_in_link"), 5, QStringLiteral("dc_voltage"));
+  ASSERT_EQ(answer.writes.size(), 2u);
+  EXPECT_EQ(answer.writes[1].value, 104);
+  EXPECT_FALSE(answer.writes[1].marked);
+}
+
+TEST_F(ParList, BitEditorAndContextMenu)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  const std::int16_t bits = Par("dig_in_config");
+  QStringList shown;
+  CBitSet::SetModalHook([&](CBitSet &dialog) {
+    for (int i = 0; i < dialog.GetList()->GetItemCount(); ++i)
+      shown << dialog.GetList()->GetItemText(i, 1);
+    EXPECT_EQ(dialog.windowTitle(), "dig_in_config");
+    dialog.GetList()->SetCheckbox(1, 0, 1);
+    return IDOK;
+  });
+  parList->OnClick(RowOf(bits), 5);
+  // Bits 0 and 2 are set in 5.
+  EXPECT_EQ(shown, QStringList({"Input 1 inverted", "Input 2 direct", "Pull-up on"}));
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), 7);
+  CBitSet::SetModalHook([](CBitSet &) { return IDCANCEL; });
+  parList->OnClick(RowOf(bits), 5);
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), 7);
+
+  // Load default, then the old value.
+  env.prompter().AnswerMenu(CParListView::LoadDefaultCommand());
+  parList->OnRClick(RowOf(bits), 5, QPoint(1, 1));
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), 0);
+  EXPECT_EQ(List()->GetItemText(RowOf(bits), 6), "0");
+  ASSERT_EQ(env.prompter().asked.back().menu.size(), 2);
+  EXPECT_EQ(env.prompter().asked.back().menu[0].text, "Load default parameter");
+  EXPECT_EQ(env.prompter().asked.back().menu[1].text, "Load old parameter");
+  env.prompter().AnswerMenu(CParListView::LoadOldCommand());
+  parList->OnRClick(RowOf(bits), 5, QPoint(1, 1));
+  EXPECT_EQ(doc.GetPar(bits).GetValue(0), 5);
+  EXPECT_EQ(parList->GetMenuPar(), bits);
+}
+
+TEST_F(ParList, HelpKeyOpensTheManualAtTheTopic)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  parList->OnClick(1, 3);
+  EXPECT_EQ(doc.GetHelpTopic(), "analog_in_link");
+  EXPECT_EQ(parList->OnHelpKey(xl::VK_F1, 0), 0);
+  EXPECT_EQ(parList->OnHelpKey(xl::VK_F4, 0), 0);
+}
+
+TEST_F(ParList, LanguageChangeRenamesTheChooser)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(2);
+  doc.SelectLanguage(QStringLiteral("it"));
+  const int row = RowOf(Par("control_mode"));
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(List()->GetItemText(row, 3), "modo_controllo");
+  EXPECT_EQ(List()->GetItemText(row, 5), "Coppia");
+  EXPECT_EQ(List()->GetCellData(row, 5)->psa->at(2), "Posizione");
+}

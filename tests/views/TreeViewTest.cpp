@@ -1,0 +1,194 @@
+#include "ViewFakes.h"
+
+#include "views/ViewState.h"
+
+namespace {
+
+class Trees : public ViewsFixture {
+protected:
+  // The texts of a tree's top-level items and of their children, depth first.
+  static QStringList Texts(QTreeWidget *tree)
+  {
+    QStringList out;
+    std::function<void(QTreeWidgetItem *, int)> walk = [&](QTreeWidgetItem *item, int depth) {
+      out << QString(depth * 2, u' ') + item->text(0);
+      for (int i = 0; i < item->childCount(); ++i)
+        walk(item->child(i), depth + 1);
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+      walk(tree->topLevelItem(i), 0);
+    return out;
+  }
+  QPoint VarItemPoint(std::int16_t var) const
+  {
+    QTreeWidgetItem *item = varTree->ItemOfKey(var);
+    EXPECT_NE(item, nullptr);
+    varTree->expandAll();
+    return varTree->visualItemRect(item).center();
+  }
+  // Drags a variable from the tree and releases it at a screen point, after
+  // passing over the given points.
+  void Drag(std::int16_t var, std::initializer_list<QPoint> path, QPoint release)
+  {
+    varTree->OnLButtonDown(VarItemPoint(var));
+    varTree->OnBeginDrag();
+    for (QPoint p : path)
+      varTree->OnMouseMove(p);
+    varTree->OnLButtonUp(release);
+  }
+  QPoint VarRowPoint(int row) const
+  {
+    return varList->viewport()->mapToGlobal(varList->GetItemRect(row).center());
+  }
+  QPoint TreePoint() const { return varTree->mapToGlobal(QPoint(20, 300)); }
+};
+
+} // namespace
+
+TEST_F(Trees, GroupsAndVariablesAtTheLevel)
+{
+  Open("demo-full.vtx", 1);
+  EXPECT_EQ(Texts(parTree.get()),
+            QStringList({"Commands", "Drive", "  Speed loop", "  Current loop"}));
+  QTreeWidgetItem *group = parTree->ItemOfKey(-2);
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->data(0, CBlockTreeView::ImageRole).toInt(), CBlockTreeView::IMG_GROUP);
+  // Diagnostics holds only level-2 items: missing from both trees at level 1.
+  const QStringList vars = Texts(varTree.get());
+  EXPECT_FALSE(vars.contains("Diagnostics"));
+  EXPECT_TRUE(vars.contains("Inputs")); // its variables are level 1
+  EXPECT_TRUE(vars.contains("  motor_power"));
+  EXPECT_FALSE(vars.contains("  win_cmd")); // level 3
+  EXPECT_EQ(varTree->ItemOfKey(Var("motor_power"))->data(0, CBlockTreeView::ImageRole).toInt(),
+            CBlockTreeView::IMG_FLOAT);
+  EXPECT_EQ(varTree->ItemOfKey(Var("pos_actual"))->data(0, CBlockTreeView::ImageRole).toInt(),
+            CBlockTreeView::IMG_LONG);
+  EXPECT_EQ(varTree->ItemOfKey(Var("speed_actual"))->data(0, CBlockTreeView::ImageRole).toInt(),
+            CBlockTreeView::IMG_SHORT);
+  // The document finds its selections through the items.
+  EXPECT_EQ(doc.FindBlockByTreeItem(group), 2);
+  EXPECT_EQ(doc.FindTreeNode(varTree->ItemOfKey(Var("current"))), Var("current"));
+}
+
+TEST_F(Trees, ErrorNodesComeLastAndSelectNothing)
+{
+  Open("demo-full.vtx", 2);
+  doc.AddBlockTreeNode(9, 42, QStringLiteral("Orphan"));
+  doc.AddTreeNode(30, QStringLiteral("ghost"), 77);
+  doc.m_bParTreeRebuild = doc.m_bVarTreeRebuild = true;
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  QTreeWidgetItem *last = parTree->topLevelItem(parTree->topLevelItemCount() - 1);
+  EXPECT_EQ(last->text(0), "Orphan-no valid parent");
+  EXPECT_EQ(last->data(0, CBlockTreeView::ImageRole).toInt(), CBlockTreeView::IMG_GROUP_ERROR);
+  QTreeWidgetItem *lastVar = varTree->topLevelItem(varTree->topLevelItemCount() - 1);
+  EXPECT_EQ(lastVar->text(0), "ghost-no valid parent");
+  EXPECT_EQ(lastVar->data(0, CBlockTreeView::ImageRole).toInt(), CBlockTreeView::IMG_VAR_ERROR);
+  EXPECT_EQ(varTree->topLevelItem(varTree->topLevelItemCount() - 2)->text(0), "Orphan-no valid parent");
+  parTree->setCurrentItem(last);
+  EXPECT_EQ(doc.GetSelectedBlock(), -1);
+  EXPECT_FALSE(doc.m_ListaParUpdate);
+  EXPECT_FALSE(parTree->SelectTreeItem(nullptr));
+  EXPECT_FALSE(parTree->SelectTreeItem(reinterpret_cast<void *>(0x1234)));
+}
+
+TEST_F(Trees, SelectionDrivesTheListsAndSurvivesARebuild)
+{
+  Open("demo-full.vtx", 2);
+  doc.m_bViewEditWindow = true;
+  SelectBlock(6);
+  EXPECT_EQ(doc.GetSelectedBlock(), 6);
+  EXPECT_FALSE(doc.m_bViewEditWindow);
+  EXPECT_EQ(List()->GetItemCount(), 8);
+  varTree->setCurrentItem(varTree->ItemOfKey(-5));
+  EXPECT_EQ(doc.m_nSelectedVarBlock, 5);
+  // A rebuild (a level change) selects the group of the same text again.
+  doc.m_bParTreeRebuild = true;
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  ASSERT_NE(parTree->currentItem(), nullptr);
+  EXPECT_EQ(parTree->currentItem()->text(0), "Diagnostics");
+  EXPECT_EQ(List()->GetItemText(0, 3), "diagn_ts");
+  // After a language change the old text names no group: nothing is selected.
+  doc.SelectLanguage(QStringLiteral("it"));
+  EXPECT_EQ(parTree->currentItem(), nullptr);
+  SelectBlock(6);
+  // Click and F1.
+  parTree->OnLButtonDown(parTree->visualItemRect(parTree->currentItem()).center());
+  EXPECT_EQ(doc.GetHelpTopic(), "Diagnostica");
+  EXPECT_EQ(views::drag::Variable(doc), -1);
+  parTree->OnKeyDown(xl::VK_F1);
+}
+
+TEST_F(Trees, DropWritesTheLinkByKind)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  const std::int16_t link = Par("analog_in_link"), longLink = Par("pos_source");
+  // 16-bit on a 16-bit link.
+  Drag(Var("dc_voltage"), {ParRowPoint(RowOf(link))}, ParRowPoint(RowOf(link)));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 104);
+  EXPECT_FALSE(views::drag::Active(doc));
+  // 32-bit on a 16-bit link: the word is asked for.
+  int asked = 0;
+  CChooseHiLowDlg::SetModalHook([&](CChooseHiLowDlg &) {
+    ++asked;
+    return int(CChooseHiLowDlg::ID_HIGH_WORD);
+  });
+  Drag(Var("pos_actual"), {ParRowPoint(RowOf(link))}, ParRowPoint(RowOf(link)));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 103);
+  CChooseHiLowDlg::SetModalHook([](CChooseHiLowDlg &) { return int(IDCANCEL); });
+  Drag(Var("motor_power"), {ParRowPoint(RowOf(link))}, ParRowPoint(RowOf(link)));
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 103);
+  // Float on a 32-bit link; 16-bit on a 32-bit link changes nothing.
+  Drag(Var("motor_power"), {ParRowPoint(RowOf(longLink))}, ParRowPoint(RowOf(longLink)));
+  EXPECT_EQ(doc.GetPar(longLink).GetValue(0), 100);
+  Drag(Var("dc_voltage"), {ParRowPoint(RowOf(longLink))}, ParRowPoint(RowOf(longLink)));
+  EXPECT_EQ(doc.GetPar(longLink).GetValue(0), 100);
+  // A parameter link or a plain parameter takes no variable.
+  const std::int16_t parLink = Par("speed_ref_par");
+  Drag(Var("dc_voltage"), {ParRowPoint(RowOf(parLink))}, ParRowPoint(RowOf(parLink)));
+  EXPECT_EQ(doc.GetPar(parLink).GetValue(0), 204);
+  EXPECT_EQ(answer.writes.size(), 0u);
+  EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(Trees, ReleaseAwayFromTheHotRowWritesNothing)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  const std::int16_t link = Par("analog_in_link");
+  // Over the link, then back over the tree (which only the variable list
+  // hears of), released there.
+  Drag(Var("dc_voltage"), {ParRowPoint(RowOf(link)), TreePoint()}, TreePoint());
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 400);
+  EXPECT_EQ(List()->GetItemText(RowOf(link), 5), "analog_in1");
+  // Online the drop goes to the board.
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  Drag(Var("dc_voltage"), {ParRowPoint(RowOf(link))}, ParRowPoint(RowOf(link)));
+  ASSERT_EQ(answer.writes.size(), 1u);
+  EXPECT_EQ(answer.writes[0].value, 104);
+  EXPECT_FALSE(answer.writes[0].marked);
+}
+
+TEST_F(Trees, DropOnAWatchRow)
+{
+  Open("demo-full.vtx", 2);
+  ASSERT_GE(varList->GetItemCount(), 8);
+  VarRowRecord &row2 = doc.GetVarRows()[2];
+  row2.hasValue = 1;
+  row2.refresh = 7;
+  row2.siText = QStringLiteral("1.5");
+  doc.SetModifiedFlag(false);
+  const std::int16_t v = Var("analog_in1");
+  Drag(v, {VarRowPoint(2)}, VarRowPoint(2));
+  EXPECT_EQ(doc.GetVarRows()[2].index, v);
+  EXPECT_EQ(doc.GetVarRows()[2].refresh, 0);
+  EXPECT_EQ(doc.GetVarRows()[2].hasValue, 0);
+  EXPECT_EQ(varList->GetItemText(2, CVarListView::COL_NAME), "analog_in1");
+  EXPECT_EQ(varList->GetItemText(2, CVarListView::COL_SI), "*.*");
+  EXPECT_TRUE(doc.IsModified());
+  // Row 7 is a standard variable's: not a drop target.
+  const std::int16_t before = doc.GetVarRows()[7].index;
+  Drag(v, {VarRowPoint(7)}, VarRowPoint(7));
+  EXPECT_EQ(doc.GetVarRows()[7].index, before);
+}
