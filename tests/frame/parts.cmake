@@ -1,0 +1,1 @@
+set(FRAME_PARTS_TESTS)
