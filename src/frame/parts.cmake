@@ -1,1 +1,4 @@
-set(FRAME_PARTS_SOURCES)
+set(FRAME_PARTS_SOURCES
+  ProgressTimeToComplete.cpp ProgressTimeToComplete.h
+  SplitterWnd.cpp SplitterWnd.h
+)

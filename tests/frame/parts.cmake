@@ -1,1 +1,4 @@
-set(FRAME_PARTS_TESTS)
+set(FRAME_PARTS_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/FakeMainWindow.h
+  ${CMAKE_CURRENT_LIST_DIR}/SplitterProgressTest.cpp
+)
