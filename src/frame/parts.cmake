@@ -1,5 +1,7 @@
 set(FRAME_PARTS_SOURCES
+  AboutDlg.cpp AboutDlg.h
   BoardDialogs.cpp BoardDialogs.h
+  MDITabs.cpp MDITabs.h
   ProgressTimeToComplete.cpp ProgressTimeToComplete.h
   SplitterWnd.cpp SplitterWnd.h
   StatusBarCtrls.cpp StatusBarCtrls.h
