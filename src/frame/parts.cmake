@@ -3,6 +3,7 @@ set(FRAME_PARTS_SOURCES
   BoardDialogs.cpp BoardDialogs.h
   MDITabs.cpp MDITabs.h
   ProgressTimeToComplete.cpp ProgressTimeToComplete.h
+  SingleInstance.cpp SingleInstance.h
   SplitterWnd.cpp SplitterWnd.h
   StatusBarCtrls.cpp StatusBarCtrls.h
 )
