@@ -1,1 +1,4 @@
-set(FRAME_CORE_TESTS)
+list(APPEND FRAME_CORE_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/FrameTestSupport.cpp ${CMAKE_CURRENT_LIST_DIR}/FrameTestSupport.h
+  ${CMAKE_CURRENT_LIST_DIR}/ChildConnTest.cpp
+)
