@@ -180,6 +180,14 @@ CEditListView::~CEditListView()
 {
   // The derived view is gone: no more text or colour requests reach it.
   m_pModel->Detach();
+  // An editor outlives this body: it is destroyed with the widgets below,
+  // and losing the focus on the way (the window closing) must not reach
+  // this view any more.
+  if (m_pEditCell)
+    m_pEditCell->DetachView();
+  for (gfxEditCell *cell : findChildren<gfxEditCell *>())
+    cell->DetachView();
+  m_pEditCell = nullptr;
 }
 
 QLineEdit *CEditListView::EditSubLabel(int, int) { return nullptr; }

@@ -28,6 +28,9 @@ void CXHyperLink::Init()
   connect(&m_Timer, &QTimer::timeout, this, &CXHyperLink::OnTimer);
   setMouseTracking(true);
   setTextFormat(Qt::PlainText);
+  // A static text sits at the top of its rectangle; only a link given
+  // Qt::AlignVCenter is centred vertically when it sizes itself.
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 // What the control does once it has its text: the text is the target unless

@@ -38,7 +38,9 @@ public:
   void EnableTooltip(bool enable);
   bool IsOverControl() const { return m_bOverControl; }
 
-  // Sizes the control to its text when auto-size is on.
+  // Sizes the control to its text when auto-size is on: the top stays where
+  // it is unless the alignment holds Qt::AlignVCenter (then the middle stays);
+  // Qt::AlignHCenter keeps the middle, Qt::AlignRight the right edge.
   void PositionWindow();
   // Opens the target; false (nothing opened) for an empty one.
   static bool GotoURL(const QString &url);

@@ -163,10 +163,32 @@ void CXListCtrl::resizeEvent(QResizeEvent *e)
   UpdateGeometries();
 }
 
-void CXListCtrl::scrollContentsBy(int, int)
+void CXListCtrl::scrollContentsBy(int dx, int dy)
 {
   m_HeaderCtrl.setOffset(horizontalScrollBar()->value());
   viewport()->update();
+  if (dx != 0 || dy != 0)
+    CloseEditorsOnScroll();
+}
+
+// The editors stand still while the rows move under them: none may stay over
+// a row it was not opened for. Typed text is kept as a scroll-bar press keeps
+// it; an open choice is dropped, since committing it would write a value the
+// user may have meant for the row now under it. A choice already made
+// (waiting on its timer) is committed now.
+void CXListCtrl::CloseEditorsOnScroll()
+{
+  if (m_pEdit && !m_bPlacingEditor)
+    OnXEditKillFocus();
+  if (!m_pCombo)
+    return;
+  if (m_timer3.isActive()) {
+    m_timer3.stop();
+    OnTimer3();
+  } else {
+    m_timer2.stop();
+    OnTimer2();
+  }
 }
 
 QRect CXListCtrl::GetClientRect() const
@@ -1159,8 +1181,12 @@ void CXListCtrl::DrawEdit(int nItem, int nSubItem)
     qCWarning(lcControls) << "XListCtrl: edit boxes require LVS_EX_FULLROWSELECT style";
   if (!Cell(nItem, nSubItem) || !RowEnabled(nItem))
     return;
-  if (!EnsureVisible(nItem, true))
+  // Scrolling to the cell here replaces an open box without a commit.
+  m_bPlacingEditor = true;
+  if (!EnsureVisible(nItem, true)) {
+    m_bPlacingEditor = false;
     return;
+  }
 
   int offset = 0;
   for (int i = 0; i < nSubItem; ++i)
@@ -1172,6 +1198,7 @@ void CXListCtrl::DrawEdit(int nItem, int nSubItem)
     Scroll(QPoint(offset + rect.left(), 0));
     GetItemRect(nItem, &rect, LVIR_BOUNDS);
   }
+  m_bPlacingEditor = false;
 
   HDITEM hd;
   hd.mask = HDI_FORMAT;

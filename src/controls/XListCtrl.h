@@ -222,6 +222,7 @@ private:
   void OnTimer3();
   void DestroyEdit();
   void DestroyCombo();
+  void CloseEditorsOnScroll();
   // The cell still exists and its row still holds the item it held when the
   // editor opened (column 0's text).
   bool SameRow(int nItem, int nSubItem, const QString &rowKey) const;
@@ -239,6 +240,7 @@ private:
   QString m_strComboRowKey;
   QRect m_rectComboList;
   CXCombo *m_pCombo = nullptr; // owned (Qt child)
+  bool m_bPlacingEditor = false; // DrawEdit is scrolling to its cell
 
   COLORREF m_cr3DFace = 0, m_cr3DHighLight = 0, m_cr3DShadow = 0, m_crActiveCaption = 0, m_crBtnFace = 0,
            m_crBtnShadow = 0, m_crBtnText = 0, m_crGrayText = 0, m_crHighLight = 0, m_crHighLightText = 0,

@@ -1,16 +1,80 @@
 #include "XTabCtrl.h"
 
+#include "XListCommon.h"
+
 #include "platform/Trace.h"
 
 #include <QResizeEvent>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 #include <QTabBar>
 
 namespace {
 constexpr int kResizeDelayMs = 500;
 constexpr int kTabRowHeight = 26;
+constexpr int kEdge = 2; // height of a 3-D edge
+
+// Tabs whose labels this control paints itself: the style draws the tab's
+// frame, the label is the caption cut to its first 63 characters, on the
+// button face, in the button text colour whether selected or not, centred.
+class CXTabBar : public QTabBar {
+public:
+  explicit CXTabBar(QWidget *parent) : QTabBar(parent) { setElideMode(Qt::ElideNone); }
+
+protected:
+  QSize tabSizeHint(int index) const override
+  {
+    QSize hint = QTabBar::tabSizeHint(index);
+    const QFontMetrics fm(font());
+    hint.rwidth() -= fm.horizontalAdvance(tabText(index)) - fm.horizontalAdvance(CXTabCtrl::TabLabel(tabText(index)));
+    return hint;
+  }
+
+  void paintEvent(QPaintEvent *) override
+  {
+    QStylePainter p(this);
+    const QColor face = ToQColor(xl::GetSysColor(xl::COLOR_BTNFACE, palette()));
+    const QColor text = ToQColor(xl::GetSysColor(xl::COLOR_BTNTEXT, palette()));
+    for (int i = 0; i < count(); ++i) {
+      QStyleOptionTab opt;
+      initStyleOption(&opt, i);
+      if (!opt.rect.intersects(rect()))
+        continue;
+      opt.text.clear();
+      opt.icon = QIcon();
+      p.drawControl(QStyle::CE_TabBarTabShape, opt);
+      QRect item = CXTabCtrl::LabelRect(opt.rect);
+      p.save();
+      p.fillRect(item.adjusted(0, kEdge, 0, 0), face);
+      p.setPen(text);
+      p.drawText(item, Qt::AlignCenter | Qt::TextSingleLine, CXTabCtrl::TabLabel(tabText(i)));
+      p.restore();
+    }
+  }
+};
 } // namespace
 
-CXTabCtrl::CXTabCtrl(QWidget *parent) : QWidget(parent), m_pTabBar(new QTabBar(this))
+QString CXTabCtrl::TabLabel(const QString &caption)
+{
+  if (caption.size() <= kMaxLabel)
+    return caption;
+  QString label = caption.left(kMaxLabel);
+  if (label.back().isHighSurrogate())
+    label.chop(1); // never half a character
+  return label;
+}
+
+QRect CXTabCtrl::LabelRect(const QRect &tab)
+{
+  return tab.adjusted(kEdge, kEdge, -kEdge, 0);
+}
+
+QString CXTabCtrl::GetTabLabel(int nTab) const
+{
+  return TabLabel(GetTabText(nTab));
+}
+
+CXTabCtrl::CXTabCtrl(QWidget *parent) : QWidget(parent), m_pTabBar(new CXTabBar(this))
 {
   m_pTabBar->setDrawBase(false);
   m_pTabBar->setExpanding(false);
@@ -59,7 +123,6 @@ int CXTabCtrl::AddTab(QWidget *pWnd, const QString &caption, int nImage)
   m_arTabFlags.append(1);
   m_bChanging = true;
   m_pTabBar->insertTab(index, caption);
-  m_pTabBar->setTabTextColor(index, palette().color(QPalette::ButtonText));
   m_nCurSel = m_pTabBar->currentIndex();
   m_bChanging = false;
   PlaceTabBar();

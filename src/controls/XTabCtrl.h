@@ -32,7 +32,14 @@ public:
   int GetItemCount() const { return static_cast<int>(m_arTabFlags.size()); }
   int GetCurSel() const;
   QWidget *GetTabWindow(int nTab) const;
+  // The whole caption of a tab.
   QString GetTabText(int nTab) const;
+  // What the tab shows: the caption cut to its first 63 characters.
+  QString GetTabLabel(int nTab) const;
+  static QString TabLabel(const QString &caption);
+  // Where a tab's label is painted, from the tab's rectangle.
+  static QRect LabelRect(const QRect &tab);
+  static constexpr int kMaxLabel = 63;
   int GetTabImage(int nTab) const;
   int GetPrevSel() const { return m_nPrevSel; }
   QPoint GetWndOffset() const { return m_ptWndOffset; }

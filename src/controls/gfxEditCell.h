@@ -23,6 +23,9 @@ public:
   int GetCtrlId() const { return m_nID; }
   bool IsCancelled() const { return m_bEscape; }
   bool IsClosing() const { return m_bClosing; }
+  // The view is being destroyed: from now on the editor neither reports to
+  // it nor asks it for anything.
+  void DetachView() { m_pListView = nullptr; }
 
 protected:
   bool event(QEvent *event) override;

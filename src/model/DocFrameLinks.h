@@ -19,6 +19,8 @@ public:
   virtual WindowId GetAnswerWindowId() const = 0;
   // An online value write (the WM_APP+4 / WM_APP+5 of the child frame):
   // write then read back; marked, the read-back reopens the list's editor.
+  // The value comes as the user gave it (an infinity already limited, never
+  // a NaN): the frame clamps it to the parameter's limits before it sends.
   // Synchronous; the value is the caller's.
   virtual void WriteParameterOnline(std::int16_t index, double value, bool marked) = 0;
   // After a description was loaded (posted, so it runs once the load is over):

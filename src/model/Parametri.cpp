@@ -212,7 +212,8 @@ void Parametri::SetValue32(std::int32_t v)
 void Parametri::SetValueFloat(float f)
 {
   VTX_ASSERT(IsFloat());
-  if (!std::isfinite(f))
+  // An infinity goes to the limit below; only NaN has no place.
+  if (std::isnan(f))
     return;
   if (f > m_maxSi)
     f = m_maxSi;
@@ -223,14 +224,20 @@ void Parametri::SetValueFloat(float f)
 
 void Parametri::SetRawValue(double x)
 {
-  if (!std::isfinite(x))
+  if (std::isnan(x))
     return;
-  if (IsShort())
-    SetValue16(SaturateToShort(std::trunc(x)));
-  else if (IsLong())
+  if (IsShort()) {
+    // The register holds the low 16 bits of the integer (40000 is -25536);
+    // an infinity is no integer and goes to the limit.
+    if (std::isinf(x))
+      SetValue16(x > 0 ? INT16_MAX : INT16_MIN);
+    else
+      SetValue16(static_cast<std::int16_t>(static_cast<std::uint16_t>(SaturateToLong(std::trunc(x)))));
+  } else if (IsLong()) {
     SetValue32(SaturateToLong(std::trunc(x)));
-  else
+  } else {
     SetValueFloat(SaturateToFloat(x));
+  }
 }
 
 void Parametri::SetVarLinkValue(std::int16_t v)
@@ -251,7 +258,13 @@ double Parametri::SiToBoard(double si, double low, double high) const
   double factor = 1;
   int exponent = 0;
   bool scaled = false;
-  if (m_k >= 0 && KScaling(&factor, &exponent)) {
+  const bool kScaled = m_k >= 0 && KScaling(&factor, &exponent);
+  const bool nScaled = m_k < 0 && NScaling(&factor);
+  if ((kScaled || nScaled) && factor == 0) {
+    // Every board value reads as 0 in SI, so no board value answers si:
+    // it goes through unscaled rather than divided by 0.
+    qCWarning(lcModel, "%s: scale factor 0, the value is taken unscaled", qUtf8Printable(GetName()));
+  } else if (kScaled) {
     const double p = std::ldexp(1.0, exponent);
     x = si * p / factor;
     const double b0 = x * factor / p;
@@ -262,7 +275,7 @@ double Parametri::SiToBoard(double si, double low, double high) const
     else if (std::fabs(si - bm) < std::fabs(si - b0))
       x -= 1;
     scaled = true;
-  } else if (m_k < 0 && NScaling(&factor)) {
+  } else if (nScaled) {
     x = si / factor;
     const double b0 = x * factor;
     const double b1 = (x + 1) * factor;
@@ -284,7 +297,7 @@ double Parametri::SiToBoard(double si, double low, double high) const
 std::int16_t Parametri::SiToShort(double si) const
 {
   VTX_ASSERT(IsShort());
-  if (!std::isfinite(si))
+  if (std::isnan(si))
     return static_cast<std::int16_t>(m_val);
   return SaturateToShort(SiToBoard(si, -32768.0, 32767.0));
 }
@@ -292,14 +305,14 @@ std::int16_t Parametri::SiToShort(double si) const
 std::int32_t Parametri::SiToLong(double si) const
 {
   VTX_ASSERT(IsLong());
-  if (!std::isfinite(si))
+  if (std::isnan(si))
     return m_val;
   return SaturateToLong(SiToBoard(si, double(INT_MIN), double(INT_MAX)));
 }
 
 double Parametri::QuantizeSi(double si) const
 {
-  if (!std::isfinite(si))
+  if (std::isnan(si))
     return GetValue(SEL_VALUE);
   if (IsShort())
     return SiToShort(si);
@@ -310,7 +323,8 @@ double Parametri::QuantizeSi(double si) const
 
 double Parametri::Clamp(double x) const
 {
-  if (!std::isfinite(x))
+  // An infinity goes to the limit; NaN has no place and keeps the value.
+  if (std::isnan(x))
     return GetValue(SEL_VALUE);
   if (IsShort())
     return Limit(std::trunc(std::clamp(x, -32768.0, 32767.0)), m_min, m_max);
@@ -332,7 +346,9 @@ QString Parametri::GetValueString(int selector, double given) const
   if (selector == SEL_GIVEN) {
     if (!std::isfinite(given))
       given = 0;
-    return QString::number(IsShort() ? SaturateToShort(std::trunc(given)) : SaturateToLong(std::trunc(given)));
+    const std::int32_t whole = SaturateToLong(std::trunc(given));
+    // A 16-bit item shows what its register would hold: 70000 gives 4464.
+    return QString::number(IsShort() ? static_cast<std::int16_t>(static_cast<std::uint16_t>(whole)) : whole);
   }
   return QString::number(Slot(selector));
 }

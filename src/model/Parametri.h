@@ -40,25 +40,30 @@ public:
   std::int16_t GetShortValue() const;
   float GetSiValue(int selector) const;
 
-  // Setters limit to [min, max]; non-finite input leaves the value alone.
+  // Setters limit to [min, max]; an infinity goes to the limit, a NaN
+  // leaves the value alone.
   void SetValue16(std::int16_t v);
   void SetValue32(std::int32_t v);
   void SetValueFloat(float f);
-  // A raw board value, limited to the storage type's range (never wrapped).
+  // A raw board value, truncated to an integer: a 16-bit item keeps its low
+  // 16 bits as the register would (40000 is -25536), then the limits apply.
   void SetRawValue(double x);
   void SetVarLinkValue(std::int16_t v);
   void SetParLinkValue(std::int16_t v);
 
-  // SI value to board integer, rounded and limited to [min, max]. A value
-  // that is not finite gives the current value.
+  // SI value to board integer, rounded and limited to [min, max]. An
+  // infinity gives the limit, a NaN the current value. A scale factor of 0
+  // is not divided by: the value is taken unscaled.
   std::int16_t SiToShort(double si) const;
   std::int32_t SiToLong(double si) const;
   // What si would be stored as.
   double QuantizeSi(double si) const;
-  // x limited to the type's range and to [min, max] (max wins over min).
+  // x limited to the type's range and to [min, max] (max wins over min); a
+  // NaN gives the current value.
   double Clamp(double x) const;
 
-  // Internal-unit text ("%d", "%08Xhex" of a float's bits).
+  // Internal-unit text ("%d", "%08Xhex" of a float's bits). A given value
+  // of a 16-bit item is shown as the low 16 bits of its integer.
   QString GetValueString(int selector, double given = 0) const;
   // SI text; the value of a bit field as its sixteen bits.
   QString GetSiValueString(int selector, double given = 0) const;

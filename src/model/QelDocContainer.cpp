@@ -150,15 +150,7 @@ void CQelDocContainer::ResetVarRows()
 {
   m_VarRows.assign(WatchRows, VarRowRecord{});
   for (int i = 0; i < WatchRows; ++i)
-    m_VarRows[i].index = static_cast<std::int16_t>(i);
-}
-
-void CQelDocContainer::ResetInvalidVarRows()
-{
-  for (std::size_t i = 0; i < m_VarRows.size(); ++i) {
-    if (!IsVarRowValid(i))
-      m_VarRows[i].index = -1;
-  }
+    m_VarRows[i].index = i;
 }
 
 bool CQelDocContainer::IsVarRowValid(std::size_t row) const
@@ -201,7 +193,7 @@ void CQelDocContainer::ReadLLine(const QString &raw)
   const qsizetype eq = line.indexOf(u'=');
   int row = 0;
   for (qsizetype at = eq + 1; at > 0 && at < line.size() && row < WatchRows;) {
-    m_VarRows[row++].index = static_cast<std::int16_t>(std::clamp(vtx::AtoiLike(QStringView(line).mid(at)), -1, 32767));
+    m_VarRows[row++].index = vtx::AtoiLike(QStringView(line).mid(at));
     const qsizetype semi = line.indexOf(u';', at);
     if (semi < 0 || semi == line.size() - 1)
       break;
@@ -321,8 +313,6 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
       break;
     }
   }
-  ResetInvalidVarRows();
-
   CheckDictionary(entries, languages);
   AddLanguage(languages);
   SelectLanguage(m_pHost ? m_pHost->GetInitializeLanguage() : QStringLiteral("Std"));
@@ -723,7 +713,8 @@ bool CQelDocContainer::FindVarByName(std::int16_t &index, const QString &name) c
 
 void CQelDocContainer::WriteParValue(std::int16_t i, double v)
 {
-  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || !std::isfinite(v))
+  // A NaN writes nothing; an infinity goes to the limit.
+  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || std::isnan(v))
     return;
   const Parametri &p = m_Parametri[i];
   if (p.IsLink()) {
@@ -732,21 +723,22 @@ void CQelDocContainer::WriteParValue(std::int16_t i, double v)
     SetParValue(i, address >= 0 && address <= MaxLinkAddress ? static_cast<int>(address) : -1);
     return;
   }
-  const double value = p.Clamp(v);
   if (IsOnline()) {
-    // A bit field goes unmarked: its editor is a dialog, not the list's.
+    // The child frame clamps what it sends, so it gets the value as given;
+    // an infinity, which no board value stands for, as the limit. A bit
+    // field goes unmarked: its editor is a dialog, not the list's.
     if (m_pAnswerWindow)
-      m_pAnswerWindow->WriteParameterOnline(i, value, !p.HasFlag4Only());
+      m_pAnswerWindow->WriteParameterOnline(i, std::isinf(v) ? p.Clamp(v) : v, !p.HasFlag4Only());
     return;
   }
   if (p.IsReadOnly())
     return;
-  SetParValueLocal(i, value);
+  SetParValueLocal(i, p.Clamp(v));
 }
 
 void CQelDocContainer::WriteParSiValue(std::int16_t i, double si)
 {
-  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || !std::isfinite(si))
+  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || std::isnan(si))
     return;
   WriteParValue(i, m_Parametri[i].QuantizeSi(si));
 }
@@ -788,7 +780,7 @@ void CQelDocContainer::SetParValue(std::int16_t i, int v)
 
 void CQelDocContainer::SetParValueLocal(std::int16_t i, double v)
 {
-  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || !std::isfinite(v))
+  if (!VTX_ASSERT(i >= 0 && i < GetParCount()) || std::isnan(v))
     return;
   Parametri &p = m_Parametri[i];
   double value = p.Clamp(v);

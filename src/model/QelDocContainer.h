@@ -162,7 +162,9 @@ public:
 
   std::vector<VarRowRecord> &GetVarRows() { return m_VarRows; }
   const std::vector<VarRowRecord> &GetVarRows() const { return m_VarRows; }
-  // Whether a row names an existing variable; rows that do not are skipped.
+  // Whether a row names an existing variable. A row that does not keeps its
+  // index (the document writes it back) and is skipped: the variable list
+  // shows it blank and the poll leaves it out.
   bool IsVarRowValid(std::size_t row) const;
 
   // Standard items: -1 when missing (the software-set parameter: 0).
@@ -210,8 +212,6 @@ public:
 protected:
   // Rows 0..5 showing variables 0..5.
   void ResetVarRows();
-  // Rows naming no existing variable become -1.
-  void ResetInvalidVarRows();
   void ClearStdItems();
   void WriteDocument(CDocArchive &ar) const;
   // Writes a temporary file beside the target and renames it over the

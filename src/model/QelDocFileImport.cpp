@@ -429,12 +429,15 @@ void CQelDocFileImport::ApplyImport()
     if (!r.selected || r.kind != IMPORT_MATCHED || !std::isfinite(r.imported) || NearlyEqual(r.imported, r.current))
       continue;
     Parametri &p = m_Parametri[i];
-    const double value = p.Clamp(r.imported);
-    if (p.IsLink() && !AcceptsLinkTarget(static_cast<int>(i), static_cast<int>(value)))
+    // A link's address was checked when it was matched; the target must
+    // still be there.
+    if (p.IsLink() && !(r.imported >= 0 && r.imported < MaxAddress &&
+                        AcceptsLinkTarget(static_cast<int>(i), static_cast<int>(r.imported))))
       continue;
-    p.SetRawValue(value);
-    // The report lists what the document now holds.
-    r.imported = p.GetValue(Parametri::SEL_VALUE);
+    // The old number as a board value: a 16-bit register keeps its low 16
+    // bits (an old 40000 is -25536), then the limits apply. The record keeps
+    // the number read, for the report.
+    p.SetRawValue(r.imported);
     SetModifiedFlag(true);
   }
   m_ListaParUpdate = true;

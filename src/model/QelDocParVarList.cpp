@@ -22,14 +22,22 @@ constexpr unsigned IDS_XXX_E4 = 664;
 constexpr unsigned IDS_XXX_E5 = 665;
 constexpr unsigned IDS_XXX_E6 = 666;
 
-// A signed key as the line gives it, held in 16 bits without wrapping.
+// A number of a parameter or variable line as its 16-bit field holds it:
+// the low 16 bits in two's complement, so 40000 is the register 0x9C40
+// (-25536) and "-1" and "65535" both give 0xFFFF. The reader has already
+// saturated the number at the int range.
 std::int16_t KeyToShort(int x)
 {
-  return static_cast<std::int16_t>(std::clamp(x, -32768, 32767));
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(x));
 }
 
-// An unsigned 16-bit field: "-1" and "65535" both give 0xFFFF, nothing wraps.
 std::uint16_t KeyToWord(int x)
+{
+  return static_cast<std::uint16_t>(x);
+}
+
+// A block line's base number: an unsigned 16-bit field, saturated.
+std::uint16_t BaseToWord(int x)
 {
   return static_cast<std::uint16_t>(std::clamp(x, -32768, 65535));
 }
@@ -143,7 +151,7 @@ bool CQelDocParVarList::ParseBlockLine(QStringView line, QString *name, std::uin
   int up = CDescLine::ReadInt(d.Rest());
   if (up < 0 || up >= num)
     up = 0;
-  const std::uint16_t base = KeyToWord(d.KeyInt(u'b', 0));
+  const std::uint16_t base = BaseToWord(d.KeyInt(u'b', 0));
   const std::uint8_t a = KeyToByte(d.KeyInt(u'a', 0));
   Blocchi block(num, d.Name().toString(), up, base, a);
   if (m_Blocchi.empty())

@@ -7,7 +7,10 @@
 // One row of the variable list, kept by the document. Rows 0 to 5 are the
 // watch rows saved with the document; the poll answers fill the values.
 struct VarRowRecord {
-  std::int16_t index = 0;      // variable index; -1 names no variable
+  // The variable index as the document gives it, written back unchanged. One
+  // that names no variable (see CQelDocContainer::IsVarRowValid) is shown
+  // blank and left out of the poll.
+  int index = 0;
   float raw = 0;               // last raw value
   double value = 0;            // last value
   std::uint8_t pollMark = 0;   // set by the poll request builder

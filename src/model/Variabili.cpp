@@ -116,8 +116,6 @@ bool Variabili::KScaling(double *factor, int *exponent) const
     return false;
   }
   *factor = (*m_pK)[m_k];
-  if (*factor == 0)
-    return false;
   int e = m_s;
   if (m_s > ShiftFromTable) {
     const int at = m_s - ShiftFromTable;
@@ -143,7 +141,9 @@ bool Variabili::NScaling(double *factor) const
     return false;
   }
   *factor = (*m_pN)[m_n];
-  return *factor != 0 && std::isfinite(*factor);
+  // A board can send any 32 bits as an entry; a factor that is not a number
+  // or infinite scales nothing.
+  return std::isfinite(*factor);
 }
 
 float Variabili::Scale(double raw) const
@@ -159,7 +159,8 @@ float Variabili::Scale(double raw) const
   }
   if (std::isnan(si))
     return 0.0f;
-  return static_cast<float>(std::clamp(si, -double(FLT_MAX), double(FLT_MAX)));
+  // "+ 0.0" makes the -0 of a negative raw value times a factor of 0 a plain 0.
+  return static_cast<float>(std::clamp(si, -double(FLT_MAX), double(FLT_MAX)) + 0.0);
 }
 
 float Variabili::FromRaw16(std::int16_t raw) const

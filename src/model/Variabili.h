@@ -105,7 +105,8 @@ protected:
   void AppendPlaceKeys(QString &line) const;
 
   // The scaling in effect: K[k] and the shift exponent, or N[n]; false for
-  // none (no table entry, or a factor of 0 or not finite).
+  // none (no table entry, or an N factor that is not finite). A factor of 0
+  // is scaling: every raw value is 0 in SI.
   bool KScaling(double *factor, int *exponent) const;
   bool NScaling(double *factor) const;
   // The SI value of a raw value, limited to the float range.

@@ -22,6 +22,13 @@ void SaveInt(const QString &section, const QString &entry, int value)
   Profile::Instance().WriteProfileString(section, entry, vtx::Format(u"%d", value));
 }
 
+// What is saved on request is on disk when the call returns, where another
+// process (or a crash right after) finds it. A failed write is ignored.
+void Flush()
+{
+  Profile::Instance().Sync();
+}
+
 constexpr int kParWidthDefaults[COptions::kParWidthCount] = {45, 50, 25, 95, 95, 95, 95, 95, 75, 75, 75};
 constexpr int kVarWidthDefaults[COptions::kVarWidthCount] = {45, 50, 25, 95, 95, 95, 95, 95, 75, 75};
 constexpr int kPanesDefaults[COptions::kPanesCount] = {-1, 600, -1, 72, -1, 64, -1, 280, -1, 120, -1, 616};
@@ -37,7 +44,7 @@ COptionInt::COptionInt(const QString &section, const QString &entry, int default
 
 COptionInt::~COptionInt()
 {
-  Save();
+  Write();
 }
 
 void COptionInt::Set(int value)
@@ -47,6 +54,12 @@ void COptionInt::Set(int value)
 }
 
 void COptionInt::Save() const
+{
+  Write();
+  Flush();
+}
+
+void COptionInt::Write() const
 {
   SaveInt(m_section, m_entry, m_value);
 }
@@ -61,6 +74,7 @@ COptionString::COptionString(const QString &section, const QString &entry, const
 void COptionString::Save() const
 {
   Profile::Instance().WriteProfileString(m_section, m_entry, m_value);
+  Flush();
 }
 
 COptionIntArray::COptionIntArray(int count, const QString &section, const QString &stem, const int *defaults)
@@ -74,7 +88,7 @@ COptionIntArray::COptionIntArray(int count, const QString &section, const QStrin
 
 COptionIntArray::~COptionIntArray()
 {
-  Save();
+  Write();
 }
 
 QString COptionIntArray::EntryName(const QString &stem, int i)
@@ -99,6 +113,12 @@ bool COptionIntArray::SetAt(int i, int value)
 
 void COptionIntArray::Save() const
 {
+  Write();
+  Flush();
+}
+
+void COptionIntArray::Write() const
+{
   for (int i = 0; i < GetCount(); ++i)
     SaveInt(m_section, EntryName(m_stem, i), m_values[static_cast<std::size_t>(i)]);
 }
@@ -113,7 +133,7 @@ COptionColor::COptionColor(const QString &section, const QString &entry, COLORRE
 
 COptionColor::~COptionColor()
 {
-  Save();
+  Write();
 }
 
 void COptionColor::Set(COLORREF value)
@@ -124,10 +144,16 @@ void COptionColor::Set(COLORREF value)
 
 void COptionColor::Save() const
 {
+  Write();
+  Flush();
+}
+
+void COptionColor::Write() const
+{
   Profile::Instance().WriteProfileInt(m_section, m_entry, static_cast<int>(m_value));
 }
 
-const QString COptions::kDefaultUpdatePath = QStringLiteral("http://update.norv.example/velotrix/");
+const QString COptions::kDefaultUpdatePath = QStringLiteral("http://update.norv.example/update/Velo-Trix/");
 
 COptions::COptions()
     : com_port(Section(kSettings), QStringLiteral("com_port"), 1),
@@ -175,3 +201,8 @@ COptions::COptions()
 }
 
 COptions::~COptions() = default;
+
+COptions::FlushOnClose::~FlushOnClose()
+{
+  Flush();
+}

@@ -6,7 +6,9 @@
 
 #include <vector>
 
-// One integer setting, stored as decimal text; written back when destroyed.
+// One integer setting, stored as decimal text. Set and Save put it on disk
+// at once; a value changed in memory only (SetValue) is written back when the
+// record is destroyed at a normal close.
 class COptionInt {
 public:
   COptionInt(const QString &section, const QString &entry, int defaultValue);
@@ -16,20 +18,26 @@ public:
 
   int Get() const { return m_value; }
   int DefaultValue() const { return m_default; }
-  // Stores the value and writes it at once.
+  // Stores the value and writes it to disk at once.
   void Set(int value);
+  // Changes the value in memory; it reaches the profile at the next Save or
+  // at close.
+  void SetValue(int value) { m_value = value; }
+  // Writes the value to disk at once.
   void Save() const;
   const QString &Section() const { return m_section; }
   const QString &Entry() const { return m_entry; }
 
 private:
+  void Write() const;
   int m_value;
   QString m_section;
   QString m_entry;
   int m_default;
 };
 
-// One text setting; written only by Save, never on destruction.
+// One text setting; written (to disk, at once) only by Save, never on
+// destruction.
 class COptionString {
 public:
   COptionString(const QString &section, const QString &entry, const QString &defaultValue);
@@ -49,7 +57,7 @@ private:
 };
 
 // Integers under numbered entries "<stem>00", "<stem>01" ...; at most 255.
-// Written back when destroyed.
+// Elements changed in place are written back when destroyed.
 class COptionIntArray {
 public:
   COptionIntArray(int count, const QString &section, const QString &stem, const int *defaults);
@@ -62,20 +70,22 @@ public:
   int At(int i) const;
   // False (and nothing stored) for an index out of range.
   bool SetAt(int i, int value);
-  // Writes every element; the values stay usable afterwards.
+  // Writes every element to disk at once; the values stay usable afterwards.
   void Save() const;
   static QString EntryName(const QString &stem, int i);
   const QString &Section() const { return m_section; }
   const QString &Stem() const { return m_stem; }
 
 private:
+  void Write() const;
   std::vector<int> m_values;
   QString m_section;
   QString m_stem;
 };
 
-// One colour setting (0x00BBGGRR), stored as an integer; written back when
-// destroyed.
+// One colour setting (0x00BBGGRR), stored as an integer. Set and Save put it
+// on disk at once; a colour changed in memory only (SetValue, RestoreDefault)
+// is written back when the record is destroyed.
 class COptionColor {
 public:
   COptionColor(const QString &section, const QString &entry, COLORREF defaultValue);
@@ -85,8 +95,10 @@ public:
 
   COLORREF Get() const { return m_value; }
   COLORREF DefaultValue() const { return m_default; }
-  // Stores the colour and writes it at once.
+  // Stores the colour and writes it to disk at once.
   void Set(COLORREF value);
+  // Changes the colour in memory only; written at the next Save or on close.
+  void SetValue(COLORREF value) { m_value = value; }
   void Save() const;
   // Back to the default in memory only; written at the next Save or on close.
   void RestoreDefault() { m_value = m_default; }
@@ -94,6 +106,7 @@ public:
   const QString &Entry() const { return m_entry; }
 
 private:
+  void Write() const;
   COLORREF m_value;
   QString m_section;
   QString m_entry;
@@ -101,7 +114,9 @@ private:
 };
 
 // Every user setting, loaded from the profile when constructed (by the main
-// frame, before any window asks) and written back when destroyed. GUI thread.
+// frame, before any window asks). When destroyed, the integers, arrays and
+// colours write themselves back and the profile goes to disk once, after the
+// last of them; the texts are not written. GUI thread.
 class COptions {
 public:
   COptions();
@@ -119,6 +134,16 @@ public:
   static constexpr int kPanesCount = 12;
   static const QString kDefaultUpdatePath;
 
+private:
+  // Destroyed after every record below has written itself back.
+  struct FlushOnClose {
+    FlushOnClose() = default;
+    ~FlushOnClose();
+    FlushOnClose(const FlushOnClose &) = delete;
+    FlushOnClose &operator=(const FlushOnClose &) = delete;
+  } m_flushOnClose;
+
+public:
   COptionInt com_port;
   COptionInt com_speed;
   COptionInt com_silent;

@@ -199,3 +199,40 @@ TEST(EditListView, ANewEditorClosesTheOneBefore)
   EXPECT_EQ(second->GetItem(), 3);
   EXPECT_TRUE(list.reports.empty());
 }
+
+TEST(EditListView, DestroyedWhileItsEditorHasTheFocus)
+{
+  // A view that is a window of its own: closing it takes the focus from the
+  // editor while the view is already being destroyed.
+  auto *list = new TestList;
+  list->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(list));
+  ASSERT_NE(list->EditSubLabel(2, 1), nullptr);
+  QPointer<gfxEditCell> editor = list->Editor();
+  ASSERT_FALSE(editor.isNull());
+  QTRY_VERIFY(editor->hasFocus());
+  QTest::keyClicks(editor, QStringLiteral("12"));
+  delete list;
+  EXPECT_TRUE(editor.isNull());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  // A view inside a window that stays open.
+  QWidget window;
+  window.resize(500, 400);
+  auto *inner = new TestList;
+  inner->setParent(&window);
+  inner->show();
+  auto *other = new QLineEdit(&window);
+  other->move(0, 320);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  ASSERT_NE(inner->EditSubLabel(3, 2), nullptr);
+  editor = inner->Editor();
+  QTRY_VERIFY(editor && editor->hasFocus());
+  delete inner;
+  EXPECT_TRUE(editor.isNull());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  other->setFocus();
+  QTRY_VERIFY(other->hasFocus());
+}

@@ -92,3 +92,31 @@ TEST(XHyperLink, UnderlinedOnlyWhileHovered)
   link.SetUnderline(0);
   EXPECT_FALSE(link.font().underline());
 }
+
+TEST(XHyperLink, SizingKeepsTheTopOfAnOrdinaryLink)
+{
+  QWidget host;
+  host.resize(400, 200);
+  CXHyperLink link(QStringLiteral("dev@example.com"), &host);
+  link.setGeometry(10, 20, 300, 60);
+  link.PositionWindow();
+  QFont underlined = link.font();
+  underlined.setUnderline(true);
+  const QSize text = QFontMetrics(underlined).size(Qt::TextSingleLine, link.text());
+  ASSERT_LT(text.height(), 60);
+  EXPECT_EQ(link.geometry(), QRect(10, 20, text.width(), text.height()));
+
+  // Asked to centre vertically, it keeps its middle; centred or right-aligned
+  // text keeps its middle or its right edge.
+  CXHyperLink centred(QStringLiteral("dev@example.com"), &host);
+  centred.setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+  centred.setGeometry(10, 20, 300, 60);
+  centred.PositionWindow();
+  EXPECT_EQ(centred.geometry().top(), 20 + (60 - text.height()) / 2);
+  EXPECT_EQ(centred.geometry().left(), 10 + (300 - text.width()) / 2);
+  CXHyperLink right(QStringLiteral("dev@example.com"), &host);
+  right.setAlignment(Qt::AlignRight);
+  right.setGeometry(10, 20, 300, 60);
+  right.PositionWindow();
+  EXPECT_EQ(right.geometry(), QRect(310 - text.width(), 20, text.width(), text.height()));
+}

@@ -14,6 +14,7 @@
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -313,6 +314,114 @@ TEST_F(XListCtrlTest, ScrollBarPressCommitsTheEdit)
   EXPECT_EQ(list->GetEdit(), nullptr);
   EXPECT_EQ(list->GetItemText(0, 1), QStringLiteral("new"));
   EXPECT_EQ(events, std::vector<QString>{QStringLiteral("edit 0,1")});
+}
+
+// A wheel turn over the rows, as the platform delivers it to the viewport.
+static void Wheel(CXListCtrl *list, int delta)
+{
+  const QPointF pos(40, 40);
+  QWheelEvent wheel(pos, list->viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(list->viewport(), &wheel);
+}
+
+TEST_F(XListCtrlTest, AnyScrollCommitsTheEditBox)
+{
+  Rows(40);
+  QApplication::processEvents(); // scroll bars show on a queued layout
+  list->SetEdit(0, 1);
+  list->SetEdit(1, 1);
+  list->SetEdit(2, 1);
+
+  list->EditCell(0, 1);
+  ASSERT_NE(list->GetEdit(), nullptr);
+  list->GetEdit()->setText("wheel");
+  Wheel(list.get(), -120);
+  EXPECT_GT(list->GetTopIndex(), 0);
+  EXPECT_EQ(list->GetEdit(), nullptr) << "no box stays over another row";
+  EXPECT_EQ(list->GetItemText(0, 1), QStringLiteral("wheel"));
+  EXPECT_TRUE(list->GetModified(0, 1));
+  EXPECT_EQ(events, std::vector<QString>{QStringLiteral("edit 0,1")});
+
+  // Keys that reach the list move its rows too.
+  events.clear();
+  list->EditCell(1, 1);
+  ASSERT_NE(list->GetEdit(), nullptr);
+  list->GetEdit()->setText("key");
+  QTest::keyClick(list.get(), Qt::Key_End);
+  EXPECT_EQ(list->GetEdit(), nullptr);
+  EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("key"));
+  EXPECT_EQ(events, std::vector<QString>{QStringLiteral("edit 1,1")});
+
+  // Dragging a scroll bar (here: its value) commits, sideways as well.
+  events.clear();
+  list->SetColumnWidth(2, 900);
+  list->EditCell(2, 1);
+  ASSERT_NE(list->GetEdit(), nullptr);
+  EXPECT_EQ(list->GetTopIndex(), 2) << "the row was brought into view without a commit";
+  list->GetEdit()->setText("bar");
+  list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->value() + 30);
+  EXPECT_EQ(list->GetEdit(), nullptr);
+  EXPECT_EQ(list->GetItemText(2, 1), QStringLiteral("bar"));
+  EXPECT_EQ(events, std::vector<QString>{QStringLiteral("edit 2,1")});
+
+  // A wheel turn that moves nothing leaves the box open.
+  events.clear();
+  list->verticalScrollBar()->setValue(0);
+  list->EditCell(0, 1);
+  ASSERT_NE(list->GetEdit(), nullptr);
+  Wheel(list.get(), 120);
+  EXPECT_NE(list->GetEdit(), nullptr);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(XListCtrlTest, AnyScrollAbandonsTheChooser)
+{
+  Rows(40);
+  QApplication::processEvents();
+  QStringList names{"Off", "On", "Auto"};
+  list->SetComboBox(1, 1, true, &names, 3, 2, false);
+  list->SetItemText(1, 1, "Auto");
+  const auto open = [this] {
+    list->EditCell(1, 1);
+    return list->GetCombo();
+  };
+
+  CXCombo *combo = open();
+  ASSERT_NE(combo, nullptr);
+  QTest::keyClick(combo, Qt::Key_Up); // a new entry, not chosen yet
+  Wheel(list.get(), -120);
+  EXPECT_GT(list->GetTopIndex(), 0);
+  EXPECT_EQ(list->GetCombo(), nullptr) << "no chooser stays over another row";
+  QApplication::processEvents();
+  EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("Auto"));
+  EXPECT_FALSE(list->GetModified(1, 1));
+  EXPECT_TRUE(events.empty());
+
+  // Keys that reach the list.
+  list->verticalScrollBar()->setValue(0);
+  combo = open();
+  ASSERT_NE(combo, nullptr);
+  QTest::keyClick(combo, Qt::Key_Home);
+  QTest::keyClick(list.get(), Qt::Key_End);
+  EXPECT_EQ(list->GetCombo(), nullptr);
+  EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("Auto"));
+  EXPECT_TRUE(events.empty());
+
+  // A choice already made is not lost to a scroll that comes before its timer.
+  list->verticalScrollBar()->setValue(0);
+  combo = open();
+  ASSERT_NE(combo, nullptr);
+  QTest::keyClick(combo, Qt::Key_F4);
+  ASSERT_TRUE(combo->GetDroppedState());
+  QTest::keyClick(combo, Qt::Key_Up);
+  QTest::keyClick(combo, Qt::Key_Return);
+  EXPECT_TRUE(events.empty());
+  list->verticalScrollBar()->setValue(5);
+  EXPECT_EQ(list->GetCombo(), nullptr);
+  EXPECT_EQ(events, std::vector<QString>{QStringLiteral("combo 1,1")});
+  EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("On"));
+  QTRY_VERIFY(!list->IsUpdateLocked());
 }
 
 TEST_F(XListCtrlTest, EditOfARowThatWasRefilledIsDropped)

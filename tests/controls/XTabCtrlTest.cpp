@@ -1,3 +1,4 @@
+#include "controls/XListCommon.h"
 #include "controls/XTabCtrl.h"
 
 #include <QElapsedTimer>
@@ -148,4 +149,49 @@ TEST(XTabCtrl, WindowsArePlacedOnce500msAfterTheLastResize)
   Tabs empty(0);
   empty.tab.resize(200, 200);
   EXPECT_FALSE(empty.tab.IsResizePending());
+}
+
+TEST(XTabCtrl, LabelsAreCutAt63CharactersAndDrawnAlike)
+{
+  Tabs t(0);
+  QString longCaption;
+  for (int i = 0; i < 8; ++i)
+    longCaption += QStringLiteral("Buffer%1...").arg(i);
+  ASSERT_EQ(longCaption.size(), 80);
+  t.tab.AddTab(new QWidget(&t.tab), longCaption, 0);
+  t.tab.AddTab(new QWidget(&t.tab), QStringLiteral("Speed"), 0);
+  EXPECT_EQ(t.tab.GetTabText(0), longCaption) << "the caption itself is kept";
+  EXPECT_EQ(t.tab.GetTabLabel(0), longCaption.left(63));
+  EXPECT_EQ(t.tab.GetTabLabel(1), QStringLiteral("Speed"));
+  const QString smile = QString(62, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80");
+  EXPECT_EQ(CXTabCtrl::TabLabel(smile), QString(62, u'x')) << "no half character";
+
+  // Face fill and button-text colour for the selected tab and the others
+  // alike, the label centred in its tab.
+  t.tab.resize(900, 300);
+  QTabBar *bar = t.tab.TabBar();
+  const QImage image = bar->grab().toImage();
+  const QColor face = ToQColor(xl::GetSysColor(xl::COLOR_BTNFACE, bar->palette()));
+  const QColor text = ToQColor(xl::GetSysColor(xl::COLOR_BTNTEXT, bar->palette()));
+  for (int tab = 0; tab < 2; ++tab) {
+    const QRect label = CXTabCtrl::LabelRect(bar->tabRect(tab)).adjusted(0, 2, 0, 0);
+    ASSERT_TRUE(image.rect().contains(label)) << tab;
+    int darkest = 255 * 3;
+    QRect ink;
+    for (int y = label.top(); y <= label.bottom(); ++y)
+      for (int x = label.left(); x <= label.right(); ++x) {
+        const QColor c = image.pixelColor(x, y);
+        if (c == face)
+          continue;
+        darkest = std::min(darkest, c.red() + c.green() + c.blue());
+        ink |= QRect(x, y, 1, 1);
+      }
+    EXPECT_EQ(image.pixelColor(label.topLeft()), face) << tab;
+    EXPECT_EQ(image.pixelColor(label.bottomRight()), face) << tab;
+    ASSERT_FALSE(ink.isEmpty()) << tab;
+    EXPECT_LE(std::abs(darkest - (text.red() + text.green() + text.blue())), 120) << tab;
+    EXPECT_LE(std::abs(ink.center().x() - label.center().x()), 3) << tab;
+    const QRect item = CXTabCtrl::LabelRect(bar->tabRect(tab));
+    EXPECT_LE(std::abs(ink.center().y() - item.center().y()), 3) << tab;
+  }
 }

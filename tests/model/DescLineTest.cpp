@@ -221,22 +221,40 @@ TEST(DescLine, ItemLinesAreRefused)
   EXPECT_EQ(doc.ParIndexFromAddress(9999), 1);
 }
 
-TEST(DescLine, NumbersSaturateInsteadOfWrapping)
+TEST(DescLine, NumbersAreHeldAsTheirFieldsHoldThem)
 {
   CQelDocParVarList doc;
   Prepare(doc);
-  ASSERT_TRUE(doc.ParseParameterLine(u"p0 big=99999999999; m=-70000; M=70000; d=40000; b=1;"));
-  const Parametri &p = doc.GetParameters()[0];
-  EXPECT_EQ(p.GetValue(Parametri::SEL_VALUE), 32767);
-  EXPECT_EQ(p.GetValue(Parametri::SEL_MIN), -32768);
-  EXPECT_EQ(p.GetValue(Parametri::SEL_MAX), 32767);
-  ASSERT_TRUE(doc.ParseParameterLine(u"l1 big=99999999999; m=-99999999999; M=99999999999; b=1; p=2;"));
-  EXPECT_EQ(doc.GetParameters()[1].GetValue(0), 2147483647);
-  ASSERT_TRUE(doc.ParseParameterLine(u"f2 huge=1e300; m=-1e300; M=1e300; b=1; p=4;"));
-  EXPECT_FLOAT_EQ(doc.GetParameters()[2].GetSiValue(0), 3.4028234663852886e38f);
+  // A "p" line is 16 bits in two's complement: 40000 is the register 0x9C40.
+  ASSERT_TRUE(doc.ParseParameterLine(u"p0 reg=40000; m=-32768; d=40000; M=32767; b=1;"));
+  EXPECT_EQ(doc.GetParameters()[0].GetValue(Parametri::SEL_VALUE), -25536);
+  EXPECT_EQ(doc.GetParameters()[0].GetValue(Parametri::SEL_DEFAULT), -25536);
+  EXPECT_TRUE(doc.GetParameters()[0].Format().startsWith(u"p0 reg=-25536; m=-32768; d=-25536; M=32767;"));
+  // Beyond the int range a number saturates before it is narrowed: 0x7FFFFFFF
+  // keeps 0xFFFF.
+  ASSERT_TRUE(doc.ParseParameterLine(u"p1 big=99999999999; m=-70000; M=70000; d=40000; b=1; p=1;"));
+  const Parametri &p = doc.GetParameters()[1];
+  EXPECT_EQ(p.GetValue(Parametri::SEL_VALUE), -1);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_MIN), -4464);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_MAX), 4464);
+  EXPECT_EQ(p.GetValue(Parametri::SEL_DEFAULT), -4464); // -25536, then the limits
+  ASSERT_TRUE(doc.ParseParameterLine(u"l2 big=99999999999; m=-99999999999; M=99999999999; b=1; p=2;"));
+  EXPECT_EQ(doc.GetParameters()[2].GetValue(0), 2147483647);
+  EXPECT_EQ(doc.GetParameters()[2].GetValue(Parametri::SEL_MIN), -2147483648.0);
+  ASSERT_TRUE(doc.ParseParameterLine(u"f3 huge=1e300; m=-1e300; M=1e300; b=1; p=4;"));
+  EXPECT_FLOAT_EQ(doc.GetParameters()[3].GetSiValue(0), 3.4028234663852886e38f);
+  // The keys are 16-bit fields too.
   ASSERT_TRUE(doc.ParseVariableLine(u"v0 attr; a=-1; v=65535; b=1; p=6;"));
   EXPECT_EQ(doc.GetVariables()[0].GetAttributes(), 0xFFFF);
   EXPECT_EQ(doc.GetVariables()[0].GetLevel(), 0xFFFF);
+  ASSERT_TRUE(doc.ParseVariableLine(u"v1 wrapped; a=65537; v=70000; k=65537; u=65536; b=65537; p=7;"));
+  const Variabili &w = doc.GetVariables()[1];
+  EXPECT_EQ(w.GetAttributes(), 1);
+  EXPECT_EQ(w.GetLevel(), 4464);
+  EXPECT_EQ(w.GetBaseIndex(), 1);
+  EXPECT_EQ(w.GetUnit(), 0);
+  EXPECT_EQ(w.GetBlockId(), 1);
+  EXPECT_EQ(w.GetAddress(), 127);
 }
 
 TEST(DescLine, VariableLineOutputs)

@@ -279,10 +279,53 @@ TEST_F(DocFile, EveryLineKindIsRead)
   EXPECT_EQ(doc.GetVersion(), QStringLiteral("X Y"));
   EXPECT_EQ(doc.GetSlaveAddress(), 5);
   EXPECT_EQ(doc.GetExtraLines(), (QStringList{"#note", "Z other"}));
-  // Without an "L" line the rows show variables 0..5, which do not exist here.
+  // Without an "L" line the rows show variables 0..5, which do not exist
+  // here: they keep their numbers and are skipped.
+  for (std::size_t i = 0; i < doc.GetVarRows().size(); ++i) {
+    EXPECT_EQ(doc.GetVarRows()[i].index, int(i));
+    EXPECT_FALSE(doc.IsVarRowValid(i));
+  }
+  EXPECT_TRUE(SaveText(doc).contains(QStringLiteral("\r\nL = 0;1;2;3;4;5;\r\n")));
+}
+
+TEST_F(DocFile, RowsKeepTheIndexReadThroughLoadAndSave)
+{
+  // Eight variables: 9, -1 and 70000 name none of them.
+  QString text = BoardText();
+  text.replace(QStringLiteral("L = 1;2;0;0;0;0;"), QStringLiteral("L = 9;3;-1;70000;7;8;"));
+  ASSERT_TRUE(LoadText(doc, text));
+  std::vector<int> rows;
   for (const VarRowRecord &row : doc.GetVarRows())
-    EXPECT_EQ(row.index, -1);
-  EXPECT_FALSE(doc.IsVarRowValid(0));
+    rows.push_back(row.index);
+  EXPECT_EQ(rows, (std::vector<int>{9, 3, -1, 70000, 7, 8}));
+  const std::vector<bool> valid{false, true, false, false, true, false};
+  for (std::size_t i = 0; i < valid.size(); ++i)
+    EXPECT_EQ(doc.IsVarRowValid(i), valid[i]) << i;
+  EXPECT_FALSE(doc.IsVarRowValid(6));
+  const QString saved = SaveText(doc);
+  EXPECT_TRUE(saved.contains(QStringLiteral("\r\nL = 9;3;-1;70000;7;8;\r\n")));
+  EXPECT_EQ(saved, text);
+  ASSERT_TRUE(LoadText(doc, saved));
+  EXPECT_EQ(SaveText(doc), text);
+}
+
+TEST_F(DocFile, SixteenBitNumbersRoundTripAsTheirRegister)
+{
+  QString text = BoardText();
+  text.replace(QStringLiteral("p1 is_sw_set=0; m=0; d=0; M=1;"),
+               QStringLiteral("p1 is_sw_set=40000; m=-32768; d=40000; M=32767;"));
+  ASSERT_TRUE(LoadText(doc, text));
+  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_VALUE), -25536);
+  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_DEFAULT), -25536);
+  EXPECT_EQ(doc.GetPar(1).GetValueString(Parametri::SEL_VALUE), QStringLiteral("-25536"));
+  QString expected = text;
+  expected.replace(QStringLiteral("is_sw_set=40000; m=-32768; d=40000;"),
+                   QStringLiteral("is_sw_set=-25536; m=-32768; d=-25536;"));
+  EXPECT_EQ(SaveText(doc), expected);
+  // The same register loads again from what was written.
+  ASSERT_TRUE(LoadText(doc, expected));
+  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_VALUE), -25536);
+  EXPECT_EQ(SaveText(doc), expected);
 }
 
 TEST_F(DocFile, ShortRowLineZeroesTheRowsItDoesNotName)
@@ -290,10 +333,10 @@ TEST_F(DocFile, ShortRowLineZeroesTheRowsItDoesNotName)
   QString text = BoardText();
   text.replace(QStringLiteral("L = 1;2;0;0;0;0;"), QStringLiteral("L = 3; 7;"));
   ASSERT_TRUE(LoadText(doc, text));
-  std::vector<std::int16_t> rows;
+  std::vector<int> rows;
   for (const VarRowRecord &row : doc.GetVarRows())
     rows.push_back(row.index);
-  EXPECT_EQ(rows, (std::vector<std::int16_t>{3, 7, 0, 0, 0, 0}));
+  EXPECT_EQ(rows, (std::vector<int>{3, 7, 0, 0, 0, 0}));
   EXPECT_TRUE(SaveText(doc).contains(QStringLiteral("\r\nL = 3;7;0;0;0;0;\r\n")));
 }
 

@@ -72,26 +72,43 @@ TEST_F(DocOps, OfflineWritesClampStoreAndUndo)
   doc.WriteParValue(2, 700); // clamps to what it already holds
   EXPECT_EQ(doc.GetUndoList().size(), 1u);
 
-  doc.WriteParValue(2, std::numeric_limits<double>::quiet_NaN());
-  doc.WriteParValue(2, std::numeric_limits<double>::infinity());
-  doc.SetParValueLocal(2, -std::numeric_limits<double>::infinity());
+  // A NaN writes nothing; an infinity goes to the limit.
+  constexpr double Inf = std::numeric_limits<double>::infinity();
+  constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+  doc.WriteParValue(2, NaN);
+  doc.WriteParSiValue(2, NaN);
+  doc.SetParValueLocal(2, NaN);
+  doc.WriteParValue(2, Inf); // already at the maximum
   EXPECT_EQ(Value(2), 100);
   EXPECT_EQ(doc.GetUndoList().size(), 1u);
+  doc.SetParValueLocal(2, -Inf);
+  EXPECT_EQ(Value(2), 0);
+  doc.WriteParSiValue(2, Inf);
+  EXPECT_EQ(Value(2), 100);
+  EXPECT_EQ(doc.GetUndoList().size(), 3u);
 
   doc.WriteParValue(1, 7); // 32-bit
   doc.WriteParValue(0, 0.1); // float: stored as the float it becomes, once
   doc.WriteParValue(0, 0.1);
   EXPECT_FLOAT_EQ(float(Value(0)), 0.1f);
-  EXPECT_EQ(doc.GetUndoList().size(), 3u);
+  EXPECT_EQ(doc.GetUndoList().size(), 5u);
+  doc.WriteParSiValue(0, -Inf);
+  EXPECT_FLOAT_EQ(float(Value(0)), 0.0f);
+  doc.WriteParValue(1, -Inf);
+  EXPECT_EQ(Value(1), -1000);
+  EXPECT_EQ(doc.GetUndoList().size(), 7u);
 
   doc.WriteParValue(3, 50); // read-only offline
   EXPECT_EQ(Value(3), 5);
-  EXPECT_EQ(doc.GetUndoList().size(), 3u);
+  EXPECT_EQ(doc.GetUndoList().size(), 7u);
 
   CQelDocContainer::UndoRecord last;
   ASSERT_TRUE(doc.PopUndo(last));
+  EXPECT_EQ(last.index, 1);
+  EXPECT_DOUBLE_EQ(last.previous, 7);
+  ASSERT_TRUE(doc.PopUndo(last));
   EXPECT_EQ(last.index, 0);
-  EXPECT_DOUBLE_EQ(last.previous, 1.5);
+  EXPECT_FLOAT_EQ(float(last.previous), 0.1f);
 
   doc.WriteParSiValue(2, 42.4);
   EXPECT_EQ(Value(2), 42);
@@ -104,22 +121,29 @@ TEST_F(DocOps, OnlineWritesReachTheFrame)
   doc.WriteParValue(2, 40);
   doc.WriteParValue(3, 50);  // read-only goes to the board
   doc.WriteParValue(4, 3);   // a bit field is not marked
-  doc.WriteParValue(2, 1e9); // clamped as offline
-  ASSERT_EQ(frame.writes.size(), 4u);
+  doc.WriteParValue(2, 1e9); // as given: the frame clamps what it sends
+  doc.WriteParValue(2, -std::numeric_limits<double>::infinity()); // to the limit
+  doc.WriteParValue(2, std::numeric_limits<double>::quiet_NaN()); // nothing
+  doc.WriteParSiValue(2, std::numeric_limits<double>::quiet_NaN());
+  doc.WriteParSiValue(1, std::numeric_limits<double>::infinity());
+  ASSERT_EQ(frame.writes.size(), 6u);
   EXPECT_EQ(frame.writes[0].index, 2);
   EXPECT_EQ(frame.writes[0].value, 40);
   EXPECT_TRUE(frame.writes[0].marked);
   EXPECT_EQ(frame.writes[1].index, 3);
   EXPECT_FALSE(frame.writes[2].marked);
-  EXPECT_EQ(frame.writes[3].value, 100);
+  EXPECT_EQ(frame.writes[3].value, 1e9);
+  EXPECT_EQ(frame.writes[4].value, 0);
+  EXPECT_EQ(frame.writes[5].index, 1);
+  EXPECT_EQ(frame.writes[5].value, 1000);
   EXPECT_EQ(Value(2), 10) << "the record waits for the read-back";
   EXPECT_TRUE(doc.GetUndoList().empty());
   EXPECT_FALSE(doc.IsModified());
 
   doc.WriteParValue(5, 31); // a link goes unmarked
-  ASSERT_EQ(frame.writes.size(), 5u);
-  EXPECT_FALSE(frame.writes[4].marked);
-  EXPECT_EQ(frame.writes[4].value, 31);
+  ASSERT_EQ(frame.writes.size(), 7u);
+  EXPECT_FALSE(frame.writes[6].marked);
+  EXPECT_EQ(frame.writes[6].value, 31);
 }
 
 TEST_F(DocOps, LinkValuesAreClampedCheckedAndRangeLimited)

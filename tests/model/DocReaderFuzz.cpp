@@ -50,8 +50,11 @@ void CheckIndexes(const CQelDoc &doc)
     Check(s >= -1 && s < size);
   for (std::uint16_t v : doc.GetStdVariables())
     Check(v < vars);
-  for (std::size_t r = 0; r < doc.GetVarRows().size(); ++r)
-    Check(doc.GetVarRows()[r].index == -1 || doc.IsVarRowValid(r));
+  // Rows keep any index the file gives; only those naming a variable count.
+  for (std::size_t r = 0; r < doc.GetVarRows().size(); ++r) {
+    const int index = doc.GetVarRows()[r].index;
+    Check(doc.IsVarRowValid(r) == (index >= 0 && index < vars));
+  }
   Check(doc.GetBlockNames().size() == static_cast<std::size_t>(doc.GetBlockCount()));
   Check(doc.GetParNames().size() == static_cast<std::size_t>(pars));
 }

@@ -63,7 +63,8 @@ QString ExampleText(const char *name)
 // Indexes of demo-full's parameters.
 enum {
   SPEED_KP = 0, SPEED_KI = 1, ACC_RAMP = 4, PAR0 = 6, MAX_SPEED = 9, CURRENT_LIMIT = 10, CONTROL_MODE = 11,
-  ANALOG_IN_LINK = 13, POS_SOURCE = 14, POWER_SOURCE = 15, SPEED_REF_PAR = 16, TRIG_LEV_NEG = 19,
+  ANALOG_IN_LINK = 13, POS_SOURCE = 14, POWER_SOURCE = 15, SPEED_REF_PAR = 16, TRIG_LEV_POS = 18, TRIG_LEV_NEG = 19,
+  REC_STP_DEL = 20,
   C_DIAG_REC1 = 21, C_DIAG_REC2 = 22, C_DIAG_REC3 = 23, C_DIAG_REC4 = 24,
 };
 
@@ -119,6 +120,8 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
                           .Edit(QStringLiteral("f0 speed_kp"), QStringLiteral("=0.75;"), QStringLiteral("=0.7500001;"))
                           .Edit(QStringLiteral("f1 speed_ki"), QStringLiteral("=12.5;"), QStringLiteral("=inf;"))
                           .Edit(QStringLiteral("l4 acc_ramp"), QStringLiteral("=5000;"), QStringLiteral("=99999999;"))
+                          .Edit(QStringLiteral("p18 trig_lev_pos"), QStringLiteral("=1000;"), QStringLiteral("=40000;"))
+                          .Edit(QStringLiteral("p20 rec_stp_del"), QStringLiteral("=10;"), QStringLiteral("=1500;"))
                           .Remove(QStringLiteral("p19 trig_lev_neg"))
                           .Text();
 
@@ -127,12 +130,16 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   EXPECT_EQ(Value(MAX_SPEED), 2000);        // its register moved, its name did not
   EXPECT_EQ(Value(CURRENT_LIMIT), 251);
   EXPECT_EQ(Value(ACC_RAMP), 600000);       // clamped to the maximum
+  EXPECT_EQ(Value(TRIG_LEV_POS), -25536);   // the 16-bit register 0x9C40
+  EXPECT_EQ(Value(REC_STP_DEL), 1000);      // clamped to the maximum
   EXPECT_EQ(Value(SPEED_KP), 0.75);         // within the tolerance: not written
   EXPECT_EQ(Value(SPEED_KI), 12.5);         // not a finite number: never written
   EXPECT_EQ(Value(CONTROL_MODE), 1);        // renamed in the old file
   EXPECT_EQ(Value(TRIG_LEV_NEG), -500);     // missing from the old file
   for (int i = 0; i < doc.GetParCount(); ++i)
-    EXPECT_EQ(doc.GetPar(i).IsChanged(), i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP) << i;
+    EXPECT_EQ(doc.GetPar(i).IsChanged(),
+              i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP || i == TRIG_LEV_POS || i == REC_STP_DEL)
+        << i;
   EXPECT_TRUE(doc.IsModified());
   ASSERT_EQ(doc.GetUndoList().size(), 1u); // the import adds no undo records
   EXPECT_EQ(doc.GetUndoList().back().index, TRIG_LEV_NEG);
@@ -158,11 +165,15 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
                               Row1.arg(QStringLiteral("trig_lev_neg"), QStringLiteral("-500"), QString(), QStringLiteral("Parameter not found")) +
                               QStringLiteral("\\pard\\par\r\n}\\par\\par\r\n")))
       << report.toStdString();
+  // The third cell is what the old file says, not what the limits left.
   EXPECT_TRUE(report.contains(QStringLiteral("\\intbl\\f1\\fs20Description\\cell Old value\\cell Imported\\cell Note\\row\r\n") +
-                              Row2.arg(QStringLiteral("acc_ramp"), QStringLiteral("5000"), QStringLiteral("600000")) +
+                              Row2.arg(QStringLiteral("acc_ramp"), QStringLiteral("5000"), QStringLiteral("99999999")) +
                               Row2.arg(QStringLiteral("max_speed"), QStringLiteral("1500"), QStringLiteral("2000")) +
                               Row2.arg(QStringLiteral("current_limit"), QStringLiteral("250"), QStringLiteral("251")) +
-                              QStringLiteral("\\pard\\par\r\n}")));
+                              Row2.arg(QStringLiteral("trig_lev_pos"), QStringLiteral("1000"), QStringLiteral("-25536")) +
+                              Row2.arg(QStringLiteral("rec_stp_del"), QStringLiteral("10"), QStringLiteral("1500")) +
+                              QStringLiteral("\\pard\\par\r\n}")))
+      << report.toStdString();
   EXPECT_TRUE(report.endsWith(QStringLiteral("\\b Imported connections:\\b0 \\par\\par\r\n\\tab Empty list.\\par\r\n"
                                              "\\par\r\n\\b End of report.\\b0 }")));
 }

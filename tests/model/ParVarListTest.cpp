@@ -28,12 +28,16 @@ protected:
   int AddLink(const char *kind, int attributes, long long value)
   {
     const int n = doc.GetParCount();
-    const QString line = QStringLiteral("%1%2 link%2=%3; m=-2147483648; M=2147483647; b=1; p=%4; a=%5;")
+    // The widest limits of the line's storage type (a "p" line holds 16 bits).
+    const bool narrow = std::strcmp(kind, "p") == 0;
+    const QString line = QStringLiteral("%1%2 link%2=%3; m=%6; M=%7; b=1; p=%4; a=%5;")
                              .arg(QLatin1String(kind))
                              .arg(n)
                              .arg(value)
                              .arg(n * 2)
-                             .arg(attributes);
+                             .arg(attributes)
+                             .arg(narrow ? QStringLiteral("-32768") : QStringLiteral("-2147483648"),
+                                  narrow ? QStringLiteral("32767") : QStringLiteral("2147483647"));
     EXPECT_TRUE(doc.ParseParameterLine(line)) << qPrintable(line);
     return n;
   }

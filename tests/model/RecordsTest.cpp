@@ -67,14 +67,19 @@ TEST(Variabili, ScalesWithKTableAndShift)
   EXPECT_FLOAT_EQ(Var16(k, 0, 40).FromRaw16(2), 8192.0f);
 }
 
-TEST(Variabili, ZeroOrMissingFactorMeansNoScaling)
+TEST(Variabili, ZeroFactorScalesToZeroMissingFactorNotAtAll)
 {
   const auto k = MakeK({0});
-  const auto n = MakeN({0.0f, 0.5f});
-  EXPECT_FLOAT_EQ(Var16(k, 0, 0).FromRaw16(123), 123.0f);
-  EXPECT_DOUBLE_EQ(Var16(k, 0, 0).GetScaleFactor(), 1.0);
-  EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 0).FromRaw16(123), 123.0f);
+  const auto n = MakeN({0.0f, 0.5f, std::numeric_limits<float>::quiet_NaN()});
+  EXPECT_FLOAT_EQ(Var16(k, 0, 0).FromRaw16(123), 0.0f);
+  EXPECT_FALSE(std::signbit(Var16(k, 0, 0).FromRaw16(-123))) << "a plain 0, not -0";
+  EXPECT_DOUBLE_EQ(Var16(k, 0, 0).GetScaleFactor(), 0.0);
+  const Variabili wide(0, QStringLiteral("w"), k, 0, nullptr, -1, 3, 0, 0, 1, 1, 0, 0, -1, VAR_LONG);
+  EXPECT_FLOAT_EQ(wide.FromRaw32(-2000000), 0.0f);
+  EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 0).FromRaw16(123), 0.0f);
   EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 1).FromRaw16(123), 61.5f);
+  // An N entry sent by the board as not a number scales nothing.
+  EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 2).FromRaw16(123), 123.0f);
   // A table shortened after the record was made: no scaling, no overrun.
   const auto shrinking = MakeK({4096, 2});
   Variabili v = Var16(shrinking, 1, 0);
@@ -188,31 +193,50 @@ TEST(Parametri, ConstructorsClampLimitsAndValues)
   EXPECT_FLOAT_EQ(open.GetSiValue(Parametri::SEL_MIN), -FLT_MAX);
 }
 
-TEST(Parametri, SettersLimitAndIgnoreNonFinite)
+TEST(Parametri, SettersLimitInfinitiesAndIgnoreNaN)
 {
   Parametri f = ParF(-1, 1, 0, 0.5f);
   f.SetValueFloat(float(NaN));
-  f.SetValueFloat(float(Inf));
   f.SetRawValue(NaN);
   EXPECT_FLOAT_EQ(f.GetSiValue(0), 0.5f);
+  f.SetValueFloat(float(Inf));
+  EXPECT_FLOAT_EQ(f.GetSiValue(0), 1);
+  f.SetValueFloat(-float(Inf));
+  EXPECT_FLOAT_EQ(f.GetSiValue(0), -1);
+  f.SetRawValue(Inf);
+  EXPECT_FLOAT_EQ(f.GetSiValue(0), 1);
+  f.SetRawValue(-1e300);
+  EXPECT_FLOAT_EQ(f.GetSiValue(0), -1);
   f.SetValueFloat(3);
   EXPECT_FLOAT_EQ(f.GetSiValue(0), 1);
 
+  // A 16-bit register takes the low 16 bits of the integer.
   Parametri p = Par16(-32768, 32767, 0, 0);
   p.SetRawValue(40000);
-  EXPECT_EQ(p.GetShortValue(), 32767);
-  p.SetRawValue(70000);
-  EXPECT_EQ(p.GetShortValue(), 32767);
+  EXPECT_EQ(p.GetShortValue(), -25536);
+  p.SetRawValue(70000.9);
+  EXPECT_EQ(p.GetShortValue(), 4464);
   p.SetRawValue(-40000.9);
-  EXPECT_EQ(p.GetShortValue(), -32768);
+  EXPECT_EQ(p.GetShortValue(), 25536);
+  p.SetRawValue(65535);
+  EXPECT_EQ(p.GetShortValue(), -1);
+  p.SetRawValue(NaN);
+  EXPECT_EQ(p.GetShortValue(), -1);
   p.SetRawValue(Inf);
+  EXPECT_EQ(p.GetShortValue(), 32767);
+  p.SetRawValue(-Inf);
   EXPECT_EQ(p.GetShortValue(), -32768);
   p.SetRawValue(-12.7);
   EXPECT_EQ(p.GetShortValue(), -12);
 
-  Parametri limited = Par16(0, 100, 0, 0);
+  // The limits apply after the narrowing: 40000 is -25536, below 0.
+  Parametri limited = Par16(0, 100, 0, 50);
   limited.SetRawValue(40000);
+  EXPECT_EQ(limited.GetShortValue(), 0);
+  limited.SetRawValue(150);
   EXPECT_EQ(limited.GetShortValue(), 100);
+  limited.SetRawValue(-Inf);
+  EXPECT_EQ(limited.GetShortValue(), 0);
   limited.SetValue16(-5);
   EXPECT_EQ(limited.GetShortValue(), 0);
 
@@ -221,6 +245,10 @@ TEST(Parametri, SettersLimitAndIgnoreNonFinite)
   EXPECT_EQ(l.GetValue(0), 5000000);
   l.SetRawValue(-3e9);
   EXPECT_EQ(l.GetValue(0), -1000);
+  l.SetRawValue(Inf);
+  EXPECT_EQ(l.GetValue(0), 5000000);
+  l.SetRawValue(NaN);
+  EXPECT_EQ(l.GetValue(0), 5000000);
 }
 
 TEST(Parametri, SiToBoardRoundsAndLimits)
@@ -232,8 +260,10 @@ TEST(Parametri, SiToBoardRoundsAndLimits)
   EXPECT_EQ(p.SiToShort(1000), 100);
   EXPECT_EQ(p.SiToShort(-1e30), -100);
   EXPECT_EQ(p.SiToShort(NaN), 7);
-  EXPECT_EQ(p.SiToShort(Inf), 7);
+  EXPECT_EQ(p.SiToShort(Inf), 100);
+  EXPECT_EQ(p.SiToShort(-Inf), -100);
   EXPECT_DOUBLE_EQ(p.QuantizeSi(NaN), 7);
+  EXPECT_DOUBLE_EQ(p.QuantizeSi(Inf), 100);
 
   // K[1] = 1000 with a shift of 10: one count is 1000/1024.
   const Parametri scaled = Par16(-32768, 32767, 0, 0, k, 1, 10);
@@ -245,6 +275,21 @@ TEST(Parametri, SiToBoardRoundsAndLimits)
   const Parametri byN = Par16(-32768, 32767, 0, 0, nullptr, -1, 0, n, 0);
   EXPECT_EQ(byN.SiToShort(1.26), 13);
   EXPECT_DOUBLE_EQ(byN.QuantizeSi(-0.5), -5);
+  EXPECT_EQ(byN.SiToShort(-Inf), -32768);
+
+  // A factor of 0 is not divided by: the value goes through unscaled.
+  const auto zeroK = MakeK({0});
+  const Parametri kZero = Par16(-1000, 1000, 0, 0, zeroK, 0, 4);
+  EXPECT_EQ(kZero.SiToShort(12.6), 12);
+  EXPECT_EQ(kZero.SiToShort(5000), 1000);
+  EXPECT_FLOAT_EQ(kZero.GetSiValue(Parametri::SEL_MAX), 0.0f);
+  const auto zeroN = MakeN({0.0f});
+  const Parametri nZero = Par16(-1000, 1000, 0, 0, nullptr, -1, 0, zeroN, 0);
+  EXPECT_DOUBLE_EQ(nZero.QuantizeSi(-7.9), -7);
+  const Parametri lZero(1, QStringLiteral("l0"), zeroK, 0, nullptr, -1, 0, 0, 0, 1, 1, 2, 0, -1, std::int32_t(-10),
+                        std::int32_t(100000), std::int32_t(0), std::int32_t(0));
+  EXPECT_EQ(lZero.SiToLong(99999.5), 99999);
+  EXPECT_EQ(lZero.SiToLong(Inf), 100000);
 
   // No scaling: 40000 never wraps, it stops at the limit.
   const Parametri plain = Par16(-32768, 32767, 0, 0);
@@ -255,12 +300,21 @@ TEST(Parametri, SiToBoardRoundsAndLimits)
   const Parametri l = Par32(-10, 2000000000, 0);
   EXPECT_EQ(l.SiToLong(5e9), 2000000000);
   EXPECT_EQ(l.SiToLong(-5e9), -10);
+  EXPECT_EQ(l.SiToLong(Inf), 2000000000);
+  EXPECT_EQ(l.SiToLong(NaN), 0);
 
   const Parametri f = ParF(-1, 1, 0, 0);
   EXPECT_DOUBLE_EQ(f.QuantizeSi(5), 1);
   EXPECT_DOUBLE_EQ(f.Clamp(-5), -1);
   EXPECT_DOUBLE_EQ(f.Clamp(NaN), 0);
+  EXPECT_DOUBLE_EQ(f.Clamp(Inf), 1);
+  EXPECT_DOUBLE_EQ(f.Clamp(-Inf), -1);
+  EXPECT_DOUBLE_EQ(f.QuantizeSi(-Inf), -1);
   EXPECT_DOUBLE_EQ(Par16(-5, 5, 0, 1).Clamp(70000), 5);
+  EXPECT_DOUBLE_EQ(Par16(-5, 5, 0, 1).Clamp(Inf), 5);
+  EXPECT_DOUBLE_EQ(Par16(-5, 5, 0, 1).Clamp(-Inf), -5);
+  EXPECT_DOUBLE_EQ(Par16(-5, 5, 0, 1).Clamp(NaN), 1);
+  EXPECT_DOUBLE_EQ(Par32(-10, 10, 3).Clamp(Inf), 10);
   EXPECT_DOUBLE_EQ(Par16(-5, 5, 0, 1).Clamp(-4.9), -4);
 }
 
@@ -271,7 +325,11 @@ TEST(Parametri, ValueTexts)
   EXPECT_EQ(f.GetValueString(Parametri::SEL_GIVEN, 0.5), " 0.5");
   Parametri p = Par16(-32768, 32767, 0, -2);
   EXPECT_EQ(p.GetValueString(Parametri::SEL_VALUE), "-2");
-  EXPECT_EQ(p.GetValueString(Parametri::SEL_GIVEN, 40000), "32767");
+  // A given number on a 16-bit item: the low 16 bits of its integer.
+  EXPECT_EQ(p.GetValueString(Parametri::SEL_GIVEN, 70000), "4464");
+  EXPECT_EQ(p.GetValueString(Parametri::SEL_GIVEN, 40000.7), "-25536");
+  EXPECT_EQ(p.GetValueString(Parametri::SEL_GIVEN, -1.5), "-1");
+  EXPECT_EQ(Par32(INT_MIN, INT_MAX, 0).GetValueString(Parametri::SEL_GIVEN, 70000), "70000");
   p.SetNumDecimals(2);
   EXPECT_EQ(p.GetSiValueString(Parametri::SEL_VALUE), "-2.00");
   EXPECT_EQ(p.GetSiValueString(Parametri::SEL_GIVEN, 1.5), "1.50");

@@ -4,8 +4,12 @@
 
 #include "TestSupport.h"
 
+#include <QFile>
+#include <QUrl>
+
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -47,6 +51,45 @@ const QString kColors = QStringLiteral("2.1\\Colors");
 Profile &P()
 {
   return Profile::Instance();
+}
+
+// Reads the profile's file as another process would: straight from disk,
+// past whatever the writer keeps in memory. Keys come back as
+// "2.1/Settings/com_port".
+std::map<QString, QString> OnDisk()
+{
+  std::map<QString, QString> values;
+  QFile file(P().FileName());
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    return values;
+  QString group;
+  const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+  for (QString line : lines) {
+    line = line.trimmed();
+    if (line.startsWith(u'[') && line.endsWith(u']')) {
+      group = line.mid(1, line.size() - 2);
+      continue;
+    }
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq <= 0)
+      continue;
+    QString key = QUrl::fromPercentEncoding(line.left(eq).trimmed().toUtf8());
+    key.replace(u'\\', u'/');
+    QString value = line.mid(eq + 1).trimmed();
+    if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+      value = value.mid(1, value.size() - 2);
+    values[group.isEmpty() || group == u"General" ? key : group + u'/' + key] = value;
+  }
+  return values;
+}
+
+QString OnDisk(const QString &section, const QString &entry)
+{
+  const auto values = OnDisk();
+  QString key = section + u'/' + entry;
+  key.replace(u'\\', u'/');
+  const auto it = values.find(key);
+  return it == values.end() ? QStringLiteral("<absent>") : it->second;
 }
 
 } // namespace
@@ -159,4 +202,89 @@ TEST(Options, ArraysAreBoundsCheckedAndStayUsableAfterSave)
   EXPECT_TRUE(o.VarWidth.SetAt(0, 60));
   EXPECT_EQ(o.VarWidth.At(0), 60);
   EXPECT_FALSE(P().Contains(QStringLiteral("2.1\\ColWidth"), QStringLiteral("VarWidth10")));
+}
+
+TEST(Options, SetAndSaveAreOnDiskWhenTheCallReturns)
+{
+  TestEnvironment env;
+  COptions o;
+  o.com_speed.Set(115200);
+  EXPECT_EQ(OnDisk(kSettings, QStringLiteral("com_speed")), QStringLiteral("115200"));
+  o.CorpoTestoNormale.Set(RGB(1, 2, 3));
+  EXPECT_EQ(OnDisk(kColors, QStringLiteral("CorpoTestoNormale")), QString::number(RGB(1, 2, 3)));
+  o.InitializeLanguage.SetValue(QStringLiteral("ITA"));
+  o.InitializeLanguage.Save();
+  EXPECT_EQ(OnDisk(kSettings, QStringLiteral("Initialize Language")), QStringLiteral("ITA"));
+  o.Path0.SetValue(QStringLiteral("http://other.example/u/"));
+  o.Path0.Save();
+  EXPECT_EQ(OnDisk(QStringLiteral("2.1\\InternetUpdate"), QStringLiteral("Path 0")),
+            QStringLiteral("http://other.example/u/"));
+  ASSERT_TRUE(o.ParWidth.SetAt(4, 130));
+  o.ParWidth.Save();
+  EXPECT_EQ(OnDisk(QStringLiteral("2.1\\ColWidth"), QStringLiteral("ParWidth04")), QStringLiteral("130"));
+  o.VisLevel.SetValue(2);
+  o.VisLevel.Save();
+  EXPECT_EQ(OnDisk(kSettings, QStringLiteral("VisLevel")), QStringLiteral("2"));
+
+  // A change in memory only waits for the close.
+  o.com_timeout.SetValue(900);
+  o.CorpoTestoOffline.SetValue(RGB(7, 7, 7));
+  EXPECT_EQ(o.com_timeout.Get(), 900);
+  EXPECT_EQ(OnDisk(kSettings, QStringLiteral("com_timeout")), QStringLiteral("<absent>"));
+  EXPECT_EQ(OnDisk(kColors, QStringLiteral("CorpoTestoOffline")), QStringLiteral("<absent>"));
+}
+
+TEST(Options, InMemoryChangesReachTheDiskAtCloseTextsDoNot)
+{
+  TestEnvironment env;
+  {
+    COptions o;
+    o.VisLevel.SetValue(2);
+    ASSERT_TRUE(o.Panes_.SetAt(1, 420));
+    ASSERT_TRUE(o.VarWidth.SetAt(9, 61));
+    o.SfondoTestoNormale.SetValue(RGB(9, 8, 7));
+    o.CorpoTestoOnline1.Set(RGB(1, 1, 1));
+    o.CorpoTestoOnline1.RestoreDefault();
+    o.InitializeLanguage.SetValue(QStringLiteral("ITA"));
+    o.Path0.SetValue(QStringLiteral("http://other.example/u/"));
+  }
+  const auto disk = OnDisk();
+  const auto at = [&disk](const char *key) {
+    const auto it = disk.find(QString::fromLatin1(key));
+    return it == disk.end() ? QStringLiteral("<absent>") : it->second;
+  };
+  EXPECT_EQ(at("2.1/Settings/VisLevel"), QStringLiteral("2"));
+  EXPECT_EQ(at("2.1/SplitterWnd/Panes_01"), QStringLiteral("420"));
+  EXPECT_EQ(at("2.1/SplitterWnd/Panes_00"), QStringLiteral("-1"));
+  EXPECT_EQ(at("2.1/ColWidth/VarWidth09"), QStringLiteral("61"));
+  EXPECT_EQ(at("2.1/ColWidth/VarWidth10"), QStringLiteral("<absent>"));
+  EXPECT_EQ(at("2.1/Colors/SfondoTestoNormale"), QString::number(RGB(9, 8, 7)));
+  EXPECT_EQ(at("2.1/Colors/CorpoTestoOnline1"), QString::number(RGB(0, 0, 0))) << "the restored default";
+  for (const IntSetting &s : kIntSettings) {
+    if (QLatin1StringView(s.entry) == QLatin1StringView("VisLevel"))
+      continue;
+    EXPECT_EQ(at((std::string("2.1/Settings/") + s.entry).c_str()), QString::number(s.defaultValue)) << s.entry;
+  }
+  EXPECT_EQ(at("2.1/Settings/Initialize Language"), QStringLiteral("<absent>"));
+  EXPECT_EQ(at("2.1/InternetUpdate/Path 0"), QStringLiteral("<absent>"));
+
+  // A text saved once keeps its saved value through a close that changed it
+  // in memory only.
+  {
+    COptions o;
+    o.InitializeLanguage.SetValue(QStringLiteral("ENG"));
+    o.InitializeLanguage.Save();
+    o.InitializeLanguage.SetValue(QStringLiteral("ITA"));
+  }
+  EXPECT_EQ(OnDisk(kSettings, QStringLiteral("Initialize Language")), QStringLiteral("ENG"));
+}
+
+TEST(Options, UpdateAddressDefaultsToOurServersUpdateFolder)
+{
+  TestEnvironment env;
+  COptions o;
+  const QUrl url(o.Path0.Get());
+  EXPECT_EQ(o.Path0.Get(), QStringLiteral("http://update.norv.example/update/Velo-Trix/"));
+  EXPECT_EQ(url.scheme(), QStringLiteral("http"));
+  EXPECT_EQ(url.path(), QStringLiteral("/update/Velo-Trix/"));
 }
