@@ -212,7 +212,7 @@ bool CZuPrefsDialog::AddPage(CZuPrefsSubDlg *page, const QString &caption, CZuPr
 
 CZuPrefsSubDlg *CZuPrefsDialog::Page(int index) const
 {
-  return index >= 0 && index < PageCount() ? m_pages[size_t(index)]->pPage : nullptr;
+  return index >= 0 && index < PageCount() ? m_pages[size_t(index)]->pPage.data() : nullptr;
 }
 
 QTreeWidgetItem *CZuPrefsDialog::PageItem(int index) const
@@ -312,7 +312,7 @@ void CZuPrefsDialog::OnOK()
 {
   for (int i = 0; i < PageCount(); ++i) {
     CZuPrefsSubDlg *page = Page(i);
-    if (!page->IsCreated())
+    if (!page || !page->IsCreated())
       continue;
     if (!page->DoDataExchange(true)) {
       // The refused value is shown on its page; nothing has been applied.
@@ -322,7 +322,7 @@ void CZuPrefsDialog::OnOK()
     }
   }
   for (auto &info : m_pages)
-    if (info->pPage->IsCreated())
+    if (info->pPage && info->pPage->IsCreated())
       info->pPage->OnOK();
   accept();
 }
@@ -330,7 +330,7 @@ void CZuPrefsDialog::OnOK()
 void CZuPrefsDialog::reject()
 {
   for (auto &info : m_pages)
-    if (info->pPage->IsCreated())
+    if (info->pPage && info->pPage->IsCreated())
       info->pPage->OnCancel();
   QDialog::reject();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -60,7 +61,7 @@ private:
 
 // One page of the dialog: not owned page, its template, parent page and caption.
 struct CZuPrefsPageInfo {
-  CZuPrefsSubDlg *pPage = nullptr; // not owned
+  QPointer<CZuPrefsSubDlg> pPage; // not owned; null once the caller ended it
   unsigned nTemplateId = 0;
   CZuPrefsPageInfo *pParent = nullptr;
   QString strCaption;

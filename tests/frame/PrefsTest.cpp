@@ -313,6 +313,23 @@ TEST_F(PrefsFixture, PageWindowsEndWithTheDialog)
   EXPECT_EQ(main.CountOf(432), 0);
 }
 
+TEST_F(PrefsFixture, APageEndedBeforeItsDialogIsSkipped)
+{
+  CZuPrefsDialog dlg;
+  auto serial = std::make_unique<CDiag1>(main.GetOptions());
+  CDiag2 graphics(main.GetOptions());
+  dlg.AddPage(serial.get(), "Serial Com");
+  dlg.AddPage(&graphics, "Graphics");
+  dlg.show();
+  dlg.ShowPage(1);
+  serial.reset();
+  EXPECT_EQ(dlg.Page(0), nullptr);
+  EXPECT_FALSE(dlg.ShowPage(0));
+  dlg.OkButton()->click();
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(main.CountOf(452), 1);
+}
+
 TEST_F(PrefsFixture, EscapeNeverClosesAndEnterPressesOk)
 {
   Open();
