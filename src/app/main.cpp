@@ -1,8 +1,6 @@
-#include "platform/Options.h"
-#include "platform/StringTable.h"
+#include "frame/QelApp.h"
 
 #include <QApplication>
-#include <QLabel>
 
 #include <clocale>
 
@@ -15,18 +13,8 @@ int main(int argc, char *argv[])
   // Board values are read and written with '.' whatever the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
 
-  COptions options;
-  // 2 is Italian; anything else is English from now on. Without its language
-  // file Italian shows in English but stays the choice.
-  if (options.Language.Get() == 2)
-    StringTable::Instance().SetLanguage(StringTable::Language::Italian);
-  else
-    options.Language.Set(1);
-
-  // The main window arrives with the frame; until then show who we are.
-  QLabel placeholder(QStringLiteral("Velotrix %1").arg(QApplication::applicationVersion()));
-  placeholder.setMinimumSize(400, 120);
-  placeholder.setAlignment(Qt::AlignCenter);
-  placeholder.show();
+  CQelApp velotrix;
+  if (!velotrix.InitInstance(QApplication::arguments().mid(1)))
+    return 0;
   return app.exec();
 }

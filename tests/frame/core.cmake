@@ -2,3 +2,6 @@ list(APPEND FRAME_CORE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/FrameTestSupport.cpp ${CMAKE_CURRENT_LIST_DIR}/FrameTestSupport.h
   ${CMAKE_CURRENT_LIST_DIR}/ChildConnTest.cpp
 )
+list(APPEND FRAME_CORE_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/MainFrameTest.cpp
+)

@@ -1,0 +1,416 @@
+#include "FrameTestSupport.h"
+#include "TestSupport.h"
+
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+#include "frame/StatusBarCtrls.h"
+
+#include "model/generali.h"
+#include "modbus/SerCodes.h"
+#include "platform/Profile.h"
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QSet>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A board window as the main frame sees it: numbered codes only.
+class FakeChild : public QObject, public ICodeTarget {
+public:
+  explicit FakeChild(CMainFrame &frame) : m_frame(frame)
+  {
+    id = WindowRegistry::Instance().Register(this);
+    frame.RegisterChild(id);
+  }
+  ~FakeChild() override
+  {
+    m_frame.UnregisterChild(id);
+    WindowRegistry::Instance().Unregister(id);
+  }
+  qintptr SendCode(int code, qintptr lParam) override
+  {
+    codes.push_back(code);
+    switch (code) {
+    case ChildCode::QueryState:
+      return bits;
+    case ChildCode::GoOffline: {
+      const int was = bits;
+      bits = 0;
+      readState = cmdState = 0;
+      return was;
+    }
+    case ChildCode::GoOnline:
+      bits = 4;
+      readState = cmdState = 1;
+      return 0;
+    case ChildCode::GetReadState:
+      return readState;
+    case ChildCode::GetCmdState:
+      return cmdState;
+    case ChildCode::GetAddress:
+      return address;
+    case ChildCode::GetVersion:
+      *reinterpret_cast<QString *>(lParam) = version;
+      return 0;
+    case ChildCode::ShowError:
+      status = *reinterpret_cast<const QString *>(lParam);
+      return 0;
+    case ChildCode::Answer:
+      answers.push_back(reinterpret_cast<const CRequestPacket *>(lParam)->message);
+      return 0;
+    default:
+      return 0;
+    }
+  }
+  int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
+
+  WindowId id = kNoWindow;
+  std::vector<int> codes;
+  std::vector<int> answers;
+  int bits = 0;
+  int readState = -1;
+  int cmdState = -1;
+  int address = 1;
+  QString version = QStringLiteral("no version;");
+  QString status;
+
+private:
+  CMainFrame &m_frame;
+};
+
+class MainFrameTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    frame = std::make_unique<CMainFrame>(false);
+    frame->SetRequestSink(&sink);
+  }
+  void TearDown() override { frame.reset(); }
+  std::unique_ptr<CRequestPacket> Packet(WindowId to, uint16_t kind, uint16_t error = 0)
+  {
+    auto p = std::make_unique<CRequestPacket>(to, 1, kind);
+    p->error = error;
+    return p;
+  }
+
+  TestEnvironment env;
+  RecordingSink sink;
+  std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameTest, AnswersGoToTheirWindowAndUnknownOnesAreDropped)
+{
+  FakeChild a(*frame), b(*frame);
+  a.bits = b.bits = 8;
+  frame->RouteAnswer(*Packet(b.id, REQ_READ_BLOCK));
+  frame->RouteAnswer(*Packet(a.id, REQ_READ_VARS));
+  frame->RouteAnswer(*Packet(4242, REQ_READ_VARS));
+  frame->RouteAnswer(*Packet(WindowRegistry::Instance().IdOf(frame.get()), REQ_IDLE));
+  EXPECT_EQ(b.answers, (std::vector<int>{REQ_READ_BLOCK}));
+  EXPECT_EQ(a.answers, (std::vector<int>{REQ_READ_VARS}));
+  // The frame's own kinds stay with it.
+  frame->RouteAnswer(*Packet(a.id, REQ_RESET_STATISTICS));
+  frame->RouteAnswer(*Packet(a.id, 14));
+  EXPECT_EQ(a.answers.size(), 1u);
+}
+
+TEST_F(MainFrameTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
+{
+  FakeChild other(*frame), active(*frame);
+  frame->SetActiveChild(active.id);
+  active.bits = other.bits = 8;
+  auto failed = Packet(active.id, REQ_READ_BLOCK, kSerErrTimeout);
+  failed->strVersion = QStringLiteral("No answer from the board");
+  frame->RouteAnswer(*failed);
+  EXPECT_EQ(active.bits, 0);
+  EXPECT_TRUE(active.answers.empty());
+  EXPECT_EQ(active.status, QStringLiteral("No answer from the board"));
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+  // Another board's failure does not write the status bar; error 12 shows nothing.
+  auto quiet = Packet(other.id, REQ_READ_VARS, 12);
+  quiet->strVersion = QStringLiteral("hidden");
+  frame->RouteAnswer(*quiet);
+  EXPECT_EQ(other.bits, 0);
+  EXPECT_TRUE(other.status.isEmpty());
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+}
+
+TEST_F(MainFrameTest, VersionCheckOfTheGoOnlineAnswer)
+{
+  FakeChild child(*frame);
+  child.bits = 4;
+  // A document without a description takes any board.
+  frame->RouteAnswer(*Packet(child.id, REQ_GO_ONLINE));
+  EXPECT_EQ(child.answers.size(), 1u);
+  // A line feed in place of a blank is the same version.
+  child.version = QStringLiteral("AB 1.0 rev");
+  auto same = Packet(child.id, REQ_GO_ONLINE);
+  same->strVersion = QStringLiteral("AB 1.0\nrev");
+  frame->RouteAnswer(*same);
+  EXPECT_EQ(child.answers.size(), 2u);
+  EXPECT_TRUE(env.prompter().asked.empty());
+  // Another board: the warning, offline, and the refusal text.
+  auto other = Packet(child.id, REQ_GO_ONLINE);
+  other->strVersion = QStringLiteral("XY 2.0");
+  frame->RouteAnswer(*other);
+  EXPECT_EQ(child.answers.size(), 2u);
+  ASSERT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(env.prompter().asked[0].text, LoadStr(535) + LoadStr(536) + QStringLiteral("AB 1.0 rev") + LoadStr(537) +
+                                              QStringLiteral("XY 2.0"));
+  EXPECT_EQ(env.prompter().asked[0].caption, LoadStr(501));
+  EXPECT_EQ(child.bits, 0);
+  EXPECT_EQ(other->error, 99);
+  EXPECT_EQ(other->strVersion, QStringLiteral("Wrong online version: XY 2.0"));
+  // A board gone offline meanwhile is refused without a box.
+  auto late = Packet(child.id, REQ_GO_ONLINE);
+  frame->RouteAnswer(*late);
+  EXPECT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(child.answers.size(), 2u);
+}
+
+TEST_F(MainFrameTest, SchedulerPollsOnlineBoardsInTurnWhileTheQueueIsShort)
+{
+  FakeChild a(*frame), b(*frame), c(*frame), off(*frame);
+  a.bits = b.bits = c.bits = 8;
+  for (int i = 0; i < 3; ++i)
+    frame->OnSchedulerTick();
+  EXPECT_EQ(a.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(b.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(c.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(off.Count(ChildCode::Poll), 0);
+  sink.waiting = 5;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll) + c.Count(ChildCode::Poll), 3);
+  // No idle request while a board is connected.
+  sink.active = 1;
+  frame->OnSchedulerTick();
+  EXPECT_TRUE(sink.OfKind(REQ_IDLE).empty());
+}
+
+TEST_F(MainFrameTest, IdleRequestGoesAtTheHeadWhenNoBoardIsConnected)
+{
+  FakeChild a(*frame);
+  sink.active = 1;
+  auto waiting = Packet(a.id, REQ_READ_VARS);
+  CRequestPacket *raw = waiting.release();
+  sink.AddRequest(raw);
+  frame->OnSchedulerTick();
+  frame->OnSchedulerTick();
+  ASSERT_EQ(sink.queue.size(), 3u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_IDLE);
+  EXPECT_EQ(sink.queue[0]->slave, 0);
+  EXPECT_EQ(sink.queue[0]->hWnd, WindowRegistry::Instance().IdOf(frame.get()));
+  EXPECT_EQ(frame->ActivityBitmap()->CurrentBitmap(), CExtBitmap::kBitmapActive);
+  sink.active = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->ActivityBitmap()->CurrentBitmap(), CExtBitmap::kBitmapIdle);
+}
+
+TEST_F(MainFrameTest, BackupAllReadsEveryBoardThenAsksToSave)
+{
+  FakeChild a(*frame), b(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  EXPECT_EQ(frame->GetBackupState(), 1);
+  EXPECT_EQ(a.Count(ChildCode::GoOnline), 1);
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::BackupAll));
+  frame->OnSchedulerTick(); // still connecting
+  EXPECT_EQ(frame->GetBackupState(), 1);
+  a.bits = b.bits = 8;
+  a.readState = b.readState = 2;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 2);
+  EXPECT_EQ(a.Count(ChildCode::BackupReadAll), 1);
+  // No polling during a backup.
+  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll), 0);
+  a.readState = 4;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 2);
+  b.readState = 4;
+  env.prompter().AnswerMessage(IDYES);
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(504));
+  EXPECT_EQ(a.bits, 0); // offline before the question
+  EXPECT_EQ(a.Count(ChildCode::SaveBackup), 1);
+  EXPECT_EQ(b.Count(ChildCode::SaveBackup), 1);
+}
+
+TEST_F(MainFrameTest, BackupAllAbortsWhenABoardFails)
+{
+  FakeChild a(*frame), b(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  a.readState = 2;
+  b.readState = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(503));
+  EXPECT_EQ(a.Count(ChildCode::GoOffline), 1);
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::BackupAll));
+  // In the second state a refused read all aborts with 505.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  a.readState = b.readState = 2;
+  frame->OnSchedulerTick();
+  b.readState = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(505));
+}
+
+TEST_F(MainFrameTest, EepromAllSavesEveryBoardAndKeepsPolling)
+{
+  auto a = std::make_unique<FakeChild>(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(frame->GetEEPState(), 1);
+  a->bits = 8;
+  a->cmdState = 2;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(a->Count(ChildCode::EepromSaveAll), 1);
+  EXPECT_EQ(a->Count(ChildCode::Poll), 1);
+  a->cmdState = 4;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(600));
+  // A window closed mid-way: the procedure ends without a word.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  const auto asked = env.prompter().asked.size();
+  a.reset();
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.size(), asked);
+  // Nothing open: its own message.
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(602));
+}
+
+TEST_F(MainFrameTest, WidthAndPaneCodesClampAndCheckTheirIndexes)
+{
+  int widths[11] = {5, 5000, 100, 100, 100, 100, 100, 100, 100, 100, 100};
+  frame->SendCode(MainCode::SetParWidths, reinterpret_cast<qintptr>(widths));
+  EXPECT_EQ(frame->GetOptions().ParWidth.At(0), 10);
+  EXPECT_EQ(frame->GetOptions().ParWidth.At(1), 1000);
+  int back[11] = {};
+  frame->SendCode(MainCode::GetParWidths, reinterpret_cast<qintptr>(back));
+  EXPECT_EQ(back[0], 10);
+  int layout[5] = {-1, 250, -1, 300, 2};
+  frame->SendCode(MainCode::StorePanes, reinterpret_cast<qintptr>(layout));
+  int loaded[5] = {0, 0, 0, 0, 2};
+  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(loaded));
+  EXPECT_EQ(loaded[1], 250);
+  EXPECT_EQ(loaded[3], 300);
+  int bad[5] = {1, 2, 3, 4, 3};
+  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(bad));
+  EXPECT_EQ(bad[0], 1); // number 3 names no stored layout
+  EXPECT_EQ(frame->SendCode(MainCode::TestpointQuery, 0), frame->GetOptions().TP_Autofilling.Get() == 0);
+}
+
+TEST_F(MainFrameTest, PlacementIsClampedOntoTheScreen)
+{
+  EXPECT_EQ(CMainFrame::ClampPlacement(QRect(-50, -20, 5000, 4000), 1024, 768), QRect(0, 0, 1024, 768));
+  EXPECT_EQ(CMainFrame::ClampPlacement(QRect(100, 100, 120, 110), 1024, 768), QRect(100, 100, 441, 356));
+  // Pushed past the far side: back on the screen, a third wide at least.
+  EXPECT_EQ(CMainFrame::ClampPlacement(QRect(1000, 700, 1010, 710), 1024, 768), QRect(683, 512, 1024, 768));
+  // A stored record is used once read back; one of the wrong size is ignored.
+  frame->setGeometry(40, 50, 600, 400);
+  frame->SavePlacement();
+  auto again = std::make_unique<CMainFrame>(false);
+  EXPECT_EQ(again->geometry().topLeft(), QPoint(40, 50));
+  again.reset();
+  Profile::Instance().WriteProfileString(QStringLiteral("2.1\\Init"), QStringLiteral("MainWindowPos"),
+                                         QStringLiteral("2c000000"));
+  auto fresh = std::make_unique<CMainFrame>(false);
+  EXPECT_EQ(fresh->geometry().topLeft(), QPoint(0, 0));
+}
+
+TEST_F(MainFrameTest, LanguageStartsEnglishAndSwitchesOnlyWithoutBoards)
+{
+  frame->GetOptions().Language.Set(7);
+  frame->InitLanguage();
+  EXPECT_EQ(frame->GetOptions().Language.Get(), 1);
+  bool checked = false;
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::English, &checked));
+  EXPECT_TRUE(checked);
+  QAction *before = frame->Action(Cmd::ReadAll);
+  frame->OnLanguage(Cmd::Italian);
+  EXPECT_EQ(frame->GetOptions().Language.Get(), 2);
+  EXPECT_NE(frame->Action(Cmd::ReadAll), before); // menus rebuilt from the table
+  EXPECT_NE(frame->GetWinCmdDialog(), nullptr);
+  frame->OnLanguage(Cmd::English);
+  EXPECT_EQ(frame->GetOptions().Language.Get(), 1);
+  FakeChild open(*frame);
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::Italian));
+}
+
+TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocument)
+{
+  auto doc = LoadExampleDoc();
+  CQelDoc *closed = nullptr;
+  frame->SetDocumentCloser([&](CQelDoc *d) { closed = d; });
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  const WindowId id = child->GetAnswerWindowId();
+  EXPECT_EQ(frame->GetActiveChild(), id);
+  EXPECT_EQ(frame->SendCode(MainCode::TestpointQuery, 0), static_cast<qintptr>(doc->m_nTestpoints));
+  EXPECT_EQ(doc->GetAnswerWindow(), child);
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitLanguage) || !frame->IsCommandEnabled(Cmd::ReadAll));
+
+  child->RequestGoOnline();
+  EXPECT_EQ(sink.queue.back()->message, REQ_GO_ONLINE);
+  auto online = AnswerOf(*sink.queue.back());
+  online->strVersion = doc->GetVersion();
+  frame->RouteAnswer(*online);
+  EXPECT_TRUE(doc->IsOnline());
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::ReadAll));
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("Online"));
+  sink.Clear();
+  doc->SetModifiedFlag(false);
+  child->close();
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
+  QTRY_VERIFY_WITH_TIMEOUT(closed == doc.get(), 5000);
+  EXPECT_TRUE(frame->GetChildren().empty());
+  EXPECT_EQ(frame->GetActiveChild(), kNoWindow);
+}
+
+TEST_F(MainFrameTest, ClosingAChangedDocumentAsksFirst)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  doc->SetModifiedFlag(true);
+  env.prompter().AnswerMessage(IDCANCEL);
+  EXPECT_FALSE(child->close());
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(1004, doc->GetTitle()));
+  EXPECT_EQ(frame->GetChildren().size(), 1u);
+  env.prompter().AnswerMessage(IDNO);
+  EXPECT_TRUE(child->close());
+}
+
+TEST_F(MainFrameTest, MainWindowWithABoardDocumentIsNotBlank)
+{
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  ASSERT_TRUE(doc->m_bDescriptionsLoaded);
+  frame->resize(1280, 800);
+  frame->show();
+  frame->AddChildFrame(doc.get());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+  const QImage image = frame->grab().toImage();
+  ASSERT_FALSE(image.isNull());
+  QSet<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 7)
+    for (int x = 0; x < image.width(); x += 7)
+      colours.insert(image.pixel(x, y));
+  EXPECT_GT(colours.size(), 3);
+  EXPECT_EQ(frame->windowTitle().isEmpty(), false);
+}
+
+} // namespace
