@@ -989,7 +989,8 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
     VersionAccess::Of(doc) = version;
     QStringList languages;
     CQelDocLanguage::SplitList(pkt.strLanguages, languages);
-    doc.AddLanguage(languages);
+    if (!languages.isEmpty())
+      doc.AddLanguage(languages);
     ShowStatusText();
   }
   AddSpecialVarsToList();

@@ -54,7 +54,7 @@ QString CQelApp::FileFromArguments(const QStringList &arguments)
 bool CQelApp::InitInstance(const QStringList &arguments, bool startSerial, bool show)
 {
   const QString file = FileFromArguments(arguments);
-  if (!CheckInstance(QString::fromLatin1(kUniqueName), file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath()))
+  if (!CheckInstance(m_strUniqueName, file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath()))
     return false;
 
   LoadRecentFileList(kRecentFiles);

@@ -30,6 +30,9 @@ public:
   // serial link closed (tests); show false leaves the window hidden.
   bool InitInstance(const QStringList &arguments, bool startSerial = true, bool show = true);
 
+  // The name of the single-instance check; empty skips it (tests).
+  void SetUniqueName(const QString &name) { m_strUniqueName = name; }
+
   CMainFrame *GetMainFrame() const { return m_pMainFrame.get(); }
   CDocTemplate *GetDocTemplate() const { return m_pTemplate.get(); }
   // Opens a document in a board window (or brings its window forward); null
@@ -58,5 +61,6 @@ private:
   std::unique_ptr<CDocTemplate> m_pTemplate;
   std::unique_ptr<CMainFrame> m_pMainFrame;
   QString m_strHelpPath;
+  QString m_strUniqueName = QString::fromLatin1(kUniqueName);
   int m_nOrientation = 1;
 };

@@ -4,6 +4,10 @@
 
 #include "model/DocArchive.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QtTest/QTest>
+
 void RecordingSink::AddRequest(CRequestPacket *&packet)
 {
   if (packet)
@@ -56,4 +60,16 @@ std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vec
   auto answer = std::make_unique<CRequestPacket>(request);
   answer->wAnsData = std::move(words);
   return answer;
+}
+
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+  QDeadlineTimer deadline(timeoutMs);
+  while (!done()) {
+    if (deadline.hasExpired())
+      return false;
+    QTest::qWait(5); // runs the event loop, as QTRY does
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  return true;
 }

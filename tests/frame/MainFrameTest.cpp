@@ -4,6 +4,7 @@
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
+#include "frame/QelApp.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/generali.h"
@@ -11,6 +12,7 @@
 #include "platform/Profile.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMdiArea>
@@ -377,7 +379,7 @@ TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocu
   child->close();
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
-  QTRY_VERIFY_WITH_TIMEOUT(closed == doc.get(), 5000);
+  ASSERT_TRUE(WaitUntil([&] { return closed == doc.get(); }, 5000));
   EXPECT_TRUE(frame->GetChildren().empty());
   EXPECT_EQ(frame->GetActiveChild(), kNoWindow);
 }
@@ -411,6 +413,48 @@ TEST_F(MainFrameTest, MainWindowWithABoardDocumentIsNotBlank)
       colours.insert(image.pixel(x, y));
   EXPECT_GT(colours.size(), 3);
   EXPECT_EQ(frame->windowTitle().isEmpty(), false);
+}
+
+} // namespace
+
+namespace {
+
+TEST(QelApp, StartsWithTheNamedDocumentAndRemembersIt)
+{
+  TestEnvironment env;
+  const QString path = ExamplePath(QStringLiteral("demo-small.vtx"));
+  {
+    CQelApp app;
+    app.SetUniqueName(QString());
+    ASSERT_TRUE(app.InitInstance({path}, false, false));
+    CMainFrame *frame = app.GetMainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->GetChildren().size(), 1u);
+    EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(app.RecentFileMenuTexts(), QStringList{QFileInfo(path).absoluteFilePath()});
+    EXPECT_EQ(MainWindowLink::Get(), frame);
+    // Opening it again brings the same window forward.
+    EXPECT_NE(app.OpenDocumentFile(path), nullptr);
+    EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(frame->GetOptions().Language.Get(), 1);
+  }
+  EXPECT_EQ(MainWindowLink::Get(), nullptr);
+  // The list survives the run; a missing file ends the start-up.
+  CQelApp second;
+  second.SetUniqueName(QString());
+  EXPECT_FALSE(second.InitInstance({QStringLiteral("/nonexistent/board.vtx")}, false, false));
+  ASSERT_NE(second.GetRecentFileList(), nullptr);
+  EXPECT_EQ(second.GetRecentFileList()->At(0), QFileInfo(path).absoluteFilePath());
+}
+
+TEST(QelApp, StartsWithoutADocument)
+{
+  TestEnvironment env;
+  CQelApp app;
+  app.SetUniqueName(QString());
+  ASSERT_TRUE(app.InitInstance({}, false, false));
+  EXPECT_TRUE(app.GetMainFrame()->GetChildren().empty());
+  EXPECT_EQ(CQelApp::FileFromArguments({QStringLiteral("-style"), QStringLiteral("a.vtx")}), QStringLiteral("a.vtx"));
 }
 
 } // namespace

@@ -5,3 +5,9 @@ list(APPEND FRAME_CORE_TESTS
 list(APPEND FRAME_CORE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/MainFrameTest.cpp
 )
+# End to end through the serial manager and the simulated board.
+list(APPEND FRAME_CORE_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/BoardLinkTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../modbus/SerialTestSupport.cpp
+)
+cmake_language(DEFER CALL add_dependencies frame_tests boardsim)
