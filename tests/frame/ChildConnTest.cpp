@@ -588,3 +588,55 @@ TEST_F(ChildConnTest, FindModifiedWalksAndSaysWhenThereIsNone)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ChildConnTest, BoardCommandsNeedASixteenBitPar0)
+{
+  auto floats = LoadDocText(Doc({QStringLiteral("f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;")}));
+  conn->SetConnDocument(floats.get());
+  Online();
+  EXPECT_EQ(conn->GetCommandParIndex(), -1);
+  EXPECT_FALSE(conn->WriteCommand(BoardCommand::EepromSave1));
+  EXPECT_TRUE(sink.queue.empty());
+  EXPECT_EQ(floats->m_strStatus, LoadStr(1002));
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, KTableAnswersStayInsideTheTables)
+{
+  Online();
+  auto k = std::make_unique<CRequestPacket>(kWnd, 1, REQ_K_TABLE);
+  k->wAnsData.assign(300, 7);
+  k->fAnsNTable.assign(300, 2.0f);
+  conn->ProcessAnswer(*k);
+  EXPECT_EQ(doc->GetKTable().size(), 2u);
+  EXPECT_EQ(doc->GetKTable()[1], 7);
+  EXPECT_EQ(doc->GetNTable().size(), 2u);
+  EXPECT_FLOAT_EQ(doc->GetNTable()[1], 2.0f);
+}
+
+TEST_F(ChildConnTest, ImportOfAnUnreadableFileChangesNothing)
+{
+  conn->importFile = QStringLiteral("/nonexistent/old.vtx");
+  const double before = doc->GetPar(7).GetValue(0);
+  conn->ImportCompareFile(false);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(1003, conn->importFile));
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), before);
+  // Cancelled: nothing at all.
+  conn->importFile.clear();
+  const auto asked = env.prompter().asked.size();
+  conn->ImportCompareFile(true);
+  EXPECT_EQ(env.prompter().asked.size(), asked);
+}
+
+TEST_F(ChildConnTest, ImportTakesTheBoardOfflineAndSaysSo)
+{
+  Online();
+  conn->importFile = ExamplePath(QStringLiteral("demo-small.vtx"));
+  conn->ImportCompareFile(false);
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(518));
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
 #include "frame/QelApp.h"
+#include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/generali.h"
@@ -294,6 +295,39 @@ TEST_F(MainFrameTest, EepromAllSavesEveryBoardAndKeepsPolling)
   // Nothing open: its own message.
   frame->OnMemorizeAllToEEP();
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(602));
+}
+
+TEST_F(MainFrameTest, ProgressCodesBeepAndStatistics)
+{
+  frame->OnServerAnswer(kSerProgressStart, 40);
+  EXPECT_EQ(frame->Progress()->maximum(), 40);
+  frame->OnServerAnswer(kSerProgressStep, 10);
+  EXPECT_EQ(frame->Progress()->value(), 10);
+  frame->OnServerAnswer(kSerProgressStep, 99);
+  EXPECT_EQ(frame->Progress()->value(), 40);
+  TestEnvironment::resetBeeps();
+  frame->GetOptions().Beep_on_error.Set(1);
+  frame->OnServerAnswer(kSerBeep, 0);
+  EXPECT_EQ(TestEnvironment::beeps(), 1);
+  EXPECT_EQ(frame->Progress()->value(), 40); // untouched by 305..310
+  frame->OnServerAnswer(kSerProgressDone, 0);
+  EXPECT_EQ(frame->Progress()->value(), 0);
+  frame->GetOptions().Beep_on_error.Set(0);
+  frame->OnServerAnswer(kSerBeep, 0);
+  EXPECT_EQ(TestEnvironment::beeps(), 1);
+
+  CSerStatRecord record;
+  record.hWnd = 4711;
+  sink.active = 1;
+  frame->SendCode(MainCode::Statistics, reinterpret_cast<qintptr>(&record));
+  frame->SendCode(MainCode::ResetStatistics, 0);
+  ASSERT_EQ(sink.queue.size(), 2u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_RESET_STATISTICS);
+  EXPECT_EQ(sink.queue[1]->message, REQ_STATISTICS);
+  EXPECT_EQ(sink.queue[1]->hWnd, 4711u);
+  EXPECT_EQ(sink.queue[1]->stat_mode, 10);
+  // An answer for a page that is gone is dropped.
+  frame->RouteAnswer(*sink.queue[1]);
 }
 
 TEST_F(MainFrameTest, WidthAndPaneCodesClampAndCheckTheirIndexes)
