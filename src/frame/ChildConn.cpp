@@ -383,7 +383,7 @@ void CChildConn::ReadAllParameters()
   if (!m_pDoc || !m_pDoc->IsOnline())
     return;
   CQelDoc &doc = *m_pDoc;
-  if (!doc.m_bDescriptionsLoaded || doc.GetParCount() == 0) {
+  if (!doc.m_bDescriptionsLoaded) {
     // Nothing to read into: say so, and let a waiting backup see a failure.
     m_nReadState = 0;
     SetStatus(LoadStr(IDS_READ_ALL_REFUSED));
@@ -428,9 +428,7 @@ void CChildConn::ReadAllParameters()
     ++m_nStep;
     start = end;
   }
-  // Only the K table went out: the read all is over once it is queued.
-  if (m_nStep == 1)
-    FinishReadAll();
+  // With no block queued the K-table answer ends the read all.
 }
 
 void CChildConn::FinishReadAll()
@@ -828,6 +826,8 @@ void CChildConn::AnswerKTable(const CRequestPacket &pkt)
   if (!m_bMultiPacket)
     SetStatus(LoadStr(IDS_K_TABLE_READ));
   m_bMultiPacket = false;
+  if (m_bReadAll && m_nStep == 1)
+    FinishReadAll(); // a read all of a board without parameters
   qCDebug(lcFrame, "LOAD K TABLE");
 }
 

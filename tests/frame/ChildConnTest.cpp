@@ -640,3 +640,23 @@ TEST_F(ChildConnTest, ImportTakesTheBoardOfflineAndSaysSo)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ChildConnTest, ReadAllOfABoardWithoutParametersEndsWithItsKTable)
+{
+  auto bare = LoadDocText(Doc({QStringLiteral("v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;")}));
+  ASSERT_TRUE(bare->m_bDescriptionsLoaded);
+  conn->SetConnDocument(bare.get());
+  Online();
+  conn->OnReadAll();
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_K_TABLE);
+  EXPECT_EQ(conn->GetReadState(), 2);
+  Answer(*sink.queue[0], {4096});
+  EXPECT_EQ(conn->GetReadState(), 4);
+  EXPECT_EQ(bare->m_strStatus, QStringLiteral("Read all param ...done!"));
+  conn->SetConnDocument(doc.get());
+}
+
+} // namespace
