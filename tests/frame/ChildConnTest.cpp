@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -506,9 +507,27 @@ TEST_F(ChildConnTest, DefaultLoadOffersTheDictionarySets)
   conn->SetConnDocument(doc.get());
 }
 
+// Document services with the program folder in a temporary place.
+class FolderHost : public IDocHost {
+public:
+  FolderHost(IRequestSink &sink, QString folder) : m_sink(sink), m_folder(std::move(folder)) {}
+  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
+  void AddRequest(CRequestPacket *&packet) override { m_sink.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { m_sink.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return m_folder; }
+  QString GetUserDataFolder() const override { return m_folder; }
+
+private:
+  IRequestSink &m_sink;
+  QString m_folder;
+};
+
 TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
 {
+  QTemporaryDir folder;
+  FolderHost host(sink, folder.path() + u'/');
   auto board = std::make_unique<CQelDoc>();
+  board->SetHost(&host);
   conn->SetConnDocument(board.get());
   Online();
   EXPECT_TRUE(conn->IsCommandEnabled(Cmd::InitDescriptions));
@@ -535,6 +554,15 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   EXPECT_TRUE(board->IsModified());
   EXPECT_EQ(g_hInitFrame, kNoWindow);
   EXPECT_TRUE(board->IsOnline());
+  // The library keeps a copy, and the next initialization reads it instead
+  // of asking the board.
+  EXPECT_TRUE(QFile::exists(folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")));
+  board->m_bDescriptionsLoaded = false;
+  sink.Clear();
+  conn->OnInitDescriptions();
+  EXPECT_TRUE(sink.OfKind(REQ_DESCRIPTION).empty());
+  EXPECT_EQ(sink.OfKind(REQ_K_TABLE).size(), 1u); // the read all that follows
+  EXPECT_TRUE(board->m_bDescriptionsLoaded);
   conn->SetConnDocument(doc.get());
 }
 
