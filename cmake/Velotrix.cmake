@@ -1,7 +1,12 @@
 # Compile settings every target of ours shares, carried by one interface target
 # rather than global flag strings.
 add_library(velotrix_options INTERFACE)
-target_compile_options(velotrix_options INTERFACE -Wall -Wextra)
+target_compile_options(velotrix_options INTERFACE -Wall -Wextra -Wshadow)
+# The test build treats every warning as an error, so none lands.
+option(VELOTRIX_WERROR "Treat compiler warnings as errors" OFF)
+if(VELOTRIX_WERROR)
+  target_compile_options(velotrix_options INTERFACE -Werror)
+endif()
 target_compile_definitions(velotrix_options INTERFACE
   QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING)
 if(VELOTRIX_SANITIZE)

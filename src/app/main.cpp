@@ -1,4 +1,5 @@
 #include "frame/QelApp.h"
+#include "platform/DesktopServices.h"
 
 #include <QApplication>
 
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
   QApplication::setApplicationVersion(QStringLiteral(VELOTRIX_VERSION));
   // Board values are read and written with '.' whatever the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
+  // Questions, files and beeps go to the desktop from here on.
+  vtx::InstallDesktopServices();
 
   CQelApp velotrix;
   if (!velotrix.InitInstance(QApplication::arguments().mid(1)))

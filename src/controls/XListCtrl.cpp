@@ -3,6 +3,8 @@
 #include "XCombo.h"
 #include "XEdit.h"
 
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
 #include "platform/Trace.h"
 
 #include <QApplication>
@@ -482,6 +484,11 @@ bool CXListCtrl::DeleteAllItems()
     viewport()->update();
   }
   return true;
+}
+
+QString CXListCtrl::EmptyListText()
+{
+  return StringTable::Instance().Text(IDS_EMPTY_LIST_VIEW);
 }
 
 QString CXListCtrl::GetItemText(int nItem, int nSubItem) const

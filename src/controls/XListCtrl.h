@@ -156,7 +156,7 @@ public:
 
   // Drawing rules, public so that a view can colour alike.
   void GetCellColors(int nItem, int nSubItem, COLORREF &crText, COLORREF &crBkgnd) const;
-  static QString EmptyListText() { return QStringLiteral("There are no items to show in this view."); }
+  static QString EmptyListText();
   int GetRowHeight() const;
   int GetPadding() const { return m_nPadding; }
 

@@ -4,13 +4,10 @@
 
 #include "modbus/RequestPacket.h"
 #include "platform/Launcher.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QProcess>
-
-namespace {
-constexpr unsigned IDS_DEFAULT_TOPIC = 540;
-}
 
 CQelDoc::CQelDoc(QObject *parent) : CQelDocFileImport(parent), m_strHelpTopic(LoadStr(IDS_DEFAULT_TOPIC)) {}
 

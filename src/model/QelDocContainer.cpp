@@ -6,6 +6,7 @@
 #include "modbus/RequestPacket.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QCoreApplication>
@@ -24,16 +25,6 @@ const QString HeaderV10 = QStringLiteral("#Norv tembrano v1.0");
 const QString HeaderV11 = QStringLiteral("#Norv tembrano v1.1");
 const QString StdName = QStringLiteral("std");
 const QString DefaultVersion = QStringLiteral("no version;");
-
-// String-table ids.
-constexpr unsigned IDS_FILTER = 502;
-constexpr unsigned IDS_NEW = 529;
-constexpr unsigned IDS_LANGUAGE_SUFFIX = 531;
-constexpr unsigned IDS_NO_HELP_FILE = 651;
-constexpr unsigned IDS_BAD_HEADER = 652;
-constexpr unsigned IDS_WIN_CMD_NOT_FOUND = 670; // 670..681 in the order of the look-ups
-constexpr unsigned IDS_INVALID_FILENAME = 61696;
-constexpr unsigned IDS_FAILED_TO_SAVE = 61698;
 
 constexpr int MaxLinkAddress = 9999;
 constexpr int MaxStdVariables = 10000;
@@ -608,9 +599,14 @@ void CQelDocContainer::LocateStdVariables()
   const bool missing[] = {m_nWinCmdVar < 0,    m_nSamplingTimeVar < 0, m_nDiagnTsPar < 0,      m_nTrigPosPar < 0,
                           m_nTrigNegPar < 0,   m_nTrigDelayPar < 0,    m_nBufWidthVar < 0,     m_nBufLengthVar < 0,
                           m_nSwSetPar == 0,    m_nErrorFlagSlot < 0,   m_nWarningFlagSlot < 0, m_nStatusFlagSlot < 0};
+  constexpr unsigned texts[] = {IDS_WIN_CMD_NOT_FOUND,      IDS_SAMPLING_TIME_NOT_FOUND, IDS_DIAGN_TS_NOT_FOUND,
+                                IDS_TRIG_LEV_POS_NOT_FOUND, IDS_TRIG_LEV_NEG_NOT_FOUND,  IDS_TRIG_DELAY_NOT_FOUND,
+                                IDS_BUF_WIDTH_NOT_FOUND,    IDS_BUF_LENGTH_NOT_FOUND,    IDS_IS_SW_SET_NOT_FOUND,
+                                IDS_ERROR_FLAG_NOT_FOUND,   IDS_WARNING_FLAG_NOT_FOUND,  IDS_STATUS_FLAG_NOT_FOUND};
+  static_assert(std::size(texts) == std::size(missing));
   for (unsigned i = 0; i < std::size(missing); ++i) {
     if (missing[i])
-      AfxMessageBox(LoadStr(IDS_WIN_CMD_NOT_FOUND + i), MB_OK);
+      AfxMessageBox(LoadStr(texts[i]), MB_OK);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/Launcher.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QDir>
@@ -13,32 +14,6 @@
 #include <cmath>
 
 namespace {
-
-constexpr unsigned IDS_GENERATOR = 501;
-constexpr unsigned IDS_HEADER_COMPARE = 557;
-constexpr unsigned IDS_HEADER_IMPORT = 558;
-constexpr unsigned IDS_TITLE_IMPORT = 583;
-constexpr unsigned IDS_TITLE_COMPARE = 584;
-constexpr unsigned IDS_ACTUAL_FILE = 604;
-constexpr unsigned IDS_FILE_TO_IMPORT = 605;
-constexpr unsigned IDS_NOW = 606;
-constexpr unsigned IDS_ACTUAL_VERSION = 607;
-constexpr unsigned IDS_COMPARED_VERSION = 608;
-constexpr unsigned IDS_PROBLEM_LIST = 609;
-constexpr unsigned IDS_FILE_TO_COMPARE = 611;
-constexpr unsigned IDS_IMPORTED_VERSION = 612;
-constexpr unsigned IDS_EMPTY_LIST = 613;
-constexpr unsigned IDS_ACTUAL_PARAMETERS = 614;
-constexpr unsigned IDS_IMPORTED_PARAMETERS = 615;
-constexpr unsigned IDS_ACTUAL_CONNECTIONS = 616;
-constexpr unsigned IDS_IMPORTED_CONNECTIONS = 617;
-constexpr unsigned IDS_END_OF_REPORT = 618;
-constexpr unsigned IDS_INVALID_VAR_LINK = 619;
-constexpr unsigned IDS_PAR_NOT_FOUND = 620;
-constexpr unsigned IDS_INVALID_PAR_LINK = 690;
-constexpr unsigned IDS_VERSION_PREFIX = 691;
-constexpr unsigned IDS_REPORT_NOT_WRITTEN = 693;
-constexpr unsigned IDS_INVALID_VALUE = 694;
 
 constexpr int ProgramRevision = 26;
 constexpr double Tolerance = 1e-05;

@@ -4,6 +4,7 @@
 #include "generali.h"
 
 #include "platform/Format.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <algorithm>
@@ -13,14 +14,6 @@
 #include <utility>
 
 namespace {
-
-// String-table ids of the link error texts.
-constexpr unsigned IDS_INVALID_LINK = 661;
-constexpr unsigned IDS_XXX_E2 = 662;
-constexpr unsigned IDS_XXX_E3 = 663;
-constexpr unsigned IDS_XXX_E4 = 664;
-constexpr unsigned IDS_XXX_E5 = 665;
-constexpr unsigned IDS_XXX_E6 = 666;
 
 // A number of a parameter or variable line as its 16-bit field holds it:
 // the low 16 bits in two's complement, so 40000 is the register 0x9C40

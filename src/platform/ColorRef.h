@@ -1,18 +1,9 @@
 #pragma once
 
+#include "platform/RgbValue.h"
+
 #include <QColor>
-#include <cstdint>
 
-// Colours as the boards' settings keep them: 0x00BBGGRR, red in the low byte.
-using COLORREF = std::uint32_t;
-
-constexpr COLORREF RGB(int r, int g, int b)
-{
-  return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
-}
-constexpr int GetRValue(COLORREF c) { return static_cast<int>(c & 0xFF); }
-constexpr int GetGValue(COLORREF c) { return static_cast<int>((c >> 8) & 0xFF); }
-constexpr int GetBValue(COLORREF c) { return static_cast<int>((c >> 16) & 0xFF); }
-
+// Stored colours to and from the painter's.
 inline QColor ToQColor(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 inline COLORREF FromQColor(const QColor &c) { return RGB(c.red(), c.green(), c.blue()); }

@@ -1,9 +1,8 @@
 #include "Launcher.h"
 
-#include <QDesktopServices>
-#include <QFileInfo>
+#include "Trace.h"
+
 #include <QProcess>
-#include <QUrl>
 
 namespace {
 std::unique_ptr<Launcher> &InstanceSlot()
@@ -17,7 +16,7 @@ Launcher &Launcher::Instance()
 {
   auto &slot = InstanceSlot();
   if (!slot)
-    slot = std::make_unique<DesktopLauncher>();
+    slot = std::make_unique<ProcessLauncher>();
   return *slot;
 }
 
@@ -28,20 +27,15 @@ std::unique_ptr<Launcher> Launcher::SetInstance(std::unique_ptr<Launcher> launch
   return old;
 }
 
-bool DesktopLauncher::StartProgram(const QString &program, const QStringList &arguments)
+bool ProcessLauncher::StartProgram(const QString &program, const QStringList &arguments)
 {
   if (program.isEmpty())
     return false;
   return QProcess::startDetached(program, arguments);
 }
 
-bool DesktopLauncher::Open(const QString &pathOrUrl)
+bool ProcessLauncher::Open(const QString &pathOrUrl)
 {
-  if (pathOrUrl.isEmpty())
-    return false;
-  QUrl url(pathOrUrl, QUrl::StrictMode);
-  // A bare path, or one with a drive-like prefix, is a local file.
-  if (!url.isValid() || url.scheme().size() <= 1 || QFileInfo::exists(pathOrUrl))
-    url = QUrl::fromLocalFile(QFileInfo(pathOrUrl).absoluteFilePath());
-  return QDesktopServices::openUrl(url);
+  qCWarning(lcPlatform) << "no desktop to open" << pathOrUrl;
+  return false;
 }

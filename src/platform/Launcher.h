@@ -12,6 +12,7 @@ class Launcher {
 public:
   virtual ~Launcher() = default;
 
+  // The installed launcher; a ProcessLauncher until one is installed.
   static Launcher &Instance();
   static std::unique_ptr<Launcher> SetInstance(std::unique_ptr<Launcher> launcher);
 
@@ -21,7 +22,9 @@ public:
   virtual bool Open(const QString &pathOrUrl) = 0;
 };
 
-class DesktopLauncher : public Launcher {
+// Starts programs with QProcess; opening files or addresses needs a desktop,
+// so Open refuses. The launcher until a desktop session installs its own.
+class ProcessLauncher : public Launcher {
 public:
   bool StartProgram(const QString &program, const QStringList &arguments) override;
   bool Open(const QString &pathOrUrl) override;

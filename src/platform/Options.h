@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ColorRef.h"
+#include "platform/RgbValue.h"
 
 #include <QString>
 

@@ -55,6 +55,7 @@ class Prompter {
 public:
   virtual ~Prompter() = default;
 
+  // The installed prompter; a HeadlessPrompter until one is installed.
   static Prompter &Instance();
   // Installs a prompter (tests install a scripted one); returns the previous.
   static std::unique_ptr<Prompter> SetInstance(std::unique_ptr<Prompter> prompter);
@@ -75,8 +76,10 @@ public:
   static int EscapeAnswer(unsigned type);
 };
 
-// The prompter of a desktop session: QMessageBox, QFileDialog, QMenu.
-class WidgetPrompter : public Prompter {
+// The prompter of a session without a desktop (tools, a program before its
+// widgets part registers its own): logs each question and answers as if the
+// user had closed it, so nothing waits for a person.
+class HeadlessPrompter : public Prompter {
 public:
   int MessageBox(const QString &text, const QString &caption, unsigned type,
                  QWidget *parent = nullptr) override;

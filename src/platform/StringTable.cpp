@@ -2,7 +2,6 @@
 
 #include "Trace.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -37,13 +36,8 @@ QString Unescape(QStringView s)
   return out;
 }
 
-void DefaultBeep(int, int)
-{
-  if (qobject_cast<QApplication *>(QCoreApplication::instance()))
-    QApplication::beep();
-}
-
-vtx::BeepHandler g_beep = DefaultBeep;
+// Silent until a desktop session installs its beep.
+vtx::BeepHandler g_beep = nullptr;
 
 } // namespace
 

@@ -41,7 +41,8 @@ private:
 };
 
 // The system beep. Goes through a replaceable handler so tests can count beeps
-// and headless runs stay quiet.
+// and headless runs stay quiet; none is installed until a desktop session
+// installs its own (vtx::InstallDesktopServices).
 namespace vtx {
 using BeepHandler = void (*)(int frequencyHz, int durationMs);
 void Beep(int frequencyHz, int durationMs);

@@ -1,5 +1,8 @@
 #include "update/UpgradeDlg.h"
 
+#include "model/generali.h"
+#include "platform/StringIds.h"
+
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -47,7 +50,7 @@ CUpgradeDlg::CUpgradeDlg(QWidget *parent, const QString &baseUrl)
   m_progress->setGeometry(DluRect(this, 6, 141, 188, 9));
   m_btnStart->setGeometry(DluRect(this, 57, 153, 87, 14));
   setFixedSize(DluRect(this, 0, 0, 201, 175).size());
-  m_btnStart->setText(QStringLiteral("Start Update"));
+  m_btnStart->setText(LoadStr(IDS_UPD_START_BUTTON));
   connect(m_btnStart, &QPushButton::clicked, this, &CUpgradeDlg::OnStartStop);
 }
 
@@ -74,21 +77,21 @@ void CUpgradeDlg::OnInitDialog()
   ShowIdle();
   m_progress->setRange(0, 100);
   m_progress->setValue(0);
-  m_strLog = QStringLiteral("System ready.");
+  m_strLog = LoadStr(IDS_UPD_READY);
   PushLog(m_strLog);
 }
 
 void CUpgradeDlg::ShowIdle()
 {
   m_worker.SetRunFlag(0);
-  m_btnStart->setText(QStringLiteral("Start Update"));
+  m_btnStart->setText(LoadStr(IDS_UPD_START_BUTTON));
 }
 
 void CUpgradeDlg::OnStartStop()
 {
   if (m_worker.IsFinished()) {
     m_worker.SetRunFlag(1);
-    m_btnStart->setText(QStringLiteral("Cancel Operations"));
+    m_btnStart->setText(LoadStr(IDS_UPD_CANCEL_BUTTON));
     if (!m_timer0)
       m_timer0 = startTimer(100);
     m_worker.Start(m_baseUrl, QString::fromLatin1(kProduct), QString::fromLatin1(kListPage));
@@ -145,7 +148,7 @@ void CUpgradeDlg::reject()
 void CUpgradeDlg::closeEvent(QCloseEvent *event)
 {
   KillTimer0();
-  m_editLog->setPlainText(QStringLiteral("closing window... wait please."));
+  m_editLog->setPlainText(LoadStr(IDS_UPD_CLOSING));
   m_editLog->repaint();
   QDialog::closeEvent(event);
 }

@@ -5,6 +5,9 @@
 #include "controls/XEdit.h"
 #include "controls/XListCtrl.h"
 #include "controls/XListView.h"
+#include "platform/StringTable.h"
+
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -671,6 +674,16 @@ TEST_F(XListCtrlTest, SelectionColoursFollowFocusAndStyles)
   EXPECT_EQ(t, RGB(1, 1, 1));
   list->GetCellColors(1, 1, t, b); // not selected: untouched
   EXPECT_EQ(t, RGB(1, 1, 1));
+}
+
+// The empty-list text follows the interface language.
+TEST(XListCtrlText, EmptyListTextInBothLanguages)
+{
+  TestEnvironment env;
+  EXPECT_EQ(CXListCtrl::EmptyListText(), QStringLiteral("There are no items to show in this view."));
+  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
+                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+  EXPECT_EQ(CXListCtrl::EmptyListText(), QStringLiteral("Non ci sono elementi da mostrare in questa vista."));
 }
 
 TEST_F(XListCtrlTest, DrawsBoxesImagesAndTheEmptyText)

@@ -6,6 +6,7 @@
 #include "model/generali.h"
 #include "platform/Cp1252.h"
 #include "platform/DocView.h"
+#include "platform/StringIds.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -146,7 +147,7 @@ TEST_F(DocFile, BadHeaderRefusesTheOpen)
     return d;
   }, nullptr);
   EXPECT_EQ(tmpl.OpenDocumentFile(path), nullptr);
-  EXPECT_EQ(AskedTexts(env.prompter()), QStringList{LoadStr(652)});
+  EXPECT_EQ(AskedTexts(env.prompter()), QStringList{LoadStr(IDS_BAD_HEADER)});
   EXPECT_TRUE(QDir(host.program).entryList(QDir::Files).isEmpty()) << "no library copy";
 
   EXPECT_FALSE(doc.OnOpenDocument(path));
@@ -222,7 +223,7 @@ TEST_F(DocFile, FailedSaveKeepsTheOldFileAndSaysSo)
   // A name that cannot be created: the real writer reports it.
   ASSERT_TRUE(LoadText(doc, BoardText()));
   EXPECT_FALSE(doc.OnSaveDocument(host.dir.path()));
-  EXPECT_EQ(AskedTexts(env.prompter()).last(), LoadStr(61696));
+  EXPECT_EQ(AskedTexts(env.prompter()).last(), LoadStr(IDS_INVALID_FILENAME));
 }
 
 TEST_F(DocFile, SaveAlwaysAsksAndProposesTitleOrPath)
@@ -235,7 +236,7 @@ TEST_F(DocFile, SaveAlwaysAsksAndProposesTitleOrPath)
   EXPECT_FALSE(first.open);
   EXPECT_EQ(first.initialPath, QStringLiteral("New"));
   EXPECT_EQ(first.defaultExtension, QStringLiteral("vtx"));
-  EXPECT_EQ(first.filter, LoadStr(502));
+  EXPECT_EQ(first.filter, LoadStr(IDS_FILTER));
 
   doc.SetTitle(QStringLiteral("drive A#2"));
   doc.DoSave(QString(), true);
@@ -464,7 +465,7 @@ TEST_F(DocFile, StandardSlotsNeedTheirVariable)
                                                     "s0=[StdVariables#0]error_flag\r\n")));
   EXPECT_EQ(doc.GetErrorFlagSlot(), -1);
   EXPECT_TRUE(doc.GetStdVariables().empty());
-  EXPECT_TRUE(AskedTexts(env.prompter()).contains(LoadStr(679)));
+  EXPECT_TRUE(AskedTexts(env.prompter()).contains(LoadStr(IDS_ERROR_FLAG_NOT_FOUND)));
 }
 
 TEST_F(DocFile, DescriptionLoadedReachesTheFrameOnceTheLoadIsOver)

@@ -1,5 +1,6 @@
 #include "model/generali.h"
 
+#include "platform/StringIds.h"
 #include "platform/StringTable.h"
 
 #include "TestSupport.h"
@@ -27,12 +28,12 @@ TEST(Generali, PathSplittingOnBothSeparators)
 TEST(Generali, LoadStrFallsBackWithABeep)
 {
   TestEnvironment env;
-  EXPECT_EQ(LoadStr(520), QStringLiteral("Not found!"));
+  EXPECT_EQ(LoadStr(IDS_NOT_FOUND), QStringLiteral("Not found!"));
   EXPECT_EQ(TestEnvironment::beeps(), 0);
   EXPECT_EQ(LoadStr(1234), QStringLiteral("Errore stringa 1234"));
   EXPECT_EQ(TestEnvironment::beeps(), 1);
 
-  EXPECT_EQ(LoadStrFormat(581, QStringLiteral("n_ref"), 1500.0), QStringLiteral("Write n_ref = 1500"));
+  EXPECT_EQ(LoadStrFormat(IDS_WRITE_VALUE, QStringLiteral("n_ref"), 1500.0), QStringLiteral("Write n_ref = 1500"));
   EXPECT_EQ(LoadStrFormat(1234, 5), QString());
   EXPECT_EQ(TestEnvironment::beeps(), 2);
 }
@@ -52,7 +53,7 @@ TEST(Generali, MissingTextsBeepShortAndMissingFormatsLonger)
   const vtx::BeepHandler previous = vtx::SetBeepHandler(RecordTone);
   LoadStr(1234);
   LoadStrFormat(1234, 1);
-  LoadStr(520);
+  LoadStr(IDS_NOT_FOUND);
   vtx::SetBeepHandler(previous);
   EXPECT_EQ(g_tones, (std::vector<std::pair<int, int>>{{440, 50}, {440, 80}}));
 }
@@ -62,7 +63,7 @@ TEST(Generali, LoadStrFollowsTheInterfaceLanguage)
   TestEnvironment env;
   ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
                                                   QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
-  EXPECT_EQ(LoadStr(531), QStringLiteral("_it"));
+  EXPECT_EQ(LoadStr(IDS_LANGUAGE_SUFFIX), QStringLiteral("_it"));
 }
 
 TEST(Generali, PrecisionByMagnitudeWithBoundsInTheNextClass)

@@ -1,5 +1,9 @@
+#include "platform/DesktopLauncher.h"
+#include "platform/DesktopServices.h"
 #include "platform/Launcher.h"
 #include "platform/Prompter.h"
+#include "platform/StringTable.h"
+#include "platform/WidgetPrompter.h"
 #include "platform/WindowId.h"
 
 #include "TestSupport.h"
@@ -62,4 +66,35 @@ TEST(WindowRegistry, IdsOfDestroyedWindowsResolveToNothing)
   EXPECT_EQ(reg.Register(nullptr), kNoWindow);
   reg.Unregister(ib);
   EXPECT_EQ(reg.Resolve(ib), nullptr);
+}
+
+// Until a desktop session installs its services nothing waits for a person:
+// questions get the answer of a closed box, opening needs a desktop.
+TEST(Prompter, HeadlessServicesNeverWaitForAPerson)
+{
+  TestEnvironment env;
+  HeadlessPrompter headless;
+  EXPECT_EQ(headless.MessageBox(QStringLiteral("Save?"), QString(), MB_YESNOCANCEL), IDCANCEL);
+  EXPECT_EQ(headless.MessageBox(QStringLiteral("Go on?"), QString(), MB_YESNO), IDNO);
+  EXPECT_EQ(headless.MessageBox(QStringLiteral("Done"), QString(), MB_OK), IDOK);
+  FileDialogRequest req;
+  req.title = QStringLiteral("Open");
+  EXPECT_EQ(headless.FileDialog(req), QString());
+  EXPECT_EQ(headless.PopupMenu({{1, QStringLiteral("One")}}, QPoint()), 0);
+
+  ProcessLauncher launcher;
+  EXPECT_FALSE(launcher.Open(QStringLiteral("/tmp/report.rtf")));
+  EXPECT_FALSE(launcher.StartProgram(QString(), {}));
+}
+
+TEST(Prompter, DesktopServicesReplaceTheInstalledOnes)
+{
+  TestEnvironment env;
+  vtx::InstallDesktopServices();
+  EXPECT_NE(dynamic_cast<WidgetPrompter *>(&Prompter::Instance()), nullptr);
+  EXPECT_NE(dynamic_cast<DesktopLauncher *>(&Launcher::Instance()), nullptr);
+  const vtx::BeepHandler installed = vtx::SetBeepHandler(nullptr);
+  EXPECT_EQ(installed, &vtx::DesktopBeep);
+  vtx::Beep(440, 50); // no handler: nothing happens
+  // TestEnvironment puts the scripted prompter and recording launcher back.
 }

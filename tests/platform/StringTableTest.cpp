@@ -1,5 +1,7 @@
 #include "platform/StringTable.h"
 
+#include "platform/StringIds.h"
+
 #include "TestSupport.h"
 
 #include <QDir>
@@ -40,9 +42,9 @@ TEST(StringTable, EnglishIsBuiltIn)
   TestEnvironment env;
   StringTable &t = StringTable::Instance();
   EXPECT_EQ(t.CurrentLanguage(), StringTable::Language::English);
-  EXPECT_EQ(t.Text(520), QStringLiteral("Not found!"));
-  EXPECT_EQ(t.Text(510), QStringLiteral("Comand sent"));
-  EXPECT_EQ(t.Text(518), QStringLiteral("Data imported.\r\nIf you want to apply changes,you must\r\nwrite all parameters to the remoted board."));
+  EXPECT_EQ(t.Text(IDS_NOT_FOUND), QStringLiteral("Not found!"));
+  EXPECT_EQ(t.Text(IDS_COMMAND_SENT), QStringLiteral("Comand sent"));
+  EXPECT_EQ(t.Text(IDS_DATA_IMPORTED), QStringLiteral("Data imported.\r\nIf you want to apply changes,you must\r\nwrite all parameters to the remoted board."));
   EXPECT_GT(t.EnglishIds().size(), 150);
 }
 
@@ -53,17 +55,17 @@ TEST(StringTable, ItalianLoadsFromItsResourceFileAndFallsBackWhenMissing)
   ASSERT_TRUE(QFile::exists(ItalianFile())) << "LangITA11.rcc is built beside the executables";
   ASSERT_TRUE(t.SetLanguage(StringTable::Language::Italian, ItalianFile()));
   EXPECT_EQ(t.CurrentLanguage(), StringTable::Language::Italian);
-  EXPECT_NE(t.Text(520), QStringLiteral("Not found!"));
-  EXPECT_EQ(t.Text(531), QStringLiteral("_it"));
+  EXPECT_NE(t.Text(IDS_NOT_FOUND), QStringLiteral("Not found!"));
+  EXPECT_EQ(t.Text(IDS_LANGUAGE_SUFFIX), QStringLiteral("_it"));
 
   QTemporaryDir empty;
   EXPECT_FALSE(t.SetLanguage(StringTable::Language::Italian, empty.filePath(QStringLiteral("LangITA11.rcc"))));
   EXPECT_EQ(t.CurrentLanguage(), StringTable::Language::English);
-  EXPECT_EQ(t.Text(520), QStringLiteral("Not found!"));
+  EXPECT_EQ(t.Text(IDS_NOT_FOUND), QStringLiteral("Not found!"));
 
   ASSERT_TRUE(t.SetLanguage(StringTable::Language::Italian, ItalianFile()));
   ASSERT_TRUE(t.SetLanguage(StringTable::Language::English));
-  EXPECT_EQ(t.Text(531), QStringLiteral("_en"));
+  EXPECT_EQ(t.Text(IDS_LANGUAGE_SUFFIX), QStringLiteral("_en"));
 }
 
 // A translation that drops or reorders a placeholder would crash or garble a

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
+#include "platform/DesktopServices.h"
 #include "platform/Profile.h"
+#include "platform/StringTable.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,6 +31,7 @@ int main(int argc, char **argv)
   // No test may open a real dialog or start a program.
   Prompter::SetInstance(std::make_unique<ScriptedPrompter>());
   Launcher::SetInstance(std::make_unique<RecordingLauncher>());
+  vtx::SetBeepHandler(vtx::DesktopBeep);
   Profile::SetInstance(std::make_unique<Profile>(
       QDir::temp().filePath(QStringLiteral("velotrix-test-%1.ini").arg(QApplication::applicationPid()))));
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,22 @@
+# cmake -DFILES="a;b" -P CheckNoGui.cmake: fails when a program's dynamic
+# section needs Qt Gui or Widgets.
+find_program(READELF readelf REQUIRED)
+foreach(file IN LISTS FILES)
+  execute_process(COMMAND ${READELF} -d ${file}
+    OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot read the dynamic section of ${file}")
+  endif()
+  string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*\\[([^]\n]*)\\]" needed "${dynamic}")
+  if(NOT needed)
+    message(FATAL_ERROR "${file} shows no needed libraries: not a dynamic program?")
+  endif()
+  if(NOT dynamic MATCHES "libQt6Core")
+    message(FATAL_ERROR "${file} does not need QtCore: the check reads the wrong file")
+  endif()
+  string(REGEX MATCHALL "libQt6(Gui|Widgets|OpenGL|PrintSupport)[^]\n]*" gui "${dynamic}")
+  if(gui)
+    message(FATAL_ERROR "${file} needs ${gui}")
+  endif()
+  message(STATUS "${file}: no Qt Gui or Widgets")
+endforeach()
