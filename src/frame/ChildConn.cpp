@@ -7,6 +7,7 @@
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QFile>
@@ -20,31 +21,6 @@ WindowId g_hInitFrame = kNoWindow;
 
 namespace {
 
-constexpr unsigned IDS_FILTER = 502;
-constexpr unsigned IDS_COMMAND_SENT = 510;
-constexpr unsigned IDS_DATA_IMPORTED = 518;
-constexpr unsigned IDS_EEP_LOAD1 = 523;
-constexpr unsigned IDS_EEP_LOAD2 = 524;
-constexpr unsigned IDS_NO_MODIFIED = 533;
-constexpr unsigned IDS_NO_MORE_MODIFIED = 534;
-constexpr unsigned IDS_READ_ALL = 541;
-constexpr unsigned IDS_READ_ALL_DONE = 542;
-constexpr unsigned IDS_READ_LINK = 543;
-constexpr unsigned IDS_K_TABLE_READ = 544;
-constexpr unsigned IDS_READ_VALUE = 545;
-constexpr unsigned IDS_ONLINE = 546;
-constexpr unsigned IDS_OFFLINE = 547;
-constexpr unsigned IDS_EEP_SAVE1 = 550;
-constexpr unsigned IDS_EEP_SAVE2 = 551;
-constexpr unsigned IDS_WRITE_ALL = 579;
-constexpr unsigned IDS_WRITE_ALL_DONE = 580;
-constexpr unsigned IDS_WRITE_VALUE = 581;
-constexpr unsigned IDS_WRITE_ALL_ASK = 582;
-constexpr unsigned IDS_NO_DEFAULTS = 621;
-constexpr unsigned IDS_READ_ALL_REFUSED = 1000;
-constexpr unsigned IDS_SHORT_ANSWER = 1001;
-constexpr unsigned IDS_NO_COMMAND_PAR = 1002;
-constexpr unsigned IDS_FILE_UNREADABLE = 1003;
 
 constexpr int kMaxBlock = 120;
 constexpr int kMaxAddress = 10000;
@@ -392,7 +368,7 @@ void CChildConn::ReadAllParameters()
   m_nStep = 0;
   m_bMultiPacket = true;
   m_bReadAll = true;
-  SetStatus(LoadStr(IDS_READ_ALL));
+  SetStatus(LoadStr(IDS_READ_ALL_PARAM));
   for (Parametri &p : doc.GetParameters())
     p.AcceptValue();
   QueueKTable(static_cast<std::uint16_t>(m_nStep++));
@@ -436,7 +412,7 @@ void CChildConn::FinishReadAll()
   m_nStep = 0;
   m_bReadAll = false;
   FillParList();
-  SetStatus(LoadStr(IDS_READ_ALL_DONE));
+  SetStatus(LoadStr(IDS_READ_ALL_PARAM_DONE));
   m_nReadState = 4;
 }
 
@@ -447,7 +423,7 @@ void CChildConn::WriteAllParameters()
   CQelDoc &doc = *m_pDoc;
   m_nStep = 1;
   m_bMultiPacket = true;
-  SetStatus(LoadStr(IDS_WRITE_ALL));
+  SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
 
   CRequestPacket *pkt = nullptr;
   auto flush = [&] {
@@ -493,7 +469,7 @@ void CChildConn::WriteAllParameters()
   if (m_nStep == 1) {
     // No parameter: nothing to wait for.
     m_nStep = 0;
-    SetStatus(LoadStr(IDS_WRITE_ALL_DONE));
+    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
   }
 }
 
@@ -804,7 +780,7 @@ void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
   --m_nStep;
   if (m_nStep == 1) {
     m_nStep = 0;
-    SetStatus(LoadStr(IDS_WRITE_ALL_DONE));
+    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
   }
 }
 
@@ -1038,11 +1014,11 @@ void CChildConn::ShowReadValue(int p)
   const Parametri &par = doc.GetPar(p);
   QString text;
   if (par.GetAttributes() & ATTR_VAR_LINK) {
-    text = LoadStrFormat(IDS_READ_LINK, par.GetNameText(), doc.GetParText(p, 0, false));
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParText(p, 0, false));
   } else if (par.GetAttributes() & ATTR_PAR_LINK) {
-    text = LoadStrFormat(IDS_READ_LINK, par.GetNameText(), doc.GetParTextParLink(p, 0, false));
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParTextParLink(p, 0, false));
   } else {
-    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetLinkSiText(p, 0), doc.GetLinkText(p, 0));
+    text = LoadStrFormat(IDS_READ_VALUE_SI_UI, par.GetNameText(), doc.GetLinkSiText(p, 0), doc.GetLinkText(p, 0));
   }
   SetStatus(text);
 }
@@ -1077,7 +1053,7 @@ void CChildConn::OnWriteAll()
 {
   if (!m_pDoc)
     return;
-  if (Prompter::Instance().MessageBox(LoadStr(IDS_WRITE_ALL_ASK), QString(), MB_OKCANCEL) == IDOK)
+  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_WRITE_ALL), QString(), MB_OKCANCEL) == IDOK)
     WriteAllParameters();
 }
 
@@ -1091,22 +1067,22 @@ void CChildConn::AskAndWrite(unsigned question, int value)
 
 void CChildConn::OnEepSave1()
 {
-  AskAndWrite(IDS_EEP_SAVE1, BoardCommand::EepromSave1);
+  AskAndWrite(IDS_ASK_SAVE_EEP1, BoardCommand::EepromSave1);
 }
 
 void CChildConn::OnEepSave2()
 {
-  AskAndWrite(IDS_EEP_SAVE2, BoardCommand::EepromSave2);
+  AskAndWrite(IDS_ASK_SAVE_EEP2, BoardCommand::EepromSave2);
 }
 
 void CChildConn::OnEepLoad1()
 {
-  AskAndWrite(IDS_EEP_LOAD1, BoardCommand::EepromLoad1);
+  AskAndWrite(IDS_ASK_LOAD_EEP1, BoardCommand::EepromLoad1);
 }
 
 void CChildConn::OnEepLoad2()
 {
-  AskAndWrite(IDS_EEP_LOAD2, BoardCommand::EepromLoad2);
+  AskAndWrite(IDS_ASK_LOAD_EEP2, BoardCommand::EepromLoad2);
 }
 
 QStringList CChildConn::DefaultSetNames() const
@@ -1129,7 +1105,7 @@ void CChildConn::OnDefLoad()
     return;
   const QStringList names = DefaultSetNames();
   if (names.isEmpty()) {
-    Prompter::Instance().MessageBox(LoadStr(IDS_NO_DEFAULTS), QString(), MB_OK);
+    Prompter::Instance().MessageBox(LoadStr(IDS_DEFAULTS_HINT), QString(), MB_OK);
     return;
   }
   const int chosen = ChooseDefaultSet(names);
@@ -1211,7 +1187,7 @@ void CChildConn::FindModified(bool first, bool down, unsigned notFound)
 
 void CChildConn::OnFindFirstModified()
 {
-  FindModified(true, true, IDS_NO_MODIFIED);
+  FindModified(true, true, IDS_NO_MODIFIED_PARAMETERS);
 }
 
 void CChildConn::OnFindNextModified()

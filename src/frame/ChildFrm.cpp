@@ -9,6 +9,7 @@
 #include "model/generali.h"
 #include "platform/Options.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 
 #include <QCloseEvent>
 #include <QPainter>
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr unsigned IDS_SAVE_CHANGES = 1004;
 
 std::array<CChildFrame::PaneFactory, CChildFrame::PaneKinds> &Factories()
 {
@@ -304,7 +304,7 @@ bool CChildFrame::SaveModified()
   CQelDoc *doc = GetDocument();
   if (!doc || !doc->IsModified())
     return true;
-  const int answer = Prompter::Instance().MessageBox(LoadStrFormat(IDS_SAVE_CHANGES, doc->GetTitle()), QString(),
+  const int answer = Prompter::Instance().MessageBox(LoadStrFormat(IDS_ASK_SAVE_CHANGES, doc->GetTitle()), QString(),
                                                      MB_YESNOCANCEL | MB_ICONQUESTION);
   if (answer == IDCANCEL)
     return false;

@@ -14,6 +14,7 @@
 #include "modbus/SerManager.h"
 #include "platform/Profile.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/Trace.h"
 
@@ -37,23 +38,6 @@
 
 namespace {
 
-constexpr unsigned IDS_APP_TITLE = 501;
-constexpr unsigned IDS_FILTER = 502;
-constexpr unsigned IDS_BACKUP_CONNECT_FAILED = 503;
-constexpr unsigned IDS_BACKUP_DONE = 504;
-constexpr unsigned IDS_BACKUP_FAILED = 505;
-constexpr unsigned IDS_BACKUP_NOTHING = 506;
-constexpr unsigned IDS_BACKUP_ASK = 507;
-constexpr unsigned IDS_VERSION_ATTENTION = 535;
-constexpr unsigned IDS_VERSION_OFFLINE = 536;
-constexpr unsigned IDS_VERSION_ONLINE = 537;
-constexpr unsigned IDS_EEP_CONNECT_FAILED = 599;
-constexpr unsigned IDS_EEP_DONE = 600;
-constexpr unsigned IDS_EEP_FAILED = 601;
-constexpr unsigned IDS_EEP_NOTHING = 602;
-constexpr unsigned IDS_EEP_ASK = 603;
-constexpr unsigned IDS_TOO_MANY_BUFFERS = 646;
-constexpr unsigned IDS_VERSION_TAG = 691;
 
 constexpr int kPaneMessage = 554;
 constexpr int kPaneHelp = 555;
@@ -93,51 +77,51 @@ struct MenuEntry {
   const char *shortcut;
 };
 enum { MenuFile, MenuBoard, MenuView, MenuWindow, MenuLanguage, MenuHelp };
-constexpr unsigned kMenus[] = {1010, 1011, 1012, 1013, 1015, 1014};
+constexpr unsigned kMenus[] = {IDS_MENU_FILE, IDS_MENU_BOARD, IDS_MENU_VIEW, IDS_MENU_WINDOW, IDS_MENU_LANGUAGE, IDS_MENU_HELP};
 constexpr MenuEntry kMenuTable[] = {
-    {MenuFile, Cmd::FileOpen, 57601, "Ctrl+O"},
-    {MenuFile, Cmd::FileSave, 1035, "Ctrl+S"},
-    {MenuFile, Cmd::FileSaveAs, 322, nullptr},
-    {MenuFile, Cmd::FileClose, 1039, nullptr},
+    {MenuFile, Cmd::FileOpen, IDS_CMD_OPEN, "Ctrl+O"},
+    {MenuFile, Cmd::FileSave, IDS_MENU_SAVE, "Ctrl+S"},
+    {MenuFile, Cmd::FileSaveAs, IDS_SAVE_AS, nullptr},
+    {MenuFile, Cmd::FileClose, IDS_MENU_CLOSE, nullptr},
     {MenuFile, 0, 0, nullptr},
-    {MenuFile, Cmd::ImportFile, 1031, nullptr},
-    {MenuFile, Cmd::CompareFile, 1032, nullptr},
+    {MenuFile, Cmd::ImportFile, IDS_MENU_FILE_IMPORT, nullptr},
+    {MenuFile, Cmd::CompareFile, IDS_MENU_FILE_COMPARE, nullptr},
     {MenuFile, 0, 0, nullptr},
-    {MenuFile, Cmd::BackupAll, 32785, nullptr},
-    {MenuFile, Cmd::MemorizeAllToEEP, 59430, nullptr},
+    {MenuFile, Cmd::BackupAll, IDS_CMD_BACKUP, nullptr},
+    {MenuFile, Cmd::MemorizeAllToEEP, IDS_CMD_EEP_MEMORIZE, nullptr},
     {MenuFile, 0, 0, nullptr},
-    {MenuFile, Cmd::AppExit, 1036, nullptr},
-    {MenuBoard, Cmd::OnLine, 32796, nullptr},
-    {MenuBoard, Cmd::Undo, 1016, "Ctrl+Z"},
+    {MenuFile, Cmd::AppExit, IDS_MENU_EXIT, nullptr},
+    {MenuBoard, Cmd::OnLine, IDS_CMD_ONLINE, nullptr},
+    {MenuBoard, Cmd::Undo, IDS_MENU_UNDO, "Ctrl+Z"},
     {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::ReadAll, 1017, nullptr},
-    {MenuBoard, Cmd::WriteAll, 1018, nullptr},
+    {MenuBoard, Cmd::ReadAll, IDS_MENU_READ_ALL, nullptr},
+    {MenuBoard, Cmd::WriteAll, IDS_MENU_WRITE_ALL, nullptr},
     {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::EepSave1, 1019, nullptr},
-    {MenuBoard, Cmd::EepLoad1, 1020, nullptr},
-    {MenuBoard, Cmd::EepSave2, 1021, nullptr},
-    {MenuBoard, Cmd::EepLoad2, 1022, nullptr},
-    {MenuBoard, Cmd::DefLoad, 1023, nullptr},
+    {MenuBoard, Cmd::EepSave1, IDS_MENU_EEP_SAVE1, nullptr},
+    {MenuBoard, Cmd::EepLoad1, IDS_MENU_EEP_LOAD1, nullptr},
+    {MenuBoard, Cmd::EepSave2, IDS_MENU_EEP_SAVE2, nullptr},
+    {MenuBoard, Cmd::EepLoad2, IDS_MENU_EEP_LOAD2, nullptr},
+    {MenuBoard, Cmd::DefLoad, IDS_MENU_DEF_LOAD, nullptr},
     {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::InitDescriptions, 1024, nullptr},
-    {MenuBoard, Cmd::InitLanguage, 1025, nullptr},
-    {MenuBoard, Cmd::Reset, 1026, nullptr},
+    {MenuBoard, Cmd::InitDescriptions, IDS_MENU_INITIALIZE, nullptr},
+    {MenuBoard, Cmd::InitLanguage, IDS_MENU_INIT_LANGUAGE, nullptr},
+    {MenuBoard, Cmd::Reset, IDS_MENU_RESET, nullptr},
     {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::FindFirstModified, 1027, nullptr},
-    {MenuBoard, Cmd::FindNextModified, 1028, nullptr},
-    {MenuBoard, Cmd::FindPrevModified, 1029, nullptr},
-    {MenuView, Cmd::ToggleUnits, 1030, nullptr},
-    {MenuView, Cmd::EnableAllTestpoints, 32804, nullptr},
-    {MenuView, Cmd::Find, 32797, "Ctrl+F"},
-    {MenuView, Cmd::ReadBuffer, 59431, nullptr},
+    {MenuBoard, Cmd::FindFirstModified, IDS_MENU_FIND_FIRST_MODIFIED, nullptr},
+    {MenuBoard, Cmd::FindNextModified, IDS_MENU_FIND_NEXT, nullptr},
+    {MenuBoard, Cmd::FindPrevModified, IDS_MENU_FIND_PREVIOUS, nullptr},
+    {MenuView, Cmd::ToggleUnits, IDS_MENU_INTERNAL_UNITS, nullptr},
+    {MenuView, Cmd::EnableAllTestpoints, IDS_CMD_TESTPOINTS, nullptr},
+    {MenuView, Cmd::Find, IDS_CMD_FIND, "Ctrl+F"},
+    {MenuView, Cmd::ReadBuffer, IDS_CMD_READ_BUFFER, nullptr},
     {MenuView, 0, 0, nullptr},
-    {MenuView, Cmd::Options, 32835, nullptr},
-    {MenuWindow, 1, 1037, nullptr},
-    {MenuWindow, 2, 1038, nullptr},
-    {MenuLanguage, Cmd::English, 1033, nullptr},
-    {MenuLanguage, Cmd::Italian, 1034, nullptr},
-    {MenuHelp, Cmd::InternetUpdate, 32860, nullptr},
-    {MenuHelp, Cmd::AppAbout, 57664, nullptr},
+    {MenuView, Cmd::Options, IDS_MENU_OPTIONS, nullptr},
+    {MenuWindow, 1, IDS_MENU_CASCADE, nullptr},
+    {MenuWindow, 2, IDS_MENU_TILE, nullptr},
+    {MenuLanguage, Cmd::English, IDS_MENU_ENGLISH, nullptr},
+    {MenuLanguage, Cmd::Italian, IDS_MENU_ITALIAN, nullptr},
+    {MenuHelp, Cmd::InternetUpdate, IDS_CMD_INTERNET_UPDATE, nullptr},
+    {MenuHelp, Cmd::AppAbout, IDS_CMD_INFO_MAIL, nullptr},
 };
 
 bool IsBoardCommand(int id)
@@ -196,7 +180,7 @@ void CMainFrame::SetOptionsDialog(std::function<void(CMainFrame &)> run)
 CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     : QMainWindow(parent), m_pOptions(std::make_unique<COptions>())
 {
-  setWindowTitle(LoadStr(IDS_APP_TITLE));
+  setWindowTitle(LoadStr(IDS_GENERATOR));
   MainWindowLink::Set(this);
   const WindowId self = WindowRegistry::Instance().Register(this);
 
@@ -272,7 +256,7 @@ void CMainFrame::CreateStatusBar()
     else
       bar->addPermanentWidget(label);
   };
-  addPane(kPaneMessage, LoadStr(kPaneMessage), 300, true);
+  addPane(kPaneMessage, LoadStr(IDS_BLANK_PANE), 300, true);
   addPane(kPaneHelp, QString(), 200, false);
   addPane(kPaneFirmware, QString(), 150, false);
   m_pProgress = new CExtStatusBarProgressCtrl(bar);
@@ -353,7 +337,7 @@ void CMainFrame::BuildMenus()
     m_actions[id] = action;
   }
   // The recent files, listed afresh each time the File menu opens.
-  QMenu *recent = new QMenu(LoadStr(1040), menus[MenuFile]);
+  QMenu *recent = new QMenu(LoadStr(IDS_MENU_RECENT_FILES), menus[MenuFile]);
   menus[MenuFile]->insertMenu(Action(Cmd::AppExit), recent);
   menus[MenuFile]->insertSeparator(Action(Cmd::AppExit));
   connect(menus[MenuFile], &QMenu::aboutToShow, this, [this, recent] {
@@ -908,9 +892,9 @@ bool CMainFrame::CheckBoardVersion(WindowId child, const QString &boardVersion)
   board.replace(u'\n', u' ');
   if (docVersion == kNoVersion || docVersion == board)
     return false;
-  const QString text = LoadStr(IDS_VERSION_ATTENTION) + LoadStr(IDS_VERSION_OFFLINE) + docVersion +
-                       LoadStr(IDS_VERSION_ONLINE) + board;
-  Prompter::Instance().MessageBox(text, LoadStr(IDS_APP_TITLE), MB_OK | MB_ICONERROR, this);
+  const QString text = LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + docVersion +
+                       LoadStr(IDS_ONLINE_VERSION) + board;
+  Prompter::Instance().MessageBox(text, LoadStr(IDS_GENERATOR), MB_OK | MB_ICONERROR, this);
   SendToChild(child, ChildCode::GoOffline);
   return true;
 }
@@ -976,7 +960,7 @@ void CMainFrame::RunBackupStateMachine()
   if (m_nBackupState == 1) {
     if (anyFailed) {
       ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_CONNECT_FAILED), QString(), MB_OK | MB_ICONERROR, this);
+      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_CANT_CONNECT), QString(), MB_OK | MB_ICONERROR, this);
     } else if (all2) {
       for (WindowId child : children)
         SendToChild(child, ChildCode::BackupReadAll);
@@ -985,13 +969,13 @@ void CMainFrame::RunBackupStateMachine()
   } else if (m_nBackupState == 2) {
     if (all4) {
       ResetAllProcedures();
-      if (Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_DONE), QString(), MB_YESNO | MB_ICONQUESTION, this) ==
+      if (Prompter::Instance().MessageBox(LoadStr(IDS_ALL_BACKUP_DONE), QString(), MB_YESNO | MB_ICONQUESTION, this) ==
           IDYES)
         for (WindowId child : ChildrenCopy())
           SendToChild(child, ChildCode::SaveBackup, 1);
     } else if (anyFailed) {
       ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_FAILED), QString(), MB_OK | MB_ICONERROR, this);
+      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_ERROR), QString(), MB_OK | MB_ICONERROR, this);
     }
   }
 }
@@ -1017,7 +1001,7 @@ void CMainFrame::RunEEPStateMachine()
   if (m_nEEPState == 1) {
     if (anyFailed) {
       ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_CONNECT_FAILED), QString(), MB_OK | MB_ICONERROR, this);
+      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_CANT_CONNECT), QString(), MB_OK | MB_ICONERROR, this);
     } else if (all2) {
       for (WindowId child : children)
         SendToChild(child, ChildCode::EepromSaveAll);
@@ -1026,10 +1010,10 @@ void CMainFrame::RunEEPStateMachine()
   } else if (m_nEEPState == 2) {
     if (all4) {
       ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_DONE), QString(), MB_OK, this);
+      Prompter::Instance().MessageBox(LoadStr(IDS_ALL_SAVED_TO_EEP), QString(), MB_OK, this);
     } else if (anyFailed) {
       ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_FAILED), QString(), MB_OK | MB_ICONERROR, this);
+      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_ERROR), QString(), MB_OK | MB_ICONERROR, this);
     }
   }
 }
@@ -1070,10 +1054,10 @@ void CMainFrame::OnBackupAll()
   if (m_nBackupState != 0)
     return;
   if (m_children.empty()) {
-    Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_NOTHING), QString(), MB_OK, this);
+    Prompter::Instance().MessageBox(LoadStr(IDS_NOTHING_TO_BACKUP), QString(), MB_OK, this);
     return;
   }
-  if (Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_ASK), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) !=
+  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_BACKUP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) !=
       IDOK)
     return;
   m_nBackupState = 1;
@@ -1086,10 +1070,10 @@ void CMainFrame::OnMemorizeAllToEEP()
   if (m_nEEPState != 0)
     return;
   if (m_children.empty()) {
-    Prompter::Instance().MessageBox(LoadStr(IDS_EEP_NOTHING), QString(), MB_OK, this);
+    Prompter::Instance().MessageBox(LoadStr(IDS_NOTHING_TO_EEP), QString(), MB_OK, this);
     return;
   }
-  if (Prompter::Instance().MessageBox(LoadStr(IDS_EEP_ASK), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
+  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_EEP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
     return;
   for (WindowId child : ChildrenCopy())
     SendToChild(child, ChildCode::GoOnline);
@@ -1117,7 +1101,7 @@ void CMainFrame::SetLanguage(int code)
     StringTable::Instance().SetLanguage(StringTable::Language::English);
   BuildMenus();
   if (QLabel *p = Pane(kPaneVersionTag))
-    p->setText(LoadStr(IDS_VERSION_TAG) + vtx::Format(u"%d", 26));
+    p->setText(LoadStr(IDS_VERSION_PREFIX) + vtx::Format(u"%d", 26));
   // The tool windows come up again in the new language.
   CreateGenMemBuff();
   CreateFindDialog();
