@@ -95,7 +95,11 @@ CChildFrame::CChildFrame(CMainFrame *main, CQelDoc *doc)
   if (doc) {
     doc->SetHost(main);
     setWindowTitle(doc->GetTitle());
-    connect(doc, &CDocument::titleChanged, this, [this](const QString &title) { setWindowTitle(title); });
+    connect(doc, &CDocument::titleChanged, this, [this](const QString &title) {
+      setWindowTitle(title);
+      if (m_pMain)
+        m_pMain->UpdateTabs();
+    });
     // A document that goes first leaves the window without one, never dangling.
     connect(doc, &QObject::destroyed, this, [this] { SetConnDocument(nullptr); });
   }

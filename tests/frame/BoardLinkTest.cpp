@@ -101,6 +101,14 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   EXPECT_TRUE(answer.contains(QStringLiteral("2000"))) << answer.toStdString();
   ASSERT_EQ(doc->GetUndoList().size(), 1u);
 
+  // Write all sends the document's values.
+  doc->GetPar(8).SetRawValue(300); // current_limit
+  env.prompter().AnswerMessage(IDOK);
+  child->OnCommand(Cmd::WriteAll);
+  ASSERT_TRUE(WaitUntil([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
+  ASSERT_TRUE(sim.Command(QStringLiteral("get current_limit"), &answer));
+  EXPECT_TRUE(answer.contains(QStringLiteral("300"))) << answer.toStdString();
+
   // EEPROM save and default load reach the board as command values.
   env.prompter().AnswerMessage(IDOK);
   child->OnCommand(Cmd::EepSave1);
