@@ -11,6 +11,7 @@
 #include "model/generali.h"
 #include "modbus/SerCodes.h"
 #include "platform/Profile.h"
+#include "platform/StringTable.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -60,6 +61,9 @@ public:
       return cmdState;
     case ChildCode::GetAddress:
       return address;
+    case ChildCode::SetAddress:
+      address = static_cast<int>(lParam & 0xFF);
+      return 0;
     case ChildCode::GetVersion:
       *reinterpret_cast<QString *>(lParam) = version;
       return 0;
@@ -330,6 +334,23 @@ TEST_F(MainFrameTest, ProgressCodesBeepAndStatistics)
   frame->RouteAnswer(*sink.queue[1]);
 }
 
+TEST_F(MainFrameTest, SliderAndAddressBoxReachTheBoards)
+{
+  FakeChild a(*frame), b(*frame);
+  frame->SetActiveChild(a.id);
+  emit frame->Slider()->visLevelChanged(CExtStatusBarSliderCtrl::kThumbPosition, 2);
+  EXPECT_EQ(a.Count(ChildCode::LevelChanged), 1);
+  EXPECT_EQ(b.Count(ChildCode::LevelChanged), 1);
+  frame->ForwardToolbarValue(12);
+  EXPECT_EQ(a.address, 12);
+  EXPECT_EQ(b.address, 1);
+  EXPECT_EQ(frame->Toolbar()->Address(), 12);
+  // The active board window changes with the activation order.
+  frame->SetActiveChild(b.id);
+  EXPECT_EQ(frame->GetChildren().front(), b.id);
+  EXPECT_EQ(frame->Toolbar()->Address(), 1);
+}
+
 TEST_F(MainFrameTest, WidthAndPaneCodesClampAndCheckTheirIndexes)
 {
   int widths[11] = {5, 5000, 100, 100, 100, 100, 100, 100, 100, 100, 100};
@@ -382,8 +403,13 @@ TEST_F(MainFrameTest, LanguageStartsEnglishAndSwitchesOnlyWithoutBoards)
   EXPECT_EQ(frame->GetOptions().Language.Get(), 2);
   EXPECT_NE(frame->Action(Cmd::ReadAll), before); // menus rebuilt from the table
   EXPECT_NE(frame->GetWinCmdDialog(), nullptr);
+  if (StringTable::Instance().CurrentLanguage() == StringTable::Language::Italian) {
+    EXPECT_EQ(frame->menuBar()->actions().at(1)->text(), QStringLiteral("&Scheda"));
+  }
   frame->OnLanguage(Cmd::English);
   EXPECT_EQ(frame->GetOptions().Language.Get(), 1);
+  EXPECT_EQ(frame->menuBar()->actions().at(1)->text(), QStringLiteral("&Board"));
+  EXPECT_EQ(frame->Action(Cmd::Undo)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
   FakeChild open(*frame);
   EXPECT_FALSE(frame->IsCommandEnabled(Cmd::Italian));
 }
