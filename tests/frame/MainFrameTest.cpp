@@ -351,6 +351,117 @@ TEST_F(MainFrameTest, SliderAndAddressBoxReachTheBoards)
   EXPECT_EQ(frame->Toolbar()->Address(), 1);
 }
 
+// The trace-buffer manager as the frame sees it.
+class FakeTraceManager : public ITraceManager {
+public:
+  QWidget *Window() override { return &window; }
+  void SetAddress(WindowId b, int a) override
+  {
+    board = b;
+    address = a;
+    state = 1;
+    mode = 0;
+  }
+  WindowId GetBoardWindow() const override { return board; }
+  int GetState() const override { return state; }
+  void SetState(int s) override { state = s; }
+  int GetMode() const override { return mode; }
+  void SetMode(int m) override { mode = m; }
+  int GetBufferCount() const override { return buffers; }
+  void ShowControls(bool) override {}
+  void UpdateFields() override {}
+  void SetSamplingTime(float v) override { samplingTime = v; }
+  void SetBufLength(std::int16_t) override {}
+  void SetDiagnTs(std::int16_t, std::int16_t) override {}
+  void SetTrigLevPos(std::int16_t, std::int16_t) override {}
+  void SetTrigLevNeg(std::int16_t, std::int16_t) override {}
+  void SetTrigDelay(std::int16_t, std::int16_t) override {}
+  void AddBufferWindow(const QString &h, const std::array<QString, 6> &, const std::array<double, 6> &s,
+                       const CRequestPacket &) override
+  {
+    header = h;
+    scales = s;
+    ++buffers;
+  }
+
+  QWidget window;
+  WindowId board = kNoWindow;
+  int address = 0, state = 0, mode = 0, buffers = 0;
+  float samplingTime = -1;
+  QString header;
+  std::array<double, 6> scales{};
+};
+
+TEST_F(MainFrameTest, TraceBufferAnswersAndHousekeeping)
+{
+  FakeTraceManager *manager = nullptr;
+  CMainFrame::SetTraceManagerFactory([&](CMainFrame &) {
+    auto m = std::make_unique<FakeTraceManager>();
+    manager = m.get();
+    return m;
+  });
+  auto withManager = std::make_unique<CMainFrame>(false);
+  CMainFrame::SetTraceManagerFactory({});
+  ASSERT_NE(manager, nullptr);
+  FakeChild a(*withManager), b(*withManager);
+  a.bits = 8;
+  withManager->SetActiveChild(a.id);
+  withManager->SelectChildByAddress(1);
+  EXPECT_EQ(manager->board, a.id); // the first with that address in activation order
+  manager->SetAddress(a.id, 1);
+
+  withManager->RouteAnswer(*Packet(a.id, ANS_READ_TRACE));
+  EXPECT_EQ(a.Count(ChildCode::ClearBufferRead), 1);
+  EXPECT_EQ(a.Count(ChildCode::GetBufferName), 1);
+  for (int t = 0; t < 6; ++t) {
+    EXPECT_EQ(a.Count(ChildCode::TrackScaleFirst + t), 1);
+    EXPECT_EQ(a.Count(ChildCode::TrackLabelFirst + t), 1);
+  }
+  EXPECT_EQ(manager->buffers, 1);
+  EXPECT_EQ(manager->scales[5], 1.0);
+  EXPECT_EQ(manager->state, 1);
+  EXPECT_TRUE(a.answers.empty());
+
+  // Ten buffers keep the automatic mode, the eleventh stops it once.
+  manager->mode = 1;
+  manager->buffers = 10;
+  withManager->OnSchedulerTick();
+  EXPECT_EQ(manager->mode, 1);
+  manager->buffers = 11;
+  withManager->OnSchedulerTick();
+  withManager->OnSchedulerTick();
+  EXPECT_EQ(manager->mode, 0);
+  ASSERT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(env.prompter().asked[0].text, LoadStr(646));
+  // Its board offline: the manager goes offline too.
+  a.bits = 0;
+  withManager->OnSchedulerTick();
+  EXPECT_EQ(manager->state, 0);
+  withManager->RefreshGenMemBuff(a.id);
+  EXPECT_EQ(manager->mode, 0);
+
+  // The active window goes: the manager follows the next one.
+  b.address = 9;
+  {
+    FakeChild c(*withManager);
+    withManager->SetActiveChild(c.id);
+    manager->SetAddress(c.id, 1);
+    withManager->SetActiveChild(b.id);
+    withManager->SetActiveChild(c.id);
+  }
+  EXPECT_EQ(manager->board, b.id);
+  EXPECT_EQ(manager->address, 9);
+}
+
+TEST_F(MainFrameTest, ClosingTheFrameTakesEveryBoardOffline)
+{
+  FakeChild a(*frame), b(*frame);
+  a.bits = b.bits = 8;
+  frame->close();
+  EXPECT_EQ(a.Count(ChildCode::GoOffline), 1);
+  EXPECT_EQ(b.Count(ChildCode::GoOffline), 1);
+}
+
 TEST_F(MainFrameTest, WidthAndPaneCodesClampAndCheckTheirIndexes)
 {
   int widths[11] = {5, 5000, 100, 100, 100, 100, 100, 100, 100, 100, 100};
