@@ -1371,3 +1371,9 @@ CWinCmdDiag *CMainFrame::GetWinCmdDialog() const
 {
   return m_pWinCmd.data();
 }
+
+CQelDoc *CMainFrame::GetActiveDocument() const
+{
+  CChildFrame *child = WindowRegistry::Instance().ResolveAs<CChildFrame>(m_hActiveChild);
+  return child ? child->GetDocument() : nullptr;
+}

@@ -104,6 +104,8 @@ public:
   void UnregisterChild(WindowId child);
   void SetActiveChild(WindowId child);
   WindowId GetActiveChild() const { return m_hActiveChild; }
+  // The active board window's document (what the find dialog searches), or null.
+  CQelDoc *GetActiveDocument() const;
   const std::vector<WindowId> &GetChildren() const { return m_children; }
   void UpdateAddressBox(WindowId child);
   void SelectChildByAddress(int address);

@@ -535,6 +535,7 @@ TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocu
   EXPECT_EQ(frame->GetActiveChild(), id);
   EXPECT_EQ(frame->SendCode(MainCode::TestpointQuery, 0), static_cast<qintptr>(doc->m_nTestpoints));
   EXPECT_EQ(doc->GetAnswerWindow(), child);
+  EXPECT_EQ(frame->GetActiveDocument(), doc.get());
   EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitLanguage) || !frame->IsCommandEnabled(Cmd::ReadAll));
 
   child->RequestGoOnline();
