@@ -1,0 +1,1302 @@
+#include "frame/ChildConn.h"
+
+#include "frame/FrameCodes.h"
+
+#include "model/FormatBinary16.h"
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "modbus/RequestPacket.h"
+#include "platform/Prompter.h"
+#include "platform/StringIds.h"
+#include "platform/Trace.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+WindowId g_hInitFrame = kNoWindow;
+
+namespace {
+
+
+constexpr int kMaxBlock = 120;
+constexpr int kMaxAddress = 10000;
+constexpr int kStatusBlock = 9900;
+constexpr int kRowTextMax = 19;
+const QString kNoMemory = QStringLiteral("Not enought memory!");
+
+int s_lastChangeWord = -1;
+
+// The firmware version of a document that has not loaded a description yet
+// comes from the board; the model keeps it without a setter of its own.
+struct VersionAccess : CQelDoc {
+  static QString &Of(CQelDocContainer &doc)
+  {
+    static constexpr QString CQelDocContainer::*member = &VersionAccess::m_strVersion;
+    return doc.*member;
+  }
+};
+
+QString RowText(const QString &text)
+{
+  return text.left(kRowTextMax);
+}
+
+} // namespace
+
+CChildConn::CChildConn(WindowId answerWindow, IRequestSink *sink)
+    : m_pSink(sink), m_hWndAnswer(answerWindow)
+{
+}
+
+CChildConn::~CChildConn()
+{
+  // A window that dies while waiting for its description must not keep
+  // every other board from asking for theirs.
+  if (g_hInitFrame != kNoWindow && g_hInitFrame == m_hWndAnswer)
+    g_hInitFrame = kNoWindow;
+}
+
+int CChildConn::LastChangeWord()
+{
+  return s_lastChangeWord;
+}
+
+void CChildConn::ResetLastChangeWord()
+{
+  s_lastChangeWord = -1;
+}
+
+void CChildConn::Queue(CRequestPacket *&pkt, bool head)
+{
+  if (!pkt)
+    return;
+  if (!m_pSink) {
+    delete pkt;
+    pkt = nullptr;
+    return;
+  }
+  if (head)
+    m_pSink->AddHeadRequest(pkt);
+  else
+    m_pSink->AddRequest(pkt);
+  delete pkt; // null once the queue took it
+  pkt = nullptr;
+}
+
+void CChildConn::SetStatus(const QString &text)
+{
+  if (!m_pDoc)
+    return;
+  m_pDoc->m_strStatus = text;
+  ShowStatusText();
+}
+
+void CChildConn::InvalidateVarList(int row)
+{
+  if (m_pDoc && m_pDoc->GetVarListView())
+    m_pDoc->GetVarListView()->InvalidateRow(row);
+}
+
+QString CChildConn::InitializeLanguage() const
+{
+  if (m_pDoc && m_pDoc->GetHost())
+    return m_pDoc->GetHost()->GetInitializeLanguage();
+  return QStringLiteral("Std");
+}
+
+int CChildConn::ConnectionBits() const
+{
+  return m_pDoc ? static_cast<int>(m_pDoc->GetStateFlags() & 12) : 0;
+}
+
+int CChildConn::GetNTableSize() const
+{
+  return m_pDoc ? static_cast<int>(m_pDoc->GetNTable().size()) : 0;
+}
+
+int CChildConn::GetCommandParIndex() const
+{
+  if (!m_pDoc)
+    return -1;
+  const int index = m_pDoc->GetParCountOfType(VAR_FLOAT) + m_pDoc->GetParCountOfType(VAR_LONG);
+  // Board commands are one register: anything else there is not par0.
+  if (index >= m_pDoc->GetParCount() || !m_pDoc->GetPar(index).IsShort())
+    return -1;
+  return index;
+}
+
+// ---- states -------------------------------------------------------------------
+
+int CChildConn::StateIconId() const
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return StateIcon::Offline;
+  const auto &w = m_pDoc->m_StatusWords;
+  const bool error = w[0] != 0;
+  const bool warning = w[1] != 0;
+  const bool stop = w[2] != 0; // bit 0x400
+  const bool run = w[3] != 0;  // bit 0x200
+  if (error)
+    return stop ? StateIcon::ErrorStop : run ? StateIcon::ErrorRun : StateIcon::Error;
+  if (warning)
+    return stop ? StateIcon::WarningStop : run ? StateIcon::WarningRun : StateIcon::Warning;
+  return stop ? StateIcon::OkStop : run ? StateIcon::OkRun : StateIcon::Ok;
+}
+
+void CChildConn::RequestGoOnline()
+{
+  if (!m_pDoc)
+    return;
+  m_nReadState = 1;
+  m_nCmdState = 1;
+  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() | CQelDocContainer::STATE_CONNECTING);
+  SetStatus(LoadStr(IDS_ONLINE));
+  auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), REQ_GO_ONLINE);
+  Queue(pkt, true);
+  SetStateIcon(StateIconId());
+}
+
+void CChildConn::RequestGoOffline()
+{
+  if (!m_pDoc)
+    return;
+  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() & ~std::uint32_t(CQelDocContainer::STATE_ONLINE |
+                                                                  CQelDocContainer::STATE_CONNECTING));
+  m_pDoc->m_bTraceReadPending = false;
+  m_pDoc->m_nWinCmdValue = 0;
+  m_pDoc->m_nPrevWinCmdValue = 0;
+  m_nWinCmdShown = 0;
+  UpdateWinCmdText();
+  RecolorParList();
+  InvalidateVarList(-1);
+  m_nReadState = 0;
+  m_nCmdState = 0;
+  m_bReadAll = false;
+  // The reset waits for one read; once offline that read will not come.
+  m_pDoc->m_bResetPending = false;
+  m_pResetRead = nullptr;
+  OnWentOffline();
+  if (g_hInitFrame == m_hWndAnswer)
+    g_hInitFrame = kNoWindow;
+  m_pDoc->m_bDescriptionDownload = false;
+  auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), REQ_GO_OFFLINE);
+  Queue(pkt);
+  SetStateIcon(StateIconId());
+}
+
+void CChildConn::OnOnLine()
+{
+  if (!m_pDoc)
+    return;
+  if (ConnectionBits() == 0) {
+    RequestGoOnline();
+  } else {
+    RequestGoOffline();
+    m_pDoc->m_strStatus = LoadStr(IDS_OFFLINE);
+  }
+  RecolorParList();
+  InvalidateVarList(-1);
+}
+
+// ---- codes --------------------------------------------------------------------
+
+qintptr CChildConn::FrameCode(int code, qintptr lParam)
+{
+  if (code == ChildCode::PaneLayout)
+    return ForwardPaneLayout(lParam);
+  if (!m_pDoc)
+    return 0;
+  CQelDoc &doc = *m_pDoc;
+  if (code >= ChildCode::TrackLabelFirst && code <= ChildCode::TrackLabelLast) {
+    auto *text = reinterpret_cast<QString *>(lParam);
+    if (!text || !doc.m_bDescriptionsLoaded)
+      return 0;
+    text->clear();
+    std::int16_t p = -1;
+    if (doc.FindParByName(p, TrackParName(code - ChildCode::TrackLabelFirst + 1)) && p >= 0) {
+      const Parametri &par = doc.GetPar(p);
+      if (par.IsVarLink())
+        *text = doc.GetParText(p, 0, false);
+      else if (par.IsParLink())
+        *text = doc.GetParTextParLink(p, 0, false);
+    }
+    return 0;
+  }
+  if (code >= ChildCode::TrackScaleFirst && code <= ChildCode::TrackScaleLast) {
+    auto *scale = reinterpret_cast<double *>(lParam);
+    if (!scale || !doc.m_bDescriptionsLoaded)
+      return 0;
+    *scale = 1.0;
+    std::int16_t p = -1;
+    if (doc.FindParByName(p, TrackParName(code - ChildCode::TrackScaleFirst + 1)) && p >= 0) {
+      const int v = doc.GetPar(p).GetShortValue();
+      if (v >= 0 && v < doc.GetVarCount())
+        *scale = doc.GetVar(v).GetScaleFactor();
+    }
+    return 0;
+  }
+  switch (code) {
+  case ChildCode::GoOffline: {
+    const int bits = ConnectionBits();
+    RequestGoOffline();
+    return bits;
+  }
+  case ChildCode::GoOnline: {
+    const int bits = ConnectionBits();
+    RequestGoOnline();
+    return bits;
+  }
+  case ChildCode::QueryState:
+    return ConnectionBits();
+  case ChildCode::Poll:
+    if (!doc.m_bDescriptionDownload)
+      RefreshDisplayedItems();
+    return 0;
+  case ChildCode::GetAddress:
+    return doc.GetSlaveAddress();
+  case ChildCode::SetAddress: {
+    const auto address = static_cast<std::uint8_t>(lParam & 0xFF);
+    if (address != doc.GetSlaveAddress()) {
+      doc.SetModifiedFlag(true);
+      doc.SetSlaveAddress(address);
+    }
+    return 0;
+  }
+  case ChildCode::TestpointsOn:
+  case ChildCode::TestpointsOff:
+    doc.m_nTestpoints = code == ChildCode::TestpointsOn ? 1 : 0;
+    doc.m_bVarListRefill = true;
+    doc.UpdateAllViews(nullptr, FrameHint::Testpoints);
+    return 0;
+  case ChildCode::ShowError:
+    if (const auto *text = reinterpret_cast<const QString *>(lParam))
+      SetStatus(*text);
+    return 0;
+  case ChildCode::GetVersion:
+    if (auto *text = reinterpret_cast<QString *>(lParam))
+      *text = doc.GetVersion();
+    return 0;
+  case ChildCode::BackupReadAll:
+    m_nReadState = 3;
+    ReadAllParameters();
+    return 0;
+  case ChildCode::EepromSaveAll:
+    m_nCmdState = 3;
+    WriteCommand(BoardCommand::EepromSave1);
+    return 0;
+  case ChildCode::Answer:
+    if (const auto *pkt = reinterpret_cast<const CRequestPacket *>(lParam))
+      ProcessAnswer(*pkt);
+    return 0;
+  case ChildCode::LevelChanged:
+    doc.m_bParTreeRebuild = true;
+    doc.m_bVarTreeRebuild = true;
+    doc.UpdateAllViews(nullptr, FrameHint::All);
+    return 0;
+  case ChildCode::SaveAs:
+    return doc.DoSave(QString(), true) ? 1 : 0;
+  case ChildCode::SaveBackup:
+    return doc.DoSave(QString(), lParam != 0) ? 1 : 0;
+  case ChildCode::NotifyMainFrame:
+    NotifyMainFrame();
+    return 0;
+  case ChildCode::WinCmdAnswer: {
+    // The board's question is answered only to a board that can hear it.
+    if (!doc.IsOnline())
+      return 0;
+    const int w = static_cast<std::int16_t>(doc.m_nWinCmdValue);
+    if (lParam == 1)
+      WriteCommand(BoardCommand::MsgOk + w);
+    else if (lParam == 2)
+      WriteCommand(BoardCommand::MsgCancel + w);
+    else if (lParam == 218)
+      WriteCommand(BoardCommand::MsgHide + w);
+    return 0;
+  }
+  case ChildCode::GetReadState:
+    return m_nReadState;
+  case ChildCode::GetCmdState:
+    return m_nCmdState;
+  case ChildCode::GetBufferName:
+    if (auto *text = reinterpret_cast<QString *>(lParam))
+      *text = doc.GetPathName().isEmpty() ? doc.GetTitle() : GetFileNameFromPath(doc.GetPathName(), false);
+    return 0;
+  case ChildCode::ReadBuffer:
+    RequestBufferRead();
+    return 0;
+  case ChildCode::ClearBufferRead:
+    doc.m_bTraceReadPending = false;
+    return 0;
+  default:
+    qCWarning(lcFrame, "child frame: unknown code %d", code);
+    return 0;
+  }
+}
+
+QString CChildConn::TrackParName(int n) const
+{
+  const QString key = vtx::Format(u"c_diag_rec%d", n);
+  return m_pDoc ? m_pDoc->Translate(key, key) : key;
+}
+
+// ---- requests -----------------------------------------------------------------
+
+void CChildConn::QueueKTable(std::uint16_t step)
+{
+  auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), REQ_K_TABLE);
+  pkt->num_k = static_cast<std::int16_t>(GetNTableSize());
+  pkt->k_mode = pkt->num_k != 0 ? 2 : 1;
+  pkt->PktType.par.step = step;
+  Queue(pkt);
+}
+
+void CChildConn::ReadAllParameters()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  if (!doc.m_bDescriptionsLoaded) {
+    // Nothing to read into: say so, and let a waiting backup see a failure.
+    m_nReadState = 0;
+    SetStatus(LoadStr(IDS_READ_ALL_REFUSED));
+    return;
+  }
+  m_nStep = 0;
+  m_bMultiPacket = true;
+  m_bReadAll = true;
+  SetStatus(LoadStr(IDS_READ_ALL_PARAM));
+  for (Parametri &p : doc.GetParameters())
+    p.AcceptValue();
+  QueueKTable(static_cast<std::uint16_t>(m_nStep++));
+
+  for (int start = 0; start < kMaxAddress; ++start) {
+    if (doc.ParIndexFromAddress(start) < 0)
+      continue;
+    int end = std::min(start + kMaxBlock - 1, kMaxAddress - 1);
+    for (;;) {
+      while (end > start && doc.ParIndexFromAddress(end) < 0)
+        --end;
+      const int last = doc.ParIndexFromAddress(end);
+      // A short, or the second register of a pair: the block ends whole.
+      if (last < 0 || doc.GetPar(last).IsShort() || doc.GetPar(last).GetAddress() != end)
+        break;
+      // A pair is read whole from one answer: take its second register, or
+      // leave the pair to the next block.
+      if (end + 1 - start + 1 <= kMaxBlock && end + 1 < kMaxAddress) {
+        ++end;
+        break;
+      }
+      if (end == start)
+        break;
+      --end;
+    }
+    auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_BLOCK);
+    pkt->PktType.par.first_par = static_cast<std::uint16_t>(start);
+    pkt->PktType.par.num_par = static_cast<std::uint16_t>(end - start + 1);
+    pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep);
+    pkt->wData.assign(pkt->PktType.par.num_par, 0);
+    qCDebug(lcFrame, "READALL PAR: step=%02d start=%04d len=%04d", m_nStep, start, end - start + 1);
+    Queue(pkt);
+    ++m_nStep;
+    start = end;
+  }
+  // With no block queued the K-table answer ends the read all.
+}
+
+void CChildConn::FinishReadAll()
+{
+  m_nStep = 0;
+  m_bReadAll = false;
+  FillParList();
+  SetStatus(LoadStr(IDS_READ_ALL_PARAM_DONE));
+  m_nReadState = 4;
+}
+
+void CChildConn::WriteAllParameters()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  m_nStep = 1;
+  m_bMultiPacket = true;
+  SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
+
+  CRequestPacket *pkt = nullptr;
+  auto flush = [&] {
+    pkt->PktType.par.num_par = static_cast<std::uint16_t>(pkt->wData.size());
+    qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step,
+            pkt->PktType.par.first_par, pkt->PktType.par.num_par);
+    Queue(pkt);
+  };
+  for (int address = 0; address < kMaxAddress; ++address) {
+    const int p = doc.ParIndexFromAddress(address);
+    bool pair = false;
+    if (p >= 0 && doc.GetPar(p).GetAddress() == address) {
+      const Parametri &par = doc.GetPar(p);
+      pair = !par.IsShort();
+      if (pkt && pair && pkt->wData.size() + 2 > std::size_t(kMaxBlock))
+        flush();
+      if (!pkt) {
+        pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_WRITE_BLOCK);
+        pkt->PktType.par.first_par = static_cast<std::uint16_t>(address);
+        pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep++);
+        pkt->wData.reserve(kMaxBlock);
+      }
+      const double value = par.GetValue(0);
+      if (par.IsLong()) {
+        pkt->wData.push_back(LongLowWord(value));
+        pkt->wData.push_back(LongHighWord(value));
+        ++address;
+      } else if (par.IsFloat()) {
+        pkt->wData.push_back(FloatLowWord(value));
+        pkt->wData.push_back(FloatHighWord(value));
+        ++address;
+      } else {
+        pkt->wData.push_back(ShortWord(value));
+      }
+    }
+    // A run ends at a gap, after a pair
+    // and at 120 registers.
+    if (pkt && (pair || p < 0 || pkt->wData.size() >= std::size_t(kMaxBlock)))
+      flush();
+  }
+  if (pkt)
+    flush();
+  if (m_nStep == 1) {
+    // No parameter: nothing to wait for.
+    m_nStep = 0;
+    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
+  }
+}
+
+bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, int mark)
+{
+  if (!m_pDoc || index >= m_pDoc->GetParCount())
+    return false;
+  CQelDoc &doc = *m_pDoc;
+  const Parametri &par = doc.GetPar(index);
+  value = par.Clamp(value);
+  const std::uint16_t address = par.GetAddress();
+  if (address >= kMaxAddress || (!par.IsShort() && address + 1 >= kMaxAddress))
+    return false;
+
+  auto *write = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress());
+  write->PktType.par.first_par = address;
+  write->PktType.par.mark = mark != 0 ? 1 : 0;
+  write->track = track;
+  if (par.IsShort()) {
+    write->message = REQ_WRITE_ONE;
+    write->wData = {ShortWord(value)};
+  } else if (par.IsLong()) {
+    write->message = REQ_WRITE_BLOCK;
+    write->wData = {LongLowWord(value), LongHighWord(value)};
+  } else {
+    write->message = REQ_WRITE_BLOCK;
+    write->wData = {FloatLowWord(value), FloatHighWord(value)};
+  }
+  write->PktType.par.num_par = static_cast<std::uint16_t>(write->wData.size());
+
+  auto *readBack = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(),
+                                      par.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK);
+  readBack->PktType.par.first_par = address;
+  readBack->PktType.par.num_par = par.IsShort() ? 1 : 2;
+  readBack->PktType.par.mark = write->PktType.par.mark;
+  readBack->track = track;
+  Queue(write);
+  Queue(readBack);
+
+  if (static_cast<int>(index) == GetCommandParIndex())
+    SetStatus(LoadStr(IDS_COMMAND_SENT));
+  else
+    SetStatus(LoadStrFormat(IDS_WRITE_VALUE, par.GetNameText(), value));
+  return true;
+}
+
+bool CChildConn::WriteCommand(int value)
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return false;
+  const int par0 = GetCommandParIndex();
+  if (par0 < 0) {
+    SetStatus(LoadStr(IDS_NO_COMMAND_PAR));
+    return false;
+  }
+  return WriteParameter(static_cast<std::uint16_t>(par0), value, 0, 0);
+}
+
+void CChildConn::QueueBlocks(const std::vector<std::uint16_t> &items, bool parameters)
+{
+  struct Item {
+    int first;
+    int last;
+  };
+  std::vector<Item> regs;
+  regs.reserve(items.size());
+  for (std::uint16_t i : items) {
+    const Variabili &v = parameters ? static_cast<const Variabili &>(m_pDoc->GetPar(i)) : m_pDoc->GetVar(i);
+    const int first = v.GetAddress();
+    const int last = first + (v.IsShort() ? 0 : 1);
+    if (last < kMaxAddress)
+      regs.push_back({first, last});
+  }
+  std::sort(regs.begin(), regs.end(), [](const Item &a, const Item &b) { return a.first < b.first; });
+
+  auto send = [&](int first, int last) {
+    auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(),
+                                   parameters ? REQ_READ_BLOCK : REQ_READ_VARS);
+    const auto count = static_cast<std::uint16_t>(last - first + 1);
+    if (parameters) {
+      pkt->PktType.par.first_par = static_cast<std::uint16_t>(first);
+      pkt->PktType.par.num_par = count;
+      qCDebug(lcFrame, "AddRequest(pPkt) parametri");
+    } else {
+      pkt->PktType.var.first_var = static_cast<std::uint16_t>(first);
+      pkt->PktType.var.num_var = count;
+    }
+    Queue(pkt);
+  };
+  int first = -1;
+  int last = -1;
+  for (const Item &item : regs) {
+    if (first < 0) {
+      first = item.first;
+      last = item.last;
+      continue;
+    }
+    if (item.last - first + 1 > kMaxBlock) {
+      send(first, last);
+      first = item.first;
+      last = item.last;
+    } else {
+      last = std::max(last, item.last);
+    }
+  }
+  if (first >= 0)
+    send(first, last);
+}
+
+void CChildConn::RefreshDisplayedItems()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  if (!doc.m_bDescriptionsLoaded) {
+    auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_VARS);
+    pkt->PktType.var.first_var = kStatusBlock;
+    pkt->PktType.var.num_var = 2;
+    Queue(pkt);
+    return;
+  }
+  if (doc.m_bTraceReadPending)
+    return;
+
+  std::vector<std::uint16_t> vars;
+  auto &rows = doc.GetVarRows();
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    rows[r].pollMark = 0;
+    if (doc.IsVarRowValid(r))
+      vars.push_back(static_cast<std::uint16_t>(rows[r].index));
+  }
+  for (std::uint16_t v : doc.m_ExtraPollVars)
+    if (v < doc.GetVarCount())
+      vars.push_back(v);
+  std::sort(vars.begin(), vars.end());
+  vars.erase(std::unique(vars.begin(), vars.end()), vars.end());
+  const auto &std = doc.GetStdVariables();
+  vars.erase(std::remove_if(vars.begin(), vars.end(),
+                            [&](std::uint16_t v) { return std::find(std.begin(), std.end(), v) != std.end(); }),
+             vars.end());
+
+  // The status block: the standard variables as the board lays them out.
+  if (doc.GetStdVarRegisters() != 0) {
+    auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_VARS);
+    pkt->PktType.var.first_var = kStatusBlock;
+    pkt->PktType.var.num_var = std::min<std::uint16_t>(doc.GetStdVarRegisters(), kMaxBlock);
+    Queue(pkt);
+  }
+  std::vector<std::uint16_t> pars;
+  for (std::uint16_t p : doc.m_ExtraPollPars)
+    if (p < doc.GetParCount())
+      pars.push_back(p);
+  doc.m_ExtraPollPars.clear();
+  qCDebug(lcFrame, "start parametri");
+  QueueBlocks(pars, true);
+  QueueBlocks(vars, false);
+  doc.m_ExtraPollVars.clear();
+}
+
+void CChildConn::RequestBufferRead()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline() || !m_pDoc->m_bDescriptionsLoaded)
+    return;
+  CQelDoc &doc = *m_pDoc;
+  if (doc.GetBufWidthVar() <= 0 || doc.GetBufLengthVar() <= 0)
+    return;
+  doc.m_bTraceReadPending = true;
+  auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_TRACE);
+  pkt->trace_width_reg = doc.GetVar(doc.GetBufWidthVar()).GetAddress();
+  pkt->trace_length_reg = doc.GetVar(doc.GetBufLengthVar()).GetAddress();
+  qCDebug(lcFrame, "Invio MSG Read_buff_MSG");
+  Queue(pkt);
+}
+
+// ---- answers ------------------------------------------------------------------
+
+void CChildConn::ShortAnswer(const CRequestPacket &pkt, int expected)
+{
+  qCWarning(lcFrame, "short answer: kind %d, %d of %d registers", pkt.message, int(pkt.wAnsData.size()), expected);
+  const QString text = LoadStrFormat(IDS_SHORT_ANSWER, int(pkt.wAnsData.size()), expected);
+  RequestGoOffline();
+  SetStatus(text);
+}
+
+void CChildConn::ProcessAnswer(const CRequestPacket &pkt)
+{
+  if (!m_pDoc || ConnectionBits() == 0)
+    return;
+  switch (pkt.message) {
+  case ANS_DESCRIPTION:
+    AnswerDescription(pkt);
+    m_pDoc->SetModifiedFlag(true);
+    break;
+  case 3:
+  case 4:
+  case 5:
+  case REQ_WRITE_ONE:
+    break;
+  case REQ_READ_ONE:
+  case REQ_READ_BLOCK:
+    AnswerReadRegisters(pkt);
+    break;
+  case REQ_WRITE_BLOCK:
+    AnswerWriteRegisters(pkt);
+    break;
+  case REQ_K_TABLE:
+    AnswerKTable(pkt);
+    break;
+  case REQ_READ_VARS:
+    AnswerVariables(pkt);
+    break;
+  case REQ_GO_ONLINE:
+    AnswerGoOnline(pkt);
+    break;
+  case REQ_IDLE:
+    RequestGoOffline();
+    break;
+  default:
+    qCWarning(lcFrame, "child frame: unexpected answer kind %d", pkt.message);
+    break;
+  }
+}
+
+void CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
+{
+  CQelDoc &doc = *m_pDoc;
+  const int p = doc.ParIndexFromAddress(pkt.PktType.par.first_par);
+  if (p < 0)
+    return;
+  const std::uint16_t word = pkt.wAnsData[0];
+  if (doc.m_bResetPending && p == doc.GetSwSetPar() && &pkt == m_pResetRead) {
+    auto *write = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_WRITE_ONE);
+    write->PktType.par.first_par = doc.GetPar(p).GetAddress();
+    write->PktType.par.num_par = 1;
+    write->wData = {static_cast<std::uint16_t>(word | 0x1000)};
+    write->track = 0;
+    Queue(write, true);
+    doc.m_bResetPending = false;
+    m_pResetRead = nullptr;
+  }
+  if (SetSpecialParValue(p, static_cast<std::int16_t>(word)))
+    *refresh = true;
+}
+
+void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  const int count = pkt.PktType.par.num_par;
+  if (static_cast<int>(pkt.wAnsData.size()) < count || count == 0) {
+    ShortAnswer(pkt, count);
+    return;
+  }
+  bool refresh = false;
+  if (pkt.message == REQ_READ_ONE)
+    AnswerResetStep(pkt, &refresh);
+  qCDebug(lcFrame, "READALL: step=%02d start=%04d len=%04d", m_nStep, pkt.PktType.par.first_par, count);
+
+  const int commandPar = GetCommandParIndex();
+  for (int i = 0; i < count; ++i) {
+    const int address = pkt.PktType.par.first_par + i;
+    const int p = doc.ParIndexFromAddress(address);
+    // The second register of a pair alone has nothing to set.
+    if (p < 0 || doc.GetPar(p).GetAddress() != address)
+      continue;
+    Parametri &par = doc.GetPar(p);
+    const double old = par.GetValue(0);
+    if (par.IsShort()) {
+      par.SetRawValue(static_cast<std::int16_t>(pkt.wAnsData[i]));
+    } else {
+      // Both registers of a pair come in one answer; a pair cut by the
+      // block's end is left alone.
+      if (i + 1 >= count)
+        break;
+      const std::uint16_t low = pkt.wAnsData[i];
+      const std::uint16_t high = pkt.wAnsData[i + 1];
+      par.SetRawValue(par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low)));
+      ++i;
+    }
+    const double now = par.GetValue(0);
+    if (now != old && !(std::isnan(now) && std::isnan(old))) {
+      doc.SetModifiedFlag(true);
+      if (pkt.track != 0)
+        doc.PushUndo(static_cast<std::uint16_t>(p), old);
+    }
+    if (pkt.PktType.par.step == 0)
+      ShowReadValue(p);
+    if (SetSpecialParValue(p, static_cast<int>(now)))
+      refresh = true;
+    if (p == commandPar && m_nCmdState == 3)
+      m_nCmdState = 4;
+  }
+  if (pkt.PktType.par.mark != 0)
+    doc.m_bViewEditWindow = true;
+  if (pkt.PktType.par.step != 0)
+    --m_nStep;
+  if (m_nStep == 1 && m_bReadAll)
+    FinishReadAll();
+  FillParList();
+  doc.UpdateAllViews(nullptr, FrameHint::Values);
+  if (refresh)
+    ShowStatusText();
+}
+
+void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
+{
+  if (pkt.PktType.par.step == 0)
+    return;
+  --m_nStep;
+  if (m_nStep == 1) {
+    m_nStep = 0;
+    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
+  }
+}
+
+void CChildConn::AnswerKTable(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  for (std::size_t i = 0; i < pkt.wAnsData.size(); ++i)
+    doc.SetKEntry(static_cast<int>(i), static_cast<std::int16_t>(pkt.wAnsData[i]));
+  for (std::size_t i = 0; i < pkt.fAnsNTable.size(); ++i) {
+    std::uint32_t bits = 0;
+    const float value = pkt.fAnsNTable[i];
+    std::memcpy(&bits, &value, sizeof bits);
+    doc.SetNEntry(static_cast<int>(i), bits);
+  }
+  doc.UpdateAllSiValues();
+  FillParList();
+  if (pkt.PktType.par.step != 0)
+    --m_nStep;
+  if (!m_bMultiPacket)
+    SetStatus(LoadStr(IDS_K_TABLE_READ));
+  m_bMultiPacket = false;
+  if (m_bReadAll && m_nStep == 1)
+    FinishReadAll(); // a read all of a board without parameters
+  qCDebug(lcFrame, "LOAD K TABLE");
+}
+
+void CChildConn::AnswerVariables(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  const int count = pkt.PktType.var.num_var;
+  if (static_cast<int>(pkt.wAnsData.size()) < count || count == 0) {
+    ShortAnswer(pkt, count);
+    return;
+  }
+  const bool statusBlock = pkt.PktType.var.first_var == kStatusBlock;
+  const auto &stdVars = doc.GetStdVariables();
+  auto &words = doc.m_StatusWords;
+  int change = 0;
+  std::size_t j = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::uint16_t word = pkt.wAnsData[i];
+    int v = -1;
+    if (!statusBlock) {
+      v = doc.VarIndexFromAddress(pkt.PktType.var.first_var + i);
+      if (v >= 0 && doc.GetVar(v).GetAddress() != pkt.PktType.var.first_var + i)
+        continue;
+    } else {
+      const int slot = static_cast<int>(j);
+      if (slot == doc.GetErrorFlagSlot()) {
+        const std::uint16_t now = word != 0;
+        change |= words[0] ^ word;
+        words[0] = now;
+      }
+      if (slot == doc.GetWarningFlagSlot()) {
+        const std::uint16_t now = word != 0;
+        change |= words[1] ^ word;
+        words[1] = now;
+      }
+      if (slot == doc.GetStatusFlagSlot()) {
+        change |= words[2] ^ (word & 0x400);
+        change |= words[3] ^ (word & 0x200);
+        words[2] = word & 0x400;
+        words[3] = word & 0x200;
+      }
+      if (j >= stdVars.size())
+        break; // registers beyond the list are not the board's standard variables
+      v = stdVars[j++];
+    }
+    if (v < 0 || v >= doc.GetVarCount())
+      continue;
+    const Variabili &var = doc.GetVar(v);
+    float raw = 0;
+    double si = 0;
+    if (var.IsShort()) {
+      raw = static_cast<std::int16_t>(word);
+      si = var.FromRaw(raw);
+    } else {
+      if (i + 1 >= count)
+        break;
+      const std::uint16_t high = pkt.wAnsData[i + 1];
+      if (var.IsLong()) {
+        const double exact = WordsToLong(high, word);
+        raw = static_cast<float>(exact);
+        si = var.FromRaw(exact);
+      } else {
+        raw = WordsToFloat(high, word);
+        si = raw;
+      }
+      ++i;
+    }
+    auto &rows = doc.GetVarRows();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      VarRowRecord &row = rows[r];
+      if (row.index != v)
+        continue;
+      row.hasValue = 1;
+      row.refresh = static_cast<std::uint8_t>((row.refresh + 1) % 10);
+      row.raw = raw;
+      row.value = si;
+      if (var.IsFloat()) {
+        const float f = static_cast<float>(si);
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &f, sizeof bits);
+        row.uiText = RowText(vtx::Format(u"%08Xhex", bits));
+      } else if (var.IsLong()) {
+        row.uiText = RowText(vtx::Format(u"%d", static_cast<int>(si)));
+      } else {
+        row.uiText = RowText(vtx::Format(u"%g", double(raw)));
+      }
+      if (var.HasFlag4Only())
+        row.siText = RowText(FormatBinary16(static_cast<std::uint16_t>(static_cast<int>(raw))));
+      else if (var.HasFlag8Only())
+        row.siText = RowText(doc.Translate(vtx::Format(u"%s#%d", var.GetNameText(), static_cast<int>(raw)), QString()));
+      else
+        row.siText = RowText(var.FormatValue(si));
+      InvalidateVarList(static_cast<int>(r));
+    }
+    OnSpecialVariable(v, static_cast<std::int16_t>(static_cast<int>(raw)));
+  }
+  const int change16 = static_cast<std::int16_t>(change);
+  if (statusBlock && change16 != s_lastChangeWord) {
+    s_lastChangeWord = change16;
+    SetStateIcon(StateIconId());
+  }
+}
+
+int CChildConn::OnSpecialVariable(int v, std::int16_t value)
+{
+  CQelDoc &doc = *m_pDoc;
+  if (v == doc.GetWinCmdVar()) {
+    const auto previous = static_cast<std::int16_t>(doc.m_nPrevWinCmdValue);
+    doc.m_nWinCmdValue = static_cast<std::uint16_t>(value);
+    if (value == BoardCommand::ReadKTable && previous != BoardCommand::ReadKTable)
+      QueueKTable(0);
+    if (value == BoardCommand::ReadAll && previous != BoardCommand::ReadAll)
+      OnReadAll();
+    UpdateWinCmdText();
+    doc.m_nPrevWinCmdValue = doc.m_nWinCmdValue;
+    return 0;
+  }
+  if (v == doc.GetSamplingTimeVar()) {
+    doc.m_TraceValues[CQelDocContainer::TRACE_SAMPLING_TIME] = value / 1000.0f;
+    return 1;
+  }
+  if (v == doc.GetBufLengthVar()) {
+    doc.m_TraceValues[CQelDocContainer::TRACE_BUF_LENGTH] = value;
+    return 1;
+  }
+  return 0;
+}
+
+bool CChildConn::SetSpecialParValue(int index, int value)
+{
+  if (!m_pDoc || index < 0)
+    return false;
+  CQelDoc &doc = *m_pDoc;
+  const float v = static_cast<std::int16_t>(value & 0xFFFF);
+  if (index == doc.GetDiagnTsPar())
+    doc.m_TraceValues[CQelDocContainer::TRACE_DIAGN_TS] = v;
+  else if (index == doc.GetTrigPosPar())
+    doc.m_TraceValues[CQelDocContainer::TRACE_TRIG_POS] = v;
+  else if (index == doc.GetTrigNegPar())
+    doc.m_TraceValues[CQelDocContainer::TRACE_TRIG_NEG] = v;
+  else if (index == doc.GetTrigDelayPar())
+    doc.m_TraceValues[CQelDocContainer::TRACE_TRIG_DELAY] = v;
+  else
+    return false;
+  return true;
+}
+
+void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  doc.SetStateFlags((doc.GetStateFlags() | CQelDocContainer::STATE_ONLINE) & ~std::uint32_t(CQelDocContainer::STATE_CONNECTING));
+  RecolorParList();
+  InvalidateVarList(-1);
+  m_nReadState = 2;
+  m_nCmdState = 2;
+  if (!doc.m_bDescriptionsLoaded) {
+    QString version = pkt.strVersion;
+    version.replace(u'\n', u' ');
+    VersionAccess::Of(doc) = version;
+    QStringList languages;
+    CQelDocLanguage::SplitList(pkt.strLanguages, languages);
+    if (!languages.isEmpty())
+      doc.AddLanguage(languages);
+    ShowStatusText();
+  }
+  AddSpecialVarsToList();
+  s_lastChangeWord = -1;
+  SetStateIcon(StateIconId());
+}
+
+void CChildConn::AddSpecialVarsToList()
+{
+  CQelDoc &doc = *m_pDoc;
+  const std::int16_t items[] = {doc.GetDiagnTsPar(), doc.GetTrigDelayPar(), doc.GetTrigPosPar(),
+                                doc.GetTrigNegPar(), doc.GetSamplingTimeVar(), doc.GetBufLengthVar()};
+  for (std::int16_t i : items)
+    if (i < 0)
+      return;
+  for (int k = 0; k < 4; ++k)
+    doc.m_ExtraPollPars.insert(static_cast<std::uint16_t>(items[k]));
+  doc.m_ExtraPollVars.insert(static_cast<std::uint16_t>(items[4]));
+  doc.m_ExtraPollVars.insert(static_cast<std::uint16_t>(items[5]));
+}
+
+void CChildConn::AnswerDescription(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  if (!doc.IsOnline())
+    return;
+  // The board sends the description without the document's header and
+  // watch-row line: the rows start empty.
+  CDocArchive ar = CDocArchive::FromText(pkt.strVersion + QStringLiteral("\nL = 0;0;0;0;0;0;"));
+  doc.DeleteContents();
+  doc.ReadDocument(ar);
+  doc.m_bParTreeRebuild = true;
+  doc.m_bVarTreeRebuild = true;
+  doc.m_bVarListRefill = true;
+  doc.UpdateAllViews(nullptr, FrameHint::All);
+  if (g_hInitFrame == m_hWndAnswer)
+    g_hInitFrame = kNoWindow;
+  doc.m_bDescriptionDownload = false;
+  doc.SaveDescriptionCopy();
+}
+
+void CChildConn::ShowReadValue(int p)
+{
+  CQelDoc &doc = *m_pDoc;
+  const Parametri &par = doc.GetPar(p);
+  QString text;
+  if (par.GetAttributes() & ATTR_VAR_LINK) {
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParText(p, 0, false));
+  } else if (par.GetAttributes() & ATTR_PAR_LINK) {
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParTextParLink(p, 0, false));
+  } else {
+    text = LoadStrFormat(IDS_READ_VALUE_SI_UI, par.GetNameText(), doc.GetLinkSiText(p, 0), doc.GetLinkText(p, 0));
+  }
+  SetStatus(text);
+}
+
+// ---- commands -----------------------------------------------------------------
+
+void CChildConn::OnUndo()
+{
+  if (!m_pDoc)
+    return;
+  CQelDoc &doc = *m_pDoc;
+  CQelDocContainer::UndoRecord r;
+  if (!doc.PopUndo(r) || r.index >= doc.GetParCount())
+    return;
+  if (doc.IsOnline()) {
+    WriteParameter(r.index, r.previous, 0, 0);
+  } else {
+    doc.GetPar(r.index).SetRawValue(r.previous);
+    // An offline undo changes the document as much as the edit did.
+    doc.SetModifiedFlag(true);
+    doc.m_ListaParUpdate = true;
+    doc.UpdateAllViews(nullptr, FrameHint::Values);
+  }
+}
+
+void CChildConn::OnReadAll()
+{
+  ReadAllParameters();
+}
+
+void CChildConn::OnWriteAll()
+{
+  if (!m_pDoc)
+    return;
+  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_WRITE_ALL), QString(), MB_OKCANCEL) == IDOK)
+    WriteAllParameters();
+}
+
+void CChildConn::AskAndWrite(unsigned question, int value)
+{
+  if (!m_pDoc)
+    return;
+  if (Prompter::Instance().MessageBox(LoadStr(question), QString(), MB_OKCANCEL) == IDOK)
+    WriteCommand(value);
+}
+
+void CChildConn::OnEepSave1()
+{
+  AskAndWrite(IDS_ASK_SAVE_EEP1, BoardCommand::EepromSave1);
+}
+
+void CChildConn::OnEepSave2()
+{
+  AskAndWrite(IDS_ASK_SAVE_EEP2, BoardCommand::EepromSave2);
+}
+
+void CChildConn::OnEepLoad1()
+{
+  AskAndWrite(IDS_ASK_LOAD_EEP1, BoardCommand::EepromLoad1);
+}
+
+void CChildConn::OnEepLoad2()
+{
+  AskAndWrite(IDS_ASK_LOAD_EEP2, BoardCommand::EepromLoad2);
+}
+
+QStringList CChildConn::DefaultSetNames() const
+{
+  QStringList names;
+  if (!m_pDoc)
+    return names;
+  for (int n = 0; n < 100; ++n) {
+    const QString text = m_pDoc->Translate(vtx::Format(u"DefaultCombo#%d", n), QString());
+    if (text.isEmpty())
+      break;
+    names << text;
+  }
+  return names;
+}
+
+void CChildConn::OnDefLoad()
+{
+  if (!m_pDoc)
+    return;
+  const QStringList names = DefaultSetNames();
+  if (names.isEmpty()) {
+    Prompter::Instance().MessageBox(LoadStr(IDS_DEFAULTS_HINT), QString(), MB_OK);
+    return;
+  }
+  const int chosen = ChooseDefaultSet(names);
+  if (chosen >= 0 && chosen < names.size())
+    WriteCommand(BoardCommand::DefaultBase + chosen);
+}
+
+void CChildConn::OnInitDescriptions()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  doc.SelectLanguage(InitializeLanguage());
+  StoreInitializeLanguage(doc.GetLanguageName());
+
+  const QString library = doc.FindDescriptionCopy(doc.GetVersion());
+  if (!library.isEmpty()) {
+    doc.m_bTakeSlaveAddress = false;
+    doc.OnOpenDocument(library);
+    doc.m_bTakeSlaveAddress = true;
+    doc.m_bParTreeRebuild = true;
+    doc.m_bVarTreeRebuild = true;
+    doc.m_bVarListRefill = true;
+    doc.UpdateAllViews(nullptr, FrameHint::All);
+    OnReadAll();
+    doc.SetModifiedFlag(true);
+    return;
+  }
+  if (g_hInitFrame != kNoWindow)
+    return;
+  g_hInitFrame = m_hWndAnswer;
+  doc.m_bDescriptionDownload = true;
+  auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_DESCRIPTION);
+  pkt->language = static_cast<std::uint16_t>(doc.GetLanguageIndex());
+  Queue(pkt);
+}
+
+void CChildConn::OnInitLanguage()
+{
+  if (!m_pDoc)
+    return;
+  const QString chosen = ChooseLanguage(m_pDoc->GetLanguageList(), InitializeLanguage());
+  if (chosen.isEmpty())
+    return;
+  StoreInitializeLanguage(chosen);
+  m_pDoc->SelectLanguage(chosen);
+}
+
+void CChildConn::OnReset()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline() || m_pDoc->GetSwSetPar() == 0)
+    return;
+  CQelDoc &doc = *m_pDoc;
+  std::unique_ptr<CRequestPacket> packet = doc.NewReadRequest(static_cast<std::uint16_t>(doc.GetSwSetPar()));
+  if (!packet)
+    return;
+  packet->hWnd = m_hWndAnswer;
+  // Only the answer to this very read turns into the reset write.
+  doc.m_bResetPending = true;
+  CRequestPacket *raw = packet.release();
+  m_pResetRead = raw;
+  Queue(raw, true);
+}
+
+void CChildConn::FindModified(bool first, bool down, unsigned notFound)
+{
+  if (!m_pDoc)
+    return;
+  if (first)
+    m_wFindPos = 0;
+  std::int16_t pos = static_cast<std::int16_t>(m_wFindPos);
+  if (first)
+    pos = -1;
+  if (m_pDoc->FindParameter(QString(), pos, false, false, down, true, true))
+    m_wFindPos = static_cast<std::uint16_t>(pos);
+  else
+    Prompter::Instance().MessageBox(LoadStr(notFound), QString(), MB_OK);
+}
+
+void CChildConn::OnFindFirstModified()
+{
+  FindModified(true, true, IDS_NO_MODIFIED_PARAMETERS);
+}
+
+void CChildConn::OnFindNextModified()
+{
+  FindModified(false, true, IDS_NO_MORE_MODIFIED);
+}
+
+void CChildConn::OnFindPrevModified()
+{
+  FindModified(false, false, IDS_NO_MORE_MODIFIED);
+}
+
+void CChildConn::OnToggleUnits()
+{
+  if (!m_pDoc)
+    return;
+  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() ^ CQelDocContainer::STATE_INTERNAL_UNITS);
+  m_pDoc->m_ListaParUpdate = true;
+  m_pDoc->UpdateAllViews(nullptr, FrameHint::Units);
+}
+
+QString CChildConn::AskImportFile()
+{
+  FileDialogRequest request;
+  request.open = true;
+  request.filter = LoadStr(IDS_FILTER);
+  request.fileMustExist = true;
+  return Prompter::Instance().FileDialog(request);
+}
+
+void CChildConn::ImportCompareFile(bool compare)
+{
+  if (!m_pDoc)
+    return;
+  const QString path = AskImportFile();
+  if (path.isEmpty())
+    return;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    Prompter::Instance().MessageBox(LoadStrFormat(IDS_FILE_UNREADABLE, path), QString(), MB_OK | MB_ICONWARNING);
+    return;
+  }
+  CDocArchive ar = CDocArchive::FromBytes(file.readAll());
+  if (!compare) {
+    RequestGoOffline();
+    m_pDoc->ImportFile(ar, false, path);
+    m_pDoc->UpdateAllViews(nullptr, FrameHint::All);
+    Prompter::Instance().MessageBox(LoadStr(IDS_DATA_IMPORTED), QString(), MB_OK);
+  } else {
+    m_pDoc->ImportFile(ar, true, path);
+  }
+}
+
+int CChildConn::WinCmdAction()
+{
+  if (!m_pDoc)
+    return 0;
+  const int w = static_cast<std::int16_t>(m_pDoc->m_nWinCmdValue);
+  if (w == 0 || std::abs(w) >= 10000)
+    return 0;
+  if (w != m_nWinCmdShown) {
+    m_nWinCmdShown = static_cast<std::int16_t>(w);
+    return 2;
+  }
+  return 1;
+}
+
+bool CChildConn::IsCommandEnabled(int id, bool *checked) const
+{
+  if (checked)
+    *checked = false;
+  if (!m_pDoc)
+    return id == Cmd::OnLine || id == Cmd::ToggleUnits;
+  const CQelDoc &doc = *m_pDoc;
+  const bool loaded = doc.m_bDescriptionsLoaded;
+  const bool online = doc.IsOnline();
+  switch (id) {
+  case Cmd::OnLine:
+    if (checked)
+      *checked = ConnectionBits() != 0;
+    return true;
+  case Cmd::ToggleUnits:
+    if (checked)
+      *checked = doc.IsInternalUnits();
+    return true;
+  case Cmd::ImportFile:
+  case Cmd::CompareFile:
+  case Cmd::FindFirstModified:
+  case Cmd::FindNextModified:
+  case Cmd::FindPrevModified:
+    return loaded;
+  case Cmd::Undo:
+    return !doc.GetUndoList().empty();
+  case Cmd::ReadAll:
+  case Cmd::WriteAll:
+  case Cmd::EepSave1:
+  case Cmd::EepLoad1:
+  case Cmd::DefLoad:
+    return online && loaded;
+  case Cmd::EepSave2:
+  case Cmd::EepLoad2:
+    return online && loaded && VisLevel() >= 1;
+  case Cmd::InitDescriptions:
+    return online && !loaded && !doc.m_bDescriptionDownload && g_hInitFrame == kNoWindow;
+  case Cmd::InitLanguage:
+    return loaded && doc.GetLanguageCount() > 1;
+  case Cmd::Reset:
+    return loaded && doc.GetSwSetPar() != 0 && online;
+  default:
+    return true;
+  }
+}

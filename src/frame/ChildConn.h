@@ -1,0 +1,166 @@
+#pragma once
+
+#include "frame/RequestSink.h"
+
+#include "platform/WindowId.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+class CQelDoc;
+struct CRequestPacket;
+
+// The window whose description download is under way; kNoWindow when none.
+// Only one board at a time asks for its description.
+extern WindowId g_hInitFrame;
+
+// The connection of one board document, without a widget: its online,
+// connecting and offline states, the requests it queues, the answers it takes
+// and the board commands. The child frame window derives from it and fills
+// the hooks (status bar, icon, views, dialogs); tests drive it with a
+// recording sink. GUI thread only.
+class CChildConn {
+public:
+  CChildConn(WindowId answerWindow, IRequestSink *sink);
+  virtual ~CChildConn();
+  CChildConn(const CChildConn &) = delete;
+  CChildConn &operator=(const CChildConn &) = delete;
+
+  // The document; null means none (every operation then does nothing).
+  void SetConnDocument(CQelDoc *doc) { m_pDoc = doc; }
+  CQelDoc *GetConnDocument() const { return m_pDoc; }
+  void SetSink(IRequestSink *sink) { m_pSink = sink; }
+  WindowId GetAnswerWindow() const { return m_hWndAnswer; }
+
+  // The numbered commands of a child frame (ChildCode); unknown codes give 0.
+  qintptr FrameCode(int code, qintptr lParam);
+
+  // ---- states ------------------------------------------------------------
+  void RequestGoOnline();
+  void RequestGoOffline();
+  void OnOnLine();
+  int GetReadState() const { return m_nReadState; }
+  int GetCmdState() const { return m_nCmdState; }
+  int GetStep() const { return m_nStep; }
+  bool IsMultiPacket() const { return m_bMultiPacket; }
+  // The connection bits of the document: 8 online, 4 connecting.
+  int ConnectionBits() const;
+  // The icon for the document's state and the board's status words.
+  int StateIconId() const;
+  // par0: the first 16-bit parameter; -1 when the document has none there.
+  int GetCommandParIndex() const;
+  int GetNTableSize() const;
+
+  // ---- requests ----------------------------------------------------------
+  void ReadAllParameters();
+  void WriteAllParameters();
+  // False when nothing was queued (no such parameter, not allowed).
+  bool WriteParameter(std::uint16_t index, double value, int track, int mark);
+  void RefreshDisplayedItems();
+  void RequestBufferRead();
+  // Board commands into par0, written only online.
+  bool WriteCommand(int value);
+
+  // ---- answers -----------------------------------------------------------
+  void ProcessAnswer(const CRequestPacket &pkt);
+  int OnSpecialVariable(int v, std::int16_t value);
+  bool SetSpecialParValue(int index, int value);
+  void AddSpecialVarsToList();
+  // The last change word of the status-block polls, shared by every board.
+  static int LastChangeWord();
+  static void ResetLastChangeWord();
+
+  // ---- commands ----------------------------------------------------------
+  void OnUndo();
+  void OnReadAll();
+  void OnWriteAll();
+  void OnEepSave1();
+  void OnEepSave2();
+  void OnEepLoad1();
+  void OnEepLoad2();
+  void OnDefLoad();
+  void OnInitDescriptions();
+  void OnInitLanguage();
+  void OnReset();
+  void OnFindFirstModified();
+  void OnFindNextModified();
+  void OnFindPrevModified();
+  void OnToggleUnits();
+  std::uint16_t GetFindPos() const { return m_wFindPos; }
+  // Whether a command of the board window is enabled now; checked gets its
+  // check mark. Unknown commands are enabled.
+  bool IsCommandEnabled(int id, bool *checked = nullptr) const;
+  // The default-set names of the document's dictionary, stopping at the
+  // first missing one (at most 100).
+  QStringList DefaultSetNames() const;
+  // The texts of the last board message shown; the window decides.
+  bool WinCmdShown() const { return m_nWinCmdShown != 0; }
+
+protected:
+  // ---- hooks the window fills --------------------------------------------
+  virtual void ShowStatusText() {}
+  virtual void SetStateIcon(int icon) { (void)icon; }
+  virtual void FillParList() {}
+  virtual void RecolorParList() {}
+  virtual void InvalidateVarList(int row);
+  // The board-message window for the document's win_cmd value.
+  virtual void UpdateWinCmdText() {}
+  // After going offline: the main frame's trace manager and tabs.
+  virtual void OnWentOffline() {}
+  virtual void NotifyMainFrame() {}
+  virtual qintptr ForwardPaneLayout(qintptr lParam) { (void)lParam; return 0; }
+  // The chosen default set, or -1 when cancelled.
+  virtual int ChooseDefaultSet(const QStringList &names) { (void)names; return -1; }
+  // The chosen language code, or empty when cancelled.
+  virtual QString ChooseLanguage(const QStringList &codes, const QString &current)
+  {
+    (void)codes;
+    (void)current;
+    return {};
+  }
+  virtual QString InitializeLanguage() const;
+  virtual void StoreInitializeLanguage(const QString &code) { (void)code; }
+  virtual int VisLevel() const { return 0; }
+  // A file for import or compare, or empty.
+  virtual QString AskImportFile();
+
+  // Decides whether the board message for w must be (re)shown; keeps the
+  // last shown value. 0 hide, 1 show as it is, 2 show with a new text.
+  int WinCmdAction();
+  void ImportCompareFile(bool compare);
+
+private:
+  void Queue(CRequestPacket *&pkt, bool head = false);
+  void SetStatus(const QString &text);
+  void FinishReadAll();
+  void ShortAnswer(const CRequestPacket &pkt, int expected);
+  void AnswerReadRegisters(const CRequestPacket &pkt);
+  void AnswerResetStep(const CRequestPacket &pkt, bool *refresh);
+  void AnswerWriteRegisters(const CRequestPacket &pkt);
+  void AnswerKTable(const CRequestPacket &pkt);
+  void AnswerVariables(const CRequestPacket &pkt);
+  void AnswerGoOnline(const CRequestPacket &pkt);
+  void AnswerDescription(const CRequestPacket &pkt);
+  void ShowReadValue(int p);
+  void QueueKTable(std::uint16_t step);
+  // Blocks of registers over items sorted by address, at most 120 each.
+  void QueueBlocks(const std::vector<std::uint16_t> &items, bool parameters);
+  void AskAndWrite(unsigned question, int value);
+  QString TrackParName(int n) const;
+  void FindModified(bool first, bool down, unsigned notFound);
+
+  CQelDoc *m_pDoc = nullptr;        // not owned
+  IRequestSink *m_pSink = nullptr;  // not owned
+  WindowId m_hWndAnswer;
+  std::uint16_t m_wFindPos = 0;
+  int m_nReadState = -1;
+  int m_nCmdState = -1;
+  bool m_bMultiPacket = false;
+  bool m_bReadAll = false;          // a read all waits for its blocks
+  int m_nStep = 0;
+  std::int16_t m_nWinCmdShown = 0;  // last board message shown
+  const CRequestPacket *m_pResetRead = nullptr; // compared only, never used
+};

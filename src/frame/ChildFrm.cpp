@@ -1,0 +1,336 @@
+#include "frame/ChildFrm.h"
+
+#include "frame/BoardDialogs.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+#include "frame/SplitterWnd.h"
+
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "platform/Options.h"
+#include "platform/Prompter.h"
+#include "platform/StringIds.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+
+std::array<CChildFrame::PaneFactory, CChildFrame::PaneKinds> &Factories()
+{
+  static std::array<CChildFrame::PaneFactory, CChildFrame::PaneKinds> factories;
+  return factories;
+}
+
+QWidget *MakePane(CChildFrame::PaneKind kind, CQelDoc &doc, CChildFrame &frame)
+{
+  if (const auto &factory = Factories()[kind]) {
+    if (QWidget *w = factory(doc, frame))
+      return w;
+  }
+  // Until the views are plugged in: an empty pane of the right kind.
+  static const char *const names[] = {"ParTreePane", "ParListPane", "VarTreePane", "VarListPane"};
+  auto *placeholder = new QWidget;
+  placeholder->setObjectName(QString::fromLatin1(names[kind]));
+  placeholder->setAutoFillBackground(true);
+  return placeholder;
+}
+
+} // namespace
+
+QIcon StateIconImage(int icon)
+{
+  QColor colour(0x90, 0x90, 0x90);
+  switch (icon) {
+  case StateIcon::ErrorStop:
+  case StateIcon::ErrorRun:
+  case StateIcon::Error:
+    colour = QColor(0xD0, 0x20, 0x20);
+    break;
+  case StateIcon::WarningStop:
+  case StateIcon::WarningRun:
+  case StateIcon::Warning:
+    colour = QColor(0xE0, 0xB0, 0x10);
+    break;
+  case StateIcon::OkStop:
+  case StateIcon::OkRun:
+  case StateIcon::Ok:
+    colour = QColor(0x20, 0xA0, 0x30);
+    break;
+  default:
+    break;
+  }
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(colour.darker(160), 1));
+  p.setBrush(colour);
+  p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  if (icon == StateIcon::ErrorStop || icon == StateIcon::WarningStop || icon == StateIcon::OkStop) {
+    p.drawRect(QRectF(5, 5, 6, 6)); // stopped
+  } else if (icon == StateIcon::ErrorRun || icon == StateIcon::WarningRun || icon == StateIcon::OkRun) {
+    const QPointF run[] = {{6, 4.5}, {11.5, 8}, {6, 11.5}};
+    p.drawPolygon(run, 3); // running
+  }
+  return QIcon(pixmap);
+}
+
+void CChildFrame::SetPaneFactory(PaneKind kind, PaneFactory factory)
+{
+  if (kind >= 0 && kind < PaneKinds)
+    Factories()[kind] = std::move(factory);
+}
+
+CChildFrame::CChildFrame(CMainFrame *main, CQelDoc *doc)
+    : QMdiSubWindow(nullptr), CChildConn(WindowRegistry::Instance().Register(static_cast<QObject *>(this)),
+                                         main), m_pMain(main)
+{
+  setAttribute(Qt::WA_DeleteOnClose);
+  SetConnDocument(doc);
+  if (doc) {
+    doc->SetHost(main);
+    setWindowTitle(doc->GetTitle());
+    connect(doc, &CDocument::titleChanged, this, [this](const QString &title) {
+      setWindowTitle(title);
+      if (m_pMain)
+        m_pMain->UpdateTabs();
+    });
+    // A document that goes first leaves the window without one, never dangling.
+    connect(doc, &QObject::destroyed, this, [this] { SetConnDocument(nullptr); });
+  }
+  OnCreateClient();
+}
+
+CChildFrame::~CChildFrame()
+{
+  if (CQelDoc *doc = GetDocument()) {
+    // Gone without a request: the board is simply no longer shown.
+    doc->SetStateFlags(doc->GetStateFlags() & ~std::uint32_t(CQelDocContainer::STATE_ONLINE |
+                                                             CQelDocContainer::STATE_CONNECTING));
+    if (doc->GetAnswerWindow() == this)
+      doc->SetAnswerWindow(nullptr);
+  }
+  if (m_pMain)
+    m_pMain->UnregisterChild(GetAnswerWindow());
+  WindowRegistry::Instance().Unregister(GetAnswerWindow());
+  SetConnDocument(nullptr);
+}
+
+void CChildFrame::OnCreateClient()
+{
+  if (m_pMain)
+    m_pMain->RegisterChild(GetAnswerWindow());
+  CQelDoc *doc = GetDocument();
+  if (!doc)
+    return;
+  QWidget *parTree = MakePane(ParTree, *doc, *this);
+  QWidget *parList = MakePane(ParList, *doc, *this);
+  QWidget *varTree = MakePane(VarTree, *doc, *this);
+  QWidget *varList = MakePane(VarList, *doc, *this);
+  m_panes = {parTree, parList, varTree, varList};
+
+  m_pSplitter = new ST_SplitterWnd(0);
+  m_pSplitter->Create(nullptr, nullptr, nullptr, true);
+  m_pParSplitter = m_pSplitter->AddSubDivision(0, parTree, parList, 1, true);
+  m_pVarSplitter = m_pSplitter->AddSubDivision(1, varTree, varList, 2, false);
+  setWidget(m_pSplitter);
+  m_pSplitter->LoadPaneSizes(this);
+  setWindowIcon(StateIconImage(StateIcon::Offline));
+}
+
+void CChildFrame::WriteParameterOnline(std::int16_t index, double value, bool marked)
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || !doc->IsOnline())
+    return;
+  WriteParameter(static_cast<std::uint16_t>(index), value, 1, marked ? 1 : 0);
+}
+
+void CChildFrame::OnDescriptionLoaded()
+{
+  if (CQelDoc *doc = GetDocument())
+    setWindowTitle(doc->GetTitle());
+  SetStateIcon(StateIconId());
+  ShowStatusText();
+}
+
+void CChildFrame::ActivateFrame()
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || !m_pMain)
+    return;
+  doc->SetAnswerWindow(this);
+  doc->m_nTestpoints = static_cast<std::uint32_t>(m_pMain->SendCode(MainCode::TestpointQuery, 0));
+  for (std::int16_t index : {doc->GetDiagnTsPar(), doc->GetTrigPosPar(), doc->GetTrigNegPar(), doc->GetTrigDelayPar()})
+    if (index > 0)
+      SetSpecialParValue(index, static_cast<int>(doc->GetPar(index).GetValue(0)));
+  ShowStatusText();
+  NotifyMainFrame();
+  m_pMain->SetActiveChild(GetAnswerWindow());
+  ShowStatusText();
+}
+
+void CChildFrame::ShowStatusText()
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || !m_pMain)
+    return;
+  CMainFrame::StatusValues values;
+  values.address = doc->GetSlaveAddress();
+  values.message = doc->m_strStatus;
+  values.helpFile = doc->GetManualName();
+  values.firmware = doc->GetVersion();
+  values.document = doc;
+  const std::int16_t indexes[6] = {doc->GetSamplingTimeVar(), doc->GetBufLengthVar(), doc->GetDiagnTsPar(),
+                                   doc->GetTrigPosPar(),       doc->GetTrigNegPar(),   doc->GetTrigDelayPar()};
+  for (int i = 0; i < 6; ++i)
+    values.items[i] = {indexes[i], doc->m_TraceValues[i]};
+  m_pMain->UpdateStatus(GetAnswerWindow(), values);
+  UpdateWinCmdText();
+}
+
+void CChildFrame::UpdateWinCmdText()
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || !m_pMain || m_pMain->GetActiveChild() != GetAnswerWindow())
+    return;
+  const int action = WinCmdAction();
+  const auto w = static_cast<std::int16_t>(doc->m_nWinCmdValue);
+  m_pMain->ShowWinCmd(action, action == 2 ? doc->GetWinCmdText(w) : QString(), w);
+}
+
+void CChildFrame::SetStateIcon(int icon)
+{
+  setWindowIcon(StateIconImage(icon));
+  if (m_pMain)
+    m_pMain->UpdateTabs();
+}
+
+void CChildFrame::FillParList()
+{
+  if (auto *list = dynamic_cast<IDocParList *>(m_panes[ParList].data()))
+    list->FillList();
+}
+
+void CChildFrame::RecolorParList()
+{
+  if (auto *list = dynamic_cast<IDocParList *>(m_panes[ParList].data()))
+    list->RecolorAll();
+}
+
+void CChildFrame::OnWentOffline()
+{
+  if (!m_pMain)
+    return;
+  m_pMain->RefreshGenMemBuff(GetAnswerWindow());
+  m_pMain->UpdateTabs();
+  update();
+}
+
+void CChildFrame::NotifyMainFrame()
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc)
+    return;
+  if (m_pSplitter && m_pMain)
+    m_pSplitter->SendPaneSizes(m_pMain, MainCode::StorePanes);
+  doc->UpdateAllViews(nullptr, FrameHint::Layout);
+}
+
+qintptr CChildFrame::ForwardPaneLayout(qintptr lParam)
+{
+  return m_pMain ? m_pMain->SendCode(MainCode::LoadPanes, lParam) : 0;
+}
+
+int CChildFrame::ChooseDefaultSet(const QStringList &names)
+{
+  CLoadDefault dialog(this, names);
+  return dialog.exec() == QDialog::Accepted ? dialog.GetSelection() : -1;
+}
+
+QString CChildFrame::ChooseLanguage(const QStringList &codes, const QString &current)
+{
+  CLanguageSelect dialog(this, codes, current);
+  return dialog.exec() == QDialog::Accepted ? dialog.GetCurrent() : QString();
+}
+
+QString CChildFrame::InitializeLanguage() const
+{
+  return m_pMain ? m_pMain->GetOptions().InitializeLanguage.Get() : QStringLiteral("Std");
+}
+
+void CChildFrame::StoreInitializeLanguage(const QString &code)
+{
+  if (!m_pMain)
+    return;
+  m_pMain->GetOptions().InitializeLanguage.SetValue(code);
+  m_pMain->GetOptions().InitializeLanguage.Save();
+}
+
+int CChildFrame::VisLevel() const
+{
+  return m_pMain ? m_pMain->GetOptions().VisLevel.Get() : 0;
+}
+
+bool CChildFrame::OnCommand(int id)
+{
+  switch (id) {
+  case Cmd::OnLine: OnOnLine(); break;
+  case Cmd::ToggleUnits: OnToggleUnits(); break;
+  case Cmd::ImportFile: ImportCompareFile(false); break;
+  case Cmd::CompareFile: ImportCompareFile(true); break;
+  case Cmd::Undo: OnUndo(); break;
+  case Cmd::ReadAll: OnReadAll(); break;
+  case Cmd::WriteAll: OnWriteAll(); break;
+  case Cmd::EepSave1: OnEepSave1(); break;
+  case Cmd::EepSave2: OnEepSave2(); break;
+  case Cmd::EepLoad1: OnEepLoad1(); break;
+  case Cmd::EepLoad2: OnEepLoad2(); break;
+  case Cmd::DefLoad: OnDefLoad(); break;
+  case Cmd::InitDescriptions: OnInitDescriptions(); break;
+  case Cmd::InitLanguage: OnInitLanguage(); break;
+  case Cmd::Reset: OnReset(); break;
+  case Cmd::FindFirstModified: OnFindFirstModified(); break;
+  case Cmd::FindNextModified: OnFindNextModified(); break;
+  case Cmd::FindPrevModified: OnFindPrevModified(); break;
+  default: return false;
+  }
+  return true;
+}
+
+bool CChildFrame::SaveModified()
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc || !doc->IsModified())
+    return true;
+  const int answer = Prompter::Instance().MessageBox(LoadStrFormat(IDS_ASK_SAVE_CHANGES, doc->GetTitle()), QString(),
+                                                     MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer == IDCANCEL)
+    return false;
+  if (answer == IDYES)
+    return doc->DoSave(doc->GetPathName(), true);
+  return true;
+}
+
+void CChildFrame::closeEvent(QCloseEvent *event)
+{
+  if (!SaveModified()) {
+    event->ignore();
+    return;
+  }
+  RequestGoOffline();
+  UpdateWinCmdText();
+  if (m_pParSplitter && m_pParSplitter->IsPaneHidden(0))
+    m_pParSplitter->TogglePane(0);
+  if (m_pSplitter && m_pSplitter->IsPaneHidden(1))
+    m_pSplitter->TogglePane(1);
+  NotifyMainFrame();
+  QMdiSubWindow::closeEvent(event);
+  if (event->isAccepted() && m_pMain)
+    m_pMain->OnChildClosed(this);
+}

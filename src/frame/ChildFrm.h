@@ -1,0 +1,84 @@
+#pragma once
+
+#include "frame/ChildConn.h"
+
+#include "model/DocFrameLinks.h"
+#include "model/MainWindowLink.h"
+
+#include <QMdiSubWindow>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+
+class CMainFrame;
+class CQelDoc;
+class ST_SplitterWnd;
+
+// The window of one board document: its splitter with the parameter and
+// variable views, its status texts and the board commands, over the
+// connection it derives from. GUI thread only.
+class CChildFrame : public QMdiSubWindow, public CChildConn, public IDocAnswerWindow, public ICodeTarget {
+  Q_OBJECT
+public:
+  // The four views of the splitter; each comes from a factory, by default an
+  // empty pane.
+  enum PaneKind { ParTree, ParList, VarTree, VarList, PaneKinds };
+  using PaneFactory = std::function<QWidget *(CQelDoc &doc, CChildFrame &frame)>;
+  static void SetPaneFactory(PaneKind kind, PaneFactory factory);
+
+  // The frame registers with the main frame at once; main must outlive it.
+  CChildFrame(CMainFrame *main, CQelDoc *doc);
+  ~CChildFrame() override;
+
+  CQelDoc *GetDocument() const { return GetConnDocument(); }
+  QWidget *GetPane(PaneKind kind) const { return m_panes[kind]; }
+  ST_SplitterWnd *GetSplitter() const { return m_pSplitter; }
+  ST_SplitterWnd *GetParSplitter() const { return m_pParSplitter; }
+  ST_SplitterWnd *GetVarSplitter() const { return m_pVarSplitter; }
+
+  // IDocAnswerWindow
+  WindowId GetAnswerWindowId() const override { return GetAnswerWindow(); }
+  void WriteParameterOnline(std::int16_t index, double value, bool marked) override;
+  void OnDescriptionLoaded() override;
+  // ICodeTarget: the child frame's codes.
+  qintptr SendCode(int code, qintptr lParam) override { return FrameCode(code, lParam); }
+
+  // The frame became the active board window.
+  void ActivateFrame();
+  // A menu or toolbar command for this board; false when it is not one.
+  bool OnCommand(int id);
+  // The status texts go to the main frame.
+  void ShowStatusText() override;
+  void UpdateWinCmdText() override;
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+
+  void SetStateIcon(int icon) override;
+  void FillParList() override;
+  void RecolorParList() override;
+  void OnWentOffline() override;
+  void NotifyMainFrame() override;
+  qintptr ForwardPaneLayout(qintptr lParam) override;
+  int ChooseDefaultSet(const QStringList &names) override;
+  QString ChooseLanguage(const QStringList &codes, const QString &current) override;
+  QString InitializeLanguage() const override;
+  void StoreInitializeLanguage(const QString &code) override;
+  int VisLevel() const override;
+
+private:
+  void OnCreateClient();
+  // Asks to save a changed document; false when the user cancelled.
+  bool SaveModified();
+
+  QPointer<CMainFrame> m_pMain;
+  ST_SplitterWnd *m_pSplitter = nullptr;    // owned through the widget tree
+  ST_SplitterWnd *m_pParSplitter = nullptr; // nested in pane 0
+  ST_SplitterWnd *m_pVarSplitter = nullptr; // nested in pane 1
+  std::array<QPointer<QWidget>, PaneKinds> m_panes;
+  bool m_bUnregistered = false;
+};
+
+// The state icons, our own drawings.
+QIcon StateIconImage(int icon);

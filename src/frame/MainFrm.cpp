@@ -1,0 +1,1379 @@
+#include "frame/MainFrm.h"
+
+#include "frame/BoardDialogs.h"
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MDITabs.h"
+#include "frame/PrefsPages.h"
+#include "frame/StatusBarCtrls.h"
+
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "modbus/RequestPacket.h"
+#include "modbus/SerCodes.h"
+#include "modbus/SerManager.h"
+#include "platform/Profile.h"
+#include "platform/Prompter.h"
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
+#include "platform/Trace.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+
+constexpr int kPaneMessage = 554;
+constexpr int kPaneHelp = 555;
+constexpr int kPaneFirmware = 512;
+constexpr int kPaneVersionTag = 692;
+constexpr int kTimerMs = 50;
+constexpr int kPollGate = 5;
+constexpr int kWidthMin = 10;
+constexpr int kWidthMax = 1000;
+constexpr int kPlacementBytes = 44;
+const QString kInitSection = QStringLiteral("2.1\\Init");
+const QString kPlacementEntry = QStringLiteral("MainWindowPos");
+const QString kNoVersion = QStringLiteral("no version;");
+
+CMainFrame::TraceManagerFactory &TraceFactory()
+{
+  static CMainFrame::TraceManagerFactory factory;
+  return factory;
+}
+CMainFrame::ToolWindowFactory &FindFactory()
+{
+  static CMainFrame::ToolWindowFactory factory;
+  return factory;
+}
+std::function<void(CMainFrame &)> &OptionsDialog()
+{
+  static std::function<void(CMainFrame &)> run;
+  return run;
+}
+
+// One line of the menus: its menu, command, label, shortcut. Menus are
+// built from here, again at every language switch.
+struct MenuEntry {
+  int menu; // index into kMenus
+  int id;   // 0: separator
+  unsigned label;
+  const char *shortcut;
+};
+enum { MenuFile, MenuBoard, MenuView, MenuWindow, MenuLanguage, MenuHelp };
+constexpr unsigned kMenus[] = {IDS_MENU_FILE, IDS_MENU_BOARD, IDS_MENU_VIEW, IDS_MENU_WINDOW, IDS_MENU_LANGUAGE, IDS_MENU_HELP};
+constexpr MenuEntry kMenuTable[] = {
+    {MenuFile, Cmd::FileOpen, IDS_CMD_OPEN, "Ctrl+O"},
+    {MenuFile, Cmd::FileSave, IDS_MENU_SAVE, "Ctrl+S"},
+    {MenuFile, Cmd::FileSaveAs, IDS_SAVE_AS, nullptr},
+    {MenuFile, Cmd::FileClose, IDS_MENU_CLOSE, nullptr},
+    {MenuFile, 0, 0, nullptr},
+    {MenuFile, Cmd::ImportFile, IDS_MENU_FILE_IMPORT, nullptr},
+    {MenuFile, Cmd::CompareFile, IDS_MENU_FILE_COMPARE, nullptr},
+    {MenuFile, 0, 0, nullptr},
+    {MenuFile, Cmd::BackupAll, IDS_CMD_BACKUP, nullptr},
+    {MenuFile, Cmd::MemorizeAllToEEP, IDS_CMD_EEP_MEMORIZE, nullptr},
+    {MenuFile, 0, 0, nullptr},
+    {MenuFile, Cmd::AppExit, IDS_MENU_EXIT, nullptr},
+    {MenuBoard, Cmd::OnLine, IDS_CMD_ONLINE, nullptr},
+    {MenuBoard, Cmd::Undo, IDS_MENU_UNDO, "Ctrl+Z"},
+    {MenuBoard, 0, 0, nullptr},
+    {MenuBoard, Cmd::ReadAll, IDS_MENU_READ_ALL, nullptr},
+    {MenuBoard, Cmd::WriteAll, IDS_MENU_WRITE_ALL, nullptr},
+    {MenuBoard, 0, 0, nullptr},
+    {MenuBoard, Cmd::EepSave1, IDS_MENU_EEP_SAVE1, nullptr},
+    {MenuBoard, Cmd::EepLoad1, IDS_MENU_EEP_LOAD1, nullptr},
+    {MenuBoard, Cmd::EepSave2, IDS_MENU_EEP_SAVE2, nullptr},
+    {MenuBoard, Cmd::EepLoad2, IDS_MENU_EEP_LOAD2, nullptr},
+    {MenuBoard, Cmd::DefLoad, IDS_MENU_DEF_LOAD, nullptr},
+    {MenuBoard, 0, 0, nullptr},
+    {MenuBoard, Cmd::InitDescriptions, IDS_MENU_INITIALIZE, nullptr},
+    {MenuBoard, Cmd::InitLanguage, IDS_MENU_INIT_LANGUAGE, nullptr},
+    {MenuBoard, Cmd::Reset, IDS_MENU_RESET, nullptr},
+    {MenuBoard, 0, 0, nullptr},
+    {MenuBoard, Cmd::FindFirstModified, IDS_MENU_FIND_FIRST_MODIFIED, nullptr},
+    {MenuBoard, Cmd::FindNextModified, IDS_MENU_FIND_NEXT, nullptr},
+    {MenuBoard, Cmd::FindPrevModified, IDS_MENU_FIND_PREVIOUS, nullptr},
+    {MenuView, Cmd::ToggleUnits, IDS_MENU_INTERNAL_UNITS, nullptr},
+    {MenuView, Cmd::EnableAllTestpoints, IDS_CMD_TESTPOINTS, nullptr},
+    {MenuView, Cmd::Find, IDS_CMD_FIND, "Ctrl+F"},
+    {MenuView, Cmd::ReadBuffer, IDS_CMD_READ_BUFFER, nullptr},
+    {MenuView, 0, 0, nullptr},
+    {MenuView, Cmd::Options, IDS_MENU_OPTIONS, nullptr},
+    {MenuWindow, 1, IDS_MENU_CASCADE, nullptr},
+    {MenuWindow, 2, IDS_MENU_TILE, nullptr},
+    {MenuLanguage, Cmd::English, IDS_MENU_ENGLISH, nullptr},
+    {MenuLanguage, Cmd::Italian, IDS_MENU_ITALIAN, nullptr},
+    {MenuHelp, Cmd::InternetUpdate, IDS_CMD_INTERNET_UPDATE, nullptr},
+    {MenuHelp, Cmd::AppAbout, IDS_CMD_INFO_MAIL, nullptr},
+};
+
+bool IsBoardCommand(int id)
+{
+  switch (id) {
+  case Cmd::OnLine:
+  case Cmd::ToggleUnits:
+  case Cmd::ImportFile:
+  case Cmd::CompareFile:
+  case Cmd::Undo:
+  case Cmd::ReadAll:
+  case Cmd::WriteAll:
+  case Cmd::EepSave1:
+  case Cmd::EepSave2:
+  case Cmd::EepLoad1:
+  case Cmd::EepLoad2:
+  case Cmd::DefLoad:
+  case Cmd::InitDescriptions:
+  case Cmd::InitLanguage:
+  case Cmd::Reset:
+  case Cmd::FindFirstModified:
+  case Cmd::FindNextModified:
+  case Cmd::FindPrevModified:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// The status-bar prompt of a command: the text before its tooltip.
+QString Prompt(int id)
+{
+  QString text;
+  if (id <= 0 || !StringTable::Instance().Lookup(static_cast<unsigned>(id), &text))
+    return {};
+  return text.section(u'\n', 0, 0);
+}
+
+} // namespace
+
+void CMainFrame::SetTraceManagerFactory(TraceManagerFactory factory)
+{
+  TraceFactory() = std::move(factory);
+}
+
+void CMainFrame::SetFindDialogFactory(ToolWindowFactory factory)
+{
+  FindFactory() = std::move(factory);
+}
+
+void CMainFrame::SetOptionsDialog(std::function<void(CMainFrame &)> run)
+{
+  OptionsDialog() = std::move(run);
+}
+
+CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
+    : QMainWindow(parent), m_pOptions(std::make_unique<COptions>())
+{
+  setWindowTitle(LoadStr(IDS_GENERATOR));
+  MainWindowLink::Set(this);
+  const WindowId self = WindowRegistry::Instance().Register(this);
+
+  if (startSerial) {
+    m_pSerManager = std::make_unique<CSerManager>(self);
+    QPointer<CMainFrame> guard(this);
+    m_pSerManager->SetNotify([guard](unsigned code, long argument) {
+      // From the worker: the frame handles it on its own thread, or not at all.
+      if (CMainFrame *frame = guard.data())
+        QMetaObject::invokeMethod(frame, [frame, code, argument] { frame->OnServerAnswer(code, argument); },
+                                  Qt::QueuedConnection);
+    });
+    SendCode(MainCode::ApplySerial, 0);
+    m_pSerManager->CreateThread(0, 0, nullptr, CThinThread::kInfinite);
+  }
+
+  auto *central = new QWidget(this);
+  auto *layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  m_pMdiArea = new QMdiArea(central);
+  m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_pTabs = new CMDITabs(central);
+  layout->addWidget(m_pMdiArea, 1);
+  setCentralWidget(central);
+  connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
+
+  CreateStatusBar();
+  CreateToolBar();
+  BuildMenus();
+  RestorePlacement();
+  CreateToolWindows();
+  connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnSchedulerTick);
+  if (m_pOptions->Start_Timer.Get() != 0)
+    StartTimer(true);
+  if (QAction *tp = Action(Cmd::EnableAllTestpoints))
+    tp->setChecked(m_pOptions->TP_Autofilling.Get() == 0);
+  RecreateMDITabs();
+}
+
+CMainFrame::~CMainFrame()
+{
+  if (QLabel *pane = Pane(kPaneMessage))
+    pane->setText(QStringLiteral("Chiusura in corso..."));
+  StartTimer(false);
+  // Board windows write their layouts into the settings: they go first.
+  CloseAllChildren();
+  m_pSerManager.reset();
+  m_hActiveChild = kNoWindow;
+  m_children.clear();
+  SavePlacement();
+  Profile::Instance().WriteProfileString(QStringLiteral("2.1\\BarState"), QStringLiteral("BarState"),
+                                         QString::fromLatin1(saveState().toHex()));
+  DestroyToolWindows();
+  if (MainWindowLink::Get() == this)
+    MainWindowLink::Set(nullptr);
+  WindowRegistry::Instance().Unregister(WindowRegistry::Instance().IdOf(this));
+}
+
+// ---- parts of the window ------------------------------------------------------
+
+void CMainFrame::CreateStatusBar()
+{
+  QStatusBar *bar = statusBar();
+  bar->setMinimumHeight(21);
+  auto addPane = [&](int id, const QString &text, int width, bool stretch) {
+    auto *label = new QLabel(text, bar);
+    label->setMinimumWidth(width);
+    m_panes[id] = label;
+    if (stretch)
+      bar->addWidget(label, 1);
+    else
+      bar->addPermanentWidget(label);
+  };
+  addPane(kPaneMessage, LoadStr(IDS_BLANK_PANE), 300, true);
+  addPane(kPaneHelp, QString(), 200, false);
+  addPane(kPaneFirmware, QString(), 150, false);
+  m_pProgress = new CExtStatusBarProgressCtrl(bar);
+  m_pProgress->setFixedWidth(70);
+  bar->addPermanentWidget(m_pProgress);
+  m_pActivity = new CExtBitmap(bar);
+  m_pActivity->setFixedWidth(36);
+  bar->addPermanentWidget(m_pActivity);
+  addPane(kPaneVersionTag, QString(), 50, false);
+  m_pSlider = new CExtStatusBarSliderCtrl(bar);
+  m_pSlider->setFixedWidth(80);
+  m_pSlider->SetMainFrame(this);
+  m_pSlider->setValue(std::clamp(m_pOptions->VisLevel.Get(), 0, 2));
+  connect(m_pSlider, &CExtStatusBarSliderCtrl::visLevelChanged, this, [this](int, int position) {
+    for (WindowId child : ChildrenCopy())
+      SendToChild(child, ChildCode::LevelChanged, position);
+  });
+  bar->addPermanentWidget(m_pSlider);
+}
+
+void CMainFrame::CreateToolBar()
+{
+  m_pToolbar = new CMainToolbar(this);
+  addToolBar(Qt::TopToolBarArea, m_pToolbar);
+  connect(m_pToolbar, &CMainToolbar::addressEntered, this, &CMainFrame::ForwardToolbarValue);
+}
+
+void CMainFrame::BuildMenus()
+{
+  menuBar()->clear();
+  for (auto &[id, action] : m_actions) {
+    if (m_pToolbar)
+      m_pToolbar->removeAction(action);
+    action->deleteLater();
+  }
+  m_actions.clear();
+  std::vector<QMenu *> menus;
+  for (unsigned label : kMenus) {
+    QMenu *menu = menuBar()->addMenu(LoadStr(label));
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+      for (QAction *action : menu->actions()) {
+        const int id = action->data().toInt();
+        if (id <= 2)
+          continue;
+        bool checked = false;
+        action->setEnabled(IsCommandEnabled(id, &checked));
+        if (action->isCheckable())
+          action->setChecked(checked);
+      }
+    });
+    menus.push_back(menu);
+  }
+  for (const MenuEntry &e : kMenuTable) {
+    QMenu *menu = menus[static_cast<std::size_t>(e.menu)];
+    if (e.id == 0) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction *action = menu->addAction(LoadStr(e.label));
+    action->setData(e.id);
+    if (e.shortcut)
+      action->setShortcut(QKeySequence(QString::fromLatin1(e.shortcut)));
+    action->setStatusTip(Prompt(e.id));
+    const bool checkable = e.id == Cmd::OnLine || e.id == Cmd::ToggleUnits || e.id == Cmd::EnableAllTestpoints ||
+                           e.id == Cmd::English || e.id == Cmd::Italian;
+    action->setCheckable(checkable);
+    const int id = e.id;
+    if (e.menu == MenuWindow) {
+      connect(action, &QAction::triggered, this, [this, id] {
+        if (id == 1)
+          m_pMdiArea->cascadeSubWindows();
+        else
+          m_pMdiArea->tileSubWindows();
+      });
+    } else {
+      connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    m_actions[id] = action;
+  }
+  // The recent files, listed afresh each time the File menu opens.
+  QMenu *recent = new QMenu(LoadStr(IDS_MENU_RECENT_FILES), menus[MenuFile]);
+  menus[MenuFile]->insertMenu(Action(Cmd::AppExit), recent);
+  menus[MenuFile]->insertSeparator(Action(Cmd::AppExit));
+  connect(menus[MenuFile], &QMenu::aboutToShow, this, [this, recent] {
+    recent->clear();
+    const QStringList files = m_recentList ? m_recentList() : QStringList();
+    for (int i = 0; i < files.size(); ++i)
+      connect(recent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(files[i])), &QAction::triggered, this,
+              [this, i] {
+                if (m_recentOpen)
+                  m_recentOpen(i);
+              });
+    recent->setEnabled(!files.isEmpty());
+  });
+  // The toolbar's buttons before the address box.
+  if (m_pToolbar) {
+    for (int id : {Cmd::FileOpen, Cmd::OnLine, Cmd::ReadAll, Cmd::WriteAll, Cmd::Reset, Cmd::EnableAllTestpoints,
+                   Cmd::ReadBuffer})
+      if (QAction *a = Action(id))
+        m_pToolbar->insertAction(m_pToolbar->AddressAction(), a);
+  }
+  if (QAction *tp = Action(Cmd::EnableAllTestpoints))
+    tp->setChecked(m_pOptions->TP_Autofilling.Get() == 0);
+  UpdateToolbarState();
+}
+
+QAction *CMainFrame::Action(int id) const
+{
+  auto it = m_actions.find(id);
+  return it == m_actions.end() ? nullptr : it->second;
+}
+
+QLabel *CMainFrame::Pane(int id) const
+{
+  auto it = m_panes.find(id);
+  return it == m_panes.end() ? nullptr : it->second;
+}
+
+QString CMainFrame::MessageText() const
+{
+  QLabel *pane = Pane(kPaneMessage);
+  return pane ? pane->text() : QString();
+}
+
+void CMainFrame::CreateGenMemBuff()
+{
+  m_pGenMemBuff.reset();
+  if (TraceFactory())
+    m_pGenMemBuff = TraceFactory()(*this);
+  if (m_pGenMemBuff && !m_pGenMemBuff->Window())
+    m_pGenMemBuff.reset(); // a window that failed is never used
+  if (!m_pGenMemBuff)
+    qCDebug(lcFrame, "Failed to create m_wndGenMemBuff class");
+}
+
+void CMainFrame::CreateFindDialog()
+{
+  delete m_pFindDialog.data();
+  m_pFindDialog = FindFactory() ? FindFactory()(*this) : nullptr;
+  if (m_pFindDialog)
+    m_pFindDialog->hide();
+}
+
+void CMainFrame::CreateWinCmd()
+{
+  delete m_pWinCmd.data();
+  QPointer<CMainFrame> guard(this);
+  m_pWinCmd = new CWinCmdDiag(this, [guard](int value) {
+    qCDebug(lcFrame, "WinCmdCallback %d", value);
+    if (guard)
+      guard->SendWinCmdToActive(value);
+  });
+  m_pWinCmd->hide();
+}
+
+void CMainFrame::CreateToolWindows()
+{
+  CreateFindDialog();
+  CreateGenMemBuff();
+  CreateWinCmd();
+}
+
+void CMainFrame::DestroyToolWindows()
+{
+  m_pGenMemBuff.reset();
+  delete m_pFindDialog.data();
+  delete m_pWinCmd.data();
+}
+
+void CMainFrame::RecreateMDITabs()
+{
+  int style = 0;
+  if (m_pOptions->TabsOnTop.Get() != 0)
+    style |= CMDITabs::kStyleTop;
+  if (m_pOptions->TabsImages.Get() != 0)
+    style |= CMDITabs::kStyleImages;
+  if (m_pOptions->HideTabsLess2Views.Get() != 0)
+    style |= CMDITabs::kStyleHideLess2;
+  auto *layout = static_cast<QVBoxLayout *>(centralWidget()->layout());
+  layout->removeWidget(m_pTabs);
+  layout->insertWidget((style & CMDITabs::kStyleTop) ? 0 : 1, m_pTabs);
+  m_pTabs->Create(m_pMdiArea, style);
+  m_pTabs->Update();
+}
+
+void CMainFrame::UpdateTabs()
+{
+  if (m_pTabs)
+    m_pTabs->Update();
+}
+
+void CMainFrame::StartTimer(bool start)
+{
+  if (start && !m_bTimerRunning) {
+    m_timer.start(kTimerMs);
+    m_bTimerRunning = true;
+  } else if (!start && m_bTimerRunning) {
+    m_timer.stop();
+    m_bTimerRunning = false;
+  }
+}
+
+// ---- serial queue ---------------------------------------------------------------
+
+QString CMainFrame::GetInitializeLanguage() const
+{
+  return m_pOptions->InitializeLanguage.Get();
+}
+
+void CMainFrame::AddRequest(CRequestPacket *&packet)
+{
+  if (m_pSink)
+    m_pSink->AddRequest(packet);
+  else if (m_pSerManager)
+    m_pSerManager->AddRequest(packet);
+  delete packet; // no queue: the request goes nowhere
+  packet = nullptr;
+}
+
+void CMainFrame::AddHeadRequest(CRequestPacket *&packet)
+{
+  if (m_pSink)
+    m_pSink->AddHeadRequest(packet);
+  else if (m_pSerManager)
+    m_pSerManager->AddHeadRequest(packet);
+  delete packet;
+  packet = nullptr;
+}
+
+int CMainFrame::IsActive() const
+{
+  if (m_pSink)
+    return m_pSink->IsActive();
+  return m_pSerManager ? m_pSerManager->IsActive() : 0;
+}
+
+int CMainFrame::GetReqPktListSize() const
+{
+  if (m_pSink)
+    return m_pSink->GetReqPktListSize();
+  return m_pSerManager ? m_pSerManager->GetReqPktListSize() : 0;
+}
+
+// ---- board windows --------------------------------------------------------------
+
+ICodeTarget *CMainFrame::Child(WindowId id) const
+{
+  return dynamic_cast<ICodeTarget *>(WindowRegistry::Instance().Resolve(id));
+}
+
+qintptr CMainFrame::SendToChild(WindowId id, int code, qintptr lParam)
+{
+  ICodeTarget *child = Child(id);
+  return child ? child->SendCode(code, lParam) : 0;
+}
+
+CChildFrame *CMainFrame::AddChildFrame(CQelDoc *doc)
+{
+  auto *child = new CChildFrame(this, doc);
+  m_pMdiArea->addSubWindow(child);
+  child->showMaximized();
+  m_pMdiArea->setActiveSubWindow(child);
+  child->ActivateFrame();
+  UpdateTabs();
+  return child;
+}
+
+void CMainFrame::OnChildClosed(CChildFrame *child)
+{
+  CQelDoc *doc = child->GetDocument();
+  if (!doc)
+    return;
+  // The document closes once its window is gone.
+  QPointer<CQelDoc> guard(doc);
+  connect(child, &QObject::destroyed, this, [this, guard] {
+    if (guard && m_closeDocument)
+      m_closeDocument(guard.data());
+  });
+}
+
+void CMainFrame::CloseAllChildren()
+{
+  if (!m_pMdiArea)
+    return;
+  // Closed windows waiting for their deletion count too.
+  for (CChildFrame *w : m_pMdiArea->findChildren<CChildFrame *>())
+    delete w;
+}
+
+void CMainFrame::OnSubWindowActivated(QMdiSubWindow *window)
+{
+  if (auto *child = qobject_cast<CChildFrame *>(window)) {
+    if (m_hActiveChild != child->GetAnswerWindowId())
+      child->ActivateFrame();
+  }
+  UpdateTabs();
+  UpdateToolbarState();
+}
+
+void CMainFrame::RegisterChild(WindowId child)
+{
+  m_children.insert(m_children.begin(), child);
+  if (QAction *online = Action(Cmd::OnLine))
+    online->setEnabled(false);
+  if (m_hActiveChild != kNoWindow)
+    SendToChild(m_hActiveChild, ChildCode::NotifyMainFrame);
+}
+
+void CMainFrame::UnregisterChild(WindowId child)
+{
+  m_children.erase(std::remove(m_children.begin(), m_children.end(), child), m_children.end());
+  m_hActiveChild = m_children.empty() ? kNoWindow : m_children.front();
+  if (m_pGenMemBuff && m_pGenMemBuff->GetBoardWindow() == child) {
+    if (m_hActiveChild == kNoWindow)
+      m_pGenMemBuff->SetAddress(kNoWindow, 0);
+    else
+      m_pGenMemBuff->SetAddress(m_hActiveChild, static_cast<int>(SendToChild(m_hActiveChild, ChildCode::GetAddress)));
+  }
+  if (m_children.empty() && m_pToolbar)
+    m_pToolbar->SetAddress(0);
+  UpdateToolbarState();
+}
+
+void CMainFrame::SetActiveChild(WindowId child)
+{
+  if (child == kNoWindow || m_children.empty())
+    return;
+  if (m_children.size() > 1) {
+    m_children.erase(std::remove(m_children.begin(), m_children.end(), child), m_children.end());
+    m_children.insert(m_children.begin(), child);
+  }
+  m_hActiveChild = child;
+  UpdateAddressBox(child);
+}
+
+void CMainFrame::UpdateAddressBox(WindowId child)
+{
+  if (m_pToolbar)
+    m_pToolbar->SetAddress(static_cast<int>(SendToChild(child, ChildCode::GetAddress) & 0xFF));
+}
+
+void CMainFrame::SelectChildByAddress(int address)
+{
+  for (WindowId child : ChildrenCopy()) {
+    if ((SendToChild(child, ChildCode::GetAddress) & 0xFF) == (address & 0xFF)) {
+      if (m_pGenMemBuff) {
+        m_pGenMemBuff->SetAddress(child, address & 0xFF);
+        m_pGenMemBuff->ShowControls(true);
+      }
+      return;
+    }
+  }
+}
+
+void CMainFrame::ForwardToolbarValue(int value)
+{
+  if (m_hActiveChild == kNoWindow)
+    return;
+  SendToChild(m_hActiveChild, ChildCode::SetAddress, static_cast<std::int16_t>(value));
+  UpdateAddressBox(m_hActiveChild);
+}
+
+void CMainFrame::SendWinCmdToActive(int value)
+{
+  if (m_hActiveChild != kNoWindow)
+    SendToChild(m_hActiveChild, ChildCode::WinCmdAnswer, value);
+}
+
+bool CMainFrame::QueryChild(WindowId child, int mask)
+{
+  return (SendToChild(child, ChildCode::QueryState) & (mask & 0xFFFF)) != 0;
+}
+
+void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
+{
+  if (child != m_hActiveChild)
+    return;
+  if (m_pGenMemBuff)
+    m_pGenMemBuff->SetAddress(child, v.address);
+  if (QLabel *p = Pane(kPaneMessage))
+    p->setText(v.message);
+  if (QLabel *p = Pane(kPaneHelp))
+    p->setText(v.helpFile);
+  if (QLabel *p = Pane(kPaneFirmware))
+    p->setText(v.firmware);
+  if (auto *find = dynamic_cast<IFindDialogLink *>(m_pFindDialog.data()))
+    find->SetDocumentLists(v.document);
+  if (!m_pGenMemBuff)
+    return;
+  ITraceManager &m = *m_pGenMemBuff;
+  const auto &it = v.items;
+  if (it[0].first >= 0 && it[0].second >= 0)
+    m.SetSamplingTime(it[0].second);
+  if (it[1].first >= 0 && it[1].second >= 0)
+    m.SetBufLength(static_cast<std::int16_t>(it[1].second));
+  if (it[2].first >= 0 && it[2].second >= 0)
+    m.SetDiagnTs(it[2].first, static_cast<std::int16_t>(it[2].second));
+  if (it[3].first >= 0)
+    m.SetTrigLevPos(it[3].first, static_cast<std::int16_t>(it[3].second));
+  if (it[4].first >= 0)
+    m.SetTrigLevNeg(it[4].first, static_cast<std::int16_t>(it[4].second));
+  if (it[5].first >= 0 && it[5].second >= 0)
+    m.SetTrigDelay(it[5].first, static_cast<std::int16_t>(it[5].second));
+  m.UpdateFields();
+}
+
+void CMainFrame::RefreshGenMemBuff(WindowId child)
+{
+  if (m_pGenMemBuff && m_pGenMemBuff->GetBoardWindow() == child) {
+    m_pGenMemBuff->SetMode(0);
+    m_pGenMemBuff->SetState(0);
+  }
+}
+
+void CMainFrame::ShowWinCmd(int action, const QString &text, std::int16_t code)
+{
+  if (!m_pWinCmd)
+    return;
+  if (action == 0) {
+    m_pWinCmd->hide();
+    return;
+  }
+  if (action == 2)
+    m_pWinCmd->ShowMessage(text, code);
+  m_pWinCmd->show();
+}
+
+// ---- codes --------------------------------------------------------------------
+
+qintptr CMainFrame::SendCode(int code, qintptr lParam)
+{
+  COptions &o = *m_pOptions;
+  auto *values = reinterpret_cast<int *>(lParam);
+  switch (code) {
+  case MainCode::TestpointQuery:
+    return o.TP_Autofilling.Get() == 0 ? 1 : 0;
+  case MainCode::ApplySerial:
+    if (m_pSerManager)
+      m_pSerManager->SetCommParam(static_cast<std::uint8_t>(o.com_port.Get()), o.com_speed.Get(), 2,
+                                  o.com_timeout.Get(), o.com_silent.Get(), o.com_retry.Get(),
+                                  o.Beep_on_error.Get() != 0 ? 1 : 0);
+    return 0;
+  case MainCode::Statistics:
+    QueueStatistics(lParam);
+    return 0;
+  case MainCode::ResetStatistics: {
+    auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_RESET_STATISTICS);
+    AddHeadRequest(pkt);
+    return 0;
+  }
+  case MainCode::LoadPanes:
+  case MainCode::StorePanes: {
+    if (!values)
+      return 0;
+    const int number = values[4];
+    if (number < 0 || 4 * number + 3 >= o.Panes_.GetCount())
+      return 0;
+    for (int i = 0; i < 4; ++i) {
+      if (code == MainCode::LoadPanes)
+        values[i] = o.Panes_.At(4 * number + i);
+      else
+        o.Panes_.SetAt(4 * number + i, values[i]);
+    }
+    return 0;
+  }
+  case MainCode::GetParWidths:
+  case MainCode::SetParWidths:
+  case MainCode::GetVarWidths:
+  case MainCode::SetVarWidths: {
+    if (!values)
+      return 0;
+    const bool par = code == MainCode::GetParWidths || code == MainCode::SetParWidths;
+    COptionIntArray &widths = par ? o.ParWidth : o.VarWidth;
+    const int count = par ? COptions::kParWidthCount : COptions::kVarWidthCount;
+    for (int i = 0; i < count; ++i) {
+      if (code == MainCode::GetParWidths || code == MainCode::GetVarWidths)
+        values[i] = std::clamp(widths.At(i), kWidthMin, kWidthMax);
+      else
+        widths.SetAt(i, std::clamp(values[i], kWidthMin, kWidthMax));
+    }
+    return 0;
+  }
+  case MainCode::TimerAndTabs:
+    StartTimer(o.Start_Timer.Get() != 0);
+    RecreateMDITabs();
+    return 0;
+  default:
+    qCWarning(lcFrame, "main frame: unknown code %d", code);
+    return 0;
+  }
+}
+
+void CMainFrame::QueueStatistics(qintptr record)
+{
+  // The answer goes to the page the record names and carries the figures by
+  // value; nothing in the packet points into the page.
+  const auto *stat = reinterpret_cast<const CSerStatRecord *>(record);
+  if (!stat)
+    return;
+  auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this));
+  pkt->message = REQ_STATISTICS;
+  pkt->hWnd = stat->hWnd;
+  pkt->stat_mode = 10;
+  AddHeadRequest(pkt);
+}
+
+// ---- answers --------------------------------------------------------------------
+
+void CMainFrame::OnServerAnswer(unsigned code, long argument)
+{
+  if (m_pProgress) {
+    switch (code) {
+    case kSerProgressStart:
+    case kSerTraceStart:
+      m_pProgress->setValue(0);
+      m_pProgress->setRange(0, static_cast<int>(std::max<long>(argument, 0)));
+      m_pProgress->Restart();
+      break;
+    case kSerProgressStep:
+    case kSerTraceStep:
+      m_pProgress->setValue(static_cast<int>(std::clamp<long>(argument, m_pProgress->minimum(), m_pProgress->maximum())));
+      m_pProgress->repaint();
+      break;
+    case kSerProgressDone:
+    case kSerProgressFailed:
+    case kSerTraceDone:
+    case kSerTraceFailed:
+      m_pProgress->Restart();
+      m_pProgress->setValue(0);
+      break;
+    default:
+      break;
+    }
+  }
+  if (code == kSerBeep && m_pOptions->Beep_on_error.Get() != 0)
+    vtx::Beep(880, 120);
+  DrainAnswers();
+}
+
+void CMainFrame::DrainAnswers()
+{
+  while (m_pSerManager && m_pSerManager->GetAnsPktListSize() != 0) {
+    std::unique_ptr<CRequestPacket> pkt(m_pSerManager->GetAnsware());
+    if (!pkt)
+      break;
+    RouteAnswer(*pkt);
+  }
+}
+
+void CMainFrame::RouteAnswer(CRequestPacket &packet)
+{
+  if (packet.error != 0 && m_pProgress) {
+    m_pProgress->setValue(0);
+    m_pProgress->setRange(0, 1);
+    m_pProgress->Restart();
+  }
+  if (ProcessAnswer(packet, packet.hWnd == m_hActiveChild))
+    return;
+  for (WindowId child : ChildrenCopy()) {
+    if (child == packet.hWnd) {
+      SendToChild(child, ChildCode::Answer, reinterpret_cast<qintptr>(&packet));
+      break;
+    }
+  }
+}
+
+bool CMainFrame::ProcessAnswer(CRequestPacket &packet, bool activeChild)
+{
+  if (packet.error != 0) {
+    NotifyAnswerError(packet, activeChild);
+    return true;
+  }
+  switch (packet.message) {
+  case REQ_GO_ONLINE:
+    if (CheckBoardVersion(packet.hWnd, packet.strVersion)) {
+      packet.strVersion = vtx::Format(u"Wrong online version: %s", packet.strVersion);
+      packet.error = 99;
+      NotifyAnswerError(packet, activeChild);
+      return true;
+    }
+    return false;
+  case 14:
+  case REQ_RESET_STATISTICS:
+    return true;
+  case ANS_READ_TRACE: {
+    const WindowId child = packet.hWnd;
+    SendToChild(child, ChildCode::ClearBufferRead);
+    QString header;
+    SendToChild(child, ChildCode::GetBufferName, reinterpret_cast<qintptr>(&header));
+    std::array<QString, 6> labels;
+    std::array<double, 6> scales{};
+    for (int t = 0; t < 6; ++t) {
+      scales[t] = 1.0;
+      SendToChild(child, ChildCode::TrackScaleFirst + t, reinterpret_cast<qintptr>(&scales[t]));
+      SendToChild(child, ChildCode::TrackLabelFirst + t, reinterpret_cast<qintptr>(&labels[t]));
+    }
+    if (m_pGenMemBuff) {
+      m_pGenMemBuff->AddBufferWindow(header, labels, scales, packet);
+      m_pGenMemBuff->SetState(1);
+    }
+    return true;
+  }
+  case REQ_STATISTICS:
+    CDiag1::DeliverStatistics(packet.hWnd, packet.stat_record);
+    return true;
+  default:
+    return false;
+  }
+}
+
+void CMainFrame::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
+{
+  if (packet.message == REQ_READ_BLOCK)
+    qCDebug(lcFrame, "message=%d->PktType.par.first_par=%d", packet.message, packet.PktType.par.first_par);
+  else if (packet.message == REQ_READ_VARS)
+    qCDebug(lcFrame, "message=%d->PktType.var.first_var=%d", packet.message, packet.PktType.var.first_var);
+  const qintptr was = SendToChild(packet.hWnd, ChildCode::GoOffline);
+  if (was != 0 && packet.error != 12) {
+    SendToChild(packet.hWnd, ChildCode::ShowError, reinterpret_cast<qintptr>(&packet.strVersion));
+    if (activeChild)
+      if (QLabel *p = Pane(kPaneMessage))
+        p->setText(packet.strVersion);
+  }
+}
+
+bool CMainFrame::CheckBoardVersion(WindowId child, const QString &boardVersion)
+{
+  if (!QueryChild(child, 0xC))
+    return true;
+  QString docVersion;
+  SendToChild(child, ChildCode::GetVersion, reinterpret_cast<qintptr>(&docVersion));
+  QString board = boardVersion;
+  board.replace(u'\n', u' ');
+  if (docVersion == kNoVersion || docVersion == board)
+    return false;
+  const QString text = LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + docVersion +
+                       LoadStr(IDS_ONLINE_VERSION) + board;
+  Prompter::Instance().MessageBox(text, LoadStr(IDS_GENERATOR), MB_OK | MB_ICONERROR, this);
+  SendToChild(child, ChildCode::GoOffline);
+  return true;
+}
+
+// ---- scheduler ------------------------------------------------------------------
+
+void CMainFrame::OnSchedulerTick()
+{
+  RunBackupStateMachine();
+  RunEEPStateMachine();
+  CheckTraceBuffers();
+  if (m_nBackupState == 0)
+    PollNextChild();
+  if (IsActive()) {
+    bool anyConnected = false;
+    for (WindowId child : ChildrenCopy())
+      anyConnected = anyConnected || QueryChild(child, 0xC);
+    if (!anyConnected) {
+      auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_IDLE);
+      AddHeadRequest(pkt);
+    }
+  }
+  const bool active = IsActive() != 0;
+  if (m_pActivity) {
+    if (active && m_nActivity == 0) {
+      m_pActivity->ShowBitmap(CExtBitmap::kBitmapActive);
+      m_nActivity = 1;
+    } else if (!active && m_nActivity == 1) {
+      m_pActivity->ShowBitmap(CExtBitmap::kBitmapIdle);
+      m_nActivity = 0;
+    }
+  }
+  UpdateToolbarState();
+}
+
+void CMainFrame::ResetAllProcedures()
+{
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, ChildCode::GoOffline);
+  m_nBackupState = 0;
+  m_nEEPState = 0;
+}
+
+void CMainFrame::RunBackupStateMachine()
+{
+  if (m_nBackupState == 0)
+    return;
+  const std::vector<WindowId> children = ChildrenCopy();
+  if (children.empty()) {
+    // Every board window closed: nothing was backed up, nothing to say.
+    m_nBackupState = 0;
+    return;
+  }
+  bool anyFailed = false;
+  bool all2 = true;
+  bool all4 = true;
+  for (WindowId child : children) {
+    const qintptr s = SendToChild(child, ChildCode::GetReadState);
+    anyFailed = anyFailed || s < 1;
+    all2 = all2 && s == 2;
+    all4 = all4 && s == 4;
+  }
+  if (m_nBackupState == 1) {
+    if (anyFailed) {
+      ResetAllProcedures();
+      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_CANT_CONNECT), QString(), MB_OK | MB_ICONERROR, this);
+    } else if (all2) {
+      for (WindowId child : children)
+        SendToChild(child, ChildCode::BackupReadAll);
+      m_nBackupState = 2;
+    }
+  } else if (m_nBackupState == 2) {
+    if (all4) {
+      ResetAllProcedures();
+      if (Prompter::Instance().MessageBox(LoadStr(IDS_ALL_BACKUP_DONE), QString(), MB_YESNO | MB_ICONQUESTION, this) ==
+          IDYES)
+        for (WindowId child : ChildrenCopy())
+          SendToChild(child, ChildCode::SaveBackup, 1);
+    } else if (anyFailed) {
+      ResetAllProcedures();
+      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_ERROR), QString(), MB_OK | MB_ICONERROR, this);
+    }
+  }
+}
+
+void CMainFrame::RunEEPStateMachine()
+{
+  if (m_nEEPState == 0)
+    return;
+  const std::vector<WindowId> children = ChildrenCopy();
+  if (children.empty()) {
+    m_nEEPState = 0;
+    return;
+  }
+  bool anyFailed = false;
+  bool all2 = true;
+  bool all4 = true;
+  for (WindowId child : children) {
+    const qintptr s = SendToChild(child, ChildCode::GetCmdState);
+    anyFailed = anyFailed || s < 1;
+    all2 = all2 && s == 2;
+    all4 = all4 && s == 4;
+  }
+  if (m_nEEPState == 1) {
+    if (anyFailed) {
+      ResetAllProcedures();
+      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_CANT_CONNECT), QString(), MB_OK | MB_ICONERROR, this);
+    } else if (all2) {
+      for (WindowId child : children)
+        SendToChild(child, ChildCode::EepromSaveAll);
+      m_nEEPState = 2;
+    }
+  } else if (m_nEEPState == 2) {
+    if (all4) {
+      ResetAllProcedures();
+      Prompter::Instance().MessageBox(LoadStr(IDS_ALL_SAVED_TO_EEP), QString(), MB_OK, this);
+    } else if (anyFailed) {
+      ResetAllProcedures();
+      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_ERROR), QString(), MB_OK | MB_ICONERROR, this);
+    }
+  }
+}
+
+void CMainFrame::CheckTraceBuffers()
+{
+  if (!m_pGenMemBuff || m_pGenMemBuff->GetBoardWindow() == kNoWindow)
+    return;
+  ITraceManager &m = *m_pGenMemBuff;
+  if (m.GetState() == 1 && m.GetMode() == 1 && m.GetBufferCount() > 10) {
+    m.SetMode(0);
+    Prompter::Instance().MessageBox(LoadStr(IDS_TOO_MANY_BUFFERS), QString(), MB_OK, this);
+  }
+  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != 0 && !QueryChild(m_pGenMemBuff->GetBoardWindow(), 8))
+    m_pGenMemBuff->SetState(0);
+}
+
+void CMainFrame::PollNextChild()
+{
+  if (GetReqPktListSize() >= kPollGate)
+    return;
+  const std::vector<WindowId> children = ChildrenCopy();
+  std::vector<WindowId> online;
+  for (WindowId child : children)
+    if (QueryChild(child, 8))
+      online.push_back(child);
+  const int n = static_cast<int>(online.size());
+  ++m_nRoundRobin;
+  if (m_nRoundRobin >= n)
+    m_nRoundRobin = 0;
+  if (n == 0)
+    return;
+  SendToChild(online[static_cast<std::size_t>(m_nRoundRobin)], ChildCode::Poll);
+}
+
+void CMainFrame::OnBackupAll()
+{
+  if (m_nBackupState != 0)
+    return;
+  if (m_children.empty()) {
+    Prompter::Instance().MessageBox(LoadStr(IDS_NOTHING_TO_BACKUP), QString(), MB_OK, this);
+    return;
+  }
+  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_BACKUP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) !=
+      IDOK)
+    return;
+  m_nBackupState = 1;
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, ChildCode::GoOnline);
+}
+
+void CMainFrame::OnMemorizeAllToEEP()
+{
+  if (m_nEEPState != 0)
+    return;
+  if (m_children.empty()) {
+    Prompter::Instance().MessageBox(LoadStr(IDS_NOTHING_TO_EEP), QString(), MB_OK, this);
+    return;
+  }
+  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_EEP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
+    return;
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, ChildCode::GoOnline);
+  m_nEEPState = 1;
+}
+
+// ---- language -------------------------------------------------------------------
+
+void CMainFrame::InitLanguage()
+{
+  if (m_pOptions->Language.Get() == 2) {
+    SetLanguage(2);
+  } else {
+    m_pOptions->Language.Set(1);
+    SetLanguage(1);
+  }
+}
+
+void CMainFrame::SetLanguage(int code)
+{
+  m_pOptions->Language.Set(code);
+  if (code == 2)
+    StringTable::Instance().SetLanguage(StringTable::Language::Italian);
+  else
+    StringTable::Instance().SetLanguage(StringTable::Language::English);
+  BuildMenus();
+  if (QLabel *p = Pane(kPaneVersionTag))
+    p->setText(LoadStr(IDS_VERSION_PREFIX) + vtx::Format(u"%d", 26));
+  // The tool windows come up again in the new language.
+  CreateGenMemBuff();
+  CreateFindDialog();
+  CreateWinCmd();
+  update();
+}
+
+void CMainFrame::OnLanguage(int id)
+{
+  const int code = id == Cmd::Italian ? 2 : 1;
+  if (m_pOptions->Language.Get() == code)
+    return;
+  SetLanguage(code);
+}
+
+// ---- commands -------------------------------------------------------------------
+
+CChildFrame *ActiveChildFrame(const CMainFrame &frame)
+{
+  return WindowRegistry::Instance().ResolveAs<CChildFrame>(frame.GetActiveChild());
+}
+
+bool CMainFrame::IsCommandEnabled(int id, bool *checked) const
+{
+  if (checked)
+    *checked = false;
+  if (IsBoardCommand(id)) {
+    CChildFrame *child = ActiveChildFrame(*this);
+    return child && child->IsCommandEnabled(id, checked);
+  }
+  switch (id) {
+  case Cmd::EnableAllTestpoints:
+    if (checked)
+      *checked = m_hActiveChild != kNoWindow && m_pOptions->TP_Autofilling.Get() == 0;
+    return m_hActiveChild != kNoWindow;
+  case Cmd::BackupAll:
+    return m_nBackupState == 0 && !m_children.empty();
+  case Cmd::MemorizeAllToEEP:
+    return m_nEEPState == 0 && !m_children.empty();
+  case Cmd::English:
+  case Cmd::Italian:
+    if (checked)
+      *checked = m_pOptions->Language.Get() == (id == Cmd::Italian ? 2 : 1);
+    return m_children.empty();
+  case Cmd::FileSave:
+  case Cmd::FileClose:
+    return m_hActiveChild != kNoWindow;
+  default:
+    return true;
+  }
+}
+
+void CMainFrame::UpdateToolbarState()
+{
+  for (int id : {Cmd::OnLine, Cmd::ReadAll, Cmd::WriteAll, Cmd::Reset, Cmd::EnableAllTestpoints}) {
+    if (QAction *a = Action(id)) {
+      bool checked = false;
+      a->setEnabled(IsCommandEnabled(id, &checked));
+      if (a->isCheckable())
+        a->setChecked(checked);
+    }
+  }
+}
+
+void CMainFrame::OnCommand(int id)
+{
+  if (!IsCommandEnabled(id))
+    return;
+  if (IsBoardCommand(id)) {
+    if (CChildFrame *child = ActiveChildFrame(*this))
+      child->OnCommand(id);
+    UpdateToolbarState();
+    return;
+  }
+  switch (id) {
+  case Cmd::EnableAllTestpoints:
+    OnEnableAllTestpoints();
+    break;
+  case Cmd::English:
+  case Cmd::Italian:
+    OnLanguage(id);
+    break;
+  case Cmd::FileSaveAs:
+    OnFileSaveAs();
+    break;
+  case Cmd::FileSave:
+    if (CChildFrame *child = ActiveChildFrame(*this))
+      if (CQelDoc *doc = child->GetDocument()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        doc->DoSave(doc->GetPathName(), true);
+        QApplication::restoreOverrideCursor();
+      }
+    break;
+  case Cmd::FileClose:
+    if (QMdiSubWindow *w = m_pMdiArea->activeSubWindow())
+      w->close();
+    break;
+  case Cmd::BackupAll:
+    OnBackupAll();
+    break;
+  case Cmd::MemorizeAllToEEP:
+    OnMemorizeAllToEEP();
+    break;
+  case Cmd::FileOpen:
+    OnFileOpen(QString());
+    break;
+  case Cmd::Find:
+    OnFind();
+    break;
+  case Cmd::ReadBuffer:
+    OnReadBuffer();
+    break;
+  case Cmd::Options:
+    OnOptions();
+    break;
+  case Cmd::AppExit:
+    close();
+    break;
+  default:
+    if (auto it = m_appCommands.find(id); it != m_appCommands.end() && it->second)
+      it->second();
+    break;
+  }
+}
+
+void CMainFrame::OnEnableAllTestpoints()
+{
+  if (m_hActiveChild == kNoWindow)
+    return;
+  const int now = m_pOptions->TP_Autofilling.Get() == 0 ? 1 : 0;
+  m_pOptions->TP_Autofilling.Set(now);
+  if (QAction *tp = Action(Cmd::EnableAllTestpoints))
+    tp->setChecked(now == 0);
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, now == 0 ? ChildCode::TestpointsOn : ChildCode::TestpointsOff);
+}
+
+void CMainFrame::OnFileSaveAs()
+{
+  if (m_hActiveChild == kNoWindow)
+    return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  SendToChild(m_hActiveChild, ChildCode::SaveAs);
+  QApplication::restoreOverrideCursor();
+  UpdateTabs();
+}
+
+void CMainFrame::OnFileOpen(const QString &path)
+{
+  QString chosen = path;
+  if (chosen.isEmpty()) {
+    FileDialogRequest request;
+    request.open = true;
+    request.filter = LoadStr(IDS_FILTER);
+    request.defaultExtension = QStringLiteral("vtx");
+    request.fileMustExist = true;
+    chosen = Prompter::Instance().FileDialog(request, this);
+    if (chosen.isEmpty())
+      return;
+  }
+  if (m_openDocument)
+    m_openDocument(chosen);
+}
+
+void CMainFrame::OnOptions()
+{
+  if (OptionsDialog())
+    OptionsDialog()(*this);
+  else
+    RunPreferencesDialog(this, *m_pOptions);
+}
+
+void CMainFrame::OnFind()
+{
+  if (m_pFindDialog) {
+    m_pFindDialog->show();
+    m_pFindDialog->raise();
+  }
+}
+
+void CMainFrame::OnReadBuffer()
+{
+  if (m_pGenMemBuff) {
+    m_pGenMemBuff->Window()->showNormal();
+    m_pGenMemBuff->Window()->raise();
+  }
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event)
+{
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, ChildCode::GoOffline);
+  m_pMdiArea->closeAllSubWindows();
+  if (!m_pMdiArea->subWindowList().isEmpty()) {
+    event->ignore(); // a document was not let go
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+// ---- placement ------------------------------------------------------------------
+
+QRect CMainFrame::ClampPlacement(const QRect &r, int cx, int cy)
+{
+  // Stored as left, top, right, bottom (QRect's x, y, width, height).
+  int left = std::max(r.x(), 0);
+  int top = std::max(r.y(), 0);
+  int right = std::min(r.width(), cx);
+  int bottom = std::min(r.height(), cy);
+  right = std::max(right, left + cx / 3);
+  bottom = std::max(bottom, top + cy / 3);
+  // A window pushed past the screen's far side comes back onto it whole.
+  if (right > cx) {
+    left = std::max(0, left - (right - cx));
+    right = std::min(cx, left + std::max(right - left, cx / 3));
+  }
+  if (bottom > cy) {
+    top = std::max(0, top - (bottom - cy));
+    bottom = std::min(cy, top + std::max(bottom - top, cy / 3));
+  }
+  return QRect(left, top, right, bottom);
+}
+
+void CMainFrame::RestorePlacement()
+{
+  QSize screen(1280, 800);
+  if (QScreen *s = QGuiApplication::primaryScreen())
+    screen = s->size();
+  const int cx = screen.width();
+  const int cy = screen.height();
+  QRect ltrb(0, 0, cx, cy);
+  const QByteArray stored =
+      QByteArray::fromHex(Profile::Instance().GetProfileString(kInitSection, kPlacementEntry).toLatin1());
+  if (stored.size() == kPlacementBytes) {
+    std::int32_t record[11] = {};
+    std::memcpy(record, stored.constData(), sizeof record);
+    if (record[0] == kPlacementBytes)
+      ltrb = ClampPlacement(QRect(record[7], record[8], record[9], record[10]), cx, cy);
+  }
+  setGeometry(ltrb.x(), ltrb.y(), ltrb.width() - ltrb.x(), ltrb.height() - ltrb.y());
+}
+
+void CMainFrame::SavePlacement()
+{
+  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  std::int32_t record[11] = {kPlacementBytes, 0, isMaximized() ? 3 : 1, -1, -1, -1, -1,
+                             g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+  QByteArray bytes(reinterpret_cast<const char *>(record), sizeof record);
+  Profile::Instance().WriteProfileString(kInitSection, kPlacementEntry, QString::fromLatin1(bytes.toHex()));
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent *event)
+{
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent *event)
+{
+  for (const QUrl &url : event->mimeData()->urls())
+    if (url.isLocalFile())
+      OnFileOpen(url.toLocalFile());
+  event->acceptProposedAction();
+}
+
+CWinCmdDiag *CMainFrame::GetWinCmdDialog() const
+{
+  return m_pWinCmd.data();
+}
+
+CQelDoc *CMainFrame::GetActiveDocument() const
+{
+  CChildFrame *child = WindowRegistry::Instance().ResolveAs<CChildFrame>(m_hActiveChild);
+  return child ? child->GetDocument() : nullptr;
+}

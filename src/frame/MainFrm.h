@@ -1,0 +1,252 @@
+#pragma once
+
+#include "frame/RequestSink.h"
+
+#include "model/MainWindowLink.h"
+#include "platform/Options.h"
+#include "platform/WindowId.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class CChildFrame;
+class CExtBitmap;
+class CExtStatusBarProgressCtrl;
+class CExtStatusBarSliderCtrl;
+class CMainToolbar;
+class CMDITabs;
+class CQelDoc;
+class CSerManager;
+class CWinCmdDiag;
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+struct CRequestPacket;
+
+// What the main frame needs of the trace-buffer manager window; the trace
+// layer implements it and plugs its factory in.
+class ITraceManager {
+public:
+  virtual ~ITraceManager() = default;
+  virtual QWidget *Window() = 0;
+  // Attaches to a board window (kNoWindow detaches) with its address.
+  virtual void SetAddress(WindowId board, int address) = 0;
+  virtual WindowId GetBoardWindow() const = 0;
+  virtual int GetState() const = 0; // 0 offline, 1 ready, 2 download
+  virtual void SetState(int state) = 0;
+  virtual int GetMode() const = 0; // 1 automatic, 0 manual
+  virtual void SetMode(int mode) = 0;
+  virtual int GetBufferCount() const = 0;
+  virtual void ShowControls(bool show) = 0;
+  virtual void UpdateFields() = 0;
+  // The active board's trace settings (what the status update hands over).
+  virtual void SetSamplingTime(float value) = 0;
+  virtual void SetBufLength(std::int16_t value) = 0;
+  virtual void SetDiagnTs(std::int16_t index, std::int16_t value) = 0;
+  virtual void SetTrigLevPos(std::int16_t index, std::int16_t value) = 0;
+  virtual void SetTrigLevNeg(std::int16_t index, std::int16_t value) = 0;
+  virtual void SetTrigDelay(std::int16_t index, std::int16_t value) = 0;
+  // A downloaded buffer; the packet is not kept.
+  virtual void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels,
+                               const std::array<double, 6> &scales, const CRequestPacket &packet) = 0;
+};
+
+// What the main frame needs of the find dialog; the views implement it.
+class IFindDialogLink {
+public:
+  virtual ~IFindDialogLink() = default;
+  // Points the candidate lists at the active document's names (null: none).
+  virtual void SetDocumentLists(CQelDoc *doc) = 0;
+};
+
+// The application's one main window: owner of the serial manager, the
+// settings and the registry of board windows; routes every answer, runs the
+// 50 ms scheduler and switches the interface language. GUI thread only.
+class CMainFrame : public QMainWindow, public IMainWindow, public IRequestSink {
+  Q_OBJECT
+public:
+  using TraceManagerFactory = std::function<std::unique_ptr<ITraceManager>(CMainFrame &frame)>;
+  using ToolWindowFactory = std::function<QWidget *(CMainFrame &frame)>;
+  static void SetTraceManagerFactory(TraceManagerFactory factory);
+  static void SetFindDialogFactory(ToolWindowFactory factory);
+  // The preferences dialog, run modally by the Options command.
+  static void SetOptionsDialog(std::function<void(CMainFrame &frame)> run);
+
+  // startSerial false: no serial manager (tests give their own sink).
+  explicit CMainFrame(bool startSerial = true, QWidget *parent = nullptr);
+  ~CMainFrame() override;
+
+  // ---- IMainWindow -------------------------------------------------------
+  qintptr SendCode(int code, qintptr lParam) override;
+  COptions &GetOptions() override { return *m_pOptions; }
+  QString GetInitializeLanguage() const override;
+  void AddRequest(CRequestPacket *&packet) override;
+  void AddHeadRequest(CRequestPacket *&packet) override;
+  int IsActive() const override;
+  int GetReqPktListSize() const override;
+
+  // A sink in place of the serial manager (tests); null goes back to it.
+  void SetRequestSink(IRequestSink *sink) { m_pSink = sink; }
+  CSerManager *GetSerManager() const { return m_pSerManager.get(); }
+  QMdiArea *MdiArea() const { return m_pMdiArea; }
+
+  // ---- board windows -----------------------------------------------------
+  void RegisterChild(WindowId child);
+  void UnregisterChild(WindowId child);
+  void SetActiveChild(WindowId child);
+  WindowId GetActiveChild() const { return m_hActiveChild; }
+  // The active board window's document (what the find dialog searches), or null.
+  CQelDoc *GetActiveDocument() const;
+  const std::vector<WindowId> &GetChildren() const { return m_children; }
+  void UpdateAddressBox(WindowId child);
+  void SelectChildByAddress(int address);
+  void ForwardToolbarValue(int value);
+  void SendWinCmdToActive(int value);
+  // WM_APP+2 108 with a mask: 8 online, 12 online or connecting.
+  bool QueryChild(WindowId child, int mask);
+  // Adds a board window for a document to the MDI area and shows it.
+  CChildFrame *AddChildFrame(CQelDoc *doc);
+  void OnChildClosed(CChildFrame *child);
+  // Called when a board window is gone and its document must close.
+  void SetDocumentCloser(std::function<void(CQelDoc *)> closer) { m_closeDocument = std::move(closer); }
+
+  struct StatusValues {
+    int address = 0;
+    QString message, helpFile, firmware;
+    CQelDoc *document = nullptr;
+    std::array<std::pair<std::int16_t, float>, 6> items{}; // sampling_time, buf_length, diagn_ts, trig+, trig-, delay
+  };
+  void UpdateStatus(WindowId child, const StatusValues &values);
+  void RefreshGenMemBuff(WindowId child);
+  // The board-message window: 0 hide, 1 show, 2 show the text for code.
+  void ShowWinCmd(int action, const QString &text, std::int16_t code);
+  void UpdateTabs();
+  QString MessageText() const;
+
+  // ---- answers -----------------------------------------------------------
+  void OnServerAnswer(unsigned code, long argument);
+  // Takes every waiting answer from the serial manager and routes it.
+  void DrainAnswers();
+  // Routes one answer (its owner deletes it afterwards).
+  void RouteAnswer(CRequestPacket &packet);
+  bool ProcessAnswer(CRequestPacket &packet, bool activeChild);
+  void NotifyAnswerError(CRequestPacket &packet, bool activeChild);
+  bool CheckBoardVersion(WindowId child, const QString &boardVersion);
+
+  // ---- scheduler ---------------------------------------------------------
+  void OnSchedulerTick();
+  void RunBackupStateMachine();
+  void RunEEPStateMachine();
+  void CheckTraceBuffers();
+  void PollNextChild();
+  void ResetAllProcedures();
+  void OnBackupAll();
+  void OnMemorizeAllToEEP();
+  int GetBackupState() const { return m_nBackupState; }
+  int GetEEPState() const { return m_nEEPState; }
+  bool IsTimerRunning() const { return m_bTimerRunning; }
+
+  // ---- language, commands ------------------------------------------------
+  void InitLanguage();
+  void SetLanguage(int code);
+  void OnLanguage(int id);
+  // Runs a command of the menu table (the active board's or the frame's).
+  void OnCommand(int id);
+  bool IsCommandEnabled(int id, bool *checked = nullptr) const;
+  QAction *Action(int id) const;
+  QMenuBar *Menu() const { return menuBar(); }
+  void OnEnableAllTestpoints();
+  void OnFileSaveAs();
+  void OnFileOpen(const QString &path);
+  void OnOptions();
+  void OnFind();
+  void OnReadBuffer();
+  // Opens a document through the application (set by it).
+  void SetDocumentOpener(std::function<bool(const QString &)> opener) { m_openDocument = std::move(opener); }
+  void SetAppCommand(int id, std::function<void()> run) { m_appCommands[id] = std::move(run); }
+  // The recent files shown in the File menu, and what opens entry i.
+  void SetRecentFiles(std::function<QStringList()> list, std::function<void(int)> open)
+  {
+    m_recentList = std::move(list);
+    m_recentOpen = std::move(open);
+  }
+
+  // ---- placement ---------------------------------------------------------
+  // The stored rectangle (left, top, right, bottom) clamped onto a cx by cy screen.
+  static QRect ClampPlacement(const QRect &ltrb, int cx, int cy);
+  void RestorePlacement();
+  void SavePlacement();
+
+  ITraceManager *GetTraceManager() const { return m_pGenMemBuff.get(); }
+  QWidget *GetFindDialog() const { return m_pFindDialog; }
+  CWinCmdDiag *GetWinCmdDialog() const;
+  CExtStatusBarProgressCtrl *Progress() const { return m_pProgress; }
+  CExtBitmap *ActivityBitmap() const { return m_pActivity; }
+  CExtStatusBarSliderCtrl *Slider() const { return m_pSlider; }
+  CMainToolbar *Toolbar() const { return m_pToolbar; }
+  CMDITabs *Tabs() const { return m_pTabs; }
+  QLabel *Pane(int id) const;
+  void RecreateMDITabs();
+  // Closes every board window (the settings must outlive them).
+  void CloseAllChildren();
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
+
+private:
+  void CreateStatusBar();
+  void CreateToolBar();
+  void BuildMenus();
+  void CreateToolWindows();
+  void DestroyToolWindows();
+  void CreateGenMemBuff();
+  void CreateFindDialog();
+  void CreateWinCmd();
+  void StartTimer(bool start);
+  ICodeTarget *Child(WindowId id) const;
+  qintptr SendToChild(WindowId id, int code, qintptr lParam = 0);
+  void QueueStatistics(qintptr record);
+  void OnSubWindowActivated(QMdiSubWindow *window);
+  void UpdateToolbarState();
+  std::vector<WindowId> ChildrenCopy() const { return m_children; }
+
+  std::unique_ptr<COptions> m_pOptions; // first in, last out: windows write into it
+  std::unique_ptr<CSerManager> m_pSerManager;
+  IRequestSink *m_pSink = nullptr; // not owned; tests
+  QMdiArea *m_pMdiArea = nullptr;
+  CMDITabs *m_pTabs = nullptr;
+  CMainToolbar *m_pToolbar = nullptr;
+  CExtStatusBarProgressCtrl *m_pProgress = nullptr;
+  CExtStatusBarSliderCtrl *m_pSlider = nullptr;
+  CExtBitmap *m_pActivity = nullptr;
+  std::map<int, QLabel *> m_panes; // status-bar text panes by id
+  std::unique_ptr<ITraceManager> m_pGenMemBuff;
+  QPointer<QWidget> m_pFindDialog;
+  QPointer<CWinCmdDiag> m_pWinCmd;
+  std::map<int, QAction *> m_actions;
+  WindowId m_hActiveChild = kNoWindow;
+  std::vector<WindowId> m_children; // most recently activated first
+  QTimer m_timer;
+  bool m_bTimerRunning = false;
+  int m_nBackupState = 0;
+  int m_nEEPState = 0;
+  int m_nActivity = 0;
+  int m_nRoundRobin = 0;
+  bool m_bClosing = false;
+  std::function<bool(const QString &)> m_openDocument;
+  std::function<void(CQelDoc *)> m_closeDocument;
+  std::map<int, std::function<void()>> m_appCommands;
+  std::function<QStringList()> m_recentList;
+  std::function<void(int)> m_recentOpen;
+};

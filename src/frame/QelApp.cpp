@@ -1,0 +1,180 @@
+#include "frame/QelApp.h"
+
+#include "frame/AboutDlg.h"
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "platform/Profile.h"
+#include "update/UpgradeDlg.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPrinterInfo>
+
+namespace {
+const QString kRecentSection = QStringLiteral("2.1\\Recent File List");
+const QString kRecentEntry = QStringLiteral("File%d");
+} // namespace
+
+CQelApp::CQelApp(QObject *parent) : CWinAppEx(parent)
+{
+  connect(this, &CWinAppEx::documentHandedOver, this, [this](const QString &path) {
+    OpenDocumentFile(path);
+    if (m_pMainFrame) {
+      m_pMainFrame->raise();
+      m_pMainFrame->activateWindow();
+    }
+  });
+}
+
+CQelApp::~CQelApp()
+{
+  // Board windows first, while their documents and the settings exist.
+  if (m_pMainFrame)
+    m_pMainFrame->CloseAllChildren();
+  m_pMainFrame.reset();
+  if (m_pRecentFileList)
+    m_pRecentFileList->WriteList(Profile::Instance());
+  m_pTemplate.reset();
+}
+
+QString CQelApp::FileFromArguments(const QStringList &arguments)
+{
+  for (const QString &a : arguments)
+    if (!a.startsWith(u'-'))
+      return a;
+  return {};
+}
+
+bool CQelApp::InitInstance(const QStringList &arguments, bool startSerial, bool show)
+{
+  const QString file = FileFromArguments(arguments);
+  if (!CheckInstance(m_strUniqueName, file.isEmpty() ? QString() : QFileInfo(file).absoluteFilePath()))
+    return false;
+
+  LoadRecentFileList(kRecentFiles);
+  m_pTemplate = std::make_unique<CDocTemplate>(
+      [this]() -> std::unique_ptr<CDocument> {
+        auto doc = std::make_unique<CQelDoc>();
+        if (m_pMainFrame)
+          doc->SetHost(m_pMainFrame.get());
+        return doc;
+      },
+      [this](CDocument *doc) {
+        auto *qel = qobject_cast<CQelDoc *>(doc);
+        if (!qel || !m_pMainFrame)
+          return false;
+        m_pMainFrame->AddChildFrame(qel);
+        // Saved under a new name: the name is a recent file too.
+        connect(qel, &CDocument::titleChanged, this, [this, qel] { AddToRecentFileList(qel->GetPathName()); });
+        return true;
+      });
+
+  m_pMainFrame = std::make_unique<CMainFrame>(startSerial);
+  m_pMainFrame->SetDocumentOpener([this](const QString &path) { return OpenDocumentFile(path) != nullptr; });
+  m_pMainFrame->SetDocumentCloser([this](CQelDoc *doc) { CloseDocument(doc); });
+  m_pMainFrame->SetRecentFiles([this] { return RecentFileMenuTexts(); },
+                               [this](int i) {
+                                 if (m_pRecentFileList)
+                                   OpenDocumentFile(m_pRecentFileList->At(i));
+                               });
+  m_pMainFrame->SetAppCommand(Cmd::AppAbout, [this] { OnAppAbout(); });
+  m_pMainFrame->SetAppCommand(Cmd::InternetUpdate, [this] { OnInternetUpdate(); });
+  m_pMainFrame->InitLanguage();
+  m_pMainFrame->setAcceptDrops(true);
+  m_strHelpPath = GetFolderFromPath(QCoreApplication::applicationFilePath());
+
+  if (!file.isEmpty() && !OpenDocumentFile(file))
+    return false;
+  if (show)
+    m_pMainFrame->show();
+  return true;
+}
+
+void CQelApp::LoadRecentFileList(int count)
+{
+  if (count == 0)
+    return;
+  m_pRecentFileList = std::make_unique<CRecentFileList>(kRecentSection, kRecentEntry, count);
+  m_pRecentFileList->ReadList(Profile::Instance());
+}
+
+void CQelApp::AddToRecentFileList(const QString &path)
+{
+  if (!m_pRecentFileList || path.isEmpty())
+    return;
+  m_pRecentFileList->Add(QFileInfo(path).absoluteFilePath());
+  m_pRecentFileList->WriteList(Profile::Instance());
+}
+
+QStringList CQelApp::RecentFileMenuTexts() const
+{
+  QStringList texts;
+  if (!m_pRecentFileList)
+    return texts;
+  for (int i = 0; i < m_pRecentFileList->GetCount(); ++i) {
+    QString path = m_pRecentFileList->At(i);
+    if (path.size() > kRecentDisplayLength)
+      path = QStringLiteral("...") + path.right(kRecentDisplayLength - 3);
+    texts << path;
+  }
+  return texts;
+}
+
+CQelDoc *CQelApp::OpenDocumentFile(const QString &path)
+{
+  if (!m_pTemplate || path.isEmpty())
+    return nullptr;
+  auto *doc = qobject_cast<CQelDoc *>(m_pTemplate->OpenDocumentFile(path));
+  if (!doc)
+    return nullptr;
+  AddToRecentFileList(doc->GetPathName());
+  // Already open: its window comes forward.
+  if (m_pMainFrame) {
+    for (QMdiSubWindow *w : m_pMainFrame->MdiArea()->subWindowList()) {
+      auto *child = qobject_cast<CChildFrame *>(w);
+      if (child && child->GetDocument() == doc)
+        m_pMainFrame->MdiArea()->setActiveSubWindow(w);
+    }
+  }
+  return doc;
+}
+
+void CQelApp::CloseDocument(CQelDoc *doc)
+{
+  if (m_pTemplate)
+    m_pTemplate->CloseDocument(doc);
+}
+
+void CQelApp::OnAppAbout()
+{
+  CAboutDlg dialog(m_pMainFrame.get());
+  dialog.exec();
+}
+
+void CQelApp::OnInternetUpdate()
+{
+  if (!m_pMainFrame)
+    return;
+  CUpgradeDlg dialog(m_pMainFrame.get(), m_pMainFrame->GetOptions().Path0.Get());
+  dialog.exec();
+}
+
+void CQelApp::SetPrintOrientation(int orientation)
+{
+  if (orientation != 1 && orientation != 2)
+    return;
+  if (QPrinterInfo::defaultPrinter().isNull())
+    return;
+  m_nOrientation = orientation;
+}
+
+int CQelApp::GetPrintOrientation() const
+{
+  return QPrinterInfo::defaultPrinter().isNull() ? 0 : m_nOrientation;
+}

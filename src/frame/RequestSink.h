@@ -1,0 +1,17 @@
+#pragma once
+
+struct CRequestPacket;
+
+// Where a board connection queues its requests: the main frame over its
+// serial manager, or a recording fake in tests. GUI thread only.
+class IRequestSink {
+public:
+  virtual ~IRequestSink() = default;
+  // Ownership passes: the pointer becomes null. A null pointer is ignored.
+  virtual void AddRequest(CRequestPacket *&packet) = 0;
+  virtual void AddHeadRequest(CRequestPacket *&packet) = 0;
+  // Nonzero while the link is active.
+  virtual int IsActive() const = 0;
+  // Requests waiting to be sent.
+  virtual int GetReqPktListSize() const = 0;
+};

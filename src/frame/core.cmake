@@ -1,0 +1,13 @@
+# The board connection, the frame windows and the application object.
+list(APPEND FRAME_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/FrameCodes.h
+  ${CMAKE_CURRENT_LIST_DIR}/RequestSink.h
+  ${CMAKE_CURRENT_LIST_DIR}/ChildConn.cpp ${CMAKE_CURRENT_LIST_DIR}/ChildConn.h
+)
+list(APPEND FRAME_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ChildFrm.cpp ${CMAKE_CURRENT_LIST_DIR}/ChildFrm.h
+  ${CMAKE_CURRENT_LIST_DIR}/MainFrm.cpp ${CMAKE_CURRENT_LIST_DIR}/MainFrm.h
+)
+list(APPEND FRAME_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/QelApp.cpp ${CMAKE_CURRENT_LIST_DIR}/QelApp.h
+)

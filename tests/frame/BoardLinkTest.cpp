@@ -1,0 +1,167 @@
+#include "FrameTestSupport.h"
+#include "TestSupport.h"
+#include "../modbus/SerialTestSupport.h"
+
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+
+#include "modbus/SerManager.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The main frame's services, with the program folder in a temporary place so
+// the board description library of one run does not steer the next.
+class TempHost : public IDocHost {
+public:
+  TempHost(CMainFrame &frame, QString folder) : m_frame(frame), m_folder(std::move(folder)) {}
+  QString GetInitializeLanguage() const override { return m_frame.GetInitializeLanguage(); }
+  void AddRequest(CRequestPacket *&packet) override { m_frame.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { m_frame.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return m_folder; }
+  QString GetUserDataFolder() const override { return m_folder; }
+
+private:
+  CMainFrame &m_frame;
+  QString m_folder;
+};
+
+class BoardLinkFrame : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    ASSERT_TRUE(sim.Started()) << "boardsim did not start";
+    frame = std::make_unique<CMainFrame>(true);
+    COptions &o = frame->GetOptions();
+    o.com_timeout.Set(150);
+    o.com_retry.Set(1);
+    o.com_silent.Set(0);
+    o.Start_Timer.Set(0); // the test ticks the scheduler itself
+    frame->SendCode(MainCode::TimerAndTabs, 0);
+    frame->GetSerManager()->SetDevicePath(sim.Device());
+    frame->SendCode(MainCode::ApplySerial, 0);
+    host = std::make_unique<TempHost>(*frame, temp.path() + u'/');
+  }
+  void TearDown() override { frame.reset(); }
+
+  CChildFrame *Open(CQelDoc *doc)
+  {
+    CChildFrame *child = frame->AddChildFrame(doc);
+    doc->SetHost(host.get());
+    return child;
+  }
+  // Polls as the timer would, until the condition holds.
+  bool TickUntil(const std::function<bool()> &done, int timeoutMs = 8000)
+  {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+      if (timer.elapsed() > timeoutMs)
+        return false;
+      frame->OnSchedulerTick();
+      QTest::qWait(20);
+    }
+    return true;
+  }
+
+  TestEnvironment env;
+  BoardSimProcess sim;
+  QTemporaryDir temp;
+  std::unique_ptr<CMainFrame> frame;
+  std::unique_ptr<TempHost> host;
+};
+
+TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = Open(doc.get());
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitUntil([&] { return doc->IsOnline(); }, 8000));
+  EXPECT_EQ(child->GetReadState(), 2);
+
+  // The board's value comes in with a read all.
+  ASSERT_TRUE(sim.Command(QStringLiteral("set max_speed 1700")));
+  child->OnCommand(Cmd::ReadAll);
+  ASSERT_TRUE(WaitUntil([&] { return child->GetReadState() == 4; }, 8000));
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), 1700);
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("Read all param ...done!"));
+
+  // A write goes to the board and the list shows what it read back.
+  child->WriteParameterOnline(7, 2000, false);
+  ASSERT_TRUE(WaitUntil([&] { return frame->MessageText().startsWith(QStringLiteral("Read max_speed")); }, 8000));
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), 2000);
+  QString answer;
+  ASSERT_TRUE(sim.Command(QStringLiteral("get max_speed"), &answer));
+  EXPECT_TRUE(answer.contains(QStringLiteral("2000"))) << answer.toStdString();
+  ASSERT_EQ(doc->GetUndoList().size(), 1u);
+
+  // Write all sends the document's values.
+  doc->GetPar(8).SetRawValue(300); // current_limit
+  env.prompter().AnswerMessage(IDOK);
+  child->OnCommand(Cmd::WriteAll);
+  ASSERT_TRUE(WaitUntil([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
+  ASSERT_TRUE(sim.Command(QStringLiteral("get current_limit"), &answer));
+  EXPECT_TRUE(answer.contains(QStringLiteral("300"))) << answer.toStdString();
+
+  // EEPROM save and default load reach the board as command values.
+  env.prompter().AnswerMessage(IDOK);
+  child->OnCommand(Cmd::EepSave1);
+  EXPECT_TRUE(sim.WaitForLine(QStringLiteral("COMMAND 9999"), 5000));
+  child->WriteCommand(BoardCommand::DefaultBase + 1);
+  EXPECT_TRUE(sim.WaitForLine(QStringLiteral("COMMAND 5001"), 5000));
+
+  // Polling brings live values into the variable rows.
+  ASSERT_TRUE(sim.Command(QStringLiteral("set dc_voltage 321")));
+  const auto &rows = doc->GetVarRows();
+  auto row = std::find_if(rows.begin(), rows.end(), [](const VarRowRecord &r) { return r.index == 4; });
+  ASSERT_NE(row, rows.end());
+  const std::size_t r = static_cast<std::size_t>(row - rows.begin());
+  ASSERT_TRUE(TickUntil([&] { return doc->GetVarRows()[r].hasValue && doc->GetVarRows()[r].raw == 321.0f; }));
+  EXPECT_EQ(doc->GetVarRows()[r].uiText, QStringLiteral("321"));
+  ASSERT_TRUE(sim.Command(QStringLiteral("set dc_voltage 322")));
+  ASSERT_TRUE(TickUntil([&] { return doc->GetVarRows()[r].raw == 322.0f; }));
+}
+
+TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = Open(doc.get());
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitUntil([&] { return doc->IsOnline(); }, 8000));
+  ASSERT_TRUE(sim.Command(QStringLiteral("exception 2 all")));
+  ASSERT_TRUE(TickUntil([&] { return !doc->IsOnline(); }));
+  EXPECT_EQ(child->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_FALSE(frame->MessageText().trimmed().isEmpty());
+  EXPECT_NE(frame->MessageText(), QStringLiteral("Online"));
+  EXPECT_EQ(frame->MessageText(), doc->m_strStatus);
+}
+
+TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
+{
+  auto doc = std::make_unique<CQelDoc>();
+  CChildFrame *child = Open(doc.get());
+  // The address a new document starts with is no board's here.
+  child->FrameCode(ChildCode::SetAddress, 1);
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitUntil([&] { return doc->IsOnline(); }, 8000));
+  EXPECT_EQ(doc->GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitDescriptions));
+  child->OnCommand(Cmd::InitDescriptions);
+  ASSERT_TRUE(WaitUntil([&] { return doc->m_bDescriptionsLoaded; }, 15000));
+  EXPECT_EQ(doc->GetParCount(), 17);
+  EXPECT_EQ(doc->GetVarCount(), 13);
+  EXPECT_TRUE(doc->IsOnline());
+  EXPECT_EQ(g_hInitFrame, kNoWindow);
+  // The copy in the library serves the next initialization.
+  EXPECT_FALSE(doc->FindDescriptionCopy(doc->GetVersion()).isEmpty());
+  child->OnCommand(Cmd::ReadAll);
+  ASSERT_TRUE(WaitUntil([&] { return child->GetReadState() == 4; }, 8000));
+}
+
+} // namespace

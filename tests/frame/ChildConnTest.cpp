@@ -1,0 +1,691 @@
+#include "FrameTestSupport.h"
+#include "TestSupport.h"
+
+#include "frame/FrameCodes.h"
+#include "platform/StringIds.h"
+
+#include "model/generali.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr WindowId kWnd = 77;
+
+// Lines of a one-block description: parameters numbered floats, longs, shorts.
+QString Doc(const QStringList &items)
+{
+  return QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 0.1;\nU[] = rpm;\nb1 Main#0; b=0; a=0;\n") + items.join(u'\n') + u'\n';
+}
+
+QString Short(int index, int address, const QString &name = {}, int value = 0)
+{
+  return QStringLiteral("p%1 %2=%3; m=-32768; d=0; M=32767; k=-1; n=-1; s=0; b=1; p=%4; v=0; a=0; u=-1;")
+      .arg(index)
+      .arg(name.isEmpty() ? QStringLiteral("s%1").arg(index) : name)
+      .arg(value)
+      .arg(address);
+}
+
+class ChildConnTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    g_hInitFrame = kNoWindow;
+    doc = LoadExampleDoc();
+    ASSERT_TRUE(doc->m_bDescriptionsLoaded);
+    conn = std::make_unique<TestConn>(kWnd, &sink);
+    conn->SetConnDocument(doc.get());
+  }
+  void Online()
+  {
+    conn->RequestGoOnline();
+    auto go = sink.Take();
+    conn->ProcessAnswer(*go);
+    sink.Clear();
+  }
+  void Answer(const CRequestPacket &request, std::vector<uint16_t> words)
+  {
+    conn->ProcessAnswer(*AnswerOf(request, std::move(words)));
+  }
+
+  TestEnvironment env;
+  RecordingSink sink;
+  std::unique_ptr<CQelDoc> doc;
+  std::unique_ptr<TestConn> conn;
+};
+
+TEST_F(ChildConnTest, GoOnlineAndOfflineMoveStatesAndQueueTheirRequests)
+{
+  EXPECT_EQ(conn->FrameCode(ChildCode::GetReadState, 0), -1);
+  EXPECT_EQ(conn->FrameCode(ChildCode::GoOnline, 0), 0);
+  ASSERT_EQ(sink.queue.size(), 1u);
+  const CRequestPacket &go = *sink.queue[0];
+  EXPECT_EQ(go.message, REQ_GO_ONLINE);
+  EXPECT_EQ(go.hWnd, kWnd);
+  EXPECT_EQ(go.slave, 1); // "MODBUS = 1"
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 4);
+  EXPECT_EQ(conn->GetReadState(), 1);
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Online"));
+  EXPECT_EQ(conn->icon, StateIcon::Offline);
+
+  Answer(go, {});
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 8);
+  EXPECT_EQ(conn->FrameCode(ChildCode::GetReadState, 0), 2);
+  EXPECT_EQ(conn->FrameCode(ChildCode::GetCmdState, 0), 2);
+  // A loaded document keeps its own identity.
+  EXPECT_EQ(doc->GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));
+  EXPECT_EQ(conn->icon, StateIcon::Ok);
+
+  sink.Clear();
+  EXPECT_EQ(conn->FrameCode(ChildCode::GoOffline, 0), 8);
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
+  EXPECT_EQ(conn->GetReadState(), 0);
+  EXPECT_EQ(conn->wentOffline, 1);
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+
+  // Answers to an offline board change nothing.
+  auto late = std::make_unique<CRequestPacket>(kWnd, 1, REQ_GO_ONLINE);
+  conn->ProcessAnswer(*late);
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+}
+
+TEST_F(ChildConnTest, GoOnlineAnswerTakesTheBoardIdentityWithoutADescription)
+{
+  auto empty = std::make_unique<CQelDoc>();
+  conn->SetConnDocument(empty.get());
+  conn->RequestGoOnline();
+  auto go = sink.Take();
+  go->strVersion = QStringLiteral("AB 1.0\nrev 2");
+  go->strLanguages = QStringLiteral("std;en;it");
+  conn->ProcessAnswer(*go);
+  EXPECT_EQ(empty->GetVersion(), QStringLiteral("AB 1.0 rev 2"));
+  EXPECT_EQ(empty->GetLanguageList(), (QStringList{"std", "en", "it"}));
+  // Without a description the poll reads two registers of the status block.
+  sink.Clear();
+  conn->FrameCode(ChildCode::Poll, 0);
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_READ_VARS);
+  EXPECT_EQ(sink.queue[0]->PktType.var.first_var, 9900);
+  EXPECT_EQ(sink.queue[0]->PktType.var.num_var, 2);
+  // And a read all is refused so that a waiting backup sees the failure.
+  sink.Clear();
+  conn->FrameCode(ChildCode::BackupReadAll, 0);
+  EXPECT_TRUE(sink.queue.empty());
+  EXPECT_EQ(conn->GetReadState(), 0);
+  EXPECT_EQ(empty->m_strStatus, LoadStr(IDS_READ_ALL_REFUSED));
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
+{
+  Online();
+  conn->OnReadAll();
+  ASSERT_EQ(sink.queue.size(), 3u);
+  const CRequestPacket &k = *sink.queue[0];
+  EXPECT_EQ(k.message, REQ_K_TABLE);
+  EXPECT_EQ(k.num_k, 2);
+  EXPECT_EQ(k.k_mode, 2);
+  EXPECT_EQ(k.PktType.par.step, 0);
+  const CRequestPacket &b1 = *sink.queue[1];
+  EXPECT_EQ(b1.message, REQ_READ_BLOCK);
+  EXPECT_EQ(b1.PktType.par.first_par, 0);
+  EXPECT_EQ(b1.PktType.par.num_par, 113); // 0..112
+  EXPECT_EQ(b1.PktType.par.step, 1);
+  const CRequestPacket &b2 = *sink.queue[2];
+  EXPECT_EQ(b2.PktType.par.first_par, 200);
+  EXPECT_EQ(b2.PktType.par.num_par, 8);
+  EXPECT_EQ(b2.PktType.par.step, 2);
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
+
+  // The K table inside a read all is silent.
+  auto kAnswer = AnswerOf(k, {4096, 1000});
+  kAnswer->fAnsNTable = {0.5f, 0.25f};
+  conn->ProcessAnswer(*kAnswer);
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
+  EXPECT_FLOAT_EQ(doc->GetNTable()[0], 0.5f);
+
+  // Out of order: done exactly at the last block.
+  Answer(b2, std::vector<uint16_t>(8, 5));
+  EXPECT_EQ(conn->GetReadState(), 2);
+  std::vector<uint16_t> words(113, 0);
+  words[108] = 1234; // max_speed
+  Answer(b1, words);
+  EXPECT_EQ(conn->GetReadState(), 4);
+  EXPECT_EQ(conn->GetStep(), 0);
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ...done!"));
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), 1234);
+  // Values read in a read all are not undo records.
+  EXPECT_TRUE(doc->GetUndoList().empty());
+}
+
+TEST_F(ChildConnTest, ReadAllWindowsNeverSplitAPair)
+{
+  QStringList items{QStringLiteral("f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=119; v=0; a=0; u=-1;")};
+  for (int i = 1; i <= 119; ++i)
+    items << Short(i, i - 1);
+  auto pairs = LoadDocText(Doc(items));
+  ASSERT_EQ(pairs->GetParCount(), 120);
+  conn->SetConnDocument(pairs.get());
+  Online();
+  conn->OnReadAll();
+  ASSERT_EQ(sink.queue.size(), 3u);
+  EXPECT_EQ(sink.queue[1]->PktType.par.first_par, 0);
+  EXPECT_EQ(sink.queue[1]->PktType.par.num_par, 119);
+  EXPECT_EQ(sink.queue[2]->PktType.par.first_par, 119);
+  EXPECT_EQ(sink.queue[2]->PktType.par.num_par, 2);
+
+  // A float answered whole: low word first.
+  Answer(*sink.queue[2], {0x0000, 0x3F80});
+  EXPECT_DOUBLE_EQ(pairs->GetPar(0).GetValue(0), 1.0);
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, WriteAllCutsRunsAtGapsAndPairs)
+{
+  auto runs = LoadDocText(Doc({QStringLiteral("l0 lg=70000; m=0; d=0; M=100000; k=-1; n=-1; s=0; b=1; p=14; v=0; a=0; u=-1;"),
+                               Short(1, 10, {}, 1), Short(2, 11, {}, 2), Short(3, 12, {}, -3)}));
+  conn->SetConnDocument(runs.get());
+  Online();
+  conn->WriteAllParameters();
+  ASSERT_EQ(sink.queue.size(), 2u);
+  const CRequestPacket &a = *sink.queue[0];
+  EXPECT_EQ(a.message, REQ_WRITE_BLOCK);
+  EXPECT_EQ(a.PktType.par.first_par, 10);
+  EXPECT_EQ(a.PktType.par.num_par, 3);
+  EXPECT_EQ(a.PktType.par.step, 1);
+  EXPECT_EQ(a.wData, (std::vector<uint16_t>{1, 2, 0xFFFD}));
+  const CRequestPacket &b = *sink.queue[1];
+  EXPECT_EQ(b.PktType.par.first_par, 14);
+  EXPECT_EQ(b.PktType.par.num_par, 2);
+  EXPECT_EQ(b.PktType.par.step, 2);
+  EXPECT_EQ(b.wData, (std::vector<uint16_t>{70000 & 0xFFFF, 70000 >> 16}));
+  Answer(b, {});
+  EXPECT_EQ(runs->m_strStatus, QStringLiteral("Write all param ..."));
+  Answer(a, {});
+  EXPECT_EQ(runs->m_strStatus, QStringLiteral("Write all param ...done!"));
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, WriteAllClosesABlockBeforeAPairThatDoesNotFit)
+{
+  QStringList items{QStringLiteral("f0 fl=2; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=119; v=0; a=0; u=-1;")};
+  for (int i = 1; i <= 119; ++i)
+    items << Short(i, i - 1);
+  auto pairs = LoadDocText(Doc(items));
+  conn->SetConnDocument(pairs.get());
+  Online();
+  conn->WriteAllParameters();
+  ASSERT_EQ(sink.queue.size(), 2u);
+  EXPECT_EQ(sink.queue[0]->PktType.par.num_par, 119);
+  EXPECT_EQ(sink.queue[1]->PktType.par.first_par, 119);
+  EXPECT_EQ(sink.queue[1]->wData, (std::vector<uint16_t>{FloatLowWord(2), FloatHighWord(2)}));
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, SingleWritesGoWithTheirReadBack)
+{
+  Online();
+  EXPECT_TRUE(conn->WriteParameter(0, 0.5, 1, 1)); // speed_kp, a float at 100
+  ASSERT_EQ(sink.queue.size(), 2u);
+  const CRequestPacket &w = *sink.queue[0];
+  EXPECT_EQ(w.message, REQ_WRITE_BLOCK);
+  EXPECT_EQ(w.PktType.par.first_par, 100);
+  EXPECT_EQ(w.PktType.par.num_par, 2);
+  EXPECT_EQ(w.PktType.par.mark, 1);
+  EXPECT_EQ(w.track, 1);
+  EXPECT_EQ(w.wData, (std::vector<uint16_t>{FloatLowWord(0.5), FloatHighWord(0.5)}));
+  const CRequestPacket &r = *sink.queue[1];
+  EXPECT_EQ(r.message, REQ_READ_BLOCK);
+  EXPECT_EQ(r.PktType.par.num_par, 2);
+  EXPECT_EQ(r.PktType.par.mark, 1);
+  EXPECT_EQ(r.track, 1);
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Write speed_kp = 0.5"));
+
+  // The list shows what the board sent back, and the change is undoable.
+  Answer(r, {FloatLowWord(0.25), FloatHighWord(0.25)});
+  EXPECT_DOUBLE_EQ(doc->GetPar(0).GetValue(0), 0.25);
+  EXPECT_TRUE(doc->m_bViewEditWindow);
+  ASSERT_EQ(doc->GetUndoList().size(), 1u);
+  EXPECT_DOUBLE_EQ(doc->GetUndoList().back().previous, 0.75);
+  EXPECT_TRUE(doc->m_strStatus.startsWith(QStringLiteral("Read speed_kp = ")));
+
+  // Out of range values are clamped before they go.
+  sink.Clear();
+  conn->WriteParameter(7, 99999, 1, 0); // max_speed, at most 3000
+  EXPECT_EQ(sink.queue[0]->message, REQ_WRITE_ONE);
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{3000}));
+  EXPECT_EQ(sink.queue[1]->message, REQ_READ_ONE);
+  EXPECT_EQ(sink.queue[1]->PktType.par.num_par, 1);
+
+  // par0 shows its own text; an index out of range queues nothing.
+  sink.Clear();
+  EXPECT_TRUE(conn->WriteCommand(BoardCommand::EepromSave1));
+  EXPECT_EQ(sink.queue[0]->PktType.par.first_par, 0);
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{9999}));
+  EXPECT_EQ(sink.queue[0]->track, 0);
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Comand sent"));
+  sink.Clear();
+  EXPECT_FALSE(conn->WriteParameter(500, 1, 1, 0));
+  EXPECT_TRUE(sink.queue.empty());
+}
+
+TEST_F(ChildConnTest, ReadBackOfSixteenBitsIsSignedAndTracksOnlyWhenAsked)
+{
+  Online();
+  auto read = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_ONE);
+  read->PktType.par.first_par = 202; // trig_lev_neg
+  read->PktType.par.num_par = 1;
+  read->track = 0;
+  doc->SetModifiedFlag(false);
+  Answer(*read, {0xFFFF});
+  EXPECT_EQ(doc->GetPar(11).GetValue(0), -1);
+  EXPECT_TRUE(doc->IsModified());
+  EXPECT_TRUE(doc->GetUndoList().empty());
+  // The same value again changes nothing.
+  doc->SetModifiedFlag(false);
+  read->track = 1;
+  Answer(*read, {0xFFFF});
+  EXPECT_FALSE(doc->IsModified());
+  EXPECT_TRUE(doc->GetUndoList().empty());
+  // A short answer is a fault: the board goes offline and says why.
+  Answer(*read, {});
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(doc->m_strStatus, LoadStrFormat(IDS_SHORT_ANSWER, 0, 1));
+}
+
+TEST_F(ChildConnTest, UndoWritesOnlineAndRestoresOffline)
+{
+  Online();
+  doc->PushUndo(7, 20);
+  doc->PushUndo(7, 10);
+  conn->OnUndo();
+  ASSERT_EQ(sink.queue.size(), 2u);
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{10}));
+  EXPECT_EQ(sink.queue[0]->track, 0);
+  EXPECT_EQ(doc->GetUndoList().size(), 1u);
+  conn->RequestGoOffline();
+  doc->SetModifiedFlag(false);
+  conn->OnUndo();
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), 20);
+  EXPECT_TRUE(doc->IsModified());
+  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::Undo));
+}
+
+TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress)
+{
+  Online(); // queues the trace settings as extras
+  conn->FrameCode(ChildCode::Poll, 0);
+  ASSERT_EQ(sink.queue.size(), 3u);
+  const CRequestPacket &status = *sink.queue[0];
+  EXPECT_EQ(status.PktType.var.first_var, 9900);
+  EXPECT_EQ(status.PktType.var.num_var, 5); // the standard variables' registers
+  const CRequestPacket &pars = *sink.queue[1];
+  EXPECT_EQ(pars.message, REQ_READ_BLOCK);
+  EXPECT_EQ(pars.PktType.par.first_par, 200);
+  EXPECT_EQ(pars.PktType.par.num_par, 4);
+  const CRequestPacket &vars = *sink.queue[2];
+  EXPECT_EQ(vars.message, REQ_READ_VARS);
+  EXPECT_EQ(vars.PktType.var.first_var, 105); // dc_voltage; current at 110; trace items at 200, 202
+  EXPECT_EQ(vars.PktType.var.num_var, 98);
+  // The extras are read once.
+  sink.Clear();
+  conn->FrameCode(ChildCode::Poll, 0);
+  ASSERT_EQ(sink.queue.size(), 2u);
+  EXPECT_EQ(sink.queue[1]->PktType.var.first_var, 105);
+  EXPECT_EQ(sink.queue[1]->PktType.var.num_var, 6);
+  // Nothing while a trace buffer is coming.
+  sink.Clear();
+  doc->m_bTraceReadPending = true;
+  conn->FrameCode(ChildCode::Poll, 0);
+  EXPECT_TRUE(sink.queue.empty());
+}
+
+TEST_F(ChildConnTest, PollBlocksNeverExceed120RegistersOrWrap)
+{
+  QStringList items;
+  items << Short(0, 0);
+  items << QStringLiteral("v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;");
+  items << QStringLiteral("v1 b; k=-1; n=-1; s=0; b=1; p=119; v=0; a=0; u=-1;");
+  items << QStringLiteral("v2 c; k=-1; n=-1; s=0; b=1; p=120; v=0; a=0; u=-1;");
+  items << QStringLiteral("L = 2;1;0;");
+  auto wide = LoadDocText(Doc(items));
+  conn->SetConnDocument(wide.get());
+  Online();
+  conn->FrameCode(ChildCode::Poll, 0);
+  auto vars = sink.OfKind(REQ_READ_VARS);
+  ASSERT_EQ(vars.size(), 2u);
+  EXPECT_EQ(vars[0]->PktType.var.first_var, 0);
+  EXPECT_EQ(vars[0]->PktType.var.num_var, 120);
+  EXPECT_EQ(vars[1]->PktType.var.first_var, 120);
+  EXPECT_EQ(vars[1]->PktType.var.num_var, 1);
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, StatusBlockAnswerSetsIconsRowsAndWinCmdTriggers)
+{
+  Online();
+  auto status = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_VARS);
+  status->PktType.var.first_var = 9900;
+  status->PktType.var.num_var = 5;
+  // error_flag, warning_flag, status_flag, win_cmd, speed_actual
+  Answer(*status, {0, 0, 0x600, 0, 100});
+  EXPECT_EQ(conn->icon, StateIcon::OkStop);
+  const VarRowRecord &speed = doc->GetVarRows()[0];
+  EXPECT_EQ(speed.index, 2);
+  EXPECT_EQ(speed.hasValue, 1);
+  EXPECT_EQ(speed.refresh, 1);
+  EXPECT_EQ(speed.uiText, QStringLiteral("100"));
+  Answer(*status, {1, 0, 0, 0, 100});
+  EXPECT_EQ(conn->icon, StateIcon::Error);
+
+  sink.Clear();
+  Answer(*status, {0, 0, 0, 10000, 0});
+  Answer(*status, {0, 0, 0, 10000, 0});
+  EXPECT_EQ(sink.OfKind(REQ_K_TABLE).size(), 1u);
+  Answer(*status, {0, 0, 0, 5, 0});
+  EXPECT_EQ(conn->WinCmdAction(), 2);
+  EXPECT_EQ(conn->WinCmdAction(), 1);
+  Answer(*status, {0, 0, 0, 10000, 0});
+  EXPECT_EQ(sink.OfKind(REQ_K_TABLE).size(), 2u);
+  EXPECT_EQ(conn->WinCmdAction(), 0);
+  EXPECT_EQ(sink.OfKind(REQ_K_TABLE).back()->PktType.par.step, 0);
+  // 10001 reads all parameters.
+  Answer(*status, {0, 0, 0, 10001, 0});
+  EXPECT_EQ(sink.OfKind(REQ_READ_BLOCK).size(), 2u);
+  conn->ProcessAnswer(*AnswerOf(*sink.OfKind(REQ_K_TABLE).back(), {1, 2}));
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
+  // A K table outside a read all says so.
+  sink.Clear();
+  Answer(*status, {0, 0, 0, 0, 0});
+  Answer(*status, {0, 0, 0, 10000, 0});
+  conn->ProcessAnswer(*AnswerOf(*sink.OfKind(REQ_K_TABLE)[0], {1, 2}));
+  EXPECT_EQ(doc->m_strStatus, QStringLiteral("K table read"));
+}
+
+TEST_F(ChildConnTest, TrackCodesAndSpecialParameters)
+{
+  QString label;
+  conn->FrameCode(ChildCode::TrackLabelFirst, reinterpret_cast<qintptr>(&label));
+  EXPECT_FALSE(label.isEmpty()); // c_diag_rec1 links variable 104
+  conn->FrameCode(ChildCode::TrackLabelFirst + 5, reinterpret_cast<qintptr>(&label));
+  EXPECT_TRUE(label.isEmpty()); // no c_diag_rec6
+  double scale = 0;
+  conn->FrameCode(ChildCode::TrackScaleFirst + 5, reinterpret_cast<qintptr>(&scale));
+  EXPECT_EQ(scale, 1.0);
+  EXPECT_TRUE(conn->SetSpecialParValue(doc->GetTrigNegPar(), 0x1FFFF));
+  EXPECT_EQ(doc->m_TraceValues[CQelDocContainer::TRACE_TRIG_NEG], -1.0f);
+  EXPECT_FALSE(conn->SetSpecialParValue(0, 5));
+  // The address code marks the document modified only on a change.
+  doc->SetModifiedFlag(false);
+  conn->FrameCode(ChildCode::SetAddress, 1);
+  EXPECT_FALSE(doc->IsModified());
+  conn->FrameCode(ChildCode::SetAddress, 0x105);
+  EXPECT_TRUE(doc->IsModified());
+  EXPECT_EQ(conn->FrameCode(ChildCode::GetAddress, 0), 5);
+}
+
+TEST_F(ChildConnTest, ResetWritesOnlyForItsOwnRead)
+{
+  Online();
+  conn->OnReset();
+  ASSERT_EQ(sink.queue.size(), 1u);
+  const CRequestPacket &read = *sink.queue[0];
+  EXPECT_EQ(read.message, REQ_READ_ONE);
+  EXPECT_EQ(read.PktType.par.first_par, 1);
+  EXPECT_EQ(read.hWnd, kWnd);
+  // Another read of the same register does not reset the board.
+  auto other = std::make_unique<CRequestPacket>(read);
+  conn->ProcessAnswer(*AnswerOf(*other, {3}));
+  EXPECT_TRUE(sink.OfKind(REQ_WRITE_ONE).empty());
+  auto own = sink.Take();
+  own->wAnsData = {3};
+  conn->ProcessAnswer(*own);
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_WRITE_ONE);
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{0x1003}));
+  EXPECT_FALSE(doc->m_bResetPending);
+  // Going offline drops a pending reset.
+  conn->OnReset();
+  conn->RequestGoOffline();
+  EXPECT_FALSE(doc->m_bResetPending);
+}
+
+TEST_F(ChildConnTest, BoardCommandsAskFirstAndWriteOnlyOnline)
+{
+  Online();
+  env.prompter().AnswerMessage(IDCANCEL);
+  conn->OnEepSave1();
+  EXPECT_TRUE(sink.queue.empty());
+  env.prompter().AnswerMessage(IDOK);
+  conn->OnEepLoad2();
+  ASSERT_EQ(sink.queue.size(), 2u);
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{8887}));
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ASK_LOAD_EEP2));
+  // Code 127: EEPROM save of set 1, answered when its read-back arrives.
+  sink.Clear();
+  conn->FrameCode(ChildCode::EepromSaveAll, 0);
+  EXPECT_EQ(conn->GetCmdState(), 3);
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{9999}));
+  Answer(*sink.queue[1], {9999});
+  EXPECT_EQ(conn->GetCmdState(), 4);
+  // The board's message answers go only to an online board.
+  sink.Clear();
+  doc->m_nWinCmdValue = 3;
+  conn->FrameCode(ChildCode::WinCmdAnswer, 2);
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{3003}));
+  conn->RequestGoOffline();
+  sink.Clear();
+  env.prompter().AnswerMessage(IDOK);
+  conn->OnEepSave2();
+  conn->FrameCode(ChildCode::WinCmdAnswer, 1);
+  EXPECT_TRUE(sink.queue.empty());
+}
+
+TEST_F(ChildConnTest, DefaultLoadOffersTheDictionarySets)
+{
+  auto sets = LoadDocText(Doc({Short(0, 0, QStringLiteral("par0")),
+                               QStringLiteral("s0=[DefaultCombo#0]Factory[DefaultCombo#1]Pump[DefaultCombo#3]Fan")}));
+  conn->SetConnDocument(sets.get());
+  Online();
+  conn->defaultChoice = 1;
+  conn->OnDefLoad();
+  EXPECT_EQ(conn->offeredDefaults, (QStringList{"Factory", "Pump"}));
+  ASSERT_FALSE(sink.queue.empty());
+  EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{5001}));
+
+  auto none = LoadDocText(Doc({Short(0, 0, QStringLiteral("par0"))}));
+  conn->SetConnDocument(none.get());
+  sink.Clear();
+  conn->OnDefLoad();
+  EXPECT_TRUE(sink.queue.empty());
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_DEFAULTS_HINT));
+  conn->SetConnDocument(doc.get());
+}
+
+// Document services with the program folder in a temporary place.
+class FolderHost : public IDocHost {
+public:
+  FolderHost(IRequestSink &sink, QString folder) : m_sink(sink), m_folder(std::move(folder)) {}
+  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
+  void AddRequest(CRequestPacket *&packet) override { m_sink.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { m_sink.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return m_folder; }
+  QString GetUserDataFolder() const override { return m_folder; }
+
+private:
+  IRequestSink &m_sink;
+  QString m_folder;
+};
+
+TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
+{
+  QTemporaryDir folder;
+  FolderHost host(sink, folder.path() + u'/');
+  auto board = std::make_unique<CQelDoc>();
+  board->SetHost(&host);
+  conn->SetConnDocument(board.get());
+  Online();
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::InitDescriptions));
+  conn->OnInitDescriptions();
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_DESCRIPTION);
+  EXPECT_EQ(g_hInitFrame, kWnd);
+  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::InitDescriptions));
+  // Polls wait while the description comes.
+  sink.Clear();
+  conn->FrameCode(ChildCode::Poll, 0);
+  EXPECT_TRUE(sink.queue.empty());
+
+  QFile file(ExamplePath(QStringLiteral("demo-small.vtx")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QString text = QString::fromLatin1(file.readAll());
+  text.remove(0, text.indexOf(u'\n') + 1); // the board sends no header line
+  text.remove(QRegularExpression(QStringLiteral("L = [^\\n]*\\n")));
+  auto answer = std::make_unique<CRequestPacket>(kWnd, 1, ANS_DESCRIPTION);
+  answer->strVersion = text;
+  conn->ProcessAnswer(*answer);
+  EXPECT_TRUE(board->m_bDescriptionsLoaded);
+  EXPECT_EQ(board->GetParCount(), 17);
+  EXPECT_TRUE(board->IsModified());
+  EXPECT_EQ(g_hInitFrame, kNoWindow);
+  EXPECT_TRUE(board->IsOnline());
+  // The library keeps a copy, and the next initialization reads it instead
+  // of asking the board.
+  EXPECT_TRUE(QFile::exists(folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")));
+  board->m_bDescriptionsLoaded = false;
+  sink.Clear();
+  conn->OnInitDescriptions();
+  EXPECT_TRUE(sink.OfKind(REQ_DESCRIPTION).empty());
+  EXPECT_EQ(sink.OfKind(REQ_K_TABLE).size(), 1u); // the read all that follows
+  EXPECT_TRUE(board->m_bDescriptionsLoaded);
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, AFrameGoneWhileWaitingFreesTheDescriptionSlot)
+{
+  {
+    TestConn other(99, &sink);
+    auto board = std::make_unique<CQelDoc>();
+    other.SetConnDocument(board.get());
+    other.RequestGoOnline();
+    other.ProcessAnswer(*sink.Take());
+    other.OnInitDescriptions();
+    EXPECT_EQ(g_hInitFrame, 99u);
+    other.SetConnDocument(nullptr);
+  }
+  EXPECT_EQ(g_hInitFrame, kNoWindow);
+}
+
+TEST_F(ChildConnTest, EnablingFollowsStateAndLevel)
+{
+  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::ReadAll));
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::FindFirstModified));
+  Online();
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::ReadAll));
+  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::EepSave2));
+  conn->visLevel = 1;
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::EepSave2));
+  bool checked = false;
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::OnLine, &checked));
+  EXPECT_TRUE(checked);
+  conn->OnToggleUnits();
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::ToggleUnits, &checked));
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::Reset));
+}
+
+TEST_F(ChildConnTest, FindModifiedWalksAndSaysWhenThereIsNone)
+{
+  conn->OnFindFirstModified();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_NO_MODIFIED_PARAMETERS));
+  doc->GetPar(7).SetRawValue(100);
+  doc->GetPar(8).SetRawValue(100);
+  conn->OnFindFirstModified();
+  const auto first = conn->GetFindPos();
+  conn->OnFindNextModified();
+  EXPECT_GT(conn->GetFindPos(), first);
+  const auto last = conn->GetFindPos();
+  conn->OnFindNextModified();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_NO_MORE_MODIFIED));
+  EXPECT_EQ(conn->GetFindPos(), last);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ChildConnTest, BoardCommandsNeedASixteenBitPar0)
+{
+  auto floats = LoadDocText(Doc({QStringLiteral("f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;")}));
+  conn->SetConnDocument(floats.get());
+  Online();
+  EXPECT_EQ(conn->GetCommandParIndex(), -1);
+  EXPECT_FALSE(conn->WriteCommand(BoardCommand::EepromSave1));
+  EXPECT_TRUE(sink.queue.empty());
+  EXPECT_EQ(floats->m_strStatus, LoadStr(IDS_NO_COMMAND_PAR));
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, KTableAnswersStayInsideTheTables)
+{
+  Online();
+  auto k = std::make_unique<CRequestPacket>(kWnd, 1, REQ_K_TABLE);
+  k->wAnsData.assign(300, 7);
+  k->fAnsNTable.assign(300, 2.0f);
+  conn->ProcessAnswer(*k);
+  EXPECT_EQ(doc->GetKTable().size(), 2u);
+  EXPECT_EQ(doc->GetKTable()[1], 7);
+  EXPECT_EQ(doc->GetNTable().size(), 2u);
+  EXPECT_FLOAT_EQ(doc->GetNTable()[1], 2.0f);
+}
+
+TEST_F(ChildConnTest, ImportOfAnUnreadableFileChangesNothing)
+{
+  conn->importFile = QStringLiteral("/nonexistent/old.vtx");
+  const double before = doc->GetPar(7).GetValue(0);
+  conn->ImportCompareFile(false);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_FILE_UNREADABLE, conn->importFile));
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), before);
+  // Cancelled: nothing at all.
+  conn->importFile.clear();
+  const auto asked = env.prompter().asked.size();
+  conn->ImportCompareFile(true);
+  EXPECT_EQ(env.prompter().asked.size(), asked);
+}
+
+TEST_F(ChildConnTest, ImportTakesTheBoardOfflineAndSaysSo)
+{
+  Online();
+  conn->importFile = ExamplePath(QStringLiteral("demo-small.vtx"));
+  conn->ImportCompareFile(false);
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_DATA_IMPORTED));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ChildConnTest, ReadAllOfABoardWithoutParametersEndsWithItsKTable)
+{
+  auto bare = LoadDocText(Doc({QStringLiteral("v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;")}));
+  ASSERT_TRUE(bare->m_bDescriptionsLoaded);
+  conn->SetConnDocument(bare.get());
+  Online();
+  conn->OnReadAll();
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_K_TABLE);
+  EXPECT_EQ(conn->GetReadState(), 2);
+  Answer(*sink.queue[0], {4096});
+  EXPECT_EQ(conn->GetReadState(), 4);
+  EXPECT_EQ(bare->m_strStatus, QStringLiteral("Read all param ...done!"));
+  conn->SetConnDocument(doc.get());
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "frame/ChildConn.h"
+#include "frame/RequestSink.h"
+
+#include "model/QelDoc.h"
+#include "modbus/RequestPacket.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Keeps every queued packet, in queue order (head requests go in front).
+class RecordingSink : public IRequestSink {
+public:
+  void AddRequest(CRequestPacket *&packet) override;
+  void AddHeadRequest(CRequestPacket *&packet) override;
+  int IsActive() const override { return active; }
+  int GetReqPktListSize() const override { return waiting >= 0 ? waiting : static_cast<int>(queue.size()); }
+
+  // Takes the oldest packet (as the serial manager would), or null.
+  std::unique_ptr<CRequestPacket> Take();
+  // Packets of one kind, in queue order.
+  std::vector<const CRequestPacket *> OfKind(uint16_t kind) const;
+  void Clear() { queue.clear(); }
+
+  std::vector<std::unique_ptr<CRequestPacket>> queue;
+  int active = 0;
+  int waiting = -1; // -1: the queue's own size
+};
+
+// A connection whose window hooks only count.
+class TestConn : public CChildConn {
+public:
+  TestConn(WindowId id, IRequestSink *sink) : CChildConn(id, sink) {}
+
+  int statusShown = 0;
+  int icon = -1;
+  int fillList = 0;
+  int recolor = 0;
+  int wentOffline = 0;
+  int defaultChoice = -1;
+  QString languageChoice;
+  QString storedLanguage;
+  int visLevel = 0;
+  QString importFile;
+  QStringList offeredDefaults;
+
+  using CChildConn::ImportCompareFile;
+  using CChildConn::WinCmdAction;
+
+protected:
+  void ShowStatusText() override { ++statusShown; }
+  void SetStateIcon(int id) override { icon = id; }
+  void FillParList() override { ++fillList; }
+  void RecolorParList() override { ++recolor; }
+  void OnWentOffline() override { ++wentOffline; }
+  int ChooseDefaultSet(const QStringList &names) override
+  {
+    offeredDefaults = names;
+    return defaultChoice;
+  }
+  QString ChooseLanguage(const QStringList &, const QString &) override { return languageChoice; }
+  void StoreInitializeLanguage(const QString &code) override { storedLanguage = code; }
+  int VisLevel() const override { return visLevel; }
+  QString AskImportFile() override { return importFile; }
+};
+
+// A document loaded from a description text or an example file.
+std::unique_ptr<CQelDoc> LoadDocText(const QString &text);
+std::unique_ptr<CQelDoc> LoadExampleDoc(const QString &name = QStringLiteral("demo-small.vtx"));
+
+// Processes events until the condition holds; false at the deadline. (The
+// QTRY macros return silently inside a GoogleTest body.)
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
+
+// An answer for a request: the same record with the given registers.
+std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vector<uint16_t> words = {});

@@ -1,0 +1,633 @@
+#include "FrameTestSupport.h"
+#include "TestSupport.h"
+
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+#include "frame/QelApp.h"
+#include "frame/PrefsPages.h"
+#include "frame/StatusBarCtrls.h"
+
+#include "model/generali.h"
+#include "modbus/SerCodes.h"
+#include "platform/Profile.h"
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QSet>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A board window as the main frame sees it: numbered codes only.
+class FakeChild : public QObject, public ICodeTarget {
+public:
+  explicit FakeChild(CMainFrame &frame) : m_frame(frame)
+  {
+    id = WindowRegistry::Instance().Register(this);
+    frame.RegisterChild(id);
+  }
+  ~FakeChild() override
+  {
+    m_frame.UnregisterChild(id);
+    WindowRegistry::Instance().Unregister(id);
+  }
+  qintptr SendCode(int code, qintptr lParam) override
+  {
+    codes.push_back(code);
+    switch (code) {
+    case ChildCode::QueryState:
+      return bits;
+    case ChildCode::GoOffline: {
+      const int was = bits;
+      bits = 0;
+      readState = cmdState = 0;
+      return was;
+    }
+    case ChildCode::GoOnline:
+      bits = 4;
+      readState = cmdState = 1;
+      return 0;
+    case ChildCode::GetReadState:
+      return readState;
+    case ChildCode::GetCmdState:
+      return cmdState;
+    case ChildCode::GetAddress:
+      return address;
+    case ChildCode::SetAddress:
+      address = static_cast<int>(lParam & 0xFF);
+      return 0;
+    case ChildCode::GetVersion:
+      *reinterpret_cast<QString *>(lParam) = version;
+      return 0;
+    case ChildCode::ShowError:
+      status = *reinterpret_cast<const QString *>(lParam);
+      return 0;
+    case ChildCode::Answer:
+      answers.push_back(reinterpret_cast<const CRequestPacket *>(lParam)->message);
+      return 0;
+    default:
+      return 0;
+    }
+  }
+  int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
+
+  WindowId id = kNoWindow;
+  std::vector<int> codes;
+  std::vector<int> answers;
+  int bits = 0;
+  int readState = -1;
+  int cmdState = -1;
+  int address = 1;
+  QString version = QStringLiteral("no version;");
+  QString status;
+
+private:
+  CMainFrame &m_frame;
+};
+
+class MainFrameTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    frame = std::make_unique<CMainFrame>(false);
+    frame->SetRequestSink(&sink);
+  }
+  void TearDown() override { frame.reset(); }
+  std::unique_ptr<CRequestPacket> Packet(WindowId to, uint16_t kind, uint16_t error = 0)
+  {
+    auto p = std::make_unique<CRequestPacket>(to, 1, kind);
+    p->error = error;
+    return p;
+  }
+
+  TestEnvironment env;
+  RecordingSink sink;
+  std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(MainFrameTest, AnswersGoToTheirWindowAndUnknownOnesAreDropped)
+{
+  FakeChild a(*frame), b(*frame);
+  a.bits = b.bits = 8;
+  frame->RouteAnswer(*Packet(b.id, REQ_READ_BLOCK));
+  frame->RouteAnswer(*Packet(a.id, REQ_READ_VARS));
+  frame->RouteAnswer(*Packet(4242, REQ_READ_VARS));
+  frame->RouteAnswer(*Packet(WindowRegistry::Instance().IdOf(frame.get()), REQ_IDLE));
+  EXPECT_EQ(b.answers, (std::vector<int>{REQ_READ_BLOCK}));
+  EXPECT_EQ(a.answers, (std::vector<int>{REQ_READ_VARS}));
+  // The frame's own kinds stay with it.
+  frame->RouteAnswer(*Packet(a.id, REQ_RESET_STATISTICS));
+  frame->RouteAnswer(*Packet(a.id, 14));
+  EXPECT_EQ(a.answers.size(), 1u);
+}
+
+TEST_F(MainFrameTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
+{
+  FakeChild other(*frame), active(*frame);
+  frame->SetActiveChild(active.id);
+  active.bits = other.bits = 8;
+  auto failed = Packet(active.id, REQ_READ_BLOCK, kSerErrTimeout);
+  failed->strVersion = QStringLiteral("No answer from the board");
+  frame->RouteAnswer(*failed);
+  EXPECT_EQ(active.bits, 0);
+  EXPECT_TRUE(active.answers.empty());
+  EXPECT_EQ(active.status, QStringLiteral("No answer from the board"));
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+  // Another board's failure does not write the status bar; error 12 shows nothing.
+  auto quiet = Packet(other.id, REQ_READ_VARS, 12);
+  quiet->strVersion = QStringLiteral("hidden");
+  frame->RouteAnswer(*quiet);
+  EXPECT_EQ(other.bits, 0);
+  EXPECT_TRUE(other.status.isEmpty());
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+}
+
+TEST_F(MainFrameTest, VersionCheckOfTheGoOnlineAnswer)
+{
+  FakeChild child(*frame);
+  child.bits = 4;
+  // A document without a description takes any board.
+  frame->RouteAnswer(*Packet(child.id, REQ_GO_ONLINE));
+  EXPECT_EQ(child.answers.size(), 1u);
+  // A line feed in place of a blank is the same version.
+  child.version = QStringLiteral("AB 1.0 rev");
+  auto same = Packet(child.id, REQ_GO_ONLINE);
+  same->strVersion = QStringLiteral("AB 1.0\nrev");
+  frame->RouteAnswer(*same);
+  EXPECT_EQ(child.answers.size(), 2u);
+  EXPECT_TRUE(env.prompter().asked.empty());
+  // Another board: the warning, offline, and the refusal text.
+  auto other = Packet(child.id, REQ_GO_ONLINE);
+  other->strVersion = QStringLiteral("XY 2.0");
+  frame->RouteAnswer(*other);
+  EXPECT_EQ(child.answers.size(), 2u);
+  ASSERT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(env.prompter().asked[0].text, LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + QStringLiteral("AB 1.0 rev") + LoadStr(IDS_ONLINE_VERSION) +
+                                              QStringLiteral("XY 2.0"));
+  EXPECT_EQ(env.prompter().asked[0].caption, LoadStr(IDS_GENERATOR));
+  EXPECT_EQ(child.bits, 0);
+  EXPECT_EQ(other->error, 99);
+  EXPECT_EQ(other->strVersion, QStringLiteral("Wrong online version: XY 2.0"));
+  // A board gone offline meanwhile is refused without a box.
+  auto late = Packet(child.id, REQ_GO_ONLINE);
+  frame->RouteAnswer(*late);
+  EXPECT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(child.answers.size(), 2u);
+}
+
+TEST_F(MainFrameTest, SchedulerPollsOnlineBoardsInTurnWhileTheQueueIsShort)
+{
+  FakeChild a(*frame), b(*frame), c(*frame), off(*frame);
+  a.bits = b.bits = c.bits = 8;
+  for (int i = 0; i < 3; ++i)
+    frame->OnSchedulerTick();
+  EXPECT_EQ(a.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(b.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(c.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(off.Count(ChildCode::Poll), 0);
+  sink.waiting = 5;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll) + c.Count(ChildCode::Poll), 3);
+  // No idle request while a board is connected.
+  sink.active = 1;
+  frame->OnSchedulerTick();
+  EXPECT_TRUE(sink.OfKind(REQ_IDLE).empty());
+}
+
+TEST_F(MainFrameTest, IdleRequestGoesAtTheHeadWhenNoBoardIsConnected)
+{
+  FakeChild a(*frame);
+  sink.active = 1;
+  auto waiting = Packet(a.id, REQ_READ_VARS);
+  CRequestPacket *raw = waiting.release();
+  sink.AddRequest(raw);
+  frame->OnSchedulerTick();
+  frame->OnSchedulerTick();
+  ASSERT_EQ(sink.queue.size(), 3u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_IDLE);
+  EXPECT_EQ(sink.queue[0]->slave, 0);
+  EXPECT_EQ(sink.queue[0]->hWnd, WindowRegistry::Instance().IdOf(frame.get()));
+  EXPECT_EQ(frame->ActivityBitmap()->CurrentBitmap(), CExtBitmap::kBitmapActive);
+  sink.active = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->ActivityBitmap()->CurrentBitmap(), CExtBitmap::kBitmapIdle);
+}
+
+TEST_F(MainFrameTest, BackupAllReadsEveryBoardThenAsksToSave)
+{
+  FakeChild a(*frame), b(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  EXPECT_EQ(frame->GetBackupState(), 1);
+  EXPECT_EQ(a.Count(ChildCode::GoOnline), 1);
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::BackupAll));
+  frame->OnSchedulerTick(); // still connecting
+  EXPECT_EQ(frame->GetBackupState(), 1);
+  a.bits = b.bits = 8;
+  a.readState = b.readState = 2;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 2);
+  EXPECT_EQ(a.Count(ChildCode::BackupReadAll), 1);
+  // No polling during a backup.
+  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll), 0);
+  a.readState = 4;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 2);
+  b.readState = 4;
+  env.prompter().AnswerMessage(IDYES);
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ALL_BACKUP_DONE));
+  EXPECT_EQ(a.bits, 0); // offline before the question
+  EXPECT_EQ(a.Count(ChildCode::SaveBackup), 1);
+  EXPECT_EQ(b.Count(ChildCode::SaveBackup), 1);
+}
+
+TEST_F(MainFrameTest, BackupAllAbortsWhenABoardFails)
+{
+  FakeChild a(*frame), b(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  a.readState = 2;
+  b.readState = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_BACKUP_CANT_CONNECT));
+  EXPECT_EQ(a.Count(ChildCode::GoOffline), 1);
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::BackupAll));
+  // In the second state a refused read all aborts with 505.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  a.readState = b.readState = 2;
+  frame->OnSchedulerTick();
+  b.readState = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_BACKUP_ERROR));
+}
+
+TEST_F(MainFrameTest, EepromAllSavesEveryBoardAndKeepsPolling)
+{
+  auto a = std::make_unique<FakeChild>(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(frame->GetEEPState(), 1);
+  a->bits = 8;
+  a->cmdState = 2;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(a->Count(ChildCode::EepromSaveAll), 1);
+  EXPECT_EQ(a->Count(ChildCode::Poll), 1);
+  a->cmdState = 4;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ALL_SAVED_TO_EEP));
+  // A window closed mid-way: the procedure ends without a word.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  const auto asked = env.prompter().asked.size();
+  a.reset();
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.size(), asked);
+  // Nothing open: its own message.
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_NOTHING_TO_EEP));
+}
+
+TEST_F(MainFrameTest, ProgressCodesBeepAndStatistics)
+{
+  frame->OnServerAnswer(kSerProgressStart, 40);
+  EXPECT_EQ(frame->Progress()->maximum(), 40);
+  frame->OnServerAnswer(kSerProgressStep, 10);
+  EXPECT_EQ(frame->Progress()->value(), 10);
+  frame->OnServerAnswer(kSerProgressStep, 99);
+  EXPECT_EQ(frame->Progress()->value(), 40);
+  TestEnvironment::resetBeeps();
+  frame->GetOptions().Beep_on_error.Set(1);
+  frame->OnServerAnswer(kSerBeep, 0);
+  EXPECT_EQ(TestEnvironment::beeps(), 1);
+  EXPECT_EQ(frame->Progress()->value(), 40); // untouched by 305..310
+  frame->OnServerAnswer(kSerProgressDone, 0);
+  EXPECT_EQ(frame->Progress()->value(), 0);
+  frame->GetOptions().Beep_on_error.Set(0);
+  frame->OnServerAnswer(kSerBeep, 0);
+  EXPECT_EQ(TestEnvironment::beeps(), 1);
+
+  CSerStatRecord record;
+  record.hWnd = 4711;
+  sink.active = 1;
+  frame->SendCode(MainCode::Statistics, reinterpret_cast<qintptr>(&record));
+  frame->SendCode(MainCode::ResetStatistics, 0);
+  ASSERT_EQ(sink.queue.size(), 2u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_RESET_STATISTICS);
+  EXPECT_EQ(sink.queue[1]->message, REQ_STATISTICS);
+  EXPECT_EQ(sink.queue[1]->hWnd, 4711u);
+  EXPECT_EQ(sink.queue[1]->stat_mode, 10);
+  // An answer for a page that is gone is dropped.
+  frame->RouteAnswer(*sink.queue[1]);
+}
+
+TEST_F(MainFrameTest, SliderAndAddressBoxReachTheBoards)
+{
+  FakeChild a(*frame), b(*frame);
+  frame->SetActiveChild(a.id);
+  emit frame->Slider()->visLevelChanged(CExtStatusBarSliderCtrl::kThumbPosition, 2);
+  EXPECT_EQ(a.Count(ChildCode::LevelChanged), 1);
+  EXPECT_EQ(b.Count(ChildCode::LevelChanged), 1);
+  frame->ForwardToolbarValue(12);
+  EXPECT_EQ(a.address, 12);
+  EXPECT_EQ(b.address, 1);
+  EXPECT_EQ(frame->Toolbar()->Address(), 12);
+  // The active board window changes with the activation order.
+  frame->SetActiveChild(b.id);
+  EXPECT_EQ(frame->GetChildren().front(), b.id);
+  EXPECT_EQ(frame->Toolbar()->Address(), 1);
+}
+
+// The trace-buffer manager as the frame sees it.
+class FakeTraceManager : public ITraceManager {
+public:
+  QWidget *Window() override { return &window; }
+  void SetAddress(WindowId b, int a) override
+  {
+    board = b;
+    address = a;
+    state = 1;
+    mode = 0;
+  }
+  WindowId GetBoardWindow() const override { return board; }
+  int GetState() const override { return state; }
+  void SetState(int s) override { state = s; }
+  int GetMode() const override { return mode; }
+  void SetMode(int m) override { mode = m; }
+  int GetBufferCount() const override { return buffers; }
+  void ShowControls(bool) override {}
+  void UpdateFields() override {}
+  void SetSamplingTime(float v) override { samplingTime = v; }
+  void SetBufLength(std::int16_t) override {}
+  void SetDiagnTs(std::int16_t, std::int16_t) override {}
+  void SetTrigLevPos(std::int16_t, std::int16_t) override {}
+  void SetTrigLevNeg(std::int16_t, std::int16_t) override {}
+  void SetTrigDelay(std::int16_t, std::int16_t) override {}
+  void AddBufferWindow(const QString &h, const std::array<QString, 6> &, const std::array<double, 6> &s,
+                       const CRequestPacket &) override
+  {
+    header = h;
+    scales = s;
+    ++buffers;
+  }
+
+  QWidget window;
+  WindowId board = kNoWindow;
+  int address = 0, state = 0, mode = 0, buffers = 0;
+  float samplingTime = -1;
+  QString header;
+  std::array<double, 6> scales{};
+};
+
+TEST_F(MainFrameTest, TraceBufferAnswersAndHousekeeping)
+{
+  FakeTraceManager *manager = nullptr;
+  CMainFrame::SetTraceManagerFactory([&](CMainFrame &) {
+    auto m = std::make_unique<FakeTraceManager>();
+    manager = m.get();
+    return m;
+  });
+  auto withManager = std::make_unique<CMainFrame>(false);
+  CMainFrame::SetTraceManagerFactory({});
+  ASSERT_NE(manager, nullptr);
+  FakeChild a(*withManager), b(*withManager);
+  a.bits = 8;
+  withManager->SetActiveChild(a.id);
+  withManager->SelectChildByAddress(1);
+  EXPECT_EQ(manager->board, a.id); // the first with that address in activation order
+  manager->SetAddress(a.id, 1);
+
+  withManager->RouteAnswer(*Packet(a.id, ANS_READ_TRACE));
+  EXPECT_EQ(a.Count(ChildCode::ClearBufferRead), 1);
+  EXPECT_EQ(a.Count(ChildCode::GetBufferName), 1);
+  for (int t = 0; t < 6; ++t) {
+    EXPECT_EQ(a.Count(ChildCode::TrackScaleFirst + t), 1);
+    EXPECT_EQ(a.Count(ChildCode::TrackLabelFirst + t), 1);
+  }
+  EXPECT_EQ(manager->buffers, 1);
+  EXPECT_EQ(manager->scales[5], 1.0);
+  EXPECT_EQ(manager->state, 1);
+  EXPECT_TRUE(a.answers.empty());
+
+  // Ten buffers keep the automatic mode, the eleventh stops it once.
+  manager->mode = 1;
+  manager->buffers = 10;
+  withManager->OnSchedulerTick();
+  EXPECT_EQ(manager->mode, 1);
+  manager->buffers = 11;
+  withManager->OnSchedulerTick();
+  withManager->OnSchedulerTick();
+  EXPECT_EQ(manager->mode, 0);
+  ASSERT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(env.prompter().asked[0].text, LoadStr(IDS_TOO_MANY_BUFFERS));
+  // Its board offline: the manager goes offline too.
+  a.bits = 0;
+  withManager->OnSchedulerTick();
+  EXPECT_EQ(manager->state, 0);
+  withManager->RefreshGenMemBuff(a.id);
+  EXPECT_EQ(manager->mode, 0);
+
+  // The active window goes: the manager follows the next one.
+  b.address = 9;
+  {
+    FakeChild c(*withManager);
+    withManager->SetActiveChild(c.id);
+    manager->SetAddress(c.id, 1);
+    withManager->SetActiveChild(b.id);
+    withManager->SetActiveChild(c.id);
+  }
+  EXPECT_EQ(manager->board, b.id);
+  EXPECT_EQ(manager->address, 9);
+}
+
+TEST_F(MainFrameTest, ClosingTheFrameTakesEveryBoardOffline)
+{
+  FakeChild a(*frame), b(*frame);
+  a.bits = b.bits = 8;
+  frame->close();
+  EXPECT_EQ(a.Count(ChildCode::GoOffline), 1);
+  EXPECT_EQ(b.Count(ChildCode::GoOffline), 1);
+}
+
+TEST_F(MainFrameTest, WidthAndPaneCodesClampAndCheckTheirIndexes)
+{
+  int widths[11] = {5, 5000, 100, 100, 100, 100, 100, 100, 100, 100, 100};
+  frame->SendCode(MainCode::SetParWidths, reinterpret_cast<qintptr>(widths));
+  EXPECT_EQ(frame->GetOptions().ParWidth.At(0), 10);
+  EXPECT_EQ(frame->GetOptions().ParWidth.At(1), 1000);
+  int back[11] = {};
+  frame->SendCode(MainCode::GetParWidths, reinterpret_cast<qintptr>(back));
+  EXPECT_EQ(back[0], 10);
+  int layout[5] = {-1, 250, -1, 300, 2};
+  frame->SendCode(MainCode::StorePanes, reinterpret_cast<qintptr>(layout));
+  int loaded[5] = {0, 0, 0, 0, 2};
+  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(loaded));
+  EXPECT_EQ(loaded[1], 250);
+  EXPECT_EQ(loaded[3], 300);
+  int bad[5] = {1, 2, 3, 4, 3};
+  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(bad));
+  EXPECT_EQ(bad[0], 1); // number 3 names no stored layout
+  EXPECT_EQ(frame->SendCode(MainCode::TestpointQuery, 0), frame->GetOptions().TP_Autofilling.Get() == 0);
+}
+
+TEST_F(MainFrameTest, PlacementIsClampedOntoTheScreen)
+{
+  EXPECT_EQ(CMainFrame::ClampPlacement(QRect(-50, -20, 5000, 4000), 1024, 768), QRect(0, 0, 1024, 768));
+  EXPECT_EQ(CMainFrame::ClampPlacement(QRect(100, 100, 120, 110), 1024, 768), QRect(100, 100, 441, 356));
+  // Pushed past the far side: back on the screen, a third wide at least.
+  EXPECT_EQ(CMainFrame::ClampPlacement(QRect(1000, 700, 1010, 710), 1024, 768), QRect(683, 512, 1024, 768));
+  // A stored record is used once read back; one of the wrong size is ignored.
+  frame->setGeometry(40, 50, 600, 400);
+  frame->SavePlacement();
+  auto again = std::make_unique<CMainFrame>(false);
+  EXPECT_EQ(again->geometry().topLeft(), QPoint(40, 50));
+  again.reset();
+  Profile::Instance().WriteProfileString(QStringLiteral("2.1\\Init"), QStringLiteral("MainWindowPos"),
+                                         QStringLiteral("2c000000"));
+  auto fresh = std::make_unique<CMainFrame>(false);
+  EXPECT_EQ(fresh->geometry().topLeft(), QPoint(0, 0));
+}
+
+TEST_F(MainFrameTest, LanguageStartsEnglishAndSwitchesOnlyWithoutBoards)
+{
+  frame->GetOptions().Language.Set(7);
+  frame->InitLanguage();
+  EXPECT_EQ(frame->GetOptions().Language.Get(), 1);
+  bool checked = false;
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::English, &checked));
+  EXPECT_TRUE(checked);
+  QAction *before = frame->Action(Cmd::ReadAll);
+  frame->OnLanguage(Cmd::Italian);
+  EXPECT_EQ(frame->GetOptions().Language.Get(), 2);
+  EXPECT_NE(frame->Action(Cmd::ReadAll), before); // menus rebuilt from the table
+  EXPECT_NE(frame->GetWinCmdDialog(), nullptr);
+  if (StringTable::Instance().CurrentLanguage() == StringTable::Language::Italian) {
+    EXPECT_EQ(frame->menuBar()->actions().at(1)->text(), QStringLiteral("&Scheda"));
+  }
+  frame->OnLanguage(Cmd::English);
+  EXPECT_EQ(frame->GetOptions().Language.Get(), 1);
+  EXPECT_EQ(frame->menuBar()->actions().at(1)->text(), QStringLiteral("&Board"));
+  EXPECT_EQ(frame->Action(Cmd::Undo)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+  FakeChild open(*frame);
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::Italian));
+}
+
+TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocument)
+{
+  auto doc = LoadExampleDoc();
+  CQelDoc *closed = nullptr;
+  frame->SetDocumentCloser([&](CQelDoc *d) { closed = d; });
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  const WindowId id = child->GetAnswerWindowId();
+  EXPECT_EQ(frame->GetActiveChild(), id);
+  EXPECT_EQ(frame->SendCode(MainCode::TestpointQuery, 0), static_cast<qintptr>(doc->m_nTestpoints));
+  EXPECT_EQ(doc->GetAnswerWindow(), child);
+  EXPECT_EQ(frame->GetActiveDocument(), doc.get());
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitLanguage) || !frame->IsCommandEnabled(Cmd::ReadAll));
+
+  child->RequestGoOnline();
+  EXPECT_EQ(sink.queue.back()->message, REQ_GO_ONLINE);
+  auto online = AnswerOf(*sink.queue.back());
+  online->strVersion = doc->GetVersion();
+  frame->RouteAnswer(*online);
+  EXPECT_TRUE(doc->IsOnline());
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::ReadAll));
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("Online"));
+  sink.Clear();
+  doc->SetModifiedFlag(false);
+  child->close();
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
+  ASSERT_TRUE(WaitUntil([&] { return closed == doc.get(); }, 5000));
+  EXPECT_TRUE(frame->GetChildren().empty());
+  EXPECT_EQ(frame->GetActiveChild(), kNoWindow);
+}
+
+TEST_F(MainFrameTest, ClosingAChangedDocumentAsksFirst)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  doc->SetModifiedFlag(true);
+  env.prompter().AnswerMessage(IDCANCEL);
+  EXPECT_FALSE(child->close());
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_ASK_SAVE_CHANGES, doc->GetTitle()));
+  EXPECT_EQ(frame->GetChildren().size(), 1u);
+  env.prompter().AnswerMessage(IDNO);
+  EXPECT_TRUE(child->close());
+}
+
+TEST_F(MainFrameTest, MainWindowWithABoardDocumentIsNotBlank)
+{
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  ASSERT_TRUE(doc->m_bDescriptionsLoaded);
+  frame->resize(1280, 800);
+  frame->show();
+  frame->AddChildFrame(doc.get());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+  const QImage image = frame->grab().toImage();
+  ASSERT_FALSE(image.isNull());
+  QSet<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 7)
+    for (int x = 0; x < image.width(); x += 7)
+      colours.insert(image.pixel(x, y));
+  EXPECT_GT(colours.size(), 3);
+  EXPECT_EQ(frame->windowTitle().isEmpty(), false);
+}
+
+} // namespace
+
+namespace {
+
+TEST(QelApp, StartsWithTheNamedDocumentAndRemembersIt)
+{
+  TestEnvironment env;
+  const QString path = ExamplePath(QStringLiteral("demo-small.vtx"));
+  {
+    CQelApp app;
+    app.SetUniqueName(QString());
+    ASSERT_TRUE(app.InitInstance({path}, false, false));
+    CMainFrame *frame = app.GetMainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->GetChildren().size(), 1u);
+    EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(app.RecentFileMenuTexts(), QStringList{QFileInfo(path).absoluteFilePath()});
+    EXPECT_EQ(MainWindowLink::Get(), frame);
+    // Opening it again brings the same window forward.
+    EXPECT_NE(app.OpenDocumentFile(path), nullptr);
+    EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(frame->GetOptions().Language.Get(), 1);
+  }
+  EXPECT_EQ(MainWindowLink::Get(), nullptr);
+  // The list survives the run; a missing file ends the start-up.
+  CQelApp second;
+  second.SetUniqueName(QString());
+  EXPECT_FALSE(second.InitInstance({QStringLiteral("/nonexistent/board.vtx")}, false, false));
+  ASSERT_NE(second.GetRecentFileList(), nullptr);
+  EXPECT_EQ(second.GetRecentFileList()->At(0), QFileInfo(path).absoluteFilePath());
+}
+
+TEST(QelApp, StartsWithoutADocument)
+{
+  TestEnvironment env;
+  CQelApp app;
+  app.SetUniqueName(QString());
+  ASSERT_TRUE(app.InitInstance({}, false, false));
+  EXPECT_TRUE(app.GetMainFrame()->GetChildren().empty());
+  EXPECT_EQ(CQelApp::FileFromArguments({QStringLiteral("-style"), QStringLiteral("a.vtx")}), QStringLiteral("a.vtx"));
+}
+
+} // namespace

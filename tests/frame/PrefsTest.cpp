@@ -1,0 +1,370 @@
+#include "FakeMainWindow.h"
+#include "TestSupport.h"
+#include "controls/XColorStatic.h"
+#include "frame/PrefsPages.h"
+#include "model/generali.h"
+#include "platform/StringIds.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+// The dialog with its pages on the test profile and a fake main frame.
+struct PrefsFixture : ::testing::Test {
+  void SetUp() override { previousChooser = CDiag4::SetColorChooser(chooser()); }
+  void TearDown() override { CDiag4::SetColorChooser(std::move(previousChooser)); }
+
+  CDiag4::ColorChooser chooser()
+  {
+    return [this](COLORREF initial, COLORREF *chosen, QWidget *) {
+      chooserInitial.push_back(initial);
+      if (!chooserAnswer)
+        return false;
+      *chosen = *chooserAnswer;
+      return true;
+    };
+  }
+  void Open()
+  {
+    set = std::make_unique<CPreferencesSet>(nullptr, main.GetOptions());
+    set->dialog.show();
+  }
+  // Selects a page in the tree as a click would, and lets the switch happen.
+  void GoTo(int page)
+  {
+    set->dialog.Tree()->setCurrentItem(set->dialog.PageItem(page));
+    QApplication::processEvents();
+    ASSERT_EQ(set->dialog.CurrentPage(), page);
+  }
+  void ClickSwatch(int i)
+  {
+    QLabel *s = set->colors.Swatch(i);
+    QTest::mouseClick(&set->colors, Qt::LeftButton, {}, s->geometry().center());
+  }
+  bool Accepted() const { return set->dialog.isHidden() && set->dialog.result() == QDialog::Accepted; }
+
+  TestEnvironment env;
+  FakeMainWindow main;
+  std::unique_ptr<CPreferencesSet> set;
+  std::optional<COLORREF> chooserAnswer;
+  std::vector<COLORREF> chooserInitial;
+  CDiag4::ColorChooser previousChooser;
+};
+
+TEST_F(PrefsFixture, OpensOnTheFirstPageWithTitleAndTree)
+{
+  Open();
+  CZuPrefsDialog &dlg = set->dialog;
+  EXPECT_EQ(dlg.windowTitle(), LoadStr(IDS_OPTIONS));
+  EXPECT_EQ(dlg.PageCount(), 4);
+  EXPECT_EQ(dlg.CurrentPage(), 0);
+  EXPECT_EQ(dlg.CaptionBar()->text(), "Serial Com");
+  EXPECT_EQ(dlg.CaptionBar()->ConstantText(), QString::fromUtf16(u"欢迎使用"));
+  const QStringList names = {"Serial Com", "Graphics", "FileImport", "Colors"};
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(dlg.PageItem(i)->text(0), names[i]);
+  EXPECT_TRUE(set->serial.IsCreated());
+  EXPECT_FALSE(set->graphics.IsCreated());
+  EXPECT_FALSE(dlg.HelpButton()->isEnabled());
+  EXPECT_FALSE(dlg.AddPage(&set->graphics, "again")); // the window exists
+  // The tree item of the page already shown posts nothing.
+  dlg.Tree()->setCurrentItem(dlg.PageItem(1));
+  dlg.Tree()->setCurrentItem(dlg.PageItem(0));
+  EXPECT_EQ(dlg.PendingSwitches(), 1);
+  QApplication::processEvents();
+  EXPECT_EQ(dlg.CurrentPage(), 1);
+  EXPECT_TRUE(set->graphics.IsCreated());
+  dlg.grab(); // the caption bar paints
+}
+
+TEST_F(PrefsFixture, OkRightAwayAppliesOnlyTheSerialPage)
+{
+  Open();
+  set->dialog.OkButton()->click();
+  EXPECT_TRUE(Accepted());
+  EXPECT_EQ(main.CountOf(430), 1);
+  EXPECT_EQ(main.CountOf(452), 0);
+  EXPECT_EQ(set->serial.Result(), 1);
+  EXPECT_EQ(set->graphics.Result(), 0);
+}
+
+TEST_F(PrefsFixture, ChangesOnEveryPageReachTheSettings)
+{
+  Open();
+  CDiag1 &serial = set->serial;
+  serial.m_pPortEdit->setText("3");
+  serial.m_pSpeedCombo->setCurrentIndex(3); // 57600
+  serial.m_pTimeoutEdit->setText("500");
+  serial.m_pSilentEdit->setText("20");
+  serial.m_pRetryEdit->setText("-1"); // a sign arrives as text only
+  serial.m_pBeepCheck->setChecked(false);
+  GoTo(1);
+  set->graphics.m_pCheck[0]->setChecked(false);
+  set->graphics.m_pCheck[3]->setChecked(true);
+  GoTo(2);
+  EXPECT_FALSE(set->fileImport.m_pCheck[0]->isEnabled());
+  GoTo(3);
+  chooserAnswer = RGB(1, 2, 3);
+  ClickSwatch(3); // background of the on-line "equal to default" cell
+  EXPECT_EQ(chooserInitial.back(), RGB(255, 255, 128));
+  EXPECT_EQ(set->colors.Sample(1)->GetBackgroundColor(), RGB(1, 2, 3));
+  set->dialog.OkButton()->click();
+  ASSERT_TRUE(Accepted());
+
+  ASSERT_EQ(main.CountOf(452), 1);
+  for (const auto &c : main.codes) {
+    if (c.first == 452) {
+      EXPECT_EQ(c.second, 0);
+    }
+  }
+  EXPECT_EQ(main.CountOf(430), 1);
+  set.reset();
+  main.Reload();
+  COptions &o = main.GetOptions();
+  EXPECT_EQ(o.com_port.Get(), 3);
+  EXPECT_EQ(o.com_speed.Get(), 57600);
+  EXPECT_EQ(o.com_timeout.Get(), 500);
+  EXPECT_EQ(o.com_silent.Get(), 20);
+  EXPECT_EQ(o.com_retry.Get(), -1);
+  EXPECT_EQ(o.Beep_on_error.Get(), 0);
+  EXPECT_EQ(o.Start_Timer.Get(), 0);
+  EXPECT_EQ(o.HideTabsLess2Views.Get(), 1);
+  EXPECT_EQ(o.TabsOnTop.Get(), 1);
+  EXPECT_EQ(o.SfondoTestoOnlineDef.Get(), RGB(1, 2, 3));
+}
+
+TEST_F(PrefsFixture, RefusedValuesKeepTheDialogOpenAndApplyNothing)
+{
+  Open();
+  set->serial.m_pRetryEdit->setText("21");
+  set->dialog.OkButton()->click();
+  EXPECT_FALSE(set->dialog.isHidden());
+  ASSERT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(env.prompter().asked[0].text, LoadStrFormat(IDS_ENTER_INT_RANGE, -1, 20));
+
+  // A refusal on a page that is hidden now brings that page back.
+  set->serial.m_pRetryEdit->setText("2");
+  set->serial.m_pPortEdit->setText("abc");
+  GoTo(1);
+  set->graphics.m_pCheck[1]->setChecked(false);
+  set->dialog.OkButton()->click();
+  EXPECT_FALSE(set->dialog.isHidden());
+  EXPECT_EQ(set->dialog.CurrentPage(), 0);
+  EXPECT_EQ(set->dialog.Tree()->currentItem(), set->dialog.PageItem(0));
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ENTER_INT));
+  EXPECT_EQ(main.CountOf(430) + main.CountOf(452), 0);
+  set->serial.m_pPortEdit->setText("100");
+  set->dialog.OkButton()->click();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_ENTER_INT_RANGE, 1, 99));
+  EXPECT_EQ(set->graphics.Result(), 0);
+  EXPECT_EQ(main.GetOptions().TabsOnTop.Get(), 1);
+}
+
+TEST_F(PrefsFixture, DefaultResetsTheCurrentPageOnly)
+{
+  main.GetOptions().com_port.Set(7);
+  main.GetOptions().TabsOnTop.Set(0);
+  main.GetOptions().HideTabsLess2Views.Set(1);
+  main.GetOptions().ResetWriteIdx2.Set(0);
+  Open();
+  EXPECT_EQ(set->serial.m_pPortEdit->text(), "7");
+  GoTo(1);
+  EXPECT_FALSE(set->graphics.m_pCheck[1]->isChecked());
+  set->dialog.DefaultButton()->click();
+  EXPECT_TRUE(set->graphics.m_pCheck[1]->isChecked());
+  EXPECT_FALSE(set->graphics.m_pCheck[3]->isChecked());
+  EXPECT_EQ(set->serial.m_pPortEdit->text(), "7");
+  GoTo(2);
+  EXPECT_FALSE(set->fileImport.m_pCheck[2]->isChecked());
+  set->dialog.DefaultButton()->click();
+  EXPECT_TRUE(set->fileImport.m_pCheck[2]->isChecked());
+  GoTo(0);
+  set->dialog.DefaultButton()->click();
+  EXPECT_EQ(set->serial.m_pPortEdit->text(), "1");
+  EXPECT_EQ(set->serial.m_pSpeedCombo->currentText(), "19200");
+  EXPECT_EQ(set->serial.m_pTimeoutEdit->text(), "300");
+  set->dialog.OkButton()->click();
+  ASSERT_TRUE(Accepted());
+  EXPECT_EQ(main.GetOptions().com_port.Get(), 1);
+  EXPECT_EQ(main.GetOptions().TabsOnTop.Get(), 1);
+  EXPECT_EQ(main.GetOptions().ResetWriteIdx2.Get(), 1);
+}
+
+TEST_F(PrefsFixture, CancelKeepsSettingsButNotChosenColours)
+{
+  Open();
+  set->serial.m_pPortEdit->setText("9");
+  GoTo(3);
+  chooserAnswer = RGB(9, 9, 9);
+  ClickSwatch(0);
+  // Between swatches nothing opens; a cancelled chooser changes nothing.
+  QTest::mouseClick(&set->colors, Qt::LeftButton, {}, QPoint(5, 5));
+  chooserAnswer.reset();
+  ClickSwatch(17);
+  EXPECT_EQ(chooserInitial.size(), 2u);
+  set->dialog.CancelButton()->click();
+  EXPECT_TRUE(set->dialog.isHidden());
+  EXPECT_EQ(set->dialog.result(), QDialog::Rejected);
+  EXPECT_EQ(main.CountOf(430), 0);
+  set.reset();
+  main.Reload();
+  EXPECT_EQ(main.GetOptions().com_port.Get(), 1);
+  EXPECT_EQ(main.GetOptions().CorpoTestoOfflineDef.Get(), RGB(9, 9, 9));
+  EXPECT_EQ(main.GetOptions().SfondoTestoNormale.Get(), RGB(255, 255, 255));
+}
+
+TEST_F(PrefsFixture, ColourDefaultsAreLiveAtOnce)
+{
+  main.GetOptions().CorpoTestoNormale.Set(RGB(10, 20, 30));
+  Open();
+  GoTo(3);
+  EXPECT_EQ(set->colors.Sample(8)->GetTextColor(), RGB(10, 20, 30));
+  set->dialog.DefaultButton()->click();
+  EXPECT_EQ(main.GetOptions().CorpoTestoNormale.Get(), RGB(0, 0, 0));
+  EXPECT_EQ(set->colors.Sample(8)->GetTextColor(), RGB(0, 0, 0));
+  set->dialog.CancelButton()->click();
+  EXPECT_EQ(main.GetOptions().CorpoTestoNormale.Get(), RGB(0, 0, 0));
+}
+
+TEST_F(PrefsFixture, StoredSpeedsMatchingNoEntryAreKept)
+{
+  main.GetOptions().com_speed.Set(4800);
+  Open();
+  EXPECT_EQ(set->serial.m_pSpeedCombo->currentIndex(), -1);
+  set->dialog.OkButton()->click();
+  ASSERT_TRUE(Accepted());
+  EXPECT_EQ(main.GetOptions().com_speed.Get(), 4800);
+
+  main.GetOptions().com_speed.Set(1); // begins "19200"
+  Open();
+  EXPECT_EQ(set->serial.m_pSpeedCombo->currentText(), "19200");
+}
+
+TEST_F(PrefsFixture, StatisticsReachThePageOnlyWhileItExists)
+{
+  Open();
+  CDiag1 &serial = set->serial;
+  EXPECT_TRUE(serial.StatTimerActive());
+  for (QLineEdit *e : serial.m_pStatEdit)
+    EXPECT_EQ(e->text(), "*");
+  serial.OnStatTimer();
+  ASSERT_EQ(main.CountOf(432), 1);
+  const auto *record = reinterpret_cast<const CSerStatRecord *>(main.codes.back().second);
+  EXPECT_EQ(record->hWnd, serial.PageId());
+  EXPECT_NE(record->hWnd, kNoWindow);
+
+  CSerStatistics stats;
+  stats.totalErrors = 3;
+  stats.correctComms = 1234;
+  stats.meanAnswerTimeMs = 12.345;
+  EXPECT_TRUE(CDiag1::DeliverStatistics(record->hWnd, stats));
+  EXPECT_EQ(serial.m_pStatEdit[0]->text(), "3");
+  EXPECT_EQ(serial.m_pStatEdit[1]->text(), "1234");
+  EXPECT_EQ(serial.m_pStatEdit[2]->text(), "12.3");
+  stats.totalErrors = 1e30; // nonsense never overflows the display
+  stats.correctComms = -7;
+  stats.meanAnswerTimeMs = std::numeric_limits<double>::infinity();
+  EXPECT_TRUE(CDiag1::DeliverStatistics(record->hWnd, stats));
+  EXPECT_EQ(serial.m_pStatEdit[0]->text(), "4294967295");
+  EXPECT_EQ(serial.m_pStatEdit[1]->text(), "0");
+  EXPECT_EQ(serial.m_pStatEdit[2]->text(), "0.0");
+
+  serial.m_pResetButton->click();
+  EXPECT_EQ(main.CountOf(433), 1);
+
+  const WindowId id = serial.PageId();
+  set->dialog.CancelButton()->click();
+  set.reset();
+  EXPECT_FALSE(CDiag1::DeliverStatistics(id, stats));
+  EXPECT_FALSE(CDiag1::DeliverStatistics(kNoWindow, stats));
+}
+
+TEST_F(PrefsFixture, PageWindowsEndWithTheDialog)
+{
+  CDiag1 serial(main.GetOptions());
+  CDiag2 graphics(main.GetOptions());
+  {
+    CZuPrefsDialog dlg;
+    // A parent added after its child: the child goes to the top level.
+    dlg.AddPage(&graphics, "child", &serial);
+    dlg.AddPage(&serial, "parent");
+    dlg.show();
+    EXPECT_EQ(dlg.PageItem(0)->parent(), nullptr);
+    EXPECT_TRUE(graphics.IsCreated());
+    dlg.ShowPage(1);
+    EXPECT_TRUE(serial.StatTimerActive());
+    EXPECT_FALSE(dlg.ShowPage(2));
+    EXPECT_FALSE(dlg.ShowPage(-1));
+  }
+  EXPECT_FALSE(serial.IsCreated());
+  EXPECT_FALSE(serial.StatTimerActive());
+  EXPECT_EQ(serial.parentWidget(), nullptr);
+  serial.OnStatTimer(); // no window: asks nothing
+  EXPECT_EQ(main.CountOf(432), 0);
+}
+
+TEST_F(PrefsFixture, APageEndedBeforeItsDialogIsSkipped)
+{
+  CZuPrefsDialog dlg;
+  auto serial = std::make_unique<CDiag1>(main.GetOptions());
+  CDiag2 graphics(main.GetOptions());
+  dlg.AddPage(serial.get(), "Serial Com");
+  dlg.AddPage(&graphics, "Graphics");
+  dlg.show();
+  dlg.ShowPage(1);
+  serial.reset();
+  EXPECT_EQ(dlg.Page(0), nullptr);
+  EXPECT_FALSE(dlg.ShowPage(0));
+  dlg.OkButton()->click();
+  EXPECT_EQ(dlg.result(), QDialog::Accepted);
+  EXPECT_EQ(main.CountOf(452), 1);
+}
+
+TEST_F(PrefsFixture, EscapeNeverClosesAndEnterPressesOk)
+{
+  Open();
+  QTest::keyClick(&set->dialog, Qt::Key_Escape);
+  QTest::keyClick(&set->serial, Qt::Key_Escape);
+  QTest::keyClick(set->serial.m_pPortEdit, Qt::Key_Escape);
+  EXPECT_FALSE(set->dialog.isHidden());
+  EXPECT_EQ(main.CountOf(430), 0);
+  set->serial.m_pPortEdit->setFocus();
+  set->serial.m_pPortEdit->setText("4");
+  QTest::keyClick(set->serial.m_pPortEdit, Qt::Key_Return);
+  EXPECT_TRUE(Accepted());
+  EXPECT_EQ(main.GetOptions().com_port.Get(), 4);
+}
+
+TEST_F(PrefsFixture, SerialPageShowsTheDeviceOfThePort)
+{
+  const bool had = qEnvironmentVariableIsSet("VELOTRIX_SERIAL_DEVICE");
+  const QByteArray saved = qgetenv("VELOTRIX_SERIAL_DEVICE");
+  qunsetenv("VELOTRIX_SERIAL_DEVICE");
+  EXPECT_EQ(CDiag1::DeviceText(3), "/dev/ttyUSB2");
+  Open();
+  set->serial.m_pPortEdit->setText("2");
+  EXPECT_EQ(set->serial.m_pDeviceEdit->text(), "/dev/ttyUSB1");
+  EXPECT_TRUE(set->serial.m_pDeviceEdit->isReadOnly());
+  set->serial.m_pPortEdit->setText("0");
+  EXPECT_EQ(set->serial.m_pDeviceEdit->text(), "");
+  qputenv("VELOTRIX_SERIAL_DEVICE", "/tmp/velotrix-board");
+  set->serial.m_pPortEdit->setText("5");
+  EXPECT_EQ(set->serial.m_pDeviceEdit->text(), "/tmp/velotrix-board");
+  if (had)
+    qputenv("VELOTRIX_SERIAL_DEVICE", saved);
+  else
+    qunsetenv("VELOTRIX_SERIAL_DEVICE");
+}
+
+} // namespace

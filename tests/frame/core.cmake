@@ -1,0 +1,13 @@
+list(APPEND FRAME_CORE_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/FrameTestSupport.cpp ${CMAKE_CURRENT_LIST_DIR}/FrameTestSupport.h
+  ${CMAKE_CURRENT_LIST_DIR}/ChildConnTest.cpp
+)
+list(APPEND FRAME_CORE_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/MainFrameTest.cpp
+)
+# End to end through the serial manager and the simulated board.
+list(APPEND FRAME_CORE_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/BoardLinkTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../modbus/SerialTestSupport.cpp
+)
+cmake_language(DEFER CALL add_dependencies frame_tests boardsim)
