@@ -131,6 +131,16 @@ void BoardSession::Poll()
   m_conn->FrameCode(ChildCode::Poll, 0);
 }
 
+void BoardSession::InitDescriptions()
+{
+  m_conn->OnInitDescriptions();
+}
+
+bool BoardSession::HoldsDescriptionSlot() const
+{
+  return g_hInitFrame == kBoardWindow;
+}
+
 int BoardSession::StateIcon() const
 {
   return m_conn->StateIconId();

@@ -66,6 +66,10 @@ public:
   bool Write(int index, double value);
   // One poll of the shown variables, the status block and the extra items.
   void Poll();
+  // Asks the board for its description (no library copy in the host's folders).
+  void InitDescriptions();
+  // This board holds the one description download slot.
+  bool HoldsDescriptionSlot() const;
   int StateIcon() const;
   // The firmware identity a refused board sent, empty when none was refused.
   QString RefusedIdentity() const { return m_refused; }

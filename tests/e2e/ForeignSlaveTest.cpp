@@ -13,6 +13,9 @@
 #include "model/QelDoc.h"
 #include "modbus/RequestPacket.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,6 +23,21 @@
 #include <memory>
 
 namespace {
+
+// The program folders in a temporary place: no board description library.
+class TempHost : public IDocHost {
+public:
+  TempHost(IRequestSink &sink, QString folder) : m_sink(sink), m_folder(std::move(folder)) {}
+  QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
+  void AddRequest(CRequestPacket *&packet) override { m_sink.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { m_sink.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return m_folder; }
+  QString GetUserDataFolder() const override { return m_folder; }
+
+private:
+  IRequestSink &m_sink;
+  QString m_folder;
+};
 
 class ForeignSlave : public ::testing::Test {
 protected:
@@ -72,6 +90,19 @@ TEST_F(ForeignSlave, OnlineReadAllWriteAndPollThroughPymodbus)
   CQelDoc doc;
   ASSERT_TRUE(doc.OnOpenDocument(path));
   ASSERT_TRUE(doc.m_bDescriptionsLoaded);
+  // The slave read the document on its own: its map is the supervisor's.
+  QString map;
+  ASSERT_TRUE(board.Command(QStringLiteral("map"), &map));
+  QStringList expected;
+  auto describe = [&](const Variabili &item, const char *kinds, int index) {
+    const char kind = item.IsShort() ? kinds[0] : item.IsLong() ? kinds[1] : kinds[2];
+    expected << QStringLiteral("%1,%2,%3").arg(QChar::fromLatin1(kind)).arg(index).arg(item.GetAddress());
+  };
+  for (int i = 0; i < doc.GetParCount(); ++i)
+    describe(doc.GetPar(i), "plf", i);
+  for (int i = 0; i < doc.GetVarCount(); ++i)
+    describe(doc.GetVar(i), "vwy", i);
+  EXPECT_EQ(map.split(u' ', Qt::SkipEmptyParts).mid(1), expected);
   const int posTarget = Par(doc, "pos_target"); // 32-bit
   const int speedKi = Par(doc, "speed_ki");     // float
   const int speedKp = Par(doc, "speed_kp");     // float
@@ -215,6 +246,39 @@ TEST_F(ForeignSlave, ADocumentWithoutDescriptionTakesTheBoardsIdentityAndLanguag
   ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
   EXPECT_TRUE(session.Online());
   EXPECT_TRUE(link.Errors().isEmpty()) << link.Errors().join(u'|').toStdString();
+}
+
+// The description upload is not served: the board's exception answer takes
+// the window offline with a text and frees the download slot; nothing of the
+// document changes.
+TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
+{
+  CQelDoc doc;
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  ForeignBoard board(ExamplePath(QStringLiteral("demo-small.vtx")), {"--slave", QString::number(doc.GetSlaveAddress())});
+  ASSERT_TRUE(board.Started()) << board.Error().toStdString();
+  SerialLink link(board.Device(), 500, 3);
+  TempHost host(link, folder.path() + u'/');
+  doc.SetHost(&host);
+  BoardSession session(doc, link);
+
+  session.GoOnline();
+  ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
+  ASSERT_TRUE(session.Online()) << link.Errors().join(u'|').toStdString();
+  session.InitDescriptions();
+  EXPECT_TRUE(session.HoldsDescriptionSlot());
+  ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
+  EXPECT_FALSE(session.Online());
+  EXPECT_FALSE(session.HoldsDescriptionSlot());
+  EXPECT_FALSE(doc.m_bDescriptionsLoaded);
+  EXPECT_FALSE(doc.m_bDescriptionDownload);
+  EXPECT_EQ(doc.GetParCount(), 0);
+  ASSERT_EQ(link.Errors().size(), 1);
+  EXPECT_EQ(doc.m_strStatus, link.Errors().front());
+  EXPECT_FALSE(doc.m_strStatus.trimmed().isEmpty());
+  EXPECT_TRUE(QDir(folder.path()).isEmpty());
+  doc.SetHost(nullptr);
 }
 
 } // namespace

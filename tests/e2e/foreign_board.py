@@ -18,10 +18,12 @@ Prints "READY" once the port is open, "WRITE fc address words..." for every
 register write from the line. Control lines on standard input:
   get ADDRESS [COUNT]       -> OK words... (holding registers)
   set ADDRESS WORD...       -> OK
+  map                       -> OK kind,index,address... (parameters, then variables)
   quit
 """
 import argparse
 import asyncio
+import logging
 import os
 import re
 import struct
@@ -290,6 +292,9 @@ def control(context):
                 with context.lock:
                     context.put(context.holding, int(parts[1]), [int(w) & 0xFFFF for w in parts[2:]])
                 print("OK", flush=True)
+            elif parts[0] == "map":
+                items = context.board.parameters + context.board.variables
+                print("OK " + " ".join("%s,%d,%d" % (i.kind, i.index, i.address) for i in items), flush=True)
             elif parts[0] == "quit":
                 break
             else:
@@ -312,6 +317,10 @@ def main():
     parser.add_argument("--follow", action="append", default=[])
     args = parser.parse_args()
 
+    # A transfer command we do not serve is an exception answer by design:
+    # no traceback for it unless asked for.
+    if not os.environ.get("FOREIGN_BOARD_DEBUG"):
+        logging.getLogger("pymodbus").setLevel(logging.CRITICAL)
     board = Board(args.document)
 
     def variable(name):
