@@ -145,14 +145,3 @@ int BoardSession::StateIcon() const
 {
   return m_conn->StateIconId();
 }
-
-bool WaitFor(const std::function<bool()> &done, int timeoutMs)
-{
-  QDeadlineTimer deadline(timeoutMs);
-  while (!done()) {
-    if (deadline.hasExpired())
-      return false;
-    QTest::qWait(5); // runs the event loop, as the QTRY macros do
-  }
-  return true;
-}

@@ -83,5 +83,3 @@ private:
   QString m_refused;
 };
 
-// Runs the event loop until done() holds; false at the deadline.
-bool WaitFor(const std::function<bool()> &done, int timeoutMs = 10000);

@@ -82,19 +82,19 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   auto doc = LoadExampleDoc();
   CChildFrame *child = Open(doc.get());
   child->OnCommand(Cmd::OnLine);
-  ASSERT_TRUE(WaitUntil([&] { return doc->IsOnline(); }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
   EXPECT_EQ(child->GetReadState(), 2);
 
   // The board's value comes in with a read all.
   ASSERT_TRUE(sim.Command(QStringLiteral("set max_speed 1700")));
   child->OnCommand(Cmd::ReadAll);
-  ASSERT_TRUE(WaitUntil([&] { return child->GetReadState() == 4; }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return child->GetReadState() == 4; }, 8000));
   EXPECT_EQ(doc->GetPar(7).GetValue(0), 1700);
   EXPECT_EQ(frame->MessageText(), QStringLiteral("Read all param ...done!"));
 
   // A write goes to the board and the list shows what it read back.
   child->WriteParameterOnline(7, 2000, false);
-  ASSERT_TRUE(WaitUntil([&] { return frame->MessageText().startsWith(QStringLiteral("Read max_speed")); }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return frame->MessageText().startsWith(QStringLiteral("Read max_speed")); }, 8000));
   EXPECT_EQ(doc->GetPar(7).GetValue(0), 2000);
   QString answer;
   ASSERT_TRUE(sim.Command(QStringLiteral("get max_speed"), &answer));
@@ -105,7 +105,7 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   doc->GetPar(8).SetRawValue(300); // current_limit
   env.prompter().AnswerMessage(IDOK);
   child->OnCommand(Cmd::WriteAll);
-  ASSERT_TRUE(WaitUntil([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
   ASSERT_TRUE(sim.Command(QStringLiteral("get current_limit"), &answer));
   EXPECT_TRUE(answer.contains(QStringLiteral("300"))) << answer.toStdString();
 
@@ -133,7 +133,7 @@ TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
   auto doc = LoadExampleDoc();
   CChildFrame *child = Open(doc.get());
   child->OnCommand(Cmd::OnLine);
-  ASSERT_TRUE(WaitUntil([&] { return doc->IsOnline(); }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
   ASSERT_TRUE(sim.Command(QStringLiteral("exception 2 all")));
   ASSERT_TRUE(TickUntil([&] { return !doc->IsOnline(); }));
   EXPECT_EQ(child->FrameCode(ChildCode::QueryState, 0), 0);
@@ -149,11 +149,11 @@ TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
   // The address a new document starts with is no board's here.
   child->FrameCode(ChildCode::SetAddress, 1);
   child->OnCommand(Cmd::OnLine);
-  ASSERT_TRUE(WaitUntil([&] { return doc->IsOnline(); }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
   EXPECT_EQ(doc->GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));
   EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitDescriptions));
   child->OnCommand(Cmd::InitDescriptions);
-  ASSERT_TRUE(WaitUntil([&] { return doc->m_bDescriptionsLoaded; }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return doc->m_bDescriptionsLoaded; }, 15000));
   EXPECT_EQ(doc->GetParCount(), 17);
   EXPECT_EQ(doc->GetVarCount(), 13);
   EXPECT_TRUE(doc->IsOnline());
@@ -161,7 +161,7 @@ TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
   // The copy in the library serves the next initialization.
   EXPECT_FALSE(doc->FindDescriptionCopy(doc->GetVersion()).isEmpty());
   child->OnCommand(Cmd::ReadAll);
-  ASSERT_TRUE(WaitUntil([&] { return child->GetReadState() == 4; }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return child->GetReadState() == 4; }, 8000));
 }
 
 } // namespace

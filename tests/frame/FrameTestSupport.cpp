@@ -61,15 +61,3 @@ std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vec
   answer->wAnsData = std::move(words);
   return answer;
 }
-
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-  QDeadlineTimer deadline(timeoutMs);
-  while (!done()) {
-    if (deadline.hasExpired())
-      return false;
-    QTest::qWait(5); // runs the event loop, as QTRY does
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-  return true;
-}

@@ -73,9 +73,6 @@ protected:
 std::unique_ptr<CQelDoc> LoadDocText(const QString &text);
 std::unique_ptr<CQelDoc> LoadExampleDoc(const QString &name = QStringLiteral("demo-small.vtx"));
 
-// Processes events until the condition holds; false at the deadline. (The
-// QTRY macros return silently inside a GoogleTest body.)
-bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 5000);
 
 // An answer for a request: the same record with the given registers.
 std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vector<uint16_t> words = {});

@@ -552,7 +552,7 @@ TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocu
   child->close();
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
-  ASSERT_TRUE(WaitUntil([&] { return closed == doc.get(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return closed == doc.get(); }, 5000));
   EXPECT_TRUE(frame->GetChildren().empty());
   EXPECT_EQ(frame->GetActiveChild(), kNoWindow);
 }

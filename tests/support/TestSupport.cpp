@@ -5,12 +5,11 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTest>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QUuid>
 
-#include <chrono>
-#include <thread>
 
 namespace {
 int g_beeps = 0;
@@ -121,9 +120,8 @@ bool WaitFor(const std::function<bool()> &pred, int timeoutMs)
       return true;
     if (deadline.hasExpired())
       return false;
-    QCoreApplication::processEvents();
-    // A short poll interval, not a wait for the other side: serial answers
-    // come in well under a millisecond.
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    // Runs the event loop (deferred deletes included) for a moment: serial
+    // answers come in well under a millisecond.
+    QTest::qWait(1);
   }
 }

@@ -56,8 +56,3 @@ void LocalHttpServer::Answer(QTcpSocket *socket, const QByteArray &head)
   socket->write(answer + route.body);
   socket->disconnectFromHost();
 }
-
-bool WaitUntil(const std::function<bool()> &pred, int ms)
-{
-  return WaitFor(pred, ms);
-}

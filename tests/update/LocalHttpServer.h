@@ -39,6 +39,3 @@ private:
   QMap<QByteArray, Route> m_routes;
   QMap<QByteArray, QByteArray> m_locations;
 };
-
-// Runs the event loop until pred() holds or ms pass; answers pred().
-bool WaitUntil(const std::function<bool()> &pred, int ms);

@@ -58,7 +58,7 @@ protected:
     m_worker.SetRunFlag(1);
     m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), QStringLiteral("Velo-Trix"),
                    QStringLiteral("update.htm"));
-    EXPECT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, timeoutMs));
+    EXPECT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, timeoutMs));
     const QString log = m_worker.GetLog();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Start at \\d\\d:\\d\\d:\\d\\d\\r\\n")).match(log).hasMatch())
         << log.toStdString();
@@ -209,7 +209,7 @@ TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
   // Without a base address there is nothing to ask (and no host is guessed).
   m_worker.SetRunFlag(1);
   m_worker.Start(QString(), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
   EXPECT_TRUE(m_worker.GetLog().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
 
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nVERSION=3\r\nfile.bin=0\r\n[file.bin]\r\nVersion=9\r\n");
@@ -246,7 +246,7 @@ TEST_F(UpdateCheckTest, TemporaryFileIsNotFollowedThroughALink)
   m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
   m_worker.SetRunFlag(1);
   m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 10000));
   EXPECT_EQ(m_worker.GetLog(), "Open temp file: can't create!");
   EXPECT_EQ(ReadAll(victim), "keep me");
   EXPECT_TRUE(m_server.requests.isEmpty());
@@ -263,7 +263,7 @@ TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughAHardLink)
   m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
   m_worker.SetRunFlag(1);
   m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 10000));
   EXPECT_EQ(m_worker.GetLog(), "Open temp file: can't create!");
   EXPECT_EQ(ReadAll(victim), "keep me");
   EXPECT_TRUE(m_server.requests.isEmpty());
@@ -338,12 +338,12 @@ TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
   WriteFile(m_prog + "/slow.bin", "old slow");
   m_worker.SetRunFlag(1);
   m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitUntil([this] { return m_worker.GetProgress() > 0.0; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return m_worker.GetProgress() > 0.0; }, 10000));
   EXPECT_LT(m_worker.GetProgress(), 1.0);
   QElapsedTimer timer;
   timer.start();
   m_worker.SetRunFlag(0);
-  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
   EXPECT_LT(timer.elapsed(), 3000);
   EXPECT_TRUE(m_worker.GetLog().endsWith("\r\n  download slow.bin : download problem\r\n\r\nUser stop!"))
       << m_worker.GetLog().toStdString();
@@ -442,7 +442,7 @@ TEST_F(UpdateCheckTest, DestructionDuringATransferReturnsPromptly)
   worker->SetRunFlag(1);
   worker->Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
   // The first piece of the list has arrived: the worker is inside the transfer.
-  ASSERT_TRUE(WaitUntil([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
   QElapsedTimer timer;
   timer.start();
   worker.reset();
@@ -456,7 +456,7 @@ TEST_F(UpdateCheckTest, StartDuringARunReturnsAtOnceAndStartsNothing)
   const QString base = QString::fromLatin1(m_server.BaseUrl());
   m_worker.SetRunFlag(1);
   m_worker.Start(base, "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitUntil([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
 
   // Waiting here for the run would block the GUI thread the worker asks through.
   QElapsedTimer timer;
@@ -469,7 +469,7 @@ TEST_F(UpdateCheckTest, StartDuringARunReturnsAtOnceAndStartsNothing)
   EXPECT_EQ(m_worker.GetProgramFolder(), m_prog + "/");
 
   m_worker.SetRunFlag(0);
-  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
   EXPECT_TRUE(m_worker.GetLog().endsWith("User stop!")) << m_worker.GetLog().toStdString();
   EXPECT_EQ(m_worker.GetLog().count(QStringLiteral("Start at")), 1);
   EXPECT_EQ(m_server.paths, QList<QByteArray>{"/update.htm"});
@@ -488,9 +488,9 @@ TEST_F(UpdateCheckTest, AStoppedWorkerStartsAgain)
   m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
   m_worker.SetRunFlag(1);
   m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitUntil([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
   m_worker.RequestStop();
-  ASSERT_TRUE(WaitUntil([this] { return m_worker.IsFinished() != 0; }, 5000));
+  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
   EXPECT_TRUE(m_worker.GetLog().endsWith("User stop!")) << m_worker.GetLog().toStdString();
 
   m_server.Serve("/update.htm", "[Velo-Trix]\r\n");

@@ -60,7 +60,7 @@ TEST_F(UpgradeDlgTest, ShowsReadyAndRunsToTheEnd)
   EXPECT_EQ(m_dlg->Worker().IsFinished(), 0);
   EXPECT_EQ(Button(), "Cancel Operations");
   EXPECT_EQ(m_dlg->Worker().GetRunFlag(), 1);
-  ASSERT_TRUE(WaitUntil([this] { return Button() == "Start Update"; }, 20000));
+  ASSERT_TRUE(WaitFor([this] { return Button() == "Start Update"; }, 20000));
   EXPECT_TRUE(Shown().endsWith("\n  download file59.txt : download problem\n\nFinish!")) << Shown().toStdString();
   EXPECT_EQ(m_dlg->ProgressBar()->value(), 0);
   const QScrollBar *bar = m_dlg->LogEdit()->verticalScrollBar();
@@ -75,23 +75,23 @@ TEST_F(UpgradeDlgTest, SecondClickStopsTheRun)
   m_server.Serve("/slow", LocalHttpServer::Route{200, QByteArray(300000, 's'), true});
   Click();
   // 300000 of 1000000 bytes arrive in pieces: the bar climbs to 30 and no further.
-  ASSERT_TRUE(WaitUntil([this] { return m_dlg->ProgressBar()->value() > 0; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return m_dlg->ProgressBar()->value() > 0; }, 10000));
   EXPECT_LE(m_dlg->ProgressBar()->value(), 30);
-  ASSERT_TRUE(WaitUntil([this] { return m_dlg->ProgressBar()->value() == 30; }, 10000))
+  ASSERT_TRUE(WaitFor([this] { return m_dlg->ProgressBar()->value() == 30; }, 10000))
       << m_dlg->ProgressBar()->value();
   EXPECT_EQ(Button(), "Cancel Operations");
   Click();
   EXPECT_EQ(Button(), "Start Update");
   EXPECT_EQ(m_dlg->Worker().GetRunFlag(), 0);
-  ASSERT_TRUE(WaitUntil([this] { return Shown().endsWith("User stop!"); }, 5000)) << Shown().toStdString();
+  ASSERT_TRUE(WaitFor([this] { return Shown().endsWith("User stop!"); }, 5000)) << Shown().toStdString();
   EXPECT_TRUE(Shown().endsWith("download slow.bin : download problem\n\nUser stop!"));
   // The next poll after the end resets the bar.
-  ASSERT_TRUE(WaitUntil([this] { return m_dlg->ProgressBar()->value() == 0; }, 5000));
+  ASSERT_TRUE(WaitFor([this] { return m_dlg->ProgressBar()->value() == 0; }, 5000));
   EXPECT_EQ(m_dlg->Worker().IsFinished(), 1);
 
   // Started again at once: a new log.
   Click();
-  ASSERT_TRUE(WaitUntil([this] { return m_dlg->ProgressBar()->value() > 0; }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return m_dlg->ProgressBar()->value() > 0; }, 10000));
   EXPECT_EQ(Shown().count("Start at"), 1);
   Click();
 }
@@ -100,7 +100,7 @@ TEST_F(UpgradeDlgTest, ClosingDuringATransferReturnsPromptly)
 {
   m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo-Trix]", true});
   Click();
-  ASSERT_TRUE(WaitUntil([this] { return !m_server.paths.isEmpty(); }, 10000));
+  ASSERT_TRUE(WaitFor([this] { return !m_server.paths.isEmpty(); }, 10000));
   QElapsedTimer timer;
   timer.start();
   EXPECT_TRUE(m_dlg->close());
