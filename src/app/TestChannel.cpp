@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMdiArea>
@@ -198,6 +199,16 @@ QString TestChannel::Run(const QString &line)
     frame->activateWindow();
     return Ok();
   }
+  if (verb == u"focus") {
+    // The widget the keyboard goes to, with the text it holds if it is an editor.
+    QWidget *w = QApplication::focusWidget();
+    if (!w)
+      return Ok(QStringLiteral("none"));
+    QString text = QString::fromLatin1(w->metaObject()->className());
+    if (auto *edit = qobject_cast<QLineEdit *>(w))
+      text += QStringLiteral(" ") + Flat(edit->text());
+    return Ok(text);
+  }
   if (verb == u"children")
     return Ok(QString::number(frame->MdiArea()->subWindowList().size()));
   if (verb == u"child-state") {
@@ -207,6 +218,13 @@ QString TestChannel::Run(const QString &line)
     if (frame->QueryChild(child, 8))
       return Ok(QStringLiteral("online"));
     return Ok(frame->QueryChild(child, 4) ? QStringLiteral("connecting") : QStringLiteral("offline"));
+  }
+  if (verb == u"read-state") {
+    // 4 once a read all has finished, until the board goes offline.
+    CChildFrame *child = ActiveChild(*frame);
+    if (!child)
+      return Err(QStringLiteral("no board window"));
+    return Ok(QString::number(child->SendCode(ChildCode::GetReadState, 0)));
   }
   if (verb == u"modified") {
     CChildFrame *child = ActiveChild(*frame);

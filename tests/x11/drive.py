@@ -185,7 +185,6 @@ class Run:
         self.ch = None
         self.board = None
         self.shots = 0
-        self.done_text = None
 
     # ---- bookkeeping --------------------------------------------------
     def step(self, name, fn, fatal=False):
@@ -350,7 +349,6 @@ class Run:
     # ---- the session ---------------------------------------------------
     def scenario(self):
         it = strings(self.args.strings)
-        self.done_text = it[542]  # "Read all param ...done!"
         doc_copy = os.path.join(self.work, os.path.basename(self.args.doc))
         shutil.copyfile(self.args.doc, doc_copy)
 
@@ -381,13 +379,15 @@ class Run:
         self.step("go online", online, fatal=True)
 
         def read_all():
-            before = len(self.board.drain())
+            if self.ch.ok("read-state") == "4":
+                raise StepFailed("read all marked finished before it started")
+            before = int(self.board.control("requests").split()[-1])
             self.command(CMD_READ_ALL)
-            wait_for("read-all command at the board",
-                     lambda: any("COMMAND" in l for l in self.board.drain()[before:]), 20)
-            message = wait_for("read all finished",
-                               lambda: self.read_all_done(), 60)
-            return "status: " + message
+            wait_for("read all finished", lambda: self.ch.ok("read-state") == "4", 60)
+            after = int(self.board.control("requests").split()[-1])
+            if after <= before:
+                raise StepFailed("the board got no request")
+            return "%d requests at the board, status: %s" % (after - before, self.status()[0])
         self.step("read all", read_all)
 
         self.step("screenshot online", lambda: self.screenshot("online", [
@@ -401,8 +401,9 @@ class Run:
             before = self.ch.ok("list-cell %d %d" % (row, PAR_SI))
             cx, cy, _, _ = (int(v) for v in self.ch.ok("list-rect %d %d" % (row, PAR_SI)).split())
             # A click opens the cell's editor; type over it and press Enter.
-            self.xtool("xdotool", "mousemove", str(cx), str(cy), "click", "1")
-            time.sleep(0)  # the editor's opening is checked below, not waited for blindly
+            self.xtool("xdotool", "mousemove", "--sync", str(cx), str(cy), "click", "1")
+            editor = wait_for("cell editor open", lambda: (lambda f: f if "Edit" in f else None)(
+                self.ch.ok("focus")), 10)
             self.xtool("xdotool", "key", "--clearmodifiers", "ctrl+a")
             self.xtool("xdotool", "type", "--delay", "20", EDIT_SI)
             self.xtool("xdotool", "key", "Return")
@@ -412,7 +413,8 @@ class Run:
             shown = wait_for("list shows the read-back",
                              lambda: (lambda t: t if t == EDIT_SI else None)(
                                  self.ch.ok("list-cell %d %d" % (self.list_row(EDIT_PAR), PAR_SI))), 20)
-            return "%s: %s -> %s in the list, board: %s" % (EDIT_PAR, before, shown, answer)
+            return "%s: %s -> %s in the list (editor %s), board: %s" % (
+                EDIT_PAR, before, shown, editor.split()[0], answer)
         self.step("change a parameter in the list", edit_parameter)
 
         def watch_variable():
@@ -485,13 +487,6 @@ class Run:
             if code != 0:
                 raise StepFailed("exit status %d" % code)
         self.step("quit", quit_app)
-
-    def read_all_done(self):
-        """Read all is over when no read is pending and the status pane says done."""
-        message = self.status()[0]
-        if self.done_text and self.done_text in message:
-            return message
-        return None
 
     def run(self):
         try:
