@@ -429,6 +429,26 @@ class Run:
             return "%s: %s -> %s" % (WATCH_VAR, first, now)
         self.step("watch a variable change", watch_variable)
 
+        def numbers():
+            """Values in the lists and the status bar use the decimal point,
+            whatever the process locale says."""
+            cells = []
+            for row in range(int(self.ch.ok("list-rows"))):
+                for col in range(PAR_SI, 11):
+                    cells.append(("list", row, col, self.ch.ok("list-cell %d %d" % (row, col))))
+            for row in range(int(self.ch.ok("var-rows"))):
+                for col in (VAR_SI, VAR_SI + 1):
+                    cells.append(("var", row, col, self.ch.ok("var-cell %d %d" % (row, col))))
+            cells.append(("status", 0, 0, self.status()[0]))
+            comma = [c for c in cells if re.search(r"\d,\d", c[3])]
+            if comma:
+                raise StepFailed("decimal commas in %r" % comma[:5])
+            point = [c for c in cells if re.search(r"\d\.\d", c[3])]
+            if not point:
+                raise StepFailed("no value with a decimal point among %d cells" % len(cells))
+            return "%d cells, %d with a decimal point (e.g. %s)" % (len(cells), len(point), point[0][3])
+        self.step("numbers with a decimal point", numbers)
+
         self.step("screenshot parameter changed", lambda: self.screenshot("changed", [
             ("list-cell %d %d" % (self.list_row(EDIT_PAR) or 0, PAR_SI), "^" + re.escape(EDIT_SI) + "$"),
             ("status", "."),
