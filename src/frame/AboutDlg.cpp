@@ -39,15 +39,14 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
   m_pCaption->setWordWrap(true);
   grid->addWidget(m_pCaption, 1, 1);
   // Targets 525, 527, 526 on the labels 289, 288, 287.
-  const QString texts[3] = {QStringLiteral("Velotrix Dev. Dept."), QStringLiteral("Board & Firmware Dev. Dept."),
-                            QStringLiteral("Documentation Dev. Dept.")};
-  const unsigned targets[3] = {525, 527, 526};
+  const unsigned texts[3] = {IDS_VELOTRIX_DEV_DEPT, IDS_BOARD_FIRMWARE_DEV_DEPT, IDS_DOCUMENTATION_DEV_DEPT};
+  const unsigned targets[3] = {IDS_MAIL_SOFTWARE, IDS_MAIL_FIRMWARE, IDS_MAIL_DOCUMENTATION};
   for (int i = 0; i < 3; ++i) {
-    m_pLinks[i] = new CXHyperLink(texts[i], this);
+    m_pLinks[i] = new CXHyperLink(LoadStr(texts[i]), this);
     m_pLinks[i]->SetURL(LoadStr(targets[i]));
     grid->addWidget(m_pLinks[i], 2 + i, 1);
   }
-  auto *ok = new QPushButton(QStringLiteral("OK"), this);
+  auto *ok = new QPushButton(LoadStr(IDS_BUTTON_OK), this);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   grid->addWidget(ok, 5, 1, Qt::AlignRight | Qt::AlignBottom);

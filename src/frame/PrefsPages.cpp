@@ -103,11 +103,11 @@ QString CDiag1::DeviceText(int port)
 
 void CDiag1::BuildControls()
 {
-  Group(this, QStringLiteral("COM port settins"), DialogUnits(7, 7, 258, 80));
-  const char *labels[] = {"port", "speed", "timeout (ms)", "silent time (ms)", "retry on error"};
+  Group(this, LoadStr(IDS_COM_PORT_SETTINS), DialogUnits(7, 7, 258, 80));
+  const unsigned labels[] = {IDS_PORT, IDS_SPEED, IDS_TIMEOUT_MS, IDS_SILENT_TIME_MS, IDS_RETRY_ON_ERROR};
   const int ys[] = {19, 32, 45, 58, 71};
   for (int i = 0; i < 5; ++i)
-    Label(this, QString::fromLatin1(labels[i]), DialogUnits(55, ys[i], 48, 12));
+    Label(this, LoadStr(labels[i]), DialogUnits(55, ys[i], 48, 12));
   m_pPortEdit = DigitsEdit(this, DialogUnits(105, 19, 46, 12));
   m_pTimeoutEdit = DigitsEdit(this, DialogUnits(105, 45, 46, 12));
   m_pSilentEdit = DigitsEdit(this, DialogUnits(105, 58, 46, 12));
@@ -116,7 +116,7 @@ void CDiag1::BuildControls()
   m_pSpeedCombo->setGeometry(DialogUnits(105, 32, 46, 12));
   m_pSpeedCombo->addItems({QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                            QStringLiteral("57600"), QStringLiteral("115200")});
-  m_pBeepCheck = Check(this, QStringLiteral("beep on error"), DialogUnits(165, 20, 60, 11));
+  m_pBeepCheck = Check(this, LoadStr(IDS_BEEP_ON_ERROR), DialogUnits(165, 20, 60, 11));
   m_pBeepCheck->setLayoutDirection(Qt::RightToLeft);
   // Which device the port opens on this machine, so a user sees at once
   // whether /dev/ttyUSB0 or the override is in use.
@@ -131,17 +131,17 @@ void CDiag1::BuildControls()
     m_pDeviceEdit->setText(ok && port >= 1 && port <= 99 ? DeviceText(port) : QString());
   });
 
-  Group(this, QStringLiteral("Serial Info"), DialogUnits(7, 89, 258, 90));
-  const char *statLabels[] = {"Total Modbus Error", "Comm. corrette", "Mean Answare Time (ms)"};
+  Group(this, LoadStr(IDS_SERIAL_INFO), DialogUnits(7, 89, 258, 90));
+  const unsigned statLabels[] = {IDS_TOTAL_MODBUS_ERROR, IDS_COMM_CORRETTE, IDS_MEAN_ANSWARE_TIME_MS};
   const int statYs[] = {118, 131, 144};
   for (int i = 0; i < 3; ++i) {
-    Label(this, QString::fromLatin1(statLabels[i]), DialogUnits(15, statYs[i], 90, 12));
+    Label(this, LoadStr(statLabels[i]), DialogUnits(15, statYs[i], 90, 12));
     m_pStatEdit[i] = new QLineEdit(this);
     m_pStatEdit[i]->setGeometry(DialogUnits(107, statYs[i], 46, 12));
     m_pStatEdit[i]->setReadOnly(true);
     m_pStatEdit[i]->setAlignment(Qt::AlignRight);
   }
-  m_pResetButton = new QPushButton(QStringLiteral("Reset statistics"), this);
+  m_pResetButton = new QPushButton(LoadStr(IDS_RESET_STATISTICS), this);
   m_pResetButton->setGeometry(DialogUnits(199, 156, 58, 16));
   m_pResetButton->setAutoDefault(false);
   connect(m_pResetButton, &QPushButton::clicked, this, [] { SendToMainFrame(kResetStatistics, 0); });
@@ -267,12 +267,12 @@ CDiag2::CDiag2(COptions &options)
 
 void CDiag2::BuildControls()
 {
-  Group(this, QStringLiteral("General Settings"), DialogUnits(7, 7, 258, 172));
-  const char *texts[] = {"Enable timer to read testpoint", "Tabs doc on top", "Tabs with images",
-                         "hide tabs when there are less than two views "};
+  Group(this, LoadStr(IDS_GENERAL_SETTINGS), DialogUnits(7, 7, 258, 172));
+  const unsigned texts[] = {IDS_ENABLE_TIMER_READ_TESTPOINT, IDS_TABS_DOC_TOP, IDS_TABS_IMAGES,
+                            IDS_HIDE_TABS_WHEN_THERE};
   const int ys[] = {41, 57, 74, 90};
   for (int i = 0; i < 4; ++i)
-    m_pCheck[i] = Check(this, QString::fromLatin1(texts[i]), DialogUnits(19, ys[i], 236, 12));
+    m_pCheck[i] = Check(this, LoadStr(texts[i]), DialogUnits(19, ys[i], 236, 12));
 }
 
 bool CDiag2::DoDataExchange(bool save)
@@ -324,12 +324,11 @@ std::array<COptionInt *, 4> CDiag5::Settings() const
 
 void CDiag5::BuildControls()
 {
-  Group(this, QStringLiteral("Non sono ancora implementate"), DialogUnits(7, 7, 258, 172));
-  const char *texts[] = {"Import c_conv_tXX parameters with defaults", "Reset c_par1_wr_indx",
-                         "Reset c_par2_wr_indx", "Reset c_par3_wr_indx"};
+  Group(this, LoadStr(IDS_NON_SONO_ANCORA_IMPLEMENTATE), DialogUnits(7, 7, 258, 172));
+  const unsigned texts[] = {IDS_IMPORT_C_CONV_TXX, IDS_RESET_C_PAR1_WR, IDS_RESET_C_PAR2_WR, IDS_RESET_C_PAR3_WR};
   const int ys[] = {26, 42, 58, 74};
   for (int i = 0; i < 4; ++i) {
-    m_pCheck[i] = Check(this, QString::fromLatin1(texts[i]), DialogUnits(47, ys[i], 178, 12));
+    m_pCheck[i] = Check(this, LoadStr(texts[i]), DialogUnits(47, ys[i], 178, 12));
     m_pCheck[i]->setEnabled(false);
   }
 }
@@ -433,23 +432,23 @@ CDiag4::CDiag4(COptions &options) : CZuPrefsSubDlg(318), m_options(options) {}
 
 void CDiag4::BuildControls()
 {
-  Group(this, QStringLiteral("Colors"), DialogUnits(7, 7, 266, 172));
-  Label(this, QStringLiteral("Off-line"), DialogUnits(131, 24, 40, 10));
-  Label(this, QStringLiteral("On-line"), DialogUnits(199, 24, 40, 10));
+  Group(this, LoadStr(IDS_COLORS), DialogUnits(7, 7, 266, 172));
+  Label(this, LoadStr(IDS_OFF_LINE), DialogUnits(131, 24, 40, 10));
+  Label(this, LoadStr(IDS_ON_LINE), DialogUnits(199, 24, 40, 10));
   const struct {
-    const char *text;
+    unsigned text;
     int y, h;
-  } rows[] = {{"Parameter equal to default", 38, 12},     {"Parameter different from default", 53, 26},
-              {"Parameter with dependencies", 81, 12},    {"Variabile moved", 96, 12},
-              {"Variabile moved on par with dep.", 110, 12}, {"Variabile moved on par with dep.", 124, 12}};
+  } rows[] = {{IDS_PARAMETER_EQUAL_DEFAULT, 38, 12},  {IDS_PARAMETER_DIFFERENT_DEFAULT, 53, 26},
+              {IDS_PARAMETER_DEPENDENCIES, 81, 12},   {IDS_VARIABILE_MOVED, 96, 12},
+              {IDS_VARIABILE_MOVED_PAR_DEP, 110, 12}, {IDS_VARIABILE_MOVED_PAR_DEP, 124, 12}};
   for (const auto &row : rows) {
-    QLabel *label = Label(this, QString::fromLatin1(row.text), DialogUnits(13, row.y, 116, row.h));
+    QLabel *label = Label(this, LoadStr(row.text), DialogUnits(13, row.y, 116, row.h));
     label->setWordWrap(true);
   }
   const QPixmap swatch[2] = {SwatchPixmap(true), SwatchPixmap(false)};
   for (int c = 0; c < kCells; ++c) {
     const ColorCell &cell = kColorCells[c];
-    m_samples[size_t(c)] = new CXColorStatic(QStringLiteral("Example"), this);
+    m_samples[size_t(c)] = new CXColorStatic(LoadStr(IDS_EXAMPLE), this);
     m_samples[size_t(c)]->setGeometry(DialogUnits(cell.x, cell.y, cell.w, 12));
     m_samples[size_t(c)]->setAlignment(Qt::AlignCenter);
     m_samples[size_t(c)]->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -156,16 +156,16 @@ void CZuPrefsStatic::paintEvent(QPaintEvent *)
 CZuPrefsDialog::CZuPrefsDialog(QWidget *parent) : QDialog(parent)
 {
   setFixedSize(DialogUnits(0, 0, 387, 230).size());
-  m_pOk = new QPushButton(QStringLiteral("OK"), this);
+  m_pOk = new QPushButton(LoadStr(IDS_BUTTON_OK), this);
   m_pOk->setGeometry(DialogUnits(20, 155, 65, 14));
   m_pOk->setDefault(true);
-  m_pDefault = new QPushButton(QStringLiteral("Default"), this);
+  m_pDefault = new QPushButton(LoadStr(IDS_DEFAULT_BUTTON), this);
   m_pDefault->setGeometry(DialogUnits(20, 171, 65, 14));
   m_pDefault->setAutoDefault(false);
-  m_pCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  m_pCancel = new QPushButton(LoadStr(IDS_BUTTON_CANCEL), this);
   m_pCancel->setGeometry(DialogUnits(20, 187, 65, 14));
   m_pCancel->setAutoDefault(false);
-  m_pHelp = new QPushButton(QStringLiteral("Help"), this);
+  m_pHelp = new QPushButton(LoadStr(IDS_HELP_BUTTON), this);
   m_pHelp->setGeometry(DialogUnits(20, 203, 65, 14));
   m_pHelp->setEnabled(false);
   m_pHelp->setAutoDefault(false);
@@ -179,7 +179,7 @@ CZuPrefsDialog::CZuPrefsDialog(QWidget *parent) : QDialog(parent)
   m_pPageFrame = new QGroupBox(this);
   m_pPageFrame->setGeometry(DialogUnits(105, 25, 275, 189));
   m_pCaption = new CZuPrefsStatic(this);
-  m_pCaption->setText(QStringLiteral("General"));
+  m_pCaption->setText(LoadStr(IDS_PREFS_CAPTION_GENERAL));
   m_pCaption->setGeometry(DialogUnits(105, 7, 275, 16));
   connect(m_pOk, &QPushButton::clicked, this, &CZuPrefsDialog::OnOK);
   connect(m_pDefault, &QPushButton::clicked, this, &CZuPrefsDialog::OnDefault);

@@ -10,6 +10,7 @@
 #include "modbus/RequestPacket.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QButtonGroup>
@@ -27,14 +28,6 @@
 
 namespace {
 
-enum : unsigned {
-  IDS_OFFLINE = 639,
-  IDS_READY = 640,
-  IDS_DOWNLOAD = 641,
-  IDS_BUFFER_NOT_WRITTEN = 1150,
-};
-
-const char *const kFilter = "CSV files (.csv)|*.csv|All Files (*.*)|*.*||";
 constexpr int kMinWidth = 700;
 constexpr int kMinHeight = 450;
 constexpr int kMaxStartWidth = 1200;
@@ -43,15 +36,15 @@ constexpr int kMaxStartHeight = 700;
 // The static labels of the layout: id, text, rect in dialog units.
 struct StaticDef {
   int id;
-  const char *text;
+  unsigned text; // a string id; 0: the unit "ms", the same in every language
   int x, y, w, h;
   bool edge;
 };
 constexpr StaticDef kStatics[] = {
-    {263, "address", 67, 0, 26, 8, false},        {264, "tot. samples", 284, 0, 42, 8, false},
-    {265, "sampling time", 330, 0, 42, 8, false}, {269, "ms", 358, 11, 14, 10, true},
-    {266, "trigger delay", 376, 0, 42, 8, false}, {270, "ms", 404, 11, 14, 10, true},
-    {267, "trig.lev.pos.", 422, 0, 42, 8, false}, {268, "trig.lev.neg.", 468, 0, 42, 8, false},
+    {263, IDS_ADDRESS_LABEL, 67, 0, 26, 8, false},        {264, IDS_TOT_SAMPLES, 284, 0, 42, 8, false},
+    {265, IDS_SAMPLING_TIME_LABEL, 330, 0, 42, 8, false}, {269, 0, 358, 11, 14, 10, true},
+    {266, IDS_TRIGGER_DELAY_LABEL, 376, 0, 42, 8, false}, {270, 0, 404, 11, 14, 10, true},
+    {267, IDS_TRIG_LEV_POS, 422, 0, 42, 8, false},        {268, IDS_TRIG_LEV_NEG, 468, 0, 42, 8, false},
 };
 
 struct EditDef {
@@ -117,7 +110,7 @@ QString TimeFormat(double value)
 
 CGenMemBuff::CGenMemBuff(QWidget *parent) : QDialog(parent)
 {
-  setWindowTitle(QStringLiteral("Memory buffer manager"));
+  setWindowTitle(LoadStr(IDS_MEMORY_BUFFER_MANAGER));
   setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
   setModal(false);
   BuildControls();
@@ -157,7 +150,7 @@ void CGenMemBuff::BuildControls()
   connect(m_btnClose, &QPushButton::clicked, this, &CGenMemBuff::OnCloseTab);
 
   for (const StaticDef &s : kStatics) {
-    auto *label = new QLabel(QString::fromLatin1(s.text), this);
+    auto *label = new QLabel(s.text ? LoadStr(s.text) : QStringLiteral("ms"), this);
     label->setGeometry(DluRect(this, s.x, s.y, s.w, s.h));
     if (s.edge)
       label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -177,8 +170,8 @@ void CGenMemBuff::BuildControls()
 
   m_modeGroup = new QButtonGroup(this);
   m_modeGroup->setExclusive(true);
-  auto radio = [this](int id, const char *text, int x, int w) {
-    auto *b = new QPushButton(QString::fromLatin1(text), this);
+  auto radio = [this](int id, unsigned text, int x, int w) {
+    auto *b = new QPushButton(LoadStr(text), this);
     b->setCheckable(true);
     b->setAutoDefault(false);
     b->setGeometry(DluRect(this, x, 2, w, 22));
@@ -186,11 +179,11 @@ void CGenMemBuff::BuildControls()
     m_modeGroup->addButton(b, id);
     m_controls[id] = b;
   };
-  radio(IDC_AUTOMATIC, "Automatic", 101, 38);
-  radio(IDC_MANUAL, "Manual", 142, 40);
+  radio(IDC_AUTOMATIC, IDS_AUTOMATIC, 101, 38);
+  radio(IDC_MANUAL, IDS_MANUAL, 142, 40);
   connect(m_modeGroup, &QButtonGroup::idClicked, this, [this](int) { OnModeRadio(); });
 
-  m_btnDownload = new QPushButton(QStringLiteral("Download\nbuffer"), this);
+  m_btnDownload = new QPushButton(LoadStr(IDS_DOWNLOAD_BUFFER), this);
   m_btnDownload->setGeometry(DluRect(this, 195, 0, 38, 22));
   m_btnDownload->setAutoDefault(false);
   m_btnDownload->hide();
@@ -334,13 +327,13 @@ void CGenMemBuff::SetState(int state)
   unsigned text = 0;
   switch (state) {
   case StateOffline:
-    text = IDS_OFFLINE;
+    text = IDS_BUFFER_OFFLINE;
     break;
   case StateReady:
-    text = IDS_READY;
+    text = IDS_BUFFER_READY;
     break;
   case StateDownload:
-    text = IDS_DOWNLOAD;
+    text = IDS_BUFFER_DOWNLOAD;
     break;
   default:
     VTX_ASSERT(state >= StateOffline && state <= StateDownload);
@@ -529,8 +522,8 @@ void CGenMemBuff::OnOpen()
 {
   FileDialogRequest request;
   request.open = true;
-  request.title = QStringLiteral("Open Document");
-  request.filter = QString::fromLatin1(kFilter);
+  request.title = LoadStr(IDS_OPEN_DOCUMENT);
+  request.filter = LoadStr(IDS_BUFFER_FILE_FILTER);
   request.fileMustExist = true;
   const QString path = Prompter::Instance().FileDialog(request, this);
   if (path.isEmpty())
@@ -551,8 +544,8 @@ void CGenMemBuff::OnSave()
     return;
   FileDialogRequest request;
   request.open = false;
-  request.title = QStringLiteral("Save Document");
-  request.filter = QString::fromLatin1(kFilter);
+  request.title = LoadStr(IDS_SAVE_DOCUMENT);
+  request.filter = LoadStr(IDS_BUFFER_FILE_FILTER);
   request.overwritePrompt = true;
   const QString path = Prompter::Instance().FileDialog(request, this);
   if (path.isEmpty())
@@ -563,7 +556,7 @@ void CGenMemBuff::OnSave()
   if (!saved) {
     qCWarning(lcTrace) << "buffer not saved:" << path << file.errorString();
     file.cancelWriting();
-    AfxMessageBox(LoadStrFormat(IDS_BUFFER_NOT_WRITTEN, path), MB_ICONWARNING);
+    AfxMessageBox(LoadStrFormat(IDS_BUFFER_FILE_COULD_NOT, path), MB_ICONWARNING);
   }
 }
 

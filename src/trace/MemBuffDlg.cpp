@@ -7,6 +7,7 @@
 #include "optiontree/OptionTree.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QFile>
@@ -16,32 +17,6 @@
 #include <new>
 
 namespace {
-
-// Texts of the window.
-enum : unsigned {
-  IDS_TRACKS_SETUP = 623,
-  IDS_TRACK_N = 624,
-  IDS_SHOW_TRACK_N = 625,
-  IDS_SHOW = 626,
-  IDS_LEFT_AXIS = 627,
-  IDS_AXIS = 629,
-  IDS_AXIS_SETUP = 630,
-  IDS_GRID = 632,
-  IDS_MAXIMUM = 633,
-  IDS_MINIMUM = 634,
-  IDS_MAXIMUM_INFO = 635,
-  IDS_MINIMUM_INFO = 636,
-  IDS_GRID_INFO = 637,
-  IDS_TRACK_NAME = 638,
-  IDS_BUFFER_DATA = 647,
-  IDS_SAMPLING_TIME = 648,
-  IDS_TRIGGER_DELAY = 649,
-  IDS_READ_ERROR = 650,
-  IDS_GAIN = 653,
-  IDS_OFFSET = 654,
-  IDS_GAIN_INFO = 655,
-  IDS_OFFSET_INFO = 656,
-};
 
 constexpr int kMargin = 4; // space around the chart and the tree
 constexpr int kTreeWidth = 200;
@@ -145,7 +120,7 @@ void CMemBuffDlg::InsertItems()
 
     auto *gain = tree.InsertItem(new COptionTreeItemEdit, track);
     gain->SetLabelText(LoadStr(IDS_GAIN));
-    gain->SetInfoText(LoadStr(IDS_GAIN_INFO));
+    gain->SetInfoText(LoadStr(IDS_GAIN_TIP));
     if (gain->CreateEditItem(kNumericEdit, 0))
       gain->SetWindowText(GainText(m_dTrackGain[ti]));
     gain->SetCtrlID(IDC_GAIN0 + t);
@@ -154,7 +129,7 @@ void CMemBuffDlg::InsertItems()
 
     auto *offset = tree.InsertItem(new COptionTreeItemEdit, track);
     offset->SetLabelText(LoadStr(IDS_OFFSET));
-    offset->SetInfoText(LoadStr(IDS_OFFSET_INFO));
+    offset->SetInfoText(LoadStr(IDS_OFFSET_TIP));
     if (offset->CreateEditItem(kNumericEdit, 0))
       offset->SetWindowText(GainText(m_dTrackOffset[ti]));
     offset->SetCtrlID(IDC_OFFSET0 + t);
@@ -172,26 +147,26 @@ void CMemBuffDlg::InsertItems()
   auto *show = tree.InsertItem(new COptionTreeItemCheckBox, left);
   show->SetLabelText(LoadStr(IDS_SHOW));
   if (show->CreateCheckBoxItem(1, kCheckOptions))
-    show->SetCheckText(QStringLiteral("Show"), QStringLiteral("Hide"));
+    show->SetCheckText(LoadStr(IDS_SHOW), LoadStr(IDS_HIDE));
   show->SetCtrlID(IDC_SHOW_AXIS);
 
   auto *grid = tree.InsertItem(new COptionTreeItemCheckBox, left);
   grid->SetLabelText(LoadStr(IDS_GRID));
-  grid->SetInfoText(LoadStr(IDS_GRID_INFO));
+  grid->SetInfoText(LoadStr(IDS_GRID_TIP));
   if (grid->CreateCheckBoxItem(1, kCheckOptions))
-    grid->SetCheckText(QStringLiteral("Show"), QStringLiteral("Hide"));
+    grid->SetCheckText(LoadStr(IDS_SHOW), LoadStr(IDS_HIDE));
   grid->SetCtrlID(IDC_SHOW_GRID);
 
   auto *max = tree.InsertItem(new COptionTreeItemEdit, left);
   max->SetLabelText(LoadStr(IDS_MAXIMUM));
-  max->SetInfoText(LoadStr(IDS_MAXIMUM_INFO));
+  max->SetInfoText(LoadStr(IDS_MAXIMUM_TIP));
   if (max->CreateEditItem(kNumericEdit, 0))
     max->SetWindowText(vtx::Format(u"%d", AxisInt(m_dAxisMax)));
   max->SetCtrlID(IDC_AXIS_MAX);
 
   auto *min = tree.InsertItem(new COptionTreeItemEdit, left);
   min->SetLabelText(LoadStr(IDS_MINIMUM));
-  min->SetInfoText(LoadStr(IDS_MINIMUM_INFO));
+  min->SetInfoText(LoadStr(IDS_MINIMUM_TIP));
   if (min->CreateEditItem(kNumericEdit, 0))
     min->SetWindowText(vtx::Format(u"%d", AxisInt(m_dAxisMin)));
   min->SetCtrlID(IDC_AXIS_MIN);
@@ -417,7 +392,7 @@ void CMemBuffDlg::LoadBuffer(const QString &path)
   // gains of a buffer whose samples never came.
   if (!complete) {
     qCWarning(lcTrace) << "buffer file not read:" << path << file.errorString();
-    AfxMessageBox(LoadStr(IDS_READ_ERROR), MB_ICONWARNING);
+    AfxMessageBox(LoadStr(IDS_FILE_READ_ERROR), MB_ICONWARNING);
     return;
   }
   for (int t = 0; t < kTracks; ++t) {

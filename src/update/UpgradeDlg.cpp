@@ -40,7 +40,7 @@ CUpgradeDlg::CUpgradeDlg(QWidget *parent, const QString &baseUrl)
     : QDialog(parent), m_editLog(new QPlainTextEdit(this)), m_btnStart(new QPushButton(this)),
       m_progress(new QProgressBar(this)), m_baseUrl(baseUrl)
 {
-  setWindowTitle(QStringLiteral("Velotrix 2.1.25"));
+  setWindowTitle(LoadStr(IDS_GENERATOR));
   setModal(true);
   m_editLog->setReadOnly(true);
   m_editLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -4,6 +4,8 @@
 
 #include "controls/XListCommon.h"
 #include "model/QelDoc.h"
+#include "model/generali.h"
+#include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QKeyEvent>
@@ -65,11 +67,11 @@ QString ErrorSuffix(std::uint8_t status)
 {
   switch (status) {
   case CTreeNode::NODE_KEY_ZERO:
-    return QStringLiteral("-key is zero");
+    return LoadStr(IDS_TREE_KEY_ZERO);
   case CTreeNode::NODE_DOUBLED_KEY:
-    return QStringLiteral("-doubled key");
+    return LoadStr(IDS_TREE_DOUBLED_KEY);
   case CTreeNode::NODE_NO_PARENT:
-    return QStringLiteral("-no valid parent");
+    return LoadStr(IDS_TREE_NO_VALID_PARENT);
   default:
     VTX_ASSERT(status <= CTreeNode::NODE_NO_PARENT);
     return QString();

@@ -4,10 +4,12 @@
 #include "frame/PrefsPages.h"
 #include "model/generali.h"
 #include "platform/StringIds.h"
+#include "platform/StringTable.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -368,3 +370,18 @@ TEST_F(PrefsFixture, SerialPageShowsTheDeviceOfThePort)
 }
 
 } // namespace
+
+// Buttons, groups and labels of the dialog follow the interface language.
+TEST_F(PrefsFixture, ItalianInterfaceShowsItalianTexts)
+{
+  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
+                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+  Open();
+  EXPECT_EQ(set->dialog.HelpButton()->text(), "Aiuto");
+  EXPECT_EQ(set->dialog.CancelButton()->text(), "Annulla");
+  QStringList groups;
+  for (const QGroupBox *g : set->serial.findChildren<QGroupBox *>())
+    groups << g->title();
+  EXPECT_TRUE(groups.contains("Impostazioni porta COM")) << groups.join(", ").toStdString();
+  EXPECT_FALSE(groups.contains("COM port settins"));
+}

@@ -4,6 +4,7 @@
 #include "chart/ChartCtrl.h"
 #include "controls/XTabCtrl.h"
 #include "optiontree/OptionTree.h"
+#include "platform/StringTable.h"
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
 
@@ -378,4 +379,17 @@ TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
   EXPECT_TRUE(env.prompter().asked[1].text.contains(path));
   EXPECT_TRUE(env.prompter().asked[1].text.contains(QStringLiteral("could not be written")));
   EXPECT_FALSE(QFile::exists(path));
+}
+
+// A manager built under the Italian interface speaks Italian.
+TEST(GenMemBuffText, ItalianInterfaceShowsItalianTexts)
+{
+  TestEnvironment env;
+  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
+                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+  CGenMemBuff manager;
+  EXPECT_EQ(manager.windowTitle(), "Gestione buffer di memoria");
+  auto *automatic = qobject_cast<QPushButton *>(manager.GetDlgItem(CGenMemBuff::IDC_AUTOMATIC));
+  ASSERT_NE(automatic, nullptr);
+  EXPECT_EQ(automatic->text(), "Automatico");
 }

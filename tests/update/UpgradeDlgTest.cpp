@@ -2,6 +2,7 @@
 
 #include "LocalHttpServer.h"
 #include "TestSupport.h"
+#include "platform/StringTable.h"
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -121,3 +122,16 @@ TEST_F(UpgradeDlgTest, EscapeCancelsWithoutARun)
 }
 
 } // namespace
+
+// Built under the Italian interface: the product title and Italian controls.
+TEST(UpgradeDlgText, ItalianInterfaceShowsItalianTexts)
+{
+  TestEnvironment env;
+  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
+                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+  CUpgradeDlg dlg(nullptr, QStringLiteral("http://127.0.0.1:9/"));
+  dlg.show();
+  EXPECT_EQ(dlg.windowTitle(), "Velotrix 2.1.25");
+  EXPECT_EQ(dlg.StartStopButton()->text(), "Avvia aggiornamento");
+  EXPECT_EQ(dlg.LogEdit()->toPlainText(), "Sistema pronto.");
+}

@@ -2,6 +2,8 @@
 
 #include "views/ViewState.h"
 
+#include "platform/StringTable.h"
+
 namespace {
 
 class Trees : public ViewsFixture {
@@ -191,4 +193,17 @@ TEST_F(Trees, DropOnAWatchRow)
   const std::int16_t before = doc.GetVarRows()[7].index;
   Drag(v, {VarRowPoint(7)}, VarRowPoint(7));
   EXPECT_EQ(doc.GetVarRows()[7].index, before);
+}
+
+// The error suffix of a node follows the interface language.
+TEST_F(Trees, ErrorSuffixInItalian)
+{
+  Open("demo-full.vtx", 2);
+  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
+                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+  doc.AddBlockTreeNode(9, 42, QStringLiteral("Orphan"));
+  doc.m_bParTreeRebuild = true;
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  QTreeWidgetItem *last = parTree->topLevelItem(parTree->topLevelItemCount() - 1);
+  EXPECT_EQ(last->text(0), "Orphan-padre non valido");
 }
