@@ -128,8 +128,9 @@ void CChildFrame::OnCreateClient()
   CQelDoc *doc = GetDocument();
   if (!doc)
     return;
-  QWidget *parTree = MakePane(ParTree, *doc, *this);
+  // The parameter list first: it is the document's first view.
   QWidget *parList = MakePane(ParList, *doc, *this);
+  QWidget *parTree = MakePane(ParTree, *doc, *this);
   QWidget *varTree = MakePane(VarTree, *doc, *this);
   QWidget *varList = MakePane(VarList, *doc, *this);
   m_panes = {parTree, parList, varTree, varList};
