@@ -885,7 +885,7 @@ void CChildConn::AnswerVariables(const CRequestPacket &pkt)
       else if (var.HasFlag8Only())
         row.siText = RowText(doc.Translate(vtx::Format(u"%s#%d", var.GetNameText(), static_cast<int>(raw)), QString()));
       else
-        row.siText = RowText(var.FormatValue(si));
+        row.siText = RowText(vtx::Format(var.FormatValue(si), si));
       InvalidateVarList(static_cast<int>(r));
     }
     OnSpecialVariable(v, static_cast<std::int16_t>(static_cast<int>(raw)));

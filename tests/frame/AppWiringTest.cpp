@@ -15,6 +15,7 @@
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
 #include "frame/QelApp.h"
+#include "frame/SplitterWnd.h"
 #include "modbus/SerManager.h"
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
@@ -142,9 +143,36 @@ TEST_F(ViewsInFrame, BoardWindowShowsTheDocumentInTheRealViews)
       continue;
     EXPECT_EQ(varList->GetItemText(r, CVarListView::COL_UI), varRows[static_cast<size_t>(r)].uiText) << r;
     EXPECT_EQ(varList->GetItemText(r, CVarListView::COL_COUNTER), QStringLiteral("1")) << r;
+    // The SI cell holds the value printed, never the format it is printed with.
+    const QString si = varList->GetItemText(r, CVarListView::COL_SI);
+    EXPECT_FALSE(si.contains(u'%')) << r << " " << si.toStdString();
     ++shown;
   }
   EXPECT_GT(shown, 0);
+}
+
+TEST_F(ViewsInFrame, BoardWindowOpensWithTheStoredLayoutOfEachSplitter)
+{
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->showMaximized();
+  QApplication::processEvents();
+  // The variables over each other on the right are layout 1, the parameters
+  // side by side on the left layout 2.
+  ASSERT_TRUE(child->GetVarSplitter() && child->GetParSplitter());
+  EXPECT_EQ(child->GetVarSplitter()->Number(), 1);
+  EXPECT_FALSE(child->GetVarSplitter()->IsVertical());
+  EXPECT_EQ(child->GetParSplitter()->Number(), 2);
+  EXPECT_TRUE(child->GetParSplitter()->IsVertical());
+  // Pane 0 keeps its stored size (600, 64, 120 by default); pane 1 fills the rest.
+  const QList<int> outer = child->GetSplitter()->sizes();
+  const QList<int> vars = child->GetVarSplitter()->sizes();
+  const QList<int> pars = child->GetParSplitter()->sizes();
+  EXPECT_EQ(outer.value(0), 600);
+  EXPECT_GT(outer.value(1), 72);
+  EXPECT_EQ(vars.value(0), 64);
+  EXPECT_GT(vars.value(1), 280);
+  EXPECT_EQ(pars.value(0), 120);
 }
 
 TEST_F(ViewsInFrame, FindDialogSearchesTheActiveBoard)
