@@ -16,10 +16,6 @@
 
 #include <algorithm>
 
-namespace {
-int16_t g_lastWinCmdCode = 0;
-}
-
 CLoadDefault::CLoadDefault(QWidget *parent, const QStringList &names) : QDialog(parent), m_names(names)
 {
   setWindowTitle(QStringLiteral("Load Default"));
@@ -159,21 +155,11 @@ void CWinCmdDiag::reject()
     m_callback(kIdCancel);
 }
 
-int16_t CWinCmdDiag::LastCode()
-{
-  return g_lastWinCmdCode;
-}
-
-void CWinCmdDiag::ResetLastCode()
-{
-  g_lastWinCmdCode = 0;
-}
-
 void CWinCmdDiag::ShowMessage(const QString &text, int16_t code)
 {
-  if (code == g_lastWinCmdCode)
+  if (code == m_nLastCode)
     return;
-  g_lastWinCmdCode = code;
+  m_nLastCode = code;
   m_pIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
   m_pList->setRowCount(0);
   // The dictionary keeps line breaks as the three characters \\n.

@@ -63,15 +63,15 @@ public:
   enum : int { kIdOk = 1, kIdCancel = 2, kIdHide = 218 };
 
   CWinCmdDiag(QWidget *parent, Callback callback);
-  // Shows one message; the same code as last time (from any board) changes nothing.
+  // Shows one message; the same code as this window showed last changes nothing.
   void ShowMessage(const QString &text, int16_t code);
   QTableWidget *List() const { return m_pList; }
   QPushButton *OkButton() const { return m_pOk; }
   QPushButton *CancelButton() const { return m_pCancel; }
   QPushButton *HideButton() const { return m_pHide; }
-  // The code last shown; shared by every board-message window.
-  static int16_t LastCode();
-  static void ResetLastCode();
+  // The code this window showed last.
+  int16_t LastCode() const { return m_nLastCode; }
+  void ResetLastCode() { m_nLastCode = 0; }
 
 protected:
   void reject() override;
@@ -85,4 +85,5 @@ private:
   QPushButton *m_pCancel;
   QPushButton *m_pHide;
   Callback m_callback;
+  int16_t m_nLastCode = 0;
 };

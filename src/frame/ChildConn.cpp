@@ -30,16 +30,6 @@ const QString kNoMemory = QStringLiteral("Not enought memory!");
 
 int s_lastChangeWord = -1;
 
-// The firmware version of a document that has not loaded a description yet
-// comes from the board; the model keeps it without a setter of its own.
-struct VersionAccess : CQelDoc {
-  static QString &Of(CQelDocContainer &doc)
-  {
-    static constexpr QString CQelDocContainer::*member = &VersionAccess::m_strVersion;
-    return doc.*member;
-  }
-};
-
 QString RowText(const QString &text)
 {
   return text.left(kRowTextMax);
@@ -895,7 +885,7 @@ void CChildConn::AnswerVariables(const CRequestPacket &pkt)
       else if (var.HasFlag8Only())
         row.siText = RowText(doc.Translate(vtx::Format(u"%s#%d", var.GetNameText(), static_cast<int>(raw)), QString()));
       else
-        row.siText = RowText(var.FormatValue(si));
+        row.siText = RowText(vtx::Format(var.FormatValue(si), si));
       InvalidateVarList(static_cast<int>(r));
     }
     OnSpecialVariable(v, static_cast<std::int16_t>(static_cast<int>(raw)));
@@ -962,7 +952,7 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
   if (!doc.m_bDescriptionsLoaded) {
     QString version = pkt.strVersion;
     version.replace(u'\n', u' ');
-    VersionAccess::Of(doc) = version;
+    doc.SetVersion(version);
     QStringList languages;
     CQelDocLanguage::SplitList(pkt.strLanguages, languages);
     if (!languages.isEmpty())

@@ -128,16 +128,19 @@ void CChildFrame::OnCreateClient()
   CQelDoc *doc = GetDocument();
   if (!doc)
     return;
-  QWidget *parTree = MakePane(ParTree, *doc, *this);
+  // The parameter list first: it is the document's first view.
   QWidget *parList = MakePane(ParList, *doc, *this);
+  QWidget *parTree = MakePane(ParTree, *doc, *this);
   QWidget *varTree = MakePane(VarTree, *doc, *this);
   QWidget *varList = MakePane(VarList, *doc, *this);
   m_panes = {parTree, parList, varTree, varList};
 
   m_pSplitter = new ST_SplitterWnd(0);
   m_pSplitter->Create(nullptr, nullptr, nullptr, true);
-  m_pParSplitter = m_pSplitter->AddSubDivision(0, parTree, parList, 1, true);
-  m_pVarSplitter = m_pSplitter->AddSubDivision(1, varTree, varList, 2, false);
+  // The variables (number 1) over each other on the right, the parameters
+  // (number 2) side by side on the left: the numbers name the stored layouts.
+  m_pVarSplitter = m_pSplitter->AddSubDivision(1, varTree, varList, 1, false);
+  m_pParSplitter = m_pSplitter->AddSubDivision(0, parTree, parList, 2, true);
   setWidget(m_pSplitter);
   m_pSplitter->LoadPaneSizes(this);
   setWindowIcon(StateIconImage(StateIcon::Offline));

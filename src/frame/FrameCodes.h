@@ -117,6 +117,9 @@ enum : int {
   FileOpen = 57601,
   FileClose = 57602,
   FileSave = 57603,
+  FilePrintSetup = 57606,
+  FilePrint = 57607,
+  FilePrintPreview = 57609,
   AppExit = 57665,
   AppAbout = 57664,
 };

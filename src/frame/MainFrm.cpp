@@ -17,6 +17,8 @@
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/Trace.h"
+#include "views/ParListPrint.h"
+#include "views/PrintSetup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +26,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -83,6 +87,10 @@ constexpr MenuEntry kMenuTable[] = {
     {MenuFile, Cmd::FileSave, IDS_MENU_SAVE, "Ctrl+S"},
     {MenuFile, Cmd::FileSaveAs, IDS_SAVE_AS, nullptr},
     {MenuFile, Cmd::FileClose, IDS_MENU_CLOSE, nullptr},
+    {MenuFile, 0, 0, nullptr},
+    {MenuFile, Cmd::FilePrint, IDS_MENU_PRINT, "Ctrl+P"},
+    {MenuFile, Cmd::FilePrintPreview, IDS_MENU_PRINT_PREVIEW, nullptr},
+    {MenuFile, Cmd::FilePrintSetup, IDS_MENU_PRINT_SETUP, nullptr},
     {MenuFile, 0, 0, nullptr},
     {MenuFile, Cmd::ImportFile, IDS_MENU_FILE_IMPORT, nullptr},
     {MenuFile, Cmd::CompareFile, IDS_MENU_FILE_COMPARE, nullptr},
@@ -1148,6 +1156,8 @@ bool CMainFrame::IsCommandEnabled(int id, bool *checked) const
     return m_children.empty();
   case Cmd::FileSave:
   case Cmd::FileClose:
+  case Cmd::FilePrint:
+  case Cmd::FilePrintPreview:
     return m_hActiveChild != kNoWindow;
   default:
     return true;
@@ -1217,6 +1227,11 @@ void CMainFrame::OnCommand(int id)
   case Cmd::Options:
     OnOptions();
     break;
+  case Cmd::FilePrint:
+  case Cmd::FilePrintPreview:
+  case Cmd::FilePrintSetup:
+    OnPrintCommand(id);
+    break;
   case Cmd::AppExit:
     close();
     break;
@@ -1225,6 +1240,28 @@ void CMainFrame::OnCommand(int id)
       it->second();
     break;
   }
+}
+
+void CMainFrame::OnPrintCommand(int id)
+{
+  CPrintSetup &setup = CPrintSetup::ForApp();
+  if (id == Cmd::FilePrintSetup) {
+    QPrinter &printer = setup.GetPrinter();
+    QPageSetupDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+      setup.SetPrintOrientation(printer.pageLayout().orientation() == QPageLayout::Landscape
+                                    ? CPrintSetup::DMORIENT_LANDSCAPE
+                                    : CPrintSetup::DMORIENT_PORTRAIT);
+    return;
+  }
+  CChildFrame *child = ActiveChildFrame(*this);
+  CQelDoc *doc = child ? child->GetDocument() : nullptr;
+  if (!doc)
+    return;
+  if (id == Cmd::FilePrint)
+    CParListPrint::OnFilePrint(*doc, setup, this);
+  else
+    CParListPrint::OnFilePrintPreview(*doc, setup, this);
 }
 
 void CMainFrame::OnEnableAllTestpoints()

@@ -170,6 +170,8 @@ public:
   void OnOptions();
   void OnFind();
   void OnReadBuffer();
+  // Print, print preview (of the active board's parameters) and print setup.
+  void OnPrintCommand(int id);
   // Opens a document through the application (set by it).
   void SetDocumentOpener(std::function<bool(const QString &)> opener) { m_openDocument = std::move(opener); }
   void SetAppCommand(int id, std::function<void()> run) { m_appCommands[id] = std::move(run); }

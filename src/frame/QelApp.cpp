@@ -1,6 +1,7 @@
 #include "frame/QelApp.h"
 
 #include "frame/AboutDlg.h"
+#include "frame/AppWiring.h"
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
@@ -9,20 +10,21 @@
 #include "model/generali.h"
 #include "platform/Profile.h"
 #include "update/UpgradeDlg.h"
+#include "views/PrintSetup.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPrinterInfo>
 
 namespace {
 const QString kRecentSection = QStringLiteral("2.1\\Recent File List");
 const QString kRecentEntry = QStringLiteral("File%d");
 } // namespace
 
-CQelApp::CQelApp(QObject *parent) : CWinAppEx(parent)
+CQelApp::CQelApp(QObject *parent) : CWinAppEx(parent), m_pPrintSetup(std::make_unique<CPrintSetup>())
 {
+  CPrintSetup::SetAppInstance(m_pPrintSetup.get());
   connect(this, &CWinAppEx::documentHandedOver, this, [this](const QString &path) {
     OpenDocumentFile(path);
     if (m_pMainFrame) {
@@ -41,6 +43,7 @@ CQelApp::~CQelApp()
   if (m_pRecentFileList)
     m_pRecentFileList->WriteList(Profile::Instance());
   m_pTemplate.reset();
+  CPrintSetup::SetAppInstance(nullptr);
 }
 
 QString CQelApp::FileFromArguments(const QStringList &arguments)
@@ -75,6 +78,8 @@ bool CQelApp::InitInstance(const QStringList &arguments, bool startSerial, bool 
         return true;
       });
 
+  // The real views and tool windows, before the main frame makes its own.
+  InstallViews();
   m_pMainFrame = std::make_unique<CMainFrame>(startSerial);
   m_pMainFrame->SetDocumentOpener([this](const QString &path) { return OpenDocumentFile(path) != nullptr; });
   m_pMainFrame->SetDocumentCloser([this](CQelDoc *doc) { CloseDocument(doc); });
@@ -167,14 +172,10 @@ void CQelApp::OnInternetUpdate()
 
 void CQelApp::SetPrintOrientation(int orientation)
 {
-  if (orientation != 1 && orientation != 2)
-    return;
-  if (QPrinterInfo::defaultPrinter().isNull())
-    return;
-  m_nOrientation = orientation;
+  m_pPrintSetup->SetPrintOrientation(orientation);
 }
 
 int CQelApp::GetPrintOrientation() const
 {
-  return QPrinterInfo::defaultPrinter().isNull() ? 0 : m_nOrientation;
+  return m_pPrintSetup->GetPrintOrientation();
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 class CMainFrame;
+class CPrintSetup;
 class CQelDoc;
 
 // The application object: start-up in order (single instance, settings,
@@ -46,9 +47,11 @@ public:
 
   void OnAppAbout();
   void OnInternetUpdate();
-  // 1 portrait, 2 landscape; 0 from the getter without a printer.
+  // 1 portrait, 2 landscape; kept by the application's print setup, also
+  // without a printer, so a choice is never lost.
   void SetPrintOrientation(int orientation);
   int GetPrintOrientation() const;
+  CPrintSetup &GetPrintSetup() const { return *m_pPrintSetup; }
   // The program folder, with a trailing separator.
   QString GetHelpPath() const { return m_strHelpPath; }
   // The file named by the arguments, or empty.
@@ -57,10 +60,10 @@ public:
 private:
   void CloseDocument(CQelDoc *doc);
 
+  std::unique_ptr<CPrintSetup> m_pPrintSetup;
   std::unique_ptr<CRecentFileList> m_pRecentFileList;
   std::unique_ptr<CDocTemplate> m_pTemplate;
   std::unique_ptr<CMainFrame> m_pMainFrame;
   QString m_strHelpPath;
   QString m_strUniqueName = QString::fromLatin1(kUniqueName);
-  int m_nOrientation = 1;
 };

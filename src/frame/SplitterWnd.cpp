@@ -99,6 +99,10 @@ void ST_SplitterWnd::ApplySizes()
 {
   if (count() != 2)
     return;
+  // Pane 0 keeps its stored size; pane 1 takes what is left, as a static
+  // splitter's last pane does (the stored size of pane 1 is only its ideal).
+  setStretchFactor(0, 0);
+  setStretchFactor(1, 1);
   setSizes({qMax(m_nSize[0], m_nMinSize[0]), qMax(m_nSize[1], m_nMinSize[1])});
 }
 

@@ -150,6 +150,8 @@ public:
 
   // ---- identity and state ------------------------------------------------
   const QString &GetVersion() const { return m_strVersion; }
+  // The board's firmware version, for a document that has no description yet.
+  void SetVersion(const QString &version) { m_strVersion = version; }
   std::uint8_t GetSlaveAddress() const { return m_nSlaveAddress; }
   void SetSlaveAddress(std::uint8_t address) { m_nSlaveAddress = address; }
   std::uint32_t GetStateFlags() const { return m_nStateFlags; }

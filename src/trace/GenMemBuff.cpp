@@ -22,6 +22,7 @@
 #include <QSaveFile>
 #include <QTime>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -431,7 +432,9 @@ void CGenMemBuff::ApplySamplingTime()
   if (ms && base > 0 && std::isfinite(base) && m_idxDiagnTs >= 0) {
     const double ratio = *ms / base;
     if (!std::isnan(ratio)) {
-      const double divider = LimitToParameter(std::trunc(ratio));
+      // The base comes as a float (0.1 is 0.100000001): a typed whole
+      // multiple of it must not truncate to the one below.
+      const double divider = LimitToParameter(std::trunc(ratio + 1e-6 * std::max(1.0, std::abs(ratio))));
       if (divider >= 0) {
         WriteParameter(m_idxDiagnTs, divider);
         return;

@@ -74,7 +74,6 @@ TEST(LanguageSelect, UnknownCodesManyCodesAndNone)
 }
 
 struct WinCmdFixture : ::testing::Test {
-  void SetUp() override { CWinCmdDiag::ResetLastCode(); }
   QWidget parent;
   std::vector<int> answers;
   CWinCmdDiag dlg{&parent, [this](int id) { answers.push_back(id); }};
@@ -113,9 +112,24 @@ TEST_F(WinCmdFixture, RowsAndRepeatedCodes)
   // The same code again, even with another text, changes nothing.
   dlg.ShowMessage("other", 450);
   EXPECT_EQ(dlg.List()->rowCount(), 3);
-  EXPECT_EQ(CWinCmdDiag::LastCode(), 450);
+  EXPECT_EQ(dlg.LastCode(), 450);
   dlg.ShowMessage("one row", 451);
   EXPECT_EQ(dlg.List()->rowCount(), 1);
+}
+
+TEST_F(WinCmdFixture, EachWindowKeepsItsOwnLastCode)
+{
+  // A window made after another showed a code still shows that code.
+  dlg.ShowMessage("first board", 450);
+  CWinCmdDiag other(&parent, [](int) {});
+  EXPECT_EQ(other.LastCode(), 0);
+  other.ShowMessage("second board", 450);
+  ASSERT_EQ(other.List()->rowCount(), 1);
+  EXPECT_EQ(other.List()->item(0, 0)->text(), "second board");
+  EXPECT_EQ(dlg.LastCode(), 450);
+  dlg.ResetLastCode();
+  dlg.ShowMessage("again", 450);
+  EXPECT_EQ(dlg.List()->item(0, 0)->text(), "again");
 }
 
 TEST_F(WinCmdFixture, AnswersGoToTheCallbackAndTheWindowStays)

@@ -346,6 +346,33 @@ TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress
   EXPECT_TRUE(sink.queue.empty());
 }
 
+TEST_F(ChildConnTest, PollSkipsWatchRowsThatNameNoVariable)
+{
+  Online();
+  conn->FrameCode(ChildCode::Poll, 0); // the extras go once
+  auto polled = [&] {
+    sink.Clear();
+    conn->FrameCode(ChildCode::Poll, 0);
+    std::vector<std::pair<int, int>> reads;
+    for (const auto &p : sink.queue)
+      reads.emplace_back(p->PktType.var.first_var, p->PktType.var.num_var);
+    return reads;
+  };
+  auto &rows = doc->GetVarRows();
+  ASSERT_FALSE(rows.empty());
+  rows[0].index = -1;
+  const auto without = polled();
+  // An index past the variables (a stale document row) reads nothing more and
+  // is kept as it is.
+  rows[0].index = doc->GetVarCount() + 3;
+  EXPECT_EQ(polled(), without);
+  EXPECT_EQ(rows[0].index, doc->GetVarCount() + 3);
+  // Its answer leaves the row blank.
+  for (const auto &p : sink.queue)
+    Answer(*p, std::vector<uint16_t>(p->PktType.var.num_var, 1));
+  EXPECT_FALSE(rows[0].hasValue);
+}
+
 TEST_F(ChildConnTest, PollBlocksNeverExceed120RegistersOrWrap)
 {
   QStringList items;

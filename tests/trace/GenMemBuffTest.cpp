@@ -185,6 +185,18 @@ TEST_F(GenMemBuffTest, TypedTimesBecomeDividerAndDelayInSamples)
   EXPECT_TRUE(child.writes.empty());
 }
 
+TEST_F(GenMemBuffTest, AWholeMultipleOfAFloatBaseIsNotTruncatedBelow)
+{
+  Report(child, 0.1f, 1, 10, 0, 0);
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("0.2"));
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("0.3"));
+  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("0.25"));
+  ASSERT_EQ(child.writes.size(), 3u);
+  EXPECT_DOUBLE_EQ(child.writes[0].value, 2.0);
+  EXPECT_DOUBLE_EQ(child.writes[1].value, 3.0);
+  EXPECT_DOUBLE_EQ(child.writes[2].value, 2.0) << "still truncated between multiples";
+}
+
 TEST_F(GenMemBuffTest, BadValuesAreRefusedAndTheEditShowsItsLastText)
 {
   Report(child, 0.5f, 4, 10, 7, -7);

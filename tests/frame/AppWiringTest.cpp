@@ -1,0 +1,357 @@
+// The real views and tool windows plugged into the frames: a board window's
+// panes, the find dialog, print commands, and the trace manager end to end
+// over the simulated board.
+#include "FrameTestSupport.h"
+#include "TestSupport.h"
+#include "../modbus/SerialTestSupport.h"
+#include "../trace/TraceTestSupport.h"
+
+#include "chart/ChartCtrl.h"
+#include "controls/ACEditCtrl.h"
+#include "controls/XListCtrl.h"
+#include "controls/XTabCtrl.h"
+#include "frame/AppWiring.h"
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+#include "frame/QelApp.h"
+#include "frame/SplitterWnd.h"
+#include "modbus/SerManager.h"
+#include "trace/GenMemBuff.h"
+#include "trace/MemBuffDlg.h"
+#include "views/FindDialog.h"
+#include "views/ListaPar.h"
+#include "views/MultiPagePreview.h"
+#include "views/ParTreeView.h"
+#include "views/PrintSetup.h"
+#include "views/VarListView.h"
+#include "views/VarTreeView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Views and windows back to the empty panes after each test, so that other
+// tests of this program see the frames as they were.
+struct WiredViews {
+  WiredViews() { InstallViews(); }
+  ~WiredViews()
+  {
+    for (int k = 0; k < CChildFrame::PaneKinds; ++k)
+      CChildFrame::SetPaneFactory(static_cast<CChildFrame::PaneKind>(k), {});
+    CMainFrame::SetFindDialogFactory({});
+    CMainFrame::SetTraceManagerFactory({});
+  }
+};
+
+class ViewsInFrame : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    frame = std::make_unique<CMainFrame>(false);
+    frame->SetRequestSink(&sink);
+    frame->GetOptions().VisLevel.Set(3);
+    frame->resize(1280, 800);
+    frame->show();
+  }
+  void TearDown() override
+  {
+    frame->CloseAllChildren();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    frame.reset();
+  }
+  // Answers the oldest request as the board would.
+  void AnswerNext(CChildFrame &child, std::vector<uint16_t> words = {})
+  {
+    std::unique_ptr<CRequestPacket> request = sink.Take();
+    ASSERT_TRUE(request);
+    auto answer = AnswerOf(*request, std::move(words));
+    child.SendCode(ChildCode::Answer, reinterpret_cast<qintptr>(answer.get()));
+  }
+
+  TestEnvironment env;
+  WiredViews wired;
+  RecordingSink sink;
+  std::unique_ptr<CMainFrame> frame;
+};
+
+} // namespace
+
+TEST_F(ViewsInFrame, BoardWindowShowsTheDocumentInTheRealViews)
+{
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  ASSERT_TRUE(doc);
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  ASSERT_NE(child, nullptr);
+  QApplication::processEvents();
+
+  auto *parList = qobject_cast<CParListView *>(child->GetPane(CChildFrame::ParList));
+  auto *parTree = qobject_cast<CParTreeView *>(child->GetPane(CChildFrame::ParTree));
+  auto *varTree = qobject_cast<CVarTreeView *>(child->GetPane(CChildFrame::VarTree));
+  auto *varList = qobject_cast<CVarListView *>(child->GetPane(CChildFrame::VarList));
+  ASSERT_TRUE(parList && parTree && varTree && varList);
+  // The parameter list is the document's first view; the variable list is the
+  // one the answers refresh.
+  ASSERT_EQ(doc->GetViews().size(), 4u);
+  EXPECT_EQ(doc->GetViews().front(), static_cast<CView *>(parList));
+  EXPECT_EQ(doc->GetVarListView(), static_cast<IDocVarList *>(varList));
+  EXPECT_GT(parTree->topLevelItemCount(), 0);
+  EXPECT_GT(varTree->topLevelItemCount(), 0);
+
+  // Selecting a block fills the parameter list with its parameters.
+  QTreeWidgetItem *block = nullptr;
+  for (int i = 0; i < parTree->topLevelItemCount() && !block; ++i)
+    if (parTree->topLevelItem(i)->data(0, CBlockTreeView::KeyRole).toInt() < 0)
+      block = parTree->topLevelItem(i);
+  ASSERT_NE(block, nullptr);
+  parTree->setCurrentItem(block);
+  QApplication::processEvents();
+  const int rows = parList->GetListCtrl()->GetItemCount();
+  ASSERT_GT(rows, 0);
+  const std::int16_t first = parList->GetParIndexes().front();
+  EXPECT_EQ(parList->GetListCtrl()->GetItemText(0, CParListView::COL_NAME), doc->GetPar(first).GetNameText());
+
+  // Online, a poll answer reaches the variable list through the frame.
+  child->SendCode(ChildCode::GoOnline, 0);
+  AnswerNext(*child);
+  ASSERT_TRUE(doc->IsOnline());
+  sink.Clear();
+  child->SendCode(ChildCode::Poll, 0);
+  // Every read the poll queued, answered in order (the status block holds the
+  // standard variables the list shows).
+  std::vector<std::unique_ptr<CRequestPacket>> requests;
+  while (auto p = sink.Take())
+    requests.push_back(std::move(p));
+  ASSERT_FALSE(requests.empty());
+  for (const auto &request : requests) {
+    const uint16_t count = request->message == REQ_READ_VARS ? request->PktType.var.num_var : request->PktType.par.num_par;
+    auto answer = AnswerOf(*request, std::vector<uint16_t>(count, 7));
+    child->SendCode(ChildCode::Answer, reinterpret_cast<qintptr>(answer.get()));
+  }
+  QApplication::processEvents();
+  int shown = 0;
+  const auto &varRows = doc->GetVarRows();
+  for (int r = 0; r < varList->GetItemCount() && r < static_cast<int>(varRows.size()); ++r) {
+    if (!varRows[static_cast<size_t>(r)].hasValue)
+      continue;
+    EXPECT_EQ(varList->GetItemText(r, CVarListView::COL_UI), varRows[static_cast<size_t>(r)].uiText) << r;
+    EXPECT_EQ(varList->GetItemText(r, CVarListView::COL_COUNTER), QStringLiteral("1")) << r;
+    // The SI cell holds the value printed, never the format it is printed with.
+    const QString si = varList->GetItemText(r, CVarListView::COL_SI);
+    EXPECT_FALSE(si.contains(u'%')) << r << " " << si.toStdString();
+    ++shown;
+  }
+  EXPECT_GT(shown, 0);
+}
+
+TEST_F(ViewsInFrame, BoardWindowOpensWithTheStoredLayoutOfEachSplitter)
+{
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->showMaximized();
+  QApplication::processEvents();
+  // The variables over each other on the right are layout 1, the parameters
+  // side by side on the left layout 2.
+  ASSERT_TRUE(child->GetVarSplitter() && child->GetParSplitter());
+  EXPECT_EQ(child->GetVarSplitter()->Number(), 1);
+  EXPECT_FALSE(child->GetVarSplitter()->IsVertical());
+  EXPECT_EQ(child->GetParSplitter()->Number(), 2);
+  EXPECT_TRUE(child->GetParSplitter()->IsVertical());
+  // Pane 0 keeps its stored size (600, 64, 120 by default); pane 1 fills the rest.
+  const QList<int> outer = child->GetSplitter()->sizes();
+  const QList<int> vars = child->GetVarSplitter()->sizes();
+  const QList<int> pars = child->GetParSplitter()->sizes();
+  EXPECT_EQ(outer.value(0), 600);
+  EXPECT_GT(outer.value(1), 72);
+  EXPECT_EQ(vars.value(0), 64);
+  EXPECT_GT(vars.value(1), 280);
+  EXPECT_EQ(pars.value(0), 120);
+}
+
+TEST_F(ViewsInFrame, FindDialogSearchesTheActiveBoard)
+{
+  auto *find = qobject_cast<CFindDialog *>(frame->GetFindDialog());
+  ASSERT_NE(find, nullptr);
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->ActivateFrame();
+  EXPECT_EQ(frame->GetActiveDocument(), doc.get());
+  // The active board's names are the completion lists.
+  find->GetSetButton(CFindDialog::SET_PARAMETERS)->setChecked(true);
+  find->OnFindSet();
+  find->GetMatchCase()->setChecked(true);
+  find->GetWholeWord()->setChecked(true);
+  find->GetEdit()->setText(QStringLiteral("max_speed"));
+  find->OnFindFirst();
+  EXPECT_EQ(find->GetParPos(), 9);
+  // The hit is selected in the board window's own parameter list.
+  auto *parList = qobject_cast<CParListView *>(child->GetPane(CChildFrame::ParList));
+  ASSERT_NE(parList, nullptr);
+  const int row = parList->FindRowByFirstColumn(QString::asprintf("%4d", 9));
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(doc->GetSelectedParRow(), row);
+  EXPECT_TRUE(env.prompter().asked.empty());
+}
+
+TEST_F(ViewsInFrame, PrintCommandsActOnTheActiveBoard)
+{
+  CQelApp app; // owns the application's print setup
+  app.SetPrintOrientation(2);
+  EXPECT_EQ(CPrintSetup::ForApp().GetPrintOrientation(), 2);
+  EXPECT_EQ(app.GetPrintOrientation(), 2);
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::FilePrint));
+  ASSERT_NE(frame->Action(Cmd::FilePrintPreview), nullptr);
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->ActivateFrame();
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::FilePrintPreview));
+  frame->OnCommand(Cmd::FilePrintPreview);
+  CMultiPagePreviewView *preview = nullptr;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *p = qobject_cast<CMultiPagePreviewView *>(w))
+      preview = p;
+  ASSERT_NE(preview, nullptr);
+  delete preview;
+
+  // Print: the dialog's answer decides; cancelled prints nothing.
+  int asked = 0;
+  auto previous = CParListPrint::SetPrintDialogHook([&](QPrinter &, QWidget *) {
+    ++asked;
+    return false;
+  });
+  frame->OnCommand(Cmd::FilePrint);
+  EXPECT_EQ(asked, 1);
+  CParListPrint::SetPrintDialogHook(previous);
+}
+
+// Online writes through the board window are held inside the parameter's
+// limits, whoever asks for them.
+TEST_F(ViewsInFrame, OnlineWritesAreClampedToTheLimits)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->SendCode(ChildCode::GoOnline, 0);
+  AnswerNext(*child);
+  sink.Clear();
+  const Parametri &par = doc->GetPar(7);
+  child->WriteParameterOnline(7, 1e9, false);
+  ASSERT_FALSE(sink.queue.empty());
+  const CRequestPacket &write = *sink.queue.front();
+  ASSERT_FALSE(write.wData.empty());
+  EXPECT_EQ(static_cast<std::int16_t>(write.wData[0]), static_cast<std::int16_t>(par.Clamp(1e9)));
+  EXPECT_LT(par.Clamp(1e9), 1e9);
+  // A negative index is no parameter.
+  sink.Clear();
+  child->WriteParameterOnline(-1, 5, false);
+  EXPECT_TRUE(sink.queue.empty());
+}
+
+// ---- over the simulated board ------------------------------------------------
+
+namespace {
+
+class TempHost : public IDocHost {
+public:
+  TempHost(CMainFrame &frame, QString folder) : m_frame(frame), m_folder(std::move(folder)) {}
+  QString GetInitializeLanguage() const override { return m_frame.GetInitializeLanguage(); }
+  void AddRequest(CRequestPacket *&packet) override { m_frame.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { m_frame.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return m_folder; }
+  QString GetUserDataFolder() const override { return m_folder; }
+
+private:
+  CMainFrame &m_frame;
+  QString m_folder;
+};
+
+} // namespace
+
+TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
+{
+  TestEnvironment env;
+  WiredViews wired;
+  BoardSimProcess sim;
+  ASSERT_TRUE(sim.Started()) << "boardsim did not start";
+  ASSERT_TRUE(sim.Command(QStringLiteral("set buf_width 6")));
+  ASSERT_TRUE(sim.Command(QStringLiteral("set buf_length 300")));
+  QTemporaryDir temp;
+  auto frame = std::make_unique<CMainFrame>(true);
+  COptions &o = frame->GetOptions();
+  o.com_timeout.Set(150);
+  o.com_retry.Set(1);
+  o.com_silent.Set(0);
+  o.Start_Timer.Set(0);
+  frame->SendCode(MainCode::TimerAndTabs, 0);
+  frame->GetSerManager()->SetDevicePath(sim.Device());
+  frame->SendCode(MainCode::ApplySerial, 0);
+  TempHost host(*frame, temp.path() + u'/');
+  auto *adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
+  ASSERT_NE(adapter, nullptr);
+  CGenMemBuff &mgr = *adapter->Manager();
+  mgr.show();
+
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  doc->SetHost(&host);
+  child->ActivateFrame();
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
+  auto tick = [&](const std::function<bool()> &done) {
+    return WaitFor([&] {
+      frame->OnSchedulerTick();
+      return done();
+    }, 10000);
+  };
+  // The polls bring the trace settings; the status report hands them over.
+  ASSERT_TRUE(tick([&] {
+    child->ShowStatusText();
+    return mgr.m_fSamplingTime > 0 && mgr.m_idxDiagnTs >= 0 && mgr.m_nBufLength > 0;
+  }));
+  EXPECT_EQ(mgr.m_hBoardWnd, child->GetAnswerWindowId());
+  const float base = mgr.m_fSamplingTime;
+
+  // Twice the base period: the board's divider becomes 2.
+  mgr.SetItemText(CGenMemBuff::IDC_SAMPLING, QString::number(2 * base));
+  mgr.OnOk();
+  // The write went through the board window and came back in its read-back.
+  ASSERT_TRUE(tick([&] { return doc->GetPar(mgr.m_idxDiagnTs).GetValue(0) == 2; }))
+      << base << " " << mgr.m_idxDiagnTs << " " << mgr.m_nDiagnTs << " "
+      << mgr.GetItemText(CGenMemBuff::IDC_SAMPLING).toStdString() << " " << doc->GetPar(mgr.m_idxDiagnTs).GetValue(0)
+      << " " << frame->MessageText().toStdString();
+
+  mgr.OnDownload();
+  ASSERT_TRUE(tick([&] { return mgr.GetBufferCount() == 1; }));
+  CMemBuffDlg *w = mgr.GetBufferWindow(0);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->GetSampleCount(), 300u);
+  w->GetChart()->resize(900, 500);
+  const QImage image = RenderChart(*w->GetChart());
+  for (int t = 0; t < 6; ++t)
+    EXPECT_GT(CountColour(image, ToQColor(w->GetChart()->GetSeriesColorTable(t)).rgb()), 100) << "track " << t;
+
+  const QString first = temp.filePath(QStringLiteral("trace.csv"));
+  const QString second = temp.filePath(QStringLiteral("again.csv"));
+  env.prompter().AnswerFile(first);
+  mgr.OnSave();
+  env.prompter().AnswerFile(first);
+  mgr.OnOpen();
+  ASSERT_EQ(mgr.GetBufferCount(), 2);
+  env.prompter().AnswerFile(second);
+  mgr.OnSave();
+  QFile a(first), b(second);
+  ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+  const QByteArray bytes = a.readAll();
+  EXPECT_EQ(bytes.count("\r\n"), 304);
+  EXPECT_EQ(bytes, b.readAll());
+
+  frame->CloseAllChildren();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
