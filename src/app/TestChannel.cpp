@@ -7,6 +7,7 @@
 #include "frame/MainFrm.h"
 #include "frame/QelApp.h"
 #include "model/QelDoc.h"
+#include "trace/GenMemBuff.h"
 #include "views/ListaPar.h"
 #include "views/ParListPrint.h"
 #include "views/ParTreeView.h"
@@ -238,7 +239,8 @@ QString TestChannel::Run(const QString &line)
     for (QWidget *w : QApplication::topLevelWidgets()) {
       if (w == frame || !w->isVisible())
         continue;
-      QString text = w->metaObject()->className() + QStringLiteral(":") + w->windowTitle();
+      QString text = w->metaObject()->className() + QStringLiteral(":") + w->windowTitle() + QStringLiteral(":") +
+                     QString::number(w->winId());
       if (auto *box = qobject_cast<QMessageBox *>(w))
         text += QStringLiteral(":") + box->text();
       found << Flat(text);
@@ -320,27 +322,65 @@ QString TestChannel::Run(const QString &line)
                   .arg(trace ? trace->GetBufferCount() : -1)
                   .arg(charts));
   }
+  if (verb == u"trace-button") {
+    // Where the manager's Download button is, for a real click.
+    ITraceManager *trace = frame->GetTraceManager();
+    auto *manager = trace ? qobject_cast<CGenMemBuff *>(trace->Window()) : nullptr;
+    QWidget *button = manager ? manager->GetDlgItem(CGenMemBuff::IDC_DOWNLOAD) : nullptr;
+    if (!button || !button->isVisible())
+      return Err(QStringLiteral("no download button on the screen"));
+    const QPoint centre = button->mapToGlobal(button->rect().center());
+    return Ok(QStringLiteral("%1 %2 %3").arg(centre.x()).arg(centre.y()).arg(button->isEnabled() ? 1 : 0));
+  }
   if (verb == u"save") {
     CChildFrame *child = ActiveChild(*frame);
     CQelDoc *doc = child ? child->GetDocument() : nullptr;
     if (!doc || rest.isEmpty())
       return Err(QStringLiteral("save PATH, with a board window"));
-    return doc->DoSave(rest, true) ? Ok() : Err(QStringLiteral("not saved"));
+    // Straight to the file; the Save command itself asks for the name.
+    return doc->OnSaveDocument(rest) ? Ok() : Err(QStringLiteral("not saved"));
   }
   if (verb == u"print-pdf") {
-    CChildFrame *child = ActiveChild(*frame);
-    CQelDoc *doc = child ? child->GetDocument() : nullptr;
-    if (!doc || rest.isEmpty())
+    if (rest.isEmpty() || !frame->IsCommandEnabled(Cmd::FilePrint))
       return Err(QStringLiteral("print-pdf PATH, with a board window"));
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(rest);
-    return CParListPrint::PrintParList(*doc, printer) ? Ok() : Err(QStringLiteral("not printed"));
+    // The program's own Print command, with a PDF file where the print
+    // dialog would choose the printer.
+    const QString path = rest;
+    bool asked = false;
+    CParListPrint::PrintDialogHook previous =
+        CParListPrint::SetPrintDialogHook([path, &asked](QPrinter &printer, QWidget *) {
+          asked = true;
+          printer.setOutputFormat(QPrinter::PdfFormat);
+          printer.setOutputFileName(path);
+          return true;
+        });
+    if (QAction *action = frame->Action(Cmd::FilePrint))
+      action->trigger();
+    else
+      frame->OnCommand(Cmd::FilePrint);
+    CParListPrint::SetPrintDialogHook(std::move(previous));
+    return asked ? Ok() : Err(QStringLiteral("the print command asked for no printer"));
   }
   if (verb == u"grab") {
-    if (rest.isEmpty())
-      return Err(QStringLiteral("grab PATH"));
-    return frame->grab().save(rest) ? Ok() : Err(QStringLiteral("not written"));
+    // grab PATH [trace]: the main window, or the trace-buffer manager.
+    if (args.isEmpty())
+      return Err(QStringLiteral("grab PATH [trace]"));
+    QWidget *window = frame;
+    if (args.size() > 1 && args[1] == u"trace") {
+      ITraceManager *trace = frame->GetTraceManager();
+      window = trace ? trace->Window() : nullptr;
+      if (!window || !window->isVisible())
+        return Err(QStringLiteral("no trace manager on the screen"));
+    }
+    return window->grab().save(args[0]) ? Ok() : Err(QStringLiteral("not written"));
+  }
+  if (verb == u"trace-geometry") {
+    ITraceManager *trace = frame->GetTraceManager();
+    QWidget *window = trace ? trace->Window() : nullptr;
+    if (!window || !window->isVisible())
+      return Err(QStringLiteral("no trace manager on the screen"));
+    const QRect r = window->frameGeometry();
+    return Ok(QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
   }
   if (verb == u"quit") {
     QTimer::singleShot(0, this, [guard] {

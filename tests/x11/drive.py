@@ -33,11 +33,12 @@ CMD_FILE_SAVE = 57603
 PAR_NAME, PAR_SI, PAR_UI = 3, 5, 6
 VAR_NAME, VAR_SI = 3, 5
 
-# The parameter changed in the list: a scaled value (internal 250 = 25.0 A),
-# so that its text holds a decimal separator.
-EDIT_PAR = "current_limit"
-EDIT_SI = "32.5"
-EDIT_INTERNAL = 325
+# The parameter changed in the list (shown at the first level; its values are
+# shown with one decimal, so its text holds a decimal separator).
+EDIT_PAR = "max_speed"
+EDIT_TYPED = "1750.0"
+EDIT_SI = "1750.0"
+EDIT_INTERNAL = 1750
 WATCH_VAR = "speed_actual"
 
 
@@ -297,6 +298,7 @@ class Run:
         self.ch.ok("command %d" % cmd)
 
     def list_row(self, name):
+        """The list row showing the parameter, or None (row 0 is a row)."""
         row = int(self.ch.ok("list-find " + name))
         return row if row >= 0 else None
 
@@ -311,29 +313,46 @@ class Run:
                 continue
             self.ch.ask("select-block " + key)
             try:
-                return wait_for("list of block %s" % key, lambda: self.list_row(name), 2)
+                wait_for("list of block %s" % key, lambda: self.list_row(name) is not None, 1)
+                return self.list_row(name)
             except StepFailed:
                 continue
         raise StepFailed("no block shows " + name)
 
-    def screenshot(self, label, expect):
-        """The main window from the X server and from the program's own grab;
-        both must hold a picture, and the program must show the expected texts."""
+    def dialog(self, cls):
+        """The X window of a shown top-level window of that class, or None."""
+        for entry in self.ch.ok("dialogs").split("\t"):
+            parts = entry.split(":")
+            if parts[0] == cls:
+                return parts[-1]
+        return None
+
+    def screenshot(self, label, expect, window="main"):
+        """A window from the X server and from the program's own grab; both
+        must hold a picture, and the program must show the expected texts.
+        window "main" raises the main window first; "trace" takes the
+        trace-buffer manager where it stands."""
         self.shots += 1
         base = os.path.join(self.art, "%s-%d-%s" % (self.tag, self.shots, label))
-        self.ch.ok("activate")
-        # X screenshot of the root window, cut to the main window.
-        x, y, w, h = (int(v) for v in self.ch.ok("geometry").split())
+        if window == "main":
+            self.ch.ok("activate")
+            geometry = self.ch.ok("geometry")
+            grab = "grab " + base + "-grab.png"
+        else:
+            geometry = self.ch.ok("trace-geometry")
+            grab = "grab " + base + "-grab.png trace"
+        x, y, w, h = (int(v) for v in geometry.split())
         x, y = max(x, 0), max(y, 0)
+        # The X server's picture of the root window, cut to the window.
         self.xtool("import", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage",
                    base + ".png")
-        self.ch.ok("grab " + base + "-grab.png")
+        self.ch.ok(grab)
         details = []
         for path in (base + ".png", base + "-grab.png"):
             r = subprocess.run(["identify", "-format", "%w %h %k %[fx:standard_deviation]", path],
                                capture_output=True, text=True, timeout=30, check=True)
             width, height, colours, dev = r.stdout.split()
-            if int(width) < 400 or int(height) < 300:
+            if int(width) < 300 or int(height) < 200:
                 raise StepFailed("%s is only %sx%s" % (path, width, height))
             if int(colours) < 16 or float(dev) < 0.02:
                 raise StepFailed("%s looks blank (%s colours, deviation %s)" % (path, colours, dev))
@@ -348,7 +367,7 @@ class Run:
 
     # ---- the session ---------------------------------------------------
     def scenario(self):
-        it = strings(self.args.strings)
+        it = self.texts = strings(self.args.strings)
         doc_copy = os.path.join(self.work, os.path.basename(self.args.doc))
         shutil.copyfile(self.args.doc, doc_copy)
 
@@ -367,13 +386,15 @@ class Run:
         def open_doc():
             self.ch.ok("open " + doc_copy)
             wait_for("board window", lambda: self.ch.ok("children") == "1", 20)
-            wait_for("parameter list filled", lambda: int(self.ch.ok("list-rows")) > 0 or None, 20)
-            return "%s rows" % self.ch.ok("list-rows")
+            wait_for("parameter list", lambda: self.ch.ok("list-rows"), 20)
+            return "title " + self.ch.ok("title")
         self.step("open the document", open_doc, fatal=True)
 
         def online():
             self.command(CMD_ONLINE)
             wait_for("online", lambda: self.ch.ok("child-state") == "online", 30)
+            # The connection's start (version check, board texts) is over.
+            wait_for("connection ready", lambda: self.ch.ok("read-state") == "2", 30)
             firmware = wait_for("firmware in the status bar", lambda: self.status()[2], 20)
             return "firmware " + firmware
         self.step("go online", online, fatal=True)
@@ -390,6 +411,8 @@ class Run:
             return "%d requests at the board, status: %s" % (after - before, self.status()[0])
         self.step("read all", read_all)
 
+        self.step("show a block's parameters", lambda: "%s in row %d" % (EDIT_PAR, self.show_block_of(EDIT_PAR)))
+
         self.step("screenshot online", lambda: self.screenshot("online", [
             ("child-state", "online"),
             ("title", re.escape(os.path.basename(self.args.doc)[:-4])),
@@ -405,7 +428,7 @@ class Run:
             editor = wait_for("cell editor open", lambda: (lambda f: f if "Edit" in f else None)(
                 self.ch.ok("focus")), 10)
             self.xtool("xdotool", "key", "--clearmodifiers", "ctrl+a")
-            self.xtool("xdotool", "type", "--delay", "20", EDIT_SI)
+            self.xtool("xdotool", "type", "--delay", "20", EDIT_TYPED)
             self.xtool("xdotool", "key", "Return")
             answer = wait_for("board holds %s=%d" % (EDIT_PAR, EDIT_INTERNAL),
                               lambda: (lambda a: a if a.split()[-1] == str(EDIT_INTERNAL) else None)(
@@ -413,13 +436,16 @@ class Run:
             shown = wait_for("list shows the read-back",
                              lambda: (lambda t: t if t == EDIT_SI else None)(
                                  self.ch.ok("list-cell %d %d" % (self.list_row(EDIT_PAR), PAR_SI))), 20)
-            return "%s: %s -> %s in the list (editor %s), board: %s" % (
-                EDIT_PAR, before, shown, editor.split()[0], answer)
+            # The read-back's status text, in the interface language, with a decimal point.
+            said = self.texts[545] % (EDIT_PAR, EDIT_SI, EDIT_INTERNAL)
+            wait_for("status says " + said, lambda: self.status()[0] == said, 10)
+            return "%s: %s -> %s in the list (editor %s), board: %s, status: %s" % (
+                EDIT_PAR, before, shown, editor.split()[0], answer, said)
         self.step("change a parameter in the list", edit_parameter)
 
         def watch_variable():
-            row = wait_for("variable row", lambda: (lambda r: r if r >= 0 else None)(
-                int(self.ch.ok("var-find " + WATCH_VAR))), 10)
+            row = int(wait_for("variable row", lambda: (lambda r: r if int(r) >= 0 else None)(
+                self.ch.ok("var-find " + WATCH_VAR)), 10))
             first = self.ch.ok("var-cell %d %d" % (row, VAR_SI))
             self.board.control("set %s 1234" % WATCH_VAR)
             now = wait_for("variable list shows the board's new value",
@@ -456,6 +482,10 @@ class Run:
 
         def trace():
             self.command(CMD_READ_BUFFER)
+            wait_for("trace manager ready", lambda: re.search(r"state=1 ", self.ch.ok("trace")), 20)
+            x, y, enabled = wait_for("download button", lambda: (lambda b: b if b[2] == "1" else None)(
+                self.ch.ok("trace-button").split()), 20)
+            self.xtool("xdotool", "mousemove", "--sync", x, y, "click", "1")
             answer = wait_for("a trace buffer window with a chart",
                               lambda: (lambda a: a if re.search(r"buffers=[1-9].*charts=[1-9]", a) else None)(
                                   self.ch.ok("trace")), 60)
@@ -464,7 +494,7 @@ class Run:
 
         self.step("screenshot trace chart", lambda: self.screenshot("trace", [
             ("trace", r"charts=[1-9]"),
-        ]))
+        ], window="trace"))
 
         def print_pdf():
             pdf = os.path.join(self.art, "%s-parameters.pdf" % self.tag)
@@ -487,15 +517,23 @@ class Run:
         self.step("go offline", offline)
 
         def save():
-            before = os.stat(doc_copy).st_mtime_ns
+            saved_path = os.path.join(self.work, "saved.vtx")
             self.command(CMD_FILE_SAVE)
-            wait_for("document saved", lambda: self.ch.ok("modified").startswith("0")
-                     and os.stat(doc_copy).st_mtime_ns != before, 20)
-            with open(doc_copy, encoding="latin-1") as f:
+            # The program asks where: type the name into its file dialog.
+            window = wait_for("save dialog", lambda: self.dialog("QFileDialog"), 10)
+            self.xtool("xdotool", "windowfocus", "--sync", window)
+            wait_for("file name editor", lambda: "Edit" in self.ch.ok("focus"), 10)
+            self.xtool("xdotool", "key", "--clearmodifiers", "ctrl+a")
+            self.xtool("xdotool", "type", "--delay", "10", saved_path)
+            self.xtool("xdotool", "key", "Return")
+            wait_for("document saved", lambda: self.ch.ok("modified") == "0 " + saved_path
+                     and os.path.exists(saved_path), 20)
+            shutil.copyfile(saved_path, os.path.join(self.art, "%s-saved.vtx" % self.tag))
+            with open(saved_path, encoding="latin-1") as f:
                 saved = f.read()
-            if "%s=%d" % (EDIT_PAR, EDIT_INTERNAL) not in saved.replace(" ", ""):
+            if not re.search(r"^\w+ %s=%d;" % (EDIT_PAR, EDIT_INTERNAL), saved, re.M):
                 raise StepFailed("the saved file does not hold %s=%d" % (EDIT_PAR, EDIT_INTERNAL))
-            return "%d bytes" % len(saved)
+            return "%s, %d bytes" % (saved_path, len(saved))
         self.step("save the document", save)
 
         def quit_app():
