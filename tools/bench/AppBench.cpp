@@ -22,6 +22,7 @@
 #include "frame/QelApp.h"
 #include "controls/XListCtrl.h"
 #include "modbus/SerManager.h"
+#include "model/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "platform/Cp1252.h"
@@ -67,21 +68,6 @@ public:
   }
   QString FileDialog(const FileDialogRequest &, QWidget *) override { return {}; }
   int PopupMenu(const QList<PopupMenuItem> &, const QPoint &, QWidget *) override { return 0; }
-};
-
-// The main frame's services with the description library in a temporary folder.
-class BenchHost : public IDocHost {
-public:
-  BenchHost(CMainFrame &frame, QString folder) : m_frame(frame), m_folder(std::move(folder)) {}
-  QString GetInitializeLanguage() const override { return m_frame.GetInitializeLanguage(); }
-  void AddRequest(CRequestPacket *&packet) override { m_frame.AddRequest(packet); }
-  void AddHeadRequest(CRequestPacket *&packet) override { m_frame.AddHeadRequest(packet); }
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  CMainFrame &m_frame;
-  QString m_folder;
 };
 
 // The parameter list, counting its fills and their time.
@@ -259,7 +245,7 @@ public:
     o.VisLevel.Set(3);
     frame->resize(1280, 800);
     frame->show();
-    host = std::make_unique<BenchHost>(*frame, folder + u'/');
+    host = std::make_unique<CFolderDocHost>(folder, frame.get());
   }
   ~Bench()
   {
@@ -315,7 +301,7 @@ public:
   }
 
   std::unique_ptr<CMainFrame> frame;
-  std::unique_ptr<BenchHost> host;
+  std::unique_ptr<CFolderDocHost> host;
   std::vector<std::unique_ptr<CQelDoc>> docs;
   double loadMs = 0, windowMs = 0, selectMs = 0; // of the last Open
 
