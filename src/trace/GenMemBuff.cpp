@@ -65,12 +65,33 @@ constexpr EditDef kEdits[] = {
 };
 
 // Dialog units of the window's layout to pixels of its font.
-QRect DluRect(const QWidget *w, int x, int y, int cx, int cy)
+struct DluScale {
+  int bx = 1;
+  int by = 1;
+  QRect operator()(int x, int y, int cx, int cy) const { return QRect(x * bx / 4, y * by / 8, cx * bx / 4, cy * by / 8); }
+};
+
+// The layout was drawn for a narrower font than a Linux desktop's: the
+// horizontal unit widens until every label and mode button of the current
+// language fits its box, as far as the whole bar still fits a 1280-pixel
+// screen.
+DluScale LayoutScale(const QWidget *w)
 {
   const QFontMetrics fm = w->fontMetrics();
-  const int bx = std::max(1, fm.averageCharWidth());
-  const int by = std::max(1, fm.height());
-  return QRect(x * bx / 4, y * by / 8, cx * bx / 4, cy * by / 8);
+  DluScale scale{std::max(1, fm.averageCharWidth()), std::max(1, fm.height())};
+  int wanted = scale.bx;
+  auto fit = [&](const QString &text, int cx, int padding) {
+    const int need = fm.horizontalAdvance(text) + padding;
+    wanted = std::max(wanted, (need * 4 + cx - 1) / cx);
+  };
+  for (const StaticDef &d : kStatics)
+    if (d.text)
+      fit(LoadStr(d.text), d.w, 2);
+  fit(LoadStr(IDS_AUTOMATIC), 38, 16);
+  fit(LoadStr(IDS_MANUAL), 40, 16);
+  constexpr int kBarRight = 510; // dialog units
+  scale.bx = std::max(scale.bx, std::min(wanted, kMaxStartWidth * 4 / kBarRight));
+  return scale;
 }
 
 // The acquisition items are 16-bit parameters: a divider or delay computed
@@ -131,14 +152,15 @@ CGenMemBuff::~CGenMemBuff()
 void CGenMemBuff::BuildControls()
 {
   // The layout's size, within a 1280 x 800 screen.
-  resize(DluRect(this, 0, 0, 600, 500).size().boundedTo(QSize(kMaxStartWidth, kMaxStartHeight)).expandedTo(
+  const DluScale dlu = LayoutScale(this);
+  resize(dlu(0, 0, 600, 500).size().boundedTo(QSize(kMaxStartWidth, kMaxStartHeight)).expandedTo(
       QSize(kMinWidth, kMinHeight)));
   setMinimumSize(kMinWidth, kMinHeight);
 
-  auto glyph = [this](int id, const char *text, int x) {
+  auto glyph = [this, dlu](int id, const char *text, int x) {
     auto *b = new CXGlyphButton(this);
     b->setText(QString::fromLatin1(text));
-    b->setGeometry(DluRect(this, x, 0, 21, 21));
+    b->setGeometry(dlu(x, 0, 21, 21));
     b->setAutoDefault(false);
     m_controls[id] = b;
     return b;
@@ -152,15 +174,28 @@ void CGenMemBuff::BuildControls()
 
   for (const StaticDef &s : kStatics) {
     auto *label = new QLabel(s.text ? LoadStr(s.text) : QStringLiteral("ms"), this);
-    label->setGeometry(DluRect(this, s.x, s.y, s.w, s.h));
+    label->setGeometry(dlu(s.x, s.y, s.w, s.h));
     if (s.edge)
       label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->hide();
     m_controls[s.id] = label;
   }
   for (const EditDef &e : kEdits) {
+    if (e.id == IDC_STATE) {
+      // Two lines high: the state texts of some languages need both.
+      auto *state = new QLabel(this);
+      state->setGeometry(dlu(e.x, e.y, e.w, e.h));
+      state->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      state->setAlignment(Qt::AlignCenter);
+      state->setWordWrap(true);
+      state->setAutoFillBackground(true);
+      state->setBackgroundRole(QPalette::Base);
+      state->hide();
+      m_controls[e.id] = state;
+      continue;
+    }
     auto *edit = new QLineEdit(this);
-    edit->setGeometry(DluRect(this, e.x, e.y, e.w, e.h));
+    edit->setGeometry(dlu(e.x, e.y, e.w, e.h));
     edit->setAlignment(Qt::AlignCenter);
     edit->setReadOnly(e.readOnly);
     if (e.digitsOnly)
@@ -171,11 +206,11 @@ void CGenMemBuff::BuildControls()
 
   m_modeGroup = new QButtonGroup(this);
   m_modeGroup->setExclusive(true);
-  auto radio = [this](int id, unsigned text, int x, int w) {
+  auto radio = [this, dlu](int id, unsigned text, int x, int w) {
     auto *b = new QPushButton(LoadStr(text), this);
     b->setCheckable(true);
     b->setAutoDefault(false);
-    b->setGeometry(DluRect(this, x, 2, w, 22));
+    b->setGeometry(dlu(x, 2, w, 22));
     b->hide();
     m_modeGroup->addButton(b, id);
     m_controls[id] = b;
@@ -185,7 +220,7 @@ void CGenMemBuff::BuildControls()
   connect(m_modeGroup, &QButtonGroup::idClicked, this, [this](int) { OnModeRadio(); });
 
   m_btnDownload = new QPushButton(LoadStr(IDS_DOWNLOAD_BUFFER), this);
-  m_btnDownload->setGeometry(DluRect(this, 195, 0, 38, 22));
+  m_btnDownload->setGeometry(dlu(195, 0, 38, 22));
   m_btnDownload->setAutoDefault(false);
   m_btnDownload->hide();
   m_controls[IDC_DOWNLOAD] = m_btnDownload;
@@ -217,6 +252,8 @@ QString CGenMemBuff::GetItemText(int id) const
 {
   if (auto *edit = qobject_cast<QLineEdit *>(GetDlgItem(id)))
     return edit->text();
+  if (auto *label = qobject_cast<QLabel *>(GetDlgItem(id)))
+    return label->text();
   return {};
 }
 
@@ -224,6 +261,8 @@ void CGenMemBuff::SetItemText(int id, const QString &text)
 {
   if (auto *edit = qobject_cast<QLineEdit *>(GetDlgItem(id)))
     edit->setText(text);
+  else if (auto *label = qobject_cast<QLabel *>(GetDlgItem(id)))
+    label->setText(text);
 }
 
 ICodeTarget *CGenMemBuff::Board() const
