@@ -107,7 +107,7 @@ void CDiag1::BuildControls()
   const unsigned labels[] = {IDS_PORT, IDS_SPEED, IDS_TIMEOUT_MS, IDS_SILENT_TIME_MS, IDS_RETRY_ON_ERROR};
   const int ys[] = {19, 32, 45, 58, 71};
   for (int i = 0; i < 5; ++i)
-    Label(this, LoadStr(labels[i]), DialogUnits(55, ys[i], 48, 12));
+    Label(this, LoadStr(labels[i]), DialogUnits(15, ys[i], 88, 12));
   m_pPortEdit = DigitsEdit(this, DialogUnits(105, 19, 46, 12));
   m_pTimeoutEdit = DigitsEdit(this, DialogUnits(105, 45, 46, 12));
   m_pSilentEdit = DigitsEdit(this, DialogUnits(105, 58, 46, 12));

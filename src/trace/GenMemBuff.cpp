@@ -10,6 +10,7 @@
 #include "modbus/RequestPacket.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/DialogUnits.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
@@ -64,34 +65,21 @@ constexpr EditDef kEdits[] = {
     {CGenMemBuff::IDC_TRIG_NEG, 468, 9, 39, 12, false, false},
 };
 
-// Dialog units of the window's layout to pixels of its font.
-struct DluScale {
-  int bx = 1;
-  int by = 1;
-  QRect operator()(int x, int y, int cx, int cy) const { return QRect(x * bx / 4, y * by / 8, cx * bx / 4, cy * by / 8); }
-};
-
 // The layout was drawn for a narrower font than a Linux desktop's: the
 // horizontal unit widens until every label and mode button of the current
 // language fits its box, as far as the whole bar still fits a 1280-pixel
 // screen.
-DluScale LayoutScale(const QWidget *w)
+CDialogUnits LayoutUnits(const QWidget *w)
 {
-  const QFontMetrics fm = w->fontMetrics();
-  DluScale scale{std::max(1, fm.averageCharWidth()), std::max(1, fm.height())};
-  int wanted = scale.bx;
-  auto fit = [&](const QString &text, int cx, int padding) {
-    const int need = fm.horizontalAdvance(text) + padding;
-    wanted = std::max(wanted, (need * 4 + cx - 1) / cx);
-  };
+  constexpr int kBarRight = 510; // dialog units
+  constexpr int kMaxBaseX = kMaxStartWidth * 4 / kBarRight;
+  CDialogUnits units(w->font());
   for (const StaticDef &d : kStatics)
     if (d.text)
-      fit(LoadStr(d.text), d.w, 2);
-  fit(LoadStr(IDS_AUTOMATIC), 38, 16);
-  fit(LoadStr(IDS_MANUAL), 40, 16);
-  constexpr int kBarRight = 510; // dialog units
-  scale.bx = std::max(scale.bx, std::min(wanted, kMaxStartWidth * 4 / kBarRight));
-  return scale;
+      units.FitText(w->font(), LoadStr(d.text), d.w, 2, kMaxBaseX);
+  units.FitText(w->font(), LoadStr(IDS_AUTOMATIC), 38, 16, kMaxBaseX);
+  units.FitText(w->font(), LoadStr(IDS_MANUAL), 40, 16, kMaxBaseX);
+  return units;
 }
 
 // The acquisition items are 16-bit parameters: a divider or delay computed
@@ -152,7 +140,8 @@ CGenMemBuff::~CGenMemBuff()
 void CGenMemBuff::BuildControls()
 {
   // The layout's size, within a 1280 x 800 screen.
-  const DluScale dlu = LayoutScale(this);
+  const CDialogUnits units = LayoutUnits(this);
+  auto dlu = [&units](int x, int y, int w, int h) { return units.Rect(x, y, w, h); };
   resize(dlu(0, 0, 600, 500).size().boundedTo(QSize(kMaxStartWidth, kMaxStartHeight)).expandedTo(
       QSize(kMinWidth, kMinHeight)));
   setMinimumSize(kMinWidth, kMinHeight);
