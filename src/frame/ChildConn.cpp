@@ -789,7 +789,8 @@ void CChildConn::AnswerKTable(const CRequestPacket &pkt)
     doc.SetNEntry(static_cast<int>(i), bits);
   }
   doc.UpdateAllSiValues();
-  FillParList();
+  if (!m_bReadAll) // a read all refills the list at its end
+    FillParList();
   if (pkt.PktType.par.step != 0)
     --m_nStep;
   if (!m_bMultiPacket)

@@ -152,6 +152,7 @@ TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
 
   // Out of order: done exactly at the last block, which alone refills the list.
   const int fills = conn->fillList;
+  EXPECT_EQ(fills, 0);
   Answer(b2, std::vector<uint16_t>(8, 5));
   EXPECT_EQ(conn->GetReadState(), 2);
   EXPECT_EQ(conn->fillList, fills);
