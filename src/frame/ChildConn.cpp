@@ -755,9 +755,12 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
     doc.m_bViewEditWindow = true;
   if (pkt.PktType.par.step != 0)
     --m_nStep;
+  // A read all refills the list once, at its end: a refill for every block
+  // answer stalls the window when a long list is shown.
   if (m_nStep == 1 && m_bReadAll)
     FinishReadAll();
-  FillParList();
+  else if (pkt.PktType.par.step == 0 || !m_bReadAll)
+    FillParList();
   doc.UpdateAllViews(nullptr, FrameHint::Values);
   if (refresh)
     ShowStatusText();
@@ -786,7 +789,8 @@ void CChildConn::AnswerKTable(const CRequestPacket &pkt)
     doc.SetNEntry(static_cast<int>(i), bits);
   }
   doc.UpdateAllSiValues();
-  FillParList();
+  if (!m_bReadAll) // a read all refills the list at its end
+    FillParList();
   if (pkt.PktType.par.step != 0)
     --m_nStep;
   if (!m_bMultiPacket)

@@ -65,6 +65,17 @@ QCheckBox *Check(QWidget *parent, const QString &text, const QRect &du)
   return check;
 }
 
+// Four check boxes to their values (save) or back.
+void ExchangeChecks(bool save, QCheckBox *const (&checks)[4], int (&values)[4])
+{
+  for (int i = 0; i < 4; ++i) {
+    if (save)
+      values[i] = checks[i]->isChecked() ? 1 : 0;
+    else
+      checks[i]->setChecked(values[i] != 0);
+  }
+}
+
 // Figures shown with "%u": clamped, so nonsense from the link never overflows.
 QString CountText(double value)
 {
@@ -107,7 +118,7 @@ void CDiag1::BuildControls()
   const unsigned labels[] = {IDS_PORT, IDS_SPEED, IDS_TIMEOUT_MS, IDS_SILENT_TIME_MS, IDS_RETRY_ON_ERROR};
   const int ys[] = {19, 32, 45, 58, 71};
   for (int i = 0; i < 5; ++i)
-    Label(this, LoadStr(labels[i]), DialogUnits(55, ys[i], 48, 12));
+    Label(this, LoadStr(labels[i]), DialogUnits(15, ys[i], 88, 12));
   m_pPortEdit = DigitsEdit(this, DialogUnits(105, 19, 46, 12));
   m_pTimeoutEdit = DigitsEdit(this, DialogUnits(105, 45, 46, 12));
   m_pSilentEdit = DigitsEdit(this, DialogUnits(105, 58, 46, 12));
@@ -279,12 +290,7 @@ bool CDiag2::DoDataExchange(bool save)
 {
   if (!IsCreated())
     return true;
-  for (int i = 0; i < 4; ++i) {
-    if (save)
-      m_nValue[i] = m_pCheck[i]->isChecked() ? 1 : 0;
-    else
-      m_pCheck[i]->setChecked(m_nValue[i] != 0);
-  }
+  ExchangeChecks(save, m_pCheck, m_nValue);
   return true;
 }
 
@@ -337,12 +343,7 @@ bool CDiag5::DoDataExchange(bool save)
 {
   if (!IsCreated())
     return true;
-  for (int i = 0; i < 4; ++i) {
-    if (save)
-      m_nValue[i] = m_pCheck[i]->isChecked() ? 1 : 0;
-    else
-      m_pCheck[i]->setChecked(m_nValue[i] != 0);
-  }
+  ExchangeChecks(save, m_pCheck, m_nValue);
   return true;
 }
 

@@ -1,9 +1,11 @@
 #include "ZuPrefsDialog.h"
 
 #include "model/generali.h"
+#include "platform/DialogUnits.h"
 #include "platform/Prompter.h"
 #include "platform/StringIds.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,8 +15,9 @@
 
 QRect DialogUnits(int x, int y, int w, int h)
 {
-  // An 8-point dialog font has base units of 6 x 13 pixels: 4 and 8 units.
-  return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8);
+  // The pages were drawn for an 8-point dialog font; the desktop's font is
+  // wider, so the units follow it and the texts keep fitting their boxes.
+  return CDialogUnits(QApplication::font()).Rect(x, y, w, h);
 }
 
 // ---------------------------------------------------------------- pages

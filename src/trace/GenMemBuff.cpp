@@ -10,6 +10,7 @@
 #include "modbus/RequestPacket.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/DialogUnits.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
@@ -64,13 +65,21 @@ constexpr EditDef kEdits[] = {
     {CGenMemBuff::IDC_TRIG_NEG, 468, 9, 39, 12, false, false},
 };
 
-// Dialog units of the window's layout to pixels of its font.
-QRect DluRect(const QWidget *w, int x, int y, int cx, int cy)
+// The layout was drawn for a narrower font than a Linux desktop's: the
+// horizontal unit widens until every label and mode button of the current
+// language fits its box, as far as the whole bar still fits a 1280-pixel
+// screen.
+CDialogUnits LayoutUnits(const QWidget *w)
 {
-  const QFontMetrics fm = w->fontMetrics();
-  const int bx = std::max(1, fm.averageCharWidth());
-  const int by = std::max(1, fm.height());
-  return QRect(x * bx / 4, y * by / 8, cx * bx / 4, cy * by / 8);
+  constexpr int kBarRight = 510; // dialog units
+  constexpr int kMaxBaseX = kMaxStartWidth * 4 / kBarRight;
+  CDialogUnits units(w->font());
+  for (const StaticDef &d : kStatics)
+    if (d.text)
+      units.FitText(w->font(), LoadStr(d.text), d.w, 2, kMaxBaseX);
+  units.FitText(w->font(), LoadStr(IDS_AUTOMATIC), 38, 16, kMaxBaseX);
+  units.FitText(w->font(), LoadStr(IDS_MANUAL), 40, 16, kMaxBaseX);
+  return units;
 }
 
 // The acquisition items are 16-bit parameters: a divider or delay computed
@@ -131,14 +140,16 @@ CGenMemBuff::~CGenMemBuff()
 void CGenMemBuff::BuildControls()
 {
   // The layout's size, within a 1280 x 800 screen.
-  resize(DluRect(this, 0, 0, 600, 500).size().boundedTo(QSize(kMaxStartWidth, kMaxStartHeight)).expandedTo(
+  const CDialogUnits units = LayoutUnits(this);
+  auto dlu = [&units](int x, int y, int w, int h) { return units.Rect(x, y, w, h); };
+  resize(dlu(0, 0, 600, 500).size().boundedTo(QSize(kMaxStartWidth, kMaxStartHeight)).expandedTo(
       QSize(kMinWidth, kMinHeight)));
   setMinimumSize(kMinWidth, kMinHeight);
 
-  auto glyph = [this](int id, const char *text, int x) {
+  auto glyph = [this, dlu](int id, const char *text, int x) {
     auto *b = new CXGlyphButton(this);
     b->setText(QString::fromLatin1(text));
-    b->setGeometry(DluRect(this, x, 0, 21, 21));
+    b->setGeometry(dlu(x, 0, 21, 21));
     b->setAutoDefault(false);
     m_controls[id] = b;
     return b;
@@ -152,15 +163,28 @@ void CGenMemBuff::BuildControls()
 
   for (const StaticDef &s : kStatics) {
     auto *label = new QLabel(s.text ? LoadStr(s.text) : QStringLiteral("ms"), this);
-    label->setGeometry(DluRect(this, s.x, s.y, s.w, s.h));
+    label->setGeometry(dlu(s.x, s.y, s.w, s.h));
     if (s.edge)
       label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->hide();
     m_controls[s.id] = label;
   }
   for (const EditDef &e : kEdits) {
+    if (e.id == IDC_STATE) {
+      // Two lines high: the state texts of some languages need both.
+      auto *state = new QLabel(this);
+      state->setGeometry(dlu(e.x, e.y, e.w, e.h));
+      state->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      state->setAlignment(Qt::AlignCenter);
+      state->setWordWrap(true);
+      state->setAutoFillBackground(true);
+      state->setBackgroundRole(QPalette::Base);
+      state->hide();
+      m_controls[e.id] = state;
+      continue;
+    }
     auto *edit = new QLineEdit(this);
-    edit->setGeometry(DluRect(this, e.x, e.y, e.w, e.h));
+    edit->setGeometry(dlu(e.x, e.y, e.w, e.h));
     edit->setAlignment(Qt::AlignCenter);
     edit->setReadOnly(e.readOnly);
     if (e.digitsOnly)
@@ -171,11 +195,11 @@ void CGenMemBuff::BuildControls()
 
   m_modeGroup = new QButtonGroup(this);
   m_modeGroup->setExclusive(true);
-  auto radio = [this](int id, unsigned text, int x, int w) {
+  auto radio = [this, dlu](int id, unsigned text, int x, int w) {
     auto *b = new QPushButton(LoadStr(text), this);
     b->setCheckable(true);
     b->setAutoDefault(false);
-    b->setGeometry(DluRect(this, x, 2, w, 22));
+    b->setGeometry(dlu(x, 2, w, 22));
     b->hide();
     m_modeGroup->addButton(b, id);
     m_controls[id] = b;
@@ -185,7 +209,7 @@ void CGenMemBuff::BuildControls()
   connect(m_modeGroup, &QButtonGroup::idClicked, this, [this](int) { OnModeRadio(); });
 
   m_btnDownload = new QPushButton(LoadStr(IDS_DOWNLOAD_BUFFER), this);
-  m_btnDownload->setGeometry(DluRect(this, 195, 0, 38, 22));
+  m_btnDownload->setGeometry(dlu(195, 0, 38, 22));
   m_btnDownload->setAutoDefault(false);
   m_btnDownload->hide();
   m_controls[IDC_DOWNLOAD] = m_btnDownload;
@@ -217,6 +241,8 @@ QString CGenMemBuff::GetItemText(int id) const
 {
   if (auto *edit = qobject_cast<QLineEdit *>(GetDlgItem(id)))
     return edit->text();
+  if (auto *label = qobject_cast<QLabel *>(GetDlgItem(id)))
+    return label->text();
   return {};
 }
 
@@ -224,6 +250,8 @@ void CGenMemBuff::SetItemText(int id, const QString &text)
 {
   if (auto *edit = qobject_cast<QLineEdit *>(GetDlgItem(id)))
     edit->setText(text);
+  else if (auto *label = qobject_cast<QLabel *>(GetDlgItem(id)))
+    label->setText(text);
 }
 
 ICodeTarget *CGenMemBuff::Board() const

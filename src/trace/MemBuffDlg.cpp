@@ -7,6 +7,7 @@
 #include "optiontree/OptionTree.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/DialogUnits.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
@@ -24,13 +25,6 @@ constexpr int kLabelColumn = 100;
 constexpr unsigned kTreeOptions = 0x19;
 constexpr unsigned kNumericEdit = 0x200;
 constexpr unsigned kCheckOptions = 0x40000;
-
-// Dialog units of the window's layout to pixels of its font.
-QSize DluSize(const QWidget *w, int cx, int cy)
-{
-  const QFontMetrics fm = w->fontMetrics();
-  return QSize(cx * std::max(1, fm.averageCharWidth()) / 4, cy * std::max(1, fm.height()) / 8);
-}
 
 QString TimeText(double ms)
 {
@@ -68,7 +62,7 @@ bool CMemBuffDlg::Create(QWidget *parent)
 {
   if (parent && parentWidget() != parent)
     setParent(parent);
-  resize(DluSize(this, 644, 267));
+  resize(CDialogUnits(font()).Size(644, 267));
   m_wndChart = new CChartCtrl(this);
   m_wndChart->setObjectName(QStringLiteral("chart"));
   m_wndTree = new COptionTree;

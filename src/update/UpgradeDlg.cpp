@@ -1,6 +1,7 @@
 #include "update/UpgradeDlg.h"
 
 #include "model/generali.h"
+#include "platform/DialogUnits.h"
 #include "platform/StringIds.h"
 
 #include <QCloseEvent>
@@ -17,15 +18,6 @@ namespace {
 
 const char *const kProduct = "Velo-Trix";
 const char *const kListPage = "update.htm";
-
-// Dialog units of the original layout to pixels of the dialog's font.
-QRect DluRect(const QWidget *dialog, int x, int y, int w, int h)
-{
-  const QFontMetrics fm = dialog->fontMetrics();
-  const int bx = std::max(1, fm.averageCharWidth());
-  const int by = std::max(1, fm.height());
-  return QRect(x * bx / 4, y * by / 8, w * bx / 4, h * by / 8);
-}
 
 QString ForDisplay(const QString &log)
 {
@@ -46,10 +38,11 @@ CUpgradeDlg::CUpgradeDlg(QWidget *parent, const QString &baseUrl)
   m_editLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   m_editLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   m_progress->setTextVisible(false);
-  m_editLog->setGeometry(DluRect(this, 6, 5, 188, 131));
-  m_progress->setGeometry(DluRect(this, 6, 141, 188, 9));
-  m_btnStart->setGeometry(DluRect(this, 57, 153, 87, 14));
-  setFixedSize(DluRect(this, 0, 0, 201, 175).size());
+  const CDialogUnits units(font());
+  m_editLog->setGeometry(units.Rect(6, 5, 188, 131));
+  m_progress->setGeometry(units.Rect(6, 141, 188, 9));
+  m_btnStart->setGeometry(units.Rect(57, 153, 87, 14));
+  setFixedSize(units.Rect(0, 0, 201, 175).size());
   m_btnStart->setText(LoadStr(IDS_UPD_START_BUTTON));
   connect(m_btnStart, &QPushButton::clicked, this, &CUpgradeDlg::OnStartStop);
 }

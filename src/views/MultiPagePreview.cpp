@@ -5,6 +5,7 @@
 #include "controls/MappedBitmapButton.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
+#include "platform/DialogUnits.h"
 #include "platform/Prompter.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
@@ -24,13 +25,9 @@
 namespace {
 constexpr int kScrollLimit = 0x8000;
 
-// The bar's place and size are in dialog units of an 8-point dialog font.
-QRect FromDialogUnits(int x, int y, int w, int h)
-{
-  auto dx = [](int v) { return v * 3 / 2; };
-  auto dy = [](int v) { return v * 13 / 8; };
-  return {dx(x), dy(y), dx(w), dy(h)};
-}
+// The bar's place and size are in dialog units of an 8-point dialog font
+// (base units of 6 x 13 pixels): its bitmaps do not grow with the font.
+QRect FromDialogUnits(int x, int y, int w, int h) { return CDialogUnits(6, 13).Rect(x, y, w, h); }
 
 // The tool tip of a "prompt\ntip" text.
 QString TipOf(unsigned id)

@@ -2,6 +2,7 @@
 // panes, the find dialog, print commands, and the trace manager end to end
 // over the simulated board.
 #include "FrameTestSupport.h"
+#include "model/FolderDocHost.h"
 #include "TestSupport.h"
 #include "../modbus/SerialTestSupport.h"
 #include "../trace/TraceTestSupport.h"
@@ -257,20 +258,6 @@ TEST_F(ViewsInFrame, OnlineWritesAreClampedToTheLimits)
 
 namespace {
 
-class TempHost : public IDocHost {
-public:
-  TempHost(CMainFrame &frame, QString folder) : m_frame(frame), m_folder(std::move(folder)) {}
-  QString GetInitializeLanguage() const override { return m_frame.GetInitializeLanguage(); }
-  void AddRequest(CRequestPacket *&packet) override { m_frame.AddRequest(packet); }
-  void AddHeadRequest(CRequestPacket *&packet) override { m_frame.AddHeadRequest(packet); }
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  CMainFrame &m_frame;
-  QString m_folder;
-};
-
 } // namespace
 
 TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
@@ -291,7 +278,7 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   frame->SendCode(MainCode::TimerAndTabs, 0);
   frame->GetSerManager()->SetDevicePath(sim.Device());
   frame->SendCode(MainCode::ApplySerial, 0);
-  TempHost host(*frame, temp.path() + u'/');
+  CFolderDocHost host(temp.path(), frame.get());
   auto *adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
   ASSERT_NE(adapter, nullptr);
   CGenMemBuff &mgr = *adapter->Manager();

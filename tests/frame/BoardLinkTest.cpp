@@ -1,4 +1,5 @@
 #include "FrameTestSupport.h"
+#include "model/FolderDocHost.h"
 #include "TestSupport.h"
 #include "../modbus/SerialTestSupport.h"
 
@@ -16,22 +17,6 @@
 
 namespace {
 
-// The main frame's services, with the program folder in a temporary place so
-// the board description library of one run does not steer the next.
-class TempHost : public IDocHost {
-public:
-  TempHost(CMainFrame &frame, QString folder) : m_frame(frame), m_folder(std::move(folder)) {}
-  QString GetInitializeLanguage() const override { return m_frame.GetInitializeLanguage(); }
-  void AddRequest(CRequestPacket *&packet) override { m_frame.AddRequest(packet); }
-  void AddHeadRequest(CRequestPacket *&packet) override { m_frame.AddHeadRequest(packet); }
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  CMainFrame &m_frame;
-  QString m_folder;
-};
-
 class BoardLinkFrame : public ::testing::Test {
 protected:
   void SetUp() override
@@ -46,7 +31,7 @@ protected:
     frame->SendCode(MainCode::TimerAndTabs, 0);
     frame->GetSerManager()->SetDevicePath(sim.Device());
     frame->SendCode(MainCode::ApplySerial, 0);
-    host = std::make_unique<TempHost>(*frame, temp.path() + u'/');
+    host = std::make_unique<CFolderDocHost>(temp.path(), frame.get());
   }
   void TearDown() override { frame.reset(); }
 
@@ -74,7 +59,7 @@ protected:
   BoardSimProcess sim;
   QTemporaryDir temp;
   std::unique_ptr<CMainFrame> frame;
-  std::unique_ptr<TempHost> host;
+  std::unique_ptr<CFolderDocHost> host;
 };
 
 TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)

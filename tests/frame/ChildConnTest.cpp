@@ -150,15 +150,19 @@ TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
   EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
   EXPECT_FLOAT_EQ(doc->GetNTable()[0], 0.5f);
 
-  // Out of order: done exactly at the last block.
+  // Out of order: done exactly at the last block, which alone refills the list.
+  const int fills = conn->fillList;
+  EXPECT_EQ(fills, 0);
   Answer(b2, std::vector<uint16_t>(8, 5));
   EXPECT_EQ(conn->GetReadState(), 2);
+  EXPECT_EQ(conn->fillList, fills);
   std::vector<uint16_t> words(113, 0);
   words[108] = 1234; // max_speed
   Answer(b1, words);
   EXPECT_EQ(conn->GetReadState(), 4);
   EXPECT_EQ(conn->GetStep(), 0);
   EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ...done!"));
+  EXPECT_EQ(conn->fillList, fills + 1);
   EXPECT_EQ(doc->GetPar(7).GetValue(0), 1234);
   // Values read in a read all are not undo records.
   EXPECT_TRUE(doc->GetUndoList().empty());

@@ -2,6 +2,7 @@
 // board sends it and then as a document file. What is read must write back in
 // a form that reads again to the same text; the standard items and rows must
 // name what exists.
+#include "model/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "platform/Prompter.h"
 
@@ -18,16 +19,6 @@ public:
   int MessageBox(const QString &, const QString &, unsigned, QWidget *) override { return IDOK; }
   QString FileDialog(const FileDialogRequest &, QWidget *) override { return {}; }
   int PopupMenu(const QList<PopupMenuItem> &, const QPoint &, QWidget *) override { return 0; }
-};
-
-// Folders that do not exist: nothing is written, manuals are never found.
-class NoFolders : public IDocHost {
-public:
-  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
-  void AddRequest(CRequestPacket *&) override {}
-  void AddHeadRequest(CRequestPacket *&) override {}
-  QString GetProgramFolder() const override { return QStringLiteral("/nonexistent-velotrix-fuzz/"); }
-  QString GetUserDataFolder() const override { return QStringLiteral("/nonexistent-velotrix-fuzz/"); }
 };
 
 void Check(bool cond)
@@ -70,7 +61,7 @@ QString Save(CQelDoc &doc)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-  static NoFolders host;
+  static CFolderDocHost host(QStringLiteral("/nonexistent-velotrix-fuzz/"));
   static const bool ready = [] {
     QLoggingCategory::setFilterRules(QStringLiteral("velotrix.*=false"));
     Prompter::SetInstance(std::make_unique<SilentPrompter>());

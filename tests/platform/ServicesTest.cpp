@@ -1,5 +1,6 @@
 #include "platform/DesktopLauncher.h"
 #include "platform/DesktopServices.h"
+#include "platform/DialogUnits.h"
 #include "platform/Launcher.h"
 #include "platform/Prompter.h"
 #include "platform/StringTable.h"
@@ -7,6 +8,9 @@
 #include "platform/WindowId.h"
 
 #include "TestSupport.h"
+
+#include <QApplication>
+#include <QFontMetrics>
 
 #include <gtest/gtest.h>
 
@@ -97,4 +101,26 @@ TEST(Prompter, DesktopServicesReplaceTheInstalledOnes)
   EXPECT_EQ(installed, &vtx::DesktopBeep);
   vtx::Beep(440, 50); // no handler: nothing happens
   // TestEnvironment puts the scripted prompter and recording launcher back.
+}
+
+// Template units follow the font and widen, within a bound, for a long text.
+TEST(DialogUnits, FollowTheFontAndWidenForLongTexts)
+{
+  const QFont font = QApplication::font();
+  CDialogUnits units(font);
+  EXPECT_GT(units.BaseX(), 0);
+  EXPECT_EQ(units.BaseY(), QFontMetrics(font).height());
+  EXPECT_EQ(units.Rect(4, 8, 40, 16), QRect(units.BaseX(), units.BaseY(), 10 * units.BaseX(), 2 * units.BaseY()));
+
+  const QString text = QStringLiteral("Mean Answare Time (ms)");
+  const int before = units.BaseX();
+  units.FitText(font, text, 10, 0, 1000);
+  EXPECT_GT(units.BaseX(), before);
+  EXPECT_GE(units.X(10), QFontMetrics(font).horizontalAdvance(text));
+
+  CDialogUnits bounded(6, 13);
+  bounded.FitText(font, text, 10, 0, 8);
+  EXPECT_EQ(bounded.BaseX(), 8);
+  bounded.FitText(font, text, 0, 0, 100); // an empty box changes nothing
+  EXPECT_EQ(bounded.BaseX(), 8);
 }

@@ -4,6 +4,8 @@
 #include "chart/ChartCtrl.h"
 #include "controls/XTabCtrl.h"
 #include "optiontree/OptionTree.h"
+#include "model/generali.h"
+#include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
@@ -404,4 +406,35 @@ TEST(GenMemBuffText, ItalianInterfaceShowsItalianTexts)
   auto *automatic = qobject_cast<QPushButton *>(manager.GetDlgItem(CGenMemBuff::IDC_AUTOMATIC));
   ASSERT_NE(automatic, nullptr);
   EXPECT_EQ(automatic->text(), "Automatico");
+}
+
+// Every label and mode button shows its whole text in both languages, and the
+// bar still fits a 1280-pixel screen.
+TEST(GenMemBuffText, LabelsFitTheirBoxesInBothLanguages)
+{
+  TestEnvironment env;
+  for (bool italian : {false, true}) {
+    if (italian) {
+      ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
+                                                      QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+    }
+    CGenMemBuff manager;
+    int right = 0;
+    for (int id : {263, 264, 265, 266, 267, 268, int(CGenMemBuff::IDC_AUTOMATIC), int(CGenMemBuff::IDC_MANUAL)}) {
+      QWidget *w = manager.GetDlgItem(id);
+      ASSERT_NE(w, nullptr) << id;
+      const QString text = w->property("text").toString();
+      EXPECT_LE(w->fontMetrics().horizontalAdvance(text), w->width()) << italian << " " << text.toStdString();
+      right = std::max(right, w->geometry().right());
+    }
+    // The state field shows each state text whole, on one or two lines.
+    QWidget *state = manager.GetDlgItem(CGenMemBuff::IDC_STATE);
+    for (unsigned id : {IDS_BUFFER_OFFLINE, IDS_BUFFER_READY, IDS_BUFFER_DOWNLOAD}) {
+      const QRect need = state->fontMetrics().boundingRect(QRect(0, 0, state->width() - 4, 1000),
+                                                           Qt::AlignCenter | Qt::TextWordWrap, LoadStr(id));
+      EXPECT_LE(need.width(), state->width() - 4) << italian;
+      EXPECT_LE(need.height(), state->height() - 4) << italian;
+    }
+    EXPECT_LT(right, 1280);
+  }
 }

@@ -2,6 +2,7 @@
 
 #include "BoardGenerator.h"
 
+#include "model/FolderDocHost.h"
 #include "model/DocFrameLinks.h"
 #include "model/QelDoc.h"
 #include "platform/Cp1252.h"
@@ -19,20 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-// A document host over a temporary folder.
-class PrintDocHost : public IDocHost {
-public:
-  explicit PrintDocHost(const QString &folder) : m_folder(folder + u'/') {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
-  void AddRequest(CRequestPacket *&) override {}
-  void AddHeadRequest(CRequestPacket *&) override {}
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  QString m_folder;
-};
 
 // A PDF printer at a given resolution; a custom page (millimetres, no
 // margins) when a size is given.
@@ -68,7 +55,7 @@ inline bool HavePdfToText() { return !QStandardPaths::findExecutable(QStringLite
 class GeneratedBoard {
 public:
   explicit GeneratedBoard(int parameters, const QString &fileName = QStringLiteral("large.vtx"))
-    : host(dir.path())
+    : host(dir.path(), nullptr, QStringLiteral("en"))
   {
     DescShape shape;
     shape.parameters = parameters;
@@ -86,7 +73,7 @@ public:
   }
 
   QTemporaryDir dir;
-  PrintDocHost host;
+  CFolderDocHost host;
   QString path;
   CQelDoc doc;
   bool loaded = false;

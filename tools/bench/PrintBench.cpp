@@ -3,6 +3,7 @@
 // (a Release build gives real figures).
 #include "BoardGenerator.h"
 
+#include "model/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "platform/Cp1252.h"
 #include "platform/Prompter.h"
@@ -31,19 +32,6 @@ public:
   int MessageBox(const QString &, const QString &, unsigned, QWidget *) override { return IDOK; }
   QString FileDialog(const FileDialogRequest &, QWidget *) override { return {}; }
   int PopupMenu(const QList<PopupMenuItem> &, const QPoint &, QWidget *) override { return 0; }
-};
-
-class BenchHost : public IDocHost {
-public:
-  explicit BenchHost(const QString &folder) : m_folder(folder + u'/') {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
-  void AddRequest(CRequestPacket *&) override {}
-  void AddHeadRequest(CRequestPacket *&) override {}
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  QString m_folder;
 };
 
 std::unique_ptr<QPrinter> PdfPrinter(const QString &file, int dpi)
@@ -82,7 +70,7 @@ int main(int argc, char **argv)
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
       return 1;
   }
-  BenchHost host(dir.path());
+  CFolderDocHost host(dir.path(), nullptr, QStringLiteral("en"));
   CQelDoc doc;
   doc.SetHost(&host);
   if (!doc.OnOpenDocument(source) || doc.GetParCount() != shape.parameters) {

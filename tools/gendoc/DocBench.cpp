@@ -2,6 +2,7 @@
 // build-<x>/bin/doc_bench [repetitions] (a Release build gives real figures).
 #include "BoardGenerator.h"
 
+#include "model/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "platform/Cp1252.h"
 #include "platform/Prompter.h"
@@ -29,19 +30,6 @@ public:
   QString FileDialog(const FileDialogRequest &, QWidget *) override { return {}; }
   int PopupMenu(const QList<PopupMenuItem> &, const QPoint &, QWidget *) override { return 0; }
   int messages = 0;
-};
-
-class BenchHost : public IDocHost {
-public:
-  explicit BenchHost(const QString &folder) : m_folder(folder + u'/') {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
-  void AddRequest(CRequestPacket *&) override {}
-  void AddHeadRequest(CRequestPacket *&) override {}
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  QString m_folder;
 };
 
 struct Figures {
@@ -75,7 +63,7 @@ int main(int argc, char **argv)
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
       return 1;
   }
-  BenchHost host(dir.path());
+  CFolderDocHost host(dir.path());
 
   std::vector<double> open;
   std::vector<double> save;

@@ -1,0 +1,679 @@
+// app_bench: the speed of the running program, each figure a ratio or a time
+// measured in one run against its goal:
+//  1. read all of a generated 3000-parameter board at 115200 baud through the
+//     main and board windows, over the time its traffic needs on a wire, at
+//     the default silent time and at 2 ms;
+//  2. polling the watch rows and the standard variables of 3 boards on one
+//     line: refreshes per second per board over what the wire allows, and the
+//     longest stall of the GUI thread seen by a 10 ms timer;
+//  3. filling and repainting the parameter list of one block of 3000
+//     parameters;
+//  4. start-up to the first painted main window with a document named on the
+//     command line, and resident memory with three such boards open.
+// Prints figures and asserts nothing; run by hand or through scripts/bench
+// (a Release build gives real figures). Not run by ctest.
+
+#include "BoardGenerator.h"
+#include "LineTap.h"
+
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+#include "frame/QelApp.h"
+#include "controls/XListCtrl.h"
+#include "modbus/SerManager.h"
+#include "model/FolderDocHost.h"
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "platform/Cp1252.h"
+#include "platform/Profile.h"
+#include "platform/Prompter.h"
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
+#include "views/ListaPar.h"
+#include "views/ParTreeView.h"
+#include "views/VarListView.h"
+#include "views/VarTreeView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QMdiArea>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kBaud = 115200;
+
+// Answers OK (or what Escape gives) to whatever would be asked.
+class SilentPrompter : public Prompter {
+public:
+  int MessageBox(const QString &, const QString &, unsigned type, QWidget *) override
+  {
+    return Prompter::EscapeAnswer(type);
+  }
+  QString FileDialog(const FileDialogRequest &, QWidget *) override { return {}; }
+  int PopupMenu(const QList<PopupMenuItem> &, const QPoint &, QWidget *) override { return 0; }
+};
+
+// The parameter list, counting its fills and their time.
+class TimedParList : public CParListView {
+public:
+  void FillList() override
+  {
+    QElapsedTimer timer;
+    timer.start();
+    CParListView::FillList();
+    const double ms = timer.nsecsElapsed() / 1e6;
+    ++s_fills;
+    s_fillMs += ms;
+    s_longestFillMs = std::max(s_longestFillMs, ms);
+  }
+  static void Reset()
+  {
+    s_fills = 0;
+    s_fillMs = 0;
+    s_longestFillMs = 0;
+  }
+  static inline int s_fills = 0;
+  static inline double s_fillMs = 0;
+  static inline double s_longestFillMs = 0;
+};
+
+// The four views of a board window, as the program shows them.
+void PlugViews()
+{
+  auto plug = [](CChildFrame::PaneKind kind, auto make) {
+    CChildFrame::SetPaneFactory(kind, [make](CQelDoc &doc, CChildFrame &) -> QWidget * {
+      auto *view = make();
+      doc.AddView(view);
+      view->OnInitialUpdate();
+      return view;
+    });
+  };
+  plug(CChildFrame::ParTree, [] { return new CParTreeView; });
+  plug(CChildFrame::ParList, [] { return new TimedParList; });
+  plug(CChildFrame::VarTree, [] { return new CVarTreeView; });
+  plug(CChildFrame::VarList, [] { return new CVarListView; });
+}
+
+bool WriteDocument(const QString &path, const QString &text)
+{
+  const QByteArray bytes = Cp1252::Encode(text);
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The generated board (3000 parameters, 1500 variables, 200 blocks) at a
+// slave address.
+QString BoardText(int slave)
+{
+  QString text = GenerateDocument(DescShape{});
+  text.replace(QStringLiteral("MODBUS = 1;"), QStringLiteral("MODBUS = %1;").arg(slave));
+  return text;
+}
+
+// The generated board with every parameter moved into block 1, one after the
+// other: one list of 3000 rows.
+QString OneBlockText()
+{
+  const QStringList lines = GenerateDocument(DescShape{}).split(QStringLiteral("\r\n"));
+  static const QRegularExpression item(QStringLiteral("^[pfl]\\d+ "));
+  static const QRegularExpression place(QStringLiteral("; b=\\d+; p=\\d+;"));
+  QString text;
+  int position = 0;
+  for (const QString &line : lines) {
+    QString out = line;
+    if (item.match(line).hasMatch() && line.contains(u'=')) {
+      out.replace(place, QStringLiteral("; b=1; p=%1;").arg(position));
+      position += line.startsWith(u'p') ? 1 : 2;
+    }
+    text += out + QStringLiteral("\r\n");
+  }
+  text.chop(2);
+  return text;
+}
+
+bool WaitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > timeoutMs)
+      return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::usleep(200);
+  }
+  return true;
+}
+
+long ResidentKb()
+{
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly))
+    return -1;
+  for (const QByteArray &line : f.readAll().split('\n'))
+    if (line.startsWith("VmRSS:"))
+      return line.mid(6).trimmed().split(' ').value(0).toLong();
+  return -1;
+}
+
+// The wire time of traffic: every character 11 bits, and per exchange the
+// board's 3.5-character turnaround and the master's silent time before the
+// next request (at least 3.5 characters).
+double WireSeconds(const LineTap::Counts &c, int silentMs)
+{
+  const double character = 11.0 / kBaud;
+  const double gap = std::max(silentMs / 1000.0, 3.5 * character);
+  return (c.requestBytes + c.answerBytes) * character + c.requests * (3.5 * character + gap);
+}
+
+LineTap::Counts Minus(const LineTap::Counts &a, const LineTap::Counts &b)
+{
+  return {a.requests - b.requests, a.requestBytes - b.requestBytes, a.answerBytes - b.answerBytes};
+}
+
+LineTap::Counts Plus(const LineTap::Counts &a, const LineTap::Counts &b)
+{
+  return {a.requests + b.requests, a.requestBytes + b.requestBytes, a.answerBytes + b.answerBytes};
+}
+
+struct Row {
+  std::string figure;
+  double value = 0;
+  std::string unit;
+  std::string goal;
+  int verdict = -1; // 1 met, 0 short, -1 no goal
+};
+std::vector<Row> g_rows;
+
+void Report(const std::string &figure, double value, const std::string &unit, const std::string &goal = {},
+            int verdict = -1)
+{
+  g_rows.push_back({figure, value, unit, goal, verdict});
+}
+
+// The GUI thread's stalls, seen by a 10 ms timer: the longest gap between
+// two of its ticks beyond 10 ms.
+class StallProbe {
+public:
+  StallProbe()
+  {
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+      const qint64 now = m_clock.nsecsElapsed();
+      m_worst = std::max(m_worst, now - m_last);
+      m_last = now;
+    });
+    m_clock.start();
+    m_timer.start(10);
+  }
+  double WorstGapMs() const { return m_worst / 1e6; }
+  double StallMs() const { return std::max(0.0, m_worst / 1e6 - 10); }
+
+private:
+  QTimer m_timer;
+  QElapsedTimer m_clock;
+  qint64 m_last = 0;
+  qint64 m_worst = 0;
+};
+
+// A main frame on a line of simulated boards, with the program's settings
+// but for the speed and silent time.
+class Bench {
+public:
+  Bench(const QString &folder, int silentMs) : m_folder(folder)
+  {
+    frame = std::make_unique<CMainFrame>(true);
+    COptions &o = frame->GetOptions();
+    o.com_speed.Set(kBaud);
+    o.com_silent.Set(silentMs);
+    o.VisLevel.Set(3);
+    frame->resize(1280, 800);
+    frame->show();
+    host = std::make_unique<CFolderDocHost>(folder, frame.get());
+  }
+  ~Bench()
+  {
+    frame->CloseAllChildren();
+    frame.reset();
+    docs.clear();
+  }
+  void Connect(const QString &device)
+  {
+    frame->GetSerManager()->SetDevicePath(device);
+    frame->SendCode(MainCode::ApplySerial, 0);
+  }
+  CChildFrame *Open(const QString &path)
+  {
+    QElapsedTimer timer;
+    timer.start();
+    auto doc = std::make_unique<CQelDoc>();
+    doc->SetHost(host.get());
+    if (!doc->OnOpenDocument(path))
+      return nullptr;
+    doc->SetPathName(path);
+    loadMs = timer.nsecsElapsed() / 1e6;
+    timer.restart();
+    CChildFrame *child = frame->AddChildFrame(doc.get());
+    doc->SetHost(host.get());
+    child->showMaximized();
+    child->ActivateFrame();
+    QCoreApplication::processEvents();
+    windowMs = timer.nsecsElapsed() / 1e6;
+    // A user looks at the first block: a click in the tree fills the list.
+    timer.restart();
+    if (auto *tree = qobject_cast<CParTreeView *>(child->GetPane(CChildFrame::ParTree)))
+      if (QTreeWidgetItem *item = tree->ItemOfKey(-1))
+        tree->setCurrentItem(item);
+    QCoreApplication::processEvents();
+    selectMs = timer.nsecsElapsed() / 1e6;
+    docs.push_back(std::move(doc));
+    return child;
+  }
+  // A command as the menu or the toolbar gives it to the active board.
+  void Command(int id)
+  {
+    QAction *action = frame->Action(id);
+    if (action && action->isEnabled())
+      action->trigger();
+    else
+      frame->OnCommand(id);
+  }
+  bool GoOnline(CChildFrame *child)
+  {
+    child->OnCommand(Cmd::OnLine);
+    return WaitUntil([&] { return child->GetDocument()->IsOnline(); }, 10000);
+  }
+
+  std::unique_ptr<CMainFrame> frame;
+  std::unique_ptr<CFolderDocHost> host;
+  std::vector<std::unique_ptr<CQelDoc>> docs;
+  double loadMs = 0, windowMs = 0, selectMs = 0; // of the last Open
+
+private:
+  QString m_folder;
+};
+
+void ReadAll(const QString &folder, const QString &doc, int silentMs, const std::string &label)
+{
+  SimBoard board({QStringLiteral("--doc"), doc, QStringLiteral("--wire-baud"), QString::number(kBaud)});
+  LineTap tap;
+  if (board.Device().isEmpty() || !tap.AddBoard(1, board.Device()) || !tap.Start()) {
+    std::printf("read all: the simulated board did not start\n");
+    return;
+  }
+  Bench bench(folder, silentMs);
+  bench.Connect(tap.Device());
+  CChildFrame *child = bench.Open(doc);
+  if (!child || !bench.GoOnline(child)) {
+    std::printf("read all: the board did not come online\n");
+    return;
+  }
+  // As a user would: the first polls after going online are over.
+  WaitUntil([] { return false; }, 1000);
+  const QString done = LoadStr(IDS_READ_ALL_PARAM_DONE);
+  const auto before = tap.Total();
+  const auto read0 = Plus(tap.OfFunction(3), tap.OfFunction(23));
+  QElapsedTimer timer;
+  StallProbe probe;
+  TimedParList::Reset();
+  timer.start();
+  bench.Command(Cmd::ReadAll);
+  const bool finished = WaitUntil([&] { return bench.frame->MessageText() == done; }, 60000);
+  const double seconds = timer.nsecsElapsed() / 1e9;
+  const auto all = Minus(tap.Total(), before);
+  const auto read = Minus(Plus(tap.OfFunction(3), tap.OfFunction(23)), read0);
+  if (!finished) {
+    std::printf("read all%s: \"%s\" never shown (status: %s; %ld exchanges, %ld of the read all; read state %d, "
+                "step %d)\n",
+                label.c_str(), qPrintable(done), qPrintable(bench.frame->MessageText()), all.requests, read.requests,
+                child->GetReadState(), child->GetStep());
+    return;
+  }
+  const double wireAll = WireSeconds(all, silentMs);
+  const double wireRead = WireSeconds(read, silentMs);
+  std::printf("read all%s, silent %d ms: %ld exchanges (%ld of the read all, %ld polls), %ld + %ld bytes\n", label.c_str(),
+              silentMs, all.requests, read.requests, all.requests - read.requests, all.requestBytes, all.answerBytes);
+  std::printf("  measured %.1f ms; wire time of all traffic %.1f ms (ratio %.3f), of the read all alone %.1f ms "
+              "(ratio %.3f)\n",
+              seconds * 1000, wireAll * 1000, seconds / wireAll, wireRead * 1000, seconds / wireRead);
+  std::printf("  longest gap of the 10 ms probe %.1f ms; the parameter list (%d rows) was filled %d times, "
+              "%.1f ms in all, the longest %.1f ms\n",
+              probe.WorstGapMs(),
+              qobject_cast<CParListView *>(child->GetPane(CChildFrame::ParList))->GetListCtrl()->GetItemCount(),
+              TimedParList::s_fills, TimedParList::s_fillMs, TimedParList::s_longestFillMs);
+  const std::string name = "read all / wire time" + label + ", silent " + std::to_string(silentMs) + " ms";
+  if (silentMs == 2)
+    Report(name, seconds / wireAll, "x", "<= 1.2", seconds / wireAll <= 1.2);
+  else
+    Report(name, seconds / wireAll, "x");
+  Report("GUI stall during read all" + label + ", silent " + std::to_string(silentMs) + " ms", probe.StallMs(), "ms",
+         "<= 16", probe.StallMs() <= 16);
+}
+
+void Polling(const QString &folder, const QStringList &docs, int silentMs)
+{
+  std::vector<std::unique_ptr<SimBoard>> boards;
+  LineTap tap;
+  for (int i = 0; i < docs.size(); ++i) {
+    boards.push_back(std::make_unique<SimBoard>(
+        QStringList{QStringLiteral("--doc"), docs[i], QStringLiteral("--wire-baud"), QString::number(kBaud)}));
+    if (boards.back()->Device().isEmpty() || !tap.AddBoard(i + 1, boards.back()->Device())) {
+      std::printf("polling: simulated board %d did not start\n", i + 1);
+      return;
+    }
+  }
+  if (!tap.Start())
+    return;
+  Bench bench(folder, silentMs);
+  bench.Connect(tap.Device());
+  std::vector<CChildFrame *> children;
+  for (const QString &doc : docs) {
+    CChildFrame *child = bench.Open(doc);
+    if (!child || !bench.GoOnline(child)) {
+      std::printf("polling: a board did not come online\n");
+      return;
+    }
+    children.push_back(child);
+  }
+  // Settle: the first polls after going online.
+  WaitUntil([] { return false; }, 1000);
+
+  std::vector<long> polls0;
+  for (int i = 1; i <= docs.size(); ++i)
+    polls0.push_back(tap.StatusPollsTo(i));
+  const auto before = tap.Total();
+  constexpr int kRunMs = 6000;
+  QElapsedTimer clock;
+  clock.start();
+  double worstGap = 0;
+  double stallMs = 0;
+  {
+    StallProbe probe;
+    QEventLoop loop;
+    QTimer::singleShot(kRunMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    worstGap = probe.WorstGapMs();
+    stallMs = probe.StallMs();
+  }
+  const double seconds = clock.nsecsElapsed() / 1e9;
+  const auto traffic = Minus(tap.Total(), before);
+
+  // What the wire allows: the line carries the measured traffic per round
+  // of refreshes; a board can be refreshed once a round.
+  double minRate = 1e9;
+  long rounds = 0;
+  std::printf("polling %d boards, silent %d ms, %.1f s: %ld exchanges, %ld + %ld bytes\n", int(docs.size()),
+              silentMs, seconds, traffic.requests, traffic.requestBytes, traffic.answerBytes);
+  for (int i = 1; i <= docs.size(); ++i) {
+    const long n = tap.StatusPollsTo(i) - polls0[std::size_t(i - 1)];
+    rounds = std::max(rounds, n);
+    minRate = std::min(minRate, n / seconds);
+    std::printf("  board %d: %ld refreshes = %.2f/s\n", i, n, n / seconds);
+  }
+  const double roundWire = rounds > 0 ? WireSeconds(traffic, silentMs) / rounds : 0;
+  const double allowed = roundWire > 0 ? 1 / roundWire : 0;
+  std::printf("  wire time of a round of all boards %.1f ms: the wire allows %.2f refreshes/s per board\n",
+              roundWire * 1000, allowed);
+  std::printf("  longest gap of the 10 ms probe %.1f ms: stall %.1f ms\n", worstGap, stallMs);
+  const std::string tag = ", silent " + std::to_string(silentMs) + " ms";
+  Report("poll refreshes/s per board / wire" + tag, allowed > 0 ? minRate / allowed : 0, "x");
+  Report("poll refreshes/s per board" + tag, minRate, "/s");
+  Report("GUI stall while polling" + tag, stallMs, "ms", "<= 16", stallMs <= 16);
+}
+
+double Median(std::vector<double> v)
+{
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+void ParameterList(const QString &folder, const QString &doc)
+{
+  Bench bench(folder, 16);
+  QElapsedTimer timer;
+  CChildFrame *child = bench.Open(doc);
+  if (!child)
+    return;
+  auto *list = qobject_cast<CParListView *>(child->GetPane(CChildFrame::ParList));
+  CQelDoc *d = child->GetDocument();
+  if (!list || !d)
+    return;
+  QCoreApplication::processEvents();
+  const int rows = list->GetListCtrl()->GetItemCount();
+  std::vector<double> fill, refresh, repaint;
+  for (int i = 0; i < 7; ++i) {
+    timer.restart();
+    list->FillList();
+    fill.push_back(timer.nsecsElapsed() / 1e6);
+
+    // A poll answer: new values for the shown parameters, then what the
+    // board window does with a read answer, then the repaint.
+    for (std::int16_t p : list->GetParIndexes())
+      if (d->GetPar(p).IsShort())
+        d->GetPar(p).SetRawValue(static_cast<std::int16_t>((i * 7 + p) % 1000));
+    timer.restart();
+    list->FillList();
+    d->UpdateAllViews(nullptr, FrameHint::Values);
+    refresh.push_back(timer.nsecsElapsed() / 1e6);
+    timer.restart();
+    list->GetListCtrl()->viewport()->repaint();
+    repaint.push_back(timer.nsecsElapsed() / 1e6);
+  }
+  std::printf("parameter list: %d rows of one block; document read in %.1f ms, board window with its views "
+              "%.1f ms, block chosen in the tree to list filled and painted %.1f ms\n",
+              rows, bench.loadMs, bench.windowMs, bench.selectMs);
+  std::printf("  fill median %.1f ms, after-poll update median %.1f ms, repaint median %.2f ms\n", Median(fill),
+              Median(refresh), Median(repaint));
+  Report("list opened from the tree, " + std::to_string(rows) + " rows", bench.selectMs, "ms", "< 50",
+         bench.selectMs < 50);
+  Report("list fill (FillList), " + std::to_string(rows) + " rows", Median(fill), "ms", "< 50", Median(fill) < 50);
+  Report("list update after a poll answer", Median(refresh), "ms");
+  Report("list repaint after a poll", Median(repaint), "ms", "< 16", Median(repaint) < 16);
+}
+
+// The start-up run: this program again, as the velotrix executable starts.
+int StartupChild(int argc, char **argv)
+{
+  QElapsedTimer sinceMain;
+  sinceMain.start();
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Norv"));
+  QApplication::setApplicationName(QStringLiteral("Velotrix"));
+  std::setlocale(LC_NUMERIC, "C");
+  QLoggingCategory::setFilterRules(QStringLiteral("velotrix.*=false"));
+  Prompter::SetInstance(std::make_unique<SilentPrompter>());
+  Profile::SetInstance(std::make_unique<Profile>(QString::fromLocal8Bit(argv[2])));
+  PlugViews();
+  const QStringList docs = QApplication::arguments().mid(3);
+
+  CQelApp velotrix;
+  velotrix.SetUniqueName(QString());
+  bool painted = false;
+  struct PaintSpy : QObject {
+    std::function<void(QObject *)> seen;
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+      if (e->type() == QEvent::Paint)
+        seen(o);
+      return false;
+    }
+  } spy;
+  spy.seen = [&](QObject *o) {
+    auto *w = qobject_cast<QWidget *>(o);
+    if (painted || !w || !velotrix.GetMainFrame() || w->window() != velotrix.GetMainFrame())
+      return;
+    painted = true;
+    // The rest of this paint pass belongs to the first picture.
+    QTimer::singleShot(0, [&] {
+      std::printf("PAINTED %.3f\n", sinceMain.nsecsElapsed() / 1e6);
+      std::fflush(stdout);
+    });
+  };
+  app.installEventFilter(&spy);
+  if (!velotrix.InitInstance({docs.value(0)}, true, true))
+    return 1;
+  WaitUntil([&] { return painted; }, 20000);
+  WaitUntil([] { return false; }, 300);
+  std::printf("RSS1 %ld\n", ResidentKb());
+  for (int i = 1; i < docs.size(); ++i)
+    velotrix.OpenDocumentFile(docs[i]);
+  WaitUntil([] { return false; }, 500);
+  std::printf("RSS%d %ld\n", int(docs.size()), ResidentKb());
+  std::fflush(stdout);
+  return 0;
+}
+
+struct StartupRun {
+  double paintedMs = -1; // from the process start
+  double inMainMs = -1;  // from main
+  long rss1 = -1, rssAll = -1;
+};
+
+StartupRun StartOnce(const QString &folder, const QStringList &docs)
+{
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  child.setProcessEnvironment(env);
+  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  QStringList args{QStringLiteral("--startup-child"), folder + QStringLiteral("/startup.ini")};
+  args += docs;
+  StartupRun run;
+  QElapsedTimer timer;
+  timer.start();
+  child.start(QCoreApplication::applicationFilePath(), args);
+  QByteArray out;
+  while (child.state() != QProcess::NotRunning || child.bytesAvailable()) {
+    child.waitForReadyRead(100);
+    out += child.readAllStandardOutput();
+    qsizetype nl;
+    while ((nl = out.indexOf('\n')) >= 0) {
+      const QByteArray line = out.left(nl).trimmed();
+      out.remove(0, nl + 1);
+      if (line.startsWith("PAINTED ")) {
+        run.paintedMs = timer.nsecsElapsed() / 1e6;
+        run.inMainMs = line.mid(8).toDouble();
+      } else if (line.startsWith("RSS1 ")) {
+        run.rss1 = line.mid(5).toLong();
+      } else if (line.startsWith("RSS")) {
+        run.rssAll = line.mid(5).toLong();
+      }
+    }
+    if (timer.elapsed() > 60000) {
+      child.kill();
+      break;
+    }
+  }
+  child.waitForFinished(5000);
+  return run;
+}
+
+void Startup(const QString &folder, const QStringList &docs)
+{
+  // The program keeps a copy of each board description in its own folder;
+  // one the benchmark leaves there is taken away again.
+  const QString copy = QCoreApplication::applicationDirPath() + QStringLiteral("/!NORV_GEN3000_v1.00.vtx");
+  const bool hadCopy = QFile::exists(copy);
+  std::vector<double> painted, inMain;
+  StartupRun run;
+  for (int i = 0; i < 5; ++i) {
+    run = StartOnce(folder, docs);
+    painted.push_back(run.paintedMs);
+    inMain.push_back(run.inMainMs);
+  }
+  if (!hadCopy)
+    QFile::remove(copy);
+  std::printf("start-up: first painted main window, median of 5: %.1f ms after the process start "
+              "(%.1f ms from main; fastest %.1f ms)\n",
+              Median(painted), Median(inMain), *std::min_element(painted.begin(), painted.end()));
+  std::printf("resident memory: %.1f MB with one board open, %.1f MB with %d\n", run.rss1 / 1024.0,
+              run.rssAll / 1024.0, int(docs.size()));
+  Report("start-up to first painted window", Median(painted), "ms");
+  Report("resident memory, 3 boards of 3000 parameters", run.rssAll / 1024.0, "MB");
+}
+
+QString CpuModel()
+{
+  QFile f(QStringLiteral("/proc/cpuinfo"));
+  if (f.open(QIODevice::ReadOnly))
+    for (const QByteArray &line : f.readAll().split('\n'))
+      if (line.startsWith("model name"))
+        return QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
+  return QStringLiteral("unknown");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (argc > 2 && std::string(argv[1]) == "--startup-child")
+    return StartupChild(argc, argv);
+
+  QApplication app(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  QLoggingCategory::setFilterRules(QStringLiteral("velotrix.*=false"));
+  QTemporaryDir dir;
+  Profile::SetInstance(std::make_unique<Profile>(dir.filePath(QStringLiteral("profile.ini"))));
+  Prompter::SetInstance(std::make_unique<SilentPrompter>());
+  PlugViews();
+  const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("all");
+
+  const QString machine = QStringLiteral("machine: %1 processors, %2; Qt %3, platform %4")
+                              .arg(QThread::idealThreadCount())
+                              .arg(CpuModel(), QString::fromLatin1(qVersion()), QGuiApplication::platformName());
+  std::printf("%s\n", qPrintable(machine));
+  QStringList boards;
+  for (int slave = 1; slave <= 3; ++slave) {
+    const QString path = dir.filePath(QStringLiteral("board%1.vtx").arg(slave));
+    if (!WriteDocument(path, BoardText(slave)))
+      return 1;
+    boards << path;
+  }
+  const QString oneBlock = dir.filePath(QStringLiteral("oneblock.vtx"));
+  if (!WriteDocument(oneBlock, OneBlockText()))
+    return 1;
+  const int defaultSilent = COptions().com_silent.Get();
+  std::printf("wire time: the bytes counted on the line, 11 bits a character at %d baud, and per exchange 3.5\n"
+              "characters before the answer and the silent time (at least 3.5 characters) before the next request;\n"
+              "the boards are tools/boardsim answering at wire speed (--wire-baud)\n\n",
+              kBaud);
+
+  if (what == QLatin1String("all") || what == QLatin1String("readall")) {
+    ReadAll(dir.path(), boards[0], defaultSilent, " (default)");
+    ReadAll(dir.path(), boards[0], 2, "");
+    ReadAll(dir.path(), oneBlock, 2, ", 3000-row list shown");
+  }
+  if (what == QLatin1String("all") || what == QLatin1String("poll")) {
+    Polling(dir.path(), boards, defaultSilent);
+    Polling(dir.path(), boards, 2);
+  }
+  if (what == QLatin1String("all") || what == QLatin1String("list"))
+    ParameterList(dir.path(), oneBlock);
+  if (what == QLatin1String("all") || what == QLatin1String("startup"))
+    Startup(dir.path(), boards);
+
+  std::printf("\n%s; serial line %d baud\n", qPrintable(machine), kBaud);
+  std::printf("%-62s %12s  %-8s %s\n", "figure", "value", "goal", "");
+  for (const Row &r : g_rows)
+    std::printf("%-62s %9.2f %-3s %-8s %s\n", r.figure.c_str(), r.value, r.unit.c_str(), r.goal.c_str(),
+                r.verdict < 0 ? "" : (r.verdict ? "pass" : "falls short"));
+  return 0;
+}
