@@ -1,6 +1,10 @@
 #include "frame/QelApp.h"
 #include "platform/DesktopServices.h"
 
+#ifdef VELOTRIX_TEST_HOOKS
+#include "app/TestChannel.h"
+#endif
+
 #include <QApplication>
 
 #include <clocale>
@@ -19,5 +23,12 @@ int main(int argc, char *argv[])
   CQelApp velotrix;
   if (!velotrix.InitInstance(QApplication::arguments().mid(1)))
     return 0;
+#ifdef VELOTRIX_TEST_HOOKS
+  // The display test drives the program through this socket.
+  TestChannel channel(velotrix);
+  const QString channelName = qEnvironmentVariable("VELOTRIX_TEST_CHANNEL");
+  if (!channelName.isEmpty() && !channel.Listen(channelName))
+    return 1;
+#endif
   return app.exec();
 }
