@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr COLORREF kSeriesColors[CChartCtrl::kColorTableSize] = {
-    RGB(0, 0, 255),   RGB(255, 0, 0),   RGB(0, 128, 0),  RGB(255, 0, 255),
-    RGB(255, 128, 0), RGB(0, 160, 160), RGB(128, 0, 64), RGB(96, 96, 96)};
+constexpr COLORREF kSeriesColors[CChartCtrl::kColorTableSize] = {RGB(0, 0, 255),   RGB(255, 0, 0),   RGB(0, 128, 0),
+                                                                 RGB(255, 0, 255), RGB(255, 128, 0), RGB(0, 160, 160),
+                                                                 RGB(128, 0, 64),  RGB(96, 96, 96)};
 
 constexpr int kLeftMargin = 56;
 constexpr int kBottomMargin = 22;
@@ -44,7 +44,10 @@ QString TickText(double value, double step)
   return vtx::Format(u"%g", value);
 }
 
-double Clamp(double v) { return std::clamp(v, -kPixelLimit, kPixelLimit); }
+double Clamp(double v)
+{
+  return std::clamp(v, -kPixelLimit, kPixelLimit);
+}
 
 } // namespace
 
@@ -73,7 +76,10 @@ void CChartAxis::SetAutomatic(bool bAutomatic)
   m_pParent->RefreshCtrl();
 }
 
-void CChartAxis::SetVisible(bool bVisible) { m_bVisible = bVisible; }
+void CChartAxis::SetVisible(bool bVisible)
+{
+  m_bVisible = bVisible;
+}
 
 void CChartAxis::GetDisplayRange(double &dMin, double &dMax) const
 {
@@ -230,7 +236,10 @@ CChartSerie *CChartCtrl::GetSerie(int index) const
   return m_series[static_cast<size_t>(index)].get();
 }
 
-void CChartCtrl::RefreshCtrl() { update(); }
+void CChartCtrl::RefreshCtrl()
+{
+  update();
+}
 
 void CChartCtrl::paintEvent(QPaintEvent *)
 {

@@ -129,8 +129,7 @@ protected:
 private:
   void DrawLeftAxis(QPainter &painter, const QRect &plot, double yMin, double yMax) const;
   void DrawBottomAxis(QPainter &painter, const QRect &plot, double xMin, double xMax) const;
-  void DrawSeries(QPainter &painter, const QRect &plot, double xMin, double xMax, double yMin,
-                  double yMax) const;
+  void DrawSeries(QPainter &painter, const QRect &plot, double xMin, double xMax, double yMin, double yMax) const;
 
   std::unique_ptr<CChartAxis> m_pLeftAxis;
   std::unique_ptr<CChartAxis> m_pBottomAxis;

@@ -17,7 +17,7 @@
 using namespace xl;
 
 CAdvComboBox::CAdvComboBox(bool, QWidget *pNotifyWnd, QWidget *parent)
-  : QWidget(parent), m_pNotifyWnd(pNotifyWnd ? pNotifyWnd : parent)
+    : QWidget(parent), m_pNotifyWnd(pNotifyWnd ? pNotifyWnd : parent)
 {
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_Hover, true);
@@ -199,12 +199,14 @@ int CAdvComboBox::OnSelectedItem(int index)
 
 void CAdvComboBox::PostSelectedItem(int index)
 {
-  QMetaObject::invokeMethod(this, [this, index] { OnSelectedItem(index); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, index] { OnSelectedItem(index); }, Qt::QueuedConnection);
 }
 
 void CAdvComboBox::PostDestroyDropdownList()
 {
-  QMetaObject::invokeMethod(this, [this] { OnDestroyDropdownList(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { OnDestroyDropdownList(); }, Qt::QueuedConnection);
 }
 
 void CAdvComboBox::ApplyMove(int index)
@@ -367,8 +369,8 @@ void CAdvComboBox::keyPressEvent(QKeyEvent *e)
   if (HandleKey(e))
     return;
   // What the character handler of a closed combo does with Enter.
-  if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & Qt::AltModifier)
-      && m_pNotifyWnd) {
+  if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & Qt::AltModifier) &&
+      m_pNotifyWnd) {
     OnComboComplete();
     return;
   }

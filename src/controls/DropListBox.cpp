@@ -13,7 +13,7 @@
 using namespace xl;
 
 CDropListBox::CDropListBox(CAdvComboBox *pCombo, CDropScrollBar *pScrollBar, QWidget *parent)
-  : QWidget(parent), m_pCombo(pCombo), m_pScrollBar(pScrollBar)
+    : QWidget(parent), m_pCombo(pCombo), m_pScrollBar(pScrollBar)
 {
   setMouseTracking(true);
   setFocusPolicy(Qt::NoFocus);

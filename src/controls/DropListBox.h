@@ -43,8 +43,8 @@ protected:
 
 private:
   void TrackRow(const QPoint &pt);
-  CAdvComboBox *m_pCombo;        // not owned
-  CDropScrollBar *m_pScrollBar;  // not owned (a sibling)
+  CAdvComboBox *m_pCombo;       // not owned
+  CDropScrollBar *m_pScrollBar; // not owned (a sibling)
   int m_nLastTopIdx = 0;
   QStringList m_rows;
   int m_nCurSel = -1;

@@ -4,8 +4,7 @@
 
 #include "platform/Trace.h"
 
-CDropScrollBar::CDropScrollBar(QWidget *parent)
-  : QScrollBar(Qt::Vertical, parent)
+CDropScrollBar::CDropScrollBar(QWidget *parent) : QScrollBar(Qt::Vertical, parent)
 {
   setFocusPolicy(Qt::NoFocus);
   connect(this, &QScrollBar::valueChanged, this, &CDropScrollBar::OnValueChanged);

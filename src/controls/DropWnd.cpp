@@ -60,8 +60,8 @@ DropGeometry ComputeDropGeometry(const DropGeometryInput &in)
   return g;
 }
 
-QSize ClampDropResize(int x, int y, int dx, int dy, int comboWidth, int maxWidth, int maxHeight,
-                      int cxVScroll, int cyVScroll)
+QSize ClampDropResize(int x, int y, int dx, int dy, int comboWidth, int maxWidth, int maxHeight, int cxVScroll,
+                      int cyVScroll)
 {
   int w = x + dx;
   if (w < comboWidth)
@@ -79,8 +79,7 @@ QSize ClampDropResize(int x, int y, int dx, int dy, int comboWidth, int maxWidth
 }
 
 CDropWnd::CDropWnd(CAdvComboBox *pCombo, const QStringList &list)
-  : QWidget(pCombo, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
-    m_pCombo(pCombo), m_list(list)
+    : QWidget(pCombo, Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint), m_pCombo(pCombo), m_list(list)
 {
   setAttribute(Qt::WA_DeleteOnClose, false);
   setMouseTracking(true);
@@ -194,9 +193,8 @@ void CDropWnd::mouseMoveEvent(QMouseEvent *e)
 {
   const QPoint pt = e->position().toPoint();
   if (m_bResizing) {
-    const QSize s = ClampDropResize(pt.x(), pt.y(), m_nResizeDX, m_nResizeDY,
-                                    m_pCombo ? m_pCombo->width() : 0, m_nMaxWidth, m_nMaxHeight,
-                                    CxVScroll(), CyVScroll());
+    const QSize s = ClampDropResize(pt.x(), pt.y(), m_nResizeDX, m_nResizeDY, m_pCombo ? m_pCombo->width() : 0,
+                                    m_nMaxWidth, m_nMaxHeight, CxVScroll(), CyVScroll());
     resize(s);
     return;
   }

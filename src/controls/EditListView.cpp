@@ -190,15 +190,27 @@ CEditListView::~CEditListView()
   m_pEditCell = nullptr;
 }
 
-QLineEdit *CEditListView::EditSubLabel(int, int) { return nullptr; }
+QLineEdit *CEditListView::EditSubLabel(int, int)
+{
+  return nullptr;
+}
 
 void CEditListView::SupplyCellText(int, int, QString &) {}
 
-bool CEditListView::OnCustomDraw(int, int, COLORREF &, COLORREF &) { return false; }
+bool CEditListView::OnCustomDraw(int, int, COLORREF &, COLORREF &)
+{
+  return false;
+}
 
-int CEditListView::OnEndLabelEdit(const LV_DISPINFO &) { return 0; }
+int CEditListView::OnEndLabelEdit(const LV_DISPINFO &)
+{
+  return 0;
+}
 
-void CEditListView::NotifyEndLabelEdit(const LV_DISPINFO &info) { OnEndLabelEdit(info); }
+void CEditListView::NotifyEndLabelEdit(const LV_DISPINFO &info)
+{
+  OnEndLabelEdit(info);
+}
 
 int CEditListView::InsertColumn(int nCol, const QString &heading, int nFormat, int nWidth)
 {
@@ -208,7 +220,10 @@ int CEditListView::InsertColumn(int nCol, const QString &heading, int nFormat, i
   return col;
 }
 
-int CEditListView::GetColumnCount() const { return m_pModel->columnCount(); }
+int CEditListView::GetColumnCount() const
+{
+  return m_pModel->columnCount();
+}
 
 int CEditListView::GetColumnWidth(int nCol) const
 {
@@ -232,22 +247,40 @@ int CEditListView::GetColumnFormat(int nCol) const
   return m_pModel->m_columns[static_cast<size_t>(nCol)].format;
 }
 
-int CEditListView::InsertItem(int nItem, const QString &text) { return m_pModel->InsertRow(nItem, text); }
+int CEditListView::InsertItem(int nItem, const QString &text)
+{
+  return m_pModel->InsertRow(nItem, text);
+}
 
-bool CEditListView::DeleteItem(int nItem) { return m_pModel->RemoveRow(nItem); }
+bool CEditListView::DeleteItem(int nItem)
+{
+  return m_pModel->RemoveRow(nItem);
+}
 
-void CEditListView::DeleteAllItems() { m_pModel->Clear(); }
+void CEditListView::DeleteAllItems()
+{
+  m_pModel->Clear();
+}
 
-int CEditListView::GetItemCount() const { return m_pModel->rowCount(); }
+int CEditListView::GetItemCount() const
+{
+  return m_pModel->rowCount();
+}
 
 bool CEditListView::SetItemText(int nItem, int nSubItem, const QString &text)
 {
   return m_pModel->SetText(nItem, nSubItem, text);
 }
 
-QString CEditListView::GetItemText(int nItem, int nSubItem) const { return m_pModel->Text(nItem, nSubItem); }
+QString CEditListView::GetItemText(int nItem, int nSubItem) const
+{
+  return m_pModel->Text(nItem, nSubItem);
+}
 
-void CEditListView::RedrawItems(int nFirst, int nLast) { m_pModel->Refresh(nFirst, nLast); }
+void CEditListView::RedrawItems(int nFirst, int nLast)
+{
+  m_pModel->Refresh(nFirst, nLast);
+}
 
 int CEditListView::RowHeight() const
 {
@@ -279,7 +312,10 @@ int CEditListView::GetTopIndex() const
   return std::clamp(verticalScrollBar()->value(), 0, GetItemCount() - 1);
 }
 
-int CEditListView::GetCountPerPage() const { return std::max(1, viewport()->height() / RowHeight()); }
+int CEditListView::GetCountPerPage() const
+{
+  return std::max(1, viewport()->height() / RowHeight());
+}
 
 bool CEditListView::EnsureVisible(int nItem)
 {

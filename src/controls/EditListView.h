@@ -28,7 +28,7 @@ public:
     bool hasText = false; // false: cancelled, no text
     QString pszText;
     int cchTextMax = 0;
-    int lParam = 0;       // modifiers: 1 Shift, 2 Control, 3 both
+    int lParam = 0; // modifiers: 1 Shift, 2 Control, 3 both
   };
 
   explicit CEditListView(QWidget *parent = nullptr);

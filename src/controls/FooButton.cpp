@@ -31,11 +31,26 @@ void RegisterBitmapPath()
     QDir::addSearchPath(QStringLiteral("bitmaps"), ours);
 }
 
-QColor BtnFace(const QWidget *w) { return w->palette().color(QPalette::Button); }
-QColor Hilight(const QWidget *w) { return w->palette().color(QPalette::Light); }
-QColor Shadow(const QWidget *w) { return w->palette().color(QPalette::Dark); }
-QColor DkShadow(const QWidget *w) { return w->palette().color(QPalette::Shadow); }
-QColor GrayText(const QWidget *w) { return w->palette().color(QPalette::Disabled, QPalette::ButtonText); }
+QColor BtnFace(const QWidget *w)
+{
+  return w->palette().color(QPalette::Button);
+}
+QColor Hilight(const QWidget *w)
+{
+  return w->palette().color(QPalette::Light);
+}
+QColor Shadow(const QWidget *w)
+{
+  return w->palette().color(QPalette::Dark);
+}
+QColor DkShadow(const QWidget *w)
+{
+  return w->palette().color(QPalette::Shadow);
+}
+QColor GrayText(const QWidget *w)
+{
+  return w->palette().color(QPalette::Disabled, QPalette::ButtonText);
+}
 
 void DrawPushFrame(const QWidget *w, QPainter &p, const QRect &r, bool checked, bool pushed, bool disabled)
 {
@@ -56,9 +71,15 @@ void DrawPushFrame(const QWidget *w, QPainter &p, const QRect &r, bool checked, 
 
 } // namespace
 
-FooButton::FooButton(QWidget *parent) : QPushButton(parent) { Init(); }
+FooButton::FooButton(QWidget *parent) : QPushButton(parent)
+{
+  Init();
+}
 
-FooButton::FooButton(const QString &text, QWidget *parent) : QPushButton(text, parent) { Init(); }
+FooButton::FooButton(const QString &text, QWidget *parent) : QPushButton(text, parent)
+{
+  Init();
+}
 
 void FooButton::Init()
 {
@@ -77,7 +98,10 @@ FooButton::~FooButton()
     g_groups.reset();
 }
 
-int FooButton::InstanceCount() { return g_instances; }
+int FooButton::InstanceCount()
+{
+  return g_instances;
+}
 
 void FooButton::SetType(int type)
 {
@@ -310,8 +334,8 @@ void FooButton::paintEvent(QPaintEvent *)
     } else {
       DrawPushFrame(this, p, r, m_bChecked, selected && !m_bSplit, disabled);
       if (m_bSplit && m_bDropDownPressed)
-        DrawPushFrame(this, p, QRect(r.right() - kPressedPart + 1, r.top(), kPressedPart, r.height() - 1), true,
-                      false, disabled);
+        DrawPushFrame(this, p, QRect(r.right() - kPressedPart + 1, r.top(), kPressedPart, r.height() - 1), true, false,
+                      disabled);
     }
   }
 
@@ -321,7 +345,7 @@ void FooButton::paintEvent(QPaintEvent *)
     const QImage image(QStringLiteral("bitmaps:%1.png").arg(m_nBitmapId));
     if (!image.isNull()) {
       int x = (m_bShowCaption || m_nType == TypeCheckBox || m_nType == TypeRadio) ? kImageGap
-                                                                                   : (r.width() - image.width()) / 2;
+                                                                                  : (r.width() - image.width()) / 2;
       int y = (r.height() - image.height()) / 2;
       if (IsPlainPush() && selected) {
         ++x;

@@ -17,7 +17,10 @@ void RegisterBitmapPath()
 
 } // namespace
 
-CMappedBitmapButton::CMappedBitmapButton(QWidget *parent) : QAbstractButton(parent) { RegisterBitmapPath(); }
+CMappedBitmapButton::CMappedBitmapButton(QWidget *parent) : QAbstractButton(parent)
+{
+  RegisterBitmapPath();
+}
 
 bool CMappedBitmapButton::AutoLoad(unsigned nID, QWidget *parent, unsigned bitmapId)
 {

@@ -13,8 +13,7 @@ bool IsPrinting(QPainter *p)
 }
 } // namespace
 
-CMemDC::CMemDC(QPainter *pTarget, const QRect *area)
-  : m_pDC(pTarget), m_bMemDC(false)
+CMemDC::CMemDC(QPainter *pTarget, const QRect *area) : m_pDC(pTarget), m_bMemDC(false)
 {
   VTX_ASSERT(pTarget != nullptr);
   if (!pTarget)
@@ -25,7 +24,8 @@ CMemDC::CMemDC(QPainter *pTarget, const QRect *area)
   else if (pTarget->hasClipping())
     m_rect = pTarget->clipBoundingRect().toAlignedRect();
   else if (pTarget->device())
-    m_rect = pTarget->transform().inverted().mapRect(QRect(0, 0, pTarget->device()->width(), pTarget->device()->height()));
+    m_rect =
+        pTarget->transform().inverted().mapRect(QRect(0, 0, pTarget->device()->width(), pTarget->device()->height()));
 
   if (m_bMemDC) {
     m_deviceRect = pTarget->transform().mapRect(m_rect);
@@ -36,7 +36,8 @@ CMemDC::CMemDC(QPainter *pTarget, const QRect *area)
     } else {
       m_bitmap = QPixmap(m_deviceRect.size() * dpr);
       if (m_bitmap.isNull()) {
-        qCDebug(lcControls) << "FAIL FAIL FAIL FAIL FAIL to m_bitmap.CreateCompatibleBitmap(...) FAIL FAIL FAIL FAIL FAIL FAIL FAIL";
+        qCDebug(lcControls)
+            << "FAIL FAIL FAIL FAIL FAIL to m_bitmap.CreateCompatibleBitmap(...) FAIL FAIL FAIL FAIL FAIL FAIL FAIL";
         m_bMemDC = false;
       } else {
         m_bitmap.setDevicePixelRatio(dpr);

@@ -2,9 +2,15 @@
 
 #include <QPainter>
 
-CXColorStatic::CXColorStatic(QWidget *parent) : QLabel(parent) { Init(); }
+CXColorStatic::CXColorStatic(QWidget *parent) : QLabel(parent)
+{
+  Init();
+}
 
-CXColorStatic::CXColorStatic(const QString &text, QWidget *parent) : QLabel(text, parent) { Init(); }
+CXColorStatic::CXColorStatic(const QString &text, QWidget *parent) : QLabel(text, parent)
+{
+  Init();
+}
 
 void CXColorStatic::Init()
 {

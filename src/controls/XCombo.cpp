@@ -3,10 +3,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 
-CXCombo::CXCombo(QWidget *pParent)
-  : CAdvComboBox(false, pParent, pParent), m_pParent(pParent)
-{
-}
+CXCombo::CXCombo(QWidget *pParent) : CAdvComboBox(false, pParent, pParent), m_pParent(pParent) {}
 
 void CXCombo::OnEscapeKey()
 {

@@ -7,8 +7,7 @@
 
 using namespace xl;
 
-CXEdit::CXEdit(QWidget *pParent, const QString &strText)
-  : QLineEdit(pParent), m_pParent(pParent), m_strText(strText)
+CXEdit::CXEdit(QWidget *pParent, const QString &strText) : QLineEdit(pParent), m_pParent(pParent), m_strText(strText)
 {
   setFrame(false);
   if (pParent)

@@ -45,8 +45,7 @@ public:
   std::vector<HDITEM> items;
 };
 
-CXHeaderCtrl::CXHeaderCtrl(QWidget *parent)
-  : QHeaderView(Qt::Horizontal, parent), m_model(new Model(this))
+CXHeaderCtrl::CXHeaderCtrl(QWidget *parent) : QHeaderView(Qt::Horizontal, parent), m_model(new Model(this))
 {
   setModel(m_model);
   setSectionsClickable(true);
@@ -182,8 +181,8 @@ void CXHeaderCtrl::paintEvent(QPaintEvent *e)
 void CXHeaderCtrl::mouseDoubleClickEvent(QMouseEvent *e)
 {
   // The second press of a double click is an ordinary press.
-  QMouseEvent press(QEvent::MouseButtonPress, e->position(), e->scenePosition(), e->globalPosition(),
-                    e->button(), e->buttons(), e->modifiers());
+  QMouseEvent press(QEvent::MouseButtonPress, e->position(), e->scenePosition(), e->globalPosition(), e->button(),
+                    e->buttons(), e->modifiers());
   mousePressEvent(&press);
 }
 

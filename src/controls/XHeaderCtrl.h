@@ -70,7 +70,7 @@ protected:
 private:
   void ReadSysColors();
   class Model;
-  Model *m_model; // owned by this (Qt parent)
+  Model *m_model;                     // owned by this (Qt parent)
   CImageList *m_pImageList = nullptr; // not owned
 
   COLORREF m_crText;

@@ -8,7 +8,10 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 
-CXHyperLink::CXHyperLink(QWidget *parent) : QLabel(parent) { Init(); }
+CXHyperLink::CXHyperLink(QWidget *parent) : QLabel(parent)
+{
+  Init();
+}
 
 CXHyperLink::CXHyperLink(const QString &text, QWidget *parent) : QLabel(text, parent)
 {

@@ -31,26 +31,45 @@ int VirtualKeyFromQt(int qtKey)
   if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
     return qtKey; // same codes as ASCII upper case and digits
   switch (qtKey) {
-  case Qt::Key_Backspace: return VK_BACK;
-  case Qt::Key_Tab: return VK_TAB;
+  case Qt::Key_Backspace:
+    return VK_BACK;
+  case Qt::Key_Tab:
+    return VK_TAB;
   case Qt::Key_Return:
-  case Qt::Key_Enter: return VK_RETURN;
-  case Qt::Key_Escape: return VK_ESCAPE;
-  case Qt::Key_Space: return VK_SPACE;
-  case Qt::Key_PageUp: return VK_PRIOR;
-  case Qt::Key_PageDown: return VK_NEXT;
-  case Qt::Key_End: return VK_END;
-  case Qt::Key_Home: return VK_HOME;
-  case Qt::Key_Left: return VK_LEFT;
-  case Qt::Key_Up: return VK_UP;
-  case Qt::Key_Right: return VK_RIGHT;
-  case Qt::Key_Down: return VK_DOWN;
-  case Qt::Key_Insert: return VK_INSERT;
-  case Qt::Key_Delete: return VK_DELETE;
-  case Qt::Key_Shift: return 0x10;
-  case Qt::Key_Control: return 0x11;
-  case Qt::Key_Alt: return 0x12;
-  default: return 0;
+  case Qt::Key_Enter:
+    return VK_RETURN;
+  case Qt::Key_Escape:
+    return VK_ESCAPE;
+  case Qt::Key_Space:
+    return VK_SPACE;
+  case Qt::Key_PageUp:
+    return VK_PRIOR;
+  case Qt::Key_PageDown:
+    return VK_NEXT;
+  case Qt::Key_End:
+    return VK_END;
+  case Qt::Key_Home:
+    return VK_HOME;
+  case Qt::Key_Left:
+    return VK_LEFT;
+  case Qt::Key_Up:
+    return VK_UP;
+  case Qt::Key_Right:
+    return VK_RIGHT;
+  case Qt::Key_Down:
+    return VK_DOWN;
+  case Qt::Key_Insert:
+    return VK_INSERT;
+  case Qt::Key_Delete:
+    return VK_DELETE;
+  case Qt::Key_Shift:
+    return 0x10;
+  case Qt::Key_Control:
+    return 0x11;
+  case Qt::Key_Alt:
+    return 0x12;
+  default:
+    return 0;
   }
 }
 
@@ -59,22 +78,36 @@ COLORREF GetSysColor(SysColor index, const QPalette &pal)
   auto c = [&](QPalette::ColorGroup g, QPalette::ColorRole r) { return FromQColor(pal.color(g, r)); };
   switch (index) {
   case COLOR_3DFACE:
-  case COLOR_BTNFACE: return c(QPalette::Active, QPalette::Button);
+  case COLOR_BTNFACE:
+    return c(QPalette::Active, QPalette::Button);
   case COLOR_3DHILIGHT:
-  case COLOR_BTNHIGHLIGHT: return c(QPalette::Active, QPalette::Light);
+  case COLOR_BTNHIGHLIGHT:
+    return c(QPalette::Active, QPalette::Light);
   case COLOR_3DSHADOW:
-  case COLOR_BTNSHADOW: return c(QPalette::Active, QPalette::Mid);
-  case COLOR_3DDKSHADOW: return c(QPalette::Active, QPalette::Shadow);
-  case COLOR_3DLIGHT: return c(QPalette::Active, QPalette::Midlight);
-  case COLOR_ACTIVECAPTION: return c(QPalette::Active, QPalette::Highlight);
-  case COLOR_BTNTEXT: return c(QPalette::Active, QPalette::ButtonText);
-  case COLOR_GRAYTEXT: return c(QPalette::Disabled, QPalette::Text);
-  case COLOR_HIGHLIGHT: return c(QPalette::Active, QPalette::Highlight);
-  case COLOR_HIGHLIGHTTEXT: return c(QPalette::Active, QPalette::HighlightedText);
-  case COLOR_INACTIVECAPTION: return c(QPalette::Inactive, QPalette::Mid);
-  case COLOR_INACTIVECAPTIONTEXT: return c(QPalette::Inactive, QPalette::Text);
-  case COLOR_WINDOW: return c(QPalette::Active, QPalette::Base);
-  case COLOR_WINDOWTEXT: return c(QPalette::Active, QPalette::Text);
+  case COLOR_BTNSHADOW:
+    return c(QPalette::Active, QPalette::Mid);
+  case COLOR_3DDKSHADOW:
+    return c(QPalette::Active, QPalette::Shadow);
+  case COLOR_3DLIGHT:
+    return c(QPalette::Active, QPalette::Midlight);
+  case COLOR_ACTIVECAPTION:
+    return c(QPalette::Active, QPalette::Highlight);
+  case COLOR_BTNTEXT:
+    return c(QPalette::Active, QPalette::ButtonText);
+  case COLOR_GRAYTEXT:
+    return c(QPalette::Disabled, QPalette::Text);
+  case COLOR_HIGHLIGHT:
+    return c(QPalette::Active, QPalette::Highlight);
+  case COLOR_HIGHLIGHTTEXT:
+    return c(QPalette::Active, QPalette::HighlightedText);
+  case COLOR_INACTIVECAPTION:
+    return c(QPalette::Inactive, QPalette::Mid);
+  case COLOR_INACTIVECAPTIONTEXT:
+    return c(QPalette::Inactive, QPalette::Text);
+  case COLOR_WINDOW:
+    return c(QPalette::Active, QPalette::Base);
+  case COLOR_WINDOWTEXT:
+    return c(QPalette::Active, QPalette::Text);
   }
   return 0;
 }

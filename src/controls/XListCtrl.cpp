@@ -25,8 +25,7 @@ constexpr COLORREF kCheckFrame = 0x996633; // red 0x33, green 0x66, blue 0x99
 constexpr COLORREF kCheckMark = 0x339933;
 } // namespace
 
-CXListCtrl::CXListCtrl(QWidget *parent)
-  : QAbstractScrollArea(parent), m_HeaderCtrl(this)
+CXListCtrl::CXListCtrl(QWidget *parent) : QAbstractScrollArea(parent), m_HeaderCtrl(this)
 {
   setFocusPolicy(Qt::StrongFocus);
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -327,8 +326,8 @@ bool CXListCtrl::SetColumn(int nCol, const LVCOLUMN &column)
   }
   if (column.mask & LVCF_FMT) {
     set.mask |= HDI_FORMAT;
-    set.fmt = (hd.fmt & ~(HDF_JUSTIFYMASK | HDF_IMAGE)) | (column.fmt & LVCFMT_JUSTIFYMASK)
-              | ((column.fmt & LVCFMT_IMAGE) ? HDF_IMAGE : 0);
+    set.fmt = (hd.fmt & ~(HDF_JUSTIFYMASK | HDF_IMAGE)) | (column.fmt & LVCFMT_JUSTIFYMASK) |
+              ((column.fmt & LVCFMT_IMAGE) ? HDF_IMAGE : 0);
   }
   if (column.mask & LVCF_WIDTH) {
     set.mask |= HDI_WIDTH;
@@ -511,8 +510,7 @@ bool CXListCtrl::SetItemText(int nItem, int nSubItem, const QString &lpszText)
   return true;
 }
 
-bool CXListCtrl::SetItemText(int nItem, int nSubItem, const QString *lpszText, COLORREF crText,
-                             COLORREF crBackground)
+bool CXListCtrl::SetItemText(int nItem, int nSubItem, const QString *lpszText, COLORREF crText, COLORREF crBackground)
 {
   if (!VTX_ASSERT(ValidCell(nItem, nSubItem)))
     return false;
@@ -772,8 +770,7 @@ bool CXListCtrl::EnsureVisible(int nItem, bool bPartialOK)
     UpdateGeometries();
   const int top = GetTopIndex();
   const int page = GetCountPerPage();
-  const bool partlyShown = bPartialOK && nItem == top + page
-                           && (page * GetRowHeight() < viewport()->height());
+  const bool partlyShown = bPartialOK && nItem == top + page && (page * GetRowHeight() < viewport()->height());
   if (nItem < top)
     verticalScrollBar()->setValue(nItem);
   else if (nItem >= top + page && !partlyShown)
@@ -1033,8 +1030,8 @@ bool CXListCtrl::viewportEvent(QEvent *e)
 bool CXListCtrl::eventFilter(QObject *watched, QEvent *e)
 {
   // A press on a scroll bar is the platform's non-client click: it commits.
-  if (e->type() == QEvent::MouseButtonPress
-      && (watched == horizontalScrollBar() || watched == verticalScrollBar()) && m_pEdit)
+  if (e->type() == QEvent::MouseButtonPress && (watched == horizontalScrollBar() || watched == verticalScrollBar()) &&
+      m_pEdit)
     OnXEditKillFocus();
   return QAbstractScrollArea::eventFilter(watched, e);
 }
@@ -1138,15 +1135,32 @@ void CXListCtrl::keyPressEvent(QKeyEvent *e)
   int cur = m_nFocused >= 0 ? m_nFocused : m_nSelected;
   int to = -2;
   switch (e->key()) {
-  case Qt::Key_Up: to = cur < 0 ? 0 : qMax(0, cur - 1); break;
-  case Qt::Key_Down: to = cur < 0 ? 0 : qMin(count - 1, cur + 1); break;
-  case Qt::Key_Home: to = 0; break;
-  case Qt::Key_End: to = count - 1; break;
-  case Qt::Key_PageUp: to = cur < 0 ? 0 : qMax(0, cur - (page - 1)); break;
-  case Qt::Key_PageDown: to = cur < 0 ? 0 : qMin(count - 1, cur + (page - 1)); break;
-  case Qt::Key_Left: horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-  case Qt::Key_Right: horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
-  default: break;
+  case Qt::Key_Up:
+    to = cur < 0 ? 0 : qMax(0, cur - 1);
+    break;
+  case Qt::Key_Down:
+    to = cur < 0 ? 0 : qMin(count - 1, cur + 1);
+    break;
+  case Qt::Key_Home:
+    to = 0;
+    break;
+  case Qt::Key_End:
+    to = count - 1;
+    break;
+  case Qt::Key_PageUp:
+    to = cur < 0 ? 0 : qMax(0, cur - (page - 1));
+    break;
+  case Qt::Key_PageDown:
+    to = cur < 0 ? 0 : qMin(count - 1, cur + (page - 1));
+    break;
+  case Qt::Key_Left:
+    horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    break;
+  case Qt::Key_Right:
+    horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    break;
+  default:
+    break;
   }
   if (to >= 0 && count > 0)
     SelectRow(to);

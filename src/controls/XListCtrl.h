@@ -62,8 +62,7 @@ public:
   ~CXListCtrl() override;
 
   // Columns.
-  int InsertColumn(int nCol, const QString &heading, int nFormat = xl::LVCFMT_LEFT, int nWidth = -1,
-                   int nSubItem = -1);
+  int InsertColumn(int nCol, const QString &heading, int nFormat = xl::LVCFMT_LEFT, int nWidth = -1, int nSubItem = -1);
   int InsertColumn(int nCol, const LVCOLUMN &column);
   bool SetColumn(int nCol, const LVCOLUMN &column);
   bool GetColumn(int nCol, LVCOLUMN *column) const;
@@ -163,13 +162,13 @@ public:
   static constexpr int kComboTimerMs = 50;
 
 Q_SIGNALS:
-  void comboSelection(int nItem, int nSubItem);   // "WM_XLISTCTRL_COMBO_SELECTION"
-  void editEnd(int nItem, int nSubItem);          // "WM_XLISTCTRL_EDIT_END"
-  void checkboxClicked(int nItem, int nSubItem);  // "WM_XLISTCTRL_CHECKBOX_CLICKED"
-  void keyDown(int nChar, unsigned nFlags);       // "WM_XLISTCTRL_KEYDOWN", virtual-key code
-  void clicked(int nItem, int nSubItem);          // NM_CLICK
+  void comboSelection(int nItem, int nSubItem);                // "WM_XLISTCTRL_COMBO_SELECTION"
+  void editEnd(int nItem, int nSubItem);                       // "WM_XLISTCTRL_EDIT_END"
+  void checkboxClicked(int nItem, int nSubItem);               // "WM_XLISTCTRL_CHECKBOX_CLICKED"
+  void keyDown(int nChar, unsigned nFlags);                    // "WM_XLISTCTRL_KEYDOWN", virtual-key code
+  void clicked(int nItem, int nSubItem);                       // NM_CLICK
   void rightClicked(int nItem, int nSubItem, QPoint ptClient); // NM_RCLICK
-  void columnClicked(int nSubItem);               // LVN_COLUMNCLICK
+  void columnClicked(int nSubItem);                            // LVN_COLUMNCLICK
 
 protected:
   void paintEvent(QPaintEvent *e) override;
@@ -239,7 +238,7 @@ private:
   QString m_strEditRowKey;
   QString m_strComboRowKey;
   QRect m_rectComboList;
-  CXCombo *m_pCombo = nullptr; // owned (Qt child)
+  CXCombo *m_pCombo = nullptr;   // owned (Qt child)
   bool m_bPlacingEditor = false; // DrawEdit is scrolling to its cell
 
   COLORREF m_cr3DFace = 0, m_cr3DHighLight = 0, m_cr3DShadow = 0, m_crActiveCaption = 0, m_crBtnFace = 0,

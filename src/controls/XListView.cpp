@@ -6,8 +6,7 @@
 
 #include <QResizeEvent>
 
-CXListView::CXListView(QWidget *parent)
-  : QWidget(parent), m_pList(new CXListCtrl(this))
+CXListView::CXListView(QWidget *parent) : QWidget(parent), m_pList(new CXListCtrl(this))
 {
   m_pList->setObjectName(QStringLiteral("CXListCtrl%1").arg(kListId));
   m_pList->setFont(font());
@@ -36,9 +35,7 @@ void CXListView::OnInitialUpdate()
   update();
 }
 
-void CXListView::InitListCtrl(CXListCtrl *)
-{
-}
+void CXListView::InitListCtrl(CXListCtrl *) {}
 
 void CXListView::resizeEvent(QResizeEvent *e)
 {

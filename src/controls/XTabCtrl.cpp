@@ -93,7 +93,10 @@ void CXTabCtrl::PlaceTabBar()
   m_pTabBar->setGeometry(2, 2, std::max(0, width() - 4), h);
 }
 
-int CXTabCtrl::GetCurSel() const { return m_pTabBar->currentIndex(); }
+int CXTabCtrl::GetCurSel() const
+{
+  return m_pTabBar->currentIndex();
+}
 
 QWidget *CXTabCtrl::GetTabWindow(int nTab) const
 {
@@ -102,7 +105,10 @@ QWidget *CXTabCtrl::GetTabWindow(int nTab) const
   return m_tabWindows[static_cast<size_t>(nTab)];
 }
 
-QString CXTabCtrl::GetTabText(int nTab) const { return m_pTabBar->tabText(nTab); }
+QString CXTabCtrl::GetTabText(int nTab) const
+{
+  return m_pTabBar->tabText(nTab);
+}
 
 int CXTabCtrl::GetTabImage(int nTab) const
 {

@@ -17,7 +17,7 @@
 namespace {
 int g_creditStep = 0;
 constexpr unsigned kCreditTexts = 1057; // 1057..1060
-}
+} // namespace
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
 {

@@ -37,8 +37,7 @@ public:
 
 // A view added to the board's document and given its first update. The
 // views register themselves with the document in that update.
-template <class View>
-QWidget *AttachView(CQelDoc &doc)
+template <class View> QWidget *AttachView(CQelDoc &doc)
 {
   auto *view = new View;
   doc.AddView(view);
@@ -61,8 +60,9 @@ void InstallViews()
   CChildFrame::SetPaneFactory(CChildFrame::VarList,
                               [](CQelDoc &doc, CChildFrame &) { return AttachView<CVarListView>(doc); });
   CMainFrame::SetFindDialogFactory([](CMainFrame &frame) -> QWidget * { return new CFrameFindDialog(frame); });
-  CMainFrame::SetTraceManagerFactory(
-      [](CMainFrame &frame) -> std::unique_ptr<ITraceManager> { return std::make_unique<CTraceManagerAdapter>(frame); });
+  CMainFrame::SetTraceManagerFactory([](CMainFrame &frame) -> std::unique_ptr<ITraceManager> {
+    return std::make_unique<CTraceManagerAdapter>(frame);
+  });
 }
 
 CTraceManagerAdapter::CTraceManagerAdapter(CMainFrame &frame) : m_pWnd(new CGenMemBuff(&frame))

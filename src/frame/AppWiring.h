@@ -35,8 +35,8 @@ public:
   void SetTrigLevPos(std::int16_t index, std::int16_t value) override;
   void SetTrigLevNeg(std::int16_t index, std::int16_t value) override;
   void SetTrigDelay(std::int16_t index, std::int16_t value) override;
-  void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels,
-                       const std::array<double, 6> &scales, const CRequestPacket &packet) override;
+  void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels, const std::array<double, 6> &scales,
+                       const CRequestPacket &packet) override;
 
   CGenMemBuff *Manager() const { return m_pWnd; }
 

@@ -21,7 +21,6 @@ WindowId g_hInitFrame = kNoWindow;
 
 namespace {
 
-
 constexpr int kMaxBlock = 120;
 constexpr int kMaxAddress = 10000;
 constexpr int kStatusBlock = 9900;
@@ -37,10 +36,7 @@ QString RowText(const QString &text)
 
 } // namespace
 
-CChildConn::CChildConn(WindowId answerWindow, IRequestSink *sink)
-    : m_pSink(sink), m_hWndAnswer(answerWindow)
-{
-}
+CChildConn::CChildConn(WindowId answerWindow, IRequestSink *sink) : m_pSink(sink), m_hWndAnswer(answerWindow) {}
 
 CChildConn::~CChildConn()
 {
@@ -154,8 +150,8 @@ void CChildConn::RequestGoOffline()
 {
   if (!m_pDoc)
     return;
-  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() & ~std::uint32_t(CQelDocContainer::STATE_ONLINE |
-                                                                  CQelDocContainer::STATE_CONNECTING));
+  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() &
+                        ~std::uint32_t(CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING));
   m_pDoc->m_bTraceReadPending = false;
   m_pDoc->m_nWinCmdValue = 0;
   m_pDoc->m_nPrevWinCmdValue = 0;
@@ -418,8 +414,8 @@ void CChildConn::WriteAllParameters()
   CRequestPacket *pkt = nullptr;
   auto flush = [&] {
     pkt->PktType.par.num_par = static_cast<std::uint16_t>(pkt->wData.size());
-    qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step,
-            pkt->PktType.par.first_par, pkt->PktType.par.num_par);
+    qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step, pkt->PktType.par.first_par,
+            pkt->PktType.par.num_par);
     Queue(pkt);
   };
   for (int address = 0; address < kMaxAddress; ++address) {
@@ -490,8 +486,8 @@ bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, in
   }
   write->PktType.par.num_par = static_cast<std::uint16_t>(write->wData.size());
 
-  auto *readBack = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(),
-                                      par.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK);
+  auto *readBack =
+      new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), par.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK);
   readBack->PktType.par.first_par = address;
   readBack->PktType.par.num_par = par.IsShort() ? 1 : 2;
   readBack->PktType.par.mark = write->PktType.par.mark;
@@ -536,8 +532,8 @@ void CChildConn::QueueBlocks(const std::vector<std::uint16_t> &items, bool param
   std::sort(regs.begin(), regs.end(), [](const Item &a, const Item &b) { return a.first < b.first; });
 
   auto send = [&](int first, int last) {
-    auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(),
-                                   parameters ? REQ_READ_BLOCK : REQ_READ_VARS);
+    auto *pkt =
+        new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), parameters ? REQ_READ_BLOCK : REQ_READ_VARS);
     const auto count = static_cast<std::uint16_t>(last - first + 1);
     if (parameters) {
       pkt->PktType.par.first_par = static_cast<std::uint16_t>(first);
@@ -948,7 +944,8 @@ bool CChildConn::SetSpecialParValue(int index, int value)
 void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
 {
   CQelDoc &doc = *m_pDoc;
-  doc.SetStateFlags((doc.GetStateFlags() | CQelDocContainer::STATE_ONLINE) & ~std::uint32_t(CQelDocContainer::STATE_CONNECTING));
+  doc.SetStateFlags((doc.GetStateFlags() | CQelDocContainer::STATE_ONLINE) &
+                    ~std::uint32_t(CQelDocContainer::STATE_CONNECTING));
   RecolorParList();
   InvalidateVarList(-1);
   m_nReadState = 2;
@@ -971,7 +968,7 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
 void CChildConn::AddSpecialVarsToList()
 {
   CQelDoc &doc = *m_pDoc;
-  const std::int16_t items[] = {doc.GetDiagnTsPar(), doc.GetTrigDelayPar(), doc.GetTrigPosPar(),
+  const std::int16_t items[] = {doc.GetDiagnTsPar(), doc.GetTrigDelayPar(),    doc.GetTrigPosPar(),
                                 doc.GetTrigNegPar(), doc.GetSamplingTimeVar(), doc.GetBufLengthVar()};
   for (std::int16_t i : items)
     if (i < 0)

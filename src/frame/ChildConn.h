@@ -111,9 +111,17 @@ protected:
   // After going offline: the main frame's trace manager and tabs.
   virtual void OnWentOffline() {}
   virtual void NotifyMainFrame() {}
-  virtual qintptr ForwardPaneLayout(qintptr lParam) { (void)lParam; return 0; }
+  virtual qintptr ForwardPaneLayout(qintptr lParam)
+  {
+    (void)lParam;
+    return 0;
+  }
   // The chosen default set, or -1 when cancelled.
-  virtual int ChooseDefaultSet(const QStringList &names) { (void)names; return -1; }
+  virtual int ChooseDefaultSet(const QStringList &names)
+  {
+    (void)names;
+    return -1;
+  }
   // The chosen language code, or empty when cancelled.
   virtual QString ChooseLanguage(const QStringList &codes, const QString &current)
   {
@@ -152,15 +160,15 @@ private:
   QString TrackParName(int n) const;
   void FindModified(bool first, bool down, unsigned notFound);
 
-  CQelDoc *m_pDoc = nullptr;        // not owned
-  IRequestSink *m_pSink = nullptr;  // not owned
+  CQelDoc *m_pDoc = nullptr;       // not owned
+  IRequestSink *m_pSink = nullptr; // not owned
   WindowId m_hWndAnswer;
   std::uint16_t m_wFindPos = 0;
   int m_nReadState = -1;
   int m_nCmdState = -1;
   bool m_bMultiPacket = false;
-  bool m_bReadAll = false;          // a read all waits for its blocks
+  bool m_bReadAll = false; // a read all waits for its blocks
   int m_nStep = 0;
-  std::int16_t m_nWinCmdShown = 0;  // last board message shown
+  std::int16_t m_nWinCmdShown = 0;              // last board message shown
   const CRequestPacket *m_pResetRead = nullptr; // compared only, never used
 };

@@ -17,7 +17,6 @@
 
 namespace {
 
-
 std::array<CChildFrame::PaneFactory, CChildFrame::PaneKinds> &Factories()
 {
   static std::array<CChildFrame::PaneFactory, CChildFrame::PaneKinds> factories;
@@ -87,8 +86,8 @@ void CChildFrame::SetPaneFactory(PaneKind kind, PaneFactory factory)
 }
 
 CChildFrame::CChildFrame(CMainFrame *main, CQelDoc *doc)
-    : QMdiSubWindow(nullptr), CChildConn(WindowRegistry::Instance().Register(static_cast<QObject *>(this)),
-                                         main), m_pMain(main)
+    : QMdiSubWindow(nullptr), CChildConn(WindowRegistry::Instance().Register(static_cast<QObject *>(this)), main),
+      m_pMain(main)
 {
   setAttribute(Qt::WA_DeleteOnClose);
   SetConnDocument(doc);
@@ -110,8 +109,8 @@ CChildFrame::~CChildFrame()
 {
   if (CQelDoc *doc = GetDocument()) {
     // Gone without a request: the board is simply no longer shown.
-    doc->SetStateFlags(doc->GetStateFlags() & ~std::uint32_t(CQelDocContainer::STATE_ONLINE |
-                                                             CQelDocContainer::STATE_CONNECTING));
+    doc->SetStateFlags(doc->GetStateFlags() &
+                       ~std::uint32_t(CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING));
     if (doc->GetAnswerWindow() == this)
       doc->SetAnswerWindow(nullptr);
   }
@@ -190,7 +189,7 @@ void CChildFrame::ShowStatusText()
   values.firmware = doc->GetVersion();
   values.document = doc;
   const std::int16_t indexes[6] = {doc->GetSamplingTimeVar(), doc->GetBufLengthVar(), doc->GetDiagnTsPar(),
-                                   doc->GetTrigPosPar(),       doc->GetTrigNegPar(),   doc->GetTrigDelayPar()};
+                                   doc->GetTrigPosPar(),      doc->GetTrigNegPar(),   doc->GetTrigDelayPar()};
   for (int i = 0; i < 6; ++i)
     values.items[i] = {indexes[i], doc->m_TraceValues[i]};
   m_pMain->UpdateStatus(GetAnswerWindow(), values);
@@ -283,25 +282,62 @@ int CChildFrame::VisLevel() const
 bool CChildFrame::OnCommand(int id)
 {
   switch (id) {
-  case Cmd::OnLine: OnOnLine(); break;
-  case Cmd::ToggleUnits: OnToggleUnits(); break;
-  case Cmd::ImportFile: ImportCompareFile(false); break;
-  case Cmd::CompareFile: ImportCompareFile(true); break;
-  case Cmd::Undo: OnUndo(); break;
-  case Cmd::ReadAll: OnReadAll(); break;
-  case Cmd::WriteAll: OnWriteAll(); break;
-  case Cmd::EepSave1: OnEepSave1(); break;
-  case Cmd::EepSave2: OnEepSave2(); break;
-  case Cmd::EepLoad1: OnEepLoad1(); break;
-  case Cmd::EepLoad2: OnEepLoad2(); break;
-  case Cmd::DefLoad: OnDefLoad(); break;
-  case Cmd::InitDescriptions: OnInitDescriptions(); break;
-  case Cmd::InitLanguage: OnInitLanguage(); break;
-  case Cmd::Reset: OnReset(); break;
-  case Cmd::FindFirstModified: OnFindFirstModified(); break;
-  case Cmd::FindNextModified: OnFindNextModified(); break;
-  case Cmd::FindPrevModified: OnFindPrevModified(); break;
-  default: return false;
+  case Cmd::OnLine:
+    OnOnLine();
+    break;
+  case Cmd::ToggleUnits:
+    OnToggleUnits();
+    break;
+  case Cmd::ImportFile:
+    ImportCompareFile(false);
+    break;
+  case Cmd::CompareFile:
+    ImportCompareFile(true);
+    break;
+  case Cmd::Undo:
+    OnUndo();
+    break;
+  case Cmd::ReadAll:
+    OnReadAll();
+    break;
+  case Cmd::WriteAll:
+    OnWriteAll();
+    break;
+  case Cmd::EepSave1:
+    OnEepSave1();
+    break;
+  case Cmd::EepSave2:
+    OnEepSave2();
+    break;
+  case Cmd::EepLoad1:
+    OnEepLoad1();
+    break;
+  case Cmd::EepLoad2:
+    OnEepLoad2();
+    break;
+  case Cmd::DefLoad:
+    OnDefLoad();
+    break;
+  case Cmd::InitDescriptions:
+    OnInitDescriptions();
+    break;
+  case Cmd::InitLanguage:
+    OnInitLanguage();
+    break;
+  case Cmd::Reset:
+    OnReset();
+    break;
+  case Cmd::FindFirstModified:
+    OnFindFirstModified();
+    break;
+  case Cmd::FindNextModified:
+    OnFindNextModified();
+    break;
+  case Cmd::FindPrevModified:
+    OnFindPrevModified();
+    break;
+  default:
+    return false;
   }
   return true;
 }

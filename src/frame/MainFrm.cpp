@@ -42,7 +42,6 @@
 
 namespace {
 
-
 constexpr int kPaneMessage = 554;
 constexpr int kPaneHelp = 555;
 constexpr int kPaneFirmware = 512;
@@ -81,7 +80,8 @@ struct MenuEntry {
   const char *shortcut;
 };
 enum { MenuFile, MenuBoard, MenuView, MenuWindow, MenuLanguage, MenuHelp };
-constexpr unsigned kMenus[] = {IDS_MENU_FILE, IDS_MENU_BOARD, IDS_MENU_VIEW, IDS_MENU_WINDOW, IDS_MENU_LANGUAGE, IDS_MENU_HELP};
+constexpr unsigned kMenus[] = {IDS_MENU_FILE,   IDS_MENU_BOARD,    IDS_MENU_VIEW,
+                               IDS_MENU_WINDOW, IDS_MENU_LANGUAGE, IDS_MENU_HELP};
 constexpr MenuEntry kMenuTable[] = {
     {MenuFile, Cmd::FileOpen, IDS_CMD_OPEN, "Ctrl+O"},
     {MenuFile, Cmd::FileSave, IDS_MENU_SAVE, "Ctrl+S"},
@@ -198,8 +198,8 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     m_pSerManager->SetNotify([guard](unsigned code, long argument) {
       // From the worker: the frame handles it on its own thread, or not at all.
       if (CMainFrame *frame = guard.data())
-        QMetaObject::invokeMethod(frame, [frame, code, argument] { frame->OnServerAnswer(code, argument); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            frame, [frame, code, argument] { frame->OnServerAnswer(code, argument); }, Qt::QueuedConnection);
     });
     SendCode(MainCode::ApplySerial, 0);
     m_pSerManager->CreateThread(0, 0, nullptr, CThinThread::kInfinite);
@@ -785,7 +785,8 @@ void CMainFrame::OnServerAnswer(unsigned code, long argument)
       break;
     case kSerProgressStep:
     case kSerTraceStep:
-      m_pProgress->setValue(static_cast<int>(std::clamp<long>(argument, m_pProgress->minimum(), m_pProgress->maximum())));
+      m_pProgress->setValue(
+          static_cast<int>(std::clamp<long>(argument, m_pProgress->minimum(), m_pProgress->maximum())));
       m_pProgress->repaint();
       break;
     case kSerProgressDone:
@@ -1081,7 +1082,8 @@ void CMainFrame::OnMemorizeAllToEEP()
     Prompter::Instance().MessageBox(LoadStr(IDS_NOTHING_TO_EEP), QString(), MB_OK, this);
     return;
   }
-  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_EEP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
+  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_EEP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) !=
+      IDOK)
     return;
   for (WindowId child : ChildrenCopy())
     SendToChild(child, ChildCode::GoOnline);
@@ -1384,8 +1386,8 @@ void CMainFrame::RestorePlacement()
 void CMainFrame::SavePlacement()
 {
   const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
-  std::int32_t record[11] = {kPlacementBytes, 0, isMaximized() ? 3 : 1, -1, -1, -1, -1,
-                             g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+  std::int32_t record[11] = {
+      kPlacementBytes, 0, isMaximized() ? 3 : 1, -1, -1, -1, -1, g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
   QByteArray bytes(reinterpret_cast<const char *>(record), sizeof record);
   Profile::Instance().WriteProfileString(kInitSection, kPlacementEntry, QString::fromLatin1(bytes.toHex()));
 }

@@ -90,9 +90,8 @@ QString CountText(double value)
 // ---------------------------------------------------------------- Serial Com
 
 CDiag1::CDiag1(COptions &options)
-    : CZuPrefsSubDlg(315), m_options(options), m_nPort(options.com_port.Get()),
-      m_nTimeout(options.com_timeout.Get()), m_nSilent(options.com_silent.Get()),
-      m_nRetry(options.com_retry.Get()), m_nBeep(options.Beep_on_error.Get()),
+    : CZuPrefsSubDlg(315), m_options(options), m_nPort(options.com_port.Get()), m_nTimeout(options.com_timeout.Get()),
+      m_nSilent(options.com_silent.Get()), m_nRetry(options.com_retry.Get()), m_nBeep(options.Beep_on_error.Get()),
       m_strSpeed(QString::number(options.com_speed.Get()))
 {
   m_statTimer.setInterval(kStatPeriodMs);
@@ -270,9 +269,8 @@ void CDiag1::OnDestroy()
 // ---------------------------------------------------------------- Graphics
 
 CDiag2::CDiag2(COptions &options)
-    : CZuPrefsSubDlg(316), m_options(options),
-      m_nValue{options.Start_Timer.Get(), options.TabsOnTop.Get(), options.TabsImages.Get(),
-               options.HideTabsLess2Views.Get()}
+    : CZuPrefsSubDlg(316), m_options(options), m_nValue{options.Start_Timer.Get(), options.TabsOnTop.Get(),
+                                                        options.TabsImages.Get(), options.HideTabsLess2Views.Get()}
 {
 }
 
@@ -368,7 +366,7 @@ void CDiag5::RestoreDefaults()
 namespace {
 
 struct ColorCell {
-  int x, y, w;   // sample, dialog units
+  int x, y, w;    // sample, dialog units
   int swatchX[2]; // text, background swatch x
   COptionColor COptions::*text;
   COptionColor COptions::*background;

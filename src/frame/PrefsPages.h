@@ -22,8 +22,8 @@ class QComboBox;
 // statistics answer goes to. The answer carries the figures by value, so
 // nothing points back into a page that may be gone by then.
 struct CSerStatRecord {
-  CSerStatistics stats;        // the figures shown
-  WindowId hWnd = kNoWindow;   // the page, written before every request
+  CSerStatistics stats;      // the figures shown
+  WindowId hWnd = kNoWindow; // the page, written before every request
 };
 
 // "Serial Com": port settings, the device they map to on this machine, and the
@@ -53,14 +53,14 @@ public:
   // The device a port number opens here: the environment override, else the rule.
   static QString DeviceText(int port);
 
-  QLineEdit *m_pPortEdit = nullptr;    // 189
-  QLineEdit *m_pTimeoutEdit = nullptr; // 190
-  QLineEdit *m_pSilentEdit = nullptr;  // 191
-  QLineEdit *m_pRetryEdit = nullptr;   // 192
-  QCheckBox *m_pBeepCheck = nullptr;   // 163
-  QComboBox *m_pSpeedCombo = nullptr;  // 180
-  QLineEdit *m_pDeviceEdit = nullptr;  // read-only
-  QLineEdit *m_pStatEdit[3] = {};      // 193, 194, 195
+  QLineEdit *m_pPortEdit = nullptr;      // 189
+  QLineEdit *m_pTimeoutEdit = nullptr;   // 190
+  QLineEdit *m_pSilentEdit = nullptr;    // 191
+  QLineEdit *m_pRetryEdit = nullptr;     // 192
+  QCheckBox *m_pBeepCheck = nullptr;     // 163
+  QComboBox *m_pSpeedCombo = nullptr;    // 180
+  QLineEdit *m_pDeviceEdit = nullptr;    // read-only
+  QLineEdit *m_pStatEdit[3] = {};        // 193, 194, 195
   QPushButton *m_pResetButton = nullptr; // 725
 
 protected:

@@ -23,8 +23,7 @@ public:
   // True: go on with start-up (first copy, no file, or the running copy did
   // not take the file); false: the path was handed over, end the program.
   // An empty name skips the check.
-  virtual bool CheckInstance(const QString &uniqueName, const QString &filePath,
-                             int ackTimeoutMs = 5000);
+  virtual bool CheckInstance(const QString &uniqueName, const QString &filePath, int ackTimeoutMs = 5000);
   // True when another copy holds the lock for this name.
   bool IsAlreadyRunning(const QString &uniqueName);
   // True while this copy listens for handed-over documents.

@@ -25,8 +25,7 @@ void ST_SplitterWnd::Create(QWidget *parent, QWidget *pane0, QWidget *pane1, boo
   }
 }
 
-ST_SplitterWnd *ST_SplitterWnd::AddSubDivision(int pane, QWidget *pane0, QWidget *pane1, int number,
-                                               bool sideBySide)
+ST_SplitterWnd *ST_SplitterWnd::AddSubDivision(int pane, QWidget *pane0, QWidget *pane1, int number, bool sideBySide)
 {
   if (pane < 0 || pane > 1 || count() != 2 || m_pSubSplitter[pane])
     return nullptr;

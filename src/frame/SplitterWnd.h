@@ -35,8 +35,7 @@ public:
   void Create(QWidget *parent, QWidget *pane0, QWidget *pane1, bool sideBySide);
   // Replaces pane 0 or 1 by a nested splitter; null for a bad pane or one
   // that already holds a nested splitter.
-  ST_SplitterWnd *AddSubDivision(int pane, QWidget *pane0, QWidget *pane1, int number,
-                                 bool sideBySide);
+  ST_SplitterWnd *AddSubDivision(int pane, QWidget *pane0, QWidget *pane1, int number, bool sideBySide);
   // Hides the pane when none is hidden, shows it when it is the hidden one.
   void TogglePane(int pane);
   bool IsPaneHidden(int pane) const;

@@ -139,8 +139,7 @@ void CZuPrefsStatic::paintEvent(QPaintEvent *)
 {
   // Built once for a size; a new size needs a new gradient.
   if (m_background.size() != size())
-    m_background = Background(width(), height(), palette().color(QPalette::Button), m_strConstantText,
-                              m_strFontName);
+    m_background = Background(width(), height(), palette().color(QPalette::Button), m_strConstantText, m_strFontName);
   QPainter p(this);
   p.drawPixmap(0, 0, m_background);
   QFont font = this->font();
@@ -187,8 +186,7 @@ CZuPrefsDialog::CZuPrefsDialog(QWidget *parent) : QDialog(parent)
   connect(m_pOk, &QPushButton::clicked, this, &CZuPrefsDialog::OnOK);
   connect(m_pDefault, &QPushButton::clicked, this, &CZuPrefsDialog::OnDefault);
   connect(m_pCancel, &QPushButton::clicked, this, &CZuPrefsDialog::reject);
-  connect(m_pTree, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem *item) { OnTreeSelection(item); });
+  connect(m_pTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) { OnTreeSelection(item); });
 }
 
 CZuPrefsDialog::~CZuPrefsDialog()

@@ -75,7 +75,11 @@ public:
   explicit CZuPrefsStatic(QWidget *parent = nullptr);
   void SetConstantText(const QString &text);
   QString ConstantText() const { return m_strConstantText; }
-  void SetTextColor(const QColor &color) { m_crText = color; update(); }
+  void SetTextColor(const QColor &color)
+  {
+    m_crText = color;
+    update();
+  }
   void SetFontName(const QString &name) { m_strFontName = name; }
   void SetFontHeight(int height) { m_nFontHeight = height; }
   void SetFontWeight(int weight) { m_nFontWeight = weight; }

@@ -34,9 +34,8 @@ void CGenericServer::Queue(CRequestPacket *&pkt, bool head)
   pkt = nullptr;
   {
     std::lock_guard lock(m_lock);
-    if (owned->message == REQ_IDLE &&
-        std::any_of(m_requests.begin(), m_requests.end(),
-                    [](const CRequestPacket *p) { return p->message == REQ_IDLE; })) {
+    if (owned->message == REQ_IDLE && std::any_of(m_requests.begin(), m_requests.end(),
+                                                  [](const CRequestPacket *p) { return p->message == REQ_IDLE; })) {
       delete owned;
       return;
     }

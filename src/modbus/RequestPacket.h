@@ -44,10 +44,7 @@ struct CSerStatistics {
 struct CRequestPacket {
   explicit CRequestPacket(WindowId wnd = kNoWindow) : hWnd(wnd) {}
   CRequestPacket(WindowId wnd, uint8_t slaveAddress) : hWnd(wnd), slave(slaveAddress) {}
-  CRequestPacket(WindowId wnd, uint8_t slaveAddress, uint16_t kind)
-      : hWnd(wnd), slave(slaveAddress), message(kind)
-  {
-  }
+  CRequestPacket(WindowId wnd, uint8_t slaveAddress, uint16_t kind) : hWnd(wnd), slave(slaveAddress), message(kind) {}
 
   WindowId hWnd = kNoWindow; // answer window
   uint8_t slave = 0;         // Modbus slave address, 1..247 for board requests
@@ -75,14 +72,14 @@ struct CRequestPacket {
   uint16_t trace_tracks = 0;     // trace answer: tracks
   uint16_t trace_samples = 0;    // trace answer: samples per track
 
-  uint8_t stat_mode = 0;       // statistics request: 10
-  CSerStatistics stat_record;  // statistics answer
+  uint8_t stat_mode = 0;      // statistics request: 10
+  CSerStatistics stat_record; // statistics answer
 
   std::vector<uint16_t> wData;    // registers to write
   std::vector<uint16_t> wAnsData; // registers received; trace: sample-major
   std::vector<float> fAnsNTable;  // K-table answer with k_mode 2: N entries
-  QString strVersion;   // identity (go online), description text, or error text
-  QString strLanguages; // go-online answer: language codes separated by ';'
+  QString strVersion;             // identity (go online), description text, or error text
+  QString strLanguages;           // go-online answer: language codes separated by ';'
 
   int16_t num_k = 0; // K-table request: entries of the document's N table
   int32_t track = 0; // 0 or 1: the answered value goes into the undo list

@@ -24,16 +24,16 @@ enum : unsigned {
 // Answer error codes (`CRequestPacket::error`).
 enum : unsigned short {
   kSerOk = 0,
-  kSerErrTimeout = 1,      // no answer within the time-out, retries spent
-  kSerErrCrc = 2,          // answer with a bad CRC, retries spent
-  kSerErrException = 3,    // the board answered with a Modbus exception
-  kSerErrMalformed = 4,    // short, inconsistent or unexpected answer
-  kSerErrPortMissing = 5,  // the device does not exist (adapter unplugged?)
-  kSerErrPortBusy = 6,     // the device is open in another program
-  kSerErrPortOpen = 7,     // the device could not be opened or set up
-  kSerErrBadSlave = 8,     // slave 0 or above 247: nothing sent
-  kSerErrBadRequest = 9,   // unknown kind, register range or count: nothing sent
-  kSerErrLinkLost = 10,    // the device went away during the exchange
-  kSerErrStopped = 11,     // the manager stopped during the exchange
+  kSerErrTimeout = 1,     // no answer within the time-out, retries spent
+  kSerErrCrc = 2,         // answer with a bad CRC, retries spent
+  kSerErrException = 3,   // the board answered with a Modbus exception
+  kSerErrMalformed = 4,   // short, inconsistent or unexpected answer
+  kSerErrPortMissing = 5, // the device does not exist (adapter unplugged?)
+  kSerErrPortBusy = 6,    // the device is open in another program
+  kSerErrPortOpen = 7,    // the device could not be opened or set up
+  kSerErrBadSlave = 8,    // slave 0 or above 247: nothing sent
+  kSerErrBadRequest = 9,  // unknown kind, register range or count: nothing sent
+  kSerErrLinkLost = 10,   // the device went away during the exchange
+  kSerErrStopped = 11,    // the manager stopped during the exchange
   // 12 is never produced: the frame hides the text of that code.
 };

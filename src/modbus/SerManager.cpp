@@ -49,16 +49,26 @@ double CharTimeMs(int speed)
 const char *ExceptionName(int code)
 {
   switch (code) {
-  case 1: return "illegal function";
-  case 2: return "illegal data address";
-  case 3: return "illegal data value";
-  case 4: return "slave device failure";
-  case 5: return "acknowledge";
-  case 6: return "slave device busy";
-  case 8: return "memory parity error";
-  case 10: return "gateway path unavailable";
-  case 11: return "gateway target failed to respond";
-  default: return "unknown exception";
+  case 1:
+    return "illegal function";
+  case 2:
+    return "illegal data address";
+  case 3:
+    return "illegal data value";
+  case 4:
+    return "slave device failure";
+  case 5:
+    return "acknowledge";
+  case 6:
+    return "slave device busy";
+  case 8:
+    return "memory parity error";
+  case 10:
+    return "gateway path unavailable";
+  case 11:
+    return "gateway target failed to respond";
+  default:
+    return "unknown exception";
   }
 }
 
@@ -105,8 +115,8 @@ int WriteChecked(modbus_t *ctx, int slave, uint16_t address, const uint16_t *val
 
 bool IsLinkGone(int err)
 {
-  return err == EIO || err == ENXIO || err == ENODEV || err == EBADF || err == ECONNRESET ||
-         err == EPIPE || err == EHOSTDOWN;
+  return err == EIO || err == ENXIO || err == ENODEV || err == EBADF || err == ECONNRESET || err == EPIPE ||
+         err == EHOSTDOWN;
 }
 
 } // namespace
@@ -127,11 +137,9 @@ private:
   bool Validate(CRequestPacket &p);
   bool EnsureOpen(CRequestPacket &p);
   bool Run(CRequestPacket &p, const Exchange &exchange);
-  bool ReadTransfer(CRequestPacket &p, uint16_t command, uint16_t argument, bool text,
-                    uint32_t maxTotal, unsigned progressBase, std::vector<uint16_t> *words,
-                    uint32_t *total);
-  bool ReadText(CRequestPacket &p, uint16_t command, uint16_t argument, unsigned progressBase,
-                QString *text);
+  bool ReadTransfer(CRequestPacket &p, uint16_t command, uint16_t argument, bool text, uint32_t maxTotal,
+                    unsigned progressBase, std::vector<uint16_t> *words, uint32_t *total);
+  bool ReadText(CRequestPacket &p, uint16_t command, uint16_t argument, unsigned progressBase, QString *text);
   bool ReadTrace(CRequestPacket &p);
   bool ReadKTable(CRequestPacket &p);
   void Fail(CRequestPacket &p, uint16_t code, const QString &text);
@@ -158,8 +166,8 @@ CSerManager::~CSerManager()
   FreeAll();
 }
 
-void CSerManager::SetCommParam(uint8_t port, int32_t speed, uint8_t stopBits, int timeoutMs, int silentMs,
-                               int retries, int beepOnError)
+void CSerManager::SetCommParam(uint8_t port, int32_t speed, uint8_t stopBits, int timeoutMs, int silentMs, int retries,
+                               int beepOnError)
 {
   std::lock_guard lock(m_settingsLock);
   Settings &s = m_settings;
@@ -313,7 +321,8 @@ bool CSerManager::Worker::EnsureOpen(CRequestPacket &p)
     else if (err == EBUSY)
       Fail(p, kSerErrPortBusy, vtx::Format(u"Serial port %s is in use by another program", m_device));
     else
-      Fail(p, kSerErrPortOpen, vtx::Format(u"Cannot open serial port %s: %s", m_device, QString::fromLocal8Bit(strerror(err))));
+      Fail(p, kSerErrPortOpen,
+           vtx::Format(u"Cannot open serial port %s: %s", m_device, QString::fromLocal8Bit(strerror(err))));
     return false;
   }
   // Exclusive use: TIOCEXCL keeps other opens out (not root's), the lock is
@@ -570,7 +579,8 @@ bool CSerManager::Worker::ReadTrace(CRequestPacket &p)
   if (!Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_length_reg, 1, &samples); }))
     return false;
   if (tracks > bp::kMaxTraceTracks || samples > bp::kMaxTraceSamples) {
-    Fail(p, kSerErrMalformed, vtx::Format(u"Invalid trace buffer size %d x %d from slave %d", tracks, samples, p.slave));
+    Fail(p, kSerErrMalformed,
+         vtx::Format(u"Invalid trace buffer size %d x %d from slave %d", tracks, samples, p.slave));
     return false;
   }
   std::vector<uint16_t> words;
@@ -644,15 +654,13 @@ void CSerManager::Worker::Process(CRequestPacket &p)
     break;
   }
   case REQ_WRITE_BLOCK:
-    Run(p, [&](modbus_t *ctx) {
-      return WriteChecked(ctx, p.slave, par.first_par, p.wData.data(), par.num_par, false);
-    });
+    Run(p,
+        [&](modbus_t *ctx) { return WriteChecked(ctx, p.slave, par.first_par, p.wData.data(), par.num_par, false); });
     break;
   case REQ_READ_VARS: {
     std::vector<uint16_t> words(var.num_var);
-    if (Run(p, [&](modbus_t *ctx) {
-          return modbus_read_input_registers(ctx, var.first_var, var.num_var, words.data());
-        }))
+    if (Run(p,
+            [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, var.first_var, var.num_var, words.data()); }))
       p.wAnsData = std::move(words);
     break;
   }

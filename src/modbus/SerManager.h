@@ -25,8 +25,8 @@ public:
   // time between frames in ms, retries after a failed exchange (below 0 means
   // none), beep on error (0/1). Takes effect at the next exchange; a changed
   // port or speed reopens the port.
-  void SetCommParam(uint8_t port, int32_t speed, uint8_t stopBits, int timeoutMs, int silentMs,
-                    int retries, int beepOnError);
+  void SetCommParam(uint8_t port, int32_t speed, uint8_t stopBits, int timeoutMs, int silentMs, int retries,
+                    int beepOnError);
   // An explicit device path; empty goes back to the environment and the port rule.
   void SetDevicePath(const QString &path);
   // The device the next open will use.

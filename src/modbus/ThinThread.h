@@ -23,8 +23,7 @@ public:
   // Starts the thread once; flags, stack size and security are accepted for
   // the callers' sake and ignored. False when a thread already runs or could
   // not be started.
-  bool CreateThread(unsigned flags = 0, unsigned stackSize = 0, void *security = nullptr,
-                    unsigned waitMs = kInfinite);
+  bool CreateThread(unsigned flags = 0, unsigned stackSize = 0, void *security = nullptr, unsigned waitMs = kInfinite);
   // Asks the thread to end; returns at once.
   void KillThread2();
   // KillThread2, then waits until the thread has ended. Safe to call twice.

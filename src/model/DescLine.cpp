@@ -47,8 +47,7 @@ bool OnlyBlanks(QStringView text)
 
 // Reads "X[] = a; b; c" into the table with read(); at most maxEntries, and
 // an empty list reads as the one entry 1.
-template <typename T, typename Read>
-bool ReadTable(QStringView line, std::vector<T> *table, int maxEntries, Read read)
+template <typename T, typename Read> bool ReadTable(QStringView line, std::vector<T> *table, int maxEntries, Read read)
 {
   const qsizetype eq = line.indexOf(u'=');
   if (eq < 0)

@@ -11,8 +11,7 @@
 class CFolderDocHost : public IDocHost {
 public:
   // The folder gets a trailing '/' if it lacks one. 'next' is not owned.
-  explicit CFolderDocHost(const QString &folder, IDocHost *next = nullptr,
-                          QString language = QStringLiteral("Std"));
+  explicit CFolderDocHost(const QString &folder, IDocHost *next = nullptr, QString language = QStringLiteral("Std"));
 
   QString GetInitializeLanguage() const override;
   void AddRequest(CRequestPacket *&packet) override;

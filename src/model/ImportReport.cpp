@@ -85,8 +85,8 @@ QString Styled(QStringView text, Style style)
 long long LargestReportNumber(const QString &folder)
 {
   long long largest = -1;
-  const QStringList names = QDir(folder).entryList({QStringLiteral("kx*")},
-                                                   QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  const QStringList names = QDir(folder).entryList({QStringLiteral("kx*")}, QDir::AllEntries | QDir::Hidden |
+                                                                                QDir::System | QDir::NoDotAndDotDot);
   for (const QString &name : names)
     largest = std::max(largest, static_cast<long long>(vtx::AtoiLike(QStringView(name).mid(2))));
   return largest;

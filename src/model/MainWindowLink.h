@@ -30,6 +30,12 @@ inline IMainWindow *&Slot()
   static IMainWindow *s_main = nullptr;
   return s_main;
 }
-inline IMainWindow *Get() { return Slot(); }
-inline void Set(IMainWindow *main) { Slot() = main; }
+inline IMainWindow *Get()
+{
+  return Slot();
+}
+inline void Set(IMainWindow *main)
+{
+  Slot() = main;
+}
 } // namespace MainWindowLink

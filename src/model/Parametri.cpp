@@ -14,8 +14,7 @@
 
 namespace {
 
-template <typename T>
-void ClampLimits(T &min, T &max, T &def, T &value)
+template <typename T> void ClampLimits(T &min, T &max, T &def, T &value)
 {
   if (max < min)
     min = max;
@@ -35,13 +34,12 @@ double Limit(double x, double min, double max)
   return std::min(max, std::max(x, min));
 }
 
-
 } // namespace
 
 Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
                      std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-                     std::uint16_t numberInKind, std::int16_t u, std::int16_t min, std::int16_t max,
-                     std::int16_t def, std::int16_t value)
+                     std::uint16_t numberInKind, std::int16_t u, std::int16_t min, std::int16_t max, std::int16_t def,
+                     std::int16_t value)
     : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
                 VAR_SHORT)
 {
@@ -50,8 +48,8 @@ Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NT
 
 Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
                      std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-                     std::uint16_t numberInKind, std::int16_t u, std::int32_t min, std::int32_t max,
-                     std::int32_t def, std::int32_t value)
+                     std::uint16_t numberInKind, std::int16_t u, std::int32_t min, std::int32_t max, std::int32_t def,
+                     std::int32_t value)
     : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
                 VAR_LONG)
 {

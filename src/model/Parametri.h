@@ -14,17 +14,15 @@ public:
 
   // One constructor per storage type (16-bit, 32-bit, float), chosen by the
   // type of the four values; limits and values are brought into line.
-  Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
-            std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-            std::uint16_t numberInKind, std::int16_t u, std::int16_t min, std::int16_t max, std::int16_t def,
-            std::int16_t value);
-  Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
-            std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-            std::uint16_t numberInKind, std::int16_t u, std::int32_t min, std::int32_t max, std::int32_t def,
-            std::int32_t value);
-  Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
-            std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-            std::uint16_t numberInKind, std::int16_t u, float min, float max, float def, float value);
+  Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s, std::uint16_t a,
+            std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p, std::uint16_t numberInKind,
+            std::int16_t u, std::int16_t min, std::int16_t max, std::int16_t def, std::int16_t value);
+  Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s, std::uint16_t a,
+            std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p, std::uint16_t numberInKind,
+            std::int16_t u, std::int32_t min, std::int32_t max, std::int32_t def, std::int32_t value);
+  Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s, std::uint16_t a,
+            std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p, std::uint16_t numberInKind,
+            std::int16_t u, float min, float max, float def, float value);
   Parametri(const Parametri &) = default;
   Parametri &operator=(const Parametri &) = default;
 

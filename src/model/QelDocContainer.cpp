@@ -317,7 +317,8 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
   if (m_pAnswerWindow) {
     // Posted: the frame acts once the load has returned.
     QMetaObject::invokeMethod(
-        this, [this] {
+        this,
+        [this] {
           if (m_pAnswerWindow)
             m_pAnswerWindow->OnDescriptionLoaded();
         },
@@ -596,9 +597,9 @@ void CQelDocContainer::LocateStdVariables()
   findVar(m_nBufWidthVar, QStringLiteral("buf_width"));
   findVar(m_nBufLengthVar, QStringLiteral("buf_length"));
 
-  const bool missing[] = {m_nWinCmdVar < 0,    m_nSamplingTimeVar < 0, m_nDiagnTsPar < 0,      m_nTrigPosPar < 0,
-                          m_nTrigNegPar < 0,   m_nTrigDelayPar < 0,    m_nBufWidthVar < 0,     m_nBufLengthVar < 0,
-                          m_nSwSetPar == 0,    m_nErrorFlagSlot < 0,   m_nWarningFlagSlot < 0, m_nStatusFlagSlot < 0};
+  const bool missing[] = {m_nWinCmdVar < 0,  m_nSamplingTimeVar < 0, m_nDiagnTsPar < 0,      m_nTrigPosPar < 0,
+                          m_nTrigNegPar < 0, m_nTrigDelayPar < 0,    m_nBufWidthVar < 0,     m_nBufLengthVar < 0,
+                          m_nSwSetPar == 0,  m_nErrorFlagSlot < 0,   m_nWarningFlagSlot < 0, m_nStatusFlagSlot < 0};
   constexpr unsigned texts[] = {IDS_WIN_CMD_NOT_FOUND,      IDS_SAMPLING_TIME_NOT_FOUND, IDS_DIAGN_TS_NOT_FOUND,
                                 IDS_TRIG_LEV_POS_NOT_FOUND, IDS_TRIG_LEV_NEG_NOT_FOUND,  IDS_TRIG_DELAY_NOT_FOUND,
                                 IDS_BUF_WIDTH_NOT_FOUND,    IDS_BUF_LENGTH_NOT_FOUND,    IDS_IS_SW_SET_NOT_FOUND,
@@ -1035,10 +1036,10 @@ QString CQelDocContainer::EscapeBackslashes(const QString &path)
 
 void CQelDocContainer::AssertValid() const
 {
-  VTX_ASSERT(GetParCount() == GetParCountOfType(VAR_SHORT) + GetParCountOfType(VAR_LONG) +
-                                  GetParCountOfType(VAR_FLOAT));
-  VTX_ASSERT(GetVarCount() == GetVarCountOfType(VAR_SHORT) + GetVarCountOfType(VAR_LONG) +
-                                  GetVarCountOfType(VAR_FLOAT));
+  VTX_ASSERT(GetParCount() ==
+             GetParCountOfType(VAR_SHORT) + GetParCountOfType(VAR_LONG) + GetParCountOfType(VAR_FLOAT));
+  VTX_ASSERT(GetVarCount() ==
+             GetVarCountOfType(VAR_SHORT) + GetVarCountOfType(VAR_LONG) + GetVarCountOfType(VAR_FLOAT));
 }
 
 void CQelDocContainer::Dump() const

@@ -189,7 +189,7 @@ public:
   void Dump() const;
 
   // ---- state the frames and views read and write directly -----------------
-  std::array<float, 6> m_TraceValues{};       // TRACE_* slots
+  std::array<float, 6> m_TraceValues{};         // TRACE_* slots
   std::array<std::uint16_t, 4> m_StatusWords{}; // board status words (poll answers)
   std::uint16_t m_nWinCmdValue = 0;
   std::uint16_t m_nPrevWinCmdValue = 0;
@@ -207,9 +207,9 @@ public:
   bool m_bTraceReadPending = false;
   std::array<bool, 2> m_bViewFlags{};
   bool m_bViewEditWindow = false;
-  bool m_bTakeSlaveAddress = true;            // false: a "MODBUS" line is ignored
+  bool m_bTakeSlaveAddress = true; // false: a "MODBUS" line is ignored
   std::uint32_t m_nTestpoints = 0;
-  QString m_strStatus;                        // the child frame's status text
+  QString m_strStatus; // the child frame's status text
 
 protected:
   // Rows 0..5 showing variables 0..5.

@@ -73,8 +73,7 @@ bool CQelDocFileImport::NearlyEqual(double a, double b)
   return std::fabs((a - b) / larger) <= Tolerance;
 }
 
-CQelDocFileImport::ReportStatus CQelDocFileImport::ImportFile(CDocArchive &ar, bool compare,
-                                                              const QString &oldFilePath)
+CQelDocFileImport::ReportStatus CQelDocFileImport::ImportFile(CDocArchive &ar, bool compare, const QString &oldFilePath)
 {
   ResetImport();
   m_strLastReport.clear();
@@ -513,7 +512,8 @@ QString CQelDocFileImport::Table(int table, bool compare) const
   for (int k = 0; k < 4; ++k) {
     if (k > 0)
       out += QStringLiteral(" \t");
-    out += QStringLiteral("\\clbrdrl\\brdrw10\\brdrs\\clbrdrt\\brdrw10\\brdrs\\clbrdrr\\brdrw10\\brdrs\\clbrdrb\\brdrw10\\brdrs \t");
+    out += QStringLiteral(
+        "\\clbrdrl\\brdrw10\\brdrs\\clbrdrt\\brdrw10\\brdrs\\clbrdrr\\brdrw10\\brdrs\\clbrdrb\\brdrw10\\brdrs \t");
     out += QStringLiteral("\\cellx") + QString::number(edges[k]);
   }
   out += QStringLiteral("\\pard\\intbl\\f1\\fs20");

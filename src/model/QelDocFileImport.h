@@ -89,13 +89,13 @@ private:
   std::int16_t FindLastParByName(const QString &name) const;
 
   std::vector<ImportRecord> m_ImportRecords;
-  QStringList m_OldVarShort;  // "v" lines
-  QStringList m_OldVarLong;   // "w" lines
-  QStringList m_OldVarFloat;  // "y" lines
-  QStringList m_OldVars;      // every variable line, in file order
-  QStringList m_OldPars;      // every parameter line, in file order
-  std::vector<int> m_OldVarAddress; // register address of each old variable line, -1 unmapped
-  std::vector<int> m_OldParAddress; // the same for the old parameter lines
+  QStringList m_OldVarShort;              // "v" lines
+  QStringList m_OldVarLong;               // "w" lines
+  QStringList m_OldVarFloat;              // "y" lines
+  QStringList m_OldVars;                  // every variable line, in file order
+  QStringList m_OldPars;                  // every parameter line, in file order
+  std::vector<int> m_OldVarAddress;       // register address of each old variable line, -1 unmapped
+  std::vector<int> m_OldParAddress;       // the same for the old parameter lines
   std::vector<long long> m_OldBlockBases; // 10 x "b=" of each block line, -1 without one
   std::array<std::uint16_t, MaxAddress> m_OldVarMap{};
   std::array<std::uint16_t, MaxAddress> m_OldParMap{};

@@ -26,8 +26,7 @@ bool Matches(const QString &entry, const QString &text, bool matchCase, bool who
 // -1. A forward walk ends at the last item, a backward one at lowest. The
 // start is brought into the list: the caller's position may have been taken
 // in another document with more items.
-template <typename Test>
-int Walk(int count, int pos, bool down, int lowest, Test test)
+template <typename Test> int Walk(int count, int pos, bool down, int lowest, Test test)
 {
   count = std::min(count, LastPosition + 1);
   if (down) {
@@ -64,8 +63,7 @@ int CQelDocFind::FindModified(int pos, bool down) const
   // Going forward, parameter 0 is never looked at.
   if (down)
     pos = std::max(pos, 0);
-  return Walk(GetParCount(), pos, down, 0,
-              [&](int i) { return m_Parametri[static_cast<std::size_t>(i)].IsChanged(); });
+  return Walk(GetParCount(), pos, down, 0, [&](int i) { return m_Parametri[static_cast<std::size_t>(i)].IsChanged(); });
 }
 
 int CQelDocFind::FindLinkTo(int var, int pos, bool down) const
@@ -87,8 +85,8 @@ bool CQelDocFind::FindText(const QString &text, std::int16_t &pos, bool matchCas
   return true;
 }
 
-bool CQelDocFind::FindParameter(const QString &text, std::int16_t &pos, bool matchCase, bool wholeWord,
-                                bool down, bool select, bool modifiedOnly)
+bool CQelDocFind::FindParameter(const QString &text, std::int16_t &pos, bool matchCase, bool wholeWord, bool down,
+                                bool select, bool modifiedOnly)
 {
   const int hit =
       modifiedOnly ? FindModified(pos, down) : FindName(m_ParNames, text, pos, matchCase, wholeWord, down, 1);

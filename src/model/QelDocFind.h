@@ -26,11 +26,11 @@ public:
   // True on a hit, with the hit's index in the position; else the position
   // is left alone.
   bool FindText(const QString &text, std::int16_t &pos, bool matchCase, bool wholeWord, bool down);
-  bool FindParameter(const QString &text, std::int16_t &pos, bool matchCase, bool wholeWord, bool down,
-                     bool select, bool modifiedOnly);
+  bool FindParameter(const QString &text, std::int16_t &pos, bool matchCase, bool wholeWord, bool down, bool select,
+                     bool modifiedOnly);
   bool FindNext(const QString &text, std::int16_t &pos, bool matchCase, bool wholeWord, bool down, bool select);
-  bool FindByValue(const QString &text, std::int16_t &parPos, std::int16_t &varPos, bool matchCase,
-                   bool wholeWord, bool down, bool select);
+  bool FindByValue(const QString &text, std::int16_t &parPos, std::int16_t &varPos, bool matchCase, bool wholeWord,
+                   bool down, bool select);
 
   // Selects a parameter in the parameter tree and the parameter list.
   void SelectParameter(int index);
@@ -65,8 +65,8 @@ protected:
 private:
   // The hit of a name search over one list, or -1. lowest is the last index a
   // backward search looks at (whole-text case-sensitive searches go to 0).
-  static int FindName(const std::vector<QString> &names, const QString &text, int pos, bool matchCase,
-                      bool wholeWord, bool down, int lowest);
+  static int FindName(const std::vector<QString> &names, const QString &text, int pos, bool matchCase, bool wholeWord,
+                      bool down, int lowest);
   // The next or previous parameter whose value was changed, or -1.
   int FindModified(int pos, bool down) const;
   // The next or previous parameter that links to the variable, or -1.

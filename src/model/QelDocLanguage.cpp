@@ -6,9 +6,7 @@ namespace {
 const QString StdLanguage = QStringLiteral("std");
 }
 
-CQelDocLanguage::CQelDocLanguage(QObject *parent) : CDocument(parent), m_strLanguage(StdLanguage)
-{
-}
+CQelDocLanguage::CQelDocLanguage(QObject *parent) : CDocument(parent), m_strLanguage(StdLanguage) {}
 
 std::int16_t CQelDocLanguage::SelectLanguage(const QString &wanted)
 {

@@ -261,8 +261,7 @@ bool CQelDocParVarList::ParseItemLine(QStringView line, bool parameter, QString 
     default:
       m_Parametri.emplace_back(count, itemName, m_pKTable, k, m_pNTable, n, s, a, v, bb, base, pos, num, uu,
                                SaturateToFloat(d.KeyDouble(u'm', 0)), SaturateToFloat(d.KeyDouble(u'M', 0)),
-                               SaturateToFloat(d.KeyDouble(u'd', 0)),
-                               SaturateToFloat(CDescLine::ReadDouble(rest)));
+                               SaturateToFloat(d.KeyDouble(u'd', 0)), SaturateToFloat(CDescLine::ReadDouble(rest)));
       break;
     }
     m_Parametri.back().SetNumDecimals(decimals);

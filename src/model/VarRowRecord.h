@@ -11,11 +11,11 @@ struct VarRowRecord {
   // that names no variable (see CQelDocContainer::IsVarRowValid) is shown
   // blank and left out of the poll.
   int index = 0;
-  float raw = 0;               // last raw value
-  double value = 0;            // last value
-  std::uint8_t pollMark = 0;   // set by the poll request builder
-  std::uint8_t hasValue = 0;   // the poll answer sets it, the list clears it
-  std::uint8_t refresh = 0;    // counts answers modulo 10
-  QString uiText;              // internal-unit text (up to 20 characters)
-  QString siText;              // SI text (up to 20 characters)
+  float raw = 0;             // last raw value
+  double value = 0;          // last value
+  std::uint8_t pollMark = 0; // set by the poll request builder
+  std::uint8_t hasValue = 0; // the poll answer sets it, the list clears it
+  std::uint8_t refresh = 0;  // counts answers modulo 10
+  QString uiText;            // internal-unit text (up to 20 characters)
+  QString siText;            // SI text (up to 20 characters)
 };

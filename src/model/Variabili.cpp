@@ -32,8 +32,8 @@ QChar VariableLetter(std::uint32_t type)
 Variabili::Variabili(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
                      std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
                      std::uint16_t numberInKind, std::int16_t u, std::uint32_t storageType)
-    : m_a(a), m_pK(std::move(kTable)), m_k(k), m_pN(std::move(nTable)), m_n(n), m_s(s), m_type(storageType),
-      m_v(v), m_b(b), m_blockBase(blockBase), m_p(p), m_numberInKind(numberInKind), m_u(u), m_names{name}
+    : m_a(a), m_pK(std::move(kTable)), m_k(k), m_pN(std::move(nTable)), m_n(n), m_s(s), m_type(storageType), m_v(v),
+      m_b(b), m_blockBase(blockBase), m_p(p), m_numberInKind(numberInKind), m_u(u), m_names{name}
 {
   VTX_ASSERT(index >= 0 && index < MaxIndex);
   m_index = static_cast<std::uint16_t>(std::clamp(index, 0, MaxIndex - 1));

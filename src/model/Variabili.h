@@ -37,9 +37,9 @@ public:
   static constexpr int MaxIndex = 20000;
   static constexpr int MaxLanguages = 10;
 
-  Variabili(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
-            std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-            std::uint16_t numberInKind, std::int16_t u, std::uint32_t storageType);
+  Variabili(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s, std::uint16_t a,
+            std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p, std::uint16_t numberInKind,
+            std::int16_t u, std::uint32_t storageType);
   Variabili(const Variabili &) = default;
   Variabili &operator=(const Variabili &) = default;
   virtual ~Variabili() = default;

@@ -25,8 +25,7 @@ bool LoadStrFormatText(unsigned id, QString *format);
 }
 // The format text of an id filled with the arguments (printf rules, C locale).
 // A missing id gives an empty text, beeps (440 Hz, 80 ms) and traces.
-template <typename... Args>
-QString LoadStrFormat(unsigned id, const Args &...args)
+template <typename... Args> QString LoadStrFormat(unsigned id, const Args &...args)
 {
   QString format;
   if (!detail::LoadStrFormatText(id, &format))

@@ -76,9 +76,15 @@ void COptionTreeItemEdit::SetWindowText(const QString &text)
   Apply();
 }
 
-bool COptionTreeItemEdit::GetEditInt(int &value) const { return vtx::ParseInt(m_strText, &value); }
+bool COptionTreeItemEdit::GetEditInt(int &value) const
+{
+  return vtx::ParseInt(m_strText, &value);
+}
 
-bool COptionTreeItemEdit::GetEditDouble(double &value) const { return vtx::ParseDouble(m_strText, &value); }
+bool COptionTreeItemEdit::GetEditDouble(double &value) const
+{
+  return vtx::ParseDouble(m_strText, &value);
+}
 
 void COptionTreeItemEdit::Apply()
 {
@@ -192,7 +198,10 @@ void COptionTree::SetNotify(bool bNotify, QWidget *pNotifyWnd)
   m_pNotifyWnd = pNotifyWnd;
 }
 
-void COptionTree::SetColumn(int width) { setColumnWidth(0, width); }
+void COptionTree::SetColumn(int width)
+{
+  setColumnWidth(0, width);
+}
 
 COptionTreeItem *COptionTree::InsertItem(COptionTreeItem *pItem, COptionTreeItem *pParent)
 {
@@ -214,7 +223,10 @@ COptionTreeItem *COptionTree::InsertItem(COptionTreeItem *pItem, COptionTreeItem
   return pItem;
 }
 
-void COptionTree::ExpandAllItems() { expandAll(); }
+void COptionTree::ExpandAllItems()
+{
+  expandAll();
+}
 
 COptionTreeItem *COptionTree::FindItemByCtrlID(int id) const
 {

@@ -43,7 +43,7 @@ protected:
   // The user changed the value column; true when the item takes the change.
   virtual bool TakeUserChange() { return false; }
 
-  COptionTree *m_pTree = nullptr;        // not owned
+  COptionTree *m_pTree = nullptr;         // not owned
   QTreeWidgetItem *m_pTreeItem = nullptr; // owned by the tree widget
   QString m_strLabel;
   QString m_strInfo;

@@ -12,4 +12,4 @@ QString Decode(const char *data, qsizetype size);
 QByteArray Encode(const QString &text);
 char EncodeChar(QChar ch, bool *ok = nullptr);
 QChar DecodeChar(unsigned char byte);
-}
+} // namespace Cp1252

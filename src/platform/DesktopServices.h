@@ -7,4 +7,4 @@ void DesktopBeep(int frequencyHz, int durationMs);
 // Installs a desktop session's services: the widget prompter, the desktop
 // launcher and the desktop beep. GUI thread, once the QApplication exists.
 void InstallDesktopServices();
-}
+} // namespace vtx

@@ -161,8 +161,7 @@ CDocument *CDocTemplate::OpenDocumentFile(const QString &path)
 
 void CDocTemplate::CloseDocument(CDocument *doc)
 {
-  const auto it = std::find_if(m_documents.begin(), m_documents.end(),
-                               [doc](const auto &d) { return d.get() == doc; });
+  const auto it = std::find_if(m_documents.begin(), m_documents.end(), [doc](const auto &d) { return d.get() == doc; });
   if (it == m_documents.end())
     return;
   (*it)->OnCloseDocument();

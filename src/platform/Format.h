@@ -17,11 +17,15 @@ namespace vtx {
 class FormatArg {
 public:
   template <typename T>
-    requires std::is_integral_v<T> && std::is_signed_v<T>
-  FormatArg(T v) : m_value(static_cast<long long>(v)), m_wide(sizeof(T) > 4) {}
+  requires std::is_integral_v<T> && std::is_signed_v<T> FormatArg(T v)
+      : m_value(static_cast<long long>(v)), m_wide(sizeof(T) > 4)
+  {
+  }
   template <typename T>
-    requires std::is_integral_v<T> && std::is_unsigned_v<T> && (!std::is_same_v<T, bool>)
-  FormatArg(T v) : m_value(static_cast<unsigned long long>(v)), m_wide(sizeof(T) > 4) {}
+  requires std::is_integral_v<T> && std::is_unsigned_v<T> &&(!std::is_same_v<T, bool>)FormatArg(T v)
+      : m_value(static_cast<unsigned long long>(v)), m_wide(sizeof(T) > 4)
+  {
+  }
   FormatArg(bool v) : m_value(static_cast<long long>(v)) {}
   FormatArg(double v) : m_value(v) {}
   FormatArg(float v) : m_value(static_cast<double>(v)) {}
@@ -45,8 +49,7 @@ private:
 // without an argument formats as 0 or empty text.
 QString FormatList(QStringView format, std::initializer_list<FormatArg> args);
 
-template <typename... Args>
-QString Format(QStringView format, const Args &...args)
+template <typename... Args> QString Format(QStringView format, const Args &...args)
 {
   return FormatList(format, {FormatArg(args)...});
 }

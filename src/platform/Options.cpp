@@ -127,8 +127,7 @@ COptionColor::COptionColor(const QString &section, const QString &entry, COLORRE
     : m_value(defaultValue), m_section(section), m_entry(entry), m_default(defaultValue)
 {
   VTX_ASSERT(!section.isEmpty() && !entry.isEmpty());
-  m_value = static_cast<COLORREF>(
-      Profile::Instance().GetProfileInt(m_section, m_entry, static_cast<int>(m_default)));
+  m_value = static_cast<COLORREF>(Profile::Instance().GetProfileInt(m_section, m_entry, static_cast<int>(m_default)));
 }
 
 COptionColor::~COptionColor()

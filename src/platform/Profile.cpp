@@ -15,15 +15,12 @@ std::unique_ptr<Profile> &InstanceSlot()
 } // namespace
 
 Profile::Profile()
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             QStringLiteral("Norv"), QStringLiteral("Velotrix")))
+    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Norv"),
+                                             QStringLiteral("Velotrix")))
 {
 }
 
-Profile::Profile(const QString &iniPath)
-    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
-{
-}
+Profile::Profile(const QString &iniPath) : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
 
 Profile::~Profile() = default;
 
@@ -47,8 +44,7 @@ QString Profile::Key(const QString &section, const QString &entry)
   return group.isEmpty() ? entry : group + u'/' + entry;
 }
 
-QString Profile::GetProfileString(const QString &section, const QString &entry,
-                                  const QString &defaultValue) const
+QString Profile::GetProfileString(const QString &section, const QString &entry, const QString &defaultValue) const
 {
   const QVariant v = m_settings->value(Key(section, entry));
   if (!v.isValid())

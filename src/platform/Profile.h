@@ -26,8 +26,7 @@ public:
   // Replaces the application's profile (tests point it at a temporary file).
   static void SetInstance(std::unique_ptr<Profile> profile);
 
-  QString GetProfileString(const QString &section, const QString &entry,
-                           const QString &defaultValue = {}) const;
+  QString GetProfileString(const QString &section, const QString &entry, const QString &defaultValue = {}) const;
   bool WriteProfileString(const QString &section, const QString &entry, const QString &value);
   // The stored value when it is a whole decimal integer, else the default.
   int GetProfileInt(const QString &section, const QString &entry, int defaultValue) const;

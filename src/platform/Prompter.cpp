@@ -56,10 +56,14 @@ int Prompter::EscapeAnswer(unsigned type)
   switch (type & MB_TYPEMASK) {
   case MB_OKCANCEL:
   case MB_YESNOCANCEL:
-  case MB_RETRYCANCEL: return IDCANCEL;
-  case MB_YESNO: return IDNO;
-  case MB_ABORTRETRYIGNORE: return IDABORT;
-  default: return IDOK;
+  case MB_RETRYCANCEL:
+    return IDCANCEL;
+  case MB_YESNO:
+    return IDNO;
+  case MB_ABORTRETRYIGNORE:
+    return IDABORT;
+  default:
+    return IDOK;
   }
 }
 

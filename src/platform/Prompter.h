@@ -61,13 +61,11 @@ public:
   static std::unique_ptr<Prompter> SetInstance(std::unique_ptr<Prompter> prompter);
 
   // One of the ID* answers. An empty caption means the application's name.
-  virtual int MessageBox(const QString &text, const QString &caption, unsigned type,
-                         QWidget *parent = nullptr) = 0;
+  virtual int MessageBox(const QString &text, const QString &caption, unsigned type, QWidget *parent = nullptr) = 0;
   // The chosen path, or empty when cancelled.
   virtual QString FileDialog(const FileDialogRequest &request, QWidget *parent = nullptr) = 0;
   // The chosen item's id, or 0 when the menu was dismissed.
-  virtual int PopupMenu(const QList<PopupMenuItem> &items, const QPoint &globalPos,
-                        QWidget *parent = nullptr) = 0;
+  virtual int PopupMenu(const QList<PopupMenuItem> &items, const QPoint &globalPos, QWidget *parent = nullptr) = 0;
 
   // "A|*.a|B|*.b;*.c||" -> "A (*.a);;B (*.b *.c)".
   static QString FilterToQt(const QString &filter);
@@ -81,11 +79,9 @@ public:
 // user had closed it, so nothing waits for a person.
 class HeadlessPrompter : public Prompter {
 public:
-  int MessageBox(const QString &text, const QString &caption, unsigned type,
-                 QWidget *parent = nullptr) override;
+  int MessageBox(const QString &text, const QString &caption, unsigned type, QWidget *parent = nullptr) override;
   QString FileDialog(const FileDialogRequest &request, QWidget *parent = nullptr) override;
-  int PopupMenu(const QList<PopupMenuItem> &items, const QPoint &globalPos,
-                QWidget *parent = nullptr) override;
+  int PopupMenu(const QList<PopupMenuItem> &items, const QPoint &globalPos, QWidget *parent = nullptr) override;
 };
 
 // The message box with the application's caption, as the program's code asks it.

@@ -47,4 +47,4 @@ namespace vtx {
 using BeepHandler = void (*)(int frequencyHz, int durationMs);
 void Beep(int frequencyHz, int durationMs);
 BeepHandler SetBeepHandler(BeepHandler handler);
-}
+} // namespace vtx

@@ -17,7 +17,7 @@ namespace vtx {
 // Logs a broken invariant with its source position (fatal when built with
 // VELOTRIX_STRICT_ASSERT) and returns the condition.
 bool Check(bool cond, const char *expr, const char *file, int line);
-}
+} // namespace vtx
 
 // VTX_ASSERT(cond): an invariant of our own code. Evaluates to the condition so
 // the caller can still guard the false case: a release build stays sane.

@@ -13,32 +13,51 @@ QString AppCaption()
 }
 } // namespace
 
-int WidgetPrompter::MessageBox(const QString &text, const QString &caption, unsigned type,
-                               QWidget *parent)
+int WidgetPrompter::MessageBox(const QString &text, const QString &caption, unsigned type, QWidget *parent)
 {
   QMessageBox box(parent ? parent : QApplication::activeWindow());
   box.setWindowTitle(caption.isEmpty() ? AppCaption() : caption);
   box.setText(text);
   switch (type & MB_ICONMASK) {
-  case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-  case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-  case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-  case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-  default: break;
+  case MB_ICONERROR:
+    box.setIcon(QMessageBox::Critical);
+    break;
+  case MB_ICONQUESTION:
+    box.setIcon(QMessageBox::Question);
+    break;
+  case MB_ICONWARNING:
+    box.setIcon(QMessageBox::Warning);
+    break;
+  case MB_ICONINFORMATION:
+    box.setIcon(QMessageBox::Information);
+    break;
+  default:
+    break;
   }
-  struct Button { QMessageBox::StandardButton button; int id; };
+  struct Button {
+    QMessageBox::StandardButton button;
+    int id;
+  };
   QList<Button> buttons;
   switch (type & MB_TYPEMASK) {
-  case MB_OKCANCEL: buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
+  case MB_OKCANCEL:
+    buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
+    break;
   case MB_ABORTRETRYIGNORE:
     buttons = {{QMessageBox::Abort, IDABORT}, {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}};
     break;
   case MB_YESNOCANCEL:
     buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
     break;
-  case MB_YESNO: buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
-  case MB_RETRYCANCEL: buttons = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}}; break;
-  default: buttons = {{QMessageBox::Ok, IDOK}}; break;
+  case MB_YESNO:
+    buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+    break;
+  case MB_RETRYCANCEL:
+    buttons = {{QMessageBox::Retry, IDRETRY}, {QMessageBox::Cancel, IDCANCEL}};
+    break;
+  default:
+    buttons = {{QMessageBox::Ok, IDOK}};
+    break;
   }
   for (const Button &b : buttons)
     box.addButton(b.button);
@@ -56,11 +75,10 @@ int WidgetPrompter::MessageBox(const QString &text, const QString &caption, unsi
 
 QString WidgetPrompter::FileDialog(const FileDialogRequest &request, QWidget *parent)
 {
-  QFileDialog dialog(parent ? parent : QApplication::activeWindow(), request.title,
-                     request.initialPath, FilterToQt(request.filter));
+  QFileDialog dialog(parent ? parent : QApplication::activeWindow(), request.title, request.initialPath,
+                     FilterToQt(request.filter));
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-  dialog.setFileMode(request.open && request.fileMustExist ? QFileDialog::ExistingFile
-                                                           : QFileDialog::AnyFile);
+  dialog.setFileMode(request.open && request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!request.defaultExtension.isEmpty())
     dialog.setDefaultSuffix(request.defaultExtension);
   if (!request.overwritePrompt)
@@ -70,8 +88,7 @@ QString WidgetPrompter::FileDialog(const FileDialogRequest &request, QWidget *pa
   return dialog.selectedFiles().constFirst();
 }
 
-int WidgetPrompter::PopupMenu(const QList<PopupMenuItem> &items, const QPoint &globalPos,
-                              QWidget *parent)
+int WidgetPrompter::PopupMenu(const QList<PopupMenuItem> &items, const QPoint &globalPos, QWidget *parent)
 {
   QMenu menu(parent);
   for (const PopupMenuItem &item : items) {

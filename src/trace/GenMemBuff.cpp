@@ -142,8 +142,10 @@ void CGenMemBuff::BuildControls()
   // The layout's size, within a 1280 x 800 screen.
   const CDialogUnits units = LayoutUnits(this);
   auto dlu = [&units](int x, int y, int w, int h) { return units.Rect(x, y, w, h); };
-  resize(dlu(0, 0, 600, 500).size().boundedTo(QSize(kMaxStartWidth, kMaxStartHeight)).expandedTo(
-      QSize(kMinWidth, kMinHeight)));
+  resize(dlu(0, 0, 600, 500)
+             .size()
+             .boundedTo(QSize(kMaxStartWidth, kMaxStartHeight))
+             .expandedTo(QSize(kMinWidth, kMinHeight)));
   setMinimumSize(kMinWidth, kMinHeight);
 
   auto glyph = [this, dlu](int id, const char *text, int x) {
@@ -229,7 +231,10 @@ void CGenMemBuff::OnInitDialog()
   SetMode(ModeManual);
 }
 
-int CGenMemBuff::TabTop() const { return m_btnOpen->height() + 2; }
+int CGenMemBuff::TabTop() const
+{
+  return m_btnOpen->height() + 2;
+}
 
 QWidget *CGenMemBuff::GetDlgItem(int id) const
 {
@@ -319,9 +324,23 @@ void CGenMemBuff::UpdateFields()
 
 void CGenMemBuff::ShowControls(bool show)
 {
-  static constexpr int kSettings[] = {IDC_AUTOMATIC, IDC_MANUAL, 263, 264, 265, 266, 267, 268, 269, 270,
-                                      IDC_ADDRESS, IDC_STATE, IDC_BUF_LENGTH, IDC_SAMPLING, IDC_TRIG_DELAY,
-                                      IDC_TRIG_POS, IDC_TRIG_NEG};
+  static constexpr int kSettings[] = {IDC_AUTOMATIC,
+                                      IDC_MANUAL,
+                                      263,
+                                      264,
+                                      265,
+                                      266,
+                                      267,
+                                      268,
+                                      269,
+                                      270,
+                                      IDC_ADDRESS,
+                                      IDC_STATE,
+                                      IDC_BUF_LENGTH,
+                                      IDC_SAMPLING,
+                                      IDC_TRIG_DELAY,
+                                      IDC_TRIG_POS,
+                                      IDC_TRIG_NEG};
   for (int id : kSettings) {
     if (QWidget *w = GetDlgItem(id)) {
       w->setVisible(show);
@@ -386,7 +405,10 @@ void CGenMemBuff::SetState(int state)
   SetItemText(IDC_STATE, LoadStr(text));
 }
 
-int CGenMemBuff::GetBufferCount() const { return m_wndTab->GetItemCount(); }
+int CGenMemBuff::GetBufferCount() const
+{
+  return m_wndTab->GetItemCount();
+}
 
 CMemBuffDlg *CGenMemBuff::GetBufferWindow(int tab) const
 {

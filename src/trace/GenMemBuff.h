@@ -95,8 +95,8 @@ public:
   // standard items, before UpdateFields).
   WindowId m_hBoardWnd = kNoWindow;
   std::int16_t m_nBufLength = -111;
-  float m_fSamplingTime = -222.0f; // ms, the board's base period
-  std::int16_t m_nDiagnTs = -333;  // sampling divider; 0 = the base period
+  float m_fSamplingTime = -222.0f;  // ms, the board's base period
+  std::int16_t m_nDiagnTs = -333;   // sampling divider; 0 = the base period
   std::int16_t m_nTrigDelay = -444; // samples
   std::int16_t m_nTrigLevPos = -555;
   std::int16_t m_nTrigLevNeg = -666;

@@ -32,10 +32,16 @@ QString TimeText(double ms)
   return vtx::Format(GetPrecisionFormat(value), value) + QStringLiteral(" ms");
 }
 
-QString GainText(double v) { return vtx::Format(u"%g", v); }
+QString GainText(double v)
+{
+  return vtx::Format(u"%g", v);
+}
 
 // Axis limits show as whole numbers, clamped so the conversion stays defined.
-int AxisInt(double v) { return static_cast<int>(std::clamp(v, -2147483648.0, 2147483647.0)); }
+int AxisInt(double v)
+{
+  return static_cast<int>(std::clamp(v, -2147483648.0, 2147483647.0));
+}
 
 } // namespace
 

@@ -98,12 +98,12 @@ private:
   int PointCount(int lessThanAll) const;
 
   std::unique_ptr<CRequestPacket> m_pPacket;
-  COptionTree *m_wndTree = nullptr;  // owned as a child
-  CChartCtrl *m_wndChart = nullptr;  // owned as a child
-  std::array<COptionTreeItemEdit *, kTracks> m_pGainItem{};   // owned by the tree
-  std::array<COptionTreeItemEdit *, kTracks> m_pOffsetItem{}; // owned by the tree
-  COptionTreeItemEdit *m_pSamplingItem = nullptr;             // owned by the tree
-  COptionTreeItemEdit *m_pTrigDelayItem = nullptr;            // owned by the tree
+  COptionTree *m_wndTree = nullptr;                            // owned as a child
+  CChartCtrl *m_wndChart = nullptr;                            // owned as a child
+  std::array<COptionTreeItemEdit *, kTracks> m_pGainItem{};    // owned by the tree
+  std::array<COptionTreeItemEdit *, kTracks> m_pOffsetItem{};  // owned by the tree
+  COptionTreeItemEdit *m_pSamplingItem = nullptr;              // owned by the tree
+  COptionTreeItemEdit *m_pTrigDelayItem = nullptr;             // owned by the tree
   std::array<COptionTreeItemStatic *, kTracks> m_pTrackItem{}; // owned by the tree
   std::array<CChartLineSerie *, kTracks> m_pSeries{};          // owned by the chart
   std::unique_ptr<CTitleTip> m_wndTitleTip;

@@ -103,8 +103,7 @@ QString CIni::GetString(const QString &section, const QString &key, const QStrin
   return IniEngine::GetString(m_path, section, key, def);
 }
 
-int CIni::GetString(const QString &section, const QString &key, char *buffer, int size,
-                    const QString &def) const
+int CIni::GetString(const QString &section, const QString &key, char *buffer, int size, const QString &def) const
 {
   return CopyBounded(Cp1252::Encode(GetString(section, key, def)), buffer, size);
 }
@@ -123,8 +122,7 @@ bool CIni::AppendString(const QString &section, const QString &key, const QStrin
   return WriteString(section, key, GetString(section, key) + text);
 }
 
-QStringList CIni::GetArray(const QString &section, const QString &key, const QString &delimiter,
-                           bool trim) const
+QStringList CIni::GetArray(const QString &section, const QString &key, const QString &delimiter, bool trim) const
 {
   QStringList pieces;
   const QString value = GetString(section, key);
@@ -139,8 +137,8 @@ QStringList CIni::GetArray(const QString &section, const QString &key, const QSt
   return pieces;
 }
 
-bool CIni::WriteArray(const QString &section, const QString &key, const QStringList &values,
-                      int count, const QString &delimiter)
+bool CIni::WriteArray(const QString &section, const QString &key, const QStringList &values, int count,
+                      const QString &delimiter)
 {
   const int n = count < 0 ? int(values.size()) : std::min<int>(count, int(values.size()));
   return WriteString(section, key, values.mid(0, n).join(delimiter.isEmpty() ? QStringLiteral(",") : delimiter));
@@ -175,8 +173,7 @@ QString CIni::NumberText(unsigned long long value, int base, bool negative)
   case 16:
     return vtx::Format(u"%X", value);
   default:
-    return negative ? vtx::Format(u"%d", static_cast<long long>(value) - (1ll << 32))
-                    : vtx::Format(u"%u", value);
+    return negative ? vtx::Format(u"%d", static_cast<long long>(value) - (1ll << 32)) : vtx::Format(u"%u", value);
   }
 }
 
@@ -262,8 +259,7 @@ bool CIni::AppendBlock(const QString &section, const QString &key, const void *d
   return AppendString(section, key, HexEncode(data, size));
 }
 
-int CIni::GetBlock(const QString &section, const QString &key, void *buffer, int size,
-                   int offset) const
+int CIni::GetBlock(const QString &section, const QString &key, void *buffer, int size, int offset) const
 {
   bool ok = false;
   const QByteArray bytes = HexDecode(GetString(section, key), &ok);
@@ -347,9 +343,8 @@ bool CIni::IsSectionExist(const QString &section) const
   if (section.isEmpty())
     return false;
   const QStringList names = GetSectionNames();
-  return std::any_of(names.begin(), names.end(), [&](const QString &name) {
-    return name.compare(section, Qt::CaseInsensitive) == 0;
-  });
+  return std::any_of(names.begin(), names.end(),
+                     [&](const QString &name) { return name.compare(section, Qt::CaseInsensitive) == 0; });
 }
 
 bool CIni::IsKeyExist(const QString &section, const QString &key) const
@@ -376,8 +371,8 @@ bool CIni::DeleteKey(const QString &section, const QString &key)
 
 bool CIni::CopySection(const QString &source, const QString &target, bool failIfExist)
 {
-  if (source.isEmpty() || target.isEmpty() || m_path.isEmpty() ||
-      source.compare(target, Qt::CaseInsensitive) == 0 || !IsSectionExist(source))
+  if (source.isEmpty() || target.isEmpty() || m_path.isEmpty() || source.compare(target, Qt::CaseInsensitive) == 0 ||
+      !IsSectionExist(source))
     return false;
   if (IsSectionExist(target)) {
     if (failIfExist || !DeleteSection(target))
@@ -391,11 +386,10 @@ bool CIni::MoveSection(const QString &source, const QString &target, bool failIf
   return CopySection(source, target, failIfExist) && DeleteSection(source);
 }
 
-bool CIni::CopyKey(const QString &sourceSection, const QString &sourceKey,
-                   const QString &targetSection, const QString &targetKey, bool failIfExist)
+bool CIni::CopyKey(const QString &sourceSection, const QString &sourceKey, const QString &targetSection,
+                   const QString &targetKey, bool failIfExist)
 {
-  if (Missing(sourceSection, sourceKey) || Missing(targetSection, targetKey) ||
-      !IsKeyExist(sourceSection, sourceKey))
+  if (Missing(sourceSection, sourceKey) || Missing(targetSection, targetKey) || !IsKeyExist(sourceSection, sourceKey))
     return false;
   if (sourceSection.compare(targetSection, Qt::CaseInsensitive) == 0 &&
       sourceKey.compare(targetKey, Qt::CaseInsensitive) == 0)
@@ -405,8 +399,8 @@ bool CIni::CopyKey(const QString &sourceSection, const QString &sourceKey,
   return WriteString(targetSection, targetKey, GetString(sourceSection, sourceKey));
 }
 
-bool CIni::MoveKey(const QString &sourceSection, const QString &sourceKey,
-                   const QString &targetSection, const QString &targetKey, bool failIfExist)
+bool CIni::MoveKey(const QString &sourceSection, const QString &sourceKey, const QString &targetSection,
+                   const QString &targetKey, bool failIfExist)
 {
   return CopyKey(sourceSection, sourceKey, targetSection, targetKey, failIfExist) &&
          DeleteKey(sourceSection, sourceKey);

@@ -21,15 +21,14 @@ public:
 
   QString GetString(const QString &section, const QString &key, const QString &def = {}) const;
   // Copies at most size - 1 bytes of the value and a terminator; returns the length copied.
-  int GetString(const QString &section, const QString &key, char *buffer, int size,
-                const QString &def = {}) const;
+  int GetString(const QString &section, const QString &key, char *buffer, int size, const QString &def = {}) const;
   bool WriteString(const QString &section, const QString &key, const QString &value);
   bool AppendString(const QString &section, const QString &key, const QString &text);
 
-  QStringList GetArray(const QString &section, const QString &key,
-                       const QString &delimiter = QStringLiteral(","), bool trim = true) const;
-  bool WriteArray(const QString &section, const QString &key, const QStringList &values,
-                  int count = -1, const QString &delimiter = QStringLiteral(","));
+  QStringList GetArray(const QString &section, const QString &key, const QString &delimiter = QStringLiteral(","),
+                       bool trim = true) const;
+  bool WriteArray(const QString &section, const QString &key, const QStringList &values, int count = -1,
+                  const QString &delimiter = QStringLiteral(","));
 
   // Unsigned conversion in base 2, 8 or 16; any other base is 10. Conversion
   // stops at the first character that is not a digit of the base.
@@ -38,8 +37,7 @@ public:
   bool WriteInt(const QString &section, const QString &key, int value, int base = 10);
   bool WriteUInt(const QString &section, const QString &key, unsigned value, int base = 10);
   bool IncreaseInt(const QString &section, const QString &key, int increase = 1, int base = 10);
-  bool IncreaseUInt(const QString &section, const QString &key, unsigned increase = 1,
-                    int base = 10);
+  bool IncreaseUInt(const QString &section, const QString &key, unsigned increase = 1, int base = 10);
 
   bool GetBool(const QString &section, const QString &key, bool def) const;
   bool WriteBool(const QString &section, const QString &key, bool value);
@@ -58,8 +56,7 @@ public:
   // Copies at most size bytes of the block, after skipping offset bytes, and
   // returns the number copied; without a buffer returns the number available.
   // A value with a character that is no hexadecimal digit holds 0 bytes.
-  int GetBlock(const QString &section, const QString &key, void *buffer, int size,
-               int offset = 0) const;
+  int GetBlock(const QString &section, const QString &key, void *buffer, int size, int offset = 0) const;
 
   QPoint GetPoint(const QString &section, const QString &key, QPoint def) const;
   bool WritePoint(const QString &section, const QString &key, QPoint value);
@@ -78,10 +75,10 @@ public:
   bool DeleteKey(const QString &section, const QString &key);
   bool CopySection(const QString &source, const QString &target, bool failIfExist);
   bool MoveSection(const QString &source, const QString &target, bool failIfExist = true);
-  bool CopyKey(const QString &sourceSection, const QString &sourceKey,
-               const QString &targetSection, const QString &targetKey, bool failIfExist);
-  bool MoveKey(const QString &sourceSection, const QString &sourceKey,
-               const QString &targetSection, const QString &targetKey, bool failIfExist = true);
+  bool CopyKey(const QString &sourceSection, const QString &sourceKey, const QString &targetSection,
+               const QString &targetKey, bool failIfExist);
+  bool MoveKey(const QString &sourceSection, const QString &sourceKey, const QString &targetSection,
+               const QString &targetKey, bool failIfExist = true);
 
 private:
   static QString NumberText(unsigned long long value, int base, bool negative);

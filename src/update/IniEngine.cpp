@@ -12,8 +12,8 @@ namespace {
 
 struct Line {
   enum Kind { Blank, Comment, Section, Key } kind = Blank;
-  QString raw;   // the line as read, without its line end
-  QString name;  // section or key name (trimmed)
+  QString raw;                  // the line as read, without its line end
+  QString name;                 // section or key name (trimmed)
   std::optional<QString> value; // for keys with '='
 };
 
@@ -142,8 +142,7 @@ int AppendSection(File &file, const QString &section)
 
 QString StripQuotes(const QString &value)
 {
-  if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-      value.back() == value.front())
+  if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
     return value.mid(1, value.size() - 2);
   return value;
 }
@@ -152,8 +151,7 @@ QString StripQuotes(const QString &value)
 
 namespace IniEngine {
 
-QString GetString(const QString &path, const QString &section, const QString &key,
-                  const QString &def)
+QString GetString(const QString &path, const QString &section, const QString &key, const QString &def)
 {
   const File file = Load(path);
   const int header = FindSection(file, section);
@@ -193,8 +191,7 @@ QStringList GetSectionNames(const QString &path)
   return names;
 }
 
-bool WriteString(const QString &path, const QString &section, const QString &key,
-                 const QString &value)
+bool WriteString(const QString &path, const QString &section, const QString &key, const QString &value)
 {
   File file = Load(path);
   int header = FindSection(file, section);

@@ -12,8 +12,7 @@
 namespace IniEngine {
 
 // The value, or the default when the file, section or key is missing.
-QString GetString(const QString &path, const QString &section, const QString &key,
-                  const QString &def);
+QString GetString(const QString &path, const QString &section, const QString &key, const QString &def);
 // The section's lines as "key=value" (or the bare line when it has no '='),
 // without comments and blank lines; empty when missing.
 QStringList GetSection(const QString &path, const QString &section);
@@ -22,8 +21,7 @@ QStringList GetSectionNames(const QString &path);
 // Sets a value (creating the file and the section when missing). A null key
 // removes the whole section; a null value removes the key. False when the
 // file cannot be written.
-bool WriteString(const QString &path, const QString &section, const QString &key,
-                 const QString &value);
+bool WriteString(const QString &path, const QString &section, const QString &key, const QString &value);
 // Replaces the section's lines by the given ones (creating it when missing).
 bool WriteSection(const QString &path, const QString &section, const QStringList &lines);
 

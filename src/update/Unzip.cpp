@@ -64,8 +64,8 @@ struct ZipStream {
   bool canSeek = false;
   int fd = -1; // owned
   bool readError = false;
-  std::uint64_t start = 0; // descriptor position at opening; positions count from it
-  std::uint64_t pos = 0;   // our own position, so the caller's descriptor offset stays put
+  std::uint64_t start = 0;              // descriptor position at opening; positions count from it
+  std::uint64_t pos = 0;                // our own position, so the caller's descriptor offset stays put
   const unsigned char *block = nullptr; // the caller's
   std::uint64_t length = 0;
   std::uint64_t blockPos = 0;
@@ -99,7 +99,7 @@ unsigned OpenStream(const void *source, unsigned length, unsigned flags, ZipStre
         return ZR_NODUPH;
       }
     }
-    struct stat st{};
+    struct stat st {};
     s->canSeek = ::fstat(s->fd, &st) == 0 && S_ISREG(st.st_mode);
     if (s->canSeek) {
       const off_t at = ::lseek(s->fd, 0, SEEK_CUR);
@@ -110,7 +110,10 @@ unsigned OpenStream(const void *source, unsigned length, unsigned flags, ZipStre
   return ZR_OK;
 }
 
-voidpf ZCALLBACK StreamOpen(voidpf, const void *stream, int) { return const_cast<void *>(stream); }
+voidpf ZCALLBACK StreamOpen(voidpf, const void *stream, int)
+{
+  return const_cast<void *>(stream);
+}
 
 uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void *buf, uLong size)
 {
@@ -135,7 +138,10 @@ uLong ZCALLBACK StreamRead(voidpf, voidpf stream, void *buf, uLong size)
   return uLong(n);
 }
 
-uLong ZCALLBACK StreamWrite(voidpf, voidpf, const void *, uLong) { return 0; }
+uLong ZCALLBACK StreamWrite(voidpf, voidpf, const void *, uLong)
+{
+  return 0;
+}
 
 ZPOS64_T ZCALLBACK StreamTell(voidpf, voidpf stream)
 {
@@ -161,7 +167,7 @@ long ZCALLBACK StreamSeek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
     break;
   case ZLIB_FILEFUNC_SEEK_END:
     if (s->isHandle) {
-      struct stat st{};
+      struct stat st {};
       if (::fstat(s->fd, &st) != 0)
         return -1;
       base = std::int64_t(st.st_size) - std::int64_t(s->start);
@@ -291,7 +297,7 @@ unsigned CUnzipArchive::Open(const void *source, unsigned length, unsigned flags
   char cwd[4096];
   SetRoot(::getcwd(cwd, sizeof cwd) ? cwd : ".");
   if (flags == ZIP_HANDLE) {
-    struct stat st{};
+    struct stat st {};
     if (::fstat(int(reinterpret_cast<std::intptr_t>(source)), &st) != 0 || !S_ISREG(st.st_mode))
       return ZR_SEEK;
   }
@@ -309,8 +315,8 @@ unsigned CUnzipArchive::Open(const void *source, unsigned length, unsigned flags
   // minizip takes an end record at offset 0 for "not found", so an archive
   // without entries is recognised here.
   unsigned char head[22];
-  if (StreamRead(nullptr, stream, head, sizeof head) == sizeof head &&
-      std::memcmp(head, "PK\5\6", 4) == 0 && head[8] == 0 && head[9] == 0 && head[10] == 0 && head[11] == 0) {
+  if (StreamRead(nullptr, stream, head, sizeof head) == sizeof head && std::memcmp(head, "PK\5\6", 4) == 0 &&
+      head[8] == 0 && head[9] == 0 && head[10] == 0 && head[11] == 0) {
     StreamClose(nullptr, stream);
     m_empty = true;
     m_count = 0;
@@ -420,8 +426,7 @@ unsigned CUnzipArchive::Get(int index, ZipEntryInfo *ze)
           continue;
         if (q + 4 <= n) {
           const std::int32_t t = std::int32_t(std::uint32_t(extra[q]) | std::uint32_t(extra[q + 1]) << 8 |
-                                              std::uint32_t(extra[q + 2]) << 16 |
-                                              std::uint32_t(extra[q + 3]) << 24);
+                                              std::uint32_t(extra[q + 2]) << 16 | std::uint32_t(extra[q + 3]) << 24);
           *fields[bit] = UnixToFileTime(t);
         }
         q += 4;
@@ -479,7 +484,7 @@ bool CUnzipArchive::MakeFolders(const std::string &relative)
       end = relative.size();
     if (end > start) {
       const std::string folder = m_root + relative.substr(0, end);
-      struct stat st{};
+      struct stat st {};
       if (::lstat(folder.c_str(), &st) == 0) {
         if (!S_ISDIR(st.st_mode))
           return false;
@@ -591,7 +596,7 @@ unsigned CUnzipArchive::Unzip(int index, void *target, unsigned length, unsigned
     return target ? UnzipToFile(ze, static_cast<const char *>(target)) : ZR_ARGS;
   const int fd = int(reinterpret_cast<std::intptr_t>(target));
   const unsigned code = CopyEntry(fd);
-  struct stat st{};
+  struct stat st {};
   if (code == ZR_OK && ze.mtime && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     const timespec times[2] = {FileTimeToTimespec(ze.atime), FileTimeToTimespec(ze.mtime)};
     ::futimens(fd, times);
@@ -629,28 +634,50 @@ unsigned CheckHandle(HZIP hz)
 const char *MessageText(unsigned code)
 {
   switch (code) {
-  case ZR_OK: return "Success";
-  case ZR_NODUPH: return "Culdn't duplicate handle";
-  case ZR_NOFILE: return "Couldn't create/open file";
-  case ZR_NOALLOC: return "Failed to allocate memory";
-  case ZR_WRITE: return "Error writing to file";
-  case ZR_NOTFOUND: return "File not found in the zipfile";
-  case ZR_MORE: return "Still more data to unzip";
-  case ZR_CORRUPT: return "Zipfile is corrupt or not a zipfile";
-  case ZR_READ: return "Error reading file";
-  case ZR_ARGS: return "Caller: faulty arguments";
-  case ZR_NOTMMAP: return "Caller: can only get memory of a memory zipfile";
-  case ZR_MEMSIZE: return "Caller: not enough space allocated for memory zipfile";
-  case ZR_FAILED: return "Caller: there was a previous error";
-  case ZR_ENDED: return "Caller: additions to the zip have already been ended";
-  case ZR_MISSIZE: return "Zip-bug: the anticipated size turned out wrong";
-  case ZR_PARTIALUNZ: return "Caller: the file had already been partially unzipped";
-  case ZR_ZMODE: return "Caller: mixing creation and opening of zip";
-  case ZR_NOTINITED: return "Zip-bug: internal initialisation not completed";
-  case ZR_SEEK: return "Zip-bug: trying to seek the unseekable";
-  case ZR_NOCHANGE: return "Zip-bug: tried to change mind, but not allowed";
-  case ZR_FLATE: return "Zip-bug: an internal error during flation";
-  default: return "unknown zip result code";
+  case ZR_OK:
+    return "Success";
+  case ZR_NODUPH:
+    return "Culdn't duplicate handle";
+  case ZR_NOFILE:
+    return "Couldn't create/open file";
+  case ZR_NOALLOC:
+    return "Failed to allocate memory";
+  case ZR_WRITE:
+    return "Error writing to file";
+  case ZR_NOTFOUND:
+    return "File not found in the zipfile";
+  case ZR_MORE:
+    return "Still more data to unzip";
+  case ZR_CORRUPT:
+    return "Zipfile is corrupt or not a zipfile";
+  case ZR_READ:
+    return "Error reading file";
+  case ZR_ARGS:
+    return "Caller: faulty arguments";
+  case ZR_NOTMMAP:
+    return "Caller: can only get memory of a memory zipfile";
+  case ZR_MEMSIZE:
+    return "Caller: not enough space allocated for memory zipfile";
+  case ZR_FAILED:
+    return "Caller: there was a previous error";
+  case ZR_ENDED:
+    return "Caller: additions to the zip have already been ended";
+  case ZR_MISSIZE:
+    return "Zip-bug: the anticipated size turned out wrong";
+  case ZR_PARTIALUNZ:
+    return "Caller: the file had already been partially unzipped";
+  case ZR_ZMODE:
+    return "Caller: mixing creation and opening of zip";
+  case ZR_NOTINITED:
+    return "Zip-bug: internal initialisation not completed";
+  case ZR_SEEK:
+    return "Zip-bug: trying to seek the unseekable";
+  case ZR_NOCHANGE:
+    return "Zip-bug: tried to change mind, but not allowed";
+  case ZR_FLATE:
+    return "Zip-bug: an internal error during flation";
+  default:
+    return "unknown zip result code";
   }
 }
 

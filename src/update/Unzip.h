@@ -61,7 +61,10 @@ struct TUnzipHandle;
 using HZIP = TUnzipHandle *;
 
 // The source of OpenZip(..., ZIP_HANDLE) and the target of UnzipItem(..., ZIP_HANDLE).
-inline void *ZipFd(int fd) { return reinterpret_cast<void *>(static_cast<std::intptr_t>(fd)); }
+inline void *ZipFd(int fd)
+{
+  return reinterpret_cast<void *>(static_cast<std::intptr_t>(fd));
+}
 
 // ZIP_FILENAME: source is a file name (local 8-bit); ZIP_HANDLE: ZipFd(fd), a
 // disk file, duplicated; ZIP_MEMORY: a block of length bytes, which stays the

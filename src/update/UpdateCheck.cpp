@@ -29,10 +29,10 @@
 
 namespace {
 
-constexpr long kReadSize = 8000;                 // bytes per read: a stop waits at most this long
-constexpr qint64 kMaxDownload = 256ll << 20;      // no list or program file is anywhere near this
+constexpr long kReadSize = 8000;             // bytes per read: a stop waits at most this long
+constexpr qint64 kMaxDownload = 256ll << 20; // no list or program file is anywhere near this
 constexpr long kConnectTimeoutS = 20;
-constexpr long kStallTimeoutS = 30;              // less than 1 byte/s for this long ends a transfer
+constexpr long kStallTimeoutS = 30; // less than 1 byte/s for this long ends a transfer
 
 QString WithSlash(QString folder)
 {
@@ -70,7 +70,7 @@ bool FolderSteps(const QByteArray &root, const QByteArray &name, bool create)
     if (slash == 0 || name[slash - 1] == '/')
       continue;
     const QByteArray folder = root + name.left(slash);
-    struct stat st{};
+    struct stat st {};
     if (::lstat(folder.constData(), &st) == 0) {
       if (S_ISLNK(st.st_mode))
         return false;
@@ -87,8 +87,8 @@ bool FolderSteps(const QByteArray &root, const QByteArray &name, bool create)
 
 // Where a download goes: the temporary list file or memory.
 struct CUpdateCheck::Sink {
-  int fd = -1;                    // not owned
-  QByteArray *memory = nullptr;   // not owned
+  int fd = -1;                  // not owned
+  QByteArray *memory = nullptr; // not owned
   qint64 written = 0;
   qint64 expected = 0;
   bool failed = false;
@@ -282,11 +282,11 @@ int CUpdateCheck::Run()
   // Never through a link: the temporary folder is shared with other users.
   // Only a plain file of ours with no other name is emptied and reused, and
   // nobody else may change the list between its download and its reading.
-  const int tempFd = ::open(NativeName(tempPath).constData(),
-                            O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-  struct stat st{};
-  if (tempFd < 0 || ::fstat(tempFd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
-      st.st_nlink != 1 || ::ftruncate(tempFd, 0) != 0 || ::fchmod(tempFd, 0600) != 0) {
+  const int tempFd =
+      ::open(NativeName(tempPath).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  struct stat st {};
+  if (tempFd < 0 || ::fstat(tempFd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1 ||
+      ::ftruncate(tempFd, 0) != 0 || ::fchmod(tempFd, 0600) != 0) {
     if (tempFd >= 0)
       ::close(tempFd);
     ReplaceLog(m_texts.cantCreate);
@@ -349,8 +349,7 @@ int CUpdateCheck::Run()
   return 0;
 }
 
-qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, const QString *label,
-                                 qint64 expected)
+qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, const QString *label, qint64 expected)
 {
   SetProgress(0.0);
   if (label)
@@ -469,7 +468,7 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
     // The old file's permissions are kept, less setuid, setgid and sticky, and
     // writable by its owner (as after clearing the read-only attribute); the
     // new content replaces it only when whole.
-    struct stat st{};
+    struct stat st {};
     const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 0777) | S_IWUSR : 0644;
     QByteArray temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);

@@ -60,9 +60,8 @@ protected:
 
 private:
   struct Texts {
-    QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated,
-        finish, userStop, cantCreate, done, copyProblem, destLocked, nameRefused, notWritable,
-        entryRefused;
+    QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated, finish, userStop,
+        cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused;
   };
   struct Sink;
 
@@ -72,8 +71,7 @@ private:
   void SetProgress(double value);
   int Ask(const QString &text, unsigned type);
 
-  qint64 DownloadUrl(void *curl, Sink &sink, const QString &url, const QString *label,
-                     qint64 expected);
+  qint64 DownloadUrl(void *curl, Sink &sink, const QString &url, const QString *label, qint64 expected);
   int DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected);
   int CopyToDestination(const QString &destination, const QByteArray &content);
   int Unpack(const QString &archive);

@@ -43,9 +43,9 @@ private:
   void KillTimer0();
   void PushLog(const QString &text);
 
-  QPlainTextEdit *m_editLog;  // owned by the dialog (Qt parent)
-  QPushButton *m_btnStart;    // owned by the dialog (Qt parent)
-  QProgressBar *m_progress;   // owned by the dialog (Qt parent)
+  QPlainTextEdit *m_editLog; // owned by the dialog (Qt parent)
+  QPushButton *m_btnStart;   // owned by the dialog (Qt parent)
+  QProgressBar *m_progress;  // owned by the dialog (Qt parent)
   QString m_strLog;
   CUpdateCheck m_worker;
   QString m_baseUrl;

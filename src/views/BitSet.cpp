@@ -17,11 +17,11 @@ CBitSet::ModalHook &Hook()
 }
 } // namespace
 
-CBitSet::CBitSet(QWidget *parent, const QStringList *names, const QString &title, int row, int col,
-                 std::uint16_t word, int unitFlag, int resetMode)
-  : QDialog(parent), m_nWord(word), m_nRow(row), m_nCol(col), m_strTitle(title), m_nUnitFlag(unitFlag),
-    m_BitNames(names ? *names : QStringList()), m_nResetMode(resetMode), m_pList(new CXListCtrl(this)),
-    m_pOk(new QPushButton(LoadStr(IDS_BUTTON_OK), this)), m_pCancel(new QPushButton(LoadStr(IDS_BUTTON_CANCEL), this))
+CBitSet::CBitSet(QWidget *parent, const QStringList *names, const QString &title, int row, int col, std::uint16_t word,
+                 int unitFlag, int resetMode)
+    : QDialog(parent), m_nWord(word), m_nRow(row), m_nCol(col), m_strTitle(title), m_nUnitFlag(unitFlag),
+      m_BitNames(names ? *names : QStringList()), m_nResetMode(resetMode), m_pList(new CXListCtrl(this)),
+      m_pOk(new QPushButton(LoadStr(IDS_BUTTON_OK), this)), m_pCancel(new QPushButton(LoadStr(IDS_BUTTON_CANCEL), this))
 {
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(m_pList);

@@ -50,8 +50,8 @@ private:
   void FillList();
   void GetWordFromBits();
 
-  CXListCtrl *m_pList;   // owned (Qt child)
-  QPushButton *m_pOk;    // owned (Qt child)
+  CXListCtrl *m_pList;    // owned (Qt child)
+  QPushButton *m_pOk;     // owned (Qt child)
   QPushButton *m_pCancel; // owned (Qt child)
   CImageList m_Images;
 };

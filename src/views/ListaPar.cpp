@@ -349,8 +349,7 @@ std::unique_ptr<QStringList> CParListView::BuildComboList(std::int16_t nPar) con
   const int count = static_cast<int>(std::min<double>(std::floor(max) + 1, kChooserLimit));
   names->reserve(count);
   for (int i = 0; i < count; ++i)
-    names->append(i < kNamedValues ? doc->Translate(vtx::Format(u"%s#%d", p.GetNameText(), i), QString())
-                                   : QString());
+    names->append(i < kNamedValues ? doc->Translate(vtx::Format(u"%s#%d", p.GetNameText(), i), QString()) : QString());
   return names;
 }
 
@@ -401,8 +400,8 @@ void CParListView::GetCellColors(int nHotRow, int nRow, int nCol, COLORREF *pTex
     } else if (par.IsReadOnly()) {
       out(views::GetPair(Pair::ConDipend));
     } else if (doc->IsOnline()) {
-      const bool equal = static_cast<float>(par.GetValue(Parametri::SEL_VALUE))
-                         == static_cast<float>(par.GetValue(Parametri::SEL_DEFAULT));
+      const bool equal = static_cast<float>(par.GetValue(Parametri::SEL_VALUE)) ==
+                         static_cast<float>(par.GetValue(Parametri::SEL_DEFAULT));
       out(views::GetPair(equal ? Pair::OnlineDef : Pair::Online1));
     } else {
       out(views::GetPair(par.IsNotDefault() ? Pair::Offline : Pair::OfflineDef));

@@ -27,7 +27,10 @@ constexpr int kScrollLimit = 0x8000;
 
 // The bar's place and size are in dialog units of an 8-point dialog font
 // (base units of 6 x 13 pixels): its bitmaps do not grow with the font.
-QRect FromDialogUnits(int x, int y, int w, int h) { return CDialogUnits(6, 13).Rect(x, y, w, h); }
+QRect FromDialogUnits(int x, int y, int w, int h)
+{
+  return CDialogUnits(6, 13).Rect(x, y, w, h);
+}
 
 // The tool tip of a "prompt\ntip" text.
 QString TipOf(unsigned id)
@@ -114,7 +117,7 @@ private:
 using preview_detail::CPreviewArea;
 
 CMultiPagePreviewView::CMultiPagePreviewView(CQelDoc &doc, CPrintSetup &setup, QWidget *parent)
-  : QWidget(parent, Qt::Window), m_pDoc(&doc), m_setup(setup)
+    : QWidget(parent, Qt::Window), m_pDoc(&doc), m_setup(setup)
 {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(doc.GetTitle());
@@ -186,7 +189,8 @@ void CMultiPagePreviewView::CreateBar()
     if (!button->AutoLoad(static_cast<unsigned>(b.id), m_pBar, b.bitmap))
       qCWarning(lcViews, "preview bar: bitmap %u is missing", b.bitmap);
     const QRect place = FromDialogUnits(b.x, 3, 15, 13);
-    button->move(place.topLeft() + QPoint((place.width() - button->width()) / 2, (place.height() - button->height()) / 2));
+    button->move(place.topLeft() +
+                 QPoint((place.width() - button->width()) / 2, (place.height() - button->height()) / 2));
     button->setToolTip(b.tip);
     const auto handler = b.handler;
     connect(button, &QAbstractButton::clicked, this, [this, handler] { (this->*handler)(); });
@@ -213,9 +217,18 @@ QAbstractButton *CMultiPagePreviewView::GetBarButton(int id) const
   return m_pBar->findChild<QAbstractButton *>(QString::number(id), Qt::FindDirectChildrenOnly);
 }
 
-QWidget *CMultiPagePreviewView::GetPageArea() const { return m_pArea->viewport(); }
-QScrollBar *CMultiPagePreviewView::GetVScrollBar() const { return m_pArea->verticalScrollBar(); }
-QScrollBar *CMultiPagePreviewView::GetHScrollBar() const { return m_pArea->horizontalScrollBar(); }
+QWidget *CMultiPagePreviewView::GetPageArea() const
+{
+  return m_pArea->viewport();
+}
+QScrollBar *CMultiPagePreviewView::GetVScrollBar() const
+{
+  return m_pArea->verticalScrollBar();
+}
+QScrollBar *CMultiPagePreviewView::GetHScrollBar() const
+{
+  return m_pArea->horizontalScrollBar();
+}
 
 const QCursor &CMultiPagePreviewView::GetMagnifierCursor() const
 {
@@ -467,8 +480,8 @@ void CMultiPagePreviewView::SetZoomState(int newState, int page, QPoint point)
   const PageRecord old = m_pageInfoArray[static_cast<size_t>(page)];
   const QPoint offset = oldState == kZoomOut ? QPoint() : ScrollOffset();
   const QPoint rel = point + offset - old.rectScreen.topLeft();
-  const QSize oldRatio = old.sizeScaleRatio.isValid() && old.sizeScaleRatio.width() > 0 ? old.sizeScaleRatio
-                                                                                      : QSize(1, 1);
+  const QSize oldRatio =
+      old.sizeScaleRatio.isValid() && old.sizeScaleRatio.width() > 0 ? old.sizeScaleRatio : QSize(1, 1);
   const QPoint onPage(MulDiv(rel.x(), oldRatio.height(), oldRatio.width()),
                       MulDiv(rel.y(), oldRatio.height(), oldRatio.width()));
 
@@ -531,9 +544,15 @@ void CMultiPagePreviewView::OnZoomOut()
   }
 }
 
-void CMultiPagePreviewView::OnNextPage() { SetCurrentPage(m_nCurrentPage + 1, true); }
+void CMultiPagePreviewView::OnNextPage()
+{
+  SetCurrentPage(m_nCurrentPage + 1, true);
+}
 
-void CMultiPagePreviewView::OnPrevPage() { SetCurrentPage(m_nCurrentPage - 1, true); }
+void CMultiPagePreviewView::OnPrevPage()
+{
+  SetCurrentPage(m_nCurrentPage - 1, true);
+}
 
 void CMultiPagePreviewView::OnPagesToView()
 {
@@ -551,13 +570,26 @@ void CMultiPagePreviewView::SetPagesToView(int command)
 {
   int pages = 0;
   switch (command) {
-  case ID_PAGES_1: pages = 1; break;
-  case ID_PAGES_2: pages = 2; break;
-  case ID_PAGES_3: pages = 3; break;
-  case ID_PAGES_4: pages = 4; break;
-  case ID_PAGES_6: pages = 6; break;
-  case ID_PAGES_9: pages = 9; break;
-  default: return;
+  case ID_PAGES_1:
+    pages = 1;
+    break;
+  case ID_PAGES_2:
+    pages = 2;
+    break;
+  case ID_PAGES_3:
+    pages = 3;
+    break;
+  case ID_PAGES_4:
+    pages = 4;
+    break;
+  case ID_PAGES_6:
+    pages = 6;
+    break;
+  case ID_PAGES_9:
+    pages = 9;
+    break;
+  default:
+    return;
   }
   SetGrid(pages);
   m_setup.SetNumPreviewPages(pages);

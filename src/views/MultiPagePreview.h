@@ -137,11 +137,11 @@ private:
   int m_nPrinterDpiX = 0;
   int m_nPrinterDpiY = 0;
 
-  QWidget *m_pBar = nullptr;                       // owned by this
+  QWidget *m_pBar = nullptr;                        // owned by this
   std::array<CMappedBitmapButton *, 6> m_buttons{}; // owned by the bar
-  QPushButton *m_pClose = nullptr;                 // owned by the bar
-  QPushButton *m_pPortrait = nullptr;              // owned by the bar
-  preview_detail::CPreviewArea *m_pArea = nullptr; // owned by this
+  QPushButton *m_pClose = nullptr;                  // owned by the bar
+  QPushButton *m_pPortrait = nullptr;               // owned by the bar
+  preview_detail::CPreviewArea *m_pArea = nullptr;  // owned by this
 
   int m_nColumns = 2;
   int m_nRows = 1;

@@ -36,7 +36,7 @@ private:
 
 // Page geometry of one job, in device pixels.
 struct ParListPrintGeometry {
-  int nCharHeight = 0;  // the font's character height
+  int nCharHeight = 0; // the font's character height
   int nRowHeight = 0;
   int nRowsPerHalf = 0; // rows in each of the two halves of a page
   int nParCount = 0;

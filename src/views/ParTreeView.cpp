@@ -87,9 +87,8 @@ CBlockTreeView::CBlockTreeView(QWidget *parent) : QTreeWidget(parent)
   setRootIsDecorated(true);
   setIconSize(QSize(20, 16));
   setSelectionMode(QAbstractItemView::SingleSelection);
-  connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *current, QTreeWidgetItem *) {
-    OnSelChanged(current);
-  });
+  connect(this, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem *current, QTreeWidgetItem *) { OnSelChanged(current); });
 }
 
 CBlockTreeView::~CBlockTreeView() = default;
@@ -188,7 +187,8 @@ void CBlockTreeView::GroupPass(int level, const QString &remembered, QTreeWidget
         parent = static_cast<QTreeWidgetItem *>(p->second.GetTreeItem());
     }
     const int block = -key;
-    const bool visible = IsVariableTree() ? doc->IsVarVisibleInBlock(block, level) : doc->IsParVisibleInBlock(block, level);
+    const bool visible =
+        IsVariableTree() ? doc->IsVarVisibleInBlock(block, level) : doc->IsParVisibleInBlock(block, level);
     if (!visible) {
       node.SetTreeItem(nullptr);
       continue;
@@ -311,9 +311,7 @@ void CBlockTreeView::focusInEvent(QFocusEvent *event)
 
 // ---- parameter tree --------------------------------------------------------------
 
-CParTreeView::CParTreeView(QWidget *parent) : CBlockTreeView(parent)
-{
-}
+CParTreeView::CParTreeView(QWidget *parent) : CBlockTreeView(parent) {}
 
 CParTreeView::~CParTreeView()
 {

@@ -20,8 +20,15 @@ class CBlockTreeView : public QTreeWidget, public CView, public IDocTree {
   Q_OBJECT
 public:
   // Images of the tree.
-  enum { IMG_GROUP = 0, IMG_GROUP_SELECTED = 1, IMG_VAR_ERROR = 2, IMG_GROUP_ERROR = 5, IMG_SHORT = 8, IMG_LONG = 9,
-         IMG_FLOAT = 10 };
+  enum {
+    IMG_GROUP = 0,
+    IMG_GROUP_SELECTED = 1,
+    IMG_VAR_ERROR = 2,
+    IMG_GROUP_ERROR = 5,
+    IMG_SHORT = 8,
+    IMG_LONG = 9,
+    IMG_FLOAT = 10
+  };
   // Item data: the image shown and the node key.
   static constexpr int ImageRole = Qt::UserRole;
   static constexpr int KeyRole = Qt::UserRole + 1;

@@ -21,16 +21,14 @@ void CPrintSetup::SetPrintOrientation(int orientation)
     return;
   m_nOrientation = orientation;
   if (m_pPrinter)
-    m_pPrinter->setPageOrientation(orientation == DMORIENT_LANDSCAPE ? QPageLayout::Landscape
-                                                                     : QPageLayout::Portrait);
+    m_pPrinter->setPageOrientation(orientation == DMORIENT_LANDSCAPE ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
 int CPrintSetup::GetPrintOrientation() const
 {
   // A print dialog may have turned the page: the printer holds the truth once made.
   if (m_pPrinter)
-    return m_pPrinter->pageLayout().orientation() == QPageLayout::Landscape ? DMORIENT_LANDSCAPE
-                                                                           : DMORIENT_PORTRAIT;
+    return m_pPrinter->pageLayout().orientation() == QPageLayout::Landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
   return m_nOrientation;
 }
 
@@ -39,7 +37,7 @@ QPrinter &CPrintSetup::GetPrinter()
   if (!m_pPrinter) {
     m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
     m_pPrinter->setPageOrientation(m_nOrientation == DMORIENT_LANDSCAPE ? QPageLayout::Landscape
-                                                                       : QPageLayout::Portrait);
+                                                                        : QPageLayout::Portrait);
   }
   return *m_pPrinter;
 }
@@ -50,10 +48,13 @@ void CPrintSetup::SetPrinter(std::unique_ptr<QPrinter> printer)
   m_pPrinter = std::move(printer);
   if (m_pPrinter)
     m_pPrinter->setPageOrientation(m_nOrientation == DMORIENT_LANDSCAPE ? QPageLayout::Landscape
-                                                                       : QPageLayout::Portrait);
+                                                                        : QPageLayout::Portrait);
 }
 
-void CPrintSetup::SetAppInstance(CPrintSetup *setup) { s_pAppSetup = setup; }
+void CPrintSetup::SetAppInstance(CPrintSetup *setup)
+{
+  s_pAppSetup = setup;
+}
 
 CPrintSetup &CPrintSetup::ForApp()
 {

@@ -27,9 +27,7 @@ int s_nLastHotRow = -1;
 
 } // namespace
 
-CVarListView::CVarListView(QWidget *parent) : CEditListView(parent)
-{
-}
+CVarListView::CVarListView(QWidget *parent) : CEditListView(parent) {}
 
 CVarListView::~CVarListView()
 {
@@ -164,8 +162,10 @@ void CVarListView::SupplyCellText(int nItem, int nSubItem, QString &text)
     text = v.GetAddressKey();
     break;
   case COL_TYPE:
-    text = v.IsShort() ? QStringLiteral("I") : v.IsLong() ? QStringLiteral("L") : v.IsFloat() ? QStringLiteral("F")
-                                                                                             : QStringLiteral("?");
+    text = v.IsShort()   ? QStringLiteral("I")
+           : v.IsLong()  ? QStringLiteral("L")
+           : v.IsFloat() ? QStringLiteral("F")
+                         : QStringLiteral("?");
     break;
   case COL_NAME:
     text = v.GetNameText();
@@ -245,8 +245,8 @@ void CVarListView::OnLButtonDown(QPoint ptViewport)
 int CVarListView::OnEndLabelEdit(const LV_DISPINFO &info)
 {
   CQelDoc *doc = GetDocument();
-  if (!doc || !info.hasText || info.iItem < 0 || info.iItem >= CQelDocContainer::WatchRows
-      || doc->GetVarRows().size() < CQelDocContainer::WatchRows)
+  if (!doc || !info.hasText || info.iItem < 0 || info.iItem >= CQelDocContainer::WatchRows ||
+      doc->GetVarRows().size() < CQelDocContainer::WatchRows)
     return 0;
   int index = -1;
   switch (info.iSubItem) {

@@ -10,9 +10,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-CVarTreeView::CVarTreeView(QWidget *parent) : CBlockTreeView(parent)
-{
-}
+CVarTreeView::CVarTreeView(QWidget *parent) : CBlockTreeView(parent) {}
 
 CVarTreeView::~CVarTreeView()
 {
@@ -143,8 +141,8 @@ void CVarTreeView::mouseMoveEvent(QMouseEvent *event)
     OnMouseMove(global);
     return;
   }
-  if ((event->buttons() & Qt::LeftButton) && m_hItemClicked
-      && (event->position().toPoint() - m_ptPress).manhattanLength() >= QApplication::startDragDistance()) {
+  if ((event->buttons() & Qt::LeftButton) && m_hItemClicked &&
+      (event->position().toPoint() - m_ptPress).manhattanLength() >= QApplication::startDragDistance()) {
     OnBeginDrag();
     return;
   }

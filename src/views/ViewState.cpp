@@ -58,17 +58,50 @@ ColorPair GetPair(Pair pair)
 namespace drag {
 // The document's view words: 0 the dragged variable, 1 the drop-target
 // parameter, 2 the drop-target row of the variable list (16-bit signed).
-std::int16_t Variable(const CQelDocContainer &doc) { return static_cast<std::int16_t>(doc.m_ViewWords[0]); }
-void SetVariable(CQelDocContainer &doc, std::int16_t var) { doc.m_ViewWords[0] = static_cast<std::uint16_t>(var); }
-std::int16_t TargetPar(const CQelDocContainer &doc) { return static_cast<std::int16_t>(doc.m_ViewWords[1]); }
-void SetTargetPar(CQelDocContainer &doc, std::int16_t par) { doc.m_ViewWords[1] = static_cast<std::uint16_t>(par); }
-std::int16_t TargetRow(const CQelDocContainer &doc) { return static_cast<std::int16_t>(doc.m_ViewWords[2]); }
-void SetTargetRow(CQelDocContainer &doc, std::int16_t row) { doc.m_ViewWords[2] = static_cast<std::uint16_t>(row); }
-QPoint Point(const CQelDocContainer &doc) { return doc.m_EditPos; }
-void SetPoint(CQelDocContainer &doc, QPoint screen) { doc.m_EditPos = screen; }
-bool Active(const CQelDocContainer &doc) { return doc.m_bViewFlags[0]; }
-bool ActiveOverVarList(const CQelDocContainer &doc) { return doc.m_bViewFlags[1]; }
-void SetActive(CQelDocContainer &doc, bool active) { doc.m_bViewFlags[0] = doc.m_bViewFlags[1] = active; }
+std::int16_t Variable(const CQelDocContainer &doc)
+{
+  return static_cast<std::int16_t>(doc.m_ViewWords[0]);
+}
+void SetVariable(CQelDocContainer &doc, std::int16_t var)
+{
+  doc.m_ViewWords[0] = static_cast<std::uint16_t>(var);
+}
+std::int16_t TargetPar(const CQelDocContainer &doc)
+{
+  return static_cast<std::int16_t>(doc.m_ViewWords[1]);
+}
+void SetTargetPar(CQelDocContainer &doc, std::int16_t par)
+{
+  doc.m_ViewWords[1] = static_cast<std::uint16_t>(par);
+}
+std::int16_t TargetRow(const CQelDocContainer &doc)
+{
+  return static_cast<std::int16_t>(doc.m_ViewWords[2]);
+}
+void SetTargetRow(CQelDocContainer &doc, std::int16_t row)
+{
+  doc.m_ViewWords[2] = static_cast<std::uint16_t>(row);
+}
+QPoint Point(const CQelDocContainer &doc)
+{
+  return doc.m_EditPos;
+}
+void SetPoint(CQelDocContainer &doc, QPoint screen)
+{
+  doc.m_EditPos = screen;
+}
+bool Active(const CQelDocContainer &doc)
+{
+  return doc.m_bViewFlags[0];
+}
+bool ActiveOverVarList(const CQelDocContainer &doc)
+{
+  return doc.m_bViewFlags[1];
+}
+void SetActive(CQelDocContainer &doc, bool active)
+{
+  doc.m_bViewFlags[0] = doc.m_bViewFlags[1] = active;
+}
 } // namespace drag
 
 QStringList CollectBitNames(const CQelDocContainer &doc, const QString &nameText)

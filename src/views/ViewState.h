@@ -32,7 +32,12 @@ enum : long {
 };
 
 // Main-window codes of the column widths.
-enum : int { CODE_GET_PAR_WIDTHS = 440, CODE_SET_PAR_WIDTHS = 441, CODE_GET_VAR_WIDTHS = 442, CODE_SET_VAR_WIDTHS = 443 };
+enum : int {
+  CODE_GET_PAR_WIDTHS = 440,
+  CODE_SET_PAR_WIDTHS = 441,
+  CODE_GET_VAR_WIDTHS = 442,
+  CODE_SET_VAR_WIDTHS = 443
+};
 
 // The main window's settings, or null when no main window is registered.
 COptions *Options();

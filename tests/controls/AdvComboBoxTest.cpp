@@ -66,7 +66,7 @@ TEST_F(AdvComboBoxTest, SearchAndSelectionFollowTheFirstExactMatch)
   Fill({"alpha", "beta", "alpha", "Beta"});
   EXPECT_EQ(combo->FindStringExact(-1, "alpha"), 0);
   EXPECT_EQ(combo->FindStringExact(1, "alpha"), 2);
-  EXPECT_EQ(combo->FindStringExact(2, "alpha"), 2); // the start is inclusive
+  EXPECT_EQ(combo->FindStringExact(2, "alpha"), 2);      // the start is inclusive
   EXPECT_EQ(combo->FindStringExact(3, "alpha"), CB_ERR); // no wrapping
   EXPECT_EQ(combo->FindStringExact(9, "alpha"), CB_ERR);
   EXPECT_EQ(combo->FindStringExact(-1, "BETA"), CB_ERR); // case-sensitive

@@ -56,23 +56,23 @@ TEST_F(XHeaderCtrlTest, CheckBoxesDividersAndFrame)
   const COLORREF frame = RGB(51, 102, 153), tick = RGB(51, 153, 51);
   const COLORREF window = GetSysColor(COLOR_WINDOW, header.palette());
 
-  EXPECT_EQ(At(img, 6, top), frame);          // box 0: left edge at the padding
+  EXPECT_EQ(At(img, 6, top), frame); // box 0: left edge at the padding
   EXPECT_EQ(At(img, 6 + 12, top + 12), frame);
-  EXPECT_EQ(At(img, 6 + 9, top + 3), tick);   // the tick starts at (9, 3)
-  EXPECT_EQ(At(img, 6 + 6, top + 6), tick);   // and bottoms out 3 strokes on
+  EXPECT_EQ(At(img, 6 + 9, top + 3), tick); // the tick starts at (9, 3)
+  EXPECT_EQ(At(img, 6 + 6, top + 6), tick); // and bottoms out 3 strokes on
   EXPECT_EQ(At(img, 6 + 2, top + 2), window);
-  EXPECT_EQ(At(img, 106, top), frame);        // box 1: empty
+  EXPECT_EQ(At(img, 106, top), frame); // box 1: empty
   EXPECT_EQ(At(img, 106 + 9, top + 3), window);
   EXPECT_EQ(At(img, 206, top), header.GetFaceColor()); // no box
 
   const COLORREF shadow = GetSysColor(COLOR_3DSHADOW, header.palette());
   const COLORREF light = GetSysColor(COLOR_3DHILIGHT, header.palette());
-  EXPECT_EQ(At(img, 99, 2), shadow);  // divider: shadow then highlight
+  EXPECT_EQ(At(img, 99, 2), shadow); // divider: shadow then highlight
   EXPECT_EQ(At(img, 100, 2), light);
   EXPECT_EQ(At(img, 99, h - 3), shadow);
   EXPECT_NE(At(img, 99, h - 2), shadow);
   EXPECT_EQ(At(img, 300, 2), header.GetFaceColor()); // the last column has none
-  EXPECT_EQ(At(img, 0, h / 2), light); // the 3-D frame around the used width
+  EXPECT_EQ(At(img, 0, h / 2), light);               // the 3-D frame around the used width
   EXPECT_EQ(At(img, 299, h / 2), shadow);
   EXPECT_EQ(At(img, 350, h / 2), header.GetFaceColor());
 }
@@ -145,7 +145,7 @@ TEST(MemDC, BuffersIntoTheSameLogicalArea)
     CMemDC dc(&p, &area);
     EXPECT_TRUE(dc.IsBuffering());
     EXPECT_EQ(dc.GetRect(), area);
-    dc->fillRect(QRect(15, 15, 5, 5), Qt::red); // device 30..40
+    dc->fillRect(QRect(15, 15, 5, 5), Qt::red);           // device 30..40
     EXPECT_EQ(img.pixelColor(35, 35), QColor(Qt::white)); // nothing yet on the target
   }
   EXPECT_EQ(img.pixelColor(35, 35), QColor(Qt::red));

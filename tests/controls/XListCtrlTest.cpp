@@ -323,8 +323,8 @@ TEST_F(XListCtrlTest, ScrollBarPressCommitsTheEdit)
 static void Wheel(CXListCtrl *list, int delta)
 {
   const QPointF pos(40, 40);
-  QWheelEvent wheel(pos, list->viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent wheel(pos, list->viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
   QApplication::sendEvent(list->viewport(), &wheel);
 }
 
@@ -570,8 +570,7 @@ TEST_F(XListChooserTest, AbandonPaths)
   // A click below the last row closes the chooser without a commit.
   Open();
   QRect client = list->GetClientRect();
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    QPoint(20, list->viewport()->height() - 5));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, list->viewport()->height() - 5));
   QTRY_COMPARE(list->GetCombo(), nullptr);
   EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("Three"));
   EXPECT_EQ(events, std::vector<QString>{QStringLiteral("click -1,-1 sel=-1")});
@@ -626,8 +625,7 @@ TEST_F(XListCtrlTest, EveryKeyReachesTheOwnerAfterTheMove)
   Rows(30);
   list->SetCurSel(0, true);
   std::vector<std::pair<int, int>> keys; // key, selection when told
-  QObject::connect(list.get(), &CXListCtrl::keyDown,
-                   [&](int k, unsigned) { keys.emplace_back(k, list->GetCurSel()); });
+  QObject::connect(list.get(), &CXListCtrl::keyDown, [&](int k, unsigned) { keys.emplace_back(k, list->GetCurSel()); });
   QTest::keyClick(list.get(), Qt::Key_Down);
   QTest::keyClick(list.get(), Qt::Key_F1);
   QTest::keyClick(list.get(), Qt::Key_End);

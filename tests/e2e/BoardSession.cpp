@@ -20,7 +20,8 @@ SerialLink::SerialLink(const QString &device, int timeoutMs, int retries)
     : m_manager(std::make_unique<CSerManager>(kNoWindow))
 {
   m_manager->SetNotify([this](unsigned, long) {
-    QMetaObject::invokeMethod(&m_context, [this] { Drain(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &m_context, [this] { Drain(); }, Qt::QueuedConnection);
   });
   m_manager->SetCommParam(1, 115200, 2, timeoutMs, 0, retries, 0);
   m_manager->SetDevicePath(device);

@@ -82,4 +82,3 @@ private:
   std::unique_ptr<CChildConn> m_conn;
   QString m_refused;
 };
-

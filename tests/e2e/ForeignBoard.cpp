@@ -50,9 +50,9 @@ bool ForeignBoard::Start(const QString &document, const QStringList &options)
   const QString theirs = m_dir.filePath(QStringLiteral("slave"));
   // socat says on its error output when both ends exist and it relays.
   m_socat.setProcessChannelMode(QProcess::MergedChannels);
-  m_socat.start(QStringLiteral("socat"), {QStringLiteral("-d"), QStringLiteral("-d"),
-                                          QStringLiteral("pty,raw,echo=0,link=") + m_ours,
-                                          QStringLiteral("pty,raw,echo=0,link=") + theirs});
+  m_socat.start(QStringLiteral("socat"),
+                {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0,link=") + m_ours,
+                 QStringLiteral("pty,raw,echo=0,link=") + theirs});
   if (!m_socat.waitForStarted(5000)) {
     m_error = QStringLiteral("socat did not start");
     return false;

@@ -83,8 +83,8 @@ protected:
 TEST_F(ForeignSlave, OnlineReadAllWriteAndPollThroughPymodbus)
 {
   const QString path = ExamplePath(QStringLiteral("demo-small.vtx"));
-  ForeignBoard board(path, {"--var", "current=-42", "--var", "pos_actual=-123456", "--var", "motor_power=2.5",
-                            "--var", "status_flag=512", "--count", "dc_voltage", "--follow", "speed_actual=max_speed"});
+  ForeignBoard board(path, {"--var", "current=-42", "--var", "pos_actual=-123456", "--var", "motor_power=2.5", "--var",
+                            "status_flag=512", "--count", "dc_voltage", "--follow", "speed_actual=max_speed"});
   ASSERT_TRUE(board.Started()) << board.Error().toStdString();
 
   CQelDoc doc;
@@ -256,7 +256,8 @@ TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
   CQelDoc doc;
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
-  ForeignBoard board(ExamplePath(QStringLiteral("demo-small.vtx")), {"--slave", QString::number(doc.GetSlaveAddress())});
+  ForeignBoard board(ExamplePath(QStringLiteral("demo-small.vtx")),
+                     {"--slave", QString::number(doc.GetSlaveAddress())});
   ASSERT_TRUE(board.Started()) << board.Error().toStdString();
   SerialLink link(board.Device(), 500, 3);
   TempHost host(link, folder.path() + u'/');

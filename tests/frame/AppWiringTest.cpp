@@ -132,7 +132,8 @@ TEST_F(ViewsInFrame, BoardWindowShowsTheDocumentInTheRealViews)
     requests.push_back(std::move(p));
   ASSERT_FALSE(requests.empty());
   for (const auto &request : requests) {
-    const uint16_t count = request->message == REQ_READ_VARS ? request->PktType.var.num_var : request->PktType.par.num_par;
+    const uint16_t count =
+        request->message == REQ_READ_VARS ? request->PktType.var.num_var : request->PktType.par.num_par;
     auto answer = AnswerOf(*request, std::vector<uint16_t>(count, 7));
     child->SendCode(ChildCode::Answer, reinterpret_cast<qintptr>(answer.get()));
   }
@@ -291,10 +292,12 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   child->OnCommand(Cmd::OnLine);
   ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
   auto tick = [&](const std::function<bool()> &done) {
-    return WaitFor([&] {
-      frame->OnSchedulerTick();
-      return done();
-    }, 10000);
+    return WaitFor(
+        [&] {
+          frame->OnSchedulerTick();
+          return done();
+        },
+        10000);
   };
   // The polls bring the trace settings; the status report hands them over.
   ASSERT_TRUE(tick([&] {

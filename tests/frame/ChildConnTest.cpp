@@ -19,7 +19,8 @@ constexpr WindowId kWnd = 77;
 // Lines of a one-block description: parameters numbered floats, longs, shorts.
 QString Doc(const QStringList &items)
 {
-  return QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 0.1;\nU[] = rpm;\nb1 Main#0; b=0; a=0;\n") + items.join(u'\n') + u'\n';
+  return QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 0.1;\nU[] = rpm;\nb1 Main#0; b=0; a=0;\n") +
+         items.join(u'\n') + u'\n';
 }
 
 QString Short(int index, int address, const QString &name = {}, int value = 0)
@@ -192,8 +193,9 @@ TEST_F(ChildConnTest, ReadAllWindowsNeverSplitAPair)
 
 TEST_F(ChildConnTest, WriteAllCutsRunsAtGapsAndPairs)
 {
-  auto runs = LoadDocText(Doc({QStringLiteral("l0 lg=70000; m=0; d=0; M=100000; k=-1; n=-1; s=0; b=1; p=14; v=0; a=0; u=-1;"),
-                               Short(1, 10, {}, 1), Short(2, 11, {}, 2), Short(3, 12, {}, -3)}));
+  auto runs =
+      LoadDocText(Doc({QStringLiteral("l0 lg=70000; m=0; d=0; M=100000; k=-1; n=-1; s=0; b=1; p=14; v=0; a=0; u=-1;"),
+                       Short(1, 10, {}, 1), Short(2, 11, {}, 2), Short(3, 12, {}, -3)}));
   conn->SetConnDocument(runs.get());
   Online();
   conn->WriteAllParameters();
@@ -653,7 +655,8 @@ namespace {
 
 TEST_F(ChildConnTest, BoardCommandsNeedASixteenBitPar0)
 {
-  auto floats = LoadDocText(Doc({QStringLiteral("f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;")}));
+  auto floats =
+      LoadDocText(Doc({QStringLiteral("f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;")}));
   conn->SetConnDocument(floats.get());
   Online();
   EXPECT_EQ(conn->GetCommandParIndex(), -1);

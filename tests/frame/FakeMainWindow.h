@@ -34,8 +34,16 @@ public:
   }
   COptions &GetOptions() override { return *m_options; }
   QString GetInitializeLanguage() const override { return m_options->InitializeLanguage.Get(); }
-  void AddRequest(CRequestPacket *&packet) override { delete packet; packet = nullptr; }
-  void AddHeadRequest(CRequestPacket *&packet) override { delete packet; packet = nullptr; }
+  void AddRequest(CRequestPacket *&packet) override
+  {
+    delete packet;
+    packet = nullptr;
+  }
+  void AddHeadRequest(CRequestPacket *&packet) override
+  {
+    delete packet;
+    packet = nullptr;
+  }
 
   int CountOf(int code) const
   {
@@ -45,7 +53,11 @@ public:
     return n;
   }
   // Rereads the settings from the profile, as the next start would.
-  void Reload() { m_options.reset(); m_options = std::make_unique<COptions>(); }
+  void Reload()
+  {
+    m_options.reset();
+    m_options = std::make_unique<COptions>();
+  }
 
   QList<QPair<int, qintptr>> codes;
   std::map<int, SplitterLayout> layouts;

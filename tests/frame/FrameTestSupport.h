@@ -73,6 +73,5 @@ protected:
 std::unique_ptr<CQelDoc> LoadDocText(const QString &text);
 std::unique_ptr<CQelDoc> LoadExampleDoc(const QString &name = QStringLiteral("demo-small.vtx"));
 
-
 // An answer for a request: the same record with the given registers.
 std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vector<uint16_t> words = {});

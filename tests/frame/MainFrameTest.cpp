@@ -171,7 +171,8 @@ TEST_F(MainFrameTest, VersionCheckOfTheGoOnlineAnswer)
   frame->RouteAnswer(*other);
   EXPECT_EQ(child.answers.size(), 2u);
   ASSERT_EQ(env.prompter().asked.size(), 1u);
-  EXPECT_EQ(env.prompter().asked[0].text, LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + QStringLiteral("AB 1.0 rev") + LoadStr(IDS_ONLINE_VERSION) +
+  EXPECT_EQ(env.prompter().asked[0].text, LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) +
+                                              QStringLiteral("AB 1.0 rev") + LoadStr(IDS_ONLINE_VERSION) +
                                               QStringLiteral("XY 2.0"));
   EXPECT_EQ(env.prompter().asked[0].caption, LoadStr(IDS_GENERATOR));
   EXPECT_EQ(child.bits, 0);

@@ -133,7 +133,7 @@ TEST(ProgressTimeToComplete, TimeLeftText)
   bar.setValue(0);
   bar.elapsedMs = 5000;
   EXPECT_EQ(bar.TimeLeftText(), QString()); // nothing at 0
-  bar.setValue(6);                           // exactly 2 %
+  bar.setValue(6);                          // exactly 2 %
   EXPECT_EQ(bar.TimeLeftText(), QString());
   bar.setValue(150);
   bar.elapsedMs = 30000;

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 bool Runs(const QString &program, const QStringList &arguments)
@@ -37,8 +36,8 @@ TEST(PymodbusInterop, RegisterKindsUseStandardFraming)
   const QString ours = dir.filePath(QStringLiteral("master"));
   const QString theirs = dir.filePath(QStringLiteral("slave"));
   QProcess socat;
-  socat.start(QStringLiteral("socat"), {QStringLiteral("pty,raw,echo=0,link=") + ours,
-                                        QStringLiteral("pty,raw,echo=0,link=") + theirs});
+  socat.start(QStringLiteral("socat"),
+              {QStringLiteral("pty,raw,echo=0,link=") + ours, QStringLiteral("pty,raw,echo=0,link=") + theirs});
   ASSERT_TRUE(socat.waitForStarted());
   ASSERT_TRUE(WaitFor([&] { return QFileInfo::exists(ours) && QFileInfo::exists(theirs); }));
 
@@ -52,10 +51,13 @@ TEST(PymodbusInterop, RegisterKindsUseStandardFraming)
     ManagerFixture link(ours, 250, 5);
     // The server opens its port a moment after READY: ask until it answers.
     std::unique_ptr<CRequestPacket> inputs;
-    ASSERT_TRUE(WaitFor([&] {
-      inputs = link.Exchange(MakeRead(REQ_READ_VARS, 100, 8, 17), 10000);
-      return inputs && inputs->error == kSerOk;
-    }, 30000)) << (inputs ? inputs->strVersion.toStdString() : std::string("no answer"));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          inputs = link.Exchange(MakeRead(REQ_READ_VARS, 100, 8, 17), 10000);
+          return inputs && inputs->error == kSerOk;
+        },
+        30000))
+        << (inputs ? inputs->strVersion.toStdString() : std::string("no answer"));
     EXPECT_EQ(inputs->wAnsData, (std::vector<uint16_t>{1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007}));
 
     auto *one = new CRequestPacket(kNoWindow, 17, REQ_WRITE_ONE);

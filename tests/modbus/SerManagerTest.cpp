@@ -207,12 +207,12 @@ TEST_F(BoardLink, ParameterRegistersReadWriteAndGapsReadZero)
   ASSERT_EQ(block->error, kSerOk) << block->strVersion.toStdString();
   const auto &w = block->wAnsData;
   ASSERT_EQ(w.size(), 10u);
-  EXPECT_FLOAT_EQ(WordsToFloat(w[1], w[0]), 0.75f);   // speed_kp
-  EXPECT_FLOAT_EQ(WordsToFloat(w[3], w[2]), 12.5f);   // speed_ki
-  EXPECT_EQ(WordsToLong(w[5], w[4]), 100000.0);       // pos_target
-  EXPECT_EQ(WordsToLong(w[7], w[6]), 5000.0);         // acc_ramp
-  EXPECT_EQ(w[8], 1500);                              // max_speed
-  EXPECT_EQ(w[9], 0);                                 // no parameter at 109
+  EXPECT_FLOAT_EQ(WordsToFloat(w[1], w[0]), 0.75f); // speed_kp
+  EXPECT_FLOAT_EQ(WordsToFloat(w[3], w[2]), 12.5f); // speed_ki
+  EXPECT_EQ(WordsToLong(w[5], w[4]), 100000.0);     // pos_target
+  EXPECT_EQ(WordsToLong(w[7], w[6]), 5000.0);       // acc_ramp
+  EXPECT_EQ(w[8], 1500);                            // max_speed
+  EXPECT_EQ(w[9], 0);                               // no parameter at 109
   auto gap = Read(REQ_READ_BLOCK, 5000, 120);
   ASSERT_TRUE(gap);
   EXPECT_EQ(gap->error, kSerOk);
@@ -284,10 +284,10 @@ TEST_F(BoardLink, VariablesAndStatusBlockShowLife)
   ASSERT_TRUE(status);
   ASSERT_EQ(status->error, kSerOk);
   ASSERT_EQ(status->wAnsData.size(), 5u);
-  EXPECT_EQ(status->wAnsData[0], 1);      // error_flag
-  EXPECT_EQ(status->wAnsData[1], 0);      // warning_flag
+  EXPECT_EQ(status->wAnsData[0], 1);             // error_flag
+  EXPECT_EQ(status->wAnsData[1], 0);             // warning_flag
   EXPECT_EQ(status->wAnsData[2] & 0x200, 0x200); // status_flag
-  EXPECT_EQ(status->wAnsData[3], 10000);  // win_cmd
+  EXPECT_EQ(status->wAnsData[3], 10000);         // win_cmd
   auto first = Read(REQ_READ_VARS, 100, 6);
   ASSERT_TRUE(first);
   ASSERT_EQ(first->error, kSerOk);
@@ -431,7 +431,8 @@ TEST_F(BoardLink, ARecoveredTimeOutLeavesNoAnswerForTheNextRequest)
     auto next = Read(REQ_READ_ONE, r, 1);
     ASSERT_TRUE(next);
     ASSERT_EQ(next->error, kSerOk);
-    EXPECT_EQ(next->wAnsData, (std::vector<uint16_t>{std::vector<uint16_t>{1, 1000, static_cast<uint16_t>(-1000), 10}[r - 200]}))
+    EXPECT_EQ(next->wAnsData,
+              (std::vector<uint16_t>{std::vector<uint16_t>{1, 1000, static_cast<uint16_t>(-1000), 10}[r - 200]}))
         << "register " << r;
   }
 }

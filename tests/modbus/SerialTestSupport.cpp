@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 
-
 BoardSimProcess::BoardSimProcess(const QStringList &arguments)
 {
   m_process.setProgram(QStringLiteral(VELOTRIX_BIN_DIR "/boardsim"));

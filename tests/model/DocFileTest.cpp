@@ -20,34 +20,38 @@ const QString Header = QStringLiteral("#Norv tembrano v1.1\r\n");
 // A board with every standard item, names in two more languages.
 QString BoardText()
 {
-  return Header + QStringLiteral(
-      "Version = NORV TST0307 v1.0;\r\n"
-      "Init = std;\r\n"
-      "MODBUS = 5;\r\n"
-      "L = 1;2;0;0;0;0;\r\n"
-      "K[] = 4096;\r\n"
-      "U[] = rpm;\r\n"
-      "s0=[StdVariables#0]error_flag[StdVariables#1]warning_flag[StdVariables#2]status_flag[StdVariables#3]cnt[trig_delay]trig_delay\r\n"
-      "s0=Main;Main;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;cnt;\r\n"
-      "sen=Main;Main;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;count;\r\n"
-      "sit=Base;Base;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;contatore;\r\n"
-      "sen=[trig_delay]trig_delay\r\n"
-      "sit=[StdVariables#0]cnt[StdVariables#1]error_flag[StdVariables#2]warning_flag[error_flag]@error_flag[trig_delay]trig_delay\r\n"
-      "b1 Main#0; b=0; a=0;\r\n"
-      "p0 diagn_ts=1; m=1; d=1; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
-      "p1 is_sw_set=0; m=0; d=0; M=1; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
-      "p2 trig_lev_pos=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
-      "p3 trig_lev_neg=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=3; v=0; a=0; u=-1;\r\n"
-      "p4 trig_delay=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=4; v=0; a=0; u=-1;\r\n"
-      "w0 cnt; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
-      "v1 error_flag; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
-      "v2 warning_flag; k=-1; n=-1; s=0; b=1; p=3; v=0; a=0; u=-1;\r\n"
-      "v3 status_flag; k=-1; n=-1; s=0; b=1; p=4; v=0; a=0; u=-1;\r\n"
-      "v4 win_cmd; k=-1; n=-1; s=0; b=1; p=5; v=0; a=0; u=-1;\r\n"
-      "v5 sampling_time; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"
-      "v6 buf_width; k=-1; n=-1; s=0; b=1; p=7; v=0; a=0; u=-1;\r\n"
-      "v7 buf_length; k=-1; n=-1; s=0; b=1; p=8; v=0; a=0; u=-1;\r\n"
-      "\r\n");
+  return Header + QStringLiteral("Version = NORV TST0307 v1.0;\r\n"
+                                 "Init = std;\r\n"
+                                 "MODBUS = 5;\r\n"
+                                 "L = 1;2;0;0;0;0;\r\n"
+                                 "K[] = 4096;\r\n"
+                                 "U[] = rpm;\r\n"
+                                 "s0=[StdVariables#0]error_flag[StdVariables#1]warning_flag[StdVariables#2]status_flag["
+                                 "StdVariables#3]cnt[trig_delay]trig_delay\r\n"
+                                 "s0=Main;Main;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;"
+                                 "warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;cnt;\r\n"
+                                 "sen=Main;Main;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;"
+                                 "warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;count;\r\n"
+                                 "sit=Base;Base;diagn_ts;is_sw_set;trig_lev_pos;trig_lev_neg;trig_delay;error_flag;"
+                                 "warning_flag;status_flag;win_cmd;sampling_time;buf_width;buf_length;contatore;\r\n"
+                                 "sen=[trig_delay]trig_delay\r\n"
+                                 "sit=[StdVariables#0]cnt[StdVariables#1]error_flag[StdVariables#2]warning_flag[error_"
+                                 "flag]@error_flag[trig_delay]trig_delay\r\n"
+                                 "b1 Main#0; b=0; a=0;\r\n"
+                                 "p0 diagn_ts=1; m=1; d=1; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                                 "p1 is_sw_set=0; m=0; d=0; M=1; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
+                                 "p2 trig_lev_pos=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
+                                 "p3 trig_lev_neg=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=3; v=0; a=0; u=-1;\r\n"
+                                 "p4 trig_delay=1; m=0; d=0; M=10; k=-1; n=-1; s=0; b=1; p=4; v=0; a=0; u=-1;\r\n"
+                                 "w0 cnt; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                                 "v1 error_flag; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
+                                 "v2 warning_flag; k=-1; n=-1; s=0; b=1; p=3; v=0; a=0; u=-1;\r\n"
+                                 "v3 status_flag; k=-1; n=-1; s=0; b=1; p=4; v=0; a=0; u=-1;\r\n"
+                                 "v4 win_cmd; k=-1; n=-1; s=0; b=1; p=5; v=0; a=0; u=-1;\r\n"
+                                 "v5 sampling_time; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"
+                                 "v6 buf_width; k=-1; n=-1; s=0; b=1; p=7; v=0; a=0; u=-1;\r\n"
+                                 "v7 buf_length; k=-1; n=-1; s=0; b=1; p=8; v=0; a=0; u=-1;\r\n"
+                                 "\r\n");
 }
 
 class DocFile : public ::testing::Test {
@@ -141,11 +145,13 @@ TEST_F(DocFile, BadHeaderRefusesTheOpen)
   QString text = BoardText();
   text.insert(Header.size() - 2, u' ');
   ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
-  CDocTemplate tmpl([this] {
-    auto d = std::make_unique<CQelDoc>();
-    d->SetHost(&host);
-    return d;
-  }, nullptr);
+  CDocTemplate tmpl(
+      [this] {
+        auto d = std::make_unique<CQelDoc>();
+        d->SetHost(&host);
+        return d;
+      },
+      nullptr);
   EXPECT_EQ(tmpl.OpenDocumentFile(path), nullptr);
   EXPECT_EQ(AskedTexts(env.prompter()), QStringList{LoadStr(IDS_BAD_HEADER)});
   EXPECT_TRUE(QDir(host.program).entryList(QDir::Files).isEmpty()) << "no library copy";
@@ -163,11 +169,13 @@ TEST_F(DocFile, OldHeaderLoadsAndIsWrittenNew)
   text.replace(QStringLiteral("v1.1\r\n"), QStringLiteral("v1.0\r\n"));
   const QString path = host.dir.filePath(QStringLiteral("old.qel"));
   ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
-  CDocTemplate tmpl([this] {
-    auto d = std::make_unique<CQelDoc>();
-    d->SetHost(&host);
-    return d;
-  }, nullptr);
+  CDocTemplate tmpl(
+      [this] {
+        auto d = std::make_unique<CQelDoc>();
+        d->SetHost(&host);
+        return d;
+      },
+      nullptr);
   auto *opened = qobject_cast<CQelDoc *>(tmpl.OpenDocumentFile(path));
   ASSERT_NE(opened, nullptr);
   EXPECT_EQ(opened->GetTitle(), QFileInfo(path).absoluteFilePath());

@@ -15,26 +15,25 @@ namespace {
 
 // Parameters: 0 plain 16-bit, 1 read-only, 2 bit field, 3 32-bit, 4 float,
 // 5 variable link, 6 parameter link, 7 is_sw_set (at address 17).
-const char *const Board =
-    "#Norv tembrano v1.1\r\n"
-    "Version = NORV OPS0512 v1.0;\r\n"
-    "MODBUS = 9;\r\n"
-    "K[] = 1;\r\n"
-    "b1 Main#0; b=1; a=0;\r\n"
-    "b2 Child#1; b=3; a=0;\r\n"
-    "b3 Empty#0; b=5; a=0;\r\n"
-    "f0 gain=1.5; m=0; d=1; M=10; k=0; n=0; s=0; b=2; p=4; v=0; a=0; u=-1;\r\n"
-    "l1 pos=0; m=-1000; d=0; M=1000; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
-    "p2 plain=10; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"
-    "p3 ro=5; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=1; v=0; a=2; u=-1;\r\n"
-    "p4 bits=0; m=-32768; d=0; M=32767; k=-1; n=-1; s=0; b=1; p=2; v=2; a=4; u=-1;\r\n"
-    "p5 vlink=30; m=0; d=0; M=5000; k=-1; n=-1; s=0; b=1; p=3; v=0; a=1; u=-1;\r\n"
-    "p6 plink=16; m=0; d=0; M=9999; k=-1; n=-1; s=0; b=1; p=4; v=0; a=16; u=-1;\r\n"
-    "p7 is_sw_set=0; m=0; d=0; M=1; k=-1; n=-1; s=0; b=1; p=7; v=0; a=0; u=-1;\r\n"
-    "v0 a; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
-    "v1 b; k=-1; n=-1; s=0; b=2; p=1; v=0; a=0; u=-1;\r\n"
-    "v2 c; k=-1; n=-1; s=0; b=1; p=0; v=3; a=0; u=-1;\r\n"
-    "\r\n";
+const char *const Board = "#Norv tembrano v1.1\r\n"
+                          "Version = NORV OPS0512 v1.0;\r\n"
+                          "MODBUS = 9;\r\n"
+                          "K[] = 1;\r\n"
+                          "b1 Main#0; b=1; a=0;\r\n"
+                          "b2 Child#1; b=3; a=0;\r\n"
+                          "b3 Empty#0; b=5; a=0;\r\n"
+                          "f0 gain=1.5; m=0; d=1; M=10; k=0; n=0; s=0; b=2; p=4; v=0; a=0; u=-1;\r\n"
+                          "l1 pos=0; m=-1000; d=0; M=1000; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
+                          "p2 plain=10; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"
+                          "p3 ro=5; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=1; v=0; a=2; u=-1;\r\n"
+                          "p4 bits=0; m=-32768; d=0; M=32767; k=-1; n=-1; s=0; b=1; p=2; v=2; a=4; u=-1;\r\n"
+                          "p5 vlink=30; m=0; d=0; M=5000; k=-1; n=-1; s=0; b=1; p=3; v=0; a=1; u=-1;\r\n"
+                          "p6 plink=16; m=0; d=0; M=9999; k=-1; n=-1; s=0; b=1; p=4; v=0; a=16; u=-1;\r\n"
+                          "p7 is_sw_set=0; m=0; d=0; M=1; k=-1; n=-1; s=0; b=1; p=7; v=0; a=0; u=-1;\r\n"
+                          "v0 a; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
+                          "v1 b; k=-1; n=-1; s=0; b=2; p=1; v=0; a=0; u=-1;\r\n"
+                          "v2 c; k=-1; n=-1; s=0; b=1; p=0; v=3; a=0; u=-1;\r\n"
+                          "\r\n";
 
 class DocOps : public ::testing::Test {
 protected:
@@ -87,7 +86,7 @@ TEST_F(DocOps, OfflineWritesClampStoreAndUndo)
   EXPECT_EQ(Value(2), 100);
   EXPECT_EQ(doc.GetUndoList().size(), 3u);
 
-  doc.WriteParValue(1, 7); // 32-bit
+  doc.WriteParValue(1, 7);   // 32-bit
   doc.WriteParValue(0, 0.1); // float: stored as the float it becomes, once
   doc.WriteParValue(0, 0.1);
   EXPECT_FLOAT_EQ(float(Value(0)), 0.1f);
@@ -119,9 +118,9 @@ TEST_F(DocOps, OnlineWritesReachTheFrame)
 {
   GoOnline();
   doc.WriteParValue(2, 40);
-  doc.WriteParValue(3, 50);  // read-only goes to the board
-  doc.WriteParValue(4, 3);   // a bit field is not marked
-  doc.WriteParValue(2, 1e9); // as given: the frame clamps what it sends
+  doc.WriteParValue(3, 50);                                       // read-only goes to the board
+  doc.WriteParValue(4, 3);                                        // a bit field is not marked
+  doc.WriteParValue(2, 1e9);                                      // as given: the frame clamps what it sends
   doc.WriteParValue(2, -std::numeric_limits<double>::infinity()); // to the limit
   doc.WriteParValue(2, std::numeric_limits<double>::quiet_NaN()); // nothing
   doc.WriteParSiValue(2, std::numeric_limits<double>::quiet_NaN());
@@ -178,15 +177,15 @@ TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
   FakeHost host;
   CQelDoc doc;
   doc.SetHost(&host);
-  ASSERT_TRUE(LoadText(doc, QStringLiteral(
-      "#Norv tembrano v1.1\r\n"
-      "K[] = 1;\r\n"
-      "b1 Main#0; b=1; a=0;\r\n"
-      "f0 flink=10; m=0; d=10; M=9999; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
-      "l1 llink=10; m=0; d=10; M=9999; k=-1; n=-1; s=0; b=1; p=2; v=0; a=1; u=-1;\r\n"
-      "p2 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
-      "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
-      "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
+  ASSERT_TRUE(
+      LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\n"
+                                   "K[] = 1;\r\n"
+                                   "b1 Main#0; b=1; a=0;\r\n"
+                                   "f0 flink=10; m=0; d=10; M=9999; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
+                                   "l1 llink=10; m=0; d=10; M=9999; k=-1; n=-1; s=0; b=1; p=2; v=0; a=1; u=-1;\r\n"
+                                   "p2 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
+                                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                                   "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
   ASSERT_EQ(doc.GetParCount(), 3);
   ASSERT_TRUE(doc.GetPar(0).IsFloat() && doc.GetPar(0).IsVarLink());
   ASSERT_TRUE(doc.GetPar(1).IsLong() && doc.GetPar(1).IsVarLink());
@@ -206,12 +205,12 @@ TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
   EXPECT_EQ(doc.GetUndoList().size(), 2u);
 
   // A float link whose lower limit lies beyond every address.
-  ASSERT_TRUE(LoadText(doc, QStringLiteral(
-      "#Norv tembrano v1.1\r\n"
-      "K[] = 1;\r\n"
-      "b1 Main#0; b=1; a=0;\r\n"
-      "f0 far=3e30; m=2e30; d=3e30; M=3e38; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
-      "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n")));
+  ASSERT_TRUE(
+      LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\n"
+                                   "K[] = 1;\r\n"
+                                   "b1 Main#0; b=1; a=0;\r\n"
+                                   "f0 far=3e30; m=2e30; d=3e30; M=3e38; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
+                                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n")));
   ASSERT_TRUE(doc.GetPar(0).IsFloat() && doc.GetPar(0).GetValue(Parametri::SEL_MIN) > 1e30);
   doc.SetParValue(0, 10);
   doc.WriteParValue(0, 10);
@@ -224,13 +223,13 @@ TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
   doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
   doc.SetParValue(0, 10);
   doc.WriteParValue(0, 1e37);
-  ASSERT_TRUE(LoadText(doc, QStringLiteral(
-      "#Norv tembrano v1.1\r\n"
-      "K[] = 1;\r\n"
-      "b1 Main#0; b=1; a=0;\r\n"
-      "p0 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
-      "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
-      "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
+  ASSERT_TRUE(
+      LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\n"
+                                   "K[] = 1;\r\n"
+                                   "b1 Main#0; b=1; a=0;\r\n"
+                                   "p0 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
+                                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                                   "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
   doc.SetParValue(0, 12);
   EXPECT_TRUE(frame.writes.empty()) << "the board never gets a link beyond its limits";
 }
@@ -428,8 +427,7 @@ TEST_F(DocOps, ManualOpensThroughTheLauncher)
   doc.ShowManual();
   ASSERT_EQ(env.launcher().started.size(), 1u);
   EXPECT_EQ(env.launcher().started[0].program, QStringLiteral("/opt/sumatra/viewer"));
-  EXPECT_EQ(env.launcher().started[0].arguments,
-            (QStringList{manual, "-reuse-instance", "-nameddest", "gain"}));
+  EXPECT_EQ(env.launcher().started[0].arguments, (QStringList{manual, "-reuse-instance", "-nameddest", "gain"}));
 
   qputenv(CQelDoc::PdfViewerVariable, "evince --named-dest=%d \"%f\"");
   doc.ShowManual();

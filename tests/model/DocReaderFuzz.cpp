@@ -33,8 +33,8 @@ void CheckIndexes(const CQelDoc &doc)
   const int pars = doc.GetParCount();
   for (std::int16_t v : {doc.GetWinCmdVar(), doc.GetSamplingTimeVar(), doc.GetBufWidthVar(), doc.GetBufLengthVar()})
     Check(v >= -1 && v < vars);
-  for (std::int16_t p : {doc.GetDiagnTsPar(), doc.GetTrigPosPar(), doc.GetTrigNegPar(), doc.GetTrigDelayPar(),
-                         doc.GetSwSetPar()})
+  for (std::int16_t p :
+       {doc.GetDiagnTsPar(), doc.GetTrigPosPar(), doc.GetTrigNegPar(), doc.GetTrigDelayPar(), doc.GetSwSetPar()})
     Check(p >= -1 && p < std::max(pars, 1));
   const auto size = static_cast<int>(doc.GetStdVariables().size());
   for (std::int16_t s : {doc.GetErrorFlagSlot(), doc.GetWarningFlagSlot(), doc.GetStatusFlagSlot()})

@@ -62,10 +62,24 @@ QString ExampleText(const char *name)
 
 // Indexes of demo-full's parameters.
 enum {
-  SPEED_KP = 0, SPEED_KI = 1, ACC_RAMP = 4, PAR0 = 6, MAX_SPEED = 9, CURRENT_LIMIT = 10, CONTROL_MODE = 11,
-  ANALOG_IN_LINK = 13, POS_SOURCE = 14, POWER_SOURCE = 15, SPEED_REF_PAR = 16, TRIG_LEV_POS = 18, TRIG_LEV_NEG = 19,
+  SPEED_KP = 0,
+  SPEED_KI = 1,
+  ACC_RAMP = 4,
+  PAR0 = 6,
+  MAX_SPEED = 9,
+  CURRENT_LIMIT = 10,
+  CONTROL_MODE = 11,
+  ANALOG_IN_LINK = 13,
+  POS_SOURCE = 14,
+  POWER_SOURCE = 15,
+  SPEED_REF_PAR = 16,
+  TRIG_LEV_POS = 18,
+  TRIG_LEV_NEG = 19,
   REC_STP_DEL = 20,
-  C_DIAG_REC1 = 21, C_DIAG_REC2 = 22, C_DIAG_REC3 = 23, C_DIAG_REC4 = 24,
+  C_DIAG_REC1 = 21,
+  C_DIAG_REC2 = 22,
+  C_DIAG_REC3 = 23,
+  C_DIAG_REC4 = 24,
 };
 
 class Import : public ::testing::Test {
@@ -110,32 +124,33 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   LoadExample();
   doc.WriteParValue(TRIG_LEV_NEG, -500); // an offline edit before the import
   ASSERT_EQ(doc.GetUndoList().size(), 1u);
-  const QString old = OldFile(ExampleText("demo-full.vtx"))
-                          .Edit(QStringLiteral("Version"), QStringLiteral("v2.10"), QStringLiteral("v2.00"))
-                          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=2000;"))
-                          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral(" p=4;"), QStringLiteral(" p=6;"))
-                          .Edit(QStringLiteral("p16 speed_ref_par"), QStringLiteral("=204;"), QStringLiteral("=206;"))
-                          .Edit(QStringLiteral("p10 current_limit"), QStringLiteral("=250;"), QStringLiteral("=251;"))
-                          .Edit(QStringLiteral("p11 control_mode"), QStringLiteral("control_mode=1"), QStringLiteral("ctrl_mode=2"))
-                          .Edit(QStringLiteral("f0 speed_kp"), QStringLiteral("=0.75;"), QStringLiteral("=0.7500001;"))
-                          .Edit(QStringLiteral("f1 speed_ki"), QStringLiteral("=12.5;"), QStringLiteral("=inf;"))
-                          .Edit(QStringLiteral("l4 acc_ramp"), QStringLiteral("=5000;"), QStringLiteral("=99999999;"))
-                          .Edit(QStringLiteral("p18 trig_lev_pos"), QStringLiteral("=1000;"), QStringLiteral("=40000;"))
-                          .Edit(QStringLiteral("p20 rec_stp_del"), QStringLiteral("=10;"), QStringLiteral("=1500;"))
-                          .Remove(QStringLiteral("p19 trig_lev_neg"))
-                          .Text();
+  const QString old =
+      OldFile(ExampleText("demo-full.vtx"))
+          .Edit(QStringLiteral("Version"), QStringLiteral("v2.10"), QStringLiteral("v2.00"))
+          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=2000;"))
+          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral(" p=4;"), QStringLiteral(" p=6;"))
+          .Edit(QStringLiteral("p16 speed_ref_par"), QStringLiteral("=204;"), QStringLiteral("=206;"))
+          .Edit(QStringLiteral("p10 current_limit"), QStringLiteral("=250;"), QStringLiteral("=251;"))
+          .Edit(QStringLiteral("p11 control_mode"), QStringLiteral("control_mode=1"), QStringLiteral("ctrl_mode=2"))
+          .Edit(QStringLiteral("f0 speed_kp"), QStringLiteral("=0.75;"), QStringLiteral("=0.7500001;"))
+          .Edit(QStringLiteral("f1 speed_ki"), QStringLiteral("=12.5;"), QStringLiteral("=inf;"))
+          .Edit(QStringLiteral("l4 acc_ramp"), QStringLiteral("=5000;"), QStringLiteral("=99999999;"))
+          .Edit(QStringLiteral("p18 trig_lev_pos"), QStringLiteral("=1000;"), QStringLiteral("=40000;"))
+          .Edit(QStringLiteral("p20 rec_stp_del"), QStringLiteral("=10;"), QStringLiteral("=1500;"))
+          .Remove(QStringLiteral("p19 trig_lev_neg"))
+          .Text();
 
   EXPECT_EQ(Run(old, false), CQelDocFileImport::ReportStatus::Opened);
 
-  EXPECT_EQ(Value(MAX_SPEED), 2000);        // its register moved, its name did not
+  EXPECT_EQ(Value(MAX_SPEED), 2000); // its register moved, its name did not
   EXPECT_EQ(Value(CURRENT_LIMIT), 251);
-  EXPECT_EQ(Value(ACC_RAMP), 600000);       // clamped to the maximum
-  EXPECT_EQ(Value(TRIG_LEV_POS), -25536);   // the 16-bit register 0x9C40
-  EXPECT_EQ(Value(REC_STP_DEL), 1000);      // clamped to the maximum
-  EXPECT_EQ(Value(SPEED_KP), 0.75);         // within the tolerance: not written
-  EXPECT_EQ(Value(SPEED_KI), 12.5);         // not a finite number: never written
-  EXPECT_EQ(Value(CONTROL_MODE), 1);        // renamed in the old file
-  EXPECT_EQ(Value(TRIG_LEV_NEG), -500);     // missing from the old file
+  EXPECT_EQ(Value(ACC_RAMP), 600000);     // clamped to the maximum
+  EXPECT_EQ(Value(TRIG_LEV_POS), -25536); // the 16-bit register 0x9C40
+  EXPECT_EQ(Value(REC_STP_DEL), 1000);    // clamped to the maximum
+  EXPECT_EQ(Value(SPEED_KP), 0.75);       // within the tolerance: not written
+  EXPECT_EQ(Value(SPEED_KI), 12.5);       // not a finite number: never written
+  EXPECT_EQ(Value(CONTROL_MODE), 1);      // renamed in the old file
+  EXPECT_EQ(Value(TRIG_LEV_NEG), -500);   // missing from the old file
   for (int i = 0; i < doc.GetParCount(); ++i)
     EXPECT_EQ(doc.GetPar(i).IsChanged(),
               i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP || i == TRIG_LEV_POS || i == REC_STP_DEL)
@@ -150,29 +165,37 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   EXPECT_EQ(doc.GetLastReportPath(), path);
   EXPECT_EQ(env.launcher().opened, QStringList{path});
   const QString report = Report();
-  EXPECT_TRUE(report.contains(QStringLiteral("\\b Import old Velotrix file (en.2.1.26)\\b0\\par\\b Now:\\b0\t 03/04/26 05:06:07\\par")));
-  EXPECT_TRUE(report.contains(QStringLiteral("\\b File to import:\\b0  /boards/old.vtx\\par\r\n"
-                                             "\\b Imported file version:\\b0 Version = NORV AXD1408 v2.00;\\par\\par\\par\r\n")));
+  EXPECT_TRUE(report.contains(
+      QStringLiteral("\\b Import old Velotrix file (en.2.1.26)\\b0\\par\\b Now:\\b0\t 03/04/26 05:06:07\\par")));
+  EXPECT_TRUE(report.contains(
+      QStringLiteral("\\b File to import:\\b0  /boards/old.vtx\\par\r\n"
+                     "\\b Imported file version:\\b0 Version = NORV AXD1408 v2.00;\\par\\par\\par\r\n")));
   EXPECT_TRUE(report.contains(QStringLiteral("Description\\cell Old value\\cell Imported\\cell Note\\row\r\n")));
-  const QString borders = QStringLiteral("\\clbrdrl\\brdrw10\\brdrs\\clbrdrt\\brdrw10\\brdrs\\clbrdrr\\brdrw10\\brdrs\\clbrdrb\\brdrw10\\brdrs \t");
-  EXPECT_TRUE(report.contains(QStringLiteral("\\b Problem list:\\b0 \\par\r\n{ \t\\trowd\\trgaph70\\trleft-70\\trbrdrl\\brdrs\\brdrw10\r\n"
-                                             " \t\\trpaddl70\\trpaddr70\\trpaddfl3\\trpaddfr3 \t") +
-                              borders + QStringLiteral("\\cellx2000 \t") + borders + QStringLiteral("\\cellx4000 \t") + borders +
-                              QStringLiteral("\\cellx6000 \t") + borders + QStringLiteral("\\cellx8000\\pard\\intbl\\f1\\fs20Description")));
-  EXPECT_TRUE(report.contains(QStringLiteral("\\pard\\intbl\\f1\\fs20Description\\cell Old value\\cell Imported\\cell Note\\row\r\n") +
-                              Row1.arg(QStringLiteral("speed_ki"), QStringLiteral("12.5"), QStringLiteral("inf"), QStringLiteral("Invalid value")) +
-                              Row1.arg(QStringLiteral("control_mode"), QStringLiteral("1"), QString(), QStringLiteral("Parameter not found")) +
-                              Row1.arg(QStringLiteral("trig_lev_neg"), QStringLiteral("-500"), QString(), QStringLiteral("Parameter not found")) +
-                              QStringLiteral("\\pard\\par\r\n}\\par\\par\r\n")))
+  const QString borders = QStringLiteral(
+      "\\clbrdrl\\brdrw10\\brdrs\\clbrdrt\\brdrw10\\brdrs\\clbrdrr\\brdrw10\\brdrs\\clbrdrb\\brdrw10\\brdrs \t");
+  EXPECT_TRUE(report.contains(
+      QStringLiteral("\\b Problem list:\\b0 \\par\r\n{ \t\\trowd\\trgaph70\\trleft-70\\trbrdrl\\brdrs\\brdrw10\r\n"
+                     " \t\\trpaddl70\\trpaddr70\\trpaddfl3\\trpaddfr3 \t") +
+      borders + QStringLiteral("\\cellx2000 \t") + borders + QStringLiteral("\\cellx4000 \t") + borders +
+      QStringLiteral("\\cellx6000 \t") + borders + QStringLiteral("\\cellx8000\\pard\\intbl\\f1\\fs20Description")));
+  EXPECT_TRUE(report.contains(
+      QStringLiteral("\\pard\\intbl\\f1\\fs20Description\\cell Old value\\cell Imported\\cell Note\\row\r\n") +
+      Row1.arg(QStringLiteral("speed_ki"), QStringLiteral("12.5"), QStringLiteral("inf"),
+               QStringLiteral("Invalid value")) +
+      Row1.arg(QStringLiteral("control_mode"), QStringLiteral("1"), QString(), QStringLiteral("Parameter not found")) +
+      Row1.arg(QStringLiteral("trig_lev_neg"), QStringLiteral("-500"), QString(),
+               QStringLiteral("Parameter not found")) +
+      QStringLiteral("\\pard\\par\r\n}\\par\\par\r\n")))
       << report.toStdString();
   // The third cell is what the old file says, not what the limits left.
-  EXPECT_TRUE(report.contains(QStringLiteral("\\intbl\\f1\\fs20Description\\cell Old value\\cell Imported\\cell Note\\row\r\n") +
-                              Row2.arg(QStringLiteral("acc_ramp"), QStringLiteral("5000"), QStringLiteral("99999999")) +
-                              Row2.arg(QStringLiteral("max_speed"), QStringLiteral("1500"), QStringLiteral("2000")) +
-                              Row2.arg(QStringLiteral("current_limit"), QStringLiteral("250"), QStringLiteral("251")) +
-                              Row2.arg(QStringLiteral("trig_lev_pos"), QStringLiteral("1000"), QStringLiteral("-25536")) +
-                              Row2.arg(QStringLiteral("rec_stp_del"), QStringLiteral("10"), QStringLiteral("1500")) +
-                              QStringLiteral("\\pard\\par\r\n}")))
+  EXPECT_TRUE(report.contains(
+      QStringLiteral("\\intbl\\f1\\fs20Description\\cell Old value\\cell Imported\\cell Note\\row\r\n") +
+      Row2.arg(QStringLiteral("acc_ramp"), QStringLiteral("5000"), QStringLiteral("99999999")) +
+      Row2.arg(QStringLiteral("max_speed"), QStringLiteral("1500"), QStringLiteral("2000")) +
+      Row2.arg(QStringLiteral("current_limit"), QStringLiteral("250"), QStringLiteral("251")) +
+      Row2.arg(QStringLiteral("trig_lev_pos"), QStringLiteral("1000"), QStringLiteral("-25536")) +
+      Row2.arg(QStringLiteral("rec_stp_del"), QStringLiteral("10"), QStringLiteral("1500")) +
+      QStringLiteral("\\pard\\par\r\n}")))
       << report.toStdString();
   EXPECT_TRUE(report.endsWith(QStringLiteral("\\b Imported connections:\\b0 \\par\\par\r\n\\tab Empty list.\\par\r\n"
                                              "\\par\r\n\\b End of report.\\b0 }")));
@@ -212,7 +235,8 @@ TEST_F(Import, CompareOfAnIdenticalFileChangesNothingAndListsNothing)
       "{\\f1\\froman\\fprq2\\fcharset0 Times New Roman;}}\r\n"
       "{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}\r\n"
       "{\\*\\generator Velotrix 2.1.25;}\r\n"
-      "\\viewkind4\\uc1\\pard\\f0\\fs20 \\b Compare old Velotrix file (en.2.1.26)\\b0\\par\\b Now:\\b0\t 03/04/26 05:06:07\\par\r\n"
+      "\\viewkind4\\uc1\\pard\\f0\\fs20 \\b Compare old Velotrix file (en.2.1.26)\\b0\\par\\b Now:\\b0\t 03/04/26 "
+      "05:06:07\\par\r\n"
       "\\par\r\n"
       "\\b Actual file\\b0  D:\\\\a\\\\b.qel\\par\\b Version of the actual file:\\b0  NORV AXD1408 v2.10\\par\\par\r\n"
       "\\b File to compare:\\b0  C:\\\\old \\{v1\\}\\\\velocit\\'e0.vtx\\par\r\n"
@@ -249,31 +273,35 @@ TEST_F(Import, LinksFollowTheirTargetsByName)
   LoadExample();
   EXPECT_EQ(Run(MovedLinksFile(), false), CQelDocFileImport::ReportStatus::Opened);
 
-  EXPECT_EQ(Value(C_DIAG_REC1), 300);   // "current", old 350
-  EXPECT_EQ(Value(C_DIAG_REC2), 300);   // old 350 too: unchanged
+  EXPECT_EQ(Value(C_DIAG_REC1), 300); // "current", old 350
+  EXPECT_EQ(Value(C_DIAG_REC2), 300); // old 350 too: unchanged
   EXPECT_EQ(Value(C_DIAG_REC3), 300);
-  EXPECT_EQ(Value(C_DIAG_REC4), 103);   // the high word of pos_actual (old 107, 108)
-  EXPECT_EQ(Value(POS_SOURCE), 102);    // its low word, old 107
-  EXPECT_EQ(Value(SPEED_REF_PAR), 302); // "current_limit", old 352
-  EXPECT_EQ(Value(POWER_SOURCE), 100);  // target renamed: kept
+  EXPECT_EQ(Value(C_DIAG_REC4), 103);    // the high word of pos_actual (old 107, 108)
+  EXPECT_EQ(Value(POS_SOURCE), 102);     // its low word, old 107
+  EXPECT_EQ(Value(SPEED_REF_PAR), 302);  // "current_limit", old 352
+  EXPECT_EQ(Value(POWER_SOURCE), 100);   // target renamed: kept
   EXPECT_EQ(Value(ANALOG_IN_LINK), 400); // old address names no line: kept
   EXPECT_TRUE(doc.IsModified());
 
   const QString report = Report();
-  EXPECT_TRUE(report.contains(
-      Row1.arg(QStringLiteral("analog_in_link"), QStringLiteral("analog_in1"), QString(), QStringLiteral("Invalid link to variable")) +
-      Row1.arg(QStringLiteral("power_source"), QStringLiteral("motor_power"), QStringLiteral("old_power (modbus=100)"),
-               QStringLiteral("Invalid link to variable")) +
-      QStringLiteral("\\pard\\par")))
+  EXPECT_TRUE(
+      report.contains(Row1.arg(QStringLiteral("analog_in_link"), QStringLiteral("analog_in1"), QString(),
+                               QStringLiteral("Invalid link to variable")) +
+                      Row1.arg(QStringLiteral("power_source"), QStringLiteral("motor_power"),
+                               QStringLiteral("old_power (modbus=100)"), QStringLiteral("Invalid link to variable")) +
+                      QStringLiteral("\\pard\\par")))
       << report.toStdString();
   EXPECT_TRUE(report.contains(
       QStringLiteral("\\b Imported parameter list:\\b0 \\par\\par\r\n\\tab Empty list.\\par\\par\r\n")));
-  EXPECT_TRUE(report.contains(
-      Row3.arg(QStringLiteral("speed_ref_par"), QStringLiteral("max_speed (modbus=352)"), QStringLiteral("current_limit (modbus=302)")) +
-      Row3.arg(QStringLiteral("c_diag_rec1"), QStringLiteral("speed_actual (modbus=350)"), QStringLiteral("current (modbus=300)")) +
-      Row3.arg(QStringLiteral("c_diag_rec3"), QStringLiteral("dc_voltage (modbus=350)"), QStringLiteral("current (modbus=300)")) +
-      Row3.arg(QStringLiteral("c_diag_rec4"), QStringLiteral("analog_in1 (modbus=108)"), QStringLiteral("pos_actual_HI (modbus=103)")) +
-      QStringLiteral("\\pard\\par\r\n}")))
+  EXPECT_TRUE(report.contains(Row3.arg(QStringLiteral("speed_ref_par"), QStringLiteral("max_speed (modbus=352)"),
+                                       QStringLiteral("current_limit (modbus=302)")) +
+                              Row3.arg(QStringLiteral("c_diag_rec1"), QStringLiteral("speed_actual (modbus=350)"),
+                                       QStringLiteral("current (modbus=300)")) +
+                              Row3.arg(QStringLiteral("c_diag_rec3"), QStringLiteral("dc_voltage (modbus=350)"),
+                                       QStringLiteral("current (modbus=300)")) +
+                              Row3.arg(QStringLiteral("c_diag_rec4"), QStringLiteral("analog_in1 (modbus=108)"),
+                                       QStringLiteral("pos_actual_HI (modbus=103)")) +
+                              QStringLiteral("\\pard\\par\r\n}")))
       << report.toStdString();
   EXPECT_FALSE(report.contains(QStringLiteral("\\b pos_source\\b0"))); // same target as before
   EXPECT_TRUE(GroupsBalanced(report));
@@ -317,7 +345,8 @@ TEST_F(Import, CompareKeepsOldValuesUndoAndModifiedFlag)
     EXPECT_EQ(doc.GetPar(i).IsChanged(), i == CURRENT_LIMIT || i == MAX_SPEED) << i;
   EXPECT_EQ(doc.GetUndoList().size(), 2u);
   EXPECT_FALSE(doc.IsModified());
-  EXPECT_TRUE(Report().contains(Row2.arg(QStringLiteral("current_limit"), QStringLiteral("260"), QStringLiteral("251"))));
+  EXPECT_TRUE(
+      Report().contains(Row2.arg(QStringLiteral("current_limit"), QStringLiteral("260"), QStringLiteral("251"))));
 }
 
 // A "#Norv tembrano v1.0" file numbers link targets within their storage kind.
@@ -325,10 +354,13 @@ QString NumberedLinksFile(const QString &header)
 {
   return OldFile(ExampleText("demo-full.vtx"))
       .Set(QStringLiteral("#Norv"), header)
-      .Edit(QStringLiteral("p21 c_diag_rec1"), QStringLiteral("=200;"), QStringLiteral("=1;"))  // 16-bit no. 1: current
-      .Edit(QStringLiteral("p14 pos_source"), QStringLiteral("=102;"), QStringLiteral("=0;"))   // 32-bit no. 0: pos_actual
-      .Edit(QStringLiteral("p15 power_source"), QStringLiteral("=100;"), QStringLiteral("=0;")) // float no. 0: motor_power
-      .Edit(QStringLiteral("p16 speed_ref_par"), QStringLiteral("=204;"), QStringLiteral("=4;")) // 16-bit par no. 4: current_limit
+      .Edit(QStringLiteral("p21 c_diag_rec1"), QStringLiteral("=200;"), QStringLiteral("=1;")) // 16-bit no. 1: current
+      .Edit(QStringLiteral("p14 pos_source"), QStringLiteral("=102;"),
+            QStringLiteral("=0;")) // 32-bit no. 0: pos_actual
+      .Edit(QStringLiteral("p15 power_source"), QStringLiteral("=100;"),
+            QStringLiteral("=0;")) // float no. 0: motor_power
+      .Edit(QStringLiteral("p16 speed_ref_par"), QStringLiteral("=204;"),
+            QStringLiteral("=4;")) // 16-bit par no. 4: current_limit
       .Edit(QStringLiteral("p24 c_diag_rec4"), QStringLiteral("=400;"), QStringLiteral("=13;")) // no such number
       .Text();
 }
@@ -344,9 +376,10 @@ TEST_F(Import, VersionOneZeroFilesNumberLinksWithinTheirKind)
   EXPECT_EQ(Value(SPEED_REF_PAR), 302);
   EXPECT_EQ(Value(C_DIAG_REC4), 400);
   const QString report = Report();
-  EXPECT_TRUE(report.contains(Row3.arg(QStringLiteral("speed_ref_par"), QStringLiteral("max_speed"), QStringLiteral("current_limit")) +
-                              Row3.arg(QStringLiteral("c_diag_rec1"), QStringLiteral("speed_actual"), QStringLiteral("current")) +
-                              QStringLiteral("\\pard\\par")))
+  EXPECT_TRUE(report.contains(
+      Row3.arg(QStringLiteral("speed_ref_par"), QStringLiteral("max_speed"), QStringLiteral("current_limit")) +
+      Row3.arg(QStringLiteral("c_diag_rec1"), QStringLiteral("speed_actual"), QStringLiteral("current")) +
+      QStringLiteral("\\pard\\par")))
       << report.toStdString();
   EXPECT_TRUE(report.contains(Row1.arg(QStringLiteral("c_diag_rec4"), QStringLiteral("analog_in1"), QString(),
                                        QStringLiteral("Invalid link to variable"))));
@@ -362,20 +395,19 @@ TEST_F(Import, VersionOneZeroFilesNumberLinksWithinTheirKind)
 
 // A small board for the corner cases: 0 and 1 are variable links, 2 and 3
 // share a name, 4 is a float.
-const char *const SmallBoard =
-    "#Norv tembrano v1.1\r\n"
-    "Version = SMALL v2;\r\n"
-    "K[] = 1;\r\n"
-    "b1 Main#0; b=1; a=0;\r\n"
-    "f0 gain=1.5; m=0; d=1; M=10; k=0; n=0; s=0; b=1; p=8; v=0; a=0; u=-1;\r\n"
-    "p1 vlink=10; m=0; d=0; M=9999; k=-1; n=-1; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
-    "p2 dup=1; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
-    "p3 dup=1; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
-    "p4 wlink=12; m=0; d=0; M=12; k=-1; n=-1; s=0; b=1; p=3; v=0; a=1; u=-1;\r\n"
-    "v0 x; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
-    "v1 y; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
-    "v2 z; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
-    "v3 far; k=-1; n=-1; s=0; b=1; p=5; v=0; a=0; u=-1;\r\n";
+const char *const SmallBoard = "#Norv tembrano v1.1\r\n"
+                               "Version = SMALL v2;\r\n"
+                               "K[] = 1;\r\n"
+                               "b1 Main#0; b=1; a=0;\r\n"
+                               "f0 gain=1.5; m=0; d=1; M=10; k=0; n=0; s=0; b=1; p=8; v=0; a=0; u=-1;\r\n"
+                               "p1 vlink=10; m=0; d=0; M=9999; k=-1; n=-1; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
+                               "p2 dup=1; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
+                               "p3 dup=1; m=0; d=0; M=100; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
+                               "p4 wlink=12; m=0; d=0; M=12; k=-1; n=-1; s=0; b=1; p=3; v=0; a=1; u=-1;\r\n"
+                               "v0 x; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                               "v1 y; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
+                               "v2 z; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"
+                               "v3 far; k=-1; n=-1; s=0; b=1; p=5; v=0; a=0; u=-1;\r\n";
 
 TEST_F(Import, OldLinesAreMappedOnlyForKnownBlocksAndAddressesBelowTenThousand)
 {
@@ -400,7 +432,9 @@ TEST_F(Import, OldLinesAreMappedOnlyForKnownBlocksAndAddressesBelowTenThousand)
     Run(QStringLiteral("#Norv tembrano v1.1\r\n") + QString::fromLatin1(c.lines), false);
     const bool mapped = std::string(c.what) == "mapped";
     EXPECT_EQ(Value(1), mapped ? 11 : 10);
-    EXPECT_EQ(Report().contains(QStringLiteral("\\b vlink\\b0 \\cell x\\cell \\cell \\cf2\\b Invalid link to variable")), !mapped);
+    EXPECT_EQ(
+        Report().contains(QStringLiteral("\\b vlink\\b0 \\cell x\\cell \\cell \\cf2\\b Invalid link to variable")),
+        !mapped);
   }
 }
 
@@ -410,7 +444,8 @@ TEST_F(Import, OnlyTheFirstOfTwoEqualNamesTakesTheValue)
   Run(QStringLiteral("#Norv tembrano v1.1\r\np0 dup=7;\r\n"), false);
   EXPECT_EQ(Value(2), 7);
   EXPECT_EQ(Value(3), 1);
-  EXPECT_TRUE(Report().contains(Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QString(), QStringLiteral("Parameter not found"))));
+  EXPECT_TRUE(Report().contains(
+      Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QString(), QStringLiteral("Parameter not found"))));
 }
 
 TEST_F(Import, NonFiniteAndFarOffValuesAreNeverWritten)
@@ -421,8 +456,10 @@ TEST_F(Import, NonFiniteAndFarOffValuesAreNeverWritten)
   EXPECT_EQ(Value(2), 1);
   EXPECT_FALSE(doc.IsModified());
   const QString report = Report();
-  EXPECT_TRUE(report.contains(Row1.arg(QStringLiteral("gain"), QStringLiteral(" 1.5"), QStringLiteral("nan"), QStringLiteral("Invalid value"))));
-  EXPECT_TRUE(report.contains(Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QStringLiteral("1e999"), QStringLiteral("Invalid value"))))
+  EXPECT_TRUE(report.contains(Row1.arg(QStringLiteral("gain"), QStringLiteral(" 1.5"), QStringLiteral("nan"),
+                                       QStringLiteral("Invalid value"))));
+  EXPECT_TRUE(report.contains(
+      Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QStringLiteral("1e999"), QStringLiteral("Invalid value"))))
       << report.toStdString();
 
   // A line cut short or holding text where the number belongs imports nothing.
@@ -431,7 +468,8 @@ TEST_F(Import, NonFiniteAndFarOffValuesAreNeverWritten)
   EXPECT_EQ(Value(0), 1.5);
   EXPECT_EQ(Value(2), 1);
   EXPECT_FALSE(doc.IsModified());
-  EXPECT_TRUE(Report().contains(Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QStringLiteral("abc"), QStringLiteral("Invalid value"))));
+  EXPECT_TRUE(Report().contains(
+      Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QStringLiteral("abc"), QStringLiteral("Invalid value"))));
 
   // A float far beyond the float range is limited like an offline write.
   ASSERT_TRUE(LoadText(doc, QString::fromLatin1(SmallBoard)));
@@ -443,10 +481,11 @@ TEST_F(Import, ALinkBeyondItsLimitsIsNotTaken)
 {
   // wlink may hold 0..12: the old target "far" now sits at 15.
   ASSERT_TRUE(LoadText(doc, QString::fromLatin1(SmallBoard)));
-  Run(QStringLiteral("#Norv tembrano v1.1\r\nb1 Main#0; b=1; a=0;\r\nv0 far; k=-1; b=1; p=1;\r\np4 wlink=11;\r\n"), false);
+  Run(QStringLiteral("#Norv tembrano v1.1\r\nb1 Main#0; b=1; a=0;\r\nv0 far; k=-1; b=1; p=1;\r\np4 wlink=11;\r\n"),
+      false);
   EXPECT_EQ(Value(4), 12);
-  EXPECT_TRUE(Report().contains(Row1.arg(QStringLiteral("wlink"), QStringLiteral("z"), QString(),
-                                         QStringLiteral("Invalid link to variable"))));
+  EXPECT_TRUE(Report().contains(
+      Row1.arg(QStringLiteral("wlink"), QStringLiteral("z"), QString(), QStringLiteral("Invalid link to variable"))));
 }
 
 TEST_F(Import, NearlyEqualIsARelativeTolerance)
@@ -532,10 +571,11 @@ TEST_F(Import, UnrtfReadsEveryCell)
   if (unrtf.isEmpty())
     GTEST_SKIP() << "unrtf is not installed (scripts/install-deps.sh)";
   LoadExample();
-  const QString old = OldFile(MovedLinksFile())
-                          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=2000;"))
-                          .Edit(QStringLiteral("p11 control_mode"), QStringLiteral("control_mode"), QStringLiteral("modo"))
-                          .Text();
+  const QString old =
+      OldFile(MovedLinksFile())
+          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=2000;"))
+          .Edit(QStringLiteral("p11 control_mode"), QStringLiteral("control_mode"), QStringLiteral("modo"))
+          .Text();
   doc.SetPathName(QStringLiteral("/boards/{new} \u00e0.vtx"));
   ASSERT_EQ(Run(old, false, QStringLiteral("/boards/old\\1.vtx")), CQelDocFileImport::ReportStatus::Opened);
 
@@ -545,15 +585,28 @@ TEST_F(Import, UnrtfReadsEveryCell)
   ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
   const QString text = Cp1252::Decode(process.readAllStandardOutput());
   const QStringList expected = {
-      QStringLiteral("Import old Velotrix file (en.2.1.26)"), QStringLiteral("03/04/26 05:06:07"),
-      QStringLiteral("/boards/{new} \u00e0.vtx"), QStringLiteral("/boards/old\\1.vtx"),
-      QStringLiteral("NORV AXD1408 v2.10"), QStringLiteral("Old value"), QStringLiteral("Imported"),
-      QStringLiteral("control_mode"), QStringLiteral("Parameter not found"),
-      QStringLiteral("power_source"), QStringLiteral("motor_power"), QStringLiteral("old_power (modbus=100)"),
+      QStringLiteral("Import old Velotrix file (en.2.1.26)"),
+      QStringLiteral("03/04/26 05:06:07"),
+      QStringLiteral("/boards/{new} \u00e0.vtx"),
+      QStringLiteral("/boards/old\\1.vtx"),
+      QStringLiteral("NORV AXD1408 v2.10"),
+      QStringLiteral("Old value"),
+      QStringLiteral("Imported"),
+      QStringLiteral("control_mode"),
+      QStringLiteral("Parameter not found"),
+      QStringLiteral("power_source"),
+      QStringLiteral("motor_power"),
+      QStringLiteral("old_power (modbus=100)"),
       QStringLiteral("Invalid link to variable"),
-      QStringLiteral("max_speed"), QStringLiteral("1500"), QStringLiteral("2000"),
-      QStringLiteral("c_diag_rec4"), QStringLiteral("analog_in1 (modbus=108)"), QStringLiteral("pos_actual_HI (modbus=103)"),
-      QStringLiteral("speed_ref_par"), QStringLiteral("max_speed (modbus=352)"), QStringLiteral("current_limit (modbus=302)"),
+      QStringLiteral("max_speed"),
+      QStringLiteral("1500"),
+      QStringLiteral("2000"),
+      QStringLiteral("c_diag_rec4"),
+      QStringLiteral("analog_in1 (modbus=108)"),
+      QStringLiteral("pos_actual_HI (modbus=103)"),
+      QStringLiteral("speed_ref_par"),
+      QStringLiteral("max_speed (modbus=352)"),
+      QStringLiteral("current_limit (modbus=302)"),
       QStringLiteral("End of report."),
   };
   for (const QString &cell : expected)

@@ -38,8 +38,8 @@ Variabili Var16(KTablePtr k, int kIndex, int s, NTablePtr n = nullptr, int nInde
 Parametri Par16(std::int16_t min, std::int16_t max, std::int16_t def, std::int16_t value, KTablePtr k = nullptr,
                 int kIndex = -1, int s = 0, NTablePtr n = nullptr, int nIndex = -1, std::uint16_t a = 0)
 {
-  return Parametri(0, QStringLiteral("par"), std::move(k), kIndex, std::move(n), nIndex, s, a, 0, 1, 1, 0, 0, -1,
-                   min, max, def, value);
+  return Parametri(0, QStringLiteral("par"), std::move(k), kIndex, std::move(n), nIndex, s, a, 0, 1, 1, 0, 0, -1, min,
+                   max, def, value);
 }
 
 Parametri Par32(std::int32_t min, std::int32_t max, std::int32_t value)
@@ -50,8 +50,7 @@ Parametri Par32(std::int32_t min, std::int32_t max, std::int32_t value)
 
 Parametri ParF(float min, float max, float def, float value)
 {
-  return Parametri(2, QStringLiteral("parf"), nullptr, -1, nullptr, -1, -1, 0, 0, 1, 1, 4, 0, -1, min, max, def,
-                   value);
+  return Parametri(2, QStringLiteral("parf"), nullptr, -1, nullptr, -1, -1, 0, 0, 1, 1, 4, 0, -1, min, max, def, value);
 }
 
 } // namespace

@@ -24,7 +24,8 @@ TEST(Cp1252, WindowsCharactersMapToUnicode)
   EXPECT_EQ(Cp1252::Decode(QByteArray("\x80")), QString(QChar(0x20AC)));
   EXPECT_EQ(Cp1252::Decode(QByteArray("\xe8")), QString(QChar(0x00E8)));
   EXPECT_EQ(Cp1252::Decode(QByteArray("\x93x\x94")), QString::fromUtf8("\u201cx\u201d"));
-  EXPECT_EQ(Cp1252::Encode(QString::fromUtf8("\u00b0C \u20ac")), QByteArray("\xb0" "C \x80"));
+  EXPECT_EQ(Cp1252::Encode(QString::fromUtf8("\u00b0C \u20ac")), QByteArray("\xb0"
+                                                                            "C \x80"));
 }
 
 TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks)

@@ -149,7 +149,11 @@ TEST(DocView, TemplateOpensEachPathOnceAndKeepsNothingOnFailure)
     bool OnOpenDocument(const QString &path) override { return !path.endsWith(u"bad.vtx"); }
   };
   int frames = 0;
-  CDocTemplate tmpl([] { return std::make_unique<Doc>(); }, [&](CDocument *) { ++frames; return true; });
+  CDocTemplate tmpl([] { return std::make_unique<Doc>(); },
+                    [&](CDocument *) {
+                      ++frames;
+                      return true;
+                    });
   CDocument *a = tmpl.OpenDocumentFile(QStringLiteral("/tmp/a.vtx"));
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(tmpl.OpenDocumentFile(QStringLiteral("/tmp/./a.vtx")), a);
@@ -175,7 +179,8 @@ TEST(RecentFileList, KeepsTheNewestFirstWithoutDuplicatesAndPersists)
   EXPECT_EQ(list.At(3), QString());
   EXPECT_EQ(list.At(-1), QString());
   list.WriteList(profile);
-  EXPECT_EQ(profile.GetProfileString(QStringLiteral("2.1\\Recent File List"), QStringLiteral("File1")), QStringLiteral("/b/4.vtx"));
+  EXPECT_EQ(profile.GetProfileString(QStringLiteral("2.1\\Recent File List"), QStringLiteral("File1")),
+            QStringLiteral("/b/4.vtx"));
 
   list.Remove(0);
   list.Remove(7);

@@ -20,12 +20,24 @@ struct IntSetting {
 };
 
 const IntSetting kIntSettings[] = {
-    {"com_port", 1},          {"com_speed", 19200},        {"com_silent", 16},
-    {"com_retry", 5},         {"com_timeout", 300},        {"Start_Timer", 1},
-    {"Language", 0},          {"Beep_on_error", 1},        {"AuxTp", 0},
-    {"TP_Autofilling", 0},    {"TabsOnTop", 1},            {"TabsImages", 1},
-    {"HideTabsLess2Views", 0}, {"C_conv_tXX_WithDefault", 1}, {"ResetWriteIdx1", 1},
-    {"ResetWriteIdx2", 1},    {"ResetWriteIdx3", 1},       {"VisLevel", 0},
+    {"com_port", 1},
+    {"com_speed", 19200},
+    {"com_silent", 16},
+    {"com_retry", 5},
+    {"com_timeout", 300},
+    {"Start_Timer", 1},
+    {"Language", 0},
+    {"Beep_on_error", 1},
+    {"AuxTp", 0},
+    {"TP_Autofilling", 0},
+    {"TabsOnTop", 1},
+    {"TabsImages", 1},
+    {"HideTabsLess2Views", 0},
+    {"C_conv_tXX_WithDefault", 1},
+    {"ResetWriteIdx1", 1},
+    {"ResetWriteIdx2", 1},
+    {"ResetWriteIdx3", 1},
+    {"VisLevel", 0},
 };
 
 struct ColorSetting {
@@ -34,15 +46,15 @@ struct ColorSetting {
 };
 
 const ColorSetting kColorSettings[] = {
-    {"CorpoTestoOfflineDef", RGB(0, 0, 255)},     {"SfondoTestoOfflineDef", RGB(224, 224, 224)},
-    {"CorpoTestoOffline", RGB(0, 0, 255)},        {"SfondoTestoOffline", RGB(200, 200, 255)},
-    {"CorpoTestoOnlineDef", RGB(255, 0, 0)},      {"SfondoTestoOnlineDef", RGB(255, 255, 128)},
-    {"CorpoTestoOnline1", RGB(0, 0, 0)},          {"CorpoTestoOnline2", RGB(255, 0, 0)},
-    {"SfondoTestoOnline1", RGB(255, 255, 128)},   {"SfondoTestoOnline2", RGB(255, 255, 0)},
-    {"CorpoTestoConDipend", RGB(0, 0, 0)},        {"SfondoTestoConDipend", RGB(200, 200, 160)},
-    {"CorpoTestoTrascinato", RGB(0, 0, 0)},       {"SfondoTestoTrascinato", RGB(192, 192, 192)},
-    {"CorpoTestoTrascConDip", RGB(0, 0, 0)},      {"SfondoTestoTrascConDip", RGB(255, 0, 0)},
-    {"CorpoTestoNormale", RGB(0, 0, 0)},          {"SfondoTestoNormale", RGB(255, 255, 255)},
+    {"CorpoTestoOfflineDef", RGB(0, 0, 255)},   {"SfondoTestoOfflineDef", RGB(224, 224, 224)},
+    {"CorpoTestoOffline", RGB(0, 0, 255)},      {"SfondoTestoOffline", RGB(200, 200, 255)},
+    {"CorpoTestoOnlineDef", RGB(255, 0, 0)},    {"SfondoTestoOnlineDef", RGB(255, 255, 128)},
+    {"CorpoTestoOnline1", RGB(0, 0, 0)},        {"CorpoTestoOnline2", RGB(255, 0, 0)},
+    {"SfondoTestoOnline1", RGB(255, 255, 128)}, {"SfondoTestoOnline2", RGB(255, 255, 0)},
+    {"CorpoTestoConDipend", RGB(0, 0, 0)},      {"SfondoTestoConDipend", RGB(200, 200, 160)},
+    {"CorpoTestoTrascinato", RGB(0, 0, 0)},     {"SfondoTestoTrascinato", RGB(192, 192, 192)},
+    {"CorpoTestoTrascConDip", RGB(0, 0, 0)},    {"SfondoTestoTrascConDip", RGB(255, 0, 0)},
+    {"CorpoTestoNormale", RGB(0, 0, 0)},        {"SfondoTestoNormale", RGB(255, 255, 255)},
 };
 
 const QString kSettings = QStringLiteral("2.1\\Settings");
@@ -122,14 +134,16 @@ TEST(Options, FirstStartTakesEveryDefaultAndCloseWritesThem)
         << s.entry;
   }
   for (const ColorSetting &c : kColorSettings)
-    EXPECT_EQ(static_cast<COLORREF>(P().GetProfileInt(kColors, QString::fromLatin1(c.entry), -1)), c.defaultValue) << c.entry;
+    EXPECT_EQ(static_cast<COLORREF>(P().GetProfileInt(kColors, QString::fromLatin1(c.entry), -1)), c.defaultValue)
+        << c.entry;
   const QString colWidth = QStringLiteral("2.1\\ColWidth");
   EXPECT_EQ(P().GetProfileString(colWidth, QStringLiteral("ParWidth00")), QStringLiteral("45"));
   EXPECT_EQ(P().GetProfileString(colWidth, QStringLiteral("ParWidth10")), QStringLiteral("75"));
   EXPECT_EQ(P().GetProfileString(colWidth, QStringLiteral("VarWidth09")), QStringLiteral("75"));
   EXPECT_FALSE(P().Contains(colWidth, QStringLiteral("VarWidth10")));
   EXPECT_EQ(P().GetProfileString(QStringLiteral("2.1\\SplitterWnd"), QStringLiteral("Panes_00")), QStringLiteral("-1"));
-  EXPECT_EQ(P().GetProfileString(QStringLiteral("2.1\\SplitterWnd"), QStringLiteral("Panes_11")), QStringLiteral("616"));
+  EXPECT_EQ(P().GetProfileString(QStringLiteral("2.1\\SplitterWnd"), QStringLiteral("Panes_11")),
+            QStringLiteral("616"));
   // Text settings are written only on demand.
   EXPECT_FALSE(P().Contains(QStringLiteral("2.1\\InternetUpdate"), QStringLiteral("Path 0")));
   EXPECT_FALSE(P().Contains(kSettings, QStringLiteral("Initialize Language")));

@@ -13,9 +13,11 @@ TEST(Profile, SectionsBecomeGroupsAndValuesSurviveAReload)
   const QString path = dir.filePath(QStringLiteral("p.ini"));
   {
     Profile p(path);
-    EXPECT_TRUE(p.WriteProfileString(QStringLiteral("2.1\\Settings"), QStringLiteral("Initialize Language"), QStringLiteral("ITA")));
+    EXPECT_TRUE(p.WriteProfileString(QStringLiteral("2.1\\Settings"), QStringLiteral("Initialize Language"),
+                                     QStringLiteral("ITA")));
     EXPECT_TRUE(p.WriteProfileInt(QStringLiteral("2.1\\Colors"), QStringLiteral("CorpoTestoNormale"), 0xFF8040));
-    EXPECT_TRUE(p.WriteProfileString(QStringLiteral("2.1\\InternetUpdate"), QStringLiteral("Path 0"), QStringLiteral("http://h/a,b/")));
+    EXPECT_TRUE(p.WriteProfileString(QStringLiteral("2.1\\InternetUpdate"), QStringLiteral("Path 0"),
+                                     QStringLiteral("http://h/a,b/")));
     EXPECT_TRUE(p.Sync());
   }
   QFile f(path);
@@ -25,10 +27,13 @@ TEST(Profile, SectionsBecomeGroupsAndValuesSurviveAReload)
   EXPECT_TRUE(ini.contains("Settings\\Initialize%20Language=ITA")) << ini.constData();
 
   Profile p(path);
-  EXPECT_EQ(p.GetProfileString(QStringLiteral("2.1\\Settings"), QStringLiteral("Initialize Language")), QStringLiteral("ITA"));
+  EXPECT_EQ(p.GetProfileString(QStringLiteral("2.1\\Settings"), QStringLiteral("Initialize Language")),
+            QStringLiteral("ITA"));
   EXPECT_EQ(p.GetProfileInt(QStringLiteral("2.1\\Colors"), QStringLiteral("CorpoTestoNormale"), 0), 0xFF8040);
-  EXPECT_EQ(p.GetProfileString(QStringLiteral("2.1\\InternetUpdate"), QStringLiteral("Path 0")), QStringLiteral("http://h/a,b/"));
-  EXPECT_EQ(p.GetProfileString(QStringLiteral("2.1\\Settings"), QStringLiteral("missing"), QStringLiteral("dflt")), QStringLiteral("dflt"));
+  EXPECT_EQ(p.GetProfileString(QStringLiteral("2.1\\InternetUpdate"), QStringLiteral("Path 0")),
+            QStringLiteral("http://h/a,b/"));
+  EXPECT_EQ(p.GetProfileString(QStringLiteral("2.1\\Settings"), QStringLiteral("missing"), QStringLiteral("dflt")),
+            QStringLiteral("dflt"));
 }
 
 TEST(Profile, IntegersOfTheWrongKindGiveTheDefault)

@@ -27,8 +27,8 @@ TEST(StringIds, EveryEnglishIdHasExactlyOneConstantAndEveryConstantAnEntry)
     const QString name = m.captured(1);
     const unsigned id = m.captured(2).toUInt();
     EXPECT_FALSE(byName.contains(name)) << qPrintable(name) << " is declared twice";
-    EXPECT_FALSE(byId.contains(id)) << "id " << id << " has two constants: " << qPrintable(byId.value(id))
-                                    << " and " << qPrintable(name);
+    EXPECT_FALSE(byId.contains(id)) << "id " << id << " has two constants: " << qPrintable(byId.value(id)) << " and "
+                                    << qPrintable(name);
     byName.insert(name, id);
     byId.insert(id, name);
   }

@@ -29,8 +29,7 @@ QStringList Placeholders(const QString &text)
 
 TEST(StringTable, ParsesEscapesCommentsAndBadLines)
 {
-  const auto table = StringTable::Parse(
-      "# comment\n12\tA\\tB\\r\\nC\\\\D\r\nnot a line\n\t7\n13\ttrailing  \n14\t\n");
+  const auto table = StringTable::Parse("# comment\n12\tA\\tB\\r\\nC\\\\D\r\nnot a line\n\t7\n13\ttrailing  \n14\t\n");
   EXPECT_EQ(table.value(12), QStringLiteral("A\tB\r\nC\\D"));
   EXPECT_EQ(table.value(13), QStringLiteral("trailing  ")) << "trailing blanks are part of a text";
   EXPECT_TRUE(table.contains(14));
@@ -44,7 +43,10 @@ TEST(StringTable, EnglishIsBuiltIn)
   EXPECT_EQ(t.CurrentLanguage(), StringTable::Language::English);
   EXPECT_EQ(t.Text(IDS_NOT_FOUND), QStringLiteral("Not found!"));
   EXPECT_EQ(t.Text(IDS_COMMAND_SENT), QStringLiteral("Comand sent"));
-  EXPECT_EQ(t.Text(IDS_DATA_IMPORTED), QStringLiteral("Data imported.\r\nIf you want to apply changes,you must\r\nwrite all parameters to the remoted board."));
+  EXPECT_EQ(
+      t.Text(IDS_DATA_IMPORTED),
+      QStringLiteral(
+          "Data imported.\r\nIf you want to apply changes,you must\r\nwrite all parameters to the remoted board."));
   EXPECT_GT(t.EnglishIds().size(), 150);
 }
 

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
-
 namespace {
 int g_beeps = 0;
 void CountingBeep(int, int)

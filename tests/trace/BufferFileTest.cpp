@@ -69,7 +69,9 @@ TEST(BufferFile, SaveLoadSaveGivesTheSameBytes)
       data->raw[static_cast<size_t>(t)][i] = static_cast<int16_t>(i * 131 + t * 1000);
   const QByteArray once = BufferFile::Write(*data);
   EXPECT_EQ(once.count("\r\n"), 4 + 250);
-  EXPECT_TRUE(once.contains("Velocit\xE0 \xB0" "C")) << "names are written in Windows-1252";
+  EXPECT_TRUE(once.contains("Velocit\xE0 \xB0"
+                            "C"))
+      << "names are written in Windows-1252";
 
   auto back = std::make_unique<CBufferData>();
   ASSERT_TRUE(ReadBytes(once, *back));

@@ -4,9 +4,15 @@
 
 #include <QPainter>
 
-FakeChild::FakeChild() { id = WindowRegistry::Instance().Register(this); }
+FakeChild::FakeChild()
+{
+  id = WindowRegistry::Instance().Register(this);
+}
 
-FakeChild::~FakeChild() { WindowRegistry::Instance().Unregister(id); }
+FakeChild::~FakeChild()
+{
+  WindowRegistry::Instance().Unregister(id);
+}
 
 qintptr FakeChild::SendCode(int code, qintptr lParam)
 {
@@ -40,7 +46,10 @@ void FakeChild::WriteParameterOnline(std::int16_t index, double value, bool mark
 }
 
 // Each track in its own band, so no curve hides another.
-std::int16_t TraceWord(int i, int t) { return static_cast<std::int16_t>((i * 37) % 2000 + t * 3000 - 9000); }
+std::int16_t TraceWord(int i, int t)
+{
+  return static_cast<std::int16_t>((i * 37) % 2000 + t * 3000 - 9000);
+}
 
 CRequestPacket TraceAnswer(WindowId child, int tracks, int samples, int words)
 {

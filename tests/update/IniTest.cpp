@@ -68,7 +68,8 @@ TEST_F(IniTest, ReadsWithProfileRules)
 TEST_F(IniTest, LongValuesAndNumbers)
 {
   const QByteArray longValue(1500, 'v');
-  CIni ini(Write("[s]\nlong=" + longValue + "\nn=12ab\nempty=\nhex=1F\nneg=-1\nbin=101\n"
+  CIni ini(Write("[s]\nlong=" + longValue +
+                 "\nn=12ab\nempty=\nhex=1F\nneg=-1\nbin=101\n"
                  "flag=Yes\nzero=0\nreal=2.5x\n"));
   EXPECT_EQ(ini.GetString("s", "long"), QString::fromLatin1(longValue));
   EXPECT_EQ(ini.GetInt("s", "n", 7, 10), 12);

@@ -129,7 +129,7 @@ TEST_F(UnzipTest, ExtractsToFilesHandlesAndMemory)
   }
   EXPECT_EQ(ReadAll(m_out + "/readme.txt"), "hello zip");
   EXPECT_EQ(ReadAll(m_out + "/win/style.txt"), "backslash");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(m_out + "/sub/tool").constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0755u); // the execute bits survive, group write does not
   ASSERT_EQ(::stat(QFile::encodeName(m_out + "/ro.txt").constData(), &st), 0);
@@ -200,8 +200,8 @@ TEST_F(UnzipTest, OpensFromMemoryAndDescriptor)
 TEST_F(UnzipTest, RefusesNamesLeavingTheFolder)
 {
   std::vector<ZipMakerEntry> entries(6);
-  const char *names[] = {"../evil.txt", "/tmp/abs.txt", "C:\\win.txt", "sub\\..\\..\\up.txt",
-                         "ok/../../b.txt", "fine\\nested\\f.txt"};
+  const char *names[] = {"../evil.txt",         "/tmp/abs.txt",   "C:\\win.txt",
+                         "sub\\..\\..\\up.txt", "ok/../../b.txt", "fine\\nested\\f.txt"};
   for (size_t i = 0; i < entries.size(); ++i) {
     entries[i].name = names[i];
     entries[i].data = "payload";
@@ -363,7 +363,7 @@ TEST_F(UnzipTest, ReadsArchivesOfTheZipTool)
   EXPECT_EQ(names, (QStringList{"-", "sub/", "sub/run.sh"}));
   EXPECT_EQ(ReadAll(m_out + "/sub/run.sh"), "#!/bin/sh\n");
   EXPECT_EQ(ReadAll(m_out + "/-"), "from a pipe");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(m_out + "/sub/run.sh").constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0705u);
   EXPECT_EQ(st.st_mtime, kStamp);

@@ -56,8 +56,7 @@ protected:
   QString RunUpdate(int timeoutMs = 20000)
   {
     m_worker.SetRunFlag(1);
-    m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), QStringLiteral("Velo-Trix"),
-                   QStringLiteral("update.htm"));
+    m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), QStringLiteral("Velo-Trix"), QStringLiteral("update.htm"));
     EXPECT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, timeoutMs));
     const QString log = m_worker.GetLog();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Start at \\d\\d:\\d\\d:\\d\\d\\r\\n")).match(log).hasMatch())
@@ -90,32 +89,52 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   ASSERT_TRUE(MakeZip(zipPath, entries));
   const QByteArray pack = ReadAll(zipPath);
 
-  const QByteArray list =
-      "[Velo-Trix]\r\n"
-      "Version=2.1.26\r\n"
-      "Main.bin=1\r\n"
-      "docs/manual.txt=1\r\n"
-      "pack.zip=1\r\n"
-      "wrong.bin=1\r\n"
-      "missing.bin=1\r\n"
-      "same.txt=1\r\n"
-      "off.txt=0\r\n"
-      "casever.txt=1\r\n"
-      "../escape.txt=1\r\n"
-      "/etc/abs.txt=1\r\n"
-      "noversion.txt=1\r\n"
-      "\r\n"
-      "[Main.bin]\r\nVersion=2.0\r\nURL=" + Url("files/main.bin") + "\r\nLength=" + QByteArray::number(mainBin.size()) + "\r\n"
-      "[docs/manual.txt]\r\nVersion=1\r\nURL=" + Url("files/manual.txt") + "\r\nLength=0\r\n"
-      "[pack.zip]\r\nVersion=5\r\nURL=" + Url("files/pack.zip") + "\r\nLength=" + QByteArray::number(pack.size()) + "\r\n"
-      "[wrong.bin]\r\nVersion=3\r\nURL=" + Url("files/wrong.bin") + "\r\nLength=999\r\n"
-      "[missing.bin]\r\nVersion=1\r\nURL=" + Url("files/missing.bin") + "\r\n"
-      "[same.txt]\r\nVersion=7\r\nURL=" + Url("files/same.txt") + "\r\n"
-      "[off.txt]\r\nVersion=9\r\nURL=" + Url("files/off.txt") + "\r\n"
-      "[casever.txt]\r\nVersion=ABC\r\nURL=" + Url("files/casever.txt") + "\r\n"
-      "[../escape.txt]\r\nVersion=1\r\nURL=" + Url("files/escape.txt") + "\r\n"
-      "[/etc/abs.txt]\r\nVersion=1\r\nURL=" + Url("files/escape.txt") + "\r\n"
-      "[noversion.txt]\r\nURL=" + Url("files/noversion.txt") + "\r\n";
+  const QByteArray list = "[Velo-Trix]\r\n"
+                          "Version=2.1.26\r\n"
+                          "Main.bin=1\r\n"
+                          "docs/manual.txt=1\r\n"
+                          "pack.zip=1\r\n"
+                          "wrong.bin=1\r\n"
+                          "missing.bin=1\r\n"
+                          "same.txt=1\r\n"
+                          "off.txt=0\r\n"
+                          "casever.txt=1\r\n"
+                          "../escape.txt=1\r\n"
+                          "/etc/abs.txt=1\r\n"
+                          "noversion.txt=1\r\n"
+                          "\r\n"
+                          "[Main.bin]\r\nVersion=2.0\r\nURL=" +
+                          Url("files/main.bin") + "\r\nLength=" + QByteArray::number(mainBin.size()) +
+                          "\r\n"
+                          "[docs/manual.txt]\r\nVersion=1\r\nURL=" +
+                          Url("files/manual.txt") +
+                          "\r\nLength=0\r\n"
+                          "[pack.zip]\r\nVersion=5\r\nURL=" +
+                          Url("files/pack.zip") + "\r\nLength=" + QByteArray::number(pack.size()) +
+                          "\r\n"
+                          "[wrong.bin]\r\nVersion=3\r\nURL=" +
+                          Url("files/wrong.bin") +
+                          "\r\nLength=999\r\n"
+                          "[missing.bin]\r\nVersion=1\r\nURL=" +
+                          Url("files/missing.bin") +
+                          "\r\n"
+                          "[same.txt]\r\nVersion=7\r\nURL=" +
+                          Url("files/same.txt") +
+                          "\r\n"
+                          "[off.txt]\r\nVersion=9\r\nURL=" +
+                          Url("files/off.txt") +
+                          "\r\n"
+                          "[casever.txt]\r\nVersion=ABC\r\nURL=" +
+                          Url("files/casever.txt") +
+                          "\r\n"
+                          "[../escape.txt]\r\nVersion=1\r\nURL=" +
+                          Url("files/escape.txt") +
+                          "\r\n"
+                          "[/etc/abs.txt]\r\nVersion=1\r\nURL=" +
+                          Url("files/escape.txt") +
+                          "\r\n"
+                          "[noversion.txt]\r\nURL=" +
+                          Url("files/noversion.txt") + "\r\n";
   m_server.Serve("/update.htm", list);
   m_server.Serve("/files/main.bin", mainBin);
   m_server.Serve("/files/manual.txt", manual);
@@ -131,27 +150,26 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   WriteFile(m_prog + "/Main.bin", "old main");
   ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/Main.bin").constData(), 04555), 0);
 
-  EXPECT_EQ(RunUpdate(), kHead +
-                             "Files that should be updated:\r\n"
-                             "   Main.bin\r\n"
-                             "   docs/manual.txt\r\n"
-                             "   pack.zip\r\n"
-                             "   wrong.bin\r\n"
-                             "   missing.bin\r\n"
-                             "   ../escape.txt\r\n"
-                             "   /etc/abs.txt\r\n"
-                             "\r\nStart download:"
-                             "\r\n  download Main.bin : done"
-                             "\r\n  download docs/manual.txt : done"
-                             "\r\n  download pack.zip : done"
-                             "\r\n  download wrong.bin : download problem"
-                             "\r\n  download missing.bin : download problem"
-                             "\r\n  download ../escape.txt : name refused"
-                             "\r\n  download /etc/abs.txt : name refused"
-                             "\r\n\r\nFinish!");
+  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n"
+                                 "   Main.bin\r\n"
+                                 "   docs/manual.txt\r\n"
+                                 "   pack.zip\r\n"
+                                 "   wrong.bin\r\n"
+                                 "   missing.bin\r\n"
+                                 "   ../escape.txt\r\n"
+                                 "   /etc/abs.txt\r\n"
+                                 "\r\nStart download:"
+                                 "\r\n  download Main.bin : done"
+                                 "\r\n  download docs/manual.txt : done"
+                                 "\r\n  download pack.zip : done"
+                                 "\r\n  download wrong.bin : download problem"
+                                 "\r\n  download missing.bin : download problem"
+                                 "\r\n  download ../escape.txt : name refused"
+                                 "\r\n  download /etc/abs.txt : name refused"
+                                 "\r\n\r\nFinish!");
 
   EXPECT_EQ(ReadAll(m_prog + "/Main.bin"), mainBin);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(m_prog + "/Main.bin").constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0755u); // the old mode, writable by its owner, never setuid
   EXPECT_EQ(ReadAll(m_prog + "/docs/manual.txt"), manual);
@@ -197,7 +215,8 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
 TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
 {
   // No list on the server: its error page is not a list.
-  EXPECT_EQ(RunUpdate(), kHead.left(kHead.size() - 6) + " Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!");
+  EXPECT_EQ(RunUpdate(),
+            kHead.left(kHead.size() - 6) + " Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!");
   EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "");
 
   m_server.Serve("/update.htm", LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false});
@@ -223,8 +242,11 @@ TEST_F(UpdateCheckTest, RedirectionsStayOnHttp)
   WriteFile(secret, "local secret");
   const QByteArray fileUrl = "file://" + QFile::encodeName(secret);
   m_server.Serve("/real.htm", "[Velo-Trix]\r\nmoved.bin=1\r\nlocal.bin=1\r\n"
-                              "[moved.bin]\r\nVersion=1\r\nURL=" + Url("old") + "\r\n"
-                              "[local.bin]\r\nVersion=1\r\nURL=" + Url("tofile") + "\r\n");
+                              "[moved.bin]\r\nVersion=1\r\nURL=" +
+                                  Url("old") +
+                                  "\r\n"
+                                  "[local.bin]\r\nVersion=1\r\nURL=" +
+                                  Url("tofile") + "\r\n");
   m_server.Redirect("/update.htm", Url("real.htm"));
   m_server.Redirect("/old", Url("new"));
   m_server.Serve("/new", "moved content");
@@ -258,8 +280,7 @@ TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughAHardLink)
   // neither emptied nor filled with the list.
   const QString victim = m_dir.filePath("victim.txt");
   WriteFile(victim, "keep me");
-  ASSERT_EQ(::link(QFile::encodeName(victim).constData(),
-                   QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData()), 0);
+  ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData()), 0);
   m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
   m_worker.SetRunFlag(1);
   m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
@@ -274,7 +295,7 @@ TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughAHardLink)
   ASSERT_EQ(::chmod(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData(), 0666), 0);
   EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
   EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "[Velo-Trix]\r\n");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::stat(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -292,9 +313,14 @@ TEST_F(UpdateCheckTest, FolderLinksInTheProgramFolderAreNotFollowed)
   const QString zipPath = m_dir.filePath("p.zip");
   ASSERT_TRUE(MakeZip(zipPath, entries));
   m_server.Serve("/update.htm", "[Velo-Trix]\r\ndocs/manual.txt=1\r\npack/p.zip=1\r\nreal/ok.txt=1\r\n"
-                                "[docs/manual.txt]\r\nVersion=1\r\nURL=" + Url("manual") + "\r\n"
-                                "[pack/p.zip]\r\nVersion=1\r\nURL=" + Url("zip") + "\r\n"
-                                "[real/ok.txt]\r\nVersion=1\r\nURL=" + Url("ok") + "\r\n");
+                                "[docs/manual.txt]\r\nVersion=1\r\nURL=" +
+                                    Url("manual") +
+                                    "\r\n"
+                                    "[pack/p.zip]\r\nVersion=1\r\nURL=" +
+                                    Url("zip") +
+                                    "\r\n"
+                                    "[real/ok.txt]\r\nVersion=1\r\nURL=" +
+                                    Url("ok") + "\r\n");
   m_server.Serve("/manual", "manual");
   m_server.Serve("/zip", ReadAll(zipPath));
   m_server.Serve("/ok", "ok");
@@ -316,14 +342,17 @@ TEST_F(UpdateCheckTest, NamesWithAZeroByteAreRefused)
 {
   // No file name holds a zero byte; the part before it must not be checked alone.
   const QByteArray name("cut\0/../../x.txt", 16);
-  m_server.Serve("/update.htm", "[Velo-Trix]\r\n" + name + "=1\r\n[" + name + "]\r\nVersion=1\r\nURL=" +
-                                    Url("x") + "\r\n");
+  m_server.Serve("/update.htm",
+                 "[Velo-Trix]\r\n" + name + "=1\r\n[" + name + "]\r\nVersion=1\r\nURL=" + Url("x") + "\r\n");
   m_server.Serve("/x", "x");
   const QString shown = QString::fromLatin1(name);
-  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n   " + shown + "\r\n"
-                                 "\r\nStart download:"
-                                 "\r\n  download " + shown + " : name refused"
-                                 "\r\n\r\nFinish!");
+  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n   " + shown +
+                             "\r\n"
+                             "\r\nStart download:"
+                             "\r\n  download " +
+                             shown +
+                             " : name refused"
+                             "\r\n\r\nFinish!");
   EXPECT_TRUE(m_env.prompter().asked.empty());
   EXPECT_TRUE(QDir(m_prog).isEmpty());
 }
@@ -331,8 +360,11 @@ TEST_F(UpdateCheckTest, NamesWithAZeroByteAreRefused)
 TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
 {
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\nnext.bin=1\r\n"
-                                "[slow.bin]\r\nVersion=1\r\nURL=" + Url("slow") + "\r\nLength=100000000\r\n"
-                                "[next.bin]\r\nVersion=1\r\nURL=" + Url("next") + "\r\n");
+                                "[slow.bin]\r\nVersion=1\r\nURL=" +
+                                    Url("slow") +
+                                    "\r\nLength=100000000\r\n"
+                                    "[next.bin]\r\nVersion=1\r\nURL=" +
+                                    Url("next") + "\r\n");
   m_server.Serve("/slow", LocalHttpServer::Route{200, QByteArray(5000, 's'), true});
   m_server.Serve("/next", "next");
   WriteFile(m_prog + "/slow.bin", "old slow");
@@ -358,9 +390,12 @@ TEST_F(UpdateCheckTest, UnwritableProgramFolderChangesNothing)
   m_server.Serve("/a", "new a");
   const QString missing = m_dir.filePath("no-such-folder");
   m_worker.SetProgramFolder(missing);
-  EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n   a.bin\r\n"
-                                 "\r\nThe program folder " + missing + "/ is not writable: nothing was changed.\r\n"
-                                 "\r\n\r\nFinish!");
+  EXPECT_EQ(RunUpdate(), kHead +
+                             "Files that should be updated:\r\n   a.bin\r\n"
+                             "\r\nThe program folder " +
+                             missing +
+                             "/ is not writable: nothing was changed.\r\n"
+                             "\r\n\r\nFinish!");
   EXPECT_FALSE(QFile::exists(missing));
   EXPECT_FALSE(m_server.paths.contains("/a"));
   if (::geteuid() != 0) { // permissions do not bind root
@@ -388,10 +423,17 @@ TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
   ASSERT_TRUE(MakeZip(upperPath, upper));
 
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nblocked/x.bin=1\r\nevil.zip=1\r\nUP.ZIP=1\r\nbroken.zip=1\r\n"
-                                "[blocked/x.bin]\r\nVersion=1\r\nURL=" + Url("x") + "\r\n"
-                                "[evil.zip]\r\nVersion=1\r\nURL=" + Url("evil") + "\r\n"
-                                "[UP.ZIP]\r\nVersion=4\r\nURL=" + Url("up") + "\r\n"
-                                "[broken.zip]\r\nVersion=1\r\nURL=" + Url("broken") + "\r\n");
+                                "[blocked/x.bin]\r\nVersion=1\r\nURL=" +
+                                    Url("x") +
+                                    "\r\n"
+                                    "[evil.zip]\r\nVersion=1\r\nURL=" +
+                                    Url("evil") +
+                                    "\r\n"
+                                    "[UP.ZIP]\r\nVersion=4\r\nURL=" +
+                                    Url("up") +
+                                    "\r\n"
+                                    "[broken.zip]\r\nVersion=1\r\nURL=" +
+                                    Url("broken") + "\r\n");
   m_server.Serve("/x", "x");
   m_server.Serve("/evil", ReadAll(hostilePath));
   m_server.Serve("/up", ReadAll(upperPath));
@@ -413,7 +455,8 @@ TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
                                  "\r\n\r\nFinish!");
   // Retry, Cancel for the blocked file, then OK for the archive that does not open.
   ASSERT_EQ(m_env.prompter().asked.size(), 3u);
-  const QString blocked = "Can't open destination file:\r\n\r\n " + m_prog + "/blocked/x.bin\r\n\r\n"
+  const QString blocked = "Can't open destination file:\r\n\r\n " + m_prog +
+                          "/blocked/x.bin\r\n\r\n"
                           "Please close every program that is using it.";
   EXPECT_EQ(m_env.prompter().asked[0].text, blocked);
   EXPECT_EQ(m_env.prompter().asked[0].type & MB_TYPEMASK, unsigned(MB_RETRYCANCEL));

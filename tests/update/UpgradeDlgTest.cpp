@@ -71,15 +71,14 @@ TEST_F(UpgradeDlgTest, ShowsReadyAndRunsToTheEnd)
 
 TEST_F(UpgradeDlgTest, SecondClickStopsTheRun)
 {
-  m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\n[slow.bin]\r\nVersion=1\r\nURL=" +
-                                    m_server.BaseUrl() + "slow\r\nLength=1000000\r\n");
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\n[slow.bin]\r\nVersion=1\r\nURL=" + m_server.BaseUrl() +
+                                    "slow\r\nLength=1000000\r\n");
   m_server.Serve("/slow", LocalHttpServer::Route{200, QByteArray(300000, 's'), true});
   Click();
   // 300000 of 1000000 bytes arrive in pieces: the bar climbs to 30 and no further.
   ASSERT_TRUE(WaitFor([this] { return m_dlg->ProgressBar()->value() > 0; }, 10000));
   EXPECT_LE(m_dlg->ProgressBar()->value(), 30);
-  ASSERT_TRUE(WaitFor([this] { return m_dlg->ProgressBar()->value() == 30; }, 10000))
-      << m_dlg->ProgressBar()->value();
+  ASSERT_TRUE(WaitFor([this] { return m_dlg->ProgressBar()->value() == 30; }, 10000)) << m_dlg->ProgressBar()->value();
   EXPECT_EQ(Button(), "Cancel Operations");
   Click();
   EXPECT_EQ(Button(), "Start Update");

@@ -21,13 +21,10 @@ bool MakeZip(const QString &path, const std::vector<ZipMakerEntry> &entries)
     info.tmz_date.tm_sec = unsigned(e.second);
     info.external_fa = e.unixMode ? (uLong(e.unixMode) << 16) : e.dosAttr;
     const uLong madeBy = e.unixMode ? (3u << 8) | 20u : 20u;
-    ok = ok && zipOpenNewFileInZip4(zf, e.name.c_str(), &info, e.localExtra.constData(),
-                                    uInt(e.localExtra.size()), nullptr, 0, nullptr,
-                                    e.store ? 0 : Z_DEFLATED, e.store ? 0 : Z_DEFAULT_COMPRESSION, 0,
-                                    -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy,
-                                    0) == ZIP_OK;
-    ok = ok && (e.data.isEmpty() ||
-                zipWriteInFileInZip(zf, e.data.constData(), unsigned(e.data.size())) == ZIP_OK);
+    ok = ok && zipOpenNewFileInZip4(zf, e.name.c_str(), &info, e.localExtra.constData(), uInt(e.localExtra.size()),
+                                    nullptr, 0, nullptr, e.store ? 0 : Z_DEFLATED, e.store ? 0 : Z_DEFAULT_COMPRESSION,
+                                    0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, madeBy, 0) == ZIP_OK;
+    ok = ok && (e.data.isEmpty() || zipWriteInFileInZip(zf, e.data.constData(), unsigned(e.data.size())) == ZIP_OK);
     ok = ok && zipCloseFileInZip(zf) == ZIP_OK;
   }
   return zipClose(zf, nullptr) == ZIP_OK && ok;

@@ -11,10 +11,10 @@
 struct ZipMakerEntry {
   std::string name;
   QByteArray data;
-  unsigned unixMode = 0;      // made on Unix with this st_mode, when not 0
-  unsigned long dosAttr = 0;  // made on MS-DOS with these attribute bits otherwise
-  QByteArray localExtra;      // the local header's extra field
-  bool store = false;         // no compression
+  unsigned unixMode = 0;     // made on Unix with this st_mode, when not 0
+  unsigned long dosAttr = 0; // made on MS-DOS with these attribute bits otherwise
+  QByteArray localExtra;     // the local header's extra field
+  bool store = false;        // no compression
   int year = 2020, month = 6, day = 15, hour = 10, minute = 20, second = 30;
 };
 

@@ -19,8 +19,7 @@ namespace {
 
 using View = CMultiPagePreviewView;
 
-template <typename Cond>
-bool WaitFor(Cond cond, int ms = 10000)
+template <typename Cond> bool WaitFor(Cond cond, int ms = 10000)
 {
   QDeadlineTimer deadline(ms);
   while (!cond() && !deadline.hasExpired()) {
@@ -36,10 +35,7 @@ public:
   NoPagePrinter() : QPrinter(QPrinter::HighResolution) { setOutputFormat(QPrinter::PdfFormat); }
 
 protected:
-  int metric(PaintDeviceMetric m) const override
-  {
-    return m == PdmWidth || m == PdmHeight ? 0 : QPrinter::metric(m);
-  }
+  int metric(PaintDeviceMetric m) const override { return m == PdmWidth || m == PdmHeight ? 0 : QPrinter::metric(m); }
 };
 
 // Preview of a generated board on a 70 x 100 mm page at 300 dpi: 42
@@ -65,9 +61,8 @@ protected:
 
   QPoint CentreOf(int record) const
   {
-    const QPoint scroll = view->GetZoomState() == 0
-                              ? QPoint()
-                              : QPoint(view->GetHScrollBar()->value(), view->GetVScrollBar()->value());
+    const QPoint scroll =
+        view->GetZoomState() == 0 ? QPoint() : QPoint(view->GetHScrollBar()->value(), view->GetVScrollBar()->value());
     return view->GetPageRecord(record).rectScreen.center() - scroll;
   }
   void Click(int record, Qt::MouseButton button = Qt::LeftButton)
@@ -100,7 +95,7 @@ TEST_F(Preview, OpensOnTwoPagesWithItsBar)
   const struct {
     int id;
     unsigned bitmap;
-  } buttons[] = {{View::ID_PREVIEW_PRINT, 118}, {View::ID_PAGES_TO_VIEW, 112}, {View::ID_PREVIEW_PREV, 117},
+  } buttons[] = {{View::ID_PREVIEW_PRINT, 118}, {View::ID_PAGES_TO_VIEW, 112},  {View::ID_PREVIEW_PREV, 117},
                  {View::ID_PREVIEW_NEXT, 116},  {View::ID_PREVIEW_ZOOMIN, 119}, {View::ID_PREVIEW_ZOOMOUT, 120}};
   for (const auto &b : buttons) {
     auto *button = qobject_cast<CMappedBitmapButton *>(view->GetBarButton(b.id));

@@ -23,8 +23,8 @@ QStringList Pages(const QString &text)
 
 bool HasWord(const QString &text, const QString &word)
 {
-  return text.contains(QRegularExpression(QStringLiteral("(^|\\s)") + QRegularExpression::escape(word) +
-                                          QStringLiteral("(\\s|$)")));
+  return text.contains(
+      QRegularExpression(QStringLiteral("(^|\\s)") + QRegularExpression::escape(word) + QStringLiteral("(\\s|$)")));
 }
 
 // The line of a page that holds the word, or empty.

@@ -77,8 +77,8 @@ TEST(BinaryText, ParseReadsWhatFormatWrites)
 TEST_F(ParList, HeadersFollowTheUnitMode)
 {
   Open();
-  const QStringList si = {"N tot", "N", "Type", "Parameter", "M.U.", "SI value", "UI value",
-                          "Old SI", "Default SI", "Minimum SI", "Maximum SI"};
+  const QStringList si = {"N tot",    "N",      "Type",       "Parameter",  "M.U.",      "SI value",
+                          "UI value", "Old SI", "Default SI", "Minimum SI", "Maximum SI"};
   ASSERT_EQ(List()->GetColumns(), 11);
   for (int col = 0; col < 11; ++col)
     EXPECT_EQ(Header(col), si[col]);
@@ -106,8 +106,8 @@ TEST_F(ParList, RowsOfABlockAtTheLevelWithTextsAndColours)
   ASSERT_EQ(List()->GetItemCount(), 5);
   EXPECT_EQ(RowTexts(0), QStringList({"  12", "40_0", "I", "dig_in_config", "", "0000.0000.0000.0101", "5",
                                       "0000.0000.0000.0101", "0000.0000.0000.0000", "", ""}));
-  EXPECT_EQ(RowTexts(1), QStringList({"  13", "40_1", "cI", "analog_in_link", "", "analog_in1", "40_0",
-                                      "analog_in1", "analog_in1", "", ""}));
+  EXPECT_EQ(RowTexts(1), QStringList({"  13", "40_1", "cI", "analog_in_link", "", "analog_in1", "40_0", "analog_in1",
+                                      "analog_in1", "", ""}));
   EXPECT_EQ(List()->GetItemText(2, 2), "cL");
   EXPECT_EQ(List()->GetItemText(2, 5), "pos_actual");
   EXPECT_EQ(List()->GetItemText(3, 2), "cF");
@@ -203,7 +203,7 @@ TEST_F(ParList, ColoursOnlineReadOnlyOldFindAndDrag)
   views::drag::SetPoint(doc, ParRowPoint(2)); // pos_source, a 32-bit link
   doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
   EXPECT_EQ(Cell(2, 5), kTrascinato);
-  EXPECT_EQ(Cell(3, 5), kOfflineDef); // the old hot row lost its colours
+  EXPECT_EQ(Cell(3, 5), kOfflineDef);                 // the old hot row lost its colours
   views::drag::SetVariable(doc, Var("speed_actual")); // 16-bit, on a 16-bit link
   views::drag::SetPoint(doc, ParRowPoint(1));
   doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);

@@ -49,13 +49,16 @@ inline QString PdfText(const QString &pdf)
   return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-inline bool HavePdfToText() { return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(); }
+inline bool HavePdfToText()
+{
+  return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty();
+}
 
 // A generated board document loaded from a temporary file.
 class GeneratedBoard {
 public:
   explicit GeneratedBoard(int parameters, const QString &fileName = QStringLiteral("large.vtx"))
-    : host(dir.path(), nullptr, QStringLiteral("en"))
+      : host(dir.path(), nullptr, QStringLiteral("en"))
   {
     DescShape shape;
     shape.parameters = parameters;

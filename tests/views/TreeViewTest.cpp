@@ -38,10 +38,7 @@ protected:
       varTree->OnMouseMove(p);
     varTree->OnLButtonUp(release);
   }
-  QPoint VarRowPoint(int row) const
-  {
-    return varList->viewport()->mapToGlobal(varList->GetItemRect(row).center());
-  }
+  QPoint VarRowPoint(int row) const { return varList->viewport()->mapToGlobal(varList->GetItemRect(row).center()); }
   QPoint TreePoint() const { return varTree->mapToGlobal(QPoint(20, 300)); }
 };
 
@@ -50,8 +47,7 @@ protected:
 TEST_F(Trees, GroupsAndVariablesAtTheLevel)
 {
   Open("demo-full.vtx", 1);
-  EXPECT_EQ(Texts(parTree.get()),
-            QStringList({"Commands", "Drive", "  Speed loop", "  Current loop"}));
+  EXPECT_EQ(Texts(parTree.get()), QStringList({"Commands", "Drive", "  Speed loop", "  Current loop"}));
   QTreeWidgetItem *group = parTree->ItemOfKey(-2);
   ASSERT_NE(group, nullptr);
   EXPECT_EQ(group->data(0, CBlockTreeView::ImageRole).toInt(), CBlockTreeView::IMG_GROUP);

@@ -347,8 +347,9 @@ void ReadAll(const QString &folder, const QString &doc, int silentMs, const std:
   }
   const double wireAll = WireSeconds(all, silentMs);
   const double wireRead = WireSeconds(read, silentMs);
-  std::printf("read all%s, silent %d ms: %ld exchanges (%ld of the read all, %ld polls), %ld + %ld bytes\n", label.c_str(),
-              silentMs, all.requests, read.requests, all.requests - read.requests, all.requestBytes, all.answerBytes);
+  std::printf("read all%s, silent %d ms: %ld exchanges (%ld of the read all, %ld polls), %ld + %ld bytes\n",
+              label.c_str(), silentMs, all.requests, read.requests, all.requests - read.requests, all.requestBytes,
+              all.answerBytes);
   std::printf("  measured %.1f ms; wire time of all traffic %.1f ms (ratio %.3f), of the read all alone %.1f ms "
               "(ratio %.3f)\n",
               seconds * 1000, wireAll * 1000, seconds / wireAll, wireRead * 1000, seconds / wireRead);
@@ -418,8 +419,8 @@ void Polling(const QString &folder, const QStringList &docs, int silentMs)
   // of refreshes; a board can be refreshed once a round.
   double minRate = 1e9;
   long rounds = 0;
-  std::printf("polling %d boards, silent %d ms, %.1f s: %ld exchanges, %ld + %ld bytes\n", int(docs.size()),
-              silentMs, seconds, traffic.requests, traffic.requestBytes, traffic.answerBytes);
+  std::printf("polling %d boards, silent %d ms, %.1f s: %ld exchanges, %ld + %ld bytes\n", int(docs.size()), silentMs,
+              seconds, traffic.requests, traffic.requestBytes, traffic.answerBytes);
   for (int i = 1; i <= docs.size(); ++i) {
     const long n = tap.StatusPollsTo(i) - polls0[std::size_t(i - 1)];
     rounds = std::max(rounds, n);
@@ -602,8 +603,8 @@ void Startup(const QString &folder, const QStringList &docs)
   std::printf("start-up: first painted main window, median of 5: %.1f ms after the process start "
               "(%.1f ms from main; fastest %.1f ms)\n",
               Median(painted), Median(inMain), *std::min_element(painted.begin(), painted.end()));
-  std::printf("resident memory: %.1f MB with one board open, %.1f MB with %d\n", run.rss1 / 1024.0,
-              run.rssAll / 1024.0, int(docs.size()));
+  std::printf("resident memory: %.1f MB with one board open, %.1f MB with %d\n", run.rss1 / 1024.0, run.rssAll / 1024.0,
+              int(docs.size()));
   Report("start-up to first painted window", Median(painted), "ms");
   Report("resident memory, 3 boards of 3000 parameters", run.rssAll / 1024.0, "MB");
 }

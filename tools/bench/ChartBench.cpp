@@ -25,8 +25,8 @@ CRequestPacket FullBuffer()
   p.trace_samples = 1000;
   for (int i = 0; i < 1000; ++i)
     for (int t = 0; t < 6; ++t)
-      p.wAnsData.push_back(static_cast<uint16_t>(static_cast<int16_t>(
-          20000 * std::sin(i * (0.01 + 0.004 * t)) + 3000 * std::sin(i * 0.37 * (t + 1)))));
+      p.wAnsData.push_back(static_cast<uint16_t>(
+          static_cast<int16_t>(20000 * std::sin(i * (0.01 + 0.004 * t)) + 3000 * std::sin(i * 0.37 * (t + 1)))));
   return p;
 }
 

@@ -107,8 +107,8 @@ int main(int argc, char **argv)
     preview.push_back(timer.nsecsElapsed() / 1e6);
     delete view;
   }
-  std::printf("board: %d parameters; PDF at %d dpi, A4 portrait: %d pages, %lld bytes\n", shape.parameters, dpi,
-              pages, static_cast<long long>(QFileInfo(pdf).size()));
+  std::printf("board: %d parameters; PDF at %d dpi, A4 portrait: %d pages, %lld bytes\n", shape.parameters, dpi, pages,
+              static_cast<long long>(QFileInfo(pdf).size()));
   std::printf("print to PDF: min %.1f ms, median %.1f ms (goal: under 2000 ms)\n",
               *std::min_element(print.begin(), print.end()), Median(print));
   std::printf("preview, every page recorded: min %.1f ms, median %.1f ms\n",

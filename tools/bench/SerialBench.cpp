@@ -110,8 +110,8 @@ void ExchangeRate()
   }
   int failed = Drain(*manager, kCount);
   double s = Seconds(start);
-  std::printf("queued:     %d one-register reads in %.3f s = %.0f exchanges/s (%d failed)\n", kCount, s,
-              kCount / s, failed);
+  std::printf("queued:     %d one-register reads in %.3f s = %.0f exchanges/s (%d failed)\n", kCount, s, kCount / s,
+              failed);
 
   constexpr int kOneByOne = 1000;
   start = Clock::now();
@@ -123,8 +123,8 @@ void ExchangeRate()
     failed += Drain(*manager, 1);
   }
   s = Seconds(start);
-  std::printf("one by one: %d one-register reads in %.3f s = %.0f exchanges/s, %.3f ms each (%d failed)\n",
-              kOneByOne, s, kOneByOne / s, 1000 * s / kOneByOne, failed);
+  std::printf("one by one: %d one-register reads in %.3f s = %.0f exchanges/s, %.3f ms each (%d failed)\n", kOneByOne,
+              s, kOneByOne / s, 1000 * s / kOneByOne, failed);
 }
 
 // 3000 16-bit parameters in 30 blocks of 100 positions: registers 0..2999.
@@ -180,8 +180,8 @@ void ReadAllOnTheWire()
   const int failed = Drain(*manager, blocks);
   const double s = Seconds(start);
   const double wire = wireChars * 11 / kBaud;
-  std::printf("read all:   %d parameters in %d blocks of %d at %d baud (11 bits a character)\n", kParameters,
-              blocks, kBlock, kBaud);
+  std::printf("read all:   %d parameters in %d blocks of %d at %d baud (11 bits a character)\n", kParameters, blocks,
+              kBlock, kBaud);
   std::printf("            wire time %.1f ms, measured %.1f ms, ratio %.3f (%d failed)\n", wire * 1000, s * 1000,
               s / wire, failed);
 }

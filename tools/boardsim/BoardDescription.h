@@ -24,8 +24,8 @@ struct BoardDescription {
   std::vector<int16_t> kTable;
   std::vector<float> nTable;
   std::vector<BoardItem> parameters;
-  std::vector<BoardItem> variables;    // position = item index
-  std::vector<size_t> stdVariables;    // the status block: indexes into variables, in order
+  std::vector<BoardItem> variables; // position = item index
+  std::vector<size_t> stdVariables; // the status block: indexes into variables, in order
 
   const BoardItem *FindVariable(const std::string &name) const;
   const BoardItem *FindParameter(const std::string &name) const;

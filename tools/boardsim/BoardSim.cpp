@@ -152,8 +152,8 @@ void BoardSim::Snapshot()
   m_trace.reserve(static_cast<size_t>(tracks) * samples);
   for (int i = 0; i < samples; ++i)
     for (int tr = 0; tr < tracks; ++tr)
-      m_trace.push_back(static_cast<uint16_t>(static_cast<int16_t>(
-          std::lround(8000 * std::sin(2 * kPi * i / 50.0 + tr * kPi / 3 + t0)))));
+      m_trace.push_back(static_cast<uint16_t>(
+          static_cast<int16_t>(std::lround(8000 * std::sin(2 * kPi * i / 50.0 + tr * kPi / 3 + t0)))));
 }
 
 std::vector<uint8_t> BoardSim::Transfer(const uint16_t *request, int readCount, uint8_t function)

@@ -56,11 +56,11 @@ private:
   std::vector<uint16_t> TextWords(const std::string &text) const;
 
   BoardDescription m_desc;
-  std::vector<uint16_t> m_holding; // 10000 registers; gaps read 0
-  std::vector<uint16_t> m_input;   // 10000 registers
+  std::vector<uint16_t> m_holding;        // 10000 registers; gaps read 0
+  std::vector<uint16_t> m_input;          // 10000 registers
   std::map<std::string, double> m_pinned; // variables set by hand
   std::deque<Fault> m_faults;
-  std::vector<uint16_t> m_trace;   // snapshot taken by page 0
+  std::vector<uint16_t> m_trace; // snapshot taken by page 0
   std::vector<std::string> m_log;
   std::chrono::steady_clock::time_point m_start;
   bool m_shortNext = false;

@@ -60,13 +60,12 @@ public:
 
 void Usage()
 {
-  std::printf(
-      "usage: boardsim [--doc FILE] [--device PATH | --link PATH] [--slave N] [--wire-baud BAUD]\n"
-      "  --doc FILE        board description document (default: examples/demo-small.vtx)\n"
-      "  --device PATH     serve this serial device instead of a new pseudo-terminal\n"
-      "  --link PATH       also make PATH a symbolic link to the pseudo-terminal\n"
-      "  --slave N         answer as slave N (default: the document's MODBUS line)\n"
-      "  --wire-baud BAUD  answer no sooner than the frames would take on a wire at BAUD\n");
+  std::printf("usage: boardsim [--doc FILE] [--device PATH | --link PATH] [--slave N] [--wire-baud BAUD]\n"
+              "  --doc FILE        board description document (default: examples/demo-small.vtx)\n"
+              "  --device PATH     serve this serial device instead of a new pseudo-terminal\n"
+              "  --link PATH       also make PATH a symbolic link to the pseudo-terminal\n"
+              "  --slave N         answer as slave N (default: the document's MODBUS line)\n"
+              "  --wire-baud BAUD  answer no sooner than the frames would take on a wire at BAUD\n");
 }
 
 bool WriteAll(int fd, const uint8_t *data, size_t length)

@@ -50,16 +50,35 @@ inline QString GenerateItemLines(const DescShape &shape, const ItemNamer &namer 
       if (parameters) {
         if (kind == 2)
           text += QStringLiteral("f%1 %2=1.5; m=-100; d=0; M=100; k=0; n=0; s=0; b=%3; p=%4; v=%5; a=0; u=%6;\r\n")
-                      .arg(i).arg(name).arg(block).arg(position).arg(i % 4).arg(i % 7 - 1);
+                      .arg(i)
+                      .arg(name)
+                      .arg(block)
+                      .arg(position)
+                      .arg(i % 4)
+                      .arg(i % 7 - 1);
         else
-          text += QStringLiteral("%1%2 %3=%4; m=-30000; d=0; M=30000; k=%5; n=-1; s=12; b=%6; p=%7; v=%8; a=%9; u=%10;\r\n")
-                      .arg(QChar(kind == 1 ? u'l' : u'p'))
-                      .arg(i).arg(name).arg(i % 1000).arg(i % 3).arg(block).arg(position).arg(i % 4)
-                      .arg(i % 5 == 0 ? 1 : 0).arg(i % 7 - 1);
+          text +=
+              QStringLiteral("%1%2 %3=%4; m=-30000; d=0; M=30000; k=%5; n=-1; s=12; b=%6; p=%7; v=%8; a=%9; u=%10;\r\n")
+                  .arg(QChar(kind == 1 ? u'l' : u'p'))
+                  .arg(i)
+                  .arg(name)
+                  .arg(i % 1000)
+                  .arg(i % 3)
+                  .arg(block)
+                  .arg(position)
+                  .arg(i % 4)
+                  .arg(i % 5 == 0 ? 1 : 0)
+                  .arg(i % 7 - 1);
       } else {
         text += QStringLiteral("%1%2 %3; k=-1; n=%4; s=0; b=%5; p=%6; v=%7; a=0; u=%8;\r\n")
                     .arg(QChar(kind == 2 ? u'y' : (kind == 1 ? u'w' : u'v')))
-                    .arg(i).arg(name).arg(i % 3).arg(block).arg(position).arg(i % 4).arg(i % 7 - 1);
+                    .arg(i)
+                    .arg(name)
+                    .arg(i % 3)
+                    .arg(block)
+                    .arg(position)
+                    .arg(i % 4)
+                    .arg(i % 7 - 1);
       }
       position += registers;
       ++inBlock;
@@ -93,8 +112,8 @@ inline QString GenerateDocument(const DescShape &shape = {}, const QStringList &
   const int firstShortPar = shape.parameters / 10 + shape.parameters * 7 / 30;
   const int firstShortVar = shape.variables / 8 + shape.variables / 5;
   const QStringList stdPars = {"par0", "is_sw_set", "diagn_ts", "trig_lev_pos", "trig_lev_neg", "trig_delay"};
-  const QStringList stdVars = {"error_flag", "warning_flag", "status_flag", "win_cmd",
-                               "sampling_time", "buf_width", "buf_length"};
+  const QStringList stdVars = {"error_flag",    "warning_flag", "status_flag", "win_cmd",
+                               "sampling_time", "buf_width",    "buf_length"};
   auto namer = [&](bool parameter, int i) {
     const int at = i - (parameter ? firstShortPar : firstShortVar);
     const QStringList &names = parameter ? stdPars : stdVars;
@@ -106,8 +125,9 @@ inline QString GenerateDocument(const DescShape &shape = {}, const QStringList &
   text += QStringLiteral("Init = std;\r\nMODBUS = 1;\r\nL = 0;1;2;3;4;5;\r\n");
   text += QStringLiteral("K[] = 4096;1000;12;8192;1;\r\nN[] = 0.1;2.5;0.001;\r\nU[] = rpm;V;A;degC;mm;s;\r\n");
 
-  const QString standard = QStringLiteral("=[StdVariables#0]error_flag[StdVariables#1]warning_flag"
-                                          "[StdVariables#2]status_flag[StdVariables#3]win_cmd[trig_delay]trig_delay\r\n");
+  const QString standard =
+      QStringLiteral("=[StdVariables#0]error_flag[StdVariables#1]warning_flag"
+                     "[StdVariables#2]status_flag[StdVariables#3]win_cmd[trig_delay]trig_delay\r\n");
   text += QStringLiteral("s0") + standard;
   for (const QString &code : languages)
     text += u's' + code + standard;

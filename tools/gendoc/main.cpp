@@ -15,9 +15,8 @@ namespace {
 
 int Usage()
 {
-  std::fprintf(stderr,
-               "usage: gendoc [--parameters N] [--variables N] [--blocks N] [--languages en,it,...] FILE\n"
-               "  defaults: 3000 parameters, 1500 variables, 200 blocks, languages en,it\n");
+  std::fprintf(stderr, "usage: gendoc [--parameters N] [--variables N] [--blocks N] [--languages en,it,...] FILE\n"
+                       "  defaults: 3000 parameters, 1500 variables, 200 blocks, languages en,it\n");
   return 2;
 }
 
