@@ -1,6 +1,8 @@
 #include "BoardDialogs.h"
 
 #include "controls/FooButton.h"
+#include "model/generali.h"
+#include "platform/StringIds.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,9 +20,9 @@
 
 CLoadDefault::CLoadDefault(QWidget *parent, const QStringList &names) : QDialog(parent), m_names(names)
 {
-  setWindowTitle(QStringLiteral("Load Default"));
+  setWindowTitle(LoadStr(IDS_LOAD_DEFAULT_TITLE));
   auto *layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Choose default set"), this));
+  layout->addWidget(new QLabel(LoadStr(IDS_CHOOSE_DEFAULT_SET), this));
   m_pCombo = new QComboBox(this);
   m_pCombo->addItems(m_names);
   if (!m_names.isEmpty())
@@ -64,7 +66,7 @@ CLanguageSelect::CLanguageSelect(QWidget *parent, const QStringList &codes, cons
 {
   if (m_codes.isEmpty())
     m_codes << QStringLiteral("std");
-  setWindowTitle(QStringLiteral("Select language"));
+  setWindowTitle(LoadStr(IDS_SELECT_LANGUAGE_TITLE));
   auto *layout = new QVBoxLayout(this);
   layout->setSpacing(2);
   for (int k = 0; k < kButtons; ++k) {
@@ -93,8 +95,8 @@ CLanguageSelect::CLanguageSelect(QWidget *parent, const QStringList &codes, cons
     connect(b, &QPushButton::clicked, this, [this, code] { m_strCurrent = code; });
   }
   auto *buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("Ok"), QDialogButtonBox::AcceptRole);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+  buttons->addButton(LoadStr(IDS_BUTTON_OK_TEMPLATE), QDialogButtonBox::AcceptRole);
+  buttons->addButton(LoadStr(IDS_BUTTON_CANCEL), QDialogButtonBox::RejectRole);
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -111,7 +113,7 @@ FooButton *CLanguageSelect::Button(int k) const
 CWinCmdDiag::CWinCmdDiag(QWidget *parent, Callback callback) : QDialog(parent), m_callback(std::move(callback))
 {
   Q_ASSERT(parent && m_callback);
-  setWindowTitle(QStringLiteral("Drive info"));
+  setWindowTitle(LoadStr(IDS_DRIVE_INFO_TITLE));
   auto *layout = new QVBoxLayout(this);
   auto *top = new QHBoxLayout;
   m_pIcon = new QLabel(this);
@@ -131,9 +133,9 @@ CWinCmdDiag::CWinCmdDiag(QWidget *parent, Callback callback) : QDialog(parent), 
   layout->addLayout(top);
   auto *row = new QHBoxLayout;
   row->addStretch();
-  m_pOk = new QPushButton(QStringLiteral("Ok"), this);
-  m_pCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  m_pHide = new QPushButton(QStringLiteral("Hide"), this);
+  m_pOk = new QPushButton(LoadStr(IDS_BUTTON_OK_TEMPLATE), this);
+  m_pCancel = new QPushButton(LoadStr(IDS_BUTTON_CANCEL), this);
+  m_pHide = new QPushButton(LoadStr(IDS_HIDE), this);
   for (QPushButton *b : {m_pOk, m_pCancel, m_pHide}) {
     b->setAutoDefault(false);
     row->addWidget(b);

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "controls/FooButton.h"
 #include "frame/BoardDialogs.h"
+#include "platform/StringTable.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -146,3 +147,22 @@ TEST_F(WinCmdFixture, AnswersGoToTheCallbackAndTheWindowStays)
 }
 
 } // namespace
+
+// The board dialogs speak the interface language.
+TEST(BoardDialogs, TitlesAndButtonsFollowTheLanguage)
+{
+  TestEnvironment env;
+  CLoadDefault english(nullptr, {QStringLiteral("A")});
+  EXPECT_EQ(english.windowTitle(), QStringLiteral("Load Default"));
+  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
+                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+  CLoadDefault italian(nullptr, {QStringLiteral("A")});
+  EXPECT_EQ(italian.windowTitle(), QStringLiteral("Carica valori di default"));
+  QWidget parent;
+  CWinCmdDiag board(&parent, [](int) {});
+  EXPECT_EQ(board.windowTitle(), QStringLiteral("Informazioni azionamento"));
+  QStringList buttons;
+  for (auto *b : board.findChildren<QPushButton *>())
+    buttons << b->text();
+  EXPECT_TRUE(buttons.contains(QStringLiteral("Nascondi"))) << buttons.join(u',').toStdString();
+}
