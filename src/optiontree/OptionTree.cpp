@@ -56,8 +56,13 @@ void COptionTreeItem::Apply()
   m_pTreeItem->setText(0, m_strLabel);
   m_pTreeItem->setToolTip(0, m_strInfo);
   m_pTreeItem->setToolTip(1, m_strInfo);
-  if (m_bHasLabelColor)
-    m_pTreeItem->setBackground(0, ToQColor(m_labelColor));
+  if (m_bHasLabelColor) {
+    const QColor background = ToQColor(m_labelColor);
+    m_pTreeItem->setBackground(0, background);
+    // Dark track colours (blue, red, green) need a light label to be read.
+    const int luma = (299 * background.red() + 587 * background.green() + 114 * background.blue()) / 1000;
+    m_pTreeItem->setForeground(0, luma < 140 ? QColor(Qt::white) : QColor(Qt::black));
+  }
   m_pTreeItem->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
 }
 
@@ -165,6 +170,9 @@ COptionTree::COptionTree(QWidget *parent) : QTreeWidget(parent)
   setHeaderHidden(true);
   setRootIsDecorated(true);
   setUniformRowHeights(true);
+  // The label column is narrow; a Qt-sized indent would leave nested labels
+  // no room.
+  setIndentation(12);
   setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
                   QAbstractItemView::EditKeyPressed);
   header()->setStretchLastSection(true);

@@ -115,3 +115,13 @@ TEST(OptionTree, InsertionOwnsItemsAndRefusesForeignParents)
   COptionTree loose;
   EXPECT_FALSE(loose.Create(true, QRect(), nullptr, 0, 1));
 }
+
+// A label on a track's colour stays readable: light text on dark colours.
+TEST(OptionTree, LabelTextContrastsWithItsColour)
+{
+  Tree t;
+  t.edit->SetLabelBackgroundColor(RGB(0, 0, 255));
+  EXPECT_EQ(t.edit->GetTreeItem()->foreground(0).color(), QColor(Qt::white));
+  t.edit->SetLabelBackgroundColor(RGB(255, 128, 0));
+  EXPECT_EQ(t.edit->GetTreeItem()->foreground(0).color(), QColor(Qt::black));
+}
