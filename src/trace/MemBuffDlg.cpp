@@ -118,23 +118,19 @@ void CMemBuffDlg::InsertItems()
     track->SetInfoText(LoadStrFormat(IDS_SHOW_TRACK_N, t));
     m_pTrackItem[ti] = track;
 
-    auto *gain = tree.InsertItem(new COptionTreeItemEdit, track);
-    gain->SetLabelText(LoadStr(IDS_GAIN));
-    gain->SetInfoText(LoadStr(IDS_GAIN_TIP));
-    if (gain->CreateEditItem(kNumericEdit, 0))
-      gain->SetWindowText(GainText(m_dTrackGain[ti]));
-    gain->SetCtrlID(IDC_GAIN0 + t);
-    gain->SetLabelBackgroundColor(color);
-    m_pGainItem[ti] = gain;
-
-    auto *offset = tree.InsertItem(new COptionTreeItemEdit, track);
-    offset->SetLabelText(LoadStr(IDS_OFFSET));
-    offset->SetInfoText(LoadStr(IDS_OFFSET_TIP));
-    if (offset->CreateEditItem(kNumericEdit, 0))
-      offset->SetWindowText(GainText(m_dTrackOffset[ti]));
-    offset->SetCtrlID(IDC_OFFSET0 + t);
-    offset->SetLabelBackgroundColor(color);
-    m_pOffsetItem[ti] = offset;
+    // A track's gain or offset: a numeric edit on the track's colour.
+    auto numberItem = [&](unsigned label, unsigned tip, double value, int id) {
+      auto *item = tree.InsertItem(new COptionTreeItemEdit, track);
+      item->SetLabelText(LoadStr(label));
+      item->SetInfoText(LoadStr(tip));
+      if (item->CreateEditItem(kNumericEdit, 0))
+        item->SetWindowText(GainText(value));
+      item->SetCtrlID(id);
+      item->SetLabelBackgroundColor(color);
+      return item;
+    };
+    m_pGainItem[ti] = numberItem(IDS_GAIN, IDS_GAIN_TIP, m_dTrackGain[ti], IDC_GAIN0 + t);
+    m_pOffsetItem[ti] = numberItem(IDS_OFFSET, IDS_OFFSET_TIP, m_dTrackOffset[ti], IDC_OFFSET0 + t);
   }
 
   auto *axis = tree.InsertItem(new COptionTreeItem);

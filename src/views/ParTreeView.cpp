@@ -104,6 +104,20 @@ CQelDocFind::TreeMap &CBlockTreeView::Table()
   return IsVariableTree() ? doc->GetVarTreeMap() : doc->GetParTreeMap();
 }
 
+namespace {
+
+// The tree item of a node's parent; null for a top-level node.
+QTreeWidgetItem *ParentItem(const CQelDocFind::TreeMap &table, const CTreeNode &node)
+{
+  if (node.GetParentId() == 0)
+    return nullptr;
+  const auto p = table.find(node.GetParentId());
+  VTX_ASSERT(p != table.end());
+  return p != table.end() ? static_cast<QTreeWidgetItem *>(p->second.GetTreeItem()) : nullptr;
+}
+
+} // namespace
+
 void CBlockTreeView::OnInitialUpdate()
 {
   if (GetDocument()) {
@@ -179,13 +193,7 @@ void CBlockTreeView::GroupPass(int level, const QString &remembered, QTreeWidget
       node.SetTreeItem(NewItem(nullptr, node.GetText() + ErrorSuffix(node.GetStatus()), IMG_GROUP_ERROR, key));
       continue;
     }
-    QTreeWidgetItem *parent = nullptr;
-    if (node.GetParentId() != 0) {
-      const auto p = table.find(node.GetParentId());
-      VTX_ASSERT(p != table.end());
-      if (p != table.end())
-        parent = static_cast<QTreeWidgetItem *>(p->second.GetTreeItem());
-    }
+    QTreeWidgetItem *parent = ParentItem(table, node);
     const int block = -key;
     const bool visible =
         IsVariableTree() ? doc->IsVarVisibleInBlock(block, level) : doc->IsParVisibleInBlock(block, level);
@@ -215,13 +223,7 @@ void CBlockTreeView::VariablePass(int level)
       node.SetTreeItem(nullptr);
       continue;
     }
-    QTreeWidgetItem *parent = nullptr;
-    if (node.GetParentId() != 0) {
-      const auto p = table.find(node.GetParentId());
-      VTX_ASSERT(p != table.end());
-      if (p != table.end())
-        parent = static_cast<QTreeWidgetItem *>(p->second.GetTreeItem());
-    }
+    QTreeWidgetItem *parent = ParentItem(table, node);
     const Variabili &v = doc->GetVar(key);
     const int image = v.IsShort() ? IMG_SHORT : v.IsLong() ? IMG_LONG : v.IsFloat() ? IMG_FLOAT : IMG_GROUP;
     node.SetTreeItem(NewItem(parent, node.GetText(), image, key));

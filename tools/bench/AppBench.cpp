@@ -15,6 +15,7 @@
 
 #include "BoardGenerator.h"
 #include "LineTap.h"
+#include "SimBoard.h"
 
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -59,18 +58,4 @@ private:
   std::atomic<long> m_fnAnswerBytes[256] = {};
   std::atomic<int> m_lastFunction{0};
   std::thread m_thread;
-};
-
-// tools/boardsim as a child process; Device() is empty when it did not start.
-class SimBoard {
-public:
-  explicit SimBoard(const QStringList &arguments);
-  ~SimBoard();
-  SimBoard(const SimBoard &) = delete;
-  SimBoard &operator=(const SimBoard &) = delete;
-  QString Device() const { return m_device; }
-
-private:
-  QProcess m_process;
-  QString m_device;
 };

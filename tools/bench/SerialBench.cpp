@@ -8,8 +8,9 @@
 #include "modbus/RequestPacket.h"
 #include "modbus/SerManager.h"
 
+#include "SimBoard.h"
+
 #include <QCoreApplication>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -21,38 +22,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class Board {
-public:
-  explicit Board(const QStringList &arguments)
-  {
-    m_process.setProgram(QStringLiteral(VELOTRIX_BOARDSIM));
-    m_process.setArguments(arguments);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    QByteArray out;
-    while (m_process.waitForReadyRead(5000)) {
-      out += m_process.readAllStandardOutput();
-      const qsizetype at = out.indexOf("PTY ");
-      const qsizetype nl = out.indexOf('\n', at);
-      if (at >= 0 && nl > at) {
-        m_device = QString::fromLocal8Bit(out.mid(at + 4, nl - at - 4)).trimmed();
-        break;
-      }
-    }
-  }
-  ~Board()
-  {
-    m_process.write("quit\n");
-    if (!m_process.waitForFinished(2000))
-      m_process.kill();
-  }
-  QString Device() const { return m_device; }
-
-private:
-  QProcess m_process;
-  QString m_device;
-};
 
 std::unique_ptr<CSerManager> StartManager(const QString &device, int speed)
 {
@@ -89,7 +58,7 @@ double Seconds(Clock::time_point from)
 
 void ExchangeRate()
 {
-  Board board({});
+  SimBoard board({});
   if (board.Device().isEmpty()) {
     std::printf("boardsim did not start\n");
     return;
@@ -153,7 +122,7 @@ void ReadAllOnTheWire()
     std::printf("cannot write %s\n", qPrintable(doc));
     return;
   }
-  Board board({QStringLiteral("--doc"), doc, QStringLiteral("--wire-baud"), QString::number(kBaud)});
+  SimBoard board({QStringLiteral("--doc"), doc, QStringLiteral("--wire-baud"), QString::number(kBaud)});
   if (board.Device().isEmpty()) {
     std::printf("boardsim did not start\n");
     return;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// tools/boardsim as a child process; Device() is empty when it did not start.
+class SimBoard {
+public:
+  explicit SimBoard(const QStringList &arguments);
+  ~SimBoard();
+  SimBoard(const SimBoard &) = delete;
+  SimBoard &operator=(const SimBoard &) = delete;
+  QString Device() const { return m_device; }
+
+private:
+  QProcess m_process;
+  QString m_device;
+};
