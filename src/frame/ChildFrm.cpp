@@ -345,7 +345,7 @@ bool CChildFrame::OnCommand(int id)
 bool CChildFrame::SaveModified()
 {
   CQelDoc *doc = GetDocument();
-  if (!doc || !doc->IsModified())
+  if (m_bSaveAnswered || !doc || !doc->IsModified())
     return true;
   const int answer = Prompter::Instance().MessageBox(LoadStrFormat(IDS_ASK_SAVE_CHANGES, doc->GetTitle()), QString(),
                                                      MB_YESNOCANCEL | MB_ICONQUESTION);

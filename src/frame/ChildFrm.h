@@ -51,6 +51,10 @@ public:
   // The status texts go to the main frame.
   void ShowStatusText() override;
   void UpdateWinCmdText() override;
+  // Asks to save a changed document; false when the user cancelled. Asks
+  // nothing once the main window's close has had the answer.
+  bool SaveModified();
+  void SetSaveAnswered() { m_bSaveAnswered = true; }
 
 protected:
   void closeEvent(QCloseEvent *event) override;
@@ -69,8 +73,6 @@ protected:
 
 private:
   void OnCreateClient();
-  // Asks to save a changed document; false when the user cancelled.
-  bool SaveModified();
 
   QPointer<CMainFrame> m_pMain;
   ST_SplitterWnd *m_pSplitter = nullptr;    // owned through the widget tree
@@ -78,6 +80,7 @@ private:
   ST_SplitterWnd *m_pVarSplitter = nullptr; // nested in pane 1
   std::array<QPointer<QWidget>, PaneKinds> m_panes;
   bool m_bUnregistered = false;
+  bool m_bSaveAnswered = false;
 };
 
 // The state icons, our own drawings.
