@@ -101,7 +101,8 @@ void CVarTreeView::OnLButtonUp(QPoint ptScreen)
       DropOnRow(doc, v, s);
   }
   doc->m_ListaParUpdate = true;
-  doc->UpdateAllViews(nullptr, views::HINT_DROP);
+  // The trees too: they skipped their updates (a rebuild among them) during the drag.
+  doc->UpdateAllViews(nullptr, views::HINT_DROP | views::HINT_VAR_TREE | views::HINT_PAR_TREE);
 }
 
 void CVarTreeView::AbandonDrag()
@@ -117,8 +118,8 @@ void CVarTreeView::AbandonDrag()
   views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
   views::drag::SetActive(*doc, false);
   doc->m_ListaParUpdate = true;
-  // The views skipped their updates during the drag. They catch up from the
-  // event loop, not inside whatever opened the box that took the mouse.
+  // As after a drop, but from the event loop: not inside whatever opened the
+  // box that took the mouse.
   QMetaObject::invokeMethod(
       doc,
       [doc] {

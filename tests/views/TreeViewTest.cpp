@@ -217,7 +217,7 @@ TEST_F(Trees, ErrorSuffixInItalian)
   EXPECT_EQ(last->text(0), "Orphan-padre non valido");
 }
 
-TEST_F(Trees, DragStartsAtTheCursorNotAtTheLastDrop)
+TEST_F(Trees, DragStartsAtTheCursorAndTheTreesCatchUpAtTheDrop)
 {
   Open("demo-full.vtx", 2);
   SelectBlock(5);
@@ -228,8 +228,14 @@ TEST_F(Trees, DragStartsAtTheCursorNotAtTheLastDrop)
   Begin(Var("dc_voltage"));
   EXPECT_EQ(views::drag::TargetPar(doc), views::drag::NO_ROW);
   EXPECT_EQ(ParCell(row, 5), idle);
+  // A rebuild held back during the drag.
+  doc.m_bParTreeRebuild = true;
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  EXPECT_TRUE(parTree->IsDragging());
   varTree->OnLButtonUp(TreePoint());
   EXPECT_EQ(doc.GetPar(Par("analog_in_link")).GetValue(0), 400);
+  EXPECT_FALSE(doc.m_bParTreeRebuild);
+  EXPECT_FALSE(parTree->IsDragging());
 }
 
 TEST_F(Trees, DragWhoseReleaseIsLostEndsWithoutADrop)
@@ -272,7 +278,8 @@ TEST_F(Trees, DragWhoseReleaseIsLostEndsWithoutADrop)
     EXPECT_FALSE(views::drag::Active(doc));
     EXPECT_FALSE(views::drag::ActiveOverVarList(doc));
     QApplication::processEvents();
-    EXPECT_FALSE(doc.m_bVarTreeRebuild) << "the tree updates again";
+    EXPECT_FALSE(doc.m_bVarTreeRebuild) << "the trees update again";
+    EXPECT_FALSE(parTree->IsDragging());
     EXPECT_EQ(ParCell(row, 5), idle) << "the list updates again";
     // A release that comes late drops nothing.
     varTree->OnLButtonUp(ParRowPoint(row));
