@@ -13,9 +13,11 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <utility>
 
 using namespace xl;
 
@@ -1279,6 +1281,7 @@ void CXListCtrl::OnXEditKillFocus()
   QString text = m_pEdit->text();
   if (text.isEmpty())
     text = m_strInitialString; // an emptied box keeps the old value
+  const bool untouched = !m_pEdit->isModified() || m_pEdit->text().isEmpty();
   DestroyEdit();
   // The list may have been refilled while the box was open.
   if (!SameRow(m_nEditItem, m_nEditSubItem, m_strEditRowKey))
@@ -1288,7 +1291,11 @@ void CXListCtrl::OnXEditKillFocus()
     if (XLISTCELLDATA *d = Cell(m_nEditItem, m_nEditSubItem))
       d->bModified = true;
   UpdateSubItem(m_nEditItem, m_nEditSubItem);
+  const bool outer = std::exchange(m_bEditUntouched, untouched);
+  const QPointer<CXListCtrl> self(this);
   Q_EMIT editEnd(m_nEditItem, m_nEditSubItem);
+  if (self)
+    m_bEditUntouched = outer;
 }
 
 void CXListCtrl::OnXEditEscape()

@@ -150,6 +150,9 @@ public:
   void Invalidate();
   void InvalidateRect(const QRect &rcClient);
   CXEdit *GetEdit() const { return m_pEdit; }
+  // While "WM_XLISTCTRL_EDIT_END" is sent: true when the user left the box
+  // as it opened (or emptied it), so the cell holds only its shown text.
+  bool IsEditUntouched() const { return m_bEditUntouched; }
   CXCombo *GetCombo() const { return m_pCombo; }
   QRect GetComboListRect() const { return m_rectComboList; }
 
@@ -240,6 +243,7 @@ private:
   QRect m_rectComboList;
   CXCombo *m_pCombo = nullptr;   // owned (Qt child)
   bool m_bPlacingEditor = false; // DrawEdit is scrolling to its cell
+  bool m_bEditUntouched = false; // see IsEditUntouched
 
   COLORREF m_cr3DFace = 0, m_cr3DHighLight = 0, m_cr3DShadow = 0, m_crActiveCaption = 0, m_crBtnFace = 0,
            m_crBtnShadow = 0, m_crBtnText = 0, m_crGrayText = 0, m_crHighLight = 0, m_crHighLightText = 0,

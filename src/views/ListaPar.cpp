@@ -493,6 +493,9 @@ bool CParListView::WriteNamedValue(std::int16_t p, int nRow, const QString &text
   const int limit = static_cast<int>(std::min<qsizetype>(names->size(), kNamedValues));
   for (int i = 0; i < limit; ++i)
     if (names->at(i) == text) {
+      // The chooser confirms the value it opened on: nothing to send.
+      if (doc->GetPar(p).GetValue(Parametri::SEL_VALUE) == i)
+        return false;
       doc->WriteParValue(p, i);
       return true;
     }
@@ -542,6 +545,12 @@ int CParListView::OnEndLabelEdit(int nItem, int nSubItem)
   const std::int16_t p = ParOfRow(nItem);
   if (!VTX_ASSERT(doc != nullptr) || p < 0)
     return 0;
+  // A box the user never typed into holds the shown text, rounded to the
+  // display: writing it back would change the value.
+  if (GetListCtrl()->IsEditUntouched()) {
+    RefreshEditedRow(nItem);
+    return 0;
+  }
   const QString text = GetListCtrl()->GetItemText(nItem, nSubItem);
   const Parametri &par = doc->GetPar(p);
   bool written = false;
@@ -606,7 +615,8 @@ void CParListView::OnClick(int nItem, int nSubItem)
       delete raw; // null after a hand-over
     }
   }
-  if (nSubItem == COL_SI && par.HasFlag4Only()) {
+  // The editor holds one 16-bit word: a wider bit field opens nothing.
+  if (nSubItem == COL_SI && par.HasFlag4Only() && par.IsShort()) {
     const QStringList names = views::CollectBitNames(*doc, par.GetNameText());
     CBitSet dialog(this, &names, par.GetNameText(), nItem, COL_SI, static_cast<std::uint16_t>(par.GetShortValue()),
                    doc->IsInternalUnits() ? 0 : 1, 0);

@@ -46,13 +46,18 @@ void CVarTreeView::ApplySelection(int block)
   doc->UpdateAllViews(this, views::HINT_VAR_LIST);
 }
 
-void CVarTreeView::OnBeginDrag()
+void CVarTreeView::OnBeginDrag(QPoint ptScreen)
 {
   CQelDoc *doc = GetDocument();
   if (!doc || m_bDragging)
     return;
   m_bDragging = true;
   setCursor(Qt::DragLinkCursor);
+  // The lists track the drag point at once: it must be this drag's, or the
+  // previous drop's row would show as the target.
+  views::drag::SetPoint(*doc, ptScreen);
+  views::drag::SetTargetPar(*doc, views::drag::NO_TARGET);
+  views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
   views::drag::SetActive(*doc, true);
   doc->UpdateAllViews(nullptr, views::HINT_DRAG_START);
 }
@@ -96,7 +101,32 @@ void CVarTreeView::OnLButtonUp(QPoint ptScreen)
       DropOnRow(doc, v, s);
   }
   doc->m_ListaParUpdate = true;
-  doc->UpdateAllViews(nullptr, views::HINT_DROP);
+  // The trees too: they skipped their updates (a rebuild among them) during the drag.
+  doc->UpdateAllViews(nullptr, views::HINT_DROP | views::HINT_VAR_TREE | views::HINT_PAR_TREE);
+}
+
+void CVarTreeView::AbandonDrag()
+{
+  if (!m_bDragging)
+    return;
+  unsetCursor();
+  m_bDragging = false;
+  CQelDoc *doc = GetDocument();
+  if (!doc)
+    return;
+  views::drag::SetTargetPar(*doc, views::drag::NO_TARGET);
+  views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
+  views::drag::SetActive(*doc, false);
+  doc->m_ListaParUpdate = true;
+  // As after a drop, but from the event loop: not inside whatever opened the
+  // box that took the mouse.
+  QMetaObject::invokeMethod(
+      doc,
+      [doc] {
+        if (!views::drag::Active(*doc))
+          doc->UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+      },
+      Qt::QueuedConnection);
 }
 
 void CVarTreeView::DropOnParameter(CQelDoc *doc, std::int16_t v, std::int16_t p)
@@ -134,6 +164,20 @@ void CVarTreeView::DropOnRow(CQelDoc *doc, std::int16_t v, std::int16_t s)
   doc->SetModifiedFlag(true);
 }
 
+bool CVarTreeView::event(QEvent *event)
+{
+  // A modal box or another window takes the mouse: the release will go there.
+  if (m_bDragging && (event->type() == QEvent::WindowBlocked || event->type() == QEvent::WindowDeactivate))
+    AbandonDrag();
+  return CBlockTreeView::event(event);
+}
+
+void CVarTreeView::mousePressEvent(QMouseEvent *event)
+{
+  AbandonDrag(); // a press during a drag means its release went elsewhere
+  CBlockTreeView::mousePressEvent(event);
+}
+
 void CVarTreeView::mouseMoveEvent(QMouseEvent *event)
 {
   const QPoint global = event->globalPosition().toPoint();
@@ -143,7 +187,7 @@ void CVarTreeView::mouseMoveEvent(QMouseEvent *event)
   }
   if ((event->buttons() & Qt::LeftButton) && m_hItemClicked &&
       (event->position().toPoint() - m_ptPress).manhattanLength() >= QApplication::startDragDistance()) {
-    OnBeginDrag();
+    OnBeginDrag(global);
     return;
   }
   QTreeWidget::mouseMoveEvent(event);
@@ -156,4 +200,10 @@ void CVarTreeView::mouseReleaseEvent(QMouseEvent *event)
     return;
   }
   QTreeWidget::mouseReleaseEvent(event);
+}
+
+void CVarTreeView::hideEvent(QHideEvent *event)
+{
+  AbandonDrag();
+  CBlockTreeView::hideEvent(event);
 }

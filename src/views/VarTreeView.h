@@ -11,9 +11,11 @@ public:
   ~CVarTreeView() override;
 
   // The drag, in global (screen) coordinates; public for the frame and tests.
-  void OnBeginDrag();
+  void OnBeginDrag(QPoint ptScreen);
   void OnMouseMove(QPoint ptScreen);
   void OnLButtonUp(QPoint ptScreen);
+  // Ends a drag whose release this tree will never see: no drop.
+  void AbandonDrag();
 
 protected:
   bool IsVariableTree() const override { return true; }
@@ -23,8 +25,11 @@ protected:
   void Register(IDocTree *tree) override;
   void ApplySelection(int block) override;
 
+  bool event(QEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
+  void hideEvent(QHideEvent *event) override;
 
 private:
   void DropOnParameter(CQelDoc *doc, std::int16_t v, std::int16_t p);

@@ -1,9 +1,12 @@
 #include "ViewFakes.h"
 
+#include "controls/XCombo.h"
+#include "controls/XEdit.h"
 #include "controls/XListCtrl.h"
 #include "model/FormatBinary16.h"
 #include "views/ViewState.h"
 
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -48,6 +51,29 @@ protected:
     ASSERT_GE(row, 0);
     List()->SetItemText(row, col, text);
     Q_EMIT List()->editEnd(row, col);
+  }
+  // Opens a cell's own editor as a click does, types (nothing: the box is
+  // left as it opened) and presses Enter.
+  void TypeIn(std::int16_t par, int col, const char *typed)
+  {
+    List()->EditCell(RowOf(par), col);
+    CXEdit *edit = List()->GetEdit();
+    ASSERT_NE(edit, nullptr);
+    if (typed)
+      QTest::keyClicks(edit, typed);
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_EQ(List()->GetEdit(), nullptr);
+  }
+  // Opens a chooser, moves by the keys and presses Enter; waits for the commit.
+  void Choose(std::int16_t par, std::initializer_list<Qt::Key> keys)
+  {
+    List()->EditCell(RowOf(par), CParListView::COL_SI);
+    CXCombo *combo = List()->GetCombo();
+    ASSERT_NE(combo, nullptr);
+    for (Qt::Key key : keys)
+      QTest::keyClick(combo, key);
+    QTest::keyClick(combo, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return List()->GetCombo() == nullptr; }));
   }
 };
 
@@ -360,11 +386,102 @@ TEST_F(ParList, ChooserBounds)
 TEST_F(ParList, WideBitFieldTakesNoBitText)
 {
   OpenText(QStringLiteral("K[] = 1;\r\nb1 A#0; b=1; a=0;\r\n"
-                          "l0 flags32=65537; m=0; d=0; M=1000000; b=1; p=0; v=0; a=4;\r\n"),
+                          "l0 flags32=65537; m=0; d=0; M=1000000; b=1; p=0; v=0; a=4;\r\n"
+                          "f1 flagsfl=3; m=0; d=0; M=1000000; b=1; p=2; v=0; a=4;\r\n"),
            2);
   SelectBlock(1);
   Edit(0, 5, QStringLiteral("0000.0000.0000.0011"));
   EXPECT_EQ(doc.GetPar(0).GetValue(0), 65537);
+  // The bit editor holds 16 bits: a click on a wider field opens nothing.
+  int opened = 0;
+  CBitSet::SetModalHook([&](CBitSet &) {
+    ++opened;
+    return int(IDOK);
+  });
+  parList->OnClick(RowOf(0), 5);
+  parList->OnClick(RowOf(1), 5);
+  EXPECT_EQ(opened, 0);
+  EXPECT_EQ(doc.GetPar(0).GetValue(0), 65537);
+}
+
+TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
+{
+  OpenText(QStringLiteral("K[] = 1;\r\nN[] = 0.01;\r\nU[] = kW;\r\nb1 A#0; b=1; a=0;\r\n"
+                          "p0 par0=1234; m=0; d=0; M=9999; b=1; p=0; v=0; a=0;\r\n"
+                          "l1 big=123457; m=0; d=0; M=1000000; k=-1; n=0; s=0; b=1; p=2; v=0; a=0; u=0;\r\n"
+                          "f2 fl=0.123456; m=0; d=0; M=10; k=0; n=0; s=0; b=1; p=4; v=0; a=0; u=0;\r\n"
+                          "p3 mode=1; m=0; d=0; M=3; b=1; p=6; v=0; a=8;\r\n"
+                          "p4 other=7; m=0; d=0; M=9; b=1; p=7; v=0; a=8;\r\n"
+                          "sen=[mode#0]Off[mode#1]On[mode#2]Auto[other#0]Zero[other#1]One\r\n"),
+           2);
+  SelectBlock(1);
+  const std::int16_t par0 = 0, big = 1, fl = 2, mode = 3, other = 4;
+  ASSERT_EQ(List()->GetItemText(RowOf(big), 5), "1235");
+  const double flValue = doc.GetPar(fl).GetValue(0);
+  ASSERT_NE(QString::number(flValue, 'g', 9), List()->GetItemText(RowOf(fl), 5)); // rounded for display
+
+  for (const bool online : {false, true}) {
+    SCOPED_TRACE(online ? "online" : "offline");
+    doc.SetStateFlags(online ? int(CQelDocContainer::STATE_ONLINE) : 0);
+    doc.SetModifiedFlag(false);
+    answer.writes.clear();
+    const double bigValue = doc.GetPar(big).GetValue(0);
+    // Enter in a box never typed into, and a scroll with the box open.
+    for (const std::int16_t par : {big, fl})
+      for (const int col : {5, 6})
+        if (List()->GetCellData(RowOf(par), col)->bEdit)
+          TypeIn(par, col, nullptr);
+    List()->EditCell(RowOf(big), 5);
+    QTest::keyClick(List()->GetEdit(), Qt::Key_Backspace); // emptied: the shown text stays
+    QTest::keyClick(List()->GetEdit(), Qt::Key_Return);
+    List()->SetColumnWidth(CParListView::COL_NAME, 2000);
+    QApplication::processEvents();
+    List()->EditCell(RowOf(fl), 5);
+    ASSERT_NE(List()->GetEdit(), nullptr);
+    List()->horizontalScrollBar()->setValue(0);
+    EXPECT_EQ(List()->GetEdit(), nullptr);
+    List()->SetColumnWidth(CParListView::COL_NAME, 60);
+    // The chooser confirmed on the value it shows.
+    Choose(mode, {});
+    EXPECT_EQ(doc.GetPar(big).GetValue(0), bigValue);
+    EXPECT_EQ(doc.GetPar(fl).GetValue(0), flValue);
+    EXPECT_EQ(doc.GetPar(mode).GetValue(0), 1);
+    EXPECT_TRUE(answer.writes.empty());
+    EXPECT_TRUE(main.queue.empty());
+    EXPECT_FALSE(doc.IsModified());
+
+    // What the user types is written, the shown text included.
+    Choose(mode, {Qt::Key_Down});
+    Choose(other, {Qt::Key_Down}); // a value outside the list, entry 0 chosen
+    TypeIn(big, 5, "1235");
+    TypeIn(par0, 5, "1234");
+    if (online) {
+      ASSERT_EQ(answer.writes.size(), 4u);
+      EXPECT_EQ(answer.writes[0].value, 2);
+      EXPECT_EQ(answer.writes[1].index, other);
+      EXPECT_EQ(answer.writes[1].value, 0);
+      EXPECT_EQ(answer.writes[2].index, big);
+      EXPECT_EQ(answer.writes[2].value, 123500);
+      EXPECT_EQ(answer.writes[3].index, par0);
+      EXPECT_EQ(answer.writes[3].value, 1234);
+      // The editor reopened by the read-back, confirmed untouched.
+      doc.m_bViewEditWindow = true;
+      doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
+      ASSERT_NE(List()->GetEdit(), nullptr);
+      QTest::keyClick(List()->GetEdit(), Qt::Key_Return);
+      EXPECT_EQ(answer.writes.size(), 4u);
+    } else {
+      EXPECT_EQ(doc.GetPar(big).GetValue(0), 123500);
+      EXPECT_EQ(doc.GetPar(mode).GetValue(0), 2);
+      EXPECT_EQ(doc.GetPar(other).GetValue(0), 0);
+      EXPECT_TRUE(doc.IsModified());
+      // Back to the first values for the online pass.
+      doc.GetPar(mode).SetValue16(1);
+      doc.GetPar(other).SetValue16(7);
+      doc.m_ListaParUpdate = true;
+      doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
+    }
+  }
 }
 
 TEST_F(ParList, OnlineWritesReadsAndReopen)

@@ -4,6 +4,8 @@
 
 #include "platform/StringTable.h"
 
+#include <QTest>
+
 namespace {
 
 class Trees : public ViewsFixture {
@@ -32,11 +34,22 @@ protected:
   // passing over the given points.
   void Drag(std::int16_t var, std::initializer_list<QPoint> path, QPoint release)
   {
-    varTree->OnLButtonDown(VarItemPoint(var));
-    varTree->OnBeginDrag();
+    Begin(var);
     for (QPoint p : path)
       varTree->OnMouseMove(p);
     varTree->OnLButtonUp(release);
+  }
+  void Begin(std::int16_t var)
+  {
+    const QPoint at = VarItemPoint(var);
+    varTree->OnLButtonDown(at);
+    varTree->OnBeginDrag(varTree->viewport()->mapToGlobal(at));
+  }
+  views::ColorPair ParCell(int row, int col) const
+  {
+    views::ColorPair c;
+    List()->GetItemColors(row, col, &c.text, &c.back);
+    return c;
   }
   QPoint VarRowPoint(int row) const { return varList->viewport()->mapToGlobal(varList->GetItemRect(row).center()); }
   QPoint TreePoint() const { return varTree->mapToGlobal(QPoint(20, 300)); }
@@ -202,4 +215,76 @@ TEST_F(Trees, ErrorSuffixInItalian)
   doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
   QTreeWidgetItem *last = parTree->topLevelItem(parTree->topLevelItemCount() - 1);
   EXPECT_EQ(last->text(0), "Orphan-padre non valido");
+}
+
+TEST_F(Trees, DragStartsAtTheCursorAndTheTreesCatchUpAtTheDrop)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  const int row = RowOf(Par("analog_in_link"));
+  const views::ColorPair idle = ParCell(row, 5);
+  // Released over the link, the word choice cancelled: the drag point stays there.
+  Drag(Var("pos_actual"), {ParRowPoint(row)}, ParRowPoint(row));
+  Begin(Var("dc_voltage"));
+  EXPECT_EQ(views::drag::TargetPar(doc), views::drag::NO_ROW);
+  EXPECT_EQ(ParCell(row, 5), idle);
+  // A rebuild held back during the drag.
+  doc.m_bParTreeRebuild = true;
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  EXPECT_TRUE(parTree->IsDragging());
+  varTree->OnLButtonUp(TreePoint());
+  EXPECT_EQ(doc.GetPar(Par("analog_in_link")).GetValue(0), 400);
+  EXPECT_FALSE(doc.m_bParTreeRebuild);
+  EXPECT_FALSE(parTree->IsDragging());
+}
+
+TEST_F(Trees, DragWhoseReleaseIsLostEndsWithoutADrop)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  const std::int16_t link = Par("analog_in_link");
+  const int row = RowOf(link);
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  parList->RecolorAll();
+  const views::ColorPair idle = ParCell(row, 5);
+  const auto lose = std::initializer_list<std::function<void()>>{
+      // A modal box opens meanwhile.
+      [this] {
+        QEvent blocked(QEvent::WindowBlocked);
+        QApplication::sendEvent(varTree.get(), &blocked);
+      },
+      // Another window is activated.
+      [this] {
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QApplication::sendEvent(varTree.get(), &deactivate);
+      },
+      // The next press in the tree.
+      [this] {
+        QTest::mousePress(varTree->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(varTree->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+      },
+  };
+  for (const auto &loseRelease : lose) {
+    Begin(Var("dc_voltage"));
+    varTree->OnMouseMove(VarRowPoint(1));
+    varTree->OnMouseMove(ParRowPoint(row));
+    ASSERT_EQ(views::drag::TargetPar(doc), link);
+    doc.m_bVarTreeRebuild = true; // a rebuild the drag held back
+    doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+    EXPECT_TRUE(doc.m_bVarTreeRebuild);
+    const std::int16_t watched = doc.GetVarRows()[1].index;
+    loseRelease();
+    EXPECT_FALSE(varTree->IsDragging());
+    EXPECT_FALSE(views::drag::Active(doc));
+    EXPECT_FALSE(views::drag::ActiveOverVarList(doc));
+    QApplication::processEvents();
+    EXPECT_FALSE(doc.m_bVarTreeRebuild) << "the trees update again";
+    EXPECT_FALSE(parTree->IsDragging());
+    EXPECT_EQ(ParCell(row, 5), idle) << "the list updates again";
+    // A release that comes late drops nothing.
+    varTree->OnLButtonUp(ParRowPoint(row));
+    EXPECT_EQ(doc.GetVarRows()[1].index, watched);
+    EXPECT_TRUE(answer.writes.empty());
+    EXPECT_EQ(doc.GetPar(link).GetValue(0), 400);
+  }
 }
