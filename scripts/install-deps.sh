@@ -2,13 +2,14 @@
 # Installs every Debian package the build, the tests and the tools need
 # (clang and its runtime libraries for the fuzz build, libtsan2 for the
 # ThreadSanitizer build; Xvfb, xdotool and ImageMagick for the run on a real
-# X server).
+# X server; libx11-dev for the caps and num lock panes, read through the X
+# keyboard extension).
 # Idempotent: runs apt-get only when something is missing, silent otherwise.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev-tools libgl-dev libx11-dev
   libmodbus-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio

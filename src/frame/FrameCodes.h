@@ -114,6 +114,8 @@ enum : int {
   English = 32861,
   Italian = 32862,
   FileSaveAs = 322,
+  Search = 330,
+  FileNew = 57600,
   FileOpen = 57601,
   FileClose = 57602,
   FileSave = 57603,
@@ -122,6 +124,7 @@ enum : int {
   FilePrintPreview = 57609,
   AppExit = 57665,
   AppAbout = 57664,
+  AddressPlace = 59434, // the toolbar's place of the address box
 };
 }
 

@@ -71,103 +71,6 @@ std::function<void(CMainFrame &)> &OptionsDialog()
   return run;
 }
 
-// One line of the menus: its menu, command, label, shortcut. Menus are
-// built from here, again at every language switch.
-struct MenuEntry {
-  int menu; // index into kMenus
-  int id;   // 0: separator
-  unsigned label;
-  const char *shortcut;
-};
-enum { MenuFile, MenuBoard, MenuView, MenuWindow, MenuLanguage, MenuHelp };
-constexpr unsigned kMenus[] = {IDS_MENU_FILE,   IDS_MENU_BOARD,    IDS_MENU_VIEW,
-                               IDS_MENU_WINDOW, IDS_MENU_LANGUAGE, IDS_MENU_HELP};
-constexpr MenuEntry kMenuTable[] = {
-    {MenuFile, Cmd::FileOpen, IDS_CMD_OPEN, "Ctrl+O"},
-    {MenuFile, Cmd::FileSave, IDS_MENU_SAVE, "Ctrl+S"},
-    {MenuFile, Cmd::FileSaveAs, IDS_SAVE_AS, nullptr},
-    {MenuFile, Cmd::FileClose, IDS_MENU_CLOSE, nullptr},
-    {MenuFile, 0, 0, nullptr},
-    {MenuFile, Cmd::FilePrint, IDS_MENU_PRINT, "Ctrl+P"},
-    {MenuFile, Cmd::FilePrintPreview, IDS_MENU_PRINT_PREVIEW, nullptr},
-    {MenuFile, Cmd::FilePrintSetup, IDS_MENU_PRINT_SETUP, nullptr},
-    {MenuFile, 0, 0, nullptr},
-    {MenuFile, Cmd::ImportFile, IDS_MENU_FILE_IMPORT, nullptr},
-    {MenuFile, Cmd::CompareFile, IDS_MENU_FILE_COMPARE, nullptr},
-    {MenuFile, 0, 0, nullptr},
-    {MenuFile, Cmd::BackupAll, IDS_CMD_BACKUP, nullptr},
-    {MenuFile, Cmd::MemorizeAllToEEP, IDS_CMD_EEP_MEMORIZE, nullptr},
-    {MenuFile, 0, 0, nullptr},
-    {MenuFile, Cmd::AppExit, IDS_MENU_EXIT, nullptr},
-    {MenuBoard, Cmd::OnLine, IDS_CMD_ONLINE, nullptr},
-    {MenuBoard, Cmd::Undo, IDS_MENU_UNDO, "Ctrl+Z"},
-    {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::ReadAll, IDS_MENU_READ_ALL, nullptr},
-    {MenuBoard, Cmd::WriteAll, IDS_MENU_WRITE_ALL, nullptr},
-    {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::EepSave1, IDS_MENU_EEP_SAVE1, nullptr},
-    {MenuBoard, Cmd::EepLoad1, IDS_MENU_EEP_LOAD1, nullptr},
-    {MenuBoard, Cmd::EepSave2, IDS_MENU_EEP_SAVE2, nullptr},
-    {MenuBoard, Cmd::EepLoad2, IDS_MENU_EEP_LOAD2, nullptr},
-    {MenuBoard, Cmd::DefLoad, IDS_MENU_DEF_LOAD, nullptr},
-    {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::InitDescriptions, IDS_MENU_INITIALIZE, nullptr},
-    {MenuBoard, Cmd::InitLanguage, IDS_MENU_INIT_LANGUAGE, nullptr},
-    {MenuBoard, Cmd::Reset, IDS_MENU_RESET, nullptr},
-    {MenuBoard, 0, 0, nullptr},
-    {MenuBoard, Cmd::FindFirstModified, IDS_MENU_FIND_FIRST_MODIFIED, nullptr},
-    {MenuBoard, Cmd::FindNextModified, IDS_MENU_FIND_NEXT, nullptr},
-    {MenuBoard, Cmd::FindPrevModified, IDS_MENU_FIND_PREVIOUS, nullptr},
-    {MenuView, Cmd::ToggleUnits, IDS_MENU_INTERNAL_UNITS, nullptr},
-    {MenuView, Cmd::EnableAllTestpoints, IDS_CMD_TESTPOINTS, nullptr},
-    {MenuView, Cmd::Find, IDS_CMD_FIND, "Ctrl+F"},
-    {MenuView, Cmd::ReadBuffer, IDS_CMD_READ_BUFFER, nullptr},
-    {MenuView, 0, 0, nullptr},
-    {MenuView, Cmd::Options, IDS_MENU_OPTIONS, nullptr},
-    {MenuWindow, 1, IDS_MENU_CASCADE, nullptr},
-    {MenuWindow, 2, IDS_MENU_TILE, nullptr},
-    {MenuLanguage, Cmd::English, IDS_MENU_ENGLISH, nullptr},
-    {MenuLanguage, Cmd::Italian, IDS_MENU_ITALIAN, nullptr},
-    {MenuHelp, Cmd::InternetUpdate, IDS_CMD_INTERNET_UPDATE, nullptr},
-    {MenuHelp, Cmd::AppAbout, IDS_CMD_INFO_MAIL, nullptr},
-};
-
-bool IsBoardCommand(int id)
-{
-  switch (id) {
-  case Cmd::OnLine:
-  case Cmd::ToggleUnits:
-  case Cmd::ImportFile:
-  case Cmd::CompareFile:
-  case Cmd::Undo:
-  case Cmd::ReadAll:
-  case Cmd::WriteAll:
-  case Cmd::EepSave1:
-  case Cmd::EepSave2:
-  case Cmd::EepLoad1:
-  case Cmd::EepLoad2:
-  case Cmd::DefLoad:
-  case Cmd::InitDescriptions:
-  case Cmd::InitLanguage:
-  case Cmd::Reset:
-  case Cmd::FindFirstModified:
-  case Cmd::FindNextModified:
-  case Cmd::FindPrevModified:
-    return true;
-  default:
-    return false;
-  }
-}
-
-// The status-bar prompt of a command: the text before its tooltip.
-QString Prompt(int id)
-{
-  QString text;
-  if (id <= 0 || !StringTable::Instance().Lookup(static_cast<unsigned>(id), &text))
-    return {};
-  return text.section(u'\n', 0, 0);
-}
-
 } // namespace
 
 void CMainFrame::SetTraceManagerFactory(TraceManagerFactory factory)
@@ -219,6 +122,7 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
 
   CreateStatusBar();
   CreateToolBar();
+  CreateLockPanes();
   BuildMenus();
   RestorePlacement();
   CreateToolWindows();
@@ -283,98 +187,6 @@ void CMainFrame::CreateStatusBar()
       SendToChild(child, ChildCode::LevelChanged, position);
   });
   bar->addPermanentWidget(m_pSlider);
-}
-
-void CMainFrame::CreateToolBar()
-{
-  m_pToolbar = new CMainToolbar(this);
-  addToolBar(Qt::TopToolBarArea, m_pToolbar);
-  connect(m_pToolbar, &CMainToolbar::addressEntered, this, &CMainFrame::ForwardToolbarValue);
-}
-
-void CMainFrame::BuildMenus()
-{
-  menuBar()->clear();
-  for (auto &[id, action] : m_actions) {
-    if (m_pToolbar)
-      m_pToolbar->removeAction(action);
-    action->deleteLater();
-  }
-  m_actions.clear();
-  std::vector<QMenu *> menus;
-  for (unsigned label : kMenus) {
-    QMenu *menu = menuBar()->addMenu(LoadStr(label));
-    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-      for (QAction *action : menu->actions()) {
-        const int id = action->data().toInt();
-        if (id <= 2)
-          continue;
-        bool checked = false;
-        action->setEnabled(IsCommandEnabled(id, &checked));
-        if (action->isCheckable())
-          action->setChecked(checked);
-      }
-    });
-    menus.push_back(menu);
-  }
-  for (const MenuEntry &e : kMenuTable) {
-    QMenu *menu = menus[static_cast<std::size_t>(e.menu)];
-    if (e.id == 0) {
-      menu->addSeparator();
-      continue;
-    }
-    QAction *action = menu->addAction(LoadStr(e.label));
-    action->setData(e.id);
-    if (e.shortcut)
-      action->setShortcut(QKeySequence(QString::fromLatin1(e.shortcut)));
-    action->setStatusTip(Prompt(e.id));
-    const bool checkable = e.id == Cmd::OnLine || e.id == Cmd::ToggleUnits || e.id == Cmd::EnableAllTestpoints ||
-                           e.id == Cmd::English || e.id == Cmd::Italian;
-    action->setCheckable(checkable);
-    const int id = e.id;
-    if (e.menu == MenuWindow) {
-      connect(action, &QAction::triggered, this, [this, id] {
-        if (id == 1)
-          m_pMdiArea->cascadeSubWindows();
-        else
-          m_pMdiArea->tileSubWindows();
-      });
-    } else {
-      connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    }
-    m_actions[id] = action;
-  }
-  // The recent files, listed afresh each time the File menu opens.
-  QMenu *recent = new QMenu(LoadStr(IDS_MENU_RECENT_FILES), menus[MenuFile]);
-  menus[MenuFile]->insertMenu(Action(Cmd::AppExit), recent);
-  menus[MenuFile]->insertSeparator(Action(Cmd::AppExit));
-  connect(menus[MenuFile], &QMenu::aboutToShow, this, [this, recent] {
-    recent->clear();
-    const QStringList files = m_recentList ? m_recentList() : QStringList();
-    for (int i = 0; i < files.size(); ++i)
-      connect(recent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(files[i])), &QAction::triggered, this,
-              [this, i] {
-                if (m_recentOpen)
-                  m_recentOpen(i);
-              });
-    recent->setEnabled(!files.isEmpty());
-  });
-  // The toolbar's buttons before the address box.
-  if (m_pToolbar) {
-    for (int id : {Cmd::FileOpen, Cmd::OnLine, Cmd::ReadAll, Cmd::WriteAll, Cmd::Reset, Cmd::EnableAllTestpoints,
-                   Cmd::ReadBuffer})
-      if (QAction *a = Action(id))
-        m_pToolbar->insertAction(m_pToolbar->AddressAction(), a);
-  }
-  if (QAction *tp = Action(Cmd::EnableAllTestpoints))
-    tp->setChecked(m_pOptions->TP_Autofilling.Get() == 0);
-  UpdateToolbarState();
-}
-
-QAction *CMainFrame::Action(int id) const
-{
-  auto it = m_actions.find(id);
-  return it == m_actions.end() ? nullptr : it->second;
 }
 
 QLabel *CMainFrame::Pane(int id) const
@@ -528,6 +340,7 @@ CChildFrame *CMainFrame::AddChildFrame(CQelDoc *doc)
   child->showMaximized();
   m_pMdiArea->setActiveSubWindow(child);
   child->ActivateFrame();
+  WatchDocument(doc);
   UpdateTabs();
   return child;
 }
@@ -561,7 +374,7 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow *window)
       child->ActivateFrame();
   }
   UpdateTabs();
-  UpdateToolbarState();
+  UpdateCommandStates();
 }
 
 void CMainFrame::RegisterChild(WindowId child)
@@ -585,7 +398,7 @@ void CMainFrame::UnregisterChild(WindowId child)
   }
   if (m_children.empty() && m_pToolbar)
     m_pToolbar->SetAddress(0);
-  UpdateToolbarState();
+  UpdateCommandStates();
 }
 
 void CMainFrame::SetActiveChild(WindowId child)
@@ -813,6 +626,7 @@ void CMainFrame::DrainAnswers()
       break;
     RouteAnswer(*pkt);
   }
+  UpdateCommandStates();
 }
 
 void CMainFrame::RouteAnswer(CRequestPacket &packet)
@@ -936,7 +750,8 @@ void CMainFrame::OnSchedulerTick()
       m_nActivity = 0;
     }
   }
-  UpdateToolbarState();
+  UpdateCommandStates();
+  UpdateLockPanes();
 }
 
 void CMainFrame::ResetAllProcedures()
@@ -1134,50 +949,6 @@ CChildFrame *ActiveChildFrame(const CMainFrame &frame)
   return WindowRegistry::Instance().ResolveAs<CChildFrame>(frame.GetActiveChild());
 }
 
-bool CMainFrame::IsCommandEnabled(int id, bool *checked) const
-{
-  if (checked)
-    *checked = false;
-  if (IsBoardCommand(id)) {
-    CChildFrame *child = ActiveChildFrame(*this);
-    return child && child->IsCommandEnabled(id, checked);
-  }
-  switch (id) {
-  case Cmd::EnableAllTestpoints:
-    if (checked)
-      *checked = m_hActiveChild != kNoWindow && m_pOptions->TP_Autofilling.Get() == 0;
-    return m_hActiveChild != kNoWindow;
-  case Cmd::BackupAll:
-    return m_nBackupState == 0 && !m_children.empty();
-  case Cmd::MemorizeAllToEEP:
-    return m_nEEPState == 0 && !m_children.empty();
-  case Cmd::English:
-  case Cmd::Italian:
-    if (checked)
-      *checked = m_pOptions->Language.Get() == (id == Cmd::Italian ? 2 : 1);
-    return m_children.empty();
-  case Cmd::FileSave:
-  case Cmd::FileClose:
-  case Cmd::FilePrint:
-  case Cmd::FilePrintPreview:
-    return m_hActiveChild != kNoWindow;
-  default:
-    return true;
-  }
-}
-
-void CMainFrame::UpdateToolbarState()
-{
-  for (int id : {Cmd::OnLine, Cmd::ReadAll, Cmd::WriteAll, Cmd::Reset, Cmd::EnableAllTestpoints}) {
-    if (QAction *a = Action(id)) {
-      bool checked = false;
-      a->setEnabled(IsCommandEnabled(id, &checked));
-      if (a->isCheckable())
-        a->setChecked(checked);
-    }
-  }
-}
-
 void CMainFrame::OnCommand(int id)
 {
   if (!IsCommandEnabled(id))
@@ -1185,7 +956,7 @@ void CMainFrame::OnCommand(int id)
   if (IsBoardCommand(id)) {
     if (CChildFrame *child = ActiveChildFrame(*this))
       child->OnCommand(id);
-    UpdateToolbarState();
+    UpdateCommandStates();
     return;
   }
   switch (id) {

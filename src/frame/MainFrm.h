@@ -162,6 +162,17 @@ public:
   // Runs a command of the menu table (the active board's or the frame's).
   void OnCommand(int id);
   bool IsCommandEnabled(int id, bool *checked = nullptr) const;
+  // Sets every action's enabled and checked state from IsCommandEnabled.
+  void UpdateCommandStates();
+  static bool IsBoardCommand(int id);
+  // A command's status-bar prompt, and its tooltip: the text after the
+  // first line feed of its string, else the prompt.
+  static QString CommandPrompt(int id);
+  static QString CommandTooltip(int id);
+  // The toolbar's ids from left to right, 0 for a separator.
+  static std::vector<int> ToolbarLayout();
+  // The caps and num lock panes follow the keyboard.
+  void UpdateLockPanes();
   QAction *Action(int id) const;
   QMenuBar *Menu() const { return menuBar(); }
   void OnEnableAllTestpoints();
@@ -209,7 +220,10 @@ protected:
 private:
   void CreateStatusBar();
   void CreateToolBar();
+  void CreateLockPanes();
   void BuildMenus();
+  void LayoutToolbar();
+  void WatchDocument(CQelDoc *doc);
   void CreateToolWindows();
   void DestroyToolWindows();
   void CreateGenMemBuff();
@@ -220,7 +234,6 @@ private:
   qintptr SendToChild(WindowId id, int code, qintptr lParam = 0);
   void QueueStatistics(qintptr record);
   void OnSubWindowActivated(QMdiSubWindow *window);
-  void UpdateToolbarState();
   std::vector<WindowId> ChildrenCopy() const { return m_children; }
 
   std::unique_ptr<COptions> m_pOptions; // first in, last out: windows write into it

@@ -88,6 +88,7 @@ bool CQelApp::InitInstance(const QStringList &arguments, bool startSerial, bool 
                                  if (m_pRecentFileList)
                                    OpenDocumentFile(m_pRecentFileList->At(i));
                                });
+  m_pMainFrame->SetAppCommand(Cmd::FileNew, [this] { OnFileNew(); });
   m_pMainFrame->SetAppCommand(Cmd::AppAbout, [this] { OnAppAbout(); });
   m_pMainFrame->SetAppCommand(Cmd::InternetUpdate, [this] { OnInternetUpdate(); });
   m_pMainFrame->InitLanguage();
@@ -148,6 +149,11 @@ CQelDoc *CQelApp::OpenDocumentFile(const QString &path)
     }
   }
   return doc;
+}
+
+CQelDoc *CQelApp::OnFileNew()
+{
+  return m_pTemplate ? qobject_cast<CQelDoc *>(m_pTemplate->OpenNew()) : nullptr;
 }
 
 void CQelApp::CloseDocument(CQelDoc *doc)

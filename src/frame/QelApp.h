@@ -45,6 +45,9 @@ public:
   QStringList RecentFileMenuTexts() const;
   void AddToRecentFileList(const QString &path);
 
+  // A new board window with an empty document titled "New"; null when the
+  // document would not initialise.
+  CQelDoc *OnFileNew();
   void OnAppAbout();
   void OnInternetUpdate();
   // 1 portrait, 2 landscape; kept by the application's print setup, also

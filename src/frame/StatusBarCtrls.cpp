@@ -1,10 +1,14 @@
 #include "StatusBarCtrls.h"
 
+#include "frame/LockKeys.h"
+#include "model/generali.h"
+
 #include "model/MainWindowLink.h"
 #include "platform/Options.h"
 #include "platform/StringTable.h"
 
 #include <QAction>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -46,6 +50,41 @@ QPixmap CExtBitmap::Bitmap(unsigned id)
   p.setBrush(active ? QColor(40, 200, 60) : QColor(110, 110, 110));
   p.drawEllipse(QRectF(11.5, 2.5, 9, 9));
   return pm;
+}
+
+namespace {
+CLockPane::LockReader &LockReaderHook()
+{
+  static CLockPane::LockReader reader;
+  return reader;
+}
+} // namespace
+
+CLockPane::CLockPane(int id, QWidget *parent) : QLabel(parent), m_nId(id)
+{
+  setObjectName(id == kCapsId ? QStringLiteral("CapsPane") : QStringLiteral("NumPane"));
+  setAlignment(Qt::AlignCenter);
+}
+
+void CLockPane::Show(unsigned locks)
+{
+  const bool on = (locks & (m_nId == kCapsId ? kCapsBit : kNumBit)) != 0;
+  const QString text = LoadStr(static_cast<unsigned>(m_nId));
+  // Wide enough for the text in either state, so the bar does not jump.
+  setMinimumWidth(fontMetrics().horizontalAdvance(text) + 8);
+  setText(on ? text : QString());
+}
+
+unsigned CLockPane::ReadLocks()
+{
+  if (LockReaderHook())
+    return LockReaderHook()();
+  return ReadKeyboardLocks();
+}
+
+void CLockPane::SetLockReader(LockReader reader)
+{
+  LockReaderHook() = std::move(reader);
 }
 
 CExtStatusBarProgressCtrl::CExtStatusBarProgressCtrl(QWidget *parent) : TProgressTimeToComplete(parent)
@@ -165,11 +204,16 @@ CMainToolbar::CMainToolbar(QWidget *parent) : QToolBar(parent)
 {
   setObjectName(QStringLiteral("MainToolbar"));
   setIconSize(QSize(16, 16));
-  m_pAddressBox = new QLineEdit(this);
+  // A place 40 pixels wide; the box keeps 3 pixels clear on every side.
+  auto *place = new QWidget(this);
+  place->setFixedWidth(kAddressPlaceWidth);
+  auto *layout = new QHBoxLayout(place);
+  layout->setContentsMargins(3, 3, 3, 3);
+  m_pAddressBox = new QLineEdit(place);
   m_pAddressBox->setObjectName(QStringLiteral("AddressBox"));
-  m_pAddressBox->setFixedWidth(40);
   m_pAddressBox->setMaxLength(8);
-  m_pAddressAction = addWidget(m_pAddressBox);
+  layout->addWidget(m_pAddressBox);
+  m_pAddressAction = addWidget(place);
   connect(m_pAddressBox, &QLineEdit::returnPressed, this, &CMainToolbar::OnEnter);
 }
 

@@ -7,6 +7,8 @@
 #include <QSlider>
 #include <QToolBar>
 
+#include <functional>
+
 class IMainWindow;
 class QAction;
 class QLineEdit;
@@ -26,6 +28,29 @@ public:
 
 private:
   unsigned m_nBitmap = kBitmapIdle;
+};
+
+// The caps lock (59137) or num lock (59138) pane: its string while the lock
+// is on, nothing while it is off.
+class CLockPane : public QLabel {
+  Q_OBJECT
+public:
+  enum : int { kCapsId = 59137, kNumId = 59138 };
+  enum : unsigned { kCapsBit = 1, kNumBit = 2 };
+  using LockReader = std::function<unsigned()>;
+
+  CLockPane(int id, QWidget *parent = nullptr);
+  int Id() const { return m_nId; }
+  // Shows the pane's state from the lock bits.
+  void Show(unsigned locks);
+  // The keyboard's lock bits: through the X keyboard extension on X11, 0
+  // where the platform does not tell.
+  static unsigned ReadLocks();
+  // Another reader (tests); an empty one goes back to the keyboard.
+  static void SetLockReader(LockReader reader);
+
+private:
+  int m_nId;
 };
 
 // The serial worker's progress bar in the status bar (range 0..300).
@@ -76,7 +101,7 @@ private:
 class CMainToolbar : public QToolBar {
   Q_OBJECT
 public:
-  enum : int { kAddressBoxId = 197, kMinAddress = 1, kMaxAddress = 247 };
+  enum : int { kAddressBoxId = 197, kMinAddress = 1, kMaxAddress = 247, kAddressPlaceWidth = 40 };
 
   explicit CMainToolbar(QWidget *parent = nullptr);
 

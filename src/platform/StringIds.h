@@ -6,6 +6,7 @@
 
 inline constexpr unsigned IDS_PORTRAIT_PRINT = 221;          // Portrait print
 inline constexpr unsigned IDS_SAVE_AS = 322;                 // Save as...
+inline constexpr unsigned IDS_CMD_SEARCH = 330;              // Search
 inline constexpr unsigned IDS_GENERATOR = 501;               // Velotrix 2.1.25
 inline constexpr unsigned IDS_FILTER = 502;                  // Velotrix files (*.vtx)|*.vtx|Tembrano files (*.qel)|*...
 inline constexpr unsigned IDS_BACKUP_CANT_CONNECT = 503;     // Can't connect with all boards.\r\nProcedure aborted!
@@ -341,7 +342,10 @@ inline constexpr unsigned IDS_CMD_ENGLISH = 32861;         // Select english lan
 inline constexpr unsigned IDS_CMD_ITALIAN = 32862;         // Seleziona la lingua italiana\nSeleziona la lingua ita...
 inline constexpr unsigned IDS_CMD_PAGES = 32863;           // Select the numer of pages to view \nPages to view
 inline constexpr unsigned IDS_APP_TITLE = 57344;           // Velotrix
+inline constexpr unsigned IDS_CMD_NEW = 57600;             // Create a new document\nNew
 inline constexpr unsigned IDS_CMD_OPEN = 57601;            // &Open...
+inline constexpr unsigned IDS_CMD_PRINT = 57607;           // Print...
+inline constexpr unsigned IDS_CMD_PRINT_PREVIEW = 57609;   // Print Preview
 inline constexpr unsigned IDS_CMD_INFO_MAIL = 57664;       // Infor&mations && E-mail
 inline constexpr unsigned IDS_CMD_CLOSE = 58112;           // &Close
 inline constexpr unsigned IDS_CMD_ZOOM_IN = 58117;         // ZoomIn\nZoomIn the preview

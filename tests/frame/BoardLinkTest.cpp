@@ -66,9 +66,13 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
 {
   auto doc = LoadExampleDoc();
   CChildFrame *child = Open(doc.get());
+  EXPECT_FALSE(frame->Action(Cmd::ReadAll)->isEnabled());
   child->OnCommand(Cmd::OnLine);
   ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
   EXPECT_EQ(child->GetReadState(), 2);
+  // The answer that brought it online set the buttons; no tick ran.
+  EXPECT_TRUE(frame->Action(Cmd::ReadAll)->isEnabled());
+  EXPECT_TRUE(frame->Action(Cmd::OnLine)->isChecked());
 
   // The board's value comes in with a read all.
   ASSERT_TRUE(sim.Command(QStringLiteral("set max_speed 1700")));
