@@ -14,9 +14,11 @@
 #include "modbus/SerManager.h"
 #include "platform/Profile.h"
 #include "platform/Prompter.h"
+#include "platform/ScreenFit.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/Trace.h"
+#include "views/MultiPagePreview.h"
 #include "views/ParListPrint.h"
 #include "views/PrintSetup.h"
 
@@ -400,12 +402,31 @@ void CMainFrame::CreateGenMemBuff()
     qCDebug(lcFrame, "Failed to create m_wndGenMemBuff class");
 }
 
+void CMainFrame::RecreateGenMemBuff()
+{
+  std::unique_ptr<ITraceManager> previous = std::move(m_pGenMemBuff);
+  const bool shown = previous && previous->Window()->isVisible();
+  CreateGenMemBuff();
+  if (!previous)
+    return;
+  if (!m_pGenMemBuff) {
+    m_pGenMemBuff = std::move(previous); // no new window: the old one stays, buffers and all
+    return;
+  }
+  m_pGenMemBuff->TakeOver(*previous);
+  previous.reset();
+  if (shown)
+    OnReadBuffer();
+}
+
 void CMainFrame::CreateFindDialog()
 {
   delete m_pFindDialog.data();
   m_pFindDialog = FindFactory() ? FindFactory()(*this) : nullptr;
-  if (m_pFindDialog)
+  if (m_pFindDialog) {
     m_pFindDialog->hide();
+    vtx::KeepOnScreen(m_pFindDialog);
+  }
 }
 
 void CMainFrame::CreateWinCmd()
@@ -418,6 +439,7 @@ void CMainFrame::CreateWinCmd()
       guard->SendWinCmdToActive(value);
   });
   m_pWinCmd->hide();
+  vtx::KeepOnScreen(m_pWinCmd);
 }
 
 void CMainFrame::CreateToolWindows()
@@ -882,6 +904,10 @@ void CMainFrame::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
     qCDebug(lcFrame, "message=%d->PktType.par.first_par=%d", packet.message, packet.PktType.par.first_par);
   else if (packet.message == REQ_READ_VARS)
     qCDebug(lcFrame, "message=%d->PktType.var.first_var=%d", packet.message, packet.PktType.var.first_var);
+  // Only a board window goes offline: a failed answer of the frame's own
+  // idle request or of a preferences page has no board to take offline.
+  if (std::find(m_children.begin(), m_children.end(), packet.hWnd) == m_children.end())
+    return;
   const qintptr was = SendToChild(packet.hWnd, ChildCode::GoOffline);
   if (was != 0 && packet.error != 12) {
     SendToChild(packet.hWnd, ChildCode::ShowError, reinterpret_cast<qintptr>(&packet.strVersion));
@@ -1113,7 +1139,7 @@ void CMainFrame::SetLanguage(int code)
   if (QLabel *p = Pane(kPaneVersionTag))
     p->setText(LoadStr(IDS_VERSION_PREFIX) + vtx::Format(u"%d", 26));
   // The tool windows come up again in the new language.
-  CreateGenMemBuff();
+  RecreateGenMemBuff();
   CreateFindDialog();
   CreateWinCmd();
   update();
@@ -1201,11 +1227,8 @@ void CMainFrame::OnCommand(int id)
     break;
   case Cmd::FileSave:
     if (CChildFrame *child = ActiveChildFrame(*this))
-      if (CQelDoc *doc = child->GetDocument()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+      if (CQelDoc *doc = child->GetDocument())
         doc->DoSave(doc->GetPathName(), true);
-        QApplication::restoreOverrideCursor();
-      }
     break;
   case Cmd::FileClose:
     if (QMdiSubWindow *w = m_pMdiArea->activeSubWindow())
@@ -1262,8 +1285,8 @@ void CMainFrame::OnPrintCommand(int id)
     return;
   if (id == Cmd::FilePrint)
     CParListPrint::OnFilePrint(*doc, setup, this);
-  else
-    CParListPrint::OnFilePrintPreview(*doc, setup, this);
+  else if (QWidget *preview = CParListPrint::OnFilePrintPreview(*doc, setup, this))
+    vtx::FitToScreen(preview);
 }
 
 void CMainFrame::OnEnableAllTestpoints()
@@ -1282,9 +1305,7 @@ void CMainFrame::OnFileSaveAs()
 {
   if (m_hActiveChild == kNoWindow)
     return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   SendToChild(m_hActiveChild, ChildCode::SaveAs);
-  QApplication::restoreOverrideCursor();
   UpdateTabs();
 }
 
@@ -1333,12 +1354,32 @@ void CMainFrame::closeEvent(QCloseEvent *event)
 {
   for (WindowId child : ChildrenCopy())
     SendToChild(child, ChildCode::GoOffline);
+  if (!AskEveryDocument()) {
+    event->ignore(); // Cancel at one question keeps every window
+    return;
+  }
   m_pMdiArea->closeAllSubWindows();
   if (!m_pMdiArea->subWindowList().isEmpty()) {
     event->ignore(); // a document was not let go
     return;
   }
   QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::AskEveryDocument()
+{
+  std::vector<QPointer<CChildFrame>> frames;
+  for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
+    if (auto *child = qobject_cast<CChildFrame *>(w))
+      frames.emplace_back(child);
+  for (const QPointer<CChildFrame> &child : frames)
+    if (child && !child->SaveModified())
+      return false;
+  // Each document was asked once: its window closes without a second question.
+  for (const QPointer<CChildFrame> &child : frames)
+    if (child)
+      child->SetSaveAnswered();
+  return true;
 }
 
 // ---- placement ------------------------------------------------------------------

@@ -55,6 +55,9 @@ public:
   virtual void SetTrigLevPos(std::int16_t index, std::int16_t value) = 0;
   virtual void SetTrigLevNeg(std::int16_t index, std::int16_t value) = 0;
   virtual void SetTrigDelay(std::int16_t index, std::int16_t value) = 0;
+  // Takes the buffer windows of the manager it replaces (a language switch
+  // makes a new window; the buffers are board data and stay).
+  virtual void TakeOver(ITraceManager &previous) { Q_UNUSED(previous); }
   // A downloaded buffer; the packet is not kept.
   virtual void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels,
                                const std::array<double, 6> &scales, const CRequestPacket &packet) = 0;
@@ -213,6 +216,7 @@ private:
   void CreateToolWindows();
   void DestroyToolWindows();
   void CreateGenMemBuff();
+  void RecreateGenMemBuff();
   void CreateFindDialog();
   void CreateWinCmd();
   void StartTimer(bool start);
@@ -221,6 +225,8 @@ private:
   void QueueStatistics(qintptr record);
   void OnSubWindowActivated(QMdiSubWindow *window);
   void UpdateToolbarState();
+  // Asks every modified document before any window closes; false on Cancel.
+  bool AskEveryDocument();
   std::vector<WindowId> ChildrenCopy() const { return m_children; }
 
   std::unique_ptr<COptions> m_pOptions; // first in, last out: windows write into it

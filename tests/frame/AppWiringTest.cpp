@@ -345,3 +345,20 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   frame->CloseAllChildren();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+TEST_F(ViewsInFrame, DownloadedBuffersSurviveALanguageSwitch)
+{
+  auto *adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
+  ASSERT_NE(adapter, nullptr);
+  QString name = QStringLiteral("buf");
+  adapter->Manager()->AddBufferWindow(name, {}, {}, TraceAnswer(kNoWindow, 2, 10));
+  QWidget *chart = adapter->Manager()->GetBufferWindow(0);
+  ASSERT_NE(chart, nullptr);
+  frame->OnLanguage(Cmd::Italian);
+  frame->OnLanguage(Cmd::English);
+  adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
+  ASSERT_NE(adapter, nullptr);
+  ASSERT_EQ(adapter->Manager()->GetBufferCount(), 1);
+  EXPECT_EQ(adapter->Manager()->GetBufferWindow(0), chart); // the same window, data and all
+  EXPECT_EQ(adapter->Manager()->GetTabCtrl()->GetTabText(0), name);
+}

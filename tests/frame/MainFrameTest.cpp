@@ -10,11 +10,14 @@
 
 #include "model/generali.h"
 #include "modbus/SerCodes.h"
+#include "platform/BusyCursor.h"
 #include "platform/Profile.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -149,6 +152,26 @@ TEST_F(MainFrameTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
   EXPECT_EQ(other.bits, 0);
   EXPECT_TRUE(other.status.isEmpty());
   EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+  // Failed answers of the frame's idle request and of a statistics page reach
+  // no board window: nothing goes offline, the status bar keeps its text.
+  struct Page : QObject, ICodeTarget {
+    std::vector<int> codes;
+    qintptr SendCode(int code, qintptr) override
+    {
+      codes.push_back(code);
+      return 8;
+    }
+  } page;
+  const WindowId pageId = WindowRegistry::Instance().Register(&page);
+  for (auto [to, kind] :
+       {std::pair{WindowRegistry::Instance().IdOf(frame.get()), REQ_IDLE}, std::pair{pageId, REQ_STATISTICS}}) {
+    auto p = Packet(to, kind, kSerErrTimeout);
+    p->strVersion = QStringLiteral("elsewhere");
+    frame->RouteAnswer(*p);
+  }
+  EXPECT_TRUE(page.codes.empty());
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+  WindowRegistry::Instance().Unregister(pageId);
 }
 
 TEST_F(MainFrameTest, VersionCheckOfTheGoOnlineAnswer)
@@ -569,6 +592,49 @@ TEST_F(MainFrameTest, ClosingAChangedDocumentAsksFirst)
   EXPECT_EQ(frame->GetChildren().size(), 1u);
   env.prompter().AnswerMessage(IDNO);
   EXPECT_TRUE(child->close());
+}
+
+TEST_F(MainFrameTest, ClosingTheMainWindowAsksEveryDocumentBeforeAnyCloses)
+{
+  auto a = LoadExampleDoc();
+  auto b = LoadExampleDoc();
+  frame->AddChildFrame(a.get());
+  frame->AddChildFrame(b.get());
+  a->SetModifiedFlag(true);
+  b->SetModifiedFlag(true);
+  const std::size_t before = env.prompter().asked.size();
+  env.prompter().AnswerMessage(IDNO);
+  env.prompter().AnswerMessage(IDCANCEL);
+  EXPECT_FALSE(frame->close());
+  EXPECT_EQ(env.prompter().asked.size(), before + 2);
+  EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 2); // Cancel at the second: none closes
+  EXPECT_EQ(frame->GetChildren().size(), 2u);
+  // Asked again, each document once, then every window closes.
+  env.prompter().AnswerMessage(IDNO);
+  env.prompter().AnswerMessage(IDNO);
+  EXPECT_TRUE(frame->close());
+  EXPECT_EQ(env.prompter().asked.size(), before + 4);
+  EXPECT_TRUE(frame->MdiArea()->subWindowList().isEmpty());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(MainFrameTest, SaveShowsTheBusyCursorOnlyWhileWriting)
+{
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("saved.vtx"));
+  auto doc = LoadExampleDoc();
+  // (busy, the file exists, questions asked so far) at each change of cursor.
+  std::vector<std::tuple<bool, bool, std::size_t>> calls;
+  vtx::SetBusyCursorHook(
+      [&](bool busy) { calls.emplace_back(busy, QFileInfo::exists(path), env.prompter().asked.size()); });
+  const std::size_t before = env.prompter().asked.size();
+  env.prompter().AnswerFile(path);
+  const bool saved = doc->DoSave(QString(), true);
+  vtx::SetBusyCursorHook({});
+  EXPECT_TRUE(saved);
+  // On once the name is chosen, before the file exists; off once it is written.
+  EXPECT_EQ(calls,
+            (std::vector<std::tuple<bool, bool, std::size_t>>{{true, false, before + 1}, {false, true, before + 1}}));
 }
 
 TEST_F(MainFrameTest, MainWindowWithABoardDocumentIsNotBlank)
