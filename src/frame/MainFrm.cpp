@@ -207,15 +207,12 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     m_pSerManager->CreateThread(0, 0, nullptr, CThinThread::kInfinite);
   }
 
+  // The tab strip lays out the MDI area and itself (see CMDITabs).
   auto *central = new QWidget(this);
-  auto *layout = new QVBoxLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
   m_pMdiArea = new QMdiArea(central);
   m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_pTabs = new CMDITabs(central);
-  layout->addWidget(m_pMdiArea, 1);
   setCentralWidget(central);
   connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
 
@@ -229,7 +226,7 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     StartTimer(true);
   if (QAction *tp = Action(Cmd::EnableAllTestpoints))
     tp->setChecked(m_pOptions->TP_Autofilling.Get() == 0);
-  RecreateMDITabs();
+  CreateMDITabs(true);
 }
 
 CMainFrame::~CMainFrame()
@@ -458,16 +455,20 @@ void CMainFrame::DestroyToolWindows()
 
 void CMainFrame::RecreateMDITabs()
 {
+  CreateMDITabs(false);
+}
+
+void CMainFrame::CreateMDITabs(bool atCreation)
+{
   int style = 0;
   if (m_pOptions->TabsOnTop.Get() != 0)
     style |= CMDITabs::kStyleTop;
-  if (m_pOptions->TabsImages.Get() != 0)
+  // The first strip always shows the board windows' icons; a later one
+  // follows the setting.
+  if (atCreation || m_pOptions->TabsImages.Get() != 0)
     style |= CMDITabs::kStyleImages;
   if (m_pOptions->HideTabsLess2Views.Get() != 0)
     style |= CMDITabs::kStyleHideLess2;
-  auto *layout = static_cast<QVBoxLayout *>(centralWidget()->layout());
-  layout->removeWidget(m_pTabs);
-  layout->insertWidget((style & CMDITabs::kStyleTop) ? 0 : 1, m_pTabs);
   m_pTabs->Create(m_pMdiArea, style);
   m_pTabs->Update();
 }
@@ -1407,26 +1408,73 @@ QRect CMainFrame::ClampPlacement(const QRect &r, int cx, int cy)
 
 void CMainFrame::RestorePlacement()
 {
-  QSize screen(1280, 800);
-  if (QScreen *s = QGuiApplication::primaryScreen())
-    screen = s->size();
-  const int cx = screen.width();
-  const int cy = screen.height();
-  QRect ltrb(0, 0, cx, cy);
+  QScreen *screen = QGuiApplication::primaryScreen();
+  const QSize size = screen ? screen->size() : QSize(1280, 800);
+  const int cx = size.width();
+  const int cy = size.height();
+  // Without a stored placement the frame fills the area that panels and
+  // docks leave free.
+  QRect placement = screen ? screen->availableGeometry() : QRect(0, 0, cx, cy);
   const QByteArray stored =
       QByteArray::fromHex(Profile::Instance().GetProfileString(kInitSection, kPlacementEntry).toLatin1());
   if (stored.size() == kPlacementBytes) {
     std::int32_t record[11] = {};
     std::memcpy(record, stored.constData(), sizeof record);
-    if (record[0] == kPlacementBytes)
-      ltrb = ClampPlacement(QRect(record[7], record[8], record[9], record[10]), cx, cy);
+    if (record[0] == kPlacementBytes) {
+      const QRect ltrb = ClampPlacement(QRect(record[7], record[8], record[9], record[10]), cx, cy);
+      placement = QRect(QPoint(ltrb.x(), ltrb.y()), QPoint(ltrb.width() - 1, ltrb.height() - 1));
+    }
   }
-  setGeometry(ltrb.x(), ltrb.y(), ltrb.width() - ltrb.x(), ltrb.height() - ltrb.y());
+  ApplyFramePlacement(placement);
+}
+
+void CMainFrame::ApplyFramePlacement(const QRect &frame)
+{
+  // The rectangle is the whole window, title bar included: a top-level
+  // move() places the frame, and the client is what the frame leaves.
+  m_framePlacement = frame;
+  const QRect now = frameGeometry();
+  const int extraW = std::max(0, now.width() - width());
+  const int extraH = std::max(0, now.height() - height());
+  resize(std::max(1, frame.width() - extraW), std::max(1, frame.height() - extraH));
+  move(frame.topLeft());
+}
+
+void CMainFrame::showEvent(QShowEvent *event)
+{
+  QMainWindow::showEvent(event);
+  if (!m_framePlacement.isNull())
+    FitFrameToPlacement(20);
+}
+
+void CMainFrame::FitFrameToPlacement(int triesLeft)
+{
+  // The window manager adds its frame some time after the window is mapped
+  // (never, without one); once it is known the whole frame is fitted.
+  QTimer::singleShot(triesLeft == 20 ? 0 : 50, this, [this, triesLeft] {
+    if (m_framePlacement.isNull() || isMaximized() || isFullScreen())
+      return;
+    if (frameGeometry().size() == size() && triesLeft > 0) {
+      FitFrameToPlacement(triesLeft - 1);
+      return;
+    }
+    const QRect placement = m_framePlacement;
+    if (frameGeometry() != placement)
+      ApplyFramePlacement(placement);
+    m_framePlacement = QRect();
+  });
 }
 
 void CMainFrame::SavePlacement()
 {
-  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  // The whole window, title bar included, as it is placed again.
+  QRect g = frameGeometry();
+  if ((isMaximized() || isMinimized()) && normalGeometry().isValid()) {
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    g = normalGeometry().adjusted(frame.left() - client.left(), frame.top() - client.top(),
+                                  frame.right() - client.right(), frame.bottom() - client.bottom());
+  }
   std::int32_t record[11] = {
       kPlacementBytes, 0, isMaximized() ? 3 : 1, -1, -1, -1, -1, g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
   QByteArray bytes(reinterpret_cast<const char *>(record), sizeof record);

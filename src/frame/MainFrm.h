@@ -208,12 +208,14 @@ protected:
   void closeEvent(QCloseEvent *event) override;
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dropEvent(QDropEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
   void CreateStatusBar();
   void CreateToolBar();
   void BuildMenus();
   void CreateToolWindows();
+  void CreateMDITabs(bool atCreation);
   void DestroyToolWindows();
   void CreateGenMemBuff();
   void RecreateGenMemBuff();
@@ -227,6 +229,9 @@ private:
   void UpdateToolbarState();
   // Asks every modified document before any window closes; false on Cancel.
   bool AskEveryDocument();
+  // Places the whole window (frame included) on that screen rectangle.
+  void ApplyFramePlacement(const QRect &frame);
+  void FitFrameToPlacement(int triesLeft);
   std::vector<WindowId> ChildrenCopy() const { return m_children; }
 
   std::unique_ptr<COptions> m_pOptions; // first in, last out: windows write into it
@@ -252,6 +257,7 @@ private:
   int m_nActivity = 0;
   int m_nRoundRobin = 0;
   bool m_bClosing = false;
+  QRect m_framePlacement; // until the first show has fitted the frame
   std::function<bool(const QString &)> m_openDocument;
   std::function<void(CQelDoc *)> m_closeDocument;
   std::map<int, std::function<void()>> m_appCommands;

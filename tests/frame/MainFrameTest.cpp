@@ -4,6 +4,7 @@
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
+#include "frame/MDITabs.h"
 #include "frame/QelApp.h"
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
@@ -74,6 +75,9 @@ public:
     case ChildCode::ShowError:
       status = *reinterpret_cast<const QString *>(lParam);
       return 0;
+    case ChildCode::LevelChanged:
+      levels.push_back(lParam);
+      return 0;
     case ChildCode::Answer:
       answers.push_back(reinterpret_cast<const CRequestPacket *>(lParam)->message);
       return 0;
@@ -86,6 +90,7 @@ public:
   WindowId id = kNoWindow;
   std::vector<int> codes;
   std::vector<int> answers;
+  std::vector<qintptr> levels;
   int bits = 0;
   int readState = -1;
   int cmdState = -1;
@@ -374,6 +379,46 @@ TEST_F(MainFrameTest, SliderAndAddressBoxReachTheBoards)
   frame->SetActiveChild(b.id);
   EXPECT_EQ(frame->GetChildren().front(), b.id);
   EXPECT_EQ(frame->Toolbar()->Address(), 1);
+}
+
+TEST_F(MainFrameTest, SliderPostsEachLevelToTheBoards)
+{
+  FakeChild a(*frame);
+  CExtStatusBarSliderCtrl *slider = frame->Slider();
+  slider->setValue(0);
+  frame->GetOptions().VisLevel.Set(0);
+  slider->resize(120, 24);
+  const QRect c = slider->ChannelRect();
+  auto at = [&](double f) { return QPoint(c.left() + int(f * (c.width() - 1)), c.center().y()); };
+  QTest::mousePress(slider, Qt::LeftButton, {}, at(0.05));
+  QTest::mouseMove(slider, at(0.5));
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.95));
+  EXPECT_TRUE(a.levels.empty()); // nothing reached the board from inside the mouse handlers
+  QCoreApplication::processEvents();
+  EXPECT_EQ(a.levels, (std::vector<qintptr>{1, 2}));
+}
+
+TEST_F(MainFrameTest, TabStripShowsImagesAtFirstAndClaimsItsBand)
+{
+  frame->GetOptions().TabsImages.Set(0);
+  frame->GetOptions().TabsOnTop.Set(1);
+  frame->GetOptions().HideTabsLess2Views.Set(0);
+  auto remade = std::make_unique<CMainFrame>(false);
+  remade->resize(800, 600);
+  remade->show();
+  EXPECT_TRUE(remade->Tabs()->HasImages()); // at creation, whatever the setting
+  remade->SendCode(MainCode::TimerAndTabs, 0);
+  EXPECT_FALSE(remade->Tabs()->HasImages()); // a later change follows it
+  auto doc = LoadExampleDoc();
+  remade->AddChildFrame(doc.get());
+  QCoreApplication::processEvents();
+  CMDITabs *tabs = remade->Tabs();
+  ASSERT_TRUE(tabs->isVisible());
+  EXPECT_EQ(tabs->geometry().top(), 0);
+  EXPECT_EQ(tabs->height(), 26 + 2);
+  EXPECT_EQ(remade->MdiArea()->geometry().top(), 26); // 2 pixels under the strip
+  EXPECT_EQ(remade->MdiArea()->geometry().bottom(), remade->centralWidget()->height() - 1);
+  remade->CloseAllChildren();
 }
 
 // The trace-buffer manager as the frame sees it.
