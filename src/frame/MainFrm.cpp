@@ -38,7 +38,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
-#include <QVBoxLayout>
 
 #include <algorithm>
 

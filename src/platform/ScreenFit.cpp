@@ -2,21 +2,40 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
 
 namespace vtx {
 namespace {
+// A window manager adds its frame a little after the window is mapped
+// (never, without one): fit again once the frame is known.
+void FitOnceFramed(QPointer<QWidget> window, int triesLeft)
+{
+  QTimer::singleShot(50, window, [window, triesLeft] {
+    if (!window || !window->isVisible())
+      return;
+    if (window->frameGeometry().size() == window->size() && triesLeft > 0) {
+      FitOnceFramed(window, triesLeft - 1);
+      return;
+    }
+    FitToScreen(window);
+  });
+}
+
 class ScreenFitFilter : public QObject {
 public:
   using QObject::QObject;
   bool eventFilter(QObject *watched, QEvent *event) override
   {
     if (event->type() == QEvent::Show)
-      if (auto *w = qobject_cast<QWidget *>(watched); w && w->isWindow())
+      if (auto *w = qobject_cast<QWidget *>(watched); w && w->isWindow()) {
         FitToScreen(w);
+        FitOnceFramed(w, 20);
+      }
     return false;
   }
 };
