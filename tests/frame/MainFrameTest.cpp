@@ -739,6 +739,12 @@ TEST(QelApp, StartsWithoutADocument)
   app.SetUniqueName(QString());
   ASSERT_TRUE(app.InitInstance({}, false, false));
   EXPECT_TRUE(app.GetMainFrame()->GetChildren().empty());
+  // A document handed over by a second copy opens under the busy cursor.
+  std::vector<std::pair<bool, std::size_t>> busy; // (on, board windows then)
+  vtx::SetBusyCursorHook([&](bool on) { busy.emplace_back(on, app.GetMainFrame()->GetChildren().size()); });
+  emit app.documentHandedOver(ExamplePath(QStringLiteral("demo-small.vtx")));
+  vtx::SetBusyCursorHook({});
+  EXPECT_EQ(busy, (std::vector<std::pair<bool, std::size_t>>{{true, 0}, {false, 1}}));
   EXPECT_EQ(CQelApp::FileFromArguments({QStringLiteral("-style"), QStringLiteral("a.vtx")}), QStringLiteral("a.vtx"));
 }
 
