@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the tools need
 # (clang and its runtime libraries for the fuzz build, libtsan2 for the
-# ThreadSanitizer build; Xvfb, xdotool and ImageMagick for the run on a real
-# X server; libx11-dev for the caps and num lock panes, read through the X
-# keyboard extension).
+# ThreadSanitizer build; Xvfb, xdotool, ImageMagick, a window manager
+# (openbox) and xwininfo (x11-utils) for the run on a real X server;
+# libx11-dev for the caps and num lock panes, read through the X keyboard
+# extension).
 # Idempotent: runs apt-get only when something is missing, silent otherwise.
 set -euo pipefail
 
@@ -14,7 +15,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio
   clang libclang-rt-14-dev libtsan2
-  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core
+  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core openbox x11-utils
 )
 
 # Each listing is taken whole before it is searched: under pipefail a grep -q

@@ -1,5 +1,6 @@
 #include "frame/QelApp.h"
 #include "platform/DesktopServices.h"
+#include "platform/Trace.h"
 
 #ifdef VELOTRIX_TEST_HOOKS
 #include "app/TestChannel.h"
@@ -8,9 +9,11 @@
 #include <QApplication>
 
 #include <clocale>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
+  vtx::ApplyTraceSwitch();
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Norv"));
   QApplication::setApplicationName(QStringLiteral("Velotrix"));
@@ -21,8 +24,14 @@ int main(int argc, char *argv[])
   vtx::InstallDesktopServices();
 
   CQelApp velotrix;
-  if (!velotrix.InitInstance(QApplication::arguments().mid(1)))
-    return 0;
+  if (!velotrix.InitInstance(QApplication::arguments().mid(1))) {
+    // A document handed to the running copy ends this one silently; one
+    // that cannot be opened is a failure and says why.
+    if (velotrix.StartError().isEmpty())
+      return 0;
+    std::fprintf(stderr, "velotrix: cannot open %s\n", qUtf8Printable(velotrix.StartError()));
+    return 1;
+  }
 #ifdef VELOTRIX_TEST_HOOKS
   // The display test drives the program through this socket.
   TestChannel channel(velotrix);

@@ -4,6 +4,7 @@
 
 #include "model/QelDoc.h"
 #include "modbus/RequestPacket.h"
+#include "platform/ScreenFit.h"
 #include "trace/GenMemBuff.h"
 #include "views/FindDialog.h"
 #include "views/ListaPar.h"
@@ -73,6 +74,7 @@ CTraceManagerAdapter::CTraceManagerAdapter(CMainFrame &frame) : m_pWnd(new CGenM
       guard->SelectChildByAddress(address);
   });
   m_pWnd->hide();
+  vtx::KeepOnScreen(m_pWnd);
 }
 
 CTraceManagerAdapter::~CTraceManagerAdapter()
@@ -186,4 +188,11 @@ void CTraceManagerAdapter::AddBufferWindow(const QString &header, const std::arr
     return;
   QString name = header;
   m_pWnd->AddBufferWindow(name, labels, scales, packet);
+}
+
+void CTraceManagerAdapter::TakeOver(ITraceManager &previous)
+{
+  auto *old = dynamic_cast<CTraceManagerAdapter *>(&previous);
+  if (old && old->m_pWnd && m_pWnd)
+    m_pWnd->TakeBufferWindows(*old->m_pWnd);
 }

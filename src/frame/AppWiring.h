@@ -37,6 +37,7 @@ public:
   void SetTrigDelay(std::int16_t index, std::int16_t value) override;
   void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels, const std::array<double, 6> &scales,
                        const CRequestPacket &packet) override;
+  void TakeOver(ITraceManager &previous) override;
 
   CGenMemBuff *Manager() const { return m_pWnd; }
 

@@ -24,7 +24,11 @@ CMDITabs::CMDITabs(QWidget *parent) : QTabBar(parent)
 
 void CMDITabs::Create(QMdiArea *area, int style)
 {
+  if (m_pMdiArea && m_pMdiArea->parentWidget())
+    m_pMdiArea->parentWidget()->removeEventFilter(this);
   m_pMdiArea = area;
+  if (m_pMdiArea && m_pMdiArea->parentWidget())
+    m_pMdiArea->parentWidget()->installEventFilter(this);
   m_bTop = style & kStyleTop;
   m_nMinViews = (style & kStyleHideLess2) ? 2 : 1;
   m_bImages = style & kStyleImages;
@@ -70,9 +74,41 @@ void CMDITabs::Update()
     if (w == active)
       setCurrentIndex(i);
   }
-  setVisible(count() >= m_nMinViews && count() > 0);
   setUpdatesEnabled(true);
   m_bUpdating = false;
+  OnSizeParent();
+}
+
+void CMDITabs::OnSizeParent()
+{
+  QWidget *host = m_pMdiArea ? m_pMdiArea->parentWidget() : nullptr;
+  if (!host)
+    return;
+  QRect rest = host->rect();
+  if (count() < m_nMinViews || count() == 0) {
+    hide();
+    m_pMdiArea->setGeometry(rest);
+    return;
+  }
+  const int band = BandHeight();
+  const int height = band + 2;
+  if (m_bTop) {
+    setGeometry(rest.left(), rest.top(), rest.width(), height);
+    rest.setTop(rest.top() + band);
+  } else {
+    rest.setBottom(rest.bottom() - band);
+    setGeometry(rest.left(), rest.bottom() + 1 - 2, rest.width(), height);
+  }
+  m_pMdiArea->setGeometry(rest);
+  show();
+  raise(); // its 2 pixels over the MDI area show the strip's edge
+}
+
+bool CMDITabs::eventFilter(QObject *watched, QEvent *event)
+{
+  if (event->type() == QEvent::Resize && m_pMdiArea && watched == m_pMdiArea->parentWidget())
+    OnSizeParent();
+  return QTabBar::eventFilter(watched, event);
 }
 
 void CMDITabs::OnCurrentChanged(int index)

@@ -32,8 +32,12 @@ public:
   bool IsTop() const { return m_bTop; }
   bool HasImages() const { return m_bImages; }
   int MinViews() const { return m_nMinViews; }
-  // Height the strip claims while shown (26, 27 with images, plus 2).
-  int BandHeight() const { return (m_bImages ? 27 : 26) + 2; }
+  // The band the strip claims from the MDI area's host while shown (26, 27
+  // with images); the strip is 2 pixels higher and overlaps the area by 2.
+  int BandHeight() const { return m_bImages ? 27 : 26; }
+  // Lays out the host (the MDI area's parent): the strip takes its band at
+  // the top or bottom, the MDI area the rest; hidden below the minimum.
+  void OnSizeParent();
   QMdiSubWindow *WindowAt(int index) const;
   // What the right click on a tab does once the menu answered.
   void RunWindowMenu(int index, const QPoint &globalPos);
@@ -41,6 +45,7 @@ public:
 protected:
   void mouseDoubleClickEvent(QMouseEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   void OnCurrentChanged(int index);

@@ -14,9 +14,11 @@
 #include "modbus/SerManager.h"
 #include "platform/Profile.h"
 #include "platform/Prompter.h"
+#include "platform/ScreenFit.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/Trace.h"
+#include "views/MultiPagePreview.h"
 #include "views/ParListPrint.h"
 #include "views/PrintSetup.h"
 
@@ -36,7 +38,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -108,15 +109,12 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     m_pSerManager->CreateThread(0, 0, nullptr, CThinThread::kInfinite);
   }
 
+  // The tab strip lays out the MDI area and itself (see CMDITabs).
   auto *central = new QWidget(this);
-  auto *layout = new QVBoxLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
   m_pMdiArea = new QMdiArea(central);
   m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   m_pTabs = new CMDITabs(central);
-  layout->addWidget(m_pMdiArea, 1);
   setCentralWidget(central);
   connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
 
@@ -131,7 +129,7 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     StartTimer(true);
   if (QAction *tp = Action(Cmd::EnableAllTestpoints))
     tp->setChecked(m_pOptions->TP_Autofilling.Get() == 0);
-  RecreateMDITabs();
+  CreateMDITabs(true);
 }
 
 CMainFrame::~CMainFrame()
@@ -212,12 +210,31 @@ void CMainFrame::CreateGenMemBuff()
     qCDebug(lcFrame, "Failed to create m_wndGenMemBuff class");
 }
 
+void CMainFrame::RecreateGenMemBuff()
+{
+  std::unique_ptr<ITraceManager> previous = std::move(m_pGenMemBuff);
+  const bool shown = previous && previous->Window()->isVisible();
+  CreateGenMemBuff();
+  if (!previous)
+    return;
+  if (!m_pGenMemBuff) {
+    m_pGenMemBuff = std::move(previous); // no new window: the old one stays, buffers and all
+    return;
+  }
+  m_pGenMemBuff->TakeOver(*previous);
+  previous.reset();
+  if (shown)
+    OnReadBuffer();
+}
+
 void CMainFrame::CreateFindDialog()
 {
   delete m_pFindDialog.data();
   m_pFindDialog = FindFactory() ? FindFactory()(*this) : nullptr;
-  if (m_pFindDialog)
+  if (m_pFindDialog) {
     m_pFindDialog->hide();
+    vtx::KeepOnScreen(m_pFindDialog);
+  }
 }
 
 void CMainFrame::CreateWinCmd()
@@ -230,6 +247,7 @@ void CMainFrame::CreateWinCmd()
       guard->SendWinCmdToActive(value);
   });
   m_pWinCmd->hide();
+  vtx::KeepOnScreen(m_pWinCmd);
 }
 
 void CMainFrame::CreateToolWindows()
@@ -248,16 +266,20 @@ void CMainFrame::DestroyToolWindows()
 
 void CMainFrame::RecreateMDITabs()
 {
+  CreateMDITabs(false);
+}
+
+void CMainFrame::CreateMDITabs(bool atCreation)
+{
   int style = 0;
   if (m_pOptions->TabsOnTop.Get() != 0)
     style |= CMDITabs::kStyleTop;
-  if (m_pOptions->TabsImages.Get() != 0)
+  // The first strip always shows the board windows' icons; a later one
+  // follows the setting.
+  if (atCreation || m_pOptions->TabsImages.Get() != 0)
     style |= CMDITabs::kStyleImages;
   if (m_pOptions->HideTabsLess2Views.Get() != 0)
     style |= CMDITabs::kStyleHideLess2;
-  auto *layout = static_cast<QVBoxLayout *>(centralWidget()->layout());
-  layout->removeWidget(m_pTabs);
-  layout->insertWidget((style & CMDITabs::kStyleTop) ? 0 : 1, m_pTabs);
   m_pTabs->Create(m_pMdiArea, style);
   m_pTabs->Update();
 }
@@ -696,6 +718,10 @@ void CMainFrame::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
     qCDebug(lcFrame, "message=%d->PktType.par.first_par=%d", packet.message, packet.PktType.par.first_par);
   else if (packet.message == REQ_READ_VARS)
     qCDebug(lcFrame, "message=%d->PktType.var.first_var=%d", packet.message, packet.PktType.var.first_var);
+  // Only a board window goes offline: a failed answer of the frame's own
+  // idle request or of a preferences page has no board to take offline.
+  if (std::find(m_children.begin(), m_children.end(), packet.hWnd) == m_children.end())
+    return;
   const qintptr was = SendToChild(packet.hWnd, ChildCode::GoOffline);
   if (was != 0 && packet.error != 12) {
     SendToChild(packet.hWnd, ChildCode::ShowError, reinterpret_cast<qintptr>(&packet.strVersion));
@@ -928,7 +954,7 @@ void CMainFrame::SetLanguage(int code)
   if (QLabel *p = Pane(kPaneVersionTag))
     p->setText(LoadStr(IDS_VERSION_PREFIX) + vtx::Format(u"%d", 26));
   // The tool windows come up again in the new language.
-  CreateGenMemBuff();
+  RecreateGenMemBuff();
   CreateFindDialog();
   CreateWinCmd();
   update();
@@ -972,11 +998,8 @@ void CMainFrame::OnCommand(int id)
     break;
   case Cmd::FileSave:
     if (CChildFrame *child = ActiveChildFrame(*this))
-      if (CQelDoc *doc = child->GetDocument()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+      if (CQelDoc *doc = child->GetDocument())
         doc->DoSave(doc->GetPathName(), true);
-        QApplication::restoreOverrideCursor();
-      }
     break;
   case Cmd::FileClose:
     if (QMdiSubWindow *w = m_pMdiArea->activeSubWindow())
@@ -1033,8 +1056,8 @@ void CMainFrame::OnPrintCommand(int id)
     return;
   if (id == Cmd::FilePrint)
     CParListPrint::OnFilePrint(*doc, setup, this);
-  else
-    CParListPrint::OnFilePrintPreview(*doc, setup, this);
+  else if (QWidget *preview = CParListPrint::OnFilePrintPreview(*doc, setup, this))
+    vtx::FitToScreen(preview);
 }
 
 void CMainFrame::OnEnableAllTestpoints()
@@ -1053,9 +1076,7 @@ void CMainFrame::OnFileSaveAs()
 {
   if (m_hActiveChild == kNoWindow)
     return;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
   SendToChild(m_hActiveChild, ChildCode::SaveAs);
-  QApplication::restoreOverrideCursor();
   UpdateTabs();
 }
 
@@ -1104,12 +1125,32 @@ void CMainFrame::closeEvent(QCloseEvent *event)
 {
   for (WindowId child : ChildrenCopy())
     SendToChild(child, ChildCode::GoOffline);
+  if (!AskEveryDocument()) {
+    event->ignore(); // Cancel at one question keeps every window
+    return;
+  }
   m_pMdiArea->closeAllSubWindows();
   if (!m_pMdiArea->subWindowList().isEmpty()) {
     event->ignore(); // a document was not let go
     return;
   }
   QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::AskEveryDocument()
+{
+  std::vector<QPointer<CChildFrame>> frames;
+  for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
+    if (auto *child = qobject_cast<CChildFrame *>(w))
+      frames.emplace_back(child);
+  for (const QPointer<CChildFrame> &child : frames)
+    if (child && !child->SaveModified())
+      return false;
+  // Each document was asked once: its window closes without a second question.
+  for (const QPointer<CChildFrame> &child : frames)
+    if (child)
+      child->SetSaveAnswered();
+  return true;
 }
 
 // ---- placement ------------------------------------------------------------------
@@ -1137,26 +1178,73 @@ QRect CMainFrame::ClampPlacement(const QRect &r, int cx, int cy)
 
 void CMainFrame::RestorePlacement()
 {
-  QSize screen(1280, 800);
-  if (QScreen *s = QGuiApplication::primaryScreen())
-    screen = s->size();
-  const int cx = screen.width();
-  const int cy = screen.height();
-  QRect ltrb(0, 0, cx, cy);
+  QScreen *screen = QGuiApplication::primaryScreen();
+  const QSize size = screen ? screen->size() : QSize(1280, 800);
+  const int cx = size.width();
+  const int cy = size.height();
+  // Without a stored placement the frame fills the area that panels and
+  // docks leave free.
+  QRect placement = screen ? screen->availableGeometry() : QRect(0, 0, cx, cy);
   const QByteArray stored =
       QByteArray::fromHex(Profile::Instance().GetProfileString(kInitSection, kPlacementEntry).toLatin1());
   if (stored.size() == kPlacementBytes) {
     std::int32_t record[11] = {};
     std::memcpy(record, stored.constData(), sizeof record);
-    if (record[0] == kPlacementBytes)
-      ltrb = ClampPlacement(QRect(record[7], record[8], record[9], record[10]), cx, cy);
+    if (record[0] == kPlacementBytes) {
+      const QRect ltrb = ClampPlacement(QRect(record[7], record[8], record[9], record[10]), cx, cy);
+      placement = QRect(QPoint(ltrb.x(), ltrb.y()), QPoint(ltrb.width() - 1, ltrb.height() - 1));
+    }
   }
-  setGeometry(ltrb.x(), ltrb.y(), ltrb.width() - ltrb.x(), ltrb.height() - ltrb.y());
+  ApplyFramePlacement(placement);
+}
+
+void CMainFrame::ApplyFramePlacement(const QRect &frame)
+{
+  // The rectangle is the whole window, title bar included: a top-level
+  // move() places the frame, and the client is what the frame leaves.
+  m_framePlacement = frame;
+  const QRect now = frameGeometry();
+  const int extraW = std::max(0, now.width() - width());
+  const int extraH = std::max(0, now.height() - height());
+  resize(std::max(1, frame.width() - extraW), std::max(1, frame.height() - extraH));
+  move(frame.topLeft());
+}
+
+void CMainFrame::showEvent(QShowEvent *event)
+{
+  QMainWindow::showEvent(event);
+  if (!m_framePlacement.isNull())
+    FitFrameToPlacement(20);
+}
+
+void CMainFrame::FitFrameToPlacement(int triesLeft)
+{
+  // The window manager adds its frame some time after the window is mapped
+  // (never, without one); once it is known the whole frame is fitted.
+  QTimer::singleShot(triesLeft == 20 ? 0 : 50, this, [this, triesLeft] {
+    if (m_framePlacement.isNull() || isMaximized() || isFullScreen())
+      return;
+    if (frameGeometry().size() == size() && triesLeft > 0) {
+      FitFrameToPlacement(triesLeft - 1);
+      return;
+    }
+    const QRect placement = m_framePlacement;
+    if (frameGeometry() != placement)
+      ApplyFramePlacement(placement);
+    m_framePlacement = QRect();
+  });
 }
 
 void CMainFrame::SavePlacement()
 {
-  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  // The whole window, title bar included, as it is placed again.
+  QRect g = frameGeometry();
+  if ((isMaximized() || isMinimized()) && normalGeometry().isValid()) {
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    g = normalGeometry().adjusted(frame.left() - client.left(), frame.top() - client.top(),
+                                  frame.right() - client.right(), frame.bottom() - client.bottom());
+  }
   std::int32_t record[11] = {
       kPlacementBytes, 0, isMaximized() ? 3 : 1, -1, -1, -1, -1, g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
   QByteArray bytes(reinterpret_cast<const char *>(record), sizeof record);

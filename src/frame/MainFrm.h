@@ -55,6 +55,9 @@ public:
   virtual void SetTrigLevPos(std::int16_t index, std::int16_t value) = 0;
   virtual void SetTrigLevNeg(std::int16_t index, std::int16_t value) = 0;
   virtual void SetTrigDelay(std::int16_t index, std::int16_t value) = 0;
+  // Takes the buffer windows of the manager it replaces (a language switch
+  // makes a new window; the buffers are board data and stay).
+  virtual void TakeOver(ITraceManager &previous) { Q_UNUSED(previous); }
   // A downloaded buffer; the packet is not kept.
   virtual void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels,
                                const std::array<double, 6> &scales, const CRequestPacket &packet) = 0;
@@ -216,6 +219,7 @@ protected:
   void closeEvent(QCloseEvent *event) override;
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dropEvent(QDropEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
   void CreateStatusBar();
@@ -225,8 +229,10 @@ private:
   void LayoutToolbar();
   void WatchDocument(CQelDoc *doc);
   void CreateToolWindows();
+  void CreateMDITabs(bool atCreation);
   void DestroyToolWindows();
   void CreateGenMemBuff();
+  void RecreateGenMemBuff();
   void CreateFindDialog();
   void CreateWinCmd();
   void StartTimer(bool start);
@@ -234,6 +240,11 @@ private:
   qintptr SendToChild(WindowId id, int code, qintptr lParam = 0);
   void QueueStatistics(qintptr record);
   void OnSubWindowActivated(QMdiSubWindow *window);
+  // Asks every modified document before any window closes; false on Cancel.
+  bool AskEveryDocument();
+  // Places the whole window (frame included) on that screen rectangle.
+  void ApplyFramePlacement(const QRect &frame);
+  void FitFrameToPlacement(int triesLeft);
   std::vector<WindowId> ChildrenCopy() const { return m_children; }
 
   std::unique_ptr<COptions> m_pOptions; // first in, last out: windows write into it
@@ -259,6 +270,7 @@ private:
   int m_nActivity = 0;
   int m_nRoundRobin = 0;
   bool m_bClosing = false;
+  QRect m_framePlacement; // until the first show has fitted the frame
   std::function<bool(const QString &)> m_openDocument;
   std::function<void(CQelDoc *)> m_closeDocument;
   std::map<int, std::function<void()>> m_appCommands;

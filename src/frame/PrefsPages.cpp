@@ -5,6 +5,7 @@
 #include "model/generali.h"
 #include "modbus/SerManager.h"
 #include "platform/Options.h"
+#include "platform/ScreenFit.h"
 #include "platform/StringIds.h"
 
 #include <QCheckBox>
@@ -547,5 +548,6 @@ CPreferencesSet::CPreferencesSet(QWidget *parent, COptions &options)
 int RunPreferencesDialog(QWidget *parent, COptions &options)
 {
   CPreferencesSet set(parent, options);
+  vtx::KeepOnScreen(&set.dialog);
   return set.dialog.exec();
 }

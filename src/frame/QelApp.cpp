@@ -8,11 +8,14 @@
 
 #include "model/QelDoc.h"
 #include "model/generali.h"
+#include "platform/BusyCursor.h"
 #include "platform/Profile.h"
+#include "platform/ScreenFit.h"
 #include "update/UpgradeDlg.h"
 #include "views/PrintSetup.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -26,7 +29,10 @@ CQelApp::CQelApp(QObject *parent) : CWinAppEx(parent), m_pPrintSetup(std::make_u
 {
   CPrintSetup::SetAppInstance(m_pPrintSetup.get());
   connect(this, &CWinAppEx::documentHandedOver, this, [this](const QString &path) {
-    OpenDocumentFile(path);
+    {
+      const vtx::BusyCursor busy;
+      OpenDocumentFile(path);
+    }
     if (m_pMainFrame) {
       m_pMainFrame->raise();
       m_pMainFrame->activateWindow();
@@ -95,11 +101,24 @@ bool CQelApp::InitInstance(const QStringList &arguments, bool startSerial, bool 
   m_pMainFrame->setAcceptDrops(true);
   m_strHelpPath = GetFolderFromPath(QCoreApplication::applicationFilePath());
 
-  if (!file.isEmpty() && !OpenDocumentFile(file))
+  if (!file.isEmpty() && !OpenDocumentFile(file)) {
+    m_strStartError = file + QStringLiteral(": ") + OpenFailureReason(file);
     return false;
+  }
   if (show)
     m_pMainFrame->show();
   return true;
+}
+
+QString CQelApp::OpenFailureReason(const QString &path)
+{
+  const QFileInfo info(path);
+  if (info.isDir())
+    return QStringLiteral("is a folder");
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return file.errorString();
+  return QStringLiteral("not a document this program reads");
 }
 
 void CQelApp::LoadRecentFileList(int count)
@@ -165,6 +184,7 @@ void CQelApp::CloseDocument(CQelDoc *doc)
 void CQelApp::OnAppAbout()
 {
   CAboutDlg dialog(m_pMainFrame.get());
+  vtx::KeepOnScreen(&dialog);
   dialog.exec();
 }
 
@@ -173,6 +193,7 @@ void CQelApp::OnInternetUpdate()
   if (!m_pMainFrame)
     return;
   CUpgradeDlg dialog(m_pMainFrame.get(), m_pMainFrame->GetOptions().Path0.Get());
+  vtx::KeepOnScreen(&dialog);
   dialog.exec();
 }
 

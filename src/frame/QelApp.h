@@ -31,6 +31,12 @@ public:
   // serial link closed (tests); show false leaves the window hidden.
   bool InitInstance(const QStringList &arguments, bool startSerial = true, bool show = true);
 
+  // Why the document named on the command line could not be opened (empty
+  // when start-up did not fail on it: no file, or handed to a running copy).
+  QString StartError() const { return m_strStartError; }
+  // Why a document cannot be read, in a few words.
+  static QString OpenFailureReason(const QString &path);
+
   // The name of the single-instance check; empty skips it (tests).
   void SetUniqueName(const QString &name) { m_strUniqueName = name; }
 
@@ -68,5 +74,6 @@ private:
   std::unique_ptr<CDocTemplate> m_pTemplate;
   std::unique_ptr<CMainFrame> m_pMainFrame;
   QString m_strHelpPath;
+  QString m_strStartError;
   QString m_strUniqueName = QString::fromLatin1(kUniqueName);
 };

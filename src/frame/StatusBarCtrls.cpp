@@ -197,7 +197,11 @@ void CExtStatusBarSliderCtrl::NotifyParent(int code)
     return;
   // Stored before announcing, so the last notice of a drag finds them equal.
   level.Set(value());
-  emit visLevelChanged(code, value());
+  // Posted: the boards hear of it once the mouse handler has returned, one
+  // notice per value in the order the values came.
+  const int position = value();
+  QMetaObject::invokeMethod(
+      this, [this, code, position] { emit visLevelChanged(code, position); }, Qt::QueuedConnection);
 }
 
 CMainToolbar::CMainToolbar(QWidget *parent) : QToolBar(parent)

@@ -80,7 +80,8 @@ public:
   QRect ChannelRect() const;
 
 Q_SIGNALS:
-  // A new level was stored in VisLevel (code kTrack or kThumbPosition).
+  // A new level was stored in VisLevel (code kTrack or kThumbPosition);
+  // posted, so it arrives after the mouse event that made it.
   void visLevelChanged(int code, int position);
 
 protected:

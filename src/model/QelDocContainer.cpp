@@ -4,6 +4,7 @@
 #include "generali.h"
 
 #include "modbus/RequestPacket.h"
+#include "platform/BusyCursor.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
 #include "platform/StringIds.h"
@@ -425,10 +426,17 @@ bool CQelDocContainer::WriteFileAtomically(const QString &path, const QByteArray
 
 bool CQelDocContainer::OnSaveDocument(const QString &path)
 {
-  CDocArchive ar;
-  Serialize(ar);
   QString error;
-  if (!WriteFileAtomically(path, ar.GetBytes(), &error)) {
+  bool written = false;
+  {
+    // The busy cursor covers the write only: not the choice of a name
+    // before it, nor the message after a failure.
+    const vtx::BusyCursor busy;
+    CDocArchive ar;
+    Serialize(ar);
+    written = WriteFileAtomically(path, ar.GetBytes(), &error);
+  }
+  if (!written) {
     AfxMessageBox(error, MB_OK | MB_ICONERROR);
     return false;
   }

@@ -1,5 +1,6 @@
 #include "DesktopServices.h"
 
+#include "BusyCursor.h"
 #include "DesktopLauncher.h"
 #include "StringTable.h"
 #include "WidgetPrompter.h"
@@ -18,5 +19,11 @@ void InstallDesktopServices()
   Prompter::SetInstance(std::make_unique<WidgetPrompter>());
   Launcher::SetInstance(std::make_unique<DesktopLauncher>());
   SetBeepHandler(DesktopBeep);
+  SetBusyCursorHook([](bool busy) {
+    if (busy)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+  });
 }
 } // namespace vtx

@@ -5,6 +5,6 @@ namespace vtx {
 // frequency and length are not the desktop's to choose).
 void DesktopBeep(int frequencyHz, int durationMs);
 // Installs a desktop session's services: the widget prompter, the desktop
-// launcher and the desktop beep. GUI thread, once the QApplication exists.
+// launcher, the desktop beep and the busy cursor. GUI thread, once the QApplication exists.
 void InstallDesktopServices();
 } // namespace vtx

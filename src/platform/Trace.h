@@ -14,6 +14,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcUpdate)
 Q_DECLARE_LOGGING_CATEGORY(lcChart)
 
 namespace vtx {
+// Turns every category's trace on when the environment variable
+// VELOTRIX_TRACE is set to anything but 0; called once at start.
+void ApplyTraceSwitch();
 // Logs a broken invariant with its source position (fatal when built with
 // VELOTRIX_STRICT_ASSERT) and returns the condition.
 bool Check(bool cond, const char *expr, const char *file, int line);

@@ -623,3 +623,18 @@ void CGenMemBuff::OnCloseTab()
   if (m_wndTab->GetItemCount() > 0)
     m_wndTab->SelectTab(m_wndTab->GetItemCount() - 1);
 }
+
+void CGenMemBuff::TakeBufferWindows(CGenMemBuff &from)
+{
+  if (&from == this || !from.m_wndTab || !m_wndTab)
+    return;
+  const int selected = from.m_wndTab->GetCurSel();
+  const int first = m_wndTab->GetItemCount();
+  while (from.m_wndTab->GetItemCount() > 0) {
+    const QString caption = from.m_wndTab->GetTabText(0);
+    if (QWidget *w = from.m_wndTab->DeleteTab(0))
+      m_wndTab->AddTab(w, caption, 0);
+  }
+  if (m_wndTab->GetItemCount() > first)
+    m_wndTab->SelectTab(first + std::max(0, selected));
+}

@@ -73,6 +73,10 @@ public:
   void AddBufferWindow(QString &name, const std::array<QString, 6> &labels, const std::array<double, 6> &scales,
                        const CRequestPacket &packet);
 
+  // Moves every buffer tab of another manager window here, in order (the
+  // window that replaces it after a language switch).
+  void TakeBufferWindows(CGenMemBuff &from);
+
   // The main frame's SelectChildByAddress: attaches this window to the child
   // frame of that board address, if one is open.
   using SelectChildHook = std::function<void(std::uint8_t address)>;

@@ -12,6 +12,7 @@
 #include "controls/XListCtrl.h"
 #include "controls/XTabCtrl.h"
 #include "frame/AppWiring.h"
+#include "frame/BoardDialogs.h"
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
@@ -32,6 +33,9 @@
 #include <QCheckBox>
 #include <QRadioButton>
 #include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
@@ -344,4 +348,84 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
 
   frame->CloseAllChildren();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(ViewsInFrame, DownloadedBuffersSurviveALanguageSwitch)
+{
+  auto *adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
+  ASSERT_NE(adapter, nullptr);
+  QString name = QStringLiteral("buf");
+  adapter->Manager()->AddBufferWindow(name, {}, {}, TraceAnswer(kNoWindow, 2, 10));
+  QWidget *chart = adapter->Manager()->GetBufferWindow(0);
+  ASSERT_NE(chart, nullptr);
+  frame->OnLanguage(Cmd::Italian);
+  frame->OnLanguage(Cmd::English);
+  adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
+  ASSERT_NE(adapter, nullptr);
+  ASSERT_EQ(adapter->Manager()->GetBufferCount(), 1);
+  EXPECT_EQ(adapter->Manager()->GetBufferWindow(0), chart); // the same window, data and all
+  EXPECT_EQ(adapter->Manager()->GetTabCtrl()->GetTabText(0), name);
+}
+
+namespace {
+
+// Runs this test program again with only the named tests, on an offscreen
+// screen of that many device pixels at that scale; true when they passed.
+bool RunOnScreen(const QString &filter, int width, int height, const QString &scale, QString *output)
+{
+  QTemporaryDir dir;
+  const QString config = dir.filePath(QStringLiteral("screen.json"));
+  QFile f(config);
+  if (!f.open(QIODevice::WriteOnly))
+    return false;
+  f.write(QStringLiteral(R"({"screens":[{"name":"S","x":0,"y":0,"width":%1,"height":%2,"logicalDpi":96,)"
+                         R"("logicalBaseDpi":96,"dpr":1}]})")
+              .arg(width)
+              .arg(height)
+              .toUtf8());
+  f.close();
+  QProcess child;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
+  environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+  environment.insert(QStringLiteral("VELOTRIX_ON_SCREEN"), QStringLiteral("1"));
+  child.setProcessEnvironment(environment);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + filter});
+  const bool ended = child.waitForFinished(90000);
+  *output = QString::fromLocal8Bit(child.readAll());
+  return ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+         output->contains(QStringLiteral("[  PASSED  ] 1 test"));
+}
+
+} // namespace
+
+TEST(OnScreen, ToolWindowsKeepWithinAScaledScreen)
+{
+  if (qEnvironmentVariableIsEmpty("VELOTRIX_ON_SCREEN")) {
+    QString output;
+    EXPECT_TRUE(RunOnScreen(QStringLiteral("OnScreen.*"), 1600, 1000, QStringLiteral("1.5"), &output))
+        << qPrintable(output);
+    return;
+  }
+  // Here on a 1600 x 1000 screen at 1.5x.
+  TestEnvironment env;
+  WiredViews wired;
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  ASSERT_LT(area.width(), 1100);
+  CMainFrame frame(false);
+  frame.show();
+  // No stored placement: the whole free area, frame included.
+  EXPECT_TRUE(WaitFor([&] { return frame.frameGeometry() == area; }, 5000))
+      << frame.frameGeometry().width() << "x" << frame.frameGeometry().height();
+  frame.OnReadBuffer();
+  frame.OnFind();
+  frame.ShowWinCmd(1, QString(), 0);
+  QCoreApplication::processEvents();
+  QWidget *manager = frame.GetTraceManager()->Window();
+  for (QWidget *w : {manager, frame.GetFindDialog(), static_cast<QWidget *>(frame.GetWinCmdDialog())}) {
+    ASSERT_TRUE(w && w->isVisible());
+    EXPECT_TRUE(area.contains(w->frameGeometry())) << qPrintable(w->metaObject()->className());
+  }
+  EXPECT_GE(manager->width(), manager->minimumWidth());
 }

@@ -4,17 +4,21 @@
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
+#include "frame/MDITabs.h"
 #include "frame/QelApp.h"
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/generali.h"
 #include "modbus/SerCodes.h"
+#include "platform/BusyCursor.h"
 #include "platform/Profile.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -72,6 +76,9 @@ public:
     case ChildCode::ShowError:
       status = *reinterpret_cast<const QString *>(lParam);
       return 0;
+    case ChildCode::LevelChanged:
+      levels.push_back(lParam);
+      return 0;
     case ChildCode::Answer:
       answers.push_back(reinterpret_cast<const CRequestPacket *>(lParam)->message);
       return 0;
@@ -84,6 +91,7 @@ public:
   WindowId id = kNoWindow;
   std::vector<int> codes;
   std::vector<int> answers;
+  std::vector<qintptr> levels;
   int bits = 0;
   int readState = -1;
   int cmdState = -1;
@@ -150,6 +158,26 @@ TEST_F(MainFrameTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
   EXPECT_EQ(other.bits, 0);
   EXPECT_TRUE(other.status.isEmpty());
   EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+  // Failed answers of the frame's idle request and of a statistics page reach
+  // no board window: nothing goes offline, the status bar keeps its text.
+  struct Page : QObject, ICodeTarget {
+    std::vector<int> codes;
+    qintptr SendCode(int code, qintptr) override
+    {
+      codes.push_back(code);
+      return 8;
+    }
+  } page;
+  const WindowId pageId = WindowRegistry::Instance().Register(&page);
+  for (auto [to, kind] :
+       {std::pair{WindowRegistry::Instance().IdOf(frame.get()), REQ_IDLE}, std::pair{pageId, REQ_STATISTICS}}) {
+    auto p = Packet(to, kind, kSerErrTimeout);
+    p->strVersion = QStringLiteral("elsewhere");
+    frame->RouteAnswer(*p);
+  }
+  EXPECT_TRUE(page.codes.empty());
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
+  WindowRegistry::Instance().Unregister(pageId);
 }
 
 TEST_F(MainFrameTest, VersionCheckOfTheGoOnlineAnswer)
@@ -352,6 +380,46 @@ TEST_F(MainFrameTest, SliderAndAddressBoxReachTheBoards)
   frame->SetActiveChild(b.id);
   EXPECT_EQ(frame->GetChildren().front(), b.id);
   EXPECT_EQ(frame->Toolbar()->Address(), 1);
+}
+
+TEST_F(MainFrameTest, SliderPostsEachLevelToTheBoards)
+{
+  FakeChild a(*frame);
+  CExtStatusBarSliderCtrl *slider = frame->Slider();
+  slider->setValue(0);
+  frame->GetOptions().VisLevel.Set(0);
+  slider->resize(120, 24);
+  const QRect c = slider->ChannelRect();
+  auto at = [&](double f) { return QPoint(c.left() + int(f * (c.width() - 1)), c.center().y()); };
+  QTest::mousePress(slider, Qt::LeftButton, {}, at(0.05));
+  QTest::mouseMove(slider, at(0.5));
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.95));
+  EXPECT_TRUE(a.levels.empty()); // nothing reached the board from inside the mouse handlers
+  QCoreApplication::processEvents();
+  EXPECT_EQ(a.levels, (std::vector<qintptr>{1, 2}));
+}
+
+TEST_F(MainFrameTest, TabStripShowsImagesAtFirstAndClaimsItsBand)
+{
+  frame->GetOptions().TabsImages.Set(0);
+  frame->GetOptions().TabsOnTop.Set(1);
+  frame->GetOptions().HideTabsLess2Views.Set(0);
+  auto remade = std::make_unique<CMainFrame>(false);
+  remade->resize(800, 600);
+  remade->show();
+  EXPECT_TRUE(remade->Tabs()->HasImages()); // at creation, whatever the setting
+  remade->SendCode(MainCode::TimerAndTabs, 0);
+  EXPECT_FALSE(remade->Tabs()->HasImages()); // a later change follows it
+  auto doc = LoadExampleDoc();
+  remade->AddChildFrame(doc.get());
+  QCoreApplication::processEvents();
+  CMDITabs *tabs = remade->Tabs();
+  ASSERT_TRUE(tabs->isVisible());
+  EXPECT_EQ(tabs->geometry().top(), 0);
+  EXPECT_EQ(tabs->height(), 26 + 2);
+  EXPECT_EQ(remade->MdiArea()->geometry().top(), 26); // 2 pixels under the strip
+  EXPECT_EQ(remade->MdiArea()->geometry().bottom(), remade->centralWidget()->height() - 1);
+  remade->CloseAllChildren();
 }
 
 // The trace-buffer manager as the frame sees it.
@@ -572,6 +640,49 @@ TEST_F(MainFrameTest, ClosingAChangedDocumentAsksFirst)
   EXPECT_TRUE(child->close());
 }
 
+TEST_F(MainFrameTest, ClosingTheMainWindowAsksEveryDocumentBeforeAnyCloses)
+{
+  auto a = LoadExampleDoc();
+  auto b = LoadExampleDoc();
+  frame->AddChildFrame(a.get());
+  frame->AddChildFrame(b.get());
+  a->SetModifiedFlag(true);
+  b->SetModifiedFlag(true);
+  const std::size_t before = env.prompter().asked.size();
+  env.prompter().AnswerMessage(IDNO);
+  env.prompter().AnswerMessage(IDCANCEL);
+  EXPECT_FALSE(frame->close());
+  EXPECT_EQ(env.prompter().asked.size(), before + 2);
+  EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 2); // Cancel at the second: none closes
+  EXPECT_EQ(frame->GetChildren().size(), 2u);
+  // Asked again, each document once, then every window closes.
+  env.prompter().AnswerMessage(IDNO);
+  env.prompter().AnswerMessage(IDNO);
+  EXPECT_TRUE(frame->close());
+  EXPECT_EQ(env.prompter().asked.size(), before + 4);
+  EXPECT_TRUE(frame->MdiArea()->subWindowList().isEmpty());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(MainFrameTest, SaveShowsTheBusyCursorOnlyWhileWriting)
+{
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("saved.vtx"));
+  auto doc = LoadExampleDoc();
+  // (busy, the file exists, questions asked so far) at each change of cursor.
+  std::vector<std::tuple<bool, bool, std::size_t>> calls;
+  vtx::SetBusyCursorHook(
+      [&](bool busy) { calls.emplace_back(busy, QFileInfo::exists(path), env.prompter().asked.size()); });
+  const std::size_t before = env.prompter().asked.size();
+  env.prompter().AnswerFile(path);
+  const bool saved = doc->DoSave(QString(), true);
+  vtx::SetBusyCursorHook({});
+  EXPECT_TRUE(saved);
+  // On once the name is chosen, before the file exists; off once it is written.
+  EXPECT_EQ(calls,
+            (std::vector<std::tuple<bool, bool, std::size_t>>{{true, false, before + 1}, {false, true, before + 1}}));
+}
+
 TEST_F(MainFrameTest, MainWindowWithABoardDocumentIsNotBlank)
 {
   auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
@@ -749,6 +860,12 @@ TEST(QelApp, StartsWithoutADocument)
   ASSERT_NE(doc, nullptr);
   EXPECT_EQ(doc->GetTitle(), QStringLiteral("New"));
   EXPECT_TRUE(doc->GetPathName().isEmpty());
+  // A document handed over by a second copy opens under the busy cursor.
+  std::vector<std::pair<bool, std::size_t>> busy; // (on, board windows then)
+  vtx::SetBusyCursorHook([&](bool on) { busy.emplace_back(on, app.GetMainFrame()->GetChildren().size()); });
+  emit app.documentHandedOver(ExamplePath(QStringLiteral("demo-small.vtx")));
+  vtx::SetBusyCursorHook({});
+  EXPECT_EQ(busy, (std::vector<std::pair<bool, std::size_t>>{{true, 1}, {false, 2}}));
   EXPECT_EQ(CQelApp::FileFromArguments({QStringLiteral("-style"), QStringLiteral("a.vtx")}), QStringLiteral("a.vtx"));
 }
 

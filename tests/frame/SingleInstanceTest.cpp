@@ -115,3 +115,83 @@ TEST_F(SingleInstanceFixture, ARunningCopyThatNeverAnswersLetsTheSecondStart)
 }
 
 } // namespace
+
+namespace {
+
+// The program itself, with settings, lock and socket in a folder of its own.
+struct ProgramRun {
+  ProgramRun()
+  {
+    for (const char *d : {"run", "tmp", "config", "home"})
+      QDir(dir.path()).mkpath(QString::fromLatin1(d));
+    QFile::setPermissions(dir.filePath("run"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+    environment.insert("TMPDIR", dir.filePath("tmp"));
+    environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    environment.insert("HOME", dir.filePath("home"));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    // As quiet as a release build: the trace of a debug build stays off.
+    environment.insert("QT_LOGGING_RULES", "velotrix.*.debug=false");
+  }
+  // Exit status (-1: did not end in time) and standard error.
+  int Run(const QStringList &args, QString *err)
+  {
+    QProcess p;
+    p.setProcessEnvironment(environment);
+    p.start(QStringLiteral(VELOTRIX_BIN_DIR "/velotrix"), args);
+    if (!p.waitForStarted(10000))
+      return -1;
+    const QDeadlineTimer deadline(60000);
+    while (p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      p.waitForFinished(20);
+    }
+    if (p.state() != QProcess::NotRunning) {
+      p.kill();
+      p.waitForFinished(5000);
+      return -1;
+    }
+    *err = QString::fromLocal8Bit(p.readAllStandardError());
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  }
+  QTemporaryDir dir;
+  QProcessEnvironment environment;
+};
+
+} // namespace
+
+TEST(ProgramStart, AnUnopenableDocumentFailsLoudlyAndAHandOverEndsQuietly)
+{
+  ProgramRun program;
+  QString err;
+  const QString missing = program.dir.filePath("missing/board.vtx");
+  EXPECT_EQ(program.Run({missing}, &err), 1);
+  const QStringList lines = err.trimmed().split(u'\n');
+  ASSERT_EQ(lines.size(), 1) << qPrintable(err);
+  EXPECT_TRUE(lines[0].contains(missing)) << qPrintable(err);
+  EXPECT_TRUE(lines[0].contains("No such file")) << qPrintable(err);
+
+  // This process is the running copy (same folders): the second one hands
+  // its document over and ends with 0, saying nothing.
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  const QByteArray tmp = qgetenv("TMPDIR");
+  qputenv("XDG_RUNTIME_DIR", program.dir.filePath("run").toLocal8Bit());
+  qputenv("TMPDIR", program.dir.filePath("tmp").toLocal8Bit());
+  {
+    CWinAppEx first;
+    ASSERT_TRUE(first.CheckInstance(QString::fromLatin1(CWinAppEx::kUniqueName), QString()));
+    QSignalSpy spy(&first, &CWinAppEx::documentHandedOver);
+    const QString document = program.dir.filePath("board.vtx");
+    QFile f(document);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("#Norv tembrano v1.1\r\n");
+    f.close();
+    EXPECT_EQ(program.Run({document}, &err), 0);
+    EXPECT_EQ(err, QString());
+    EXPECT_EQ(spy.count(), 1);
+  }
+  qputenv("XDG_RUNTIME_DIR", runtime);
+  qputenv("TMPDIR", tmp);
+}

@@ -43,6 +43,8 @@ TEST(StatusBarSlider, ClicksAndDragsStoreEveryLevelOnce)
   QTest::mouseClick(&slider, Qt::LeftButton, {}, AtFraction(slider, 0.80));
   EXPECT_EQ(slider.value(), 2);
   EXPECT_EQ(main.GetOptions().VisLevel.Get(), 2);
+  EXPECT_EQ(spy.count(), 0); // posted, not sent from the mouse handler
+  QCoreApplication::processEvents();
   ASSERT_EQ(spy.count(), 1);
   EXPECT_EQ(spy.at(0).at(0).toInt(), int(CExtStatusBarSliderCtrl::kTrack));
 
@@ -50,6 +52,7 @@ TEST(StatusBarSlider, ClicksAndDragsStoreEveryLevelOnce)
   QTest::mousePress(&slider, Qt::LeftButton, {}, AtFraction(slider, 0.05));
   QTest::mouseMove(&slider, AtFraction(slider, 0.5));
   QTest::mouseRelease(&slider, Qt::LeftButton, {}, AtFraction(slider, 0.95));
+  QCoreApplication::processEvents();
   ASSERT_EQ(spy.count(), 3); // 0, 1, 2: each value once, the final notice finds them equal
   EXPECT_EQ(spy.at(1).at(1).toInt(), 1);
   EXPECT_EQ(spy.at(2).at(1).toInt(), 2);
@@ -61,6 +64,7 @@ TEST(StatusBarSlider, ClicksAndDragsStoreEveryLevelOnce)
   lone.resize(120, 24);
   QSignalSpy loneSpy(&lone, &CExtStatusBarSliderCtrl::visLevelChanged);
   QTest::mouseClick(&lone, Qt::LeftButton, {}, AtFraction(lone, 0.5));
+  QCoreApplication::processEvents();
   EXPECT_EQ(lone.value(), 1);
   EXPECT_EQ(loneSpy.count(), 0);
 }

@@ -12,3 +12,5 @@ set(FRAME_PARTS_TESTS
 add_executable(frame_single_instance_helper ${CMAKE_CURRENT_LIST_DIR}/SingleInstanceHelper.cpp)
 target_link_libraries(frame_single_instance_helper PRIVATE velotrix_options frame)
 cmake_language(DEFER CALL add_dependencies frame_tests frame_single_instance_helper)
+# The program itself for the start-up tests.
+cmake_language(DEFER CALL add_dependencies frame_tests velotrix)

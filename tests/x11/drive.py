@@ -223,6 +223,8 @@ class Run:
             "TMPDIR": os.path.join(self.work, "tmp"),
             "NO_AT_BRIDGE": "1",
         })
+        if self.args.scale:
+            env["QT_SCALE_FACTOR"] = self.args.scale
         if self.args.locale:
             env["LC_ALL"] = self.args.locale
             env["LANG"] = self.args.locale
@@ -237,7 +239,7 @@ class Run:
         r, w = os.pipe()
         log = open(os.path.join(self.art, "xvfb-%s.log" % self.tag), "w")
         self.children.add(subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", self.args.screen + "x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(w,), stdout=log, stderr=log))
         os.close(w)
         number = b""
@@ -252,6 +254,91 @@ class Run:
         os.close(r)
         self.display = int(number.strip())
         return "display :%d" % self.display
+
+    def start_window_manager(self):
+        log = open(os.path.join(self.art, "openbox-%s.log" % self.tag), "w")
+        self.children.add(subprocess.Popen(["openbox", "--sm-disable"], env=self.env(), stdout=log, stderr=log))
+        # Running once it owns the screen's window-manager selection.
+        wait_for("openbox on the display", lambda: subprocess.run(
+            ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.env(), capture_output=True, text=True,
+            timeout=10).stdout.strip().endswith(tuple("0123456789abcdef")) or None, 10)
+        return "openbox"
+
+    def frame_of(self, window):
+        """The outermost window under the root that holds this one (the window
+        manager's frame), as (x, y, width, height) in screen pixels."""
+        def info(wid, *extra):
+            return subprocess.run(["xwininfo", "-id", wid] + list(extra), env=self.env(), capture_output=True,
+                                  text=True, timeout=10, check=True).stdout
+        current = window
+        while True:
+            tree = info(current, "-tree")
+            root = re.search(r"Root window id: (0x[0-9a-f]+)", tree).group(1)
+            parent = re.search(r"Parent window id: (0x[0-9a-f]+)", tree).group(1)
+            if parent == root:
+                break
+            current = parent
+        text = info(current, "-frame")
+        field = lambda name: int(re.search(name + r":\s+(-?\d+)", text).group(1))
+        return (field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"))
+
+    def log_size(self):
+        return os.path.getsize(os.path.join(self.art, "velotrix-%s.log" % self.tag))
+
+    def log_since(self, mark):
+        with open(os.path.join(self.art, "velotrix-%s.log" % self.tag), "rb") as f:
+            f.seek(mark)
+            return f.read().decode("utf-8", "replace")
+
+    def scenario_wm(self):
+        """Under a window manager on a 1600 x 1000 screen at 1.5x: the main
+        window's title bar and the trace-buffer manager on the screen."""
+        self.step("start Xvfb", self.start_display, fatal=True)
+        self.step("start openbox", self.start_window_manager, fatal=True)
+        self.step("start boardsim on a pty", self.start_board, fatal=True)
+        self.step("start velotrix on xcb", self.start_app, fatal=True)
+        width, height = (int(v) for v in self.args.screen.split("x"))
+
+        # At a fractional scale a window's edges fall on whole logical pixels:
+        # a rounding of up to 2 screen pixels at the far edges is allowed.
+        slack = 2
+
+        def inside(what, box):
+            x, y, w, h = box
+            if x < 0 or y < 0 or x + w > width + slack or y + h > height + slack:
+                raise StepFailed("%s at %d,%d size %dx%d is not within %dx%d" % (what, x, y, w, h, width, height))
+            return "%s at %d,%d size %dx%d" % (what, x, y, w, h)
+
+        def main_frame():
+            main = self.window_id()
+            # The window manager has put its frame around the window.
+            box = wait_for("a frame around the main window", lambda: (lambda b: b if b[2] > 0 else None)(
+                self.frame_of(main)), 10)
+            time.sleep(0.5)  # the program fits its frame once the manager's extents are known
+            return inside("main window frame", self.frame_of(main))
+        self.step("main window with its title bar on the screen", main_frame)
+
+        def manager():
+            main = self.window_id()
+            self.command(CMD_READ_BUFFER)
+            self.ch.ok("trace-geometry")  # shown
+
+            def other():
+                r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.app.pid)],
+                                   env=self.env(), capture_output=True, text=True, timeout=10)
+                ids = [i for i in r.stdout.split() if i != main]
+                return ids[0] if ids else None
+            window = wait_for("trace-buffer manager on the display", other, 10)
+            time.sleep(0.5)
+            return inside("trace-buffer manager", self.frame_of(hex(int(window))))
+        self.step("trace-buffer manager within the screen", manager)
+
+        def quit_app():
+            self.ch.ok("quit")
+            code = self.app.wait(timeout=20)
+            if code != 0:
+                raise StepFailed("exit status %d" % code)
+        self.step("quit", quit_app)
 
     def start_board(self):
         link = os.path.join(self.work, "board")
@@ -443,6 +530,18 @@ class Run:
                 EDIT_PAR, before, shown, editor.split()[0], answer, said)
         self.step("change a parameter in the list", edit_parameter)
 
+        def quiet_online():
+            mark = self.log_size()
+            # A few seconds of polling and a full read of the board.
+            self.command(CMD_READ_ALL)
+            wait_for("read all finished", lambda: self.ch.ok("read-state") == "4", 60)
+            time.sleep(3)
+            said = self.log_since(mark)
+            if said.strip():
+                raise StepFailed("the program wrote while online: %r" % said[:300])
+            return "nothing on standard error"
+        self.step("silent while online", quiet_online)
+
         def watch_variable():
             row = int(wait_for("variable row", lambda: (lambda r: r if int(r) >= 0 else None)(
                 self.ch.ok("var-find " + WATCH_VAR)), 10))
@@ -548,7 +647,10 @@ class Run:
 
     def run(self):
         try:
-            self.scenario()
+            if self.args.wm:
+                self.scenario_wm()
+            else:
+                self.scenario()
         except StepFailed as e:
             print("[%s] %s" % (self.tag, e), flush=True)
         finally:
@@ -568,6 +670,9 @@ def main():
     p.add_argument("--lang", default="en")
     p.add_argument("--language", type=int, default=0, help="Language setting written before start")
     p.add_argument("--locale", default="")
+    p.add_argument("--screen", default="1280x800", help="the display's size")
+    p.add_argument("--scale", default="", help="QT_SCALE_FACTOR for the program")
+    p.add_argument("--wm", action="store_true", help="only the placement run under a window manager")
     args = p.parse_args()
     os.makedirs(args.work, exist_ok=True)
     os.makedirs(args.artifacts, exist_ok=True)

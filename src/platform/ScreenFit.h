@@ -1,0 +1,12 @@
+#pragma once
+
+class QWidget;
+
+namespace vtx {
+// Keeps a top-level window within the available area of its screen each
+// time it is shown: larger windows shrink (never below their minimum size)
+// and windows that stick out move back onto the area.
+void KeepOnScreen(QWidget *window);
+// The same once, now.
+void FitToScreen(QWidget *window);
+} // namespace vtx
