@@ -2,7 +2,7 @@
 # Installs every Debian package the build, the tests and the tools need
 # (clang and its runtime libraries for the fuzz build, libtsan2 for the
 # ThreadSanitizer build; Xvfb, xdotool and ImageMagick for the run on a real
-# X server).
+# X server; DejaVu Sans Condensed, from fonts-dejavu-extra, for the printout).
 # Idempotent: runs apt-get only when something is missing, silent otherwise.
 set -euo pipefail
 
@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio
   clang libclang-rt-14-dev libtsan2
-  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core
+  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core fonts-dejavu-extra
 )
 
 # Each listing is taken whole before it is searched: under pipefail a grep -q
