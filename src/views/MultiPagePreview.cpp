@@ -1,6 +1,7 @@
 #include "MultiPagePreview.h"
 
 #include "PrintSetup.h"
+#include "ViewState.h"
 
 #include "controls/MappedBitmapButton.h"
 #include "model/QelDoc.h"
@@ -261,6 +262,7 @@ bool CMultiPagePreviewView::SetPrintView()
   m_nPrinterDpiX = printer.logicalDpiX();
   m_nPrinterDpiY = printer.logicalDpiY();
   m_pictures.clear();
+  m_bPicturesStale = false;
   m_pJob = std::move(job);
   info.m_nCurPage = m_nCurrentPage;
   m_info = info;
@@ -286,9 +288,11 @@ const QPicture &CMultiPagePreviewView::GetPagePicture(int page)
   return picture;
 }
 
-void CMultiPagePreviewView::OnUpdate(CView *, long, QObject *)
+void CMultiPagePreviewView::OnUpdate(CView *, long hint, QObject *)
 {
-  if (!m_pDoc || !m_pJob)
+  // The poll of the shown variables, 20 times a second online: the printout
+  // shows no variable values.
+  if (!m_pDoc || !m_pJob || hint == views::HINT_VAR_LIST)
     return;
   if (m_pDoc->GetParCount() != m_pJob->GetGeometry().nParCount) {
     if (!SetPrintView()) {

@@ -3,6 +3,7 @@
 #include "views/MultiPagePreview.h"
 #include "views/ParListPrint.h"
 #include "views/PrintSetup.h"
+#include "views/ViewState.h"
 
 #include "controls/MappedBitmapButton.h"
 
@@ -392,6 +393,7 @@ TEST_F(Preview, AChangedDocumentIsRecordedAgainOncePerPaint)
   view->GetPageArea()->repaint();
   EXPECT_EQ(view->GetRecordCount(), recorded + 2);
   EXPECT_NE(view->GetPagePicture(1).data(), before);
+  board->doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST); // a variable poll
   view->GetPageArea()->repaint();
   EXPECT_EQ(view->GetRecordCount(), recorded + 2);
 
