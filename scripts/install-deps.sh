@@ -4,7 +4,8 @@
 # ThreadSanitizer build; Xvfb, xdotool, ImageMagick, a window manager
 # (openbox) and xwininfo (x11-utils) for the run on a real X server;
 # libx11-dev for the caps and num lock panes, read through the X keyboard
-# extension).
+# extension; DejaVu Sans Condensed, from fonts-dejavu-extra, for the
+# printout).
 # Idempotent: runs apt-get only when something is missing, silent otherwise.
 set -euo pipefail
 
@@ -15,7 +16,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio
   clang libclang-rt-14-dev libtsan2
-  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core openbox x11-utils
+  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core fonts-dejavu-extra
+  openbox x11-utils
 )
 
 # Each listing is taken whole before it is searched: under pipefail a grep -q

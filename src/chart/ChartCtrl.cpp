@@ -16,6 +16,8 @@ namespace {
 constexpr COLORREF kSeriesColors[CChartCtrl::kColorTableSize] = {RGB(0, 0, 255),   RGB(255, 0, 0),   RGB(0, 128, 0),
                                                                  RGB(255, 0, 255), RGB(255, 128, 0), RGB(0, 160, 160),
                                                                  RGB(128, 0, 64),  RGB(96, 96, 96)};
+// Dark enough to show on the grey plot area, apart from every series colour.
+const QColor kGridColor(140, 140, 140);
 
 constexpr int kLeftMargin = 56;
 constexpr int kBottomMargin = 22;
@@ -265,7 +267,6 @@ void CChartCtrl::Draw(QPainter &painter, const QRect &rect) const
     m_pBottomAxis->GetDisplayRange(xMin, xMax);
   if (m_pLeftAxis)
     m_pLeftAxis->GetDisplayRange(yMin, yMax);
-  painter.fillRect(plot, Qt::white);
   DrawLeftAxis(painter, plot, yMin, yMax);
   DrawBottomAxis(painter, plot, xMin, xMax);
   DrawSeries(painter, plot, xMin, xMax, yMin, yMax);
@@ -288,7 +289,7 @@ void CChartCtrl::DrawLeftAxis(QPainter &painter, const QRect &plot, double yMin,
       break;
     const int y = plot.bottom() - static_cast<int>(std::lround((v - yMin) * scale));
     if (m_pLeftAxis->GetGrid()->IsVisible()) {
-      painter.setPen(QPen(QColor(200, 200, 200), 0, Qt::DotLine));
+      painter.setPen(QPen(kGridColor, 0, Qt::DotLine));
       painter.drawLine(plot.left(), y, plot.right(), y);
     }
     if (m_pLeftAxis->IsVisible()) {
@@ -315,7 +316,7 @@ void CChartCtrl::DrawBottomAxis(QPainter &painter, const QRect &plot, double xMi
       break;
     const int x = plot.left() + static_cast<int>(std::lround((v - xMin) * scale));
     if (m_pBottomAxis->GetGrid()->IsVisible()) {
-      painter.setPen(QPen(QColor(200, 200, 200), 0, Qt::DotLine));
+      painter.setPen(QPen(kGridColor, 0, Qt::DotLine));
       painter.drawLine(x, plot.top(), x, plot.bottom());
     }
     if (m_pBottomAxis->IsVisible()) {

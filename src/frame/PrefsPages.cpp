@@ -4,6 +4,7 @@
 #include "model/MainWindowLink.h"
 #include "model/generali.h"
 #include "modbus/SerManager.h"
+#include "platform/Cp1252.h"
 #include "platform/Options.h"
 #include "platform/ScreenFit.h"
 #include "platform/StringIds.h"
@@ -118,7 +119,7 @@ void CDiag1::BuildControls()
   const unsigned labels[] = {IDS_PORT, IDS_SPEED, IDS_TIMEOUT_MS, IDS_SILENT_TIME_MS, IDS_RETRY_ON_ERROR};
   const int ys[] = {19, 32, 45, 58, 71};
   for (int i = 0; i < 5; ++i)
-    Label(this, LoadStr(labels[i]), DialogUnits(15, ys[i], 88, 12));
+    Label(this, LoadStr(labels[i]), DialogUnits(55, ys[i], 48, 12));
   m_pPortEdit = DigitsEdit(this, DialogUnits(105, 19, 46, 12));
   m_pTimeoutEdit = DigitsEdit(this, DialogUnits(105, 45, 46, 12));
   m_pSilentEdit = DigitsEdit(this, DialogUnits(105, 58, 46, 12));
@@ -127,7 +128,7 @@ void CDiag1::BuildControls()
   m_pSpeedCombo->setGeometry(DialogUnits(105, 32, 46, 12));
   m_pSpeedCombo->addItems({QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                            QStringLiteral("57600"), QStringLiteral("115200")});
-  m_pBeepCheck = Check(this, LoadStr(IDS_BEEP_ON_ERROR), DialogUnits(165, 20, 60, 11));
+  m_pBeepCheck = Check(this, LoadStr(IDS_BEEP_ON_ERROR), DialogUnits(165, 20, 56, 11));
   m_pBeepCheck->setLayoutDirection(Qt::RightToLeft);
   // Which device the port opens on this machine, so a user sees at once
   // whether /dev/ttyUSB0 or the override is in use.
@@ -144,11 +145,12 @@ void CDiag1::BuildControls()
 
   Group(this, LoadStr(IDS_SERIAL_INFO), DialogUnits(7, 89, 258, 90));
   const unsigned statLabels[] = {IDS_TOTAL_MODBUS_ERROR, IDS_COMM_CORRETTE, IDS_MEAN_ANSWARE_TIME_MS};
-  const int statYs[] = {118, 131, 144};
+  const int labelYs[] = {118, 132, 145};
+  const int editYs[] = {118, 131, 144};
   for (int i = 0; i < 3; ++i) {
-    Label(this, LoadStr(statLabels[i]), DialogUnits(15, statYs[i], 90, 12));
+    Label(this, LoadStr(statLabels[i]), DialogUnits(15, labelYs[i], 90, 12));
     m_pStatEdit[i] = new QLineEdit(this);
-    m_pStatEdit[i]->setGeometry(DialogUnits(107, statYs[i], 46, 12));
+    m_pStatEdit[i]->setGeometry(DialogUnits(107, editYs[i], 46, 12));
     m_pStatEdit[i]->setReadOnly(true);
     m_pStatEdit[i]->setAlignment(Qt::AlignRight);
   }
@@ -537,8 +539,9 @@ CPreferencesSet::CPreferencesSet(QWidget *parent, COptions &options)
     : serial(options), graphics(options), fileImport(options), colors(options), dialog(parent)
 {
   dialog.SetTitle(LoadStr(IDS_OPTIONS));
-  // "Welcome" in four characters, as the caption bar has always greeted.
-  dialog.SetConstantText(QString::fromUtf16(u"欢迎使用"));
+  // Four GBK characters for "welcome", always drawn as plain 8-bit text:
+  // what shows is their bytes read as Windows-1252.
+  dialog.SetConstantText(Cp1252::Decode(QByteArray("\xBB\xB6\xD3\xAD\xCA\xB9\xD3\xC3")));
   dialog.AddPage(&serial, LoadStr(IDS_SERIAL_COM));
   dialog.AddPage(&graphics, LoadStr(IDS_GRAPHICS));
   dialog.AddPage(&fileImport, LoadStr(IDS_FILE_IMPORT_PAGE));

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -65,11 +66,31 @@ void CZuPrefsSubDlg::keyPressEvent(QKeyEvent *event)
   event->ignore();
 }
 
+void CZuPrefsSubDlg::FocusFirstControl()
+{
+  for (QWidget *w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+    if (!isAncestorOf(w))
+      break;
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(this)) {
+      w->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  setFocus();
+}
+
 bool CZuPrefsSubDlg::RefuseValue(QWidget *control, const QString &message)
 {
   Prompter::Instance().MessageBox(message, QString(), MB_OK | MB_ICONWARNING, control);
-  if (control)
+  if (control) {
+    // The dialog shows the refusing page again and then puts the focus back here.
+    for (QWidget *w = control->parentWidget(); w; w = w->parentWidget())
+      if (auto *page = qobject_cast<CZuPrefsSubDlg *>(w)) {
+        page->m_pRefused = control;
+        break;
+      }
     control->setFocus();
+  }
   if (auto *edit = qobject_cast<QLineEdit *>(control))
     edit->selectAll();
   return false;
@@ -153,6 +174,73 @@ void CZuPrefsStatic::paintEvent(QPaintEvent *)
   p.drawText(rect().adjusted(5, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
 }
 
+// ---------------------------------------------------------------- page tree
+
+CZuPrefsTree::CZuPrefsTree(QWidget *parent) : QTreeWidget(parent)
+{
+  setMouseTracking(true);
+  viewport()->setMouseTracking(true);
+}
+
+void CZuPrefsTree::SetHot(const QModelIndex &index)
+{
+  if (index == m_hot)
+    return;
+  m_hot = index;
+  viewport()->update();
+}
+
+void CZuPrefsTree::mouseMoveEvent(QMouseEvent *event)
+{
+  SetHot(indexAt(event->position().toPoint()));
+  QTreeWidget::mouseMoveEvent(event);
+}
+
+void CZuPrefsTree::leaveEvent(QEvent *event)
+{
+  SetHot(QModelIndex());
+  QTreeWidget::leaveEvent(event);
+}
+
+void CZuPrefsTree::drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+  if (index != m_hot) {
+    QTreeWidget::drawRow(painter, option, index);
+    return;
+  }
+  QStyleOptionViewItem hot = option;
+  hot.font.setUnderline(true);
+  hot.palette.setColor(QPalette::Text, palette().color(QPalette::Link));
+  QTreeWidget::drawRow(painter, hot, index);
+}
+
+void CZuPrefsTree::drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const
+{
+  // One indentation column per level, the item's own at the right: a line
+  // from above to its middle and on to the next sibling, a stub to the item,
+  // and in each ancestor's column a line while that ancestor has a sibling below.
+  const int step = indentation();
+  if (step > 0) {
+    painter->save();
+    painter->setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DotLine));
+    const int midY = rect.top() + rect.height() / 2;
+    int column = rect.right() - step + 1;
+    const bool hasAbove = index.row() > 0 || index.parent().isValid();
+    const bool hasBelow = index.sibling(index.row() + 1, 0).isValid();
+    int x = column + step / 2;
+    painter->drawLine(x, hasAbove ? rect.top() : midY, x, hasBelow ? rect.bottom() : midY);
+    painter->drawLine(x, midY, column + step - 1, midY);
+    for (QModelIndex up = index.parent(); up.isValid() && column - step >= rect.left(); up = up.parent()) {
+      column -= step;
+      x = column + step / 2;
+      if (up.sibling(up.row() + 1, 0).isValid())
+        painter->drawLine(x, rect.top(), x, rect.bottom());
+    }
+    painter->restore();
+  }
+  QTreeWidget::drawBranches(painter, rect, index);
+}
+
 // ---------------------------------------------------------------- dialog
 
 CZuPrefsDialog::CZuPrefsDialog(QWidget *parent) : QDialog(parent)
@@ -171,7 +259,7 @@ CZuPrefsDialog::CZuPrefsDialog(QWidget *parent) : QDialog(parent)
   m_pHelp->setGeometry(DialogUnits(20, 203, 65, 14));
   m_pHelp->setEnabled(false);
   m_pHelp->setAutoDefault(false);
-  m_pTree = new QTreeWidget(this);
+  m_pTree = new CZuPrefsTree(this);
   m_pTree->setGeometry(DialogUnits(5, 7, 95, 139));
   m_pTree->setHeaderHidden(true);
   m_pTree->setRootIsDecorated(true);
@@ -277,7 +365,7 @@ bool CZuPrefsDialog::ShowPage(int index)
   page->setGeometry(m_pageRect);
   page->show();
   page->raise();
-  page->setFocus();
+  page->FocusFirstControl();
   if (QTreeWidgetItem *item = PageItem(index)) {
     const QSignalBlocker block(m_pTree);
     m_pTree->setCurrentItem(item);
@@ -316,10 +404,17 @@ void CZuPrefsDialog::OnOK()
     CZuPrefsSubDlg *page = Page(i);
     if (!page || !page->IsCreated())
       continue;
+    page->ClearRefused();
     if (!page->DoDataExchange(true)) {
-      // The refused value is shown on its page; nothing has been applied.
+      // The refused value is shown on its page, with the focus in it;
+      // nothing has been applied.
       ShowPage(i);
       m_nCurrentPage = i;
+      if (QWidget *refused = page->RefusedControl()) {
+        refused->setFocus(Qt::OtherFocusReason);
+        if (auto *edit = qobject_cast<QLineEdit *>(refused))
+          edit->selectAll();
+      }
       return;
     }
   }
@@ -334,7 +429,7 @@ void CZuPrefsDialog::reject()
   for (auto &info : m_pages)
     if (info->pPage && info->pPage->IsCreated())
       info->pPage->OnCancel();
-  QDialog::reject();
+  done(IDCANCEL);
 }
 
 void CZuPrefsDialog::keyPressEvent(QKeyEvent *event)

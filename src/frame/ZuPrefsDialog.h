@@ -3,16 +3,16 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPixmap>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QString>
+#include <QTreeWidget>
 
 #include <memory>
 #include <vector>
 
 class QLineEdit;
 class QPushButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 // Dialog units of the page templates to pixels (8-point dialog font).
 QRect DialogUnits(int x, int y, int w, int h);
@@ -40,6 +40,12 @@ public:
   virtual void OnCancel() { m_nResult = 2; }
   virtual void RestoreDefaults() {}
   int Result() const { return m_nResult; }
+  // The control of the last refused value, if it still exists.
+  QWidget *RefusedControl() const { return m_pRefused; }
+  void ClearRefused() { m_pRefused = nullptr; }
+  // Gives the focus to the page's first control in tab order (the page
+  // itself when none takes it).
+  void FocusFirstControl();
 
 protected:
   virtual void BuildControls() = 0;
@@ -57,6 +63,7 @@ private:
   unsigned m_nTemplateId;
   bool m_bCreated = false;
   int m_nResult = 0;
+  QPointer<QWidget> m_pRefused;
 };
 
 // One page of the dialog: not owned page, its template, parent page and caption.
@@ -100,10 +107,30 @@ private:
   QString m_strConstantText;
 };
 
+// The page tree: the item under the mouse is hot (underlined, link colour)
+// and dotted lines join the items, as the pages have always been shown.
+class CZuPrefsTree : public QTreeWidget {
+  Q_OBJECT
+public:
+  explicit CZuPrefsTree(QWidget *parent = nullptr);
+  QTreeWidgetItem *HotItem() const { return itemFromIndex(m_hot); }
+
+protected:
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void leaveEvent(QEvent *event) override;
+  void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+  void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
+
+private:
+  void SetHot(const QModelIndex &index);
+  QPersistentModelIndex m_hot;
+};
+
 // The preferences dialog: a tree of pages, the caption bar over the page
 // area, OK / Default / Cancel / Help. Pages are created on first show;
 // OK validates every created page in order (the first failing one is shown
 // and the dialog stays) and then applies them; Escape never closes it.
+// Ends with IDOK (1) or, by Cancel or the close box, IDCANCEL (2).
 class CZuPrefsDialog : public QDialog {
   Q_OBJECT
 public:
@@ -119,7 +146,7 @@ public:
   int CurrentPage() const { return m_nCurrentPage; }
   int PageCount() const { return int(m_pages.size()); }
   CZuPrefsSubDlg *Page(int index) const;
-  QTreeWidget *Tree() const { return m_pTree; }
+  CZuPrefsTree *Tree() const { return m_pTree; }
   QTreeWidgetItem *PageItem(int index) const;
   CZuPrefsStatic *CaptionBar() const { return m_pCaption; }
   QPushButton *OkButton() const { return m_pOk; }
@@ -144,7 +171,7 @@ private:
 
   QWidget *m_pPageFrame;
   CZuPrefsStatic *m_pCaption;
-  QTreeWidget *m_pTree;
+  CZuPrefsTree *m_pTree;
   std::vector<std::unique_ptr<CZuPrefsPageInfo>> m_pages;
   int m_nCurrentPage = -1;
   QRect m_pageRect;

@@ -534,7 +534,9 @@ CQelDocFileImport::ReportStatus CQelDocFileImport::OpenReport(const QString &tex
   }
   m_strLastReport = path;
   if (!Launcher::Instance().Open(path)) {
+    // Often no RTF viewer here: the report is the command's only result.
     qCWarning(lcModel, "no viewer for the import report %s", qUtf8Printable(path));
+    AfxMessageBox(LoadStrFormat(IDS_REPORT_NO_VIEWER, QDir::toNativeSeparators(path)), MB_OK | MB_ICONINFORMATION);
     return ReportStatus::ViewerFailed;
   }
   return ReportStatus::Opened;

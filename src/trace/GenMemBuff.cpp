@@ -495,10 +495,14 @@ void CGenMemBuff::ApplySamplingTime()
 }
 
 // New delay in samples (not made whole): the typed time over the effective
-// sampling period. Refused like the sampling time.
+// sampling period. Refused like the sampling time, except that without a
+// parameter for it a number is neither sent nor taken back: the user's text
+// stays.
 void CGenMemBuff::ApplyTrigDelay()
 {
   const std::optional<double> ms = ParseTyped(GetItemText(IDC_TRIG_DELAY));
+  if (ms && m_idxTrigDelay < 0)
+    return;
   const double base = m_fSamplingTime;
   if (ms && base > 0 && std::isfinite(base) && m_idxTrigDelay >= 0) {
     double samples = *ms / base;
@@ -516,15 +520,17 @@ void CGenMemBuff::ApplyTrigDelay()
 }
 
 // The typed level as given (the child frame clamps it to the parameter's
-// limits); only an infinity is limited here.
+// limits); only an infinity is limited here. Without a parameter nothing is
+// sent and the typed number stays; a text that is no number is taken back.
 void CGenMemBuff::ApplyTrigLevel(int editId, std::int16_t index, const QString &kept)
 {
   const std::optional<double> level = ParseTyped(GetItemText(editId));
-  if (level && index >= 0) {
-    WriteParameter(index, std::isinf(*level) ? LimitToParameter(*level) : *level);
+  if (!level) {
+    SetItemText(editId, kept);
     return;
   }
-  SetItemText(editId, kept);
+  if (index >= 0)
+    WriteParameter(index, std::isinf(*level) ? LimitToParameter(*level) : *level);
 }
 
 void CGenMemBuff::OnDownload()

@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 QStringList Candidates(const std::vector<QString> &names)
 {
@@ -73,6 +75,16 @@ CFindDialog::CFindDialog(QWidget *parent) : QDialog(parent), m_pEdit(new CACEdit
 }
 
 CFindDialog::~CFindDialog() = default;
+
+void CFindDialog::setVisible(bool visible)
+{
+  QDialog::setVisible(visible);
+  // Every show, also of a dialog already open, brings the user to the text.
+  if (visible) {
+    activateWindow();
+    m_pEdit->setFocus(Qt::ActiveWindowFocusReason);
+  }
+}
 
 void CFindDialog::SetCandidateLists(const CQelDocFind &doc)
 {
@@ -135,8 +147,17 @@ bool CFindDialog::IsHitVisible(CQelDoc *doc, int set) const
 {
   const int level = views::VisLevel();
   switch (set) {
-  case SET_BLOCK:
-    return doc->IsParVisibleInBlock(m_nBlockPos, level) && doc->IsVarVisibleInBlock(m_nBlockPos, level);
+  case SET_BLOCK: {
+    // Each kind the block holds at all must show something; a block of
+    // parameters only is not hidden for lacking variables.
+    constexpr int kAnyLevel = std::numeric_limits<int>::max();
+    const bool holdsPars = doc->IsParVisibleInBlock(m_nBlockPos, kAnyLevel);
+    const bool holdsVars = doc->IsVarVisibleInBlock(m_nBlockPos, kAnyLevel);
+    if (!holdsPars && !holdsVars)
+      return false;
+    return (!holdsPars || doc->IsParVisibleInBlock(m_nBlockPos, level)) &&
+           (!holdsVars || doc->IsVarVisibleInBlock(m_nBlockPos, level));
+  }
   case SET_VARIABLES:
     return m_nVarPos >= 0 && m_nVarPos < doc->GetVarCount() && doc->GetVar(m_nVarPos).IsVisibleAtLevel(level);
   default:

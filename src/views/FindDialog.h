@@ -26,6 +26,9 @@ public:
   explicit CFindDialog(QWidget *parent = nullptr);
   ~CFindDialog() override;
 
+  // Showing (again) activates the dialog and puts the focus in the edit.
+  void setVisible(bool visible) override;
+
   // How the dialog finds the active document (the main frame's active child
   // frame's); without one, or when it gives null, the buttons do nothing.
   void SetActiveDocumentGetter(DocumentGetter getter) { m_getDocument = std::move(getter); }

@@ -1,6 +1,7 @@
 #include "MultiPagePreview.h"
 
 #include "PrintSetup.h"
+#include "ViewState.h"
 
 #include "controls/MappedBitmapButton.h"
 #include "model/QelDoc.h"
@@ -133,6 +134,7 @@ CMultiPagePreviewView::CMultiPagePreviewView(CQelDoc &doc, CPrintSetup &setup, Q
   connect(m_pArea->verticalScrollBar(), &QScrollBar::actionTriggered, this,
           [this](int action) { OnVScrollAction(action); });
   // The printout reads the document: without it there is nothing to show.
+  doc.AddView(this);
   connect(&doc, &QObject::destroyed, this, [this] {
     m_pJob.reset();
     m_pictures.clear();
@@ -260,6 +262,7 @@ bool CMultiPagePreviewView::SetPrintView()
   m_nPrinterDpiX = printer.logicalDpiX();
   m_nPrinterDpiY = printer.logicalDpiY();
   m_pictures.clear();
+  m_bPicturesStale = false;
   m_pJob = std::move(job);
   info.m_nCurPage = m_nCurrentPage;
   m_info = info;
@@ -276,12 +279,30 @@ const QPicture &CMultiPagePreviewView::GetPagePicture(int page)
     return it->second;
   QPicture &picture = m_pictures[page];
   if (m_pJob && m_pDoc) {
+    ++m_nRecorded;
     QPainter painter(&picture);
     CPrintInfo info = m_info;
     info.m_nCurPage = page;
     m_pJob->OnPrint(painter, info);
   }
   return picture;
+}
+
+void CMultiPagePreviewView::OnUpdate(CView *, long hint, QObject *)
+{
+  // The poll of the shown variables, 20 times a second online: the printout
+  // shows no variable values.
+  if (!m_pDoc || !m_pJob || hint == views::HINT_VAR_LIST)
+    return;
+  if (m_pDoc->GetParCount() != m_pJob->GetGeometry().nParCount) {
+    if (!SetPrintView()) {
+      qCDebug(lcViews, "Error: the preview could not paginate the changed document.");
+      close();
+    }
+    return;
+  }
+  m_bPicturesStale = true;
+  m_pArea->viewport()->update();
 }
 
 void CMultiPagePreviewView::SetCurrentPage(int page, bool clearRatios)
@@ -654,6 +675,10 @@ void CMultiPagePreviewView::PaintPages(QPainter &painter)
   painter.fillRect(QRect(QPoint(0, 0), m_pArea->viewport()->size()), palette().color(QPalette::Mid));
   if (!m_pJob || m_sizePaper.isEmpty())
     return;
+  if (m_bPicturesStale) {
+    m_bPicturesStale = false;
+    m_pictures.clear();
+  }
   const QPoint offset = ScrollOffset();
   const QList<int> pages = ShownPages();
   for (int i = 0; i < pages.size(); ++i) {

@@ -2,6 +2,8 @@
 
 #include "ParListPrint.h"
 
+#include "platform/DocView.h"
+
 #include <QPicture>
 #include <QPointer>
 #include <QSize>
@@ -26,9 +28,10 @@ class CPreviewArea;
 // 4, 6 or 9 pages side by side, six zoom steps at the clicked point, page
 // navigation, portrait or landscape with new pagination, and print. Pages are
 // painted once by the printout's own page painter into pictures and shown
-// scaled. Deletes itself when closed; closes when its document goes away.
+// scaled; a change of the document records the shown pages again at the next
+// paint. Deletes itself when closed; closes when its document goes away.
 // GUI thread only.
-class CMultiPagePreviewView : public QWidget {
+class CMultiPagePreviewView : public QWidget, public CView {
   Q_OBJECT
 public:
   // Commands of the bar and of the pages menu.
@@ -69,6 +72,9 @@ public:
   // Paginates the document again on the application's printer. False when
   // the printer gives no page to paint on.
   bool SetPrintView();
+  // A change of the document: the recorded pages are out of date. Another
+  // parameter count paginates again.
+  void OnUpdate(CView *sender, long hint, QObject *pHint) override;
 
   void OnPagesToView();
   // Applies a choice of the pages menu; 0 or an unknown command changes nothing.
@@ -103,6 +109,8 @@ public:
   int FindPageRect(QPoint point) const;
   // The page as the printout paints it, recorded on first use.
   const QPicture &GetPagePicture(int page);
+  // How many pages have been recorded since the preview opened.
+  int GetRecordCount() const { return m_nRecorded; }
   QWidget *GetPageArea() const;
   QScrollBar *GetVScrollBar() const;
   QScrollBar *GetHScrollBar() const;
@@ -153,4 +161,8 @@ private:
   int m_nPages = 2;
   int m_nZoomOutPages = 2;
   bool m_bSettingScroll = false;
+  // Set by a document update, acted on by the next paint, so a burst of
+  // updates (a read all) records the pages once.
+  bool m_bPicturesStale = false;
+  int m_nRecorded = 0;
 };

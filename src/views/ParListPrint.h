@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPointer>
 #include <QRect>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -70,7 +71,13 @@ public:
 
   const ParListPrintGeometry &GetGeometry() const { return m_print; }
   bool HasFonts() const { return m_pPrintFont && m_pPrintFontBold; }
+  // The normal print font and its metrics on the device; only with fonts.
+  const QFont &GetPrintFont() const { return *m_pPrintFont; }
+  const QFontMetrics &GetPrintMetrics() const { return *m_metrics; }
 
+  // The faces the printout asks for, first choice first: "Tahoma", then its
+  // substitutes.
+  static QStringList PrintFamilies();
   // The character height of an 8-point font: MulDiv(8, dpi, 72).
   static int CharHeight(int dpiY);
   // Rows of one half page for a page of that height; never below 1, so

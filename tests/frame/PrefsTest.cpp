@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -72,7 +73,8 @@ TEST_F(PrefsFixture, OpensOnTheFirstPageWithTitleAndTree)
   EXPECT_EQ(dlg.PageCount(), 4);
   EXPECT_EQ(dlg.CurrentPage(), 0);
   EXPECT_EQ(dlg.CaptionBar()->text(), "Serial Com");
-  EXPECT_EQ(dlg.CaptionBar()->ConstantText(), QString::fromUtf16(u"欢迎使用"));
+  // The bytes BB B6 D3 AD CA B9 D3 C3 as Windows-1252 text.
+  EXPECT_EQ(dlg.CaptionBar()->ConstantText(), QString::fromUtf16(u"\u00BB\u00B6\u00D3\u00AD\u00CA\u00B9\u00D3\u00C3"));
   const QStringList names = {"Serial Com", "Graphics", "FileImport", "Colors"};
   for (int i = 0; i < 4; ++i)
     EXPECT_EQ(dlg.PageItem(i)->text(0), names[i]);
@@ -217,7 +219,7 @@ TEST_F(PrefsFixture, CancelKeepsSettingsButNotChosenColours)
   EXPECT_EQ(chooserInitial.size(), 2u);
   set->dialog.CancelButton()->click();
   EXPECT_TRUE(set->dialog.isHidden());
-  EXPECT_EQ(set->dialog.result(), QDialog::Rejected);
+  EXPECT_EQ(set->dialog.result(), IDCANCEL);
   EXPECT_EQ(main.CountOf(430), 0);
   set.reset();
   main.Reload();
@@ -367,6 +369,76 @@ TEST_F(PrefsFixture, SerialPageShowsTheDeviceOfThePort)
     qputenv("VELOTRIX_SERIAL_DEVICE", saved);
   else
     qunsetenv("VELOTRIX_SERIAL_DEVICE");
+}
+
+TEST_F(PrefsFixture, TheCloseBoxCancelsAndFocusFollowsRefusalsAndPages)
+{
+  Open();
+  EXPECT_EQ(set->dialog.focusWidget(), set->serial.m_pPortEdit) << "a shown page focuses its first control";
+  GoTo(1);
+  EXPECT_EQ(set->dialog.focusWidget(), set->graphics.m_pCheck[0]);
+  GoTo(2); // every control disabled: the page itself
+  EXPECT_EQ(set->dialog.focusWidget(), &set->fileImport);
+  // A refusal on a hidden page shows it with the focus in the refused field.
+  set->serial.m_pRetryEdit->setText("21");
+  set->dialog.OkButton()->click();
+  ASSERT_EQ(set->dialog.CurrentPage(), 0);
+  EXPECT_EQ(set->dialog.focusWidget(), set->serial.m_pRetryEdit);
+  EXPECT_EQ(set->serial.m_pRetryEdit->selectedText(), "21");
+
+  set->dialog.close();
+  EXPECT_TRUE(set->dialog.isHidden());
+  EXPECT_EQ(set->dialog.result(), IDCANCEL);
+  EXPECT_EQ(set->serial.Result(), IDCANCEL);
+}
+
+TEST_F(PrefsFixture, TheTreeTracksTheHotItemAndDrawsItsLines)
+{
+  Open();
+  CZuPrefsTree *tree = set->dialog.Tree();
+  QWidget *area = tree->viewport();
+  const QRect row = tree->visualItemRect(set->dialog.PageItem(2));
+  const QImage plain = area->grab().toImage();
+  const QPoint at = row.center();
+  QMouseEvent move(QEvent::MouseMove, at, area->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(area, &move);
+  EXPECT_EQ(tree->HotItem(), set->dialog.PageItem(2));
+  const QImage hot = area->grab().toImage();
+  EXPECT_NE(hot.copy(row), plain.copy(row)) << "the hot item is drawn apart";
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(tree, &leave);
+  EXPECT_EQ(tree->HotItem(), nullptr);
+
+  // Dotted lines in the indentation column beside every item.
+  const QRgb mid = tree->palette().color(QPalette::Mid).rgb();
+  for (int i = 0; i < 4; ++i) {
+    const QRect r = tree->visualItemRect(set->dialog.PageItem(i));
+    int dots = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = 0; x < tree->indentation(); ++x)
+        dots += plain.pixel(x, y) == mid;
+    EXPECT_GT(dots, 4) << i;
+  }
+}
+
+TEST_F(PrefsFixture, SerialComControlsSitWhereTheTemplatePutsThem)
+{
+  Open();
+  QMap<QString, QRect> labels;
+  for (const QLabel *l : set->serial.findChildren<QLabel *>())
+    labels[l->text()] = l->geometry();
+  const struct {
+    unsigned id;
+    QRect du;
+  } places[] = {
+      {IDS_PORT, DialogUnits(55, 19, 48, 12)},           {IDS_SPEED, DialogUnits(55, 32, 48, 12)},
+      {IDS_TIMEOUT_MS, DialogUnits(55, 45, 48, 12)},     {IDS_SILENT_TIME_MS, DialogUnits(55, 58, 48, 12)},
+      {IDS_RETRY_ON_ERROR, DialogUnits(55, 71, 48, 12)}, {IDS_TOTAL_MODBUS_ERROR, DialogUnits(15, 118, 90, 12)},
+      {IDS_COMM_CORRETTE, DialogUnits(15, 132, 90, 12)}, {IDS_MEAN_ANSWARE_TIME_MS, DialogUnits(15, 145, 90, 12)}};
+  for (const auto &p : places)
+    EXPECT_EQ(labels.value(LoadStr(p.id)), p.du) << LoadStr(p.id).toStdString();
+  EXPECT_EQ(set->serial.m_pBeepCheck->geometry(), DialogUnits(165, 20, 56, 11));
+  EXPECT_EQ(set->serial.m_pStatEdit[1]->geometry(), DialogUnits(107, 131, 46, 12));
 }
 
 } // namespace

@@ -145,7 +145,7 @@ TEST_F(GenMemBuffTest, AnotherBoardStartsFromTheInitialValues)
   mgr.UpdateFields();
   other.address = 9;
   Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("50"));
-  EXPECT_EQ(refused, QStringLiteral("-555"));
+  EXPECT_EQ(refused, QStringLiteral("50")) << "not sent, and the typed text stays";
   Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("3"));
   EXPECT_TRUE(other.writes.empty());
   EXPECT_TRUE(child.writes.empty());
@@ -225,6 +225,15 @@ TEST_F(GenMemBuffTest, BadValuesAreRefusedAndTheEditShowsItsLastText)
   mgr.m_idxDiagnTs = -1;
   Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("3"));
   EXPECT_EQ(refused, QStringLiteral("2.00"));
+  EXPECT_TRUE(child.writes.empty());
+
+  // No trigger parameter: a typed number is not sent and stays as typed;
+  // a text that is no number is still taken back.
+  mgr.m_idxTrigLevPos = mgr.m_idxTrigDelay = -1;
+  Enter(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("12.5"));
+  EXPECT_EQ(refused, QStringLiteral("12.5"));
+  Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("abc"));
+  EXPECT_EQ(refused, QStringLiteral("7"));
   EXPECT_TRUE(child.writes.empty());
 }
 

@@ -165,7 +165,12 @@ TEST_F(MemBuffDlgTest, TheRenderedChartShowsEachCurveInItsColour)
   auto *grid = static_cast<COptionTreeItemCheckBox *>(w->GetTree()->FindItemByCtrlID(CMemBuffDlg::IDC_SHOW_GRID));
   grid->GetTreeItem()->setCheckState(1, Qt::Unchecked);
   EXPECT_FALSE(chart.GetLeftAxis()->GetGrid()->IsVisible());
-  EXPECT_GT(CountColour(RenderChart(chart), c0), plot.width() * 9 / 10);
+  const QImage bare = RenderChart(chart);
+  EXPECT_GT(CountColour(bare, c0), plot.width() * 9 / 10);
+  // The window's grey fills the plot area too, not only the frame around it.
+  const QRect inside = chart.PlotRect(bare.rect());
+  EXPECT_EQ(bare.pixel(inside.left() + 3, inside.top() + 3) & 0xFFFFFF, 0xCCCCCCu);
+  EXPECT_EQ(CountColour(bare, qRgb(255, 255, 255)), 0);
 }
 
 TEST_F(MemBuffDlgTest, GainAndOffsetRedrawTheTrackAndBecomeTheDefaults)

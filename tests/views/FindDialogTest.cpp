@@ -185,3 +185,41 @@ TEST_F(Find, CandidatesAndAnotherDocument)
   EXPECT_EQ(find.GetParPos(), 0);
   active = nullptr;
 }
+
+TEST_F(Find, BlocksAreJudgedByTheKindsTheyHoldAndShowingFocusesTheText)
+{
+  // A: parameters only; B: a sub-block of A with variables only; C: both,
+  // its parameter above every level; D: empty.
+  OpenText(QStringLiteral("K[] = 1;\r\nb1 A#0; b=1; a=0;\r\nb2 B#1; b=2; a=0;\r\nb3 C#0; b=3; a=0;\r\n"
+                          "b4 D#0; b=4; a=0;\r\n"
+                          "p0 apar=1; m=0; d=0; M=100; b=1; p=0; v=0; a=0;\r\n"
+                          "p1 cpar=1; m=0; d=0; M=100; b=3; p=0; v=3; a=0;\r\n"
+                          "v0 bvar; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
+                          "v1 cvar; k=-1; n=-1; s=0; b=3; p=1; v=0; a=0; u=-1;\r\n"),
+           2);
+  env.prompter().asked.clear(); // the standard items it lacks
+  active = &doc;
+  for (const char *name : {"A", "B"}) {
+    Choose(CFindDialog::SET_BLOCK, QString::fromLatin1(name), true, true);
+    find.OnFindFirst();
+  }
+  EXPECT_TRUE(Messages().isEmpty()) << "a block of one kind is visible at the highest level";
+  for (const char *name : {"C", "D"}) {
+    Choose(CFindDialog::SET_BLOCK, QString::fromLatin1(name), true, true);
+    find.OnFindFirst();
+  }
+  EXPECT_EQ(Messages(), QStringList({kLevel, kLevel}));
+  Choose(CFindDialog::SET_PARAMETERS, QStringLiteral("cpar"));
+  find.OnFindFirst();
+  EXPECT_EQ(find.GetParPos(), 1);
+  EXPECT_EQ(Messages().size(), 3) << "a level-3 parameter is still hidden";
+
+  // Each show, also of a dialog already shown, activates it and focuses the text.
+  find.GetMatchCase()->setFocus();
+  find.show();
+  QTRY_VERIFY(find.isActiveWindow());
+  EXPECT_EQ(find.focusWidget(), find.GetEdit());
+  find.GetMatchCase()->setFocus();
+  find.show();
+  EXPECT_EQ(find.focusWidget(), find.GetEdit());
+}

@@ -3,6 +3,7 @@
 #include "views/MultiPagePreview.h"
 #include "views/ParListPrint.h"
 #include "views/PrintSetup.h"
+#include "views/ViewState.h"
 
 #include "controls/MappedBitmapButton.h"
 
@@ -376,4 +377,29 @@ TEST(PreviewStart, PrinterWithoutAPageSaysCommandFailed)
   EXPECT_EQ(CParListPrint::OnFilePrintPreview(board.doc, setup, nullptr), nullptr);
   ASSERT_EQ(env.prompter().asked.size(), 1u);
   EXPECT_EQ(env.prompter().asked[0].text, QStringLiteral("Command failed."));
+}
+
+TEST_F(Preview, AChangedDocumentIsRecordedAgainOncePerPaint)
+{
+  Open(400);
+  view->GetPageArea()->repaint();
+  const int recorded = view->GetRecordCount();
+  ASSERT_EQ(recorded, 2);
+  const QByteArray before = view->GetPagePicture(1).data();
+  board->doc.SetParValueLocal(0, board->doc.GetPar(0).GetValue(Parametri::SEL_VALUE) + 1);
+  board->doc.UpdateAllViews(nullptr, 0);
+  board->doc.UpdateAllViews(nullptr, 0);
+  EXPECT_EQ(view->GetRecordCount(), recorded) << "nothing is recorded before the paint";
+  view->GetPageArea()->repaint();
+  EXPECT_EQ(view->GetRecordCount(), recorded + 2);
+  EXPECT_NE(view->GetPagePicture(1).data(), before);
+  board->doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST); // a variable poll
+  view->GetPageArea()->repaint();
+  EXPECT_EQ(view->GetRecordCount(), recorded + 2);
+
+  // Another parameter count paginates again.
+  GeneratedBoard larger(900);
+  ASSERT_TRUE(board->doc.OnOpenDocument(larger.path));
+  board->doc.UpdateAllViews(nullptr, 0);
+  EXPECT_EQ(view->GetMaxPage(), 22);
 }

@@ -7,6 +7,8 @@
 #include "platform/Format.h"
 
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QPainter>
 #include <QPicture>
 #include <QRegularExpression>
@@ -268,4 +270,25 @@ TEST(PrintSetup, OrientationIsKeptWithOrWithoutAPrinter)
   EXPECT_EQ(&CPrintSetup::ForApp(), &setup);
   CPrintSetup::SetAppInstance(nullptr);
   EXPECT_NE(&CPrintSetup::ForApp(), &setup);
+}
+
+TEST(ParListPrint, NamesOfSixteenCharactersStayInTheirColumnOnA4)
+{
+  TestEnvironment env;
+  GeneratedBoard board(3000);
+  ASSERT_TRUE(board.loaded);
+  const QString pdf = board.dir.filePath(QStringLiteral("a4.pdf"));
+  auto printer = MakePdfPrinter(pdf, 300);
+  CParListPrint job(board.doc);
+  CPrintInfo info;
+  ASSERT_TRUE(job.OnBeginPrinting(*printer, info));
+  EXPECT_EQ(job.GetPrintFont().family(), QStringLiteral("Tahoma"));
+  if (!QFontDatabase::hasFamily(QStringLiteral("Tahoma")) && !QFontDatabase::hasFamily(QStringLiteral("Wine Tahoma"))) {
+    EXPECT_EQ(QFontInfo(job.GetPrintFont()).family(), QStringLiteral("DejaVu Sans Condensed"));
+  }
+  // From the name's start to the next grid line, at A4 portrait.
+  const int halfWidth = printer->width() / 2;
+  const int room = int((CParListPrint::kGridX[2] - CParListPrint::kGridX[1] - CParListPrint::kTextPad) * halfWidth);
+  for (const char *name : {"current_limit_kp", "max_speed_ref_16", "c_diag_rec_count", "par_item_2999"})
+    EXPECT_LT(job.GetPrintMetrics().horizontalAdvance(QString::fromLatin1(name)), room) << name;
 }
