@@ -47,6 +47,13 @@ QString WithSlash(QString folder)
   return folder;
 }
 
+// A name with a NUL (a board's text may hold one) names no file; Qt would
+// warn about it on every look-up.
+bool FileExists(const QString &path)
+{
+  return !path.contains(QChar(0)) && QFileInfo::exists(path);
+}
+
 QString DefaultProgramFolder()
 {
   return WithSlash(QCoreApplication::applicationDirPath());
@@ -542,7 +549,7 @@ QString CQelDocContainer::FindDescriptionCopy(const QString &version) const
 {
   const QString name = DescriptionCopyName(version);
   for (const QString &folder : {ProgramFolder(), UserDataFolder()}) {
-    if (!folder.isEmpty() && QFileInfo::exists(folder + name))
+    if (!folder.isEmpty() && FileExists(folder + name))
       return folder + name;
   }
   return {};
@@ -666,7 +673,7 @@ void CQelDocContainer::FindManualFile(QString &result, const QString &extension)
   const QString suffix = LoadStr(IDS_LANGUAGE_SUFFIX);
   auto tryName = [&](int k, bool withSuffix) {
     const QString name = vtx::Format(u"%s%02d%s", base, k, withSuffix ? suffix + extension : extension);
-    if (QFileInfo::exists(name)) {
+    if (FileExists(name)) {
       result = name;
       return true;
     }
