@@ -2,6 +2,7 @@
 
 #include "frame/FrameCodes.h"
 
+#include "model/BoundedFile.h"
 #include "model/FormatBinary16.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
@@ -987,6 +988,7 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   // The board sends the description without the document's header and
   // watch-row line: the rows start empty.
   CDocArchive ar = CDocArchive::FromText(pkt.strVersion + QStringLiteral("\nL = 0;0;0;0;0;0;"));
+  const QString identity = doc.GetVersion();
   doc.DeleteContents();
   doc.ReadDocument(ar);
   doc.m_bParTreeRebuild = true;
@@ -996,7 +998,14 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   if (g_hInitFrame == m_hWndAnswer)
     g_hInitFrame = kNoWindow;
   doc.m_bDescriptionDownload = false;
-  doc.SaveDescriptionCopy();
+  // The copy is named from the uploaded version line: a description naming
+  // another board than the one that answered would be stored under that
+  // board's name and loaded for it ever after.
+  if (doc.GetVersion() == identity)
+    doc.SaveDescriptionCopy();
+  else
+    qCWarning(lcFrame, "no library copy: the board answered \"%s\" but described \"%s\"", qUtf8Printable(identity),
+              qUtf8Printable(doc.GetVersion()));
 }
 
 void CChildConn::ShowReadValue(int p)
@@ -1216,12 +1225,13 @@ void CChildConn::ImportCompareFile(bool compare)
   const QString path = AskImportFile();
   if (path.isEmpty())
     return;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
+  // A FIFO, a device or an oversized file is refused before any read.
+  QByteArray bytes;
+  if (!vtx::ReadBoundedFile(path, &bytes)) {
     Prompter::Instance().MessageBox(LoadStrFormat(IDS_FILE_UNREADABLE, path), QString(), MB_OK | MB_ICONWARNING);
     return;
   }
-  CDocArchive ar = CDocArchive::FromBytes(file.readAll());
+  CDocArchive ar = CDocArchive::FromBytes(bytes);
   if (!compare) {
     RequestGoOffline();
     m_pDoc->ImportFile(ar, false, path);

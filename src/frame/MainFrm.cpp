@@ -675,14 +675,20 @@ bool CMainFrame::ProcessAnswer(CRequestPacket &packet, bool activeChild)
     return true;
   }
   switch (packet.message) {
-  case REQ_GO_ONLINE:
+  case REQ_GO_ONLINE: {
+    const bool connected = QueryChild(packet.hWnd, 0xC);
     if (CheckBoardVersion(packet.hWnd, packet.strVersion)) {
       packet.strVersion = vtx::Format(u"Wrong online version: %s", packet.strVersion);
       packet.error = 99;
       NotifyAnswerError(packet, activeChild);
+      // The check took a connected board offline itself, so the error step
+      // found it offline and left "Online" showing.
+      if (connected)
+        ShowAnswerText(packet, activeChild);
       return true;
     }
     return false;
+  }
   case 14:
   case REQ_RESET_STATISTICS:
     return true;
@@ -723,12 +729,16 @@ void CMainFrame::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
   if (std::find(m_children.begin(), m_children.end(), packet.hWnd) == m_children.end())
     return;
   const qintptr was = SendToChild(packet.hWnd, ChildCode::GoOffline);
-  if (was != 0 && packet.error != 12) {
-    SendToChild(packet.hWnd, ChildCode::ShowError, reinterpret_cast<qintptr>(&packet.strVersion));
-    if (activeChild)
-      if (QLabel *p = Pane(kPaneMessage))
-        p->setText(packet.strVersion);
-  }
+  if (was != 0 && packet.error != 12)
+    ShowAnswerText(packet, activeChild);
+}
+
+void CMainFrame::ShowAnswerText(CRequestPacket &packet, bool activeChild)
+{
+  SendToChild(packet.hWnd, ChildCode::ShowError, reinterpret_cast<qintptr>(&packet.strVersion));
+  if (activeChild)
+    if (QLabel *p = Pane(kPaneMessage))
+      p->setText(packet.strVersion);
 }
 
 bool CMainFrame::CheckBoardVersion(WindowId child, const QString &boardVersion)

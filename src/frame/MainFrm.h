@@ -143,6 +143,8 @@ public:
   void RouteAnswer(CRequestPacket &packet);
   bool ProcessAnswer(CRequestPacket &packet, bool activeChild);
   void NotifyAnswerError(CRequestPacket &packet, bool activeChild);
+  // The answer's text in its board window and, for the active one, pane 554.
+  void ShowAnswerText(CRequestPacket &packet, bool activeChild);
   bool CheckBoardVersion(WindowId child, const QString &boardVersion);
 
   // ---- scheduler ---------------------------------------------------------

@@ -28,6 +28,7 @@ bool CDocArchive::ReadString(QString &line)
     --stop;
   line = m_text.mid(m_pos, stop - m_pos);
   m_pos = next;
+  ++m_nLine;
   return true;
 }
 

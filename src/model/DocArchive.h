@@ -19,6 +19,8 @@ public:
 
   // The next line without its "\n" (and a "\r" before it); false at the end.
   bool ReadString(QString &line);
+  // The number of the line last read, 1 for the first; 0 before any.
+  int GetLineNumber() const { return m_nLine; }
   // Appends text as it stands (line ends are the caller's).
   void WriteString(QStringView text) { m_text += text; }
   void WriteLine(QStringView text)
@@ -34,5 +36,6 @@ public:
 private:
   QString m_text;
   qsizetype m_pos = 0;
+  int m_nLine = 0;
   bool m_bStoring = true;
 };

@@ -1,5 +1,6 @@
 #include "QelDocContainer.h"
 
+#include "BoundedFile.h"
 #include "DescLine.h"
 #include "generali.h"
 
@@ -12,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -46,6 +46,13 @@ QString WithSlash(QString folder)
   if (!folder.isEmpty() && !folder.endsWith(u'/'))
     folder += u'/';
   return folder;
+}
+
+// A name with a NUL (a board's text may hold one) names no file; Qt would
+// warn about it on every look-up.
+bool FileExists(const QString &path)
+{
+  return !path.contains(QChar(0)) && QFileInfo::exists(path);
 }
 
 QString DefaultProgramFolder()
@@ -123,6 +130,7 @@ void CQelDocContainer::DeleteContents()
   m_ParNames.clear();
   m_VarNames.clear();
   m_UndoList.clear();
+  m_nRefusedLines = m_nFirstRefusedLine = 0;
   // Indexes of the description being replaced.
   m_ExtraPollPars.clear();
   m_ExtraPollVars.clear();
@@ -247,7 +255,8 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
       break;
     }
     case 'K':
-      ParseKTable(line);
+      if (!ParseKTable(line))
+        CountRefused(ar);
       break;
     case 'L':
       ReadLLine(line);
@@ -260,10 +269,12 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
       break;
     }
     case 'N':
-      ParseNTable(WithoutChars(line, u" "));
+      if (!ParseNTable(WithoutChars(line, u" ")))
+        CountRefused(ar);
       break;
     case 'U':
-      ParseUnits(WithoutChars(line, u" "));
+      if (!ParseUnits(WithoutChars(line, u" ")))
+        CountRefused(ar);
       break;
     case 'V': {
       const qsizetype eq = line.indexOf(u'=');
@@ -283,17 +294,21 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
       std::uint8_t parent = 0;
       if (ParseBlockLine(line, &name, &number, &parent))
         qCDebug(lcModel, "%s %s %d %d", qUtf8Printable(line), qUtf8Printable(name), number, parent);
+      else
+        CountRefused(ar);
       break;
     }
     case 'p':
     case 'l':
     case 'f':
-      ParseParameterLine(line);
+      if (!ParseParameterLine(line))
+        CountRefused(ar);
       break;
     case 'v':
     case 'w':
     case 'y':
-      ParseVariableLine(line);
+      if (!ParseVariableLine(line))
+        CountRefused(ar);
       break;
     case 's':
       ReadSLine(line, languages, entries);
@@ -325,6 +340,17 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
         },
         Qt::QueuedConnection);
   }
+}
+
+void CQelDocContainer::CountRefused(const CDocArchive &ar)
+{
+  if (m_nRefusedLines++ == 0)
+    m_nFirstRefusedLine = ar.GetLineNumber();
+}
+
+bool CQelDocContainer::IsLoadComplete() const
+{
+  return (GetParCount() > 0 || GetVarCount() > 0) && m_nRefusedLines == 0;
 }
 
 bool CQelDocContainer::CheckDictionary(const QStringList &entries, const QStringList &languages)
@@ -476,19 +502,20 @@ bool CQelDocContainer::DoSave(const QString &path, bool replace)
 
 bool CQelDocContainer::OnOpenDocument(const QString &path)
 {
-  const QFileInfo info(path);
-  if (!info.isFile() || !info.isReadable())
+  QByteArray bytes;
+  if (!vtx::ReadBoundedFile(path, &bytes))
     return false;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return false;
-  CDocArchive ar = CDocArchive::FromBytes(file.readAll());
+  CDocArchive ar = CDocArchive::FromBytes(bytes);
+  bytes.clear();
   DeleteContents();
   SetModifiedFlag(false);
   if (!Serialize(ar)) {
     DeleteContents();
     return false;
   }
+  // A save would write the document without the refused lines: say so.
+  if (m_nRefusedLines > 0)
+    AfxMessageBox(LoadStrFormat(IDS_LINES_REFUSED, m_nRefusedLines, m_nFirstRefusedLine), MB_OK | MB_ICONWARNING);
   return true;
 }
 
@@ -530,7 +557,7 @@ QString CQelDocContainer::FindDescriptionCopy(const QString &version) const
 {
   const QString name = DescriptionCopyName(version);
   for (const QString &folder : {ProgramFolder(), UserDataFolder()}) {
-    if (!folder.isEmpty() && QFileInfo::exists(folder + name))
+    if (!folder.isEmpty() && FileExists(folder + name))
       return folder + name;
   }
   return {};
@@ -538,6 +565,13 @@ QString CQelDocContainer::FindDescriptionCopy(const QString &version) const
 
 int CQelDocContainer::SaveDescriptionCopy()
 {
+  // The library's first copy of a name wins over the board itself: a damaged
+  // or empty description must never become it.
+  if (!IsLoadComplete()) {
+    qCWarning(lcModel, "no library copy of %s: %d parameters, %d variables, %d lines refused",
+              qUtf8Printable(m_strVersion), GetParCount(), GetVarCount(), m_nRefusedLines);
+    return 0;
+  }
   if (!FindDescriptionCopy(m_strVersion).isEmpty())
     return 1;
   QString folder = ProgramFolder();
@@ -647,7 +681,7 @@ void CQelDocContainer::FindManualFile(QString &result, const QString &extension)
   const QString suffix = LoadStr(IDS_LANGUAGE_SUFFIX);
   auto tryName = [&](int k, bool withSuffix) {
     const QString name = vtx::Format(u"%s%02d%s", base, k, withSuffix ? suffix + extension : extension);
-    if (QFileInfo::exists(name)) {
+    if (FileExists(name)) {
       result = name;
       return true;
     }

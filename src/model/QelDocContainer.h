@@ -76,7 +76,15 @@ public:
   // ReadDocument. False after a refused header (message 652 shown).
   bool LoadFromArchive(CDocArchive &ar);
   // Loads a description document, every line kind, from a clean state.
+  // Counts the item, block and table lines it refuses (see below).
   void ReadDocument(CDocArchive &ar);
+  // Lines the last load refused, and the archive line number of the first
+  // (0 when none).
+  int GetRefusedLineCount() const { return m_nRefusedLines; }
+  int GetFirstRefusedLine() const { return m_nFirstRefusedLine; }
+  // Whether the last load is fit for the library: it made a parameter or a
+  // variable and refused no line.
+  bool IsLoadComplete() const;
   void WriteExtraLines(CDocArchive &ar) const;
   // Save with the file dialog: path proposed (or none), replace the path.
   bool DoSave(const QString &path, bool replace = true);
@@ -94,7 +102,8 @@ public:
   // The library file for a version or identity text, in the program folder
   // or the per-user folder; empty when there is none.
   QString FindDescriptionCopy(const QString &version) const;
-  // 1 when the library holds the file or it was written, 0 on a failure.
+  // 1 when the library holds the file or it was written, 0 on a failure or
+  // when the last load is not complete (nothing written then).
   int SaveDescriptionCopy();
 
   // ---- standard items and manual -----------------------------------------
@@ -223,6 +232,7 @@ protected:
   QString UserDataFolder() const;
   void ReadLLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
+  void CountRefused(const CDocArchive &ar);
 
   std::array<QHash<QString, QString>, MaxLanguages> m_Dictionaries;
   QStringList m_ExtraLines;                    // lines kept verbatim
@@ -245,6 +255,8 @@ protected:
   std::vector<VarRowRecord> m_VarRows;
   std::vector<std::uint16_t> m_StdVariables;
   std::uint16_t m_nStdVarRegisters = 0;
+  int m_nRefusedLines = 0;
+  int m_nFirstRefusedLine = 0;
   std::uint32_t m_nStateFlags = 0;
   std::uint8_t m_nSlaveAddress = 247;
   QString m_strManualName;

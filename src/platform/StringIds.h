@@ -164,6 +164,7 @@ inline constexpr unsigned IDS_SHORT_ANSWER = 1001;           // Incomplete answe
 inline constexpr unsigned IDS_NO_COMMAND_PAR = 1002;         // No 16-bit command parameter par0: command not sent.
 inline constexpr unsigned IDS_FILE_UNREADABLE = 1003;        // Unable to read the file\n%s
 inline constexpr unsigned IDS_ASK_SAVE_CHANGES = 1004;       // Save changes to %s?
+inline constexpr unsigned IDS_LINES_REFUSED = 1006;          // %d lines of this file could not be read ...
 inline constexpr unsigned IDS_REPORT_NO_VIEWER = 1009;       // No program here opens the report. It is saved as\r\n%s
 inline constexpr unsigned IDS_MENU_FILE = 1010;              // &File
 inline constexpr unsigned IDS_MENU_BOARD = 1011;             // &Board

@@ -2,6 +2,7 @@
 
 #include "chart/ChartCtrl.h"
 #include "controls/TitleTip.h"
+#include "model/BoundedFile.h"
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
 #include "optiontree/OptionTree.h"
@@ -11,7 +12,7 @@
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -381,13 +382,17 @@ void CMemBuffDlg::LoadBuffer(const QString &path)
   buffer->samplingTime = m_dSamplingTime;
   buffer->trigDelay = m_dTrigDelay;
 
-  QFile file(path);
-  const bool complete = file.open(QIODevice::ReadOnly) && BufferFile::Read(file, *buffer);
-  file.close();
+  // A FIFO, a device or an oversized file is refused before any read.
+  QByteArray bytes;
+  bool complete = vtx::ReadBoundedFile(path, &bytes);
+  if (complete) {
+    QBuffer file(&bytes);
+    complete = file.open(QIODevice::ReadOnly) && BufferFile::Read(file, *buffer);
+  }
   // A file cut short changes nothing: half a header would show names and
   // gains of a buffer whose samples never came.
   if (!complete) {
-    qCWarning(lcTrace) << "buffer file not read:" << path << file.errorString();
+    qCWarning(lcTrace) << "buffer file not read:" << path;
     AfxMessageBox(LoadStr(IDS_FILE_READ_ERROR), MB_ICONWARNING);
     return;
   }

@@ -6,6 +6,8 @@
 
 #include "model/generali.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -42,10 +44,11 @@ protected:
     conn = std::make_unique<TestConn>(kWnd, &sink);
     conn->SetConnDocument(doc.get());
   }
-  void Online()
+  void Online(const QString &identity = {})
   {
     conn->RequestGoOnline();
     auto go = sink.Take();
+    go->strVersion = identity;
     conn->ProcessAnswer(*go);
     sink.Clear();
   }
@@ -541,6 +544,18 @@ TEST_F(ChildConnTest, DefaultLoadOffersTheDictionarySets)
   conn->SetConnDocument(doc.get());
 }
 
+// The example board's description as the board sends it: no header line and
+// no watch-row line.
+QString BoardDescriptionText()
+{
+  QFile file(ExamplePath(QStringLiteral("demo-small.vtx")));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+  QString text = QString::fromLatin1(file.readAll());
+  text.remove(0, text.indexOf(u'\n') + 1);
+  text.remove(QRegularExpression(QStringLiteral("L = [^\\n]*\\n")));
+  return text;
+}
+
 // Document services with the program folder in a temporary place.
 class FolderHost : public IDocHost {
 public:
@@ -563,7 +578,7 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   auto board = std::make_unique<CQelDoc>();
   board->SetHost(&host);
   conn->SetConnDocument(board.get());
-  Online();
+  Online(QStringLiteral("NORV DMX0512 v1.03"));
   EXPECT_TRUE(conn->IsCommandEnabled(Cmd::InitDescriptions));
   conn->OnInitDescriptions();
   ASSERT_EQ(sink.queue.size(), 1u);
@@ -575,13 +590,8 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   conn->FrameCode(ChildCode::Poll, 0);
   EXPECT_TRUE(sink.queue.empty());
 
-  QFile file(ExamplePath(QStringLiteral("demo-small.vtx")));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  QString text = QString::fromLatin1(file.readAll());
-  text.remove(0, text.indexOf(u'\n') + 1); // the board sends no header line
-  text.remove(QRegularExpression(QStringLiteral("L = [^\\n]*\\n")));
   auto answer = std::make_unique<CRequestPacket>(kWnd, 1, ANS_DESCRIPTION);
-  answer->strVersion = text;
+  answer->strVersion = BoardDescriptionText();
   conn->ProcessAnswer(*answer);
   EXPECT_TRUE(board->m_bDescriptionsLoaded);
   EXPECT_EQ(board->GetParCount(), 17);
@@ -597,6 +607,50 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   EXPECT_TRUE(sink.OfKind(REQ_DESCRIPTION).empty());
   EXPECT_EQ(sink.OfKind(REQ_K_TABLE).size(), 1u); // the read all that follows
   EXPECT_TRUE(board->m_bDescriptionsLoaded);
+  conn->SetConnDocument(doc.get());
+}
+
+TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCopy)
+{
+  const QString identity = QStringLiteral("NORV DMX0512 v1.03");
+  const QString text = BoardDescriptionText();
+  QString damaged = text;
+  damaged.replace(QStringLiteral("\nf2 "), QStringLiteral("\nf9 "));
+  QString unnamed = text;
+  unnamed.remove(QRegularExpression(QStringLiteral("Version = [^\\n]*\\n")));
+  const struct {
+    const char *what;
+    QString upload;
+    QString version; // after the load
+    bool stored;
+  } cases[] = {
+      {"another board's description", QString(text).replace(identity, QStringLiteral("NORV DMX0512 v1.04")),
+       QStringLiteral("NORV DMX0512 v1.04"), false},
+      {"a description with refused lines", damaged, identity, false},
+      {"a description without a version line", unnamed, identity, true},
+      {"the answering board's description", text, identity, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    QTemporaryDir folder;
+    FolderHost host(sink, folder.path() + u'/');
+    auto board = std::make_unique<CQelDoc>();
+    board->SetHost(&host);
+    conn->SetConnDocument(board.get());
+    Online(identity);
+    conn->OnInitDescriptions();
+    auto answer = std::make_unique<CRequestPacket>(kWnd, 1, ANS_DESCRIPTION);
+    answer->strVersion = c.upload;
+    conn->ProcessAnswer(*answer);
+    // Loaded as the board sent it either way.
+    EXPECT_TRUE(board->m_bDescriptionsLoaded);
+    EXPECT_GT(board->GetParCount(), 0);
+    EXPECT_EQ(board->GetVersion(), c.version);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), c.stored ? 1 : 0);
+    EXPECT_EQ(QFile::exists(folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")), c.stored);
+    conn->RequestGoOffline();
+    sink.Clear();
+  }
   conn->SetConnDocument(doc.get());
 }
 
@@ -691,6 +745,21 @@ TEST_F(ChildConnTest, ImportOfAnUnreadableFileChangesNothing)
   const auto asked = env.prompter().asked.size();
   conn->ImportCompareFile(true);
   EXPECT_EQ(env.prompter().asked.size(), asked);
+  // Refused at once, for import and compare alike, with no report.
+  QTemporaryDir dir;
+  for (const QString &hostile : MakeHostileFiles(dir.path())) {
+    for (const bool compare : {false, true}) {
+      SCOPED_TRACE(hostile.toStdString());
+      conn->importFile = hostile;
+      QElapsedTimer clock;
+      clock.start();
+      conn->ImportCompareFile(compare);
+      EXPECT_LT(clock.elapsed(), 2000);
+      EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_FILE_UNREADABLE, hostile));
+    }
+  }
+  EXPECT_TRUE(env.launcher().opened.isEmpty());
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), before);
 }
 
 TEST_F(ChildConnTest, ImportTakesTheBoardOfflineAndSaysSo)

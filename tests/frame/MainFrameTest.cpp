@@ -183,6 +183,7 @@ TEST_F(MainFrameTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
 TEST_F(MainFrameTest, VersionCheckOfTheGoOnlineAnswer)
 {
   FakeChild child(*frame);
+  frame->SetActiveChild(child.id);
   child.bits = 4;
   // A document without a description takes any board.
   frame->RouteAnswer(*Packet(child.id, REQ_GO_ONLINE));
@@ -207,11 +208,16 @@ TEST_F(MainFrameTest, VersionCheckOfTheGoOnlineAnswer)
   EXPECT_EQ(child.bits, 0);
   EXPECT_EQ(other->error, 99);
   EXPECT_EQ(other->strVersion, QStringLiteral("Wrong online version: XY 2.0"));
-  // A board gone offline meanwhile is refused without a box.
+  EXPECT_EQ(child.status, QStringLiteral("Wrong online version: XY 2.0"));
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("Wrong online version: XY 2.0"));
+  // A board gone offline meanwhile is refused without a box and keeps its text.
   auto late = Packet(child.id, REQ_GO_ONLINE);
+  late->strVersion = QStringLiteral("ZZ 3.0");
   frame->RouteAnswer(*late);
   EXPECT_EQ(env.prompter().asked.size(), 1u);
   EXPECT_EQ(child.answers.size(), 2u);
+  EXPECT_EQ(child.status, QStringLiteral("Wrong online version: XY 2.0"));
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("Wrong online version: XY 2.0"));
 }
 
 TEST_F(MainFrameTest, SchedulerPollsOnlineBoardsInTurnWhileTheQueueIsShort)

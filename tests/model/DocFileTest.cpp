@@ -9,6 +9,7 @@
 #include "platform/StringIds.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -161,6 +162,55 @@ TEST_F(DocFile, BadHeaderRefusesTheOpen)
   EXPECT_TRUE(doc.GetPathName().isEmpty());
   EXPECT_FALSE(doc.OnOpenDocument(host.dir.filePath(QStringLiteral("missing.vtx"))));
   EXPECT_EQ(AskedTexts(env.prompter()).size(), 2) << "an unreadable file fails silently";
+}
+
+TEST_F(DocFile, HostileFilesFailTheOpenAtOnceAndSilently)
+{
+  for (const QString &path : MakeHostileFiles(host.dir.path())) {
+    SCOPED_TRACE(path.toStdString());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_LT(clock.elapsed(), 2000);
+  }
+  EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
+  EXPECT_EQ(doc.GetParCount(), 0);
+}
+
+TEST_F(DocFile, DamagedLinesAreCountedReportedOnceAndKeepTheLibraryClean)
+{
+  const QString path = host.dir.filePath(QStringLiteral("damaged.vtx"));
+  const QString copy = host.program + QStringLiteral("!NORV_TST0307_v1.0.vtx");
+  // An empty line (counted) before a parameter whose index is not the next:
+  // it and the two after it are refused; so is a table line without "=".
+  QString text = BoardText();
+  text.replace(QStringLiteral("p2 trig_lev_pos"), QStringLiteral("\r\np7 trig_lev_pos"));
+  text.replace(QStringLiteral("w0 cnt;"), QStringLiteral("K[] 12;\r\nw0 cnt;"));
+  ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  EXPECT_EQ(doc.GetParCount(), 2);
+  EXPECT_EQ(doc.GetRefusedLineCount(), 4);
+  EXPECT_EQ(doc.GetFirstRefusedLine(), 18);
+  const QStringList asked = AskedTexts(env.prompter());
+  EXPECT_EQ(asked.count(LoadStrFormat(IDS_LINES_REFUSED, 4, 18)), 1);
+  EXPECT_EQ(asked.back(), LoadStrFormat(IDS_LINES_REFUSED, 4, 18)) << "said after the load";
+  EXPECT_FALSE(QFileInfo::exists(copy)) << "a damaged file is no library copy";
+
+  // Nor is a file that describes nothing, nor a board text that does.
+  ASSERT_TRUE(WriteBytes(path, "#Norv tembrano v1.1\r\nVersion = NORV TST0307 v1.0;\r\n"));
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  CDocArchive board = CDocArchive::FromText(QStringLiteral("Version = NORV TST0307 v1.0;\nK[] = 1;\n"));
+  doc.ReadDocument(board);
+  EXPECT_EQ(doc.SaveDescriptionCopy(), 0);
+  EXPECT_FALSE(QFileInfo::exists(copy));
+
+  // A clean file says nothing and is stored.
+  const qsizetype before = env.prompter().asked.size();
+  ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(BoardText())));
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  EXPECT_EQ(doc.GetRefusedLineCount(), 0);
+  EXPECT_EQ(qsizetype(env.prompter().asked.size()), before);
+  EXPECT_TRUE(QFileInfo::exists(copy));
 }
 
 TEST_F(DocFile, OldHeaderLoadsAndIsWrittenNew)

@@ -7,8 +7,11 @@
 #include <QDeadlineTimer>
 #include <QTest>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QUuid>
+
+#include <sys/stat.h>
 
 namespace {
 int g_beeps = 0;
@@ -123,4 +126,21 @@ bool WaitFor(const std::function<bool()> &pred, int timeoutMs)
     // answers come in well under a millisecond.
     QTest::qWait(1);
   }
+}
+
+QStringList MakeHostileFiles(const QString &folder)
+{
+  const QString fifo = folder + QStringLiteral("/fifo.vtx");
+  const QString zero = folder + QStringLiteral("/zero.vtx");
+  const QString dir = folder + QStringLiteral("/folder.vtx");
+  const QString sparse = folder + QStringLiteral("/sparse.vtx");
+  if (::mkfifo(QFile::encodeName(fifo).constData(), 0600) != 0)
+    qFatal("cannot make a FIFO in %s", qUtf8Printable(folder));
+  QFile::link(QStringLiteral("/dev/zero"), zero);
+  QDir().mkpath(dir);
+  QFile big(sparse);
+  if (!big.open(QIODevice::WriteOnly) || big.write("#Norv tembrano v1.1\r\nVersion = BIG;\r\n") < 0 ||
+      !big.resize(64 * 1024 * 1024 + 1))
+    qFatal("cannot make a sparse file in %s", qUtf8Printable(folder));
+  return {fifo, zero, dir, sparse};
 }

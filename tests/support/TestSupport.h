@@ -86,6 +86,11 @@ bool WaitFor(const std::function<bool()> &pred, int timeoutMs = 10000);
 QString TestDataPath(const QString &relative);
 QString ExamplePath(const QString &relative);
 
+// Inputs that must be refused at once, made in folder: a FIFO nobody writes,
+// a link to /dev/zero, a folder, and a sparse file one byte past the input
+// bound whose first line is a document header.
+QStringList MakeHostileFiles(const QString &folder);
+
 #include <ostream>
 
 // Readable QString values in GoogleTest failure messages.

@@ -6,6 +6,7 @@
 #include "trace/MemBuffDlg.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -279,4 +280,18 @@ TEST_F(MemBuffDlgTest, AFileThatCannotBeReadIsReportedAndLeavesNoSeries)
   EXPECT_DOUBLE_EQ(shortFile->GetGain(1), 1);
   EXPECT_EQ(shortFile->GetGainItem(1)->GetWindowText(), QStringLiteral("1"));
   EXPECT_EQ(shortFile->GetChart()->GetSeriesCount(), 0);
+
+  // Nothing waits on a FIFO or reads a device or an oversized file.
+  for (const QString &hostile : MakeHostileFiles(dir.path())) {
+    SCOPED_TRACE(hostile.toStdString());
+    const std::size_t asked = env.prompter().asked.size();
+    QElapsedTimer clock;
+    clock.start();
+    auto w2 = Make();
+    w2->LoadBuffer(hostile);
+    EXPECT_LT(clock.elapsed(), 2000);
+    ASSERT_EQ(env.prompter().asked.size(), asked + 1);
+    EXPECT_EQ(env.prompter().asked.back().text, QStringLiteral("Errore lettura file"));
+    EXPECT_EQ(w2->GetChart()->GetSeriesCount(), 0);
+  }
 }
