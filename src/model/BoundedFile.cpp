@@ -18,7 +18,7 @@ namespace {
 
 bool Refuse(const QString &path, const char *why, QString *reason)
 {
-  qCWarning(lcModel, "%s not read: %s", qUtf8Printable(path), why);
+  qCDebug(lcModel, "%s not read: %s", qUtf8Printable(path), why);
   if (reason)
     *reason = QString::fromUtf8(why);
   return false;

@@ -568,8 +568,8 @@ int CQelDocContainer::SaveDescriptionCopy()
   // The library's first copy of a name wins over the board itself: a damaged
   // or empty description must never become it.
   if (!IsLoadComplete()) {
-    qCWarning(lcModel, "no library copy of %s: %d parameters, %d variables, %d lines refused",
-              qUtf8Printable(m_strVersion), GetParCount(), GetVarCount(), m_nRefusedLines);
+    qCDebug(lcModel, "no library copy of %s: %d parameters, %d variables, %d lines refused",
+            qUtf8Printable(m_strVersion), GetParCount(), GetVarCount(), m_nRefusedLines);
     return 0;
   }
   if (!FindDescriptionCopy(m_strVersion).isEmpty())
