@@ -10,9 +10,12 @@ endif()
 target_compile_definitions(velotrix_options INTERFACE
   QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING)
 if(VELOTRIX_SANITIZE)
+  # gcc's undefined set leaves out float-to-integer casts that overflow (NaN
+  # or huge board values); they are undefined all the same.
   target_compile_options(velotrix_options INTERFACE
-    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer -O1)
-  target_link_options(velotrix_options INTERFACE -fsanitize=address,undefined)
+    -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=undefined,float-cast-overflow
+    -fno-omit-frame-pointer -O1)
+  target_link_options(velotrix_options INTERFACE -fsanitize=address,undefined,float-cast-overflow)
 endif()
 
 # velotrix_library(<name> SOURCES ... [DEPENDS ...] [PUBLIC_DEPENDS ...])

@@ -3,6 +3,7 @@
 #include "controls/FooButton.h"
 #include "model/generali.h"
 #include "platform/StringIds.h"
+#include "platform/Trace.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -94,14 +95,18 @@ CLanguageSelect::CLanguageSelect(QWidget *parent, const QStringList &codes, cons
     }
     connect(b, &QPushButton::clicked, this, [this, code] { m_strCurrent = code; });
   }
+  // The layout drops the hidden buttons; the distance is what it gave up.
+  // More codes than buttons make the dialog taller by the same rule: empty
+  // room above Ok and Cancel.
+  m_nShrink = (kButtons - int(m_codes.size())) * m_buttons[0]->height();
+  if (m_nShrink < 0)
+    layout->addSpacing(-m_nShrink);
   auto *buttons = new QDialogButtonBox(this);
   buttons->addButton(LoadStr(IDS_BUTTON_OK_TEMPLATE), QDialogButtonBox::AcceptRole);
   buttons->addButton(LoadStr(IDS_BUTTON_CANCEL), QDialogButtonBox::RejectRole);
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  // The layout drops the hidden buttons; the distance is what it gave up.
-  m_nShrink = (kButtons - int(m_codes.size())) * m_buttons[0]->height();
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -159,8 +164,11 @@ void CWinCmdDiag::reject()
 
 void CWinCmdDiag::ShowMessage(const QString &text, int16_t code)
 {
-  if (code == m_nLastCode)
+  if (code == m_nLastCode) {
+    qCDebug(lcFrame, "display msg: uguale");
     return;
+  }
+  qCDebug(lcFrame, "display msg: diverso");
   m_nLastCode = code;
   m_pIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
   m_pList->setRowCount(0);

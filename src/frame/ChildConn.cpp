@@ -3,7 +3,9 @@
 #include "frame/FrameCodes.h"
 
 #include "model/BoundedFile.h"
+#include "model/DescLine.h"
 #include "model/FormatBinary16.h"
+#include "model/PacketFactory.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
@@ -55,6 +57,16 @@ int CChildConn::LastChangeWord()
 void CChildConn::ResetLastChangeWord()
 {
   s_lastChangeWord = -1;
+}
+
+CRequestPacket *CChildConn::NewPacket(std::uint16_t kind) const
+{
+  return PacketFactory::New(m_hWndAnswer, m_pDoc ? m_pDoc->GetSlaveAddress() : 0, kind);
+}
+
+void CChildConn::NoMemory()
+{
+  Prompter::Instance().MessageBox(kNoMemory, QString(), MB_OK | MB_ICONWARNING); // the exclamation icon
 }
 
 void CChildConn::Queue(CRequestPacket *&pkt, bool head)
@@ -138,11 +150,16 @@ void CChildConn::RequestGoOnline()
 {
   if (!m_pDoc)
     return;
+  // Without its request the board would stay connecting for ever.
+  auto *pkt = NewPacket(REQ_GO_ONLINE);
+  if (!pkt) {
+    NoMemory();
+    return;
+  }
   m_nReadState = 1;
   m_nCmdState = 1;
   m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() | CQelDocContainer::STATE_CONNECTING);
   SetStatus(LoadStr(IDS_ONLINE));
-  auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), REQ_GO_ONLINE);
   Queue(pkt, true);
   SetStateIcon(StateIconId());
 }
@@ -162,15 +179,15 @@ void CChildConn::RequestGoOffline()
   InvalidateVarList(-1);
   m_nReadState = 0;
   m_nCmdState = 0;
-  m_bReadAll = false;
-  // The reset waits for one read; once offline that read will not come.
+  m_runs.clear();
+  // The reset waits for its read; once offline that read will not come, and
+  // a later read of the parameter must not turn into a write.
   m_pDoc->m_bResetPending = false;
-  m_pResetRead = nullptr;
   OnWentOffline();
   if (g_hInitFrame == m_hWndAnswer)
     g_hInitFrame = kNoWindow;
   m_pDoc->m_bDescriptionDownload = false;
-  auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), REQ_GO_OFFLINE);
+  auto *pkt = NewPacket(REQ_GO_OFFLINE);
   Queue(pkt);
   SetStateIcon(StateIconId());
 }
@@ -273,7 +290,10 @@ qintptr CChildConn::FrameCode(int code, qintptr lParam)
     return 0;
   case ChildCode::EepromSaveAll:
     m_nCmdState = 3;
-    WriteCommand(BoardCommand::EepromSave1);
+    // A command that did not go out (with its read-back) is never answered:
+    // the waiting procedure must see the failure.
+    if (!WriteCommand(BoardCommand::EepromSave1))
+      m_nCmdState = 0;
     return 0;
   case ChildCode::Answer:
     if (const auto *pkt = reinterpret_cast<const CRequestPacket *>(lParam))
@@ -332,13 +352,15 @@ QString CChildConn::TrackParName(int n) const
 
 // ---- requests -----------------------------------------------------------------
 
-void CChildConn::QueueKTable(std::uint16_t step)
+CRequestPacket *CChildConn::NewKTable(std::uint16_t step) const
 {
-  auto *pkt = new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), REQ_K_TABLE);
+  auto *pkt = NewPacket(REQ_K_TABLE);
+  if (!pkt)
+    return nullptr;
   pkt->num_k = static_cast<std::int16_t>(GetNTableSize());
   pkt->k_mode = pkt->num_k != 0 ? 2 : 1;
   pkt->PktType.par.step = step;
-  Queue(pkt);
+  return pkt;
 }
 
 void CChildConn::ReadAllParameters()
@@ -354,11 +376,17 @@ void CChildConn::ReadAllParameters()
   }
   m_nStep = 0;
   m_bMultiPacket = true;
-  m_bReadAll = true;
   SetStatus(LoadStr(IDS_READ_ALL_PARAM));
   for (Parametri &p : doc.GetParameters())
     p.AcceptValue();
-  QueueKTable(static_cast<std::uint16_t>(m_nStep++));
+  CRequestPacket *kTable = NewKTable(static_cast<std::uint16_t>(m_nStep));
+  if (!kTable) {
+    ReadAllFailed();
+    return;
+  }
+  Queue(kTable);
+  ++m_nStep;
+  m_runs.push_back({false, true, false, {}});
 
   for (int start = 0; start < kMaxAddress; ++start) {
     if (doc.ParIndexFromAddress(start) < 0)
@@ -381,12 +409,18 @@ void CChildConn::ReadAllParameters()
         break;
       --end;
     }
-    auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_BLOCK);
+    auto *pkt = NewPacket(REQ_READ_BLOCK);
+    if (!pkt) {
+      m_runs.back().broken = true;
+      ReadAllFailed();
+      return;
+    }
     pkt->PktType.par.first_par = static_cast<std::uint16_t>(start);
     pkt->PktType.par.num_par = static_cast<std::uint16_t>(end - start + 1);
     pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep);
     pkt->wData.assign(pkt->PktType.par.num_par, 0);
     qCDebug(lcFrame, "READALL PAR: step=%02d start=%04d len=%04d", m_nStep, start, end - start + 1);
+    m_runs.back().steps.push_back(pkt->PktType.par.step);
     Queue(pkt);
     ++m_nStep;
     start = end;
@@ -394,13 +428,45 @@ void CChildConn::ReadAllParameters()
   // With no block queued the K-table answer ends the read all.
 }
 
+void CChildConn::ReadAllFailed()
+{
+  NoMemory();
+  // Values missing from the read all: a waiting backup must not save them.
+  m_nReadState = 0;
+}
+
 void CChildConn::FinishReadAll()
 {
   m_nStep = 0;
-  m_bReadAll = false;
-  FillParList();
   SetStatus(LoadStr(IDS_READ_ALL_PARAM_DONE));
   m_nReadState = 4;
+}
+
+bool CChildConn::BlockAnswered(bool write, std::uint16_t step)
+{
+  // Blocks are answered in the order they were queued, so an answer belongs
+  // to the oldest run still waiting for its step.
+  for (auto run = m_runs.begin(); run != m_runs.end(); ++run) {
+    if (run->write != write)
+      continue;
+    const auto it = std::find(run->steps.begin(), run->steps.end(), step);
+    if (it == run->steps.end())
+      continue;
+    run->steps.erase(it);
+    return run->steps.empty() && EndRun(run);
+  }
+  return false;
+}
+
+bool CChildConn::EndRun(std::deque<BlockRun>::iterator run)
+{
+  // Only the newest run of its kind reports; an earlier one just ends.
+  const bool write = run->write;
+  const bool newest =
+      std::none_of(std::next(run), m_runs.end(), [write](const BlockRun &r) { return r.write == write; });
+  const bool complete = newest && !run->broken;
+  m_runs.erase(run);
+  return complete;
 }
 
 void CChildConn::WriteAllParameters()
@@ -411,12 +477,14 @@ void CChildConn::WriteAllParameters()
   m_nStep = 1;
   m_bMultiPacket = true;
   SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
+  m_runs.push_back({true, false, false, {}});
 
   CRequestPacket *pkt = nullptr;
   auto flush = [&] {
     pkt->PktType.par.num_par = static_cast<std::uint16_t>(pkt->wData.size());
     qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step, pkt->PktType.par.first_par,
             pkt->PktType.par.num_par);
+    m_runs.back().steps.push_back(pkt->PktType.par.step);
     Queue(pkt);
   };
   for (int address = 0; address < kMaxAddress; ++address) {
@@ -428,7 +496,14 @@ void CChildConn::WriteAllParameters()
       if (pkt && pair && pkt->wData.size() + 2 > std::size_t(kMaxBlock))
         flush();
       if (!pkt) {
-        pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_WRITE_BLOCK);
+        pkt = NewPacket(REQ_WRITE_BLOCK);
+        if (!pkt) {
+          NoMemory();
+          m_runs.back().broken = true;
+          if (m_runs.back().steps.empty())
+            m_runs.pop_back();
+          return;
+        }
         pkt->PktType.par.first_par = static_cast<std::uint16_t>(address);
         pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep++);
         pkt->wData.reserve(kMaxBlock);
@@ -453,8 +528,9 @@ void CChildConn::WriteAllParameters()
   }
   if (pkt)
     flush();
-  if (m_nStep == 1) {
+  if (m_runs.back().steps.empty()) {
     // No parameter: nothing to wait for.
+    m_runs.pop_back();
     m_nStep = 0;
     SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
   }
@@ -471,36 +547,42 @@ bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, in
   if (address >= kMaxAddress || (!par.IsShort() && address + 1 >= kMaxAddress))
     return false;
 
-  auto *write = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress());
+  auto *write = NewPacket(par.IsShort() ? REQ_WRITE_ONE : REQ_WRITE_BLOCK);
+  if (!write) {
+    NoMemory();
+    return false;
+  }
   write->PktType.par.first_par = address;
   write->PktType.par.mark = mark != 0 ? 1 : 0;
   write->track = track;
-  if (par.IsShort()) {
-    write->message = REQ_WRITE_ONE;
+  if (par.IsShort())
     write->wData = {ShortWord(value)};
-  } else if (par.IsLong()) {
-    write->message = REQ_WRITE_BLOCK;
+  else if (par.IsLong())
     write->wData = {LongLowWord(value), LongHighWord(value)};
-  } else {
-    write->message = REQ_WRITE_BLOCK;
+  else
     write->wData = {FloatLowWord(value), FloatHighWord(value)};
-  }
   write->PktType.par.num_par = static_cast<std::uint16_t>(write->wData.size());
-
-  auto *readBack =
-      new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), par.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK);
-  readBack->PktType.par.first_par = address;
-  readBack->PktType.par.num_par = par.IsShort() ? 1 : 2;
-  readBack->PktType.par.mark = write->PktType.par.mark;
-  readBack->track = track;
+  const std::uint8_t marked = write->PktType.par.mark;
   Queue(write);
-  Queue(readBack);
+
+  // The write goes out even when its read-back cannot.
+  auto *readBack = NewPacket(par.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK);
+  const bool withReadBack = readBack != nullptr;
+  if (readBack) {
+    readBack->PktType.par.first_par = address;
+    readBack->PktType.par.num_par = par.IsShort() ? 1 : 2;
+    readBack->PktType.par.mark = marked;
+    readBack->track = track;
+    Queue(readBack);
+  } else {
+    NoMemory();
+  }
 
   if (static_cast<int>(index) == GetCommandParIndex())
     SetStatus(LoadStr(IDS_COMMAND_SENT));
   else
     SetStatus(LoadStrFormat(IDS_WRITE_VALUE, par.GetNameText(), value));
-  return true;
+  return withReadBack;
 }
 
 bool CChildConn::WriteCommand(int value)
@@ -533,8 +615,10 @@ void CChildConn::QueueBlocks(const std::vector<std::uint16_t> &items, bool param
   std::sort(regs.begin(), regs.end(), [](const Item &a, const Item &b) { return a.first < b.first; });
 
   auto send = [&](int first, int last) {
-    auto *pkt =
-        new CRequestPacket(m_hWndAnswer, m_pDoc->GetSlaveAddress(), parameters ? REQ_READ_BLOCK : REQ_READ_VARS);
+    // A poll that cannot be made is skipped: the next one comes soon.
+    auto *pkt = NewPacket(parameters ? REQ_READ_BLOCK : REQ_READ_VARS);
+    if (!pkt)
+      return;
     const auto count = static_cast<std::uint16_t>(last - first + 1);
     if (parameters) {
       pkt->PktType.par.first_par = static_cast<std::uint16_t>(first);
@@ -572,10 +656,11 @@ void CChildConn::RefreshDisplayedItems()
     return;
   CQelDoc &doc = *m_pDoc;
   if (!doc.m_bDescriptionsLoaded) {
-    auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_VARS);
-    pkt->PktType.var.first_var = kStatusBlock;
-    pkt->PktType.var.num_var = 2;
-    Queue(pkt);
+    if (auto *pkt = NewPacket(REQ_READ_VARS)) {
+      pkt->PktType.var.first_var = kStatusBlock;
+      pkt->PktType.var.num_var = 2;
+      Queue(pkt);
+    }
     return;
   }
   if (doc.m_bTraceReadPending)
@@ -600,10 +685,11 @@ void CChildConn::RefreshDisplayedItems()
 
   // The status block: the standard variables as the board lays them out.
   if (doc.GetStdVarRegisters() != 0) {
-    auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_VARS);
-    pkt->PktType.var.first_var = kStatusBlock;
-    pkt->PktType.var.num_var = std::min<std::uint16_t>(doc.GetStdVarRegisters(), kMaxBlock);
-    Queue(pkt);
+    if (auto *pkt = NewPacket(REQ_READ_VARS)) {
+      pkt->PktType.var.first_var = kStatusBlock;
+      pkt->PktType.var.num_var = std::min<std::uint16_t>(doc.GetStdVarRegisters(), kMaxBlock);
+      Queue(pkt);
+    }
   }
   std::vector<std::uint16_t> pars;
   for (std::uint16_t p : doc.m_ExtraPollPars)
@@ -623,8 +709,13 @@ void CChildConn::RequestBufferRead()
   CQelDoc &doc = *m_pDoc;
   if (doc.GetBufWidthVar() <= 0 || doc.GetBufLengthVar() <= 0)
     return;
+  auto *pkt = NewPacket(REQ_READ_TRACE);
+  if (!pkt) {
+    // Pending without a request would stop the polls for good.
+    NoMemory();
+    return;
+  }
   doc.m_bTraceReadPending = true;
-  auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_READ_TRACE);
   pkt->trace_width_reg = doc.GetVar(doc.GetBufWidthVar()).GetAddress();
   pkt->trace_length_reg = doc.GetVar(doc.GetBufLengthVar()).GetAddress();
   qCDebug(lcFrame, "Invio MSG Read_buff_MSG");
@@ -680,25 +771,31 @@ void CChildConn::ProcessAnswer(const CRequestPacket &pkt)
   }
 }
 
-void CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
+bool CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
 {
   CQelDoc &doc = *m_pDoc;
   const int p = doc.ParIndexFromAddress(pkt.PktType.par.first_par);
   if (p < 0)
-    return;
+    return true;
   const std::uint16_t word = pkt.wAnsData[0];
-  if (doc.m_bResetPending && p == doc.GetSwSetPar() && &pkt == m_pResetRead) {
-    auto *write = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_WRITE_ONE);
+  // Whoever asked for the reset (the frame's command, the variable list),
+  // the first read of "is_sw_set" while it is pending turns into the write.
+  if (doc.m_bResetPending && p == doc.GetSwSetPar()) {
+    doc.m_bResetPending = false;
+    auto *write = NewPacket(REQ_WRITE_ONE);
+    if (!write) {
+      NoMemory();
+      return false;
+    }
     write->PktType.par.first_par = doc.GetPar(p).GetAddress();
     write->PktType.par.num_par = 1;
     write->wData = {static_cast<std::uint16_t>(word | 0x1000)};
     write->track = 0;
     Queue(write, true);
-    doc.m_bResetPending = false;
-    m_pResetRead = nullptr;
   }
   if (SetSpecialParValue(p, static_cast<std::int16_t>(word)))
     *refresh = true;
+  return true;
 }
 
 void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
@@ -710,8 +807,8 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
     return;
   }
   bool refresh = false;
-  if (pkt.message == REQ_READ_ONE)
-    AnswerResetStep(pkt, &refresh);
+  if (pkt.message == REQ_READ_ONE && !AnswerResetStep(pkt, &refresh))
+    return;
   qCDebug(lcFrame, "READALL: step=%02d start=%04d len=%04d", m_nStep, pkt.PktType.par.first_par, count);
 
   const int commandPar = GetCommandParIndex();
@@ -743,21 +840,16 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
     }
     if (pkt.PktType.par.step == 0)
       ShowReadValue(p);
-    if (SetSpecialParValue(p, static_cast<int>(now)))
+    if (SetSpecialParValue(p, SaturateToLong(now)))
       refresh = true;
     if (p == commandPar && m_nCmdState == 3)
       m_nCmdState = 4;
   }
   if (pkt.PktType.par.mark != 0)
     doc.m_bViewEditWindow = true;
-  if (pkt.PktType.par.step != 0)
-    --m_nStep;
-  // A read all refills the list once, at its end: a refill for every block
-  // answer stalls the window when a long list is shown.
-  if (m_nStep == 1 && m_bReadAll)
+  if (pkt.PktType.par.step != 0 && BlockAnswered(false, pkt.PktType.par.step))
     FinishReadAll();
-  else if (pkt.PktType.par.step == 0 || !m_bReadAll)
-    FillParList();
+  FillParList();
   doc.UpdateAllViews(nullptr, FrameHint::Values);
   if (refresh)
     ShowStatusText();
@@ -765,10 +857,7 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
 
 void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
 {
-  if (pkt.PktType.par.step == 0)
-    return;
-  --m_nStep;
-  if (m_nStep == 1) {
+  if (pkt.PktType.par.step != 0 && BlockAnswered(true, pkt.PktType.par.step)) {
     m_nStep = 0;
     SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
   }
@@ -786,15 +875,17 @@ void CChildConn::AnswerKTable(const CRequestPacket &pkt)
     doc.SetNEntry(static_cast<int>(i), bits);
   }
   doc.UpdateAllSiValues();
-  if (!m_bReadAll) // a read all refills the list at its end
-    FillParList();
-  if (pkt.PktType.par.step != 0)
-    --m_nStep;
+  FillParList();
   if (!m_bMultiPacket)
     SetStatus(LoadStr(IDS_K_TABLE_READ));
   m_bMultiPacket = false;
-  if (m_bReadAll && m_nStep == 1)
-    FinishReadAll(); // a read all of a board without parameters
+  // A read all of a board without parameters ends with its K table.
+  const auto run = std::find_if(m_runs.begin(), m_runs.end(), [](const BlockRun &r) { return r.kTable; });
+  if (run != m_runs.end()) {
+    run->kTable = false;
+    if (run->steps.empty() && EndRun(run))
+      FinishReadAll();
+  }
   qCDebug(lcFrame, "LOAD K TABLE");
 }
 
@@ -877,22 +968,22 @@ void CChildConn::AnswerVariables(const CRequestPacket &pkt)
         std::memcpy(&bits, &f, sizeof bits);
         row.uiText = RowText(vtx::Format(u"%08Xhex", bits));
       } else if (var.IsLong()) {
-        row.uiText = RowText(vtx::Format(u"%d", static_cast<int>(si)));
+        row.uiText = RowText(vtx::Format(u"%d", SaturateToLong(si)));
       } else {
         row.uiText = RowText(vtx::Format(u"%g", double(raw)));
       }
       if (var.HasFlag4Only())
-        row.siText = RowText(FormatBinary16(static_cast<std::uint16_t>(static_cast<int>(raw))));
+        row.siText = RowText(FormatBinary16(static_cast<std::uint16_t>(SaturateToLong(raw))));
       else if (var.HasFlag8Only())
-        row.siText = RowText(doc.Translate(vtx::Format(u"%s#%d", var.GetNameText(), static_cast<int>(raw)), QString()));
+        row.siText = RowText(doc.Translate(vtx::Format(u"%s#%d", var.GetNameText(), SaturateToLong(raw)), QString()));
       else
         row.siText = RowText(vtx::Format(var.FormatValue(si), si));
       InvalidateVarList(static_cast<int>(r));
     }
-    OnSpecialVariable(v, static_cast<std::int16_t>(static_cast<int>(raw)));
+    OnSpecialVariable(v, static_cast<std::int16_t>(SaturateToLong(raw)));
   }
   const int change16 = static_cast<std::int16_t>(change);
-  if (statusBlock && change16 != s_lastChangeWord) {
+  if (change16 != s_lastChangeWord) {
     s_lastChangeWord = change16;
     SetStateIcon(StateIconId());
   }
@@ -905,7 +996,8 @@ int CChildConn::OnSpecialVariable(int v, std::int16_t value)
     const auto previous = static_cast<std::int16_t>(doc.m_nPrevWinCmdValue);
     doc.m_nWinCmdValue = static_cast<std::uint16_t>(value);
     if (value == BoardCommand::ReadKTable && previous != BoardCommand::ReadKTable)
-      QueueKTable(0);
+      if (CRequestPacket *pkt = NewKTable(0))
+        Queue(pkt);
     if (value == BoardCommand::ReadAll && previous != BoardCommand::ReadAll)
       OnReadAll();
     UpdateWinCmdText();
@@ -955,10 +1047,7 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
     QString version = pkt.strVersion;
     version.replace(u'\n', u' ');
     doc.SetVersion(version);
-    QStringList languages;
-    CQelDocLanguage::SplitList(pkt.strLanguages, languages);
-    if (!languages.isEmpty())
-      doc.AddLanguage(languages);
+    doc.SplitLanguageList(pkt.strLanguages);
     ShowStatusText();
   }
   AddSpecialVarsToList();
@@ -1136,9 +1225,14 @@ void CChildConn::OnInitDescriptions()
   }
   if (g_hInitFrame != kNoWindow)
     return;
+  auto *pkt = NewPacket(REQ_DESCRIPTION);
+  if (!pkt) {
+    // Nothing is on its way: no board's initialization may wait for it.
+    NoMemory();
+    return;
+  }
   g_hInitFrame = m_hWndAnswer;
   doc.m_bDescriptionDownload = true;
-  auto *pkt = new CRequestPacket(m_hWndAnswer, doc.GetSlaveAddress(), REQ_DESCRIPTION);
   pkt->language = static_cast<std::uint16_t>(doc.GetLanguageIndex());
   Queue(pkt);
 }
@@ -1156,18 +1250,8 @@ void CChildConn::OnInitLanguage()
 
 void CChildConn::OnReset()
 {
-  if (!m_pDoc || !m_pDoc->IsOnline() || m_pDoc->GetSwSetPar() == 0)
-    return;
-  CQelDoc &doc = *m_pDoc;
-  std::unique_ptr<CRequestPacket> packet = doc.NewReadRequest(static_cast<std::uint16_t>(doc.GetSwSetPar()));
-  if (!packet)
-    return;
-  packet->hWnd = m_hWndAnswer;
-  // Only the answer to this very read turns into the reset write.
-  doc.m_bResetPending = true;
-  CRequestPacket *raw = packet.release();
-  m_pResetRead = raw;
-  Queue(raw, true);
+  if (m_pDoc)
+    m_pDoc->RequestSwSetRead();
 }
 
 void CChildConn::FindModified(bool first, bool down, unsigned notFound)

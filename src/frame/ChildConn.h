@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 class CQelDoc;
@@ -57,11 +58,12 @@ public:
   // ---- requests ----------------------------------------------------------
   void ReadAllParameters();
   void WriteAllParameters();
-  // False when nothing was queued (no such parameter, not allowed).
+  // True when the write and its read-back were queued. A write whose
+  // read-back could not be made still goes out (and false comes back).
   bool WriteParameter(std::uint16_t index, double value, int track, int mark);
   void RefreshDisplayedItems();
   void RequestBufferRead();
-  // Board commands into par0, written only online.
+  // Board commands into par0, written only online; as WriteParameter.
   bool WriteCommand(int value);
 
   // ---- answers -----------------------------------------------------------
@@ -141,19 +143,37 @@ protected:
   void ImportCompareFile(bool compare);
 
 private:
+  // One read all or write all: the steps of its blocks still unanswered.
+  struct BlockRun {
+    bool write = false;
+    bool kTable = false; // a read all's K-table answer is still to come
+    bool broken = false; // a block could not be made: the run ends silently
+    std::vector<std::uint16_t> steps;
+  };
+
+  // A packet for this board (answer window, slave address), or null.
+  CRequestPacket *NewPacket(std::uint16_t kind) const;
+  CRequestPacket *NewKTable(std::uint16_t step) const;
+  // The message box of a packet that could not be made.
+  void NoMemory();
   void Queue(CRequestPacket *&pkt, bool head = false);
   void SetStatus(const QString &text);
+  void ReadAllFailed();
   void FinishReadAll();
+  // One block of a read all or write all answered; true when that ended the
+  // newest run of its kind whole.
+  bool BlockAnswered(bool write, std::uint16_t step);
+  bool EndRun(std::deque<BlockRun>::iterator run);
   void ShortAnswer(const CRequestPacket &pkt, int expected);
   void AnswerReadRegisters(const CRequestPacket &pkt);
-  void AnswerResetStep(const CRequestPacket &pkt, bool *refresh);
+  // False when the answer must not be handled further.
+  bool AnswerResetStep(const CRequestPacket &pkt, bool *refresh);
   void AnswerWriteRegisters(const CRequestPacket &pkt);
   void AnswerKTable(const CRequestPacket &pkt);
   void AnswerVariables(const CRequestPacket &pkt);
   void AnswerGoOnline(const CRequestPacket &pkt);
   void AnswerDescription(const CRequestPacket &pkt);
   void ShowReadValue(int p);
-  void QueueKTable(std::uint16_t step);
   // Blocks of registers over items sorted by address, at most 120 each.
   void QueueBlocks(const std::vector<std::uint16_t> &items, bool parameters);
   void AskAndWrite(unsigned question, int value);
@@ -167,8 +187,7 @@ private:
   int m_nReadState = -1;
   int m_nCmdState = -1;
   bool m_bMultiPacket = false;
-  bool m_bReadAll = false; // a read all waits for its blocks
-  int m_nStep = 0;
-  std::int16_t m_nWinCmdShown = 0;              // last board message shown
-  const CRequestPacket *m_pResetRead = nullptr; // compared only, never used
+  int m_nStep = 0;                 // the step counter of the blocks being built
+  std::deque<BlockRun> m_runs;     // oldest first
+  std::int16_t m_nWinCmdShown = 0; // last board message shown
 };

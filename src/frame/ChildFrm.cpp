@@ -5,12 +5,14 @@
 #include "frame/MainFrm.h"
 #include "frame/SplitterWnd.h"
 
+#include "model/DescLine.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "platform/Options.h"
 #include "platform/Prompter.h"
 #include "platform/StringIds.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -102,20 +104,31 @@ CChildFrame::CChildFrame(CMainFrame *main, CQelDoc *doc)
     // A document that goes first leaves the window without one, never dangling.
     connect(doc, &QObject::destroyed, this, [this] { SetConnDocument(nullptr); });
   }
+  m_focusConnection = connect(qApp, &QApplication::focusChanged, this, &CChildFrame::OnFocusChanged);
   OnCreateClient();
 }
 
 CChildFrame::~CChildFrame()
 {
+  // Focus moves while the base class deletes the panes.
+  disconnect(m_focusConnection);
   if (CQelDoc *doc = GetDocument()) {
+    // The document may die while the window's base class still runs (its
+    // close follows the window's destroyed signal): nothing of it may reach
+    // this object any more.
+    disconnect(doc, nullptr, this, nullptr);
     // Gone without a request: the board is simply no longer shown.
     doc->SetStateFlags(doc->GetStateFlags() &
                        ~std::uint32_t(CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING));
     if (doc->GetAnswerWindow() == this)
       doc->SetAnswerWindow(nullptr);
   }
-  if (m_pMain)
+  if (m_pMain) {
     m_pMain->UnregisterChild(GetAnswerWindow());
+    // Also when deleted without a close: pane sizes and column widths are
+    // kept while the main frame's settings still live.
+    NotifyMainFrame();
+  }
   WindowRegistry::Instance().Unregister(GetAnswerWindow());
   SetConnDocument(nullptr);
 }
@@ -170,7 +183,7 @@ void CChildFrame::ActivateFrame()
   doc->m_nTestpoints = static_cast<std::uint32_t>(m_pMain->SendCode(MainCode::TestpointQuery, 0));
   for (std::int16_t index : {doc->GetDiagnTsPar(), doc->GetTrigPosPar(), doc->GetTrigNegPar(), doc->GetTrigDelayPar()})
     if (index > 0)
-      SetSpecialParValue(index, static_cast<int>(doc->GetPar(index).GetValue(0)));
+      SetSpecialParValue(index, SaturateToLong(doc->GetPar(index).GetValue(0)));
   ShowStatusText();
   NotifyMainFrame();
   m_pMain->SetActiveChild(GetAnswerWindow());
@@ -342,6 +355,19 @@ bool CChildFrame::OnCommand(int id)
   return true;
 }
 
+void CChildFrame::OnFocusChanged(QWidget *old, QWidget *now)
+{
+  // Focus coming in from outside the window (the main window activated
+  // again, a click on a window that already was the active one); moves
+  // between its own panes change nothing.
+  const auto inside = [this](QWidget *w) { return w && (w == this || isAncestorOf(w)); };
+  if (!inside(now) || inside(old))
+    return;
+  if (m_pMain)
+    m_pMain->SetActiveChild(GetAnswerWindow());
+  ShowStatusText();
+}
+
 bool CChildFrame::SaveModified()
 {
   CQelDoc *doc = GetDocument();
@@ -358,10 +384,7 @@ bool CChildFrame::SaveModified()
 
 void CChildFrame::closeEvent(QCloseEvent *event)
 {
-  if (!SaveModified()) {
-    event->ignore();
-    return;
-  }
+  // Offline first: a window kept open by Cancel stays offline.
   RequestGoOffline();
   UpdateWinCmdText();
   if (m_pParSplitter && m_pParSplitter->IsPaneHidden(0))
@@ -369,6 +392,10 @@ void CChildFrame::closeEvent(QCloseEvent *event)
   if (m_pSplitter && m_pSplitter->IsPaneHidden(1))
     m_pSplitter->TogglePane(1);
   NotifyMainFrame();
+  if (!SaveModified()) {
+    event->ignore();
+    return;
+  }
   QMdiSubWindow::closeEvent(event);
   if (event->isAccepted() && m_pMain)
     m_pMain->OnChildClosed(this);

@@ -73,12 +73,14 @@ protected:
 
 private:
   void OnCreateClient();
+  void OnFocusChanged(QWidget *old, QWidget *now);
 
   QPointer<CMainFrame> m_pMain;
   ST_SplitterWnd *m_pSplitter = nullptr;    // owned through the widget tree
   ST_SplitterWnd *m_pParSplitter = nullptr; // nested in pane 0
   ST_SplitterWnd *m_pVarSplitter = nullptr; // nested in pane 1
   std::array<QPointer<QWidget>, PaneKinds> m_panes;
+  QMetaObject::Connection m_focusConnection;
   bool m_bUnregistered = false;
   bool m_bSaveAnswered = false;
 };

@@ -242,7 +242,7 @@ void CMainFrame::CreateWinCmd()
   delete m_pWinCmd.data();
   QPointer<CMainFrame> guard(this);
   m_pWinCmd = new CWinCmdDiag(this, [guard](int value) {
-    qCDebug(lcFrame, "WinCmdCallback %d", value);
+    qCDebug(lcFrame, "hide current drive info");
     if (guard)
       guard->SendWinCmdToActive(value);
   });

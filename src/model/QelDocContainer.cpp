@@ -2,6 +2,7 @@
 
 #include "BoundedFile.h"
 #include "DescLine.h"
+#include "PacketFactory.h"
 #include "generali.h"
 
 #include "modbus/RequestPacket.h"
@@ -849,8 +850,10 @@ std::unique_ptr<CRequestPacket> CQelDocContainer::NewReadRequest(std::uint16_t i
   const Parametri &p = m_Parametri[i];
   if (!VTX_ASSERT(p.GetAddress() < MaxAddress))
     return nullptr;
-  auto packet = std::make_unique<CRequestPacket>(GetAnswerWindowId(), m_nSlaveAddress);
-  packet->message = p.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK;
+  std::unique_ptr<CRequestPacket> packet(
+      PacketFactory::New(GetAnswerWindowId(), m_nSlaveAddress, p.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK));
+  if (!packet)
+    return nullptr;
   packet->PktType.par.first_par = p.GetAddress();
   packet->PktType.par.num_par = p.IsShort() ? 1 : 2;
   packet->track = 0;

@@ -3,6 +3,7 @@ set(MODEL_DOCUMENT_SOURCES
   DocArchive.cpp DocArchive.h
   DocFrameLinks.h
   ImportReport.cpp ImportReport.h
+  PacketFactory.cpp PacketFactory.h
   QelDoc.cpp QelDoc.h
   QelDocContainer.cpp QelDocContainer.h
   QelDocFileImport.cpp QelDocFileImport.h

@@ -62,8 +62,13 @@ TEST(LanguageSelect, UnknownCodesManyCodesAndNone)
   QTest::mouseClick(unknown.Button(0), Qt::LeftButton);
   EXPECT_EQ(unknown.GetCurrent(), "es");
 
+  // Seven codes: still six buttons, and a dialog one button taller.
+  CLanguageSelect six(nullptr, {"std", "en", "it", "fr", "de", "cn"}, "de");
   CLanguageSelect many(nullptr, {"std", "en", "it", "fr", "de", "cn", "es"}, "de");
-  EXPECT_LT(many.ShrinkDistance(), 0);
+  six.show();
+  many.show();
+  EXPECT_EQ(many.ShrinkDistance(), -many.Button(0)->height());
+  EXPECT_EQ(many.height(), six.height() + many.Button(0)->height());
   EXPECT_EQ(many.Button(5)->text(), QString::fromUtf16(u"汉语"));
   EXPECT_TRUE(many.Button(4)->IsChecked());
   EXPECT_EQ(many.Button(6), nullptr);

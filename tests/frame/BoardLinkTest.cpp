@@ -117,6 +117,22 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   ASSERT_TRUE(TickUntil([&] { return doc->GetVarRows()[r].raw == 322.0f; }));
 }
 
+TEST_F(BoardLinkFrame, TheVariableListsResetSetsTheBoardsSwSetBit)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = Open(doc.get());
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
+  ASSERT_TRUE(sim.Command(QStringLiteral("set is_sw_set 3")));
+  doc->RequestSwSetRead(); // what the list's Reset asks for
+  QString answer;
+  ASSERT_TRUE(WaitFor(
+      [&] { return sim.Command(QStringLiteral("get is_sw_set"), &answer) && answer.contains(QStringLiteral("4099")); },
+      8000))
+      << answer.toStdString();
+  EXPECT_FALSE(doc->m_bResetPending);
+}
+
 TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
 {
   auto doc = LoadExampleDoc();

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace {
 
 constexpr WindowId kWnd = 77;
@@ -102,6 +104,8 @@ TEST_F(ChildConnTest, GoOnlineAndOfflineMoveStatesAndQueueTheirRequests)
 TEST_F(ChildConnTest, GoOnlineAnswerTakesTheBoardIdentityWithoutADescription)
 {
   auto empty = std::make_unique<CQelDoc>();
+  empty->AddLanguage({"std", "fr"});
+  empty->SelectLanguage(QStringLiteral("fr"));
   conn->SetConnDocument(empty.get());
   conn->RequestGoOnline();
   auto go = sink.Take();
@@ -109,7 +113,9 @@ TEST_F(ChildConnTest, GoOnlineAnswerTakesTheBoardIdentityWithoutADescription)
   go->strLanguages = QStringLiteral("std;en;it");
   conn->ProcessAnswer(*go);
   EXPECT_EQ(empty->GetVersion(), QStringLiteral("AB 1.0 rev 2"));
-  EXPECT_EQ(empty->GetLanguageList(), (QStringList{"std", "en", "it"}));
+  // The board's languages come after the document's, which keeps its choice.
+  EXPECT_EQ(empty->GetLanguageList(), (QStringList{"std", "fr", "std", "en", "it"}));
+  EXPECT_EQ(empty->GetLanguageName(), QStringLiteral("fr"));
   // Without a description the poll reads two registers of the status block.
   sink.Clear();
   conn->FrameCode(ChildCode::Poll, 0);
@@ -154,19 +160,18 @@ TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
   EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
   EXPECT_FLOAT_EQ(doc->GetNTable()[0], 0.5f);
 
-  // Out of order: done exactly at the last block, which alone refills the list.
-  const int fills = conn->fillList;
-  EXPECT_EQ(fills, 0);
+  // Out of order: done exactly at the last block. Every answer refills the list.
+  EXPECT_EQ(conn->fillList, 1);
   Answer(b2, std::vector<uint16_t>(8, 5));
   EXPECT_EQ(conn->GetReadState(), 2);
-  EXPECT_EQ(conn->fillList, fills);
+  EXPECT_EQ(conn->fillList, 2);
   std::vector<uint16_t> words(113, 0);
   words[108] = 1234; // max_speed
   Answer(b1, words);
   EXPECT_EQ(conn->GetReadState(), 4);
   EXPECT_EQ(conn->GetStep(), 0);
   EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ...done!"));
-  EXPECT_EQ(conn->fillList, fills + 1);
+  EXPECT_EQ(conn->fillList, 3);
   EXPECT_EQ(doc->GetPar(7).GetValue(0), 1234);
   // Values read in a read all are not undo records.
   EXPECT_TRUE(doc->GetUndoList().empty());
@@ -419,6 +424,16 @@ TEST_F(ChildConnTest, StatusBlockAnswerSetsIconsRowsAndWinCmdTriggers)
   EXPECT_EQ(speed.uiText, QStringLiteral("100"));
   Answer(*status, {1, 0, 0, 0, 100});
   EXPECT_EQ(conn->icon, StateIcon::Error);
+  // Any variable poll compares its change word (0 for an ordinary block).
+  auto plain = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_VARS);
+  plain->PktType.var.first_var = 105; // dc_voltage
+  plain->PktType.var.num_var = 1;
+  conn->icon = -1;
+  Answer(*plain, {320});
+  EXPECT_EQ(conn->icon, StateIcon::Error);
+  conn->icon = -1;
+  Answer(*plain, {321});
+  EXPECT_EQ(conn->icon, -1);
 
   sink.Clear();
   Answer(*status, {0, 0, 0, 10000, 0});
@@ -466,30 +481,32 @@ TEST_F(ChildConnTest, TrackCodesAndSpecialParameters)
   EXPECT_EQ(conn->FrameCode(ChildCode::GetAddress, 0), 5);
 }
 
-TEST_F(ChildConnTest, ResetWritesOnlyForItsOwnRead)
+TEST_F(ChildConnTest, EveryResetRequestReadsAndTheFirstAnswerWrites)
 {
+  doc->SetHost(&sink);
   Online();
+  // The frame's Reset and the variable list's go the same way, at the head.
   conn->OnReset();
-  ASSERT_EQ(sink.queue.size(), 1u);
-  const CRequestPacket &read = *sink.queue[0];
-  EXPECT_EQ(read.message, REQ_READ_ONE);
-  EXPECT_EQ(read.PktType.par.first_par, 1);
-  EXPECT_EQ(read.hWnd, kWnd);
-  // Another read of the same register does not reset the board.
-  auto other = std::make_unique<CRequestPacket>(read);
-  conn->ProcessAnswer(*AnswerOf(*other, {3}));
-  EXPECT_TRUE(sink.OfKind(REQ_WRITE_ONE).empty());
-  auto own = sink.Take();
-  own->wAnsData = {3};
-  conn->ProcessAnswer(*own);
+  doc->RequestSwSetRead();
+  ASSERT_EQ(sink.queue.size(), 2u);
+  for (const auto &read : sink.queue) {
+    EXPECT_EQ(read->message, REQ_READ_ONE);
+    EXPECT_EQ(read->PktType.par.first_par, 1);
+  }
+  auto first = sink.Take();
+  auto second = sink.Take();
+  Answer(*first, {3});
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_WRITE_ONE);
   EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{0x1003}));
   EXPECT_FALSE(doc->m_bResetPending);
+  Answer(*second, {0x1003});
+  EXPECT_EQ(sink.OfKind(REQ_WRITE_ONE).size(), 1u);
   // Going offline drops a pending reset.
-  conn->OnReset();
+  doc->RequestSwSetRead();
   conn->RequestGoOffline();
   EXPECT_FALSE(doc->m_bResetPending);
+  doc->SetHost(nullptr);
 }
 
 TEST_F(ChildConnTest, BoardCommandsAskFirstAndWriteOnlyOnline)
@@ -788,6 +805,168 @@ TEST_F(ChildConnTest, ReadAllOfABoardWithoutParametersEndsWithItsKTable)
   Answer(*sink.queue[0], {4096});
   EXPECT_EQ(conn->GetReadState(), 4);
   EXPECT_EQ(bare->m_strStatus, QStringLiteral("Read all param ...done!"));
+  conn->SetConnDocument(doc.get());
+}
+
+} // namespace
+
+namespace {
+
+// A reply of zeros for a block request (the K table: a plausible table).
+void Reply(CChildConn &conn, const CRequestPacket &request)
+{
+  if (request.message == REQ_K_TABLE)
+    conn.ProcessAnswer(*AnswerOf(request, {4096, 1000}));
+  else
+    conn.ProcessAnswer(*AnswerOf(request, std::vector<uint16_t>(request.PktType.par.num_par, 0)));
+}
+
+TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
+{
+  Online();
+  auto take = [&] {
+    std::vector<std::unique_ptr<CRequestPacket>> queued;
+    queued.swap(sink.queue);
+    return queued;
+  };
+  const QString reading = QStringLiteral("Read all param ...");
+  const QString read = QStringLiteral("Read all param ...done!");
+  const QString written = QStringLiteral("Write all param ...done!");
+
+  // A read all started while another still answers ends with its own blocks.
+  conn->OnReadAll();
+  auto r1 = take();
+  ASSERT_EQ(r1.size(), 3u);
+  Reply(*conn, *r1[0]);
+  Reply(*conn, *r1[1]);
+  conn->OnReadAll();
+  auto r2 = take();
+  ASSERT_EQ(r2.size(), 3u);
+  Reply(*conn, *r1[2]);
+  Reply(*conn, *r2[0]);
+  Reply(*conn, *r2[1]);
+  EXPECT_EQ(conn->GetReadState(), 2);
+  EXPECT_EQ(doc->m_strStatus, reading);
+  Reply(*conn, *r2[2]);
+  EXPECT_EQ(conn->GetReadState(), 4);
+  EXPECT_EQ(doc->m_strStatus, read);
+
+  // The backup's read all (code 126) during a write all.
+  conn->WriteAllParameters();
+  auto w = take();
+  ASSERT_GT(w.size(), 3u);
+  Reply(*conn, *w[0]);
+  conn->FrameCode(ChildCode::BackupReadAll, 0);
+  auto r3 = take();
+  for (std::size_t i = 1; i < w.size(); ++i)
+    Reply(*conn, *w[i]);
+  EXPECT_EQ(doc->m_strStatus, written);
+  EXPECT_EQ(conn->GetReadState(), 3);
+  for (const auto &pkt : r3)
+    Reply(*conn, *pkt);
+  EXPECT_EQ(conn->GetReadState(), 4);
+
+  // A write all during a read all: each says done after its own blocks.
+  conn->OnReadAll();
+  auto r4 = take();
+  conn->WriteAllParameters();
+  auto w2 = take();
+  for (std::size_t i = 0; i + 1 < w2.size(); ++i)
+    Reply(*conn, *w2[i]);
+  for (const auto &pkt : r4)
+    Reply(*conn, *pkt);
+  EXPECT_EQ(doc->m_strStatus, read);
+  Reply(*conn, *w2.back());
+  EXPECT_EQ(doc->m_strStatus, written);
+}
+
+TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
+{
+  doc->SetHost(&sink);
+  Online();
+  std::set<uint16_t> failing;
+  PacketFailure failure([&](uint16_t kind) { return failing.count(kind) != 0; });
+  const auto asked = [&] { return env.prompter().asked.size(); };
+  const QString noMemory = QStringLiteral("Not enought memory!");
+
+  // Read all: what was queued stays, and the read all never ends as done.
+  failing = {REQ_READ_BLOCK};
+  conn->OnReadAll();
+  EXPECT_EQ(env.prompter().asked.back().text, noMemory);
+  EXPECT_EQ(env.prompter().asked.back().type & MB_ICONMASK, unsigned(MB_ICONWARNING));
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(conn->GetReadState(), 0);
+  Reply(*conn, *sink.Take());
+  EXPECT_NE(doc->m_strStatus, QStringLiteral("Read all param ...done!"));
+
+  // A single write goes out without its read-back; code 127 then fails.
+  failing = {REQ_READ_ONE};
+  auto before = asked();
+  EXPECT_FALSE(conn->WriteParameter(7, 100, 1, 0));
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_WRITE_ONE);
+  EXPECT_EQ(asked(), before + 1);
+  conn->FrameCode(ChildCode::EepromSaveAll, 0);
+  EXPECT_EQ(conn->GetCmdState(), 0);
+
+  // The reset write: said, not written, no longer pending.
+  sink.Clear();
+  failing = {REQ_WRITE_ONE};
+  doc->RequestSwSetRead();
+  Answer(*sink.Take(), {3});
+  EXPECT_TRUE(sink.queue.empty());
+  EXPECT_FALSE(doc->m_bResetPending);
+  EXPECT_EQ(env.prompter().asked.back().text, noMemory);
+
+  // Polls, the status block and going offline skip without a word.
+  failing = {REQ_READ_VARS, REQ_READ_BLOCK, REQ_GO_OFFLINE, REQ_K_TABLE};
+  before = asked();
+  doc->m_ExtraPollPars.insert(7);
+  conn->FrameCode(ChildCode::Poll, 0);
+  conn->RequestGoOffline();
+  EXPECT_TRUE(sink.queue.empty());
+  EXPECT_EQ(asked(), before);
+
+  // Going online says so and stays offline: no procedure waits on it.
+  failing = {REQ_GO_ONLINE};
+  conn->RequestGoOnline();
+  EXPECT_EQ(asked(), before + 1);
+  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(conn->GetReadState(), 0);
+  doc->SetHost(nullptr);
+}
+
+TEST_F(ChildConnTest, BoardNumbersBeyondAnIntAreNeverCastPlainly)
+{
+  Online();
+  // A float variable answering NaN (motor_power at 100).
+  auto nan = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_VARS);
+  nan->PktType.var.first_var = 100;
+  nan->PktType.var.num_var = 2;
+  Answer(*nan, {0xFFFF, 0xFFFF});
+
+  // A float parameter far beyond an int; a 32-bit variable scaled beyond one
+  // shows the limit.
+  auto scaled = LoadDocText(QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 1000;\nU[] = rpm;\n"
+                                           "b1 Main#0; b=0; a=0;\n"
+                                           "f0 fl=0; m=-3e38; d=0; M=3e38; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\n"
+                                           "w0 big; k=-1; n=0; s=0; b=1; p=0; v=0; a=0; u=-1;\n"));
+  conn->SetConnDocument(scaled.get());
+  Online();
+  auto huge = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_BLOCK);
+  huge->PktType.par.first_par = 2;
+  huge->PktType.par.num_par = 2;
+  Answer(*huge, {FloatLowWord(3e38), FloatHighWord(3e38)});
+  EXPECT_FLOAT_EQ(float(scaled->GetPar(0).GetValue(0)), 3e38f);
+  auto &rows = scaled->GetVarRows();
+  if (rows.empty())
+    rows.resize(1);
+  rows[0].index = 0;
+  auto poll = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_VARS);
+  poll->PktType.var.first_var = 0;
+  poll->PktType.var.num_var = 2;
+  Answer(*poll, {0xFFFF, 0x7FFF});
+  EXPECT_EQ(rows[0].uiText, QStringLiteral("2147483647"));
   conn->SetConnDocument(doc.get());
 }
 

@@ -3,6 +3,8 @@
 #include "frame/ChildConn.h"
 #include "frame/RequestSink.h"
 
+#include "model/DocFrameLinks.h"
+#include "model/PacketFactory.h"
 #include "model/QelDoc.h"
 #include "modbus/RequestPacket.h"
 
@@ -13,9 +15,11 @@
 #include <memory>
 #include <vector>
 
-// Keeps every queued packet, in queue order (head requests go in front).
-class RecordingSink : public IRequestSink {
+// Keeps every queued packet, in queue order (head requests go in front);
+// also a document's host, for the requests the document queues itself.
+class RecordingSink : public IRequestSink, public IDocHost {
 public:
+  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
   void AddRequest(CRequestPacket *&packet) override;
   void AddHeadRequest(CRequestPacket *&packet) override;
   int IsActive() const override { return active; }
@@ -67,6 +71,15 @@ protected:
   void StoreInitializeLanguage(const QString &code) override { storedLanguage = code; }
   int VisLevel() const override { return visLevel; }
   QString AskImportFile() override { return importFile; }
+};
+
+// Packets of the kinds the test names cannot be made while it lives.
+class PacketFailure {
+public:
+  explicit PacketFailure(std::function<bool(uint16_t kind)> fails) { PacketFactory::SetFailure(std::move(fails)); }
+  ~PacketFailure() { PacketFactory::SetFailure({}); }
+  PacketFailure(const PacketFailure &) = delete;
+  PacketFailure &operator=(const PacketFailure &) = delete;
 };
 
 // A document loaded from a description text or an example file.

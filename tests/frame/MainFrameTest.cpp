@@ -1,12 +1,14 @@
 #include "FrameTestSupport.h"
 #include "TestSupport.h"
 
+#include "frame/BoardDialogs.h"
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
 #include "frame/MDITabs.h"
 #include "frame/QelApp.h"
 #include "frame/PrefsPages.h"
+#include "frame/SplitterWnd.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/generali.h"
@@ -22,9 +24,13 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QSet>
 #include <QtTest/QTest>
 
@@ -605,8 +611,12 @@ TEST_F(MainFrameTest, LanguageStartsEnglishAndSwitchesOnlyWithoutBoards)
 TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocument)
 {
   auto doc = LoadExampleDoc();
-  CQelDoc *closed = nullptr;
-  frame->SetDocumentCloser([&](CQelDoc *d) { closed = d; });
+  // The closer destroys the document, as the application's does.
+  bool closed = false;
+  frame->SetDocumentCloser([&](CQelDoc *d) {
+    closed = d == doc.get();
+    doc.reset();
+  });
   CChildFrame *child = frame->AddChildFrame(doc.get());
   const WindowId id = child->GetAnswerWindowId();
   EXPECT_EQ(frame->GetActiveChild(), id);
@@ -628,20 +638,30 @@ TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocu
   child->close();
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
-  ASSERT_TRUE(WaitFor([&] { return closed == doc.get(); }, 5000));
+  ASSERT_TRUE(WaitFor([&] { return closed; }, 5000));
   EXPECT_TRUE(frame->GetChildren().empty());
   EXPECT_EQ(frame->GetActiveChild(), kNoWindow);
 }
 
-TEST_F(MainFrameTest, ClosingAChangedDocumentAsksFirst)
+TEST_F(MainFrameTest, ClosingAChangedDocumentGoesOfflineThenAsks)
 {
   auto doc = LoadExampleDoc();
   CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->RequestGoOnline();
+  auto online = AnswerOf(*sink.queue.back());
+  online->strVersion = doc->GetVersion();
+  frame->RouteAnswer(*online);
+  ASSERT_TRUE(doc->IsOnline());
+  sink.Clear();
   doc->SetModifiedFlag(true);
   env.prompter().AnswerMessage(IDCANCEL);
   EXPECT_FALSE(child->close());
   EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_ASK_SAVE_CHANGES, doc->GetTitle()));
+  // Cancel keeps the window, offline.
   EXPECT_EQ(frame->GetChildren().size(), 1u);
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
+  EXPECT_FALSE(doc->IsOnline());
   env.prompter().AnswerMessage(IDNO);
   EXPECT_TRUE(child->close());
 }
@@ -687,6 +707,88 @@ TEST_F(MainFrameTest, SaveShowsTheBusyCursorOnlyWhileWriting)
   // On once the name is chosen, before the file exists; off once it is written.
   EXPECT_EQ(calls,
             (std::vector<std::tuple<bool, bool, std::size_t>>{{true, false, before + 1}, {false, true, before + 1}}));
+}
+
+TEST_F(MainFrameTest, ABoardWindowDeletedWithoutACloseKeepsItsPaneSizes)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->GetSplitter()->TogglePane(1);
+  frame->CloseAllChildren();
+  int layout[5] = {0, 0, 0, 0, 0};
+  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(layout));
+  EXPECT_EQ(layout[0], 1); // the hidden column
+}
+
+TEST_F(MainFrameTest, FocusFromOutsideMakesTheBoardActiveAndShowsItsStatus)
+{
+  frame->show();
+  frame->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+  auto docA = LoadExampleDoc();
+  auto docB = LoadExampleDoc();
+  CChildFrame *a = frame->AddChildFrame(docA.get());
+  CChildFrame *b = frame->AddChildFrame(docB.get());
+  frame->MdiArea()->setActiveSubWindow(a);
+  QWidget *paneA = a->GetPane(CChildFrame::ParList);
+  QWidget *otherPaneA = a->GetPane(CChildFrame::VarList);
+  for (QWidget *w : {paneA, otherPaneA})
+    w->setFocusPolicy(Qt::StrongFocus);
+  auto *outside = new QLineEdit(frame->statusBar());
+  outside->show();
+  outside->setFocus();
+  ASSERT_TRUE(WaitFor([&] { return outside->hasFocus(); }, 2000));
+  frame->SetActiveChild(b->GetAnswerWindowId());
+
+  docA->m_strStatus = QStringLiteral("board A");
+  paneA->setFocus();
+  ASSERT_TRUE(WaitFor([&] { return paneA->hasFocus(); }, 2000));
+  EXPECT_EQ(frame->GetActiveChild(), a->GetAnswerWindowId());
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("board A"));
+  // Moving inside the window refreshes nothing.
+  docA->m_strStatus = QStringLiteral("not again");
+  otherPaneA->setFocus();
+  ASSERT_TRUE(WaitFor([&] { return otherPaneA->hasFocus(); }, 2000));
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("board A"));
+}
+
+TEST_F(MainFrameTest, EepromAllEndsWithItsErrorWhenABoardCannotTakeTheCommand)
+{
+  // par0 must be a 16-bit parameter: this board has none there.
+  auto doc = LoadDocText(QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 0.1;\nU[] = rpm;\n"
+                                        "b1 Main#0; b=0; a=0;\n"
+                                        "f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\n"));
+  frame->AddChildFrame(doc.get());
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  ASSERT_EQ(sink.OfKind(REQ_GO_ONLINE).size(), 1u);
+  auto online = AnswerOf(*sink.OfKind(REQ_GO_ONLINE)[0]);
+  online->strVersion = doc->GetVersion();
+  frame->RouteAnswer(*online);
+  frame->OnSchedulerTick(); // the save command cannot go
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_EEP_ERROR));
+  EXPECT_FALSE(doc->IsOnline());
+}
+
+TEST_F(MainFrameTest, BoardMessageWindowTracesItsMessagesAndAnswers)
+{
+  static QStringList *s_log = nullptr;
+  QStringList log;
+  s_log = &log;
+  QLoggingCategory::setFilterRules(QStringLiteral("velotrix.frame.debug=true"));
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) { s_log->append(text); });
+  CWinCmdDiag *board = frame->GetWinCmdDialog();
+  board->ShowMessage(QStringLiteral("question"), 450);
+  board->ShowMessage(QStringLiteral("question"), 450);
+  board->HideButton()->click();
+  qInstallMessageHandler(previous);
+  QLoggingCategory::setFilterRules(QString());
+  EXPECT_EQ(log.filter(QStringLiteral("display msg")),
+            (QStringList{QStringLiteral("display msg: diverso"), QStringLiteral("display msg: uguale")}));
+  EXPECT_TRUE(log.contains(QStringLiteral("hide current drive info")));
 }
 
 TEST_F(MainFrameTest, MainWindowWithABoardDocumentIsNotBlank)

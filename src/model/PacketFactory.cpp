@@ -1,0 +1,31 @@
+#include "PacketFactory.h"
+
+#include "modbus/RequestPacket.h"
+
+#include <new>
+
+namespace {
+
+std::function<bool(std::uint16_t)> &Failure()
+{
+  static std::function<bool(std::uint16_t)> fails;
+  return fails;
+}
+
+} // namespace
+
+namespace PacketFactory {
+
+CRequestPacket *New(WindowId answerWindow, std::uint8_t slave, std::uint16_t kind)
+{
+  if (Failure() && Failure()(kind))
+    return nullptr;
+  return new (std::nothrow) CRequestPacket(answerWindow, slave, kind);
+}
+
+void SetFailure(std::function<bool(std::uint16_t kind)> fails)
+{
+  Failure() = std::move(fails);
+}
+
+} // namespace PacketFactory
