@@ -100,6 +100,366 @@ int FindRow(CXListCtrl *list, int col, const QString &text)
   return -1;
 }
 
+// One command line, split at its first space and again into words.
+struct Request {
+  CQelApp &app;
+  QObject *context; // owns the queued work
+  CMainFrame &frame;
+  QString verb;
+  QString rest;
+  QStringList args;
+};
+
+QString Unknown(const Request &r)
+{
+  return Err(QStringLiteral("unknown command ") + r.verb);
+}
+
+QString RectText(const QRect &r)
+{
+  return QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+QString Open(const Request &r)
+{
+  if (r.rest.isEmpty())
+    return Err(QStringLiteral("open PATH"));
+  QTimer::singleShot(0, r.context, [&app = r.app, path = r.rest] { app.OpenDocumentFile(path); });
+  return Ok(QStringLiteral("queued"));
+}
+
+// "command ID" runs it, "enabled ID" tells its state.
+QString Command(const Request &r)
+{
+  int id = 0;
+  if (r.args.size() != 1 || !ToInt(r.args[0], id))
+    return Err(r.verb + QStringLiteral(" ID"));
+  bool checked = false;
+  const bool enabled = r.frame.IsCommandEnabled(id, &checked);
+  if (r.verb == u"enabled")
+    return Ok(QStringLiteral("%1 %2").arg(enabled ? 1 : 0).arg(checked ? 1 : 0));
+  if (!enabled)
+    return Err(QStringLiteral("disabled"));
+  // Through the menu's own action where there is one, as a click would.
+  QTimer::singleShot(0, r.context, [guard = QPointer<CMainFrame>(&r.frame), id] {
+    if (!guard)
+      return;
+    if (QAction *action = guard->Action(id))
+      action->trigger();
+    else
+      guard->OnCommand(id);
+  });
+  return Ok(QStringLiteral("queued"));
+}
+
+QString Status(const Request &r)
+{
+  QStringList texts;
+  for (int id : kPanes) {
+    QLabel *pane = r.frame.Pane(id);
+    texts << (pane ? Flat(pane->text()) : QString());
+  }
+  return Ok(texts.join(u'\t'));
+}
+
+QString Menus(const Request &r)
+{
+  QStringList titles;
+  for (QAction *action : r.frame.menuBar()->actions())
+    titles << Flat(action->text().remove(u'&'));
+  return Ok(titles.join(u'\t'));
+}
+
+QString Title(const Request &r)
+{
+  return Ok(Flat(r.frame.windowTitle()));
+}
+
+QString Geometry(const Request &r)
+{
+  return Ok(RectText(r.frame.frameGeometry()));
+}
+
+QString Activate(const Request &r)
+{
+  r.frame.raise();
+  r.frame.activateWindow();
+  return Ok();
+}
+
+// The widget the keyboard goes to, with the text it holds if it is an editor.
+QString Focus(const Request &)
+{
+  QWidget *w = QApplication::focusWidget();
+  if (!w)
+    return Ok(QStringLiteral("none"));
+  QString text = QString::fromLatin1(w->metaObject()->className());
+  if (auto *edit = qobject_cast<QLineEdit *>(w))
+    text += QStringLiteral(" ") + Flat(edit->text());
+  return Ok(text);
+}
+
+QString Children(const Request &r)
+{
+  return Ok(QString::number(r.frame.MdiArea()->subWindowList().size()));
+}
+
+QString ChildState(const Request &r)
+{
+  if (!ActiveChild(r.frame))
+    return Err(QStringLiteral("no board window"));
+  const WindowId child = r.frame.GetActiveChild();
+  if (r.frame.QueryChild(child, 8))
+    return Ok(QStringLiteral("online"));
+  return Ok(r.frame.QueryChild(child, 4) ? QStringLiteral("connecting") : QStringLiteral("offline"));
+}
+
+// 4 once a read all has finished, until the board goes offline.
+QString ReadState(const Request &r)
+{
+  CChildFrame *child = ActiveChild(r.frame);
+  if (!child)
+    return Err(QStringLiteral("no board window"));
+  return Ok(QString::number(child->SendCode(ChildCode::GetReadState, 0)));
+}
+
+CQelDoc *ActiveDocument(CMainFrame &frame)
+{
+  CChildFrame *child = ActiveChild(frame);
+  return child ? child->GetDocument() : nullptr;
+}
+
+QString Modified(const Request &r)
+{
+  CQelDoc *doc = ActiveDocument(r.frame);
+  if (!doc)
+    return Err(QStringLiteral("no document"));
+  return Ok(QStringLiteral("%1 %2").arg(doc->IsModified() ? 1 : 0).arg(doc->GetPathName()));
+}
+
+QString Dialogs(const Request &r)
+{
+  QStringList found;
+  for (QWidget *w : QApplication::topLevelWidgets()) {
+    if (w == &r.frame || !w->isVisible())
+      continue;
+    QString text = w->metaObject()->className() + QStringLiteral(":") + w->windowTitle() + QStringLiteral(":") +
+                   QString::number(w->winId());
+    if (auto *box = qobject_cast<QMessageBox *>(w))
+      text += QStringLiteral(":") + box->text();
+    found << Flat(text);
+  }
+  return Ok(found.join(u'\t'));
+}
+
+// The parameter list of the active board window: list-rows, list-find TEXT,
+// list-cell ROW COL, list-rect ROW COL, edit-cell ROW COL TEXT.
+QString ParameterList(const Request &r)
+{
+  CParListView *view = FindView<CParListView>(r.frame);
+  if (!view)
+    return Err(QStringLiteral("no parameter list"));
+  CXListCtrl *list = view->GetListCtrl();
+  int row = 0, col = 0;
+  if (r.verb == u"list-rows")
+    return Ok(QString::number(list->GetItemCount()));
+  if (r.verb == u"list-find")
+    return Ok(QString::number(FindRow(list, CParListView::COL_NAME, r.rest)));
+  if (r.args.size() < 2 || !ToInt(r.args[0], row) || !ToInt(r.args[1], col))
+    return Err(r.verb + QStringLiteral(" ROW COL"));
+  if (r.verb == u"list-cell")
+    return CellText(list, row, col);
+  if (r.verb == u"list-rect")
+    return CellRect(list, row, col);
+  if (r.verb == u"edit-cell") {
+    if (r.args.size() < 3 || row < 0 || row >= list->GetItemCount())
+      return Err(QStringLiteral("edit-cell ROW COL TEXT"));
+    // What the in-place editor leaves behind when it closes.
+    list->SetItemText(row, col, r.args.mid(2).join(u' '));
+    return Ok(QString::number(view->OnEndLabelEdit(row, col)));
+  }
+  return Unknown(r);
+}
+
+// The variable list: var-rows, var-find TEXT, var-cell ROW COL.
+QString VariableList(const Request &r)
+{
+  CVarListView *view = FindView<CVarListView>(r.frame);
+  if (!view)
+    return Err(QStringLiteral("no variable list"));
+  if (r.verb == u"var-rows")
+    return Ok(QString::number(view->GetItemCount()));
+  if (r.verb == u"var-find") {
+    for (int row = 0; row < view->GetItemCount(); ++row)
+      if (view->GetItemText(row, CVarListView::COL_NAME) == r.rest)
+        return Ok(QString::number(row));
+    return Ok(QStringLiteral("-1"));
+  }
+  int row = 0, col = 0;
+  if (r.verb != u"var-cell" || r.args.size() != 2 || !ToInt(r.args[0], row) || !ToInt(r.args[1], col))
+    return Err(QStringLiteral("var-cell ROW COL"));
+  if (row < 0 || row >= view->GetItemCount() || col < 0 || col >= CVarListView::kColumns)
+    return Err(QStringLiteral("no cell"));
+  return Ok(Flat(view->GetItemText(row, col)));
+}
+
+QString TreeItems(const Request &r)
+{
+  CParTreeView *tree = FindView<CParTreeView>(r.frame);
+  if (!tree)
+    return Err(QStringLiteral("no parameter tree"));
+  QStringList items;
+  for (QTreeWidgetItemIterator it(tree); *it; ++it)
+    items << QStringLiteral("%1=%2").arg((*it)->data(0, CBlockTreeView::KeyRole).toInt()).arg(Flat((*it)->text(0)));
+  return Ok(items.join(u'\t'));
+}
+
+QString SelectBlock(const Request &r)
+{
+  CParTreeView *tree = FindView<CParTreeView>(r.frame);
+  if (!tree)
+    return Err(QStringLiteral("no parameter tree"));
+  int key = 0;
+  if (!ToInt(r.rest, key))
+    return Err(QStringLiteral("select-block ID"));
+  QTreeWidgetItem *item = tree->ItemOfKey(key);
+  if (!item)
+    return Err(QStringLiteral("no block %1").arg(key));
+  tree->setCurrentItem(item);
+  return Ok();
+}
+
+QString TraceState(const Request &r)
+{
+  ITraceManager *trace = r.frame.GetTraceManager();
+  int charts = 0;
+  for (QWidget *w : QApplication::allWidgets())
+    if (qobject_cast<CChartCtrl *>(w) && w->isVisible())
+      ++charts;
+  return Ok(QStringLiteral("state=%1 buffers=%2 charts=%3")
+                .arg(trace ? trace->GetState() : -1)
+                .arg(trace ? trace->GetBufferCount() : -1)
+                .arg(charts));
+}
+
+// Where the manager's Download button is, for a real click.
+QString TraceButton(const Request &r)
+{
+  ITraceManager *trace = r.frame.GetTraceManager();
+  auto *manager = trace ? qobject_cast<CGenMemBuff *>(trace->Window()) : nullptr;
+  QWidget *button = manager ? manager->GetDlgItem(CGenMemBuff::IDC_DOWNLOAD) : nullptr;
+  if (!button || !button->isVisible())
+    return Err(QStringLiteral("no download button on the screen"));
+  const QPoint centre = button->mapToGlobal(button->rect().center());
+  return Ok(QStringLiteral("%1 %2 %3").arg(centre.x()).arg(centre.y()).arg(button->isEnabled() ? 1 : 0));
+}
+
+QString Save(const Request &r)
+{
+  CQelDoc *doc = ActiveDocument(r.frame);
+  if (!doc || r.rest.isEmpty())
+    return Err(QStringLiteral("save PATH, with a board window"));
+  // Straight to the file; the Save command itself asks for the name.
+  return doc->OnSaveDocument(r.rest) ? Ok() : Err(QStringLiteral("not saved"));
+}
+
+// The program's own Print command, with a PDF file where the print dialog
+// would choose the printer.
+QString PrintPdf(const Request &r)
+{
+  if (r.rest.isEmpty() || !r.frame.IsCommandEnabled(Cmd::FilePrint))
+    return Err(QStringLiteral("print-pdf PATH, with a board window"));
+  const QString path = r.rest;
+  bool asked = false;
+  CParListPrint::PrintDialogHook previous =
+      CParListPrint::SetPrintDialogHook([path, &asked](QPrinter &printer, QWidget *) {
+        asked = true;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        return true;
+      });
+  if (QAction *action = r.frame.Action(Cmd::FilePrint))
+    action->trigger();
+  else
+    r.frame.OnCommand(Cmd::FilePrint);
+  CParListPrint::SetPrintDialogHook(std::move(previous));
+  return asked ? Ok() : Err(QStringLiteral("the print command asked for no printer"));
+}
+
+// The trace-buffer manager when it is on the screen.
+QWidget *VisibleTraceWindow(CMainFrame &frame)
+{
+  ITraceManager *trace = frame.GetTraceManager();
+  QWidget *window = trace ? trace->Window() : nullptr;
+  return window && window->isVisible() ? window : nullptr;
+}
+
+// grab PATH [trace]: the main window, or the trace-buffer manager.
+QString Grab(const Request &r)
+{
+  if (r.args.isEmpty())
+    return Err(QStringLiteral("grab PATH [trace]"));
+  QWidget *window = &r.frame;
+  if (r.args.size() > 1 && r.args[1] == u"trace") {
+    window = VisibleTraceWindow(r.frame);
+    if (!window)
+      return Err(QStringLiteral("no trace manager on the screen"));
+  }
+  return window->grab().save(r.args[0]) ? Ok() : Err(QStringLiteral("not written"));
+}
+
+QString TraceGeometry(const Request &r)
+{
+  QWidget *window = VisibleTraceWindow(r.frame);
+  if (!window)
+    return Err(QStringLiteral("no trace manager on the screen"));
+  return Ok(RectText(window->frameGeometry()));
+}
+
+QString Quit(const Request &r)
+{
+  QTimer::singleShot(0, r.context, [guard = QPointer<CMainFrame>(&r.frame)] {
+    if (guard)
+      guard->close();
+  });
+  return Ok(QStringLiteral("queued"));
+}
+
+struct Verb {
+  QStringView name;
+  bool prefix; // every verb that starts with the name
+  QString (*run)(const Request &);
+};
+
+const Verb kVerbs[] = {
+    {u"open", false, Open},
+    {u"command", false, Command},
+    {u"enabled", false, Command},
+    {u"status", false, Status},
+    {u"menus", false, Menus},
+    {u"title", false, Title},
+    {u"geometry", false, Geometry},
+    {u"activate", false, Activate},
+    {u"focus", false, Focus},
+    {u"children", false, Children},
+    {u"child-state", false, ChildState},
+    {u"read-state", false, ReadState},
+    {u"modified", false, Modified},
+    {u"dialogs", false, Dialogs},
+    {u"list-", true, ParameterList},
+    {u"edit-cell", false, ParameterList},
+    {u"var-", true, VariableList},
+    {u"tree-items", false, TreeItems},
+    {u"select-block", false, SelectBlock},
+    {u"trace", false, TraceState},
+    {u"trace-button", false, TraceButton},
+    {u"save", false, Save},
+    {u"print-pdf", false, PrintPdf},
+    {u"grab", false, Grab},
+    {u"trace-geometry", false, TraceGeometry},
+    {u"quit", false, Quit},
+};
+
 } // namespace
 
 TestChannel::TestChannel(CQelApp &app, QObject *parent) : QObject(parent), m_app(app) {}
@@ -143,251 +503,11 @@ QString TestChannel::Run(const QString &line)
   if (!frame)
     return Err(QStringLiteral("no main frame"));
   const int space = line.indexOf(u' ');
-  const QString verb = space < 0 ? line : line.left(space);
   const QString rest = space < 0 ? QString() : line.mid(space + 1);
-  const QStringList args = rest.split(u' ', Qt::SkipEmptyParts);
-  QPointer<CMainFrame> guard(frame);
-
-  if (verb == u"open") {
-    if (rest.isEmpty())
-      return Err(QStringLiteral("open PATH"));
-    QTimer::singleShot(0, this, [this, rest] { m_app.OpenDocumentFile(rest); });
-    return Ok(QStringLiteral("queued"));
-  }
-  if (verb == u"command" || verb == u"enabled") {
-    int id = 0;
-    if (args.size() != 1 || !ToInt(args[0], id))
-      return Err(verb + QStringLiteral(" ID"));
-    bool checked = false;
-    const bool enabled = frame->IsCommandEnabled(id, &checked);
-    if (verb == u"enabled")
-      return Ok(QStringLiteral("%1 %2").arg(enabled ? 1 : 0).arg(checked ? 1 : 0));
-    if (!enabled)
-      return Err(QStringLiteral("disabled"));
-    // Through the menu's own action where there is one, as a click would.
-    QTimer::singleShot(0, this, [guard, id] {
-      if (!guard)
-        return;
-      if (QAction *action = guard->Action(id))
-        action->trigger();
-      else
-        guard->OnCommand(id);
-    });
-    return Ok(QStringLiteral("queued"));
-  }
-  if (verb == u"status") {
-    QStringList texts;
-    for (int id : kPanes) {
-      QLabel *pane = frame->Pane(id);
-      texts << (pane ? Flat(pane->text()) : QString());
-    }
-    return Ok(texts.join(u'\t'));
-  }
-  if (verb == u"menus") {
-    QStringList titles;
-    for (QAction *action : frame->menuBar()->actions())
-      titles << Flat(action->text().remove(u'&'));
-    return Ok(titles.join(u'\t'));
-  }
-  if (verb == u"title")
-    return Ok(Flat(frame->windowTitle()));
-  if (verb == u"geometry") {
-    const QRect r = frame->frameGeometry();
-    return Ok(QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
-  }
-  if (verb == u"activate") {
-    frame->raise();
-    frame->activateWindow();
-    return Ok();
-  }
-  if (verb == u"focus") {
-    // The widget the keyboard goes to, with the text it holds if it is an editor.
-    QWidget *w = QApplication::focusWidget();
-    if (!w)
-      return Ok(QStringLiteral("none"));
-    QString text = QString::fromLatin1(w->metaObject()->className());
-    if (auto *edit = qobject_cast<QLineEdit *>(w))
-      text += QStringLiteral(" ") + Flat(edit->text());
-    return Ok(text);
-  }
-  if (verb == u"children")
-    return Ok(QString::number(frame->MdiArea()->subWindowList().size()));
-  if (verb == u"child-state") {
-    if (!ActiveChild(*frame))
-      return Err(QStringLiteral("no board window"));
-    const WindowId child = frame->GetActiveChild();
-    if (frame->QueryChild(child, 8))
-      return Ok(QStringLiteral("online"));
-    return Ok(frame->QueryChild(child, 4) ? QStringLiteral("connecting") : QStringLiteral("offline"));
-  }
-  if (verb == u"read-state") {
-    // 4 once a read all has finished, until the board goes offline.
-    CChildFrame *child = ActiveChild(*frame);
-    if (!child)
-      return Err(QStringLiteral("no board window"));
-    return Ok(QString::number(child->SendCode(ChildCode::GetReadState, 0)));
-  }
-  if (verb == u"modified") {
-    CChildFrame *child = ActiveChild(*frame);
-    CQelDoc *doc = child ? child->GetDocument() : nullptr;
-    if (!doc)
-      return Err(QStringLiteral("no document"));
-    return Ok(QStringLiteral("%1 %2").arg(doc->IsModified() ? 1 : 0).arg(doc->GetPathName()));
-  }
-  if (verb == u"dialogs") {
-    QStringList found;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-      if (w == frame || !w->isVisible())
-        continue;
-      QString text = w->metaObject()->className() + QStringLiteral(":") + w->windowTitle() + QStringLiteral(":") +
-                     QString::number(w->winId());
-      if (auto *box = qobject_cast<QMessageBox *>(w))
-        text += QStringLiteral(":") + box->text();
-      found << Flat(text);
-    }
-    return Ok(found.join(u'\t'));
-  }
-
-  // The parameter list of the active board window.
-  if (verb.startsWith(QStringLiteral("list-")) || verb == u"edit-cell") {
-    CParListView *view = FindView<CParListView>(*frame);
-    if (!view)
-      return Err(QStringLiteral("no parameter list"));
-    CXListCtrl *list = view->GetListCtrl();
-    int row = 0, col = 0;
-    if (verb == u"list-rows")
-      return Ok(QString::number(list->GetItemCount()));
-    if (verb == u"list-find")
-      return Ok(QString::number(FindRow(list, CParListView::COL_NAME, rest)));
-    if (args.size() < 2 || !ToInt(args[0], row) || !ToInt(args[1], col))
-      return Err(verb + QStringLiteral(" ROW COL"));
-    if (verb == u"list-cell")
-      return CellText(list, row, col);
-    if (verb == u"list-rect")
-      return CellRect(list, row, col);
-    if (verb == u"edit-cell") {
-      if (args.size() < 3 || row < 0 || row >= list->GetItemCount())
-        return Err(QStringLiteral("edit-cell ROW COL TEXT"));
-      // What the in-place editor leaves behind when it closes.
-      list->SetItemText(row, col, args.mid(2).join(u' '));
-      return Ok(QString::number(view->OnEndLabelEdit(row, col)));
-    }
-  }
-  if (verb.startsWith(QStringLiteral("var-"))) {
-    CVarListView *view = FindView<CVarListView>(*frame);
-    if (!view)
-      return Err(QStringLiteral("no variable list"));
-    if (verb == u"var-rows")
-      return Ok(QString::number(view->GetItemCount()));
-    if (verb == u"var-find") {
-      for (int row = 0; row < view->GetItemCount(); ++row)
-        if (view->GetItemText(row, CVarListView::COL_NAME) == rest)
-          return Ok(QString::number(row));
-      return Ok(QStringLiteral("-1"));
-    }
-    int row = 0, col = 0;
-    if (verb != u"var-cell" || args.size() != 2 || !ToInt(args[0], row) || !ToInt(args[1], col))
-      return Err(QStringLiteral("var-cell ROW COL"));
-    if (row < 0 || row >= view->GetItemCount() || col < 0 || col >= CVarListView::kColumns)
-      return Err(QStringLiteral("no cell"));
-    return Ok(Flat(view->GetItemText(row, col)));
-  }
-  if (verb == u"tree-items" || verb == u"select-block") {
-    CParTreeView *tree = FindView<CParTreeView>(*frame);
-    if (!tree)
-      return Err(QStringLiteral("no parameter tree"));
-    if (verb == u"tree-items") {
-      QStringList items;
-      for (QTreeWidgetItemIterator it(tree); *it; ++it)
-        items << QStringLiteral("%1=%2").arg((*it)->data(0, CBlockTreeView::KeyRole).toInt()).arg(Flat((*it)->text(0)));
-      return Ok(items.join(u'\t'));
-    }
-    int key = 0;
-    if (!ToInt(rest, key))
-      return Err(QStringLiteral("select-block ID"));
-    QTreeWidgetItem *item = tree->ItemOfKey(key);
-    if (!item)
-      return Err(QStringLiteral("no block %1").arg(key));
-    tree->setCurrentItem(item);
-    return Ok();
-  }
-  if (verb == u"trace") {
-    ITraceManager *trace = frame->GetTraceManager();
-    int charts = 0;
-    for (QWidget *w : QApplication::allWidgets())
-      if (qobject_cast<CChartCtrl *>(w) && w->isVisible())
-        ++charts;
-    return Ok(QStringLiteral("state=%1 buffers=%2 charts=%3")
-                  .arg(trace ? trace->GetState() : -1)
-                  .arg(trace ? trace->GetBufferCount() : -1)
-                  .arg(charts));
-  }
-  if (verb == u"trace-button") {
-    // Where the manager's Download button is, for a real click.
-    ITraceManager *trace = frame->GetTraceManager();
-    auto *manager = trace ? qobject_cast<CGenMemBuff *>(trace->Window()) : nullptr;
-    QWidget *button = manager ? manager->GetDlgItem(CGenMemBuff::IDC_DOWNLOAD) : nullptr;
-    if (!button || !button->isVisible())
-      return Err(QStringLiteral("no download button on the screen"));
-    const QPoint centre = button->mapToGlobal(button->rect().center());
-    return Ok(QStringLiteral("%1 %2 %3").arg(centre.x()).arg(centre.y()).arg(button->isEnabled() ? 1 : 0));
-  }
-  if (verb == u"save") {
-    CChildFrame *child = ActiveChild(*frame);
-    CQelDoc *doc = child ? child->GetDocument() : nullptr;
-    if (!doc || rest.isEmpty())
-      return Err(QStringLiteral("save PATH, with a board window"));
-    // Straight to the file; the Save command itself asks for the name.
-    return doc->OnSaveDocument(rest) ? Ok() : Err(QStringLiteral("not saved"));
-  }
-  if (verb == u"print-pdf") {
-    if (rest.isEmpty() || !frame->IsCommandEnabled(Cmd::FilePrint))
-      return Err(QStringLiteral("print-pdf PATH, with a board window"));
-    // The program's own Print command, with a PDF file where the print
-    // dialog would choose the printer.
-    const QString path = rest;
-    bool asked = false;
-    CParListPrint::PrintDialogHook previous =
-        CParListPrint::SetPrintDialogHook([path, &asked](QPrinter &printer, QWidget *) {
-          asked = true;
-          printer.setOutputFormat(QPrinter::PdfFormat);
-          printer.setOutputFileName(path);
-          return true;
-        });
-    if (QAction *action = frame->Action(Cmd::FilePrint))
-      action->trigger();
-    else
-      frame->OnCommand(Cmd::FilePrint);
-    CParListPrint::SetPrintDialogHook(std::move(previous));
-    return asked ? Ok() : Err(QStringLiteral("the print command asked for no printer"));
-  }
-  if (verb == u"grab") {
-    // grab PATH [trace]: the main window, or the trace-buffer manager.
-    if (args.isEmpty())
-      return Err(QStringLiteral("grab PATH [trace]"));
-    QWidget *window = frame;
-    if (args.size() > 1 && args[1] == u"trace") {
-      ITraceManager *trace = frame->GetTraceManager();
-      window = trace ? trace->Window() : nullptr;
-      if (!window || !window->isVisible())
-        return Err(QStringLiteral("no trace manager on the screen"));
-    }
-    return window->grab().save(args[0]) ? Ok() : Err(QStringLiteral("not written"));
-  }
-  if (verb == u"trace-geometry") {
-    ITraceManager *trace = frame->GetTraceManager();
-    QWidget *window = trace ? trace->Window() : nullptr;
-    if (!window || !window->isVisible())
-      return Err(QStringLiteral("no trace manager on the screen"));
-    const QRect r = window->frameGeometry();
-    return Ok(QStringLiteral("%1 %2 %3 %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
-  }
-  if (verb == u"quit") {
-    QTimer::singleShot(0, this, [guard] {
-      if (guard)
-        guard->close();
-    });
-    return Ok(QStringLiteral("queued"));
-  }
-  return Err(QStringLiteral("unknown command ") + verb);
+  const Request request{
+      m_app, this, *frame, space < 0 ? line : line.left(space), rest, rest.split(u' ', Qt::SkipEmptyParts)};
+  for (const Verb &verb : kVerbs)
+    if (verb.prefix ? request.verb.startsWith(verb.name) : request.verb == verb.name)
+      return verb.run(request);
+  return Err(QStringLiteral("unknown command ") + request.verb);
 }

@@ -262,7 +262,6 @@ void CAdvComboBox::SelectPrevItems(int n)
 bool CAdvComboBox::HandleKey(QKeyEvent *e)
 {
   const bool open = m_bDropListVisible && m_pDropWnd;
-  CDropListBox *lb = open ? m_pDropWnd->GetListBox() : nullptr;
   const int key = e->key();
   const bool alt = e->modifiers() & Qt::AltModifier;
 
@@ -270,75 +269,99 @@ bool CAdvComboBox::HandleKey(QKeyEvent *e)
     OnToggleDropDown();
     return false; // passed on
   }
+  if (key == Qt::Key_F4) {
+    OnToggleDropDown();
+    return true;
+  }
+  return open ? HandleListKey(m_pDropWnd->GetListBox(), key) : HandleClosedKey(key);
+}
+
+// A key while no list is open moves the combo's own choice.
+bool CAdvComboBox::HandleClosedKey(int key)
+{
+  switch (key) {
+  case Qt::Key_Escape:
+    OnEscapeKey();
+    return false;
+  case Qt::Key_Down:
+    SelectNextItem();
+    return true;
+  case Qt::Key_Up:
+    SelectPrevItem();
+    return true;
+  case Qt::Key_PageDown:
+    SelectNextItems(10);
+    return true;
+  case Qt::Key_PageUp:
+    SelectPrevItems(10);
+    return true;
+  default:
+    return false;
+  }
+}
+
+// A key while the list is open moves its highlight, applies or abandons it.
+bool CAdvComboBox::HandleListKey(CDropListBox *lb, int key)
+{
   switch (key) {
   case Qt::Key_Return:
   case Qt::Key_Enter:
-    if (!open)
-      return false;
     if (lb->GetCurSel() >= 0)
       OnSelectedItem(lb->GetCurSel());
     OnDestroyDropdownList();
     return true;
   case Qt::Key_Escape:
-    if (open) {
-      OnDestroyDropdownList();
-      return true;
-    }
-    OnEscapeKey();
-    return false;
-  case Qt::Key_F4:
-    OnToggleDropDown();
+    OnDestroyDropdownList();
     return true;
   case Qt::Key_Down:
-    if (!open)
-      SelectNextItem();
-    else if (lb->GetCurSel() < 0)
+    if (lb->GetCurSel() < 0)
       lb->SelectIndex(0);
     else if (lb->GetCurSel() < lb->GetCount() - 1)
       lb->SelectIndex(lb->GetCurSel() + 1);
     return true;
   case Qt::Key_Up:
-    if (!open)
-      SelectPrevItem();
-    else if (lb->GetCurSel() > 0)
+    if (lb->GetCurSel() > 0)
       lb->SelectIndex(lb->GetCurSel() - 1);
     return true;
   case Qt::Key_PageDown:
-    if (!open) {
-      SelectNextItems(10);
-    } else if (lb->GetCount() > 0) {
-      const int cur = lb->GetCurSel();
-      const int last = lb->GetCount() - 1;
-      int to = 0;
-      if (cur < 0) {
-        to = 0;
-      } else if (cur == last) {
-        to = last;
-      } else {
-        const int top = lb->GetTopIndex();
-        const int vis = lb->GetVisibleCount();
-        const int lastVisible = top + vis - 1;
-        to = cur < lastVisible ? lastVisible : top + 2 * vis - 2;
-        to = qMin(to, last);
-      }
-      lb->SelectIndex(to);
-      m_strWindowText = lb->GetText(lb->GetCurSel());
-    }
+    if (lb->GetCount() > 0)
+      HighlightInList(lb, PageDownTarget(lb));
     return true;
   case Qt::Key_PageUp:
-    if (!open) {
-      SelectPrevItems(10);
-    } else if (lb->GetCurSel() > 0) {
-      const int cur = lb->GetCurSel();
-      const int top = lb->GetTopIndex();
-      const int to = cur != top ? top : qMax(top - lb->GetVisibleCount() + 1, 0);
-      lb->SelectIndex(to);
-      m_strWindowText = lb->GetText(lb->GetCurSel());
-    }
+    if (lb->GetCurSel() > 0)
+      HighlightInList(lb, PageUpTarget(lb));
     return true;
   default:
     return false;
   }
+}
+
+void CAdvComboBox::HighlightInList(CDropListBox *lb, int index)
+{
+  lb->SelectIndex(index);
+  m_strWindowText = lb->GetText(lb->GetCurSel());
+}
+
+// The last visible row, or a page further when the highlight is already there.
+int CAdvComboBox::PageDownTarget(CDropListBox *lb)
+{
+  const int cur = lb->GetCurSel();
+  const int last = lb->GetCount() - 1;
+  if (cur < 0)
+    return 0;
+  if (cur == last)
+    return last;
+  const int top = lb->GetTopIndex();
+  const int vis = lb->GetVisibleCount();
+  const int lastVisible = top + vis - 1;
+  return qMin(cur < lastVisible ? lastVisible : top + 2 * vis - 2, last);
+}
+
+// The top visible row, or a page back when the highlight is already there.
+int CAdvComboBox::PageUpTarget(CDropListBox *lb)
+{
+  const int top = lb->GetTopIndex();
+  return lb->GetCurSel() != top ? top : qMax(top - lb->GetVisibleCount() + 1, 0);
 }
 
 bool CAdvComboBox::event(QEvent *e)

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 
+class CDropListBox;
 class CDropWnd;
 
 // A drop-down-list combo box drawn by us, with its own item list and its own
@@ -96,6 +97,11 @@ private:
   void SelectPrevItems(int n);
   void SelectNextItems(int n);
   void ApplyMove(int index);
+  bool HandleClosedKey(int key);
+  bool HandleListKey(CDropListBox *lb, int key);
+  void HighlightInList(CDropListBox *lb, int index);
+  static int PageDownTarget(CDropListBox *lb);
+  static int PageUpTarget(CDropListBox *lb);
   bool IsItem(int index) const { return index >= 0 && index < GetCount(); }
 
   QPointer<QWidget> m_pNotifyWnd; // not owned

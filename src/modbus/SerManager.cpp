@@ -133,7 +133,14 @@ public:
 private:
   // One exchange: fills its results and returns libmodbus style (-1 with errno).
   using Exchange = std::function<int(modbus_t *)>;
+  // Reads registers into the given words, libmodbus style.
+  using WordRead = std::function<int(modbus_t *, uint16_t *)>;
 
+  bool HandleWithoutBus(CRequestPacket &p);
+  void Transact(CRequestPacket &p);
+  void ReadWords(CRequestPacket &p, int count, const WordRead &read);
+  void ReadIdentity(CRequestPacket &p);
+  void ReadDescription(CRequestPacket &p);
   bool Validate(CRequestPacket &p);
   bool EnsureOpen(CRequestPacket &p);
   bool Run(CRequestPacket &p, const Exchange &exchange);
@@ -604,20 +611,28 @@ void CSerManager::Worker::Process(CRequestPacket &p)
 {
   m_settings = m_owner.CurrentSettings();
   p.error = kSerOk;
+  if (HandleWithoutBus(p) || !Validate(p))
+    return;
+  Transact(p);
+}
+
+// The requests answered without a frame on the line, and unknown kinds.
+bool CSerManager::Worker::HandleWithoutBus(CRequestPacket &p)
+{
   switch (p.message) {
   case REQ_IDLE:
     // No board is online or connecting: give the port back.
     Close();
-    return;
+    return true;
   case REQ_STATISTICS:
     p.stat_record = m_stats;
-    return;
+    return true;
   case REQ_RESET_STATISTICS:
     m_stats = {};
     m_answerTimeSumMs = 0;
-    return;
+    return true;
   case REQ_GO_OFFLINE:
-    return;
+    return true;
   case REQ_DESCRIPTION:
   case REQ_WRITE_ONE:
   case REQ_READ_ONE:
@@ -627,60 +642,71 @@ void CSerManager::Worker::Process(CRequestPacket &p)
   case REQ_READ_VARS:
   case REQ_GO_ONLINE:
   case REQ_READ_TRACE:
-    break;
+    return false;
   default:
     Fail(p, kSerErrBadRequest, vtx::Format(u"Unknown request kind %d", p.message));
-    return;
+    return true;
   }
-  if (!Validate(p))
-    return;
+}
 
+// Reads count registers through read; the packet keeps them only on success.
+void CSerManager::Worker::ReadWords(CRequestPacket &p, int count, const WordRead &read)
+{
+  std::vector<uint16_t> words(count);
+  if (Run(p, [&](modbus_t *ctx) { return read(ctx, words.data()); }))
+    p.wAnsData = std::move(words);
+}
+
+void CSerManager::Worker::ReadIdentity(CRequestPacket &p)
+{
+  QString version;
+  QString languages;
+  if (ReadText(p, bp::kCmdIdentity, 0, 0, &version) && ReadText(p, bp::kCmdLanguages, 0, 0, &languages)) {
+    p.strVersion = version;
+    p.strLanguages = languages;
+  }
+}
+
+void CSerManager::Worker::ReadDescription(CRequestPacket &p)
+{
+  QString text;
+  if (ReadText(p, bp::kCmdDescription, p.language, kSerProgressStart, &text)) {
+    p.strVersion = text;
+    p.message = ANS_DESCRIPTION;
+  }
+}
+
+// One validated request that talks to the board.
+void CSerManager::Worker::Transact(CRequestPacket &p)
+{
   auto &par = p.PktType.par;
   auto &var = p.PktType.var;
   switch (p.message) {
   case REQ_WRITE_ONE:
     Run(p, [&](modbus_t *ctx) { return WriteChecked(ctx, p.slave, par.first_par, p.wData.data(), 1, true); });
     break;
-  case REQ_READ_ONE: {
-    std::vector<uint16_t> words(1);
-    if (Run(p, [&](modbus_t *ctx) { return modbus_read_registers(ctx, par.first_par, 1, words.data()); }))
-      p.wAnsData = std::move(words);
+  case REQ_READ_ONE:
+    ReadWords(p, 1, [&](modbus_t *ctx, uint16_t *to) { return modbus_read_registers(ctx, par.first_par, 1, to); });
     break;
-  }
-  case REQ_READ_BLOCK: {
-    std::vector<uint16_t> words(par.num_par);
-    if (Run(p, [&](modbus_t *ctx) { return modbus_read_registers(ctx, par.first_par, par.num_par, words.data()); }))
-      p.wAnsData = std::move(words);
+  case REQ_READ_BLOCK:
+    ReadWords(p, par.num_par,
+              [&](modbus_t *ctx, uint16_t *to) { return modbus_read_registers(ctx, par.first_par, par.num_par, to); });
     break;
-  }
   case REQ_WRITE_BLOCK:
     Run(p,
         [&](modbus_t *ctx) { return WriteChecked(ctx, p.slave, par.first_par, p.wData.data(), par.num_par, false); });
     break;
-  case REQ_READ_VARS: {
-    std::vector<uint16_t> words(var.num_var);
-    if (Run(p,
-            [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, var.first_var, var.num_var, words.data()); }))
-      p.wAnsData = std::move(words);
+  case REQ_READ_VARS:
+    ReadWords(p, var.num_var, [&](modbus_t *ctx, uint16_t *to) {
+      return modbus_read_input_registers(ctx, var.first_var, var.num_var, to);
+    });
     break;
-  }
-  case REQ_GO_ONLINE: {
-    QString version;
-    QString languages;
-    if (ReadText(p, bp::kCmdIdentity, 0, 0, &version) && ReadText(p, bp::kCmdLanguages, 0, 0, &languages)) {
-      p.strVersion = version;
-      p.strLanguages = languages;
-    }
+  case REQ_GO_ONLINE:
+    ReadIdentity(p);
     break;
-  }
-  case REQ_DESCRIPTION: {
-    QString text;
-    if (ReadText(p, bp::kCmdDescription, p.language, kSerProgressStart, &text)) {
-      p.strVersion = text;
-      p.message = ANS_DESCRIPTION;
-    }
+  case REQ_DESCRIPTION:
+    ReadDescription(p);
     break;
-  }
   case REQ_K_TABLE:
     ReadKTable(p);
     break;

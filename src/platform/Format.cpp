@@ -128,16 +128,197 @@ QString FormatArg::ToText() const
   return QString::number(std::get<long long>(m_value));
 }
 
+namespace {
+
+// Widths and precisions are capped while they are read, so no digit string
+// or '*' argument can overflow them.
+constexpr int kMaxField = 4096;
+
+// Hands out the arguments in order; a missing one reads as empty.
+class ArgQueue {
+public:
+  ArgQueue(const FormatArg *begin, const FormatArg *end) : m_next(begin), m_end(end) {}
+  FormatArg Take()
+  {
+    if (m_next == m_end)
+      return FormatArg(QString());
+    return *m_next++;
+  }
+
+private:
+  const FormatArg *m_next;
+  const FormatArg *m_end;
+};
+
+// One conversion as written: %[flags][width][.precision][length]conv.
+struct Conversion {
+  QByteArray flags;
+  int width = -1;
+  int precision = -1;
+  int shortness = 0; // 1: h, 2: hh
+  char conv = 0;
+
+  // The C format of everything before the length and conversion letters.
+  QByteArray CSpec() const
+  {
+    QByteArray spec = "%" + flags;
+    if (width >= 0)
+      spec += QByteArray::number(width);
+    if (precision >= 0)
+      spec += "." + QByteArray::number(precision);
+    return spec;
+  }
+  QString Justified(const QString &text) const
+  {
+    return flags.contains('-') ? text.leftJustified(width) : text.rightJustified(width);
+  }
+};
+
+bool IsAsciiDigit(QChar c)
+{
+  return c.isDigit() && c.unicode() < 0x80;
+}
+
+int ReadDigits(QStringView format, qsizetype &i)
+{
+  int value = 0;
+  while (i < format.size() && IsAsciiDigit(format[i]))
+    value = qMin(value * 10 + (format[i++].unicode() - '0'), kMaxField);
+  return value;
+}
+
+void ReadFlags(QStringView format, qsizetype &i, Conversion &c)
+{
+  while (i < format.size() && QStringView(u"-+ #0").contains(format[i]))
+    c.flags += static_cast<char>(format[i++].unicode());
+}
+
+void ReadWidth(QStringView format, qsizetype &i, ArgQueue &args, Conversion &c)
+{
+  if (i < format.size() && format[i] == u'*') {
+    const long long w = args.Take().ToInt();
+    if (w < 0)
+      c.flags += '-';
+    c.width = static_cast<int>(
+        qMin(w < 0 ? -(w + 1) + 1ULL : static_cast<unsigned long long>(w), static_cast<unsigned long long>(kMaxField)));
+    ++i;
+  } else if (i < format.size() && IsAsciiDigit(format[i])) {
+    c.width = ReadDigits(format, i);
+  }
+}
+
+void ReadPrecision(QStringView format, qsizetype &i, ArgQueue &args, Conversion &c)
+{
+  if (i >= format.size() || format[i] != u'.')
+    return;
+  ++i;
+  if (i < format.size() && format[i] == u'*') {
+    // A negative precision counts as none, as in C.
+    const long long p = args.Take().ToInt();
+    c.precision = p < 0 ? -1 : static_cast<int>(qMin(p, static_cast<long long>(kMaxField)));
+    ++i;
+  } else {
+    c.precision = ReadDigits(format, i);
+  }
+}
+
+// Length letters: only h and hh change a value; the others are skipped.
+void ReadLength(QStringView format, qsizetype &i, Conversion &c)
+{
+  while (i < format.size()) {
+    const QChar m = format[i];
+    if (m == u'h') {
+      ++c.shortness;
+      ++i;
+    } else if (m == u'l' || m == u'L' || m == u'z' || m == u'j' || m == u't' || m == u'q') {
+      ++i;
+    } else if (m == u'I' && format.mid(i, 3) == u"I64") {
+      i += 3;
+    } else {
+      break;
+    }
+  }
+}
+
+// Reads the conversion after its '%', taking '*' arguments on the way; false
+// when the format ends before the conversion letter.
+bool ReadConversion(QStringView format, qsizetype &i, ArgQueue &args, Conversion &c)
+{
+  ReadFlags(format, i, c);
+  ReadWidth(format, i, args, c);
+  ReadPrecision(format, i, args, c);
+  ReadLength(format, i, c);
+  if (i >= format.size())
+    return false;
+  c.conv = static_cast<char>(format[i].unicode() < 0x80 ? format[i].unicode() : 0);
+  ++i;
+  return true;
+}
+
+QString ConvertSigned(const Conversion &c, long long v)
+{
+  if (c.shortness == 1)
+    v = static_cast<short>(v);
+  else if (c.shortness >= 2)
+    v = static_cast<signed char>(v);
+  return SnprintfC(c.CSpec() + "lld", v);
+}
+
+QString ConvertUnsigned(const Conversion &c, unsigned long long v)
+{
+  if (c.shortness == 1)
+    v = static_cast<unsigned short>(v);
+  else if (c.shortness >= 2)
+    v = static_cast<unsigned char>(v);
+  return SnprintfC(c.CSpec() + "ll" + c.conv, v);
+}
+
+QString ConvertText(const Conversion &c, QString s)
+{
+  if (c.precision >= 0 && s.size() > c.precision)
+    s.truncate(c.precision);
+  return c.width > s.size() ? c.Justified(s) : s;
+}
+
+// The text of one conversion; written is the conversion as it stands in the format.
+QString Convert(const Conversion &c, ArgQueue &args, QStringView written)
+{
+  switch (c.conv) {
+  case 'd':
+  case 'i':
+    return ConvertSigned(c, args.Take().ToInt());
+  case 'u':
+  case 'x':
+  case 'X':
+  case 'o':
+    return ConvertUnsigned(c, args.Take().ToUInt());
+  case 'f':
+  case 'F':
+  case 'e':
+  case 'E':
+  case 'g':
+  case 'G':
+  case 'a':
+  case 'A':
+    return SnprintfC(c.CSpec() + c.conv, args.Take().ToDouble());
+  case 'c': {
+    const QString s(QChar(static_cast<char16_t>(args.Take().ToUInt() & 0xFFFF)));
+    return c.width > 1 ? c.Justified(s) : s;
+  }
+  case 's':
+    return ConvertText(c, args.Take().ToText());
+  default:
+    // Not a conversion we know: keep the text as written.
+    return written.toString();
+  }
+}
+
+} // namespace
+
 QString FormatList(QStringView format, std::initializer_list<FormatArg> args)
 {
   CLocaleScope cLocale;
-  const FormatArg *next = args.begin();
-  auto take = [&]() -> FormatArg {
-    if (next == args.end())
-      return FormatArg(QString());
-    return *next++;
-  };
-
+  ArgQueue queue(args.begin(), args.end());
   QString out;
   out.reserve(format.size() + 16);
   const qsizetype n = format.size();
@@ -155,121 +336,12 @@ QString FormatList(QStringView format, std::initializer_list<FormatArg> args)
       ++i;
       continue;
     }
-    QByteArray flags;
-    while (i < n && QStringView(u"-+ #0").contains(format[i]))
-      flags += static_cast<char>(format[i++].unicode());
-    // Widths and precisions are capped while they are read, so no digit
-    // string or '*' argument can overflow them.
-    constexpr int kMaxField = 4096;
-    auto readDigits = [&](int value) {
-      while (i < n && format[i].isDigit() && format[i].unicode() < 0x80)
-        value = qMin(value * 10 + (format[i++].unicode() - '0'), kMaxField);
-      return value;
-    };
-    int width = -1;
-    if (i < n && format[i] == u'*') {
-      const long long w = take().ToInt();
-      if (w < 0)
-        flags += '-';
-      width = static_cast<int>(qMin(w < 0 ? -(w + 1) + 1ULL : static_cast<unsigned long long>(w),
-                                    static_cast<unsigned long long>(kMaxField)));
-      ++i;
-    } else if (i < n && format[i].isDigit() && format[i].unicode() < 0x80) {
-      width = readDigits(0);
-    }
-    int precision = -1;
-    if (i < n && format[i] == u'.') {
-      ++i;
-      precision = 0;
-      if (i < n && format[i] == u'*') {
-        // A negative precision counts as none, as in C.
-        const long long p = take().ToInt();
-        precision = p < 0 ? -1 : static_cast<int>(qMin(p, static_cast<long long>(kMaxField)));
-        ++i;
-      } else {
-        precision = readDigits(0);
-      }
-    }
-    int shortness = 0; // 1: h, 2: hh
-    while (i < n) {
-      const QChar m = format[i];
-      if (m == u'h') {
-        ++shortness;
-        ++i;
-      } else if (m == u'l' || m == u'L' || m == u'z' || m == u'j' || m == u't' || m == u'q') {
-        ++i;
-      } else if (m == u'I' && format.mid(i, 3) == u"I64") {
-        i += 3;
-      } else {
-        break;
-      }
-    }
-    if (i >= n) {
+    Conversion conversion;
+    if (!ReadConversion(format, i, queue, conversion)) {
       out += format.mid(start);
       break;
     }
-    const char conv = static_cast<char>(format[i].unicode() < 0x80 ? format[i].unicode() : 0);
-    ++i;
-    QByteArray spec = "%" + flags;
-    if (width >= 0)
-      spec += QByteArray::number(width);
-    if (precision >= 0)
-      spec += "." + QByteArray::number(precision);
-
-    switch (conv) {
-    case 'd':
-    case 'i': {
-      long long v = take().ToInt();
-      if (shortness == 1)
-        v = static_cast<short>(v);
-      else if (shortness >= 2)
-        v = static_cast<signed char>(v);
-      out += SnprintfC(spec + "lld", v);
-      break;
-    }
-    case 'u':
-    case 'x':
-    case 'X':
-    case 'o': {
-      unsigned long long v = take().ToUInt();
-      if (shortness == 1)
-        v = static_cast<unsigned short>(v);
-      else if (shortness >= 2)
-        v = static_cast<unsigned char>(v);
-      out += SnprintfC(spec + "ll" + conv, v);
-      break;
-    }
-    case 'f':
-    case 'F':
-    case 'e':
-    case 'E':
-    case 'g':
-    case 'G':
-    case 'a':
-    case 'A':
-      out += SnprintfC(spec + conv, take().ToDouble());
-      break;
-    case 'c': {
-      QString s(QChar(static_cast<char16_t>(take().ToUInt() & 0xFFFF)));
-      if (width > 1)
-        s = flags.contains('-') ? s.leftJustified(width) : s.rightJustified(width);
-      out += s;
-      break;
-    }
-    case 's': {
-      QString s = take().ToText();
-      if (precision >= 0 && s.size() > precision)
-        s.truncate(precision);
-      if (width > s.size())
-        s = flags.contains('-') ? s.leftJustified(width) : s.rightJustified(width);
-      out += s;
-      break;
-    }
-    default:
-      // Not a conversion we know: keep the text as written.
-      out += format.mid(start, i - start);
-      break;
-    }
+    out += Convert(conversion, queue, format.mid(start, i - start));
   }
   return out;
 }

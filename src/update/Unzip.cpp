@@ -223,6 +223,49 @@ bool WriteAll(int fd, const char *data, size_t size)
   return true;
 }
 
+// ZIP_ATTR_ bits from an entry's external attributes (MS-DOS low byte, Unix high word).
+unsigned AttributesOf(unsigned long a)
+{
+  unsigned attr = ZIP_ATTR_NORMAL;
+  if ((a & 0x40000000ul) || (a & 0x10))
+    attr |= ZIP_ATTR_DIRECTORY;
+  if (a & 0x20)
+    attr |= ZIP_ATTR_ARCHIVE;
+  if (a & 0x02)
+    attr |= ZIP_ATTR_HIDDEN;
+  if (!((a & 0x00800000ul) && !(a & 0x01)))
+    attr |= ZIP_ATTR_READONLY;
+  if (a & 0x04)
+    attr |= ZIP_ATTR_SYSTEM;
+  return attr;
+}
+
+// Extended time stamps ("UT") replace the MS-DOS time, field by field.
+void ApplyExtendedTimes(const std::vector<unsigned char> &extra, ZipEntryInfo &rec)
+{
+  const size_t n = extra.size();
+  for (size_t p = 0; n > p + 4;) {
+    const unsigned size = unsigned(extra[p + 2]) | unsigned(extra[p + 3]) << 8;
+    if (extra[p] == 'U' && extra[p + 1] == 'T') {
+      const unsigned flags = extra[p + 4];
+      size_t q = p + 5;
+      std::uint64_t *fields[] = {&rec.mtime, &rec.atime, &rec.ctime};
+      for (int bit = 0; bit < 3; ++bit) {
+        if (!(flags & (1u << bit)))
+          continue;
+        if (q + 4 <= n) {
+          const std::int32_t t = std::int32_t(std::uint32_t(extra[q]) | std::uint32_t(extra[q + 1]) << 8 |
+                                              std::uint32_t(extra[q + 2]) << 16 | std::uint32_t(extra[q + 3]) << 24);
+          *fields[bit] = UnixToFileTime(t);
+        }
+        q += 4;
+      }
+      break;
+    }
+    p += size + 4;
+  }
+}
+
 std::string Normalized(const char *name)
 {
   std::string path(name);
@@ -268,6 +311,7 @@ public:
 private:
   bool GoTo(int index);
   void CloseEntry();
+  unsigned ReadLocalExtra(std::vector<unsigned char> *extra);
   unsigned UnzipToFile(const ZipEntryInfo &ze, const char *target);
   unsigned CopyEntry(int fd);
   bool MakeFolders(const std::string &relative);
@@ -385,62 +429,38 @@ unsigned CUnzipArchive::Get(int index, ZipEntryInfo *ze)
   if (info.size_filename >= sizeof name)
     return ZR_CORRUPT;
   name[info.size_filename] = '\0';
-  if (unzOpenCurrentFile(m_reader) != UNZ_OK)
-    return ZR_CORRUPT;
-  const int extraLength = unzGetLocalExtrafield(m_reader, nullptr, 0);
-  std::vector<unsigned char> extra(size_t(std::max(extraLength, 0)));
-  const int got = extraLength > 0 ? unzGetLocalExtrafield(m_reader, extra.data(), unsigned(extra.size())) : 0;
-  unzCloseCurrentFile(m_reader);
-  if (extraLength < 0 || got != extraLength)
-    return ZR_READ;
+  std::vector<unsigned char> extra;
+  if (const unsigned code = ReadLocalExtra(&extra); code != ZR_OK)
+    return code;
 
   ZipEntryInfo rec{};
   rec.index = index;
   std::memcpy(rec.name, name, info.size_filename + 1);
-  const unsigned long a = info.external_fa;
-  rec.attr = ZIP_ATTR_NORMAL;
-  if ((a & 0x40000000ul) || (a & 0x10))
-    rec.attr |= ZIP_ATTR_DIRECTORY;
-  if (a & 0x20)
-    rec.attr |= ZIP_ATTR_ARCHIVE;
-  if (a & 0x02)
-    rec.attr |= ZIP_ATTR_HIDDEN;
-  if (!((a & 0x00800000ul) && !(a & 0x01)))
-    rec.attr |= ZIP_ATTR_READONLY;
-  if (a & 0x04)
-    rec.attr |= ZIP_ATTR_SYSTEM;
+  rec.attr = AttributesOf(info.external_fa);
   rec.comp_size = unsigned(info.compressed_size);
   rec.unc_size = unsigned(info.uncompressed_size);
   rec.atime = rec.ctime = rec.mtime = DosToFileTime(info.dosDate);
-
-  // Extended time stamps ("UT") replace the MS-DOS time, field by field.
-  const size_t n = extra.size();
-  for (size_t p = 0; n > p + 4;) {
-    const unsigned size = unsigned(extra[p + 2]) | unsigned(extra[p + 3]) << 8;
-    if (extra[p] == 'U' && extra[p + 1] == 'T') {
-      const unsigned flags = extra[p + 4];
-      size_t q = p + 5;
-      std::uint64_t *fields[] = {&rec.mtime, &rec.atime, &rec.ctime};
-      for (int bit = 0; bit < 3; ++bit) {
-        if (!(flags & (1u << bit)))
-          continue;
-        if (q + 4 <= n) {
-          const std::int32_t t = std::int32_t(std::uint32_t(extra[q]) | std::uint32_t(extra[q + 1]) << 8 |
-                                              std::uint32_t(extra[q + 2]) << 16 | std::uint32_t(extra[q + 3]) << 24);
-          *fields[bit] = UnixToFileTime(t);
-        }
-        q += 4;
-      }
-      break;
-    }
-    p += size + 4;
-  }
+  ApplyExtendedTimes(extra, rec);
 
   const unsigned hostSystem = unsigned(info.version >> 8);
-  m_cachedMode = hostSystem == 3 ? unsigned(a >> 16) & 07777 : 0;
+  m_cachedMode = hostSystem == 3 ? unsigned(info.external_fa >> 16) & 07777 : 0;
   m_cached = rec;
   m_cachedIndex = index;
   *ze = rec;
+  return ZR_OK;
+}
+
+// The local extra field of the entry the reader stands on.
+unsigned CUnzipArchive::ReadLocalExtra(std::vector<unsigned char> *extra)
+{
+  if (unzOpenCurrentFile(m_reader) != UNZ_OK)
+    return ZR_CORRUPT;
+  const int extraLength = unzGetLocalExtrafield(m_reader, nullptr, 0);
+  extra->assign(size_t(std::max(extraLength, 0)), 0);
+  const int got = extraLength > 0 ? unzGetLocalExtrafield(m_reader, extra->data(), unsigned(extra->size())) : 0;
+  unzCloseCurrentFile(m_reader);
+  if (extraLength < 0 || got != extraLength)
+    return ZR_READ;
   return ZR_OK;
 }
 

@@ -95,6 +95,12 @@ struct CUpdateCheck::Sink {
   CUpdateCheck *owner = nullptr;
   void *curl = nullptr;
   bool statusChecked = false;
+
+  // Runs the transfer on curl, which is set, into this sink.
+  CURLcode Perform(const QByteArray &url);
+  size_t Take(const char *data, size_t bytes);
+  static size_t Write(char *data, size_t size, size_t count, void *user);
+  static int Progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 };
 
 namespace {
@@ -362,65 +368,7 @@ qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, c
   sink.owner = this;
   sink.curl = curl;
   sink.expected = expected;
-  const QByteArray urlBytes = url.toUtf8();
-  curl_slist *headers = nullptr;
-  headers = curl_slist_append(headers, "Cache-Control: no-cache");
-  headers = curl_slist_append(headers, "Pragma: no-cache");
-
-  using WriteFn = size_t (*)(char *, size_t, size_t, void *);
-  WriteFn write = [](char *data, size_t size, size_t count, void *user) -> size_t {
-    auto *s = static_cast<Sink *>(user);
-    const size_t bytes = size * count;
-    // An error page is never kept: the status decides before the first byte.
-    if (!s->statusChecked) {
-      s->statusChecked = true;
-      if (!SuccessStatus(s->curl))
-        s->failed = true;
-    }
-    if (s->failed || !s->owner->KeepGoing())
-      return 0;
-    if (s->written + qint64(bytes) > kMaxDownload || (s->expected && s->written + qint64(bytes) > s->expected)) {
-      s->failed = true;
-      return 0;
-    }
-    if (s->memory)
-      s->memory->append(data, qsizetype(bytes));
-    else if (!WriteAll(s->fd, data, qint64(bytes))) {
-      s->failed = true;
-      return 0;
-    }
-    s->written += qint64(bytes);
-    s->owner->SetProgress(s->expected ? double(s->written) * 100.0 / double(s->expected) : 0.0);
-    return bytes;
-  };
-  using ProgressFn = int (*)(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
-  ProgressFn progress = [](void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) -> int {
-    return static_cast<Sink *>(user)->owner->KeepGoing() ? 0 : 1;
-  };
-
-  curl_easy_reset(curl);
-  curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, "Update search");
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReadSize);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallTimeoutS);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, write);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, progress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink);
-  const CURLcode result = curl_easy_perform(curl);
-  if (!sink.statusChecked && result == CURLE_OK && !SuccessStatus(curl))
-    sink.failed = true; // an empty answer with an error status
-  curl_slist_free_all(headers);
-  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  const CURLcode result = sink.Perform(url.toUtf8());
 
   if (!KeepGoing())
     return 0;
@@ -433,6 +381,74 @@ qint64 CUpdateCheck::DownloadUrl(void *handle, Sink &sink, const QString &url, c
     return 0;
   }
   return sink.written;
+}
+
+CURLcode CUpdateCheck::Sink::Perform(const QByteArray &url)
+{
+  auto *handle = static_cast<CURL *>(curl);
+  curl_slist *headers = nullptr;
+  headers = curl_slist_append(headers, "Cache-Control: no-cache");
+  headers = curl_slist_append(headers, "Pragma: no-cache");
+
+  curl_easy_reset(handle);
+  curl_easy_setopt(handle, CURLOPT_URL, url.constData());
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(handle, CURLOPT_USERAGENT, "Update search");
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReadSize);
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutS);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kStallTimeoutS);
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Sink::Write);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &Sink::Progress);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
+  const CURLcode result = curl_easy_perform(handle);
+  if (!statusChecked && result == CURLE_OK && !SuccessStatus(handle))
+    failed = true; // an empty answer with an error status
+  curl_slist_free_all(headers);
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
+  return result;
+}
+
+size_t CUpdateCheck::Sink::Take(const char *data, size_t bytes)
+{
+  // An error page is never kept: the status decides before the first byte.
+  if (!statusChecked) {
+    statusChecked = true;
+    if (!SuccessStatus(curl))
+      failed = true;
+  }
+  if (failed || !owner->KeepGoing())
+    return 0;
+  if (written + qint64(bytes) > kMaxDownload || (expected && written + qint64(bytes) > expected)) {
+    failed = true;
+    return 0;
+  }
+  if (memory)
+    memory->append(data, qsizetype(bytes));
+  else if (!WriteAll(fd, data, qint64(bytes))) {
+    failed = true;
+    return 0;
+  }
+  written += qint64(bytes);
+  owner->SetProgress(expected ? double(written) * 100.0 / double(expected) : 0.0);
+  return bytes;
+}
+
+size_t CUpdateCheck::Sink::Write(char *data, size_t size, size_t count, void *user)
+{
+  return static_cast<Sink *>(user)->Take(data, size * count);
+}
+
+int CUpdateCheck::Sink::Progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+  return static_cast<Sink *>(user)->owner->KeepGoing() ? 0 : 1;
 }
 
 int CUpdateCheck::DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected)
