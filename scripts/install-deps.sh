@@ -5,7 +5,7 @@
 # (openbox) and xwininfo (x11-utils) for the run on a real X server;
 # libx11-dev for the caps and num lock panes, read through the X keyboard
 # extension; DejaVu Sans Condensed, from fonts-dejavu-extra, for the
-# printout).
+# printout; clang-format-14 for scripts/check-format).
 # Idempotent: runs apt-get only when something is missing, silent otherwise.
 set -euo pipefail
 
@@ -15,7 +15,7 @@ packages=(
   libmodbus-dev zlib1g-dev libminizip-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio
-  clang libclang-rt-14-dev libtsan2
+  clang libclang-rt-14-dev libtsan2 clang-format-14
   xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core fonts-dejavu-extra
   openbox x11-utils
 )

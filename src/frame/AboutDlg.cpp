@@ -16,7 +16,10 @@
 
 namespace {
 int g_creditStep = 0;
-constexpr unsigned kCreditTexts = 1057; // 1057..1060
+// Step N shows the Nth credit text: the table keeps them in consecutive ids.
+constexpr unsigned kCreditTexts = IDS_CREDIT_MOTORS;
+static_assert(IDS_CREDIT_BOARDS == kCreditTexts + 1 && IDS_CREDIT_RAMPS == kCreditTexts + 2 &&
+              IDS_CREDIT_TRACES == kCreditTexts + CAboutDlg::kSteps - 1);
 } // namespace
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)

@@ -1,0 +1,62 @@
+// A data race of ours, on purpose, whose reading side runs in a slot reached
+// through a queued connection, so that Qt's event dispatch frames sit below
+// it. scripts/test-tsan --probe passes only when ThreadSanitizer reports it:
+// suppressions broad enough to hide it would hide real races of ours too.
+#include <QCoreApplication>
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+// Written by the worker after it has posted the signal, read by the slot:
+// nothing orders the two.
+volatile int g_unguarded = 0;
+// Relaxed on purpose: it stops the worker without ordering anything.
+std::atomic<bool> g_stop{false};
+
+} // namespace
+
+class Sender : public QObject {
+  Q_OBJECT
+signals:
+  void Posted();
+};
+
+class Receiver : public QObject {
+  Q_OBJECT
+public slots:
+  void Read()
+  {
+    std::printf("tsan_probe: slot read %d\n", g_unguarded);
+    g_stop.store(true, std::memory_order_relaxed);
+    QCoreApplication::quit();
+  }
+};
+
+int main(int argc, char **argv)
+{
+  QCoreApplication app(argc, argv);
+  Sender sender;
+  Receiver receiver;
+  QObject::connect(&sender, &Sender::Posted, &receiver, &Receiver::Read, Qt::QueuedConnection);
+  std::thread worker([&sender] {
+    emit sender.Posted();
+    for (int i = 1; !g_stop.load(std::memory_order_relaxed); ++i)
+      g_unguarded = i;
+  });
+  // Never waits for ever, even if the slot is not reached.
+  QTimer::singleShot(10000, &app, [] {
+    std::fprintf(stderr, "tsan_probe: the queued slot did not run\n");
+    g_stop.store(true, std::memory_order_relaxed);
+    QCoreApplication::exit(1);
+  });
+  const int result = QCoreApplication::exec();
+  worker.join();
+  return result;
+}
+
+#include "RaceProbe.moc"
