@@ -4,6 +4,7 @@
 
 #include "BitSet.h"
 #include "controls/XListCommon.h"
+#include "model/DescLine.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "platform/Format.h"
@@ -14,8 +15,8 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 
-#include <cmath>
 
 namespace {
 
@@ -236,10 +237,12 @@ void CVarListView::OnLButtonDown(QPoint ptViewport)
   const Variabili &v = doc->GetVar(var);
   const QStringList names = views::CollectBitNames(*doc, v.GetNameText());
   const float raw = doc->GetVarRows()[static_cast<std::size_t>(row)].raw;
-  const auto word = static_cast<std::uint16_t>(std::isfinite(raw) ? static_cast<long long>(raw) : 0);
+  const auto word = static_cast<std::uint16_t>(SaturateToLong(raw));
   CBitSet dialog(this, &names, v.GetNameText(), row, COL_INDEX, word, 1, 1);
-  if (dialog.DoModal() == IDOK)
-    doc->RequestSwSetRead();
+  // The document may close while the box is open.
+  const QPointer<CQelDoc> guard(doc);
+  if (dialog.DoModal() == IDOK && guard)
+    guard->RequestSwSetRead();
 }
 
 int CVarListView::OnEndLabelEdit(const LV_DISPINFO &info)
