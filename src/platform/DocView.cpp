@@ -46,6 +46,8 @@ void CDocument::SetTitle(const QString &title)
 
 void CDocument::SetModifiedFlag(bool modified)
 {
+  if (modified)
+    Q_EMIT contentsChanged();
   if (m_bModified == modified)
     return;
   m_bModified = modified;

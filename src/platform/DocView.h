@@ -70,6 +70,9 @@ public:
 Q_SIGNALS:
   void titleChanged(const QString &title);
   void modifiedChanged(bool modified);
+  // Each change that marks the document modified, also when it already was:
+  // an offline edit updates no views, yet a window showing values must know.
+  void contentsChanged();
 
 private:
   QString m_strPathName;

@@ -135,6 +135,7 @@ CMultiPagePreviewView::CMultiPagePreviewView(CQelDoc &doc, CPrintSetup &setup, Q
           [this](int action) { OnVScrollAction(action); });
   // The printout reads the document: without it there is nothing to show.
   doc.AddView(this);
+  connect(&doc, &CDocument::contentsChanged, this, [this] { OnUpdate(nullptr, 0, nullptr); });
   connect(&doc, &QObject::destroyed, this, [this] {
     m_pJob.reset();
     m_pictures.clear();
