@@ -1,15 +1,22 @@
-// The main frame's menus, toolbar and command enabling.
+// The main frame's menus, toolbar, command enabling and the commands it
+// runs itself.
 
 #include "frame/MainFrm.h"
 
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
+#include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/QelDoc.h"
 #include "model/generali.h"
+#include "platform/Prompter.h"
+#include "platform/ScreenFit.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
+#include "views/MultiPagePreview.h"
+#include "views/ParListPrint.h"
+#include "views/PrintSetup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +26,9 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMdiSubWindow>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QStatusBar>
 
 namespace {
@@ -433,4 +443,172 @@ void CMainFrame::WatchDocument(CQelDoc *doc)
 {
   if (doc)
     connect(doc, &CDocument::modifiedChanged, this, &CMainFrame::UpdateCommandStates);
+}
+
+// ---- commands -------------------------------------------------------------------
+
+namespace {
+
+CChildFrame *ActiveChildFrame(const CMainFrame &frame)
+{
+  return WindowRegistry::Instance().ResolveAs<CChildFrame>(frame.GetActiveChild());
+}
+
+std::function<void(CMainFrame &)> &OptionsDialog()
+{
+  static std::function<void(CMainFrame &)> run;
+  return run;
+}
+
+} // namespace
+
+void CMainFrame::SetOptionsDialog(std::function<void(CMainFrame &)> run)
+{
+  OptionsDialog() = std::move(run);
+}
+
+void CMainFrame::OnCommand(int id)
+{
+  if (!IsCommandEnabled(id))
+    return;
+  if (IsBoardCommand(id)) {
+    if (CChildFrame *child = ActiveChildFrame(*this))
+      child->OnCommand(id);
+    UpdateCommandStates();
+    return;
+  }
+  switch (id) {
+  case Cmd::EnableAllTestpoints:
+    OnEnableAllTestpoints();
+    break;
+  case Cmd::English:
+  case Cmd::Italian:
+    OnLanguage(id);
+    break;
+  case Cmd::FileSaveAs:
+    OnFileSaveAs();
+    break;
+  case Cmd::FileSave:
+    if (CChildFrame *child = ActiveChildFrame(*this))
+      if (CQelDoc *doc = child->GetDocument())
+        doc->DoSave(doc->GetPathName(), true);
+    break;
+  case Cmd::FileClose:
+    if (QMdiSubWindow *w = m_pMdiArea->activeSubWindow())
+      w->close();
+    break;
+  case Cmd::BackupAll:
+    OnBackupAll();
+    break;
+  case Cmd::MemorizeAllToEEP:
+    OnMemorizeAllToEEP();
+    break;
+  case Cmd::FileOpen:
+    OnFileOpen(QString());
+    break;
+  case Cmd::Find:
+    OnFind();
+    break;
+  case Cmd::ReadBuffer:
+    OnReadBuffer();
+    break;
+  case Cmd::Options:
+    OnOptions();
+    break;
+  case Cmd::FilePrint:
+  case Cmd::FilePrintPreview:
+  case Cmd::FilePrintSetup:
+    OnPrintCommand(id);
+    break;
+  case Cmd::AppExit:
+    close();
+    break;
+  default:
+    if (auto it = m_appCommands.find(id); it != m_appCommands.end() && it->second)
+      it->second();
+    break;
+  }
+}
+
+void CMainFrame::OnPrintCommand(int id)
+{
+  CPrintSetup &setup = CPrintSetup::ForApp();
+  if (id == Cmd::FilePrintSetup) {
+    QPrinter &printer = setup.GetPrinter();
+    QPageSetupDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted)
+      setup.SetPrintOrientation(printer.pageLayout().orientation() == QPageLayout::Landscape
+                                    ? CPrintSetup::DMORIENT_LANDSCAPE
+                                    : CPrintSetup::DMORIENT_PORTRAIT);
+    return;
+  }
+  CChildFrame *child = ActiveChildFrame(*this);
+  CQelDoc *doc = child ? child->GetDocument() : nullptr;
+  if (!doc)
+    return;
+  if (id == Cmd::FilePrint)
+    CParListPrint::OnFilePrint(*doc, setup, this);
+  else if (QWidget *preview = CParListPrint::OnFilePrintPreview(*doc, setup, this))
+    vtx::FitToScreen(preview);
+}
+
+void CMainFrame::OnEnableAllTestpoints()
+{
+  if (m_hActiveChild == kNoWindow)
+    return;
+  const int now = m_pOptions->TP_Autofilling.Get() == 0 ? 1 : 0;
+  m_pOptions->TP_Autofilling.Set(now);
+  if (QAction *tp = Action(Cmd::EnableAllTestpoints))
+    tp->setChecked(now == 0);
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, now == 0 ? ChildCode::TestpointsOn : ChildCode::TestpointsOff);
+}
+
+void CMainFrame::OnFileSaveAs()
+{
+  if (m_hActiveChild == kNoWindow)
+    return;
+  SendToChild(m_hActiveChild, ChildCode::SaveAs);
+  UpdateTabs();
+}
+
+void CMainFrame::OnFileOpen(const QString &path)
+{
+  QString chosen = path;
+  if (chosen.isEmpty()) {
+    FileDialogRequest request;
+    request.open = true;
+    request.filter = LoadStr(IDS_FILTER);
+    request.defaultExtension = QStringLiteral("vtx");
+    request.fileMustExist = true;
+    chosen = Prompter::Instance().FileDialog(request, this);
+    if (chosen.isEmpty())
+      return;
+  }
+  if (m_openDocument)
+    m_openDocument(chosen);
+}
+
+void CMainFrame::OnOptions()
+{
+  if (OptionsDialog())
+    OptionsDialog()(*this);
+  else
+    RunPreferencesDialog(this, *m_pOptions);
+}
+
+void CMainFrame::OnFind()
+{
+  if (m_pFindDialog) {
+    m_pFindDialog->show();
+    m_pFindDialog->raise();
+  }
+}
+
+void CMainFrame::OnReadBuffer()
+{
+  if (m_pGenMemBuff) {
+    m_pGenMemBuff->Window()->showNormal();
+    m_pGenMemBuff->Window()->raise();
+  }
 }

@@ -4,37 +4,27 @@
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MDITabs.h"
-#include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
-#include "modbus/SerCodes.h"
 #include "modbus/SerManager.h"
 #include "platform/Profile.h"
-#include "platform/Prompter.h"
 #include "platform/ScreenFit.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/Trace.h"
-#include "views/MultiPagePreview.h"
-#include "views/ParListPrint.h"
-#include "views/PrintSetup.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QPageSetupDialog>
-#include <QPrinter>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -48,13 +38,9 @@ constexpr int kPaneHelp = 555;
 constexpr int kPaneFirmware = 512;
 constexpr int kPaneVersionTag = 692;
 constexpr int kTimerMs = 50;
-constexpr int kPollGate = 5;
-constexpr int kWidthMin = 10;
-constexpr int kWidthMax = 1000;
 constexpr int kPlacementBytes = 44;
 const QString kInitSection = QStringLiteral("2.1\\Init");
 const QString kPlacementEntry = QStringLiteral("MainWindowPos");
-const QString kNoVersion = QStringLiteral("no version;");
 
 CMainFrame::TraceManagerFactory &TraceFactory()
 {
@@ -65,11 +51,6 @@ CMainFrame::ToolWindowFactory &FindFactory()
 {
   static CMainFrame::ToolWindowFactory factory;
   return factory;
-}
-std::function<void(CMainFrame &)> &OptionsDialog()
-{
-  static std::function<void(CMainFrame &)> run;
-  return run;
 }
 
 } // namespace
@@ -84,13 +65,9 @@ void CMainFrame::SetFindDialogFactory(ToolWindowFactory factory)
   FindFactory() = std::move(factory);
 }
 
-void CMainFrame::SetOptionsDialog(std::function<void(CMainFrame &)> run)
-{
-  OptionsDialog() = std::move(run);
-}
-
 CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
-    : QMainWindow(parent), m_pOptions(std::make_unique<COptions>())
+    : QMainWindow(parent), m_pOptions(std::make_unique<COptions>()),
+      m_makeChild([](CMainFrame &frame, CQelDoc *doc) { return new CChildFrame(&frame, doc); })
 {
   setWindowTitle(LoadStr(IDS_GENERATOR));
   MainWindowLink::Set(this);
@@ -197,6 +174,12 @@ QString CMainFrame::MessageText() const
 {
   QLabel *pane = Pane(kPaneMessage);
   return pane ? pane->text() : QString();
+}
+
+void CMainFrame::SetMessageText(const QString &text)
+{
+  if (QLabel *pane = Pane(kPaneMessage))
+    pane->setText(text);
 }
 
 void CMainFrame::CreateGenMemBuff()
@@ -357,7 +340,7 @@ qintptr CMainFrame::SendToChild(WindowId id, int code, qintptr lParam)
 
 CChildFrame *CMainFrame::AddChildFrame(CQelDoc *doc)
 {
-  auto *child = new CChildFrame(this, doc);
+  CChildFrame *child = m_makeChild(*this, doc);
   m_pMdiArea->addSubWindow(child);
   child->showMaximized();
   m_pMdiArea->setActiveSubWindow(child);
@@ -527,420 +510,6 @@ void CMainFrame::ShowWinCmd(int action, const QString &text, std::int16_t code)
   m_pWinCmd->show();
 }
 
-// ---- codes --------------------------------------------------------------------
-
-qintptr CMainFrame::SendCode(int code, qintptr lParam)
-{
-  COptions &o = *m_pOptions;
-  auto *values = reinterpret_cast<int *>(lParam);
-  switch (code) {
-  case MainCode::TestpointQuery:
-    return o.TP_Autofilling.Get() == 0 ? 1 : 0;
-  case MainCode::ApplySerial:
-    if (m_pSerManager)
-      m_pSerManager->SetCommParam(static_cast<std::uint8_t>(o.com_port.Get()), o.com_speed.Get(), 2,
-                                  o.com_timeout.Get(), o.com_silent.Get(), o.com_retry.Get(),
-                                  o.Beep_on_error.Get() != 0 ? 1 : 0);
-    return 0;
-  case MainCode::Statistics:
-    QueueStatistics(lParam);
-    return 0;
-  case MainCode::ResetStatistics: {
-    auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_RESET_STATISTICS);
-    AddHeadRequest(pkt);
-    return 0;
-  }
-  case MainCode::LoadPanes:
-  case MainCode::StorePanes: {
-    if (!values)
-      return 0;
-    const int number = values[4];
-    if (number < 0 || 4 * number + 3 >= o.Panes_.GetCount())
-      return 0;
-    for (int i = 0; i < 4; ++i) {
-      if (code == MainCode::LoadPanes)
-        values[i] = o.Panes_.At(4 * number + i);
-      else
-        o.Panes_.SetAt(4 * number + i, values[i]);
-    }
-    return 0;
-  }
-  case MainCode::GetParWidths:
-  case MainCode::SetParWidths:
-  case MainCode::GetVarWidths:
-  case MainCode::SetVarWidths: {
-    if (!values)
-      return 0;
-    const bool par = code == MainCode::GetParWidths || code == MainCode::SetParWidths;
-    COptionIntArray &widths = par ? o.ParWidth : o.VarWidth;
-    const int count = par ? COptions::kParWidthCount : COptions::kVarWidthCount;
-    for (int i = 0; i < count; ++i) {
-      if (code == MainCode::GetParWidths || code == MainCode::GetVarWidths)
-        values[i] = std::clamp(widths.At(i), kWidthMin, kWidthMax);
-      else
-        widths.SetAt(i, std::clamp(values[i], kWidthMin, kWidthMax));
-    }
-    return 0;
-  }
-  case MainCode::TimerAndTabs:
-    StartTimer(o.Start_Timer.Get() != 0);
-    RecreateMDITabs();
-    return 0;
-  default:
-    qCWarning(lcFrame, "main frame: unknown code %d", code);
-    return 0;
-  }
-}
-
-void CMainFrame::QueueStatistics(qintptr record)
-{
-  // The answer goes to the page the record names and carries the figures by
-  // value; nothing in the packet points into the page.
-  const auto *stat = reinterpret_cast<const CSerStatRecord *>(record);
-  if (!stat)
-    return;
-  auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this));
-  pkt->message = REQ_STATISTICS;
-  pkt->hWnd = stat->hWnd;
-  pkt->stat_mode = 10;
-  AddHeadRequest(pkt);
-}
-
-// ---- answers --------------------------------------------------------------------
-
-void CMainFrame::OnServerAnswer(unsigned code, long argument)
-{
-  if (m_pProgress) {
-    switch (code) {
-    case kSerProgressStart:
-    case kSerTraceStart:
-      m_pProgress->setValue(0);
-      m_pProgress->setRange(0, static_cast<int>(std::max<long>(argument, 0)));
-      m_pProgress->Restart();
-      break;
-    case kSerProgressStep:
-    case kSerTraceStep:
-      m_pProgress->setValue(
-          static_cast<int>(std::clamp<long>(argument, m_pProgress->minimum(), m_pProgress->maximum())));
-      m_pProgress->repaint();
-      break;
-    case kSerProgressDone:
-    case kSerProgressFailed:
-    case kSerTraceDone:
-    case kSerTraceFailed:
-      m_pProgress->Restart();
-      m_pProgress->setValue(0);
-      break;
-    default:
-      break;
-    }
-  }
-  if (code == kSerBeep && m_pOptions->Beep_on_error.Get() != 0)
-    vtx::Beep(880, 120);
-  DrainAnswers();
-}
-
-void CMainFrame::DrainAnswers()
-{
-  while (m_pSerManager && m_pSerManager->GetAnsPktListSize() != 0) {
-    std::unique_ptr<CRequestPacket> pkt(m_pSerManager->GetAnsware());
-    if (!pkt)
-      break;
-    RouteAnswer(*pkt);
-  }
-  UpdateCommandStates();
-}
-
-void CMainFrame::RouteAnswer(CRequestPacket &packet)
-{
-  if (packet.error != 0 && m_pProgress) {
-    m_pProgress->setValue(0);
-    m_pProgress->setRange(0, 1);
-    m_pProgress->Restart();
-  }
-  if (ProcessAnswer(packet, packet.hWnd == m_hActiveChild))
-    return;
-  for (WindowId child : ChildrenCopy()) {
-    if (child == packet.hWnd) {
-      SendToChild(child, ChildCode::Answer, reinterpret_cast<qintptr>(&packet));
-      break;
-    }
-  }
-}
-
-bool CMainFrame::ProcessAnswer(CRequestPacket &packet, bool activeChild)
-{
-  if (packet.error != 0) {
-    NotifyAnswerError(packet, activeChild);
-    return true;
-  }
-  switch (packet.message) {
-  case REQ_GO_ONLINE: {
-    const bool connected = QueryChild(packet.hWnd, 0xC);
-    if (CheckBoardVersion(packet.hWnd, packet.strVersion)) {
-      packet.strVersion = vtx::Format(u"Wrong online version: %s", packet.strVersion);
-      packet.error = 99;
-      NotifyAnswerError(packet, activeChild);
-      // The check took a connected board offline itself, so the error step
-      // found it offline and left "Online" showing.
-      if (connected)
-        ShowAnswerText(packet, activeChild);
-      return true;
-    }
-    return false;
-  }
-  case 14:
-  case REQ_RESET_STATISTICS:
-    return true;
-  case ANS_READ_TRACE: {
-    const WindowId child = packet.hWnd;
-    SendToChild(child, ChildCode::ClearBufferRead);
-    QString header;
-    SendToChild(child, ChildCode::GetBufferName, reinterpret_cast<qintptr>(&header));
-    std::array<QString, 6> labels;
-    std::array<double, 6> scales{};
-    for (int t = 0; t < 6; ++t) {
-      scales[t] = 1.0;
-      SendToChild(child, ChildCode::TrackScaleFirst + t, reinterpret_cast<qintptr>(&scales[t]));
-      SendToChild(child, ChildCode::TrackLabelFirst + t, reinterpret_cast<qintptr>(&labels[t]));
-    }
-    if (m_pGenMemBuff) {
-      m_pGenMemBuff->AddBufferWindow(header, labels, scales, packet);
-      m_pGenMemBuff->SetState(1);
-    }
-    return true;
-  }
-  case REQ_STATISTICS:
-    CDiag1::DeliverStatistics(packet.hWnd, packet.stat_record);
-    return true;
-  default:
-    return false;
-  }
-}
-
-void CMainFrame::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
-{
-  if (packet.message == REQ_READ_BLOCK)
-    qCDebug(lcFrame, "message=%d->PktType.par.first_par=%d", packet.message, packet.PktType.par.first_par);
-  else if (packet.message == REQ_READ_VARS)
-    qCDebug(lcFrame, "message=%d->PktType.var.first_var=%d", packet.message, packet.PktType.var.first_var);
-  // Only a board window goes offline: a failed answer of the frame's own
-  // idle request or of a preferences page has no board to take offline.
-  if (std::find(m_children.begin(), m_children.end(), packet.hWnd) == m_children.end())
-    return;
-  const qintptr was = SendToChild(packet.hWnd, ChildCode::GoOffline);
-  if (was != 0 && packet.error != 12)
-    ShowAnswerText(packet, activeChild);
-}
-
-void CMainFrame::ShowAnswerText(CRequestPacket &packet, bool activeChild)
-{
-  SendToChild(packet.hWnd, ChildCode::ShowError, reinterpret_cast<qintptr>(&packet.strVersion));
-  if (activeChild)
-    if (QLabel *p = Pane(kPaneMessage))
-      p->setText(packet.strVersion);
-}
-
-bool CMainFrame::CheckBoardVersion(WindowId child, const QString &boardVersion)
-{
-  if (!QueryChild(child, 0xC))
-    return true;
-  QString docVersion;
-  SendToChild(child, ChildCode::GetVersion, reinterpret_cast<qintptr>(&docVersion));
-  QString board = boardVersion;
-  board.replace(u'\n', u' ');
-  if (docVersion == kNoVersion || docVersion == board)
-    return false;
-  const QString text = LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + docVersion +
-                       LoadStr(IDS_ONLINE_VERSION) + board;
-  Prompter::Instance().MessageBox(text, LoadStr(IDS_GENERATOR), MB_OK | MB_ICONERROR, this);
-  SendToChild(child, ChildCode::GoOffline);
-  return true;
-}
-
-// ---- scheduler ------------------------------------------------------------------
-
-void CMainFrame::OnSchedulerTick()
-{
-  RunBackupStateMachine();
-  RunEEPStateMachine();
-  CheckTraceBuffers();
-  if (m_nBackupState == 0)
-    PollNextChild();
-  if (IsActive()) {
-    bool anyConnected = false;
-    for (WindowId child : ChildrenCopy())
-      anyConnected = anyConnected || QueryChild(child, 0xC);
-    if (!anyConnected) {
-      auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_IDLE);
-      AddHeadRequest(pkt);
-    }
-  }
-  const bool active = IsActive() != 0;
-  if (m_pActivity) {
-    if (active && m_nActivity == 0) {
-      m_pActivity->ShowBitmap(CExtBitmap::kBitmapActive);
-      m_nActivity = 1;
-    } else if (!active && m_nActivity == 1) {
-      m_pActivity->ShowBitmap(CExtBitmap::kBitmapIdle);
-      m_nActivity = 0;
-    }
-  }
-  UpdateCommandStates();
-  UpdateLockPanes();
-}
-
-void CMainFrame::ResetAllProcedures()
-{
-  for (WindowId child : ChildrenCopy())
-    SendToChild(child, ChildCode::GoOffline);
-  m_nBackupState = 0;
-  m_nEEPState = 0;
-}
-
-void CMainFrame::RunBackupStateMachine()
-{
-  if (m_nBackupState == 0)
-    return;
-  const std::vector<WindowId> children = ChildrenCopy();
-  if (children.empty()) {
-    // Every board window closed: nothing was backed up, nothing to say.
-    m_nBackupState = 0;
-    return;
-  }
-  bool anyFailed = false;
-  bool all2 = true;
-  bool all4 = true;
-  for (WindowId child : children) {
-    const qintptr s = SendToChild(child, ChildCode::GetReadState);
-    anyFailed = anyFailed || s < 1;
-    all2 = all2 && s == 2;
-    all4 = all4 && s == 4;
-  }
-  if (m_nBackupState == 1) {
-    if (anyFailed) {
-      ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_CANT_CONNECT), QString(), MB_OK | MB_ICONERROR, this);
-    } else if (all2) {
-      for (WindowId child : children)
-        SendToChild(child, ChildCode::BackupReadAll);
-      m_nBackupState = 2;
-    }
-  } else if (m_nBackupState == 2) {
-    if (all4) {
-      ResetAllProcedures();
-      if (Prompter::Instance().MessageBox(LoadStr(IDS_ALL_BACKUP_DONE), QString(), MB_YESNO | MB_ICONQUESTION, this) ==
-          IDYES)
-        for (WindowId child : ChildrenCopy())
-          SendToChild(child, ChildCode::SaveBackup, 1);
-    } else if (anyFailed) {
-      ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_BACKUP_ERROR), QString(), MB_OK | MB_ICONERROR, this);
-    }
-  }
-}
-
-void CMainFrame::RunEEPStateMachine()
-{
-  if (m_nEEPState == 0)
-    return;
-  const std::vector<WindowId> children = ChildrenCopy();
-  if (children.empty()) {
-    m_nEEPState = 0;
-    return;
-  }
-  bool anyFailed = false;
-  bool all2 = true;
-  bool all4 = true;
-  for (WindowId child : children) {
-    const qintptr s = SendToChild(child, ChildCode::GetCmdState);
-    anyFailed = anyFailed || s < 1;
-    all2 = all2 && s == 2;
-    all4 = all4 && s == 4;
-  }
-  if (m_nEEPState == 1) {
-    if (anyFailed) {
-      ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_CANT_CONNECT), QString(), MB_OK | MB_ICONERROR, this);
-    } else if (all2) {
-      for (WindowId child : children)
-        SendToChild(child, ChildCode::EepromSaveAll);
-      m_nEEPState = 2;
-    }
-  } else if (m_nEEPState == 2) {
-    if (all4) {
-      ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_ALL_SAVED_TO_EEP), QString(), MB_OK, this);
-    } else if (anyFailed) {
-      ResetAllProcedures();
-      Prompter::Instance().MessageBox(LoadStr(IDS_EEP_ERROR), QString(), MB_OK | MB_ICONERROR, this);
-    }
-  }
-}
-
-void CMainFrame::CheckTraceBuffers()
-{
-  if (!m_pGenMemBuff || m_pGenMemBuff->GetBoardWindow() == kNoWindow)
-    return;
-  ITraceManager &m = *m_pGenMemBuff;
-  if (m.GetState() == 1 && m.GetMode() == 1 && m.GetBufferCount() > 10) {
-    m.SetMode(0);
-    Prompter::Instance().MessageBox(LoadStr(IDS_TOO_MANY_BUFFERS), QString(), MB_OK, this);
-  }
-  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != 0 && !QueryChild(m_pGenMemBuff->GetBoardWindow(), 8))
-    m_pGenMemBuff->SetState(0);
-}
-
-void CMainFrame::PollNextChild()
-{
-  if (GetReqPktListSize() >= kPollGate)
-    return;
-  const std::vector<WindowId> children = ChildrenCopy();
-  std::vector<WindowId> online;
-  for (WindowId child : children)
-    if (QueryChild(child, 8))
-      online.push_back(child);
-  const int n = static_cast<int>(online.size());
-  ++m_nRoundRobin;
-  if (m_nRoundRobin >= n)
-    m_nRoundRobin = 0;
-  if (n == 0)
-    return;
-  SendToChild(online[static_cast<std::size_t>(m_nRoundRobin)], ChildCode::Poll);
-}
-
-void CMainFrame::OnBackupAll()
-{
-  if (m_nBackupState != 0)
-    return;
-  if (m_children.empty()) {
-    Prompter::Instance().MessageBox(LoadStr(IDS_NOTHING_TO_BACKUP), QString(), MB_OK, this);
-    return;
-  }
-  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_BACKUP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) !=
-      IDOK)
-    return;
-  m_nBackupState = 1;
-  for (WindowId child : ChildrenCopy())
-    SendToChild(child, ChildCode::GoOnline);
-}
-
-void CMainFrame::OnMemorizeAllToEEP()
-{
-  if (m_nEEPState != 0)
-    return;
-  if (m_children.empty()) {
-    Prompter::Instance().MessageBox(LoadStr(IDS_NOTHING_TO_EEP), QString(), MB_OK, this);
-    return;
-  }
-  if (Prompter::Instance().MessageBox(LoadStr(IDS_ASK_EEP_ALL), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) !=
-      IDOK)
-    return;
-  for (WindowId child : ChildrenCopy())
-    SendToChild(child, ChildCode::GoOnline);
-  m_nEEPState = 1;
-}
-
 // ---- language -------------------------------------------------------------------
 
 void CMainFrame::InitLanguage()
@@ -976,159 +545,6 @@ void CMainFrame::OnLanguage(int id)
   if (m_pOptions->Language.Get() == code)
     return;
   SetLanguage(code);
-}
-
-// ---- commands -------------------------------------------------------------------
-
-CChildFrame *ActiveChildFrame(const CMainFrame &frame)
-{
-  return WindowRegistry::Instance().ResolveAs<CChildFrame>(frame.GetActiveChild());
-}
-
-void CMainFrame::OnCommand(int id)
-{
-  if (!IsCommandEnabled(id))
-    return;
-  if (IsBoardCommand(id)) {
-    if (CChildFrame *child = ActiveChildFrame(*this))
-      child->OnCommand(id);
-    UpdateCommandStates();
-    return;
-  }
-  switch (id) {
-  case Cmd::EnableAllTestpoints:
-    OnEnableAllTestpoints();
-    break;
-  case Cmd::English:
-  case Cmd::Italian:
-    OnLanguage(id);
-    break;
-  case Cmd::FileSaveAs:
-    OnFileSaveAs();
-    break;
-  case Cmd::FileSave:
-    if (CChildFrame *child = ActiveChildFrame(*this))
-      if (CQelDoc *doc = child->GetDocument())
-        doc->DoSave(doc->GetPathName(), true);
-    break;
-  case Cmd::FileClose:
-    if (QMdiSubWindow *w = m_pMdiArea->activeSubWindow())
-      w->close();
-    break;
-  case Cmd::BackupAll:
-    OnBackupAll();
-    break;
-  case Cmd::MemorizeAllToEEP:
-    OnMemorizeAllToEEP();
-    break;
-  case Cmd::FileOpen:
-    OnFileOpen(QString());
-    break;
-  case Cmd::Find:
-    OnFind();
-    break;
-  case Cmd::ReadBuffer:
-    OnReadBuffer();
-    break;
-  case Cmd::Options:
-    OnOptions();
-    break;
-  case Cmd::FilePrint:
-  case Cmd::FilePrintPreview:
-  case Cmd::FilePrintSetup:
-    OnPrintCommand(id);
-    break;
-  case Cmd::AppExit:
-    close();
-    break;
-  default:
-    if (auto it = m_appCommands.find(id); it != m_appCommands.end() && it->second)
-      it->second();
-    break;
-  }
-}
-
-void CMainFrame::OnPrintCommand(int id)
-{
-  CPrintSetup &setup = CPrintSetup::ForApp();
-  if (id == Cmd::FilePrintSetup) {
-    QPrinter &printer = setup.GetPrinter();
-    QPageSetupDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted)
-      setup.SetPrintOrientation(printer.pageLayout().orientation() == QPageLayout::Landscape
-                                    ? CPrintSetup::DMORIENT_LANDSCAPE
-                                    : CPrintSetup::DMORIENT_PORTRAIT);
-    return;
-  }
-  CChildFrame *child = ActiveChildFrame(*this);
-  CQelDoc *doc = child ? child->GetDocument() : nullptr;
-  if (!doc)
-    return;
-  if (id == Cmd::FilePrint)
-    CParListPrint::OnFilePrint(*doc, setup, this);
-  else if (QWidget *preview = CParListPrint::OnFilePrintPreview(*doc, setup, this))
-    vtx::FitToScreen(preview);
-}
-
-void CMainFrame::OnEnableAllTestpoints()
-{
-  if (m_hActiveChild == kNoWindow)
-    return;
-  const int now = m_pOptions->TP_Autofilling.Get() == 0 ? 1 : 0;
-  m_pOptions->TP_Autofilling.Set(now);
-  if (QAction *tp = Action(Cmd::EnableAllTestpoints))
-    tp->setChecked(now == 0);
-  for (WindowId child : ChildrenCopy())
-    SendToChild(child, now == 0 ? ChildCode::TestpointsOn : ChildCode::TestpointsOff);
-}
-
-void CMainFrame::OnFileSaveAs()
-{
-  if (m_hActiveChild == kNoWindow)
-    return;
-  SendToChild(m_hActiveChild, ChildCode::SaveAs);
-  UpdateTabs();
-}
-
-void CMainFrame::OnFileOpen(const QString &path)
-{
-  QString chosen = path;
-  if (chosen.isEmpty()) {
-    FileDialogRequest request;
-    request.open = true;
-    request.filter = LoadStr(IDS_FILTER);
-    request.defaultExtension = QStringLiteral("vtx");
-    request.fileMustExist = true;
-    chosen = Prompter::Instance().FileDialog(request, this);
-    if (chosen.isEmpty())
-      return;
-  }
-  if (m_openDocument)
-    m_openDocument(chosen);
-}
-
-void CMainFrame::OnOptions()
-{
-  if (OptionsDialog())
-    OptionsDialog()(*this);
-  else
-    RunPreferencesDialog(this, *m_pOptions);
-}
-
-void CMainFrame::OnFind()
-{
-  if (m_pFindDialog) {
-    m_pFindDialog->show();
-    m_pFindDialog->raise();
-  }
-}
-
-void CMainFrame::OnReadBuffer()
-{
-  if (m_pGenMemBuff) {
-    m_pGenMemBuff->Window()->showNormal();
-    m_pGenMemBuff->Window()->raise();
-  }
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event)

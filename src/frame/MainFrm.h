@@ -63,6 +63,16 @@ public:
                                const std::array<double, 6> &scales, const CRequestPacket &packet) = 0;
 };
 
+// Where answers wait for the main frame: the serial manager's answer list,
+// or a fake in tests.
+class IAnswerSource {
+public:
+  virtual ~IAnswerSource() = default;
+  virtual int GetAnsPktListSize() const = 0;
+  // The oldest answer, now the caller's; null when none.
+  virtual CRequestPacket *GetAnsware() = 0;
+};
+
 // What the main frame needs of the find dialog; the views implement it.
 class IFindDialogLink {
 public:
@@ -79,6 +89,7 @@ class CMainFrame : public QMainWindow, public IMainWindow, public IRequestSink {
 public:
   using TraceManagerFactory = std::function<std::unique_ptr<ITraceManager>(CMainFrame &frame)>;
   using ToolWindowFactory = std::function<QWidget *(CMainFrame &frame)>;
+  using ChildFrameFactory = std::function<CChildFrame *(CMainFrame &frame, CQelDoc *doc)>;
   static void SetTraceManagerFactory(TraceManagerFactory factory);
   static void SetFindDialogFactory(ToolWindowFactory factory);
   // The preferences dialog, run modally by the Options command.
@@ -99,6 +110,8 @@ public:
 
   // A sink in place of the serial manager (tests); null goes back to it.
   void SetRequestSink(IRequestSink *sink) { m_pSink = sink; }
+  // Answers from elsewhere than the serial manager (tests); null goes back to it.
+  void SetAnswerSource(IAnswerSource *source) { m_pAnswers = source; }
   CSerManager *GetSerManager() const { return m_pSerManager.get(); }
   QMdiArea *MdiArea() const { return m_pMdiArea; }
 
@@ -118,6 +131,8 @@ public:
   bool QueryChild(WindowId child, int mask);
   // Adds a board window for a document to the MDI area and shows it.
   CChildFrame *AddChildFrame(CQelDoc *doc);
+  // What makes the board windows AddChildFrame adds.
+  void SetChildFrameFactory(ChildFrameFactory factory) { m_makeChild = std::move(factory); }
   void OnChildClosed(CChildFrame *child);
   // Called when a board window is gone and its document must close.
   void SetDocumentCloser(std::function<void(CQelDoc *)> closer) { m_closeDocument = std::move(closer); }
@@ -224,6 +239,15 @@ protected:
   void showEvent(QShowEvent *event) override;
 
 private:
+  struct AllBoards; // what tells backup-all and EEPROM-all apart
+  static const AllBoards kBackupAll;
+  static const AllBoards kEepromAll;
+  void StartAllBoards(const AllBoards &procedure);
+  void RunAllBoards(const AllBoards &procedure);
+  bool IsPollSuspended() const;
+  std::unique_ptr<CRequestPacket> TakeAnswer();
+  void SetMessageText(const QString &text);
+
   void CreateStatusBar();
   void CreateToolBar();
   void CreateLockPanes();
@@ -251,7 +275,9 @@ private:
 
   std::unique_ptr<COptions> m_pOptions; // first in, last out: windows write into it
   std::unique_ptr<CSerManager> m_pSerManager;
-  IRequestSink *m_pSink = nullptr; // not owned; tests
+  IRequestSink *m_pSink = nullptr;     // not owned; tests
+  IAnswerSource *m_pAnswers = nullptr; // not owned; tests
+  ChildFrameFactory m_makeChild;
   QMdiArea *m_pMdiArea = nullptr;
   CMDITabs *m_pTabs = nullptr;
   CMainToolbar *m_pToolbar = nullptr;

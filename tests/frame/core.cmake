@@ -3,7 +3,10 @@ list(APPEND FRAME_CORE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/ChildConnTest.cpp
 )
 list(APPEND FRAME_CORE_TESTS
+  ${CMAKE_CURRENT_LIST_DIR}/MainFrameFixture.h
   ${CMAKE_CURRENT_LIST_DIR}/MainFrameTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MainAnswersTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MainProceduresTest.cpp
 )
 # End to end through the serial manager and the simulated board.
 list(APPEND FRAME_CORE_TESTS

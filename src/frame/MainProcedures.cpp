@@ -1,0 +1,223 @@
+// The 50 ms scheduler: the all-board procedures, the trace buffers'
+// housekeeping, the round-robin poll, the idle request and the activity
+// bitmap, one step each per tick.
+
+#include "frame/MainFrm.h"
+
+#include "frame/FrameCodes.h"
+#include "frame/StatusBarCtrls.h"
+
+#include "model/generali.h"
+#include "modbus/RequestPacket.h"
+#include "platform/Prompter.h"
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
+
+namespace {
+
+constexpr int kPollGate = 5;
+
+} // namespace
+
+// One procedure over every open board: all go online, each gets the action
+// once all are online, and all go offline at the end, whatever the outcome.
+// Backup-all and EEPROM-all differ only in what their rows hold.
+struct CMainFrame::AllBoards {
+  int CMainFrame::*state; // 0 idle, 1 going online, 2 action sent
+  int query;              // the board's state: < 1 offline, 2 online, 4 action done
+  int action;
+  unsigned nothingOpen, askStart, cantConnect, done, failed; // message ids
+  bool askToSave;  // done: Yes/No, and every board saves on Yes; else an OK box
+  bool stateFirst; // state 1 before the boards are sent online, else after
+  bool stopsPolls; // no board is polled while it runs
+};
+
+const CMainFrame::AllBoards CMainFrame::kBackupAll{
+    .state = &CMainFrame::m_nBackupState,
+    .query = ChildCode::GetReadState,
+    .action = ChildCode::BackupReadAll,
+    .nothingOpen = IDS_NOTHING_TO_BACKUP,
+    .askStart = IDS_ASK_BACKUP_ALL,
+    .cantConnect = IDS_BACKUP_CANT_CONNECT,
+    .done = IDS_ALL_BACKUP_DONE,
+    .failed = IDS_BACKUP_ERROR,
+    .askToSave = true,
+    .stateFirst = true,
+    .stopsPolls = true,
+};
+
+const CMainFrame::AllBoards CMainFrame::kEepromAll{
+    .state = &CMainFrame::m_nEEPState,
+    .query = ChildCode::GetCmdState,
+    .action = ChildCode::EepromSaveAll,
+    .nothingOpen = IDS_NOTHING_TO_EEP,
+    .askStart = IDS_ASK_EEP_ALL,
+    .cantConnect = IDS_EEP_CANT_CONNECT,
+    .done = IDS_ALL_SAVED_TO_EEP,
+    .failed = IDS_EEP_ERROR,
+    .askToSave = false,
+    .stateFirst = false,
+    .stopsPolls = false,
+};
+
+void CMainFrame::OnSchedulerTick()
+{
+  RunBackupStateMachine();
+  RunEEPStateMachine();
+  CheckTraceBuffers();
+  if (!IsPollSuspended())
+    PollNextChild();
+  if (IsActive()) {
+    bool anyConnected = false;
+    for (WindowId child : ChildrenCopy())
+      anyConnected = anyConnected || QueryChild(child, 0xC);
+    if (!anyConnected) {
+      auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_IDLE);
+      AddHeadRequest(pkt);
+    }
+  }
+  const bool active = IsActive() != 0;
+  if (m_pActivity) {
+    if (active && m_nActivity == 0) {
+      m_pActivity->ShowBitmap(CExtBitmap::kBitmapActive);
+      m_nActivity = 1;
+    } else if (!active && m_nActivity == 1) {
+      m_pActivity->ShowBitmap(CExtBitmap::kBitmapIdle);
+      m_nActivity = 0;
+    }
+  }
+  UpdateCommandStates();
+  UpdateLockPanes();
+}
+
+bool CMainFrame::IsPollSuspended() const
+{
+  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
+    if (p->stopsPolls && this->*p->state != 0)
+      return true;
+  return false;
+}
+
+void CMainFrame::ResetAllProcedures()
+{
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, ChildCode::GoOffline);
+  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
+    this->*p->state = 0;
+}
+
+void CMainFrame::OnBackupAll()
+{
+  StartAllBoards(kBackupAll);
+}
+
+void CMainFrame::OnMemorizeAllToEEP()
+{
+  StartAllBoards(kEepromAll);
+}
+
+void CMainFrame::RunBackupStateMachine()
+{
+  RunAllBoards(kBackupAll);
+}
+
+void CMainFrame::RunEEPStateMachine()
+{
+  RunAllBoards(kEepromAll);
+}
+
+void CMainFrame::StartAllBoards(const AllBoards &p)
+{
+  int &state = this->*p.state;
+  if (state != 0)
+    return;
+  Prompter &prompter = Prompter::Instance();
+  if (m_children.empty()) {
+    prompter.MessageBox(LoadStr(p.nothingOpen), QString(), MB_OK, this);
+    return;
+  }
+  if (prompter.MessageBox(LoadStr(p.askStart), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
+    return;
+  if (p.stateFirst)
+    state = 1;
+  for (WindowId child : ChildrenCopy())
+    SendToChild(child, ChildCode::GoOnline);
+  if (!p.stateFirst)
+    state = 1;
+}
+
+void CMainFrame::RunAllBoards(const AllBoards &p)
+{
+  int &state = this->*p.state;
+  if (state == 0)
+    return;
+  const std::vector<WindowId> children = ChildrenCopy();
+  if (children.empty()) {
+    // Every board window closed: nothing was done, nothing to say.
+    state = 0;
+    return;
+  }
+  bool anyFailed = false;
+  bool all2 = true;
+  bool all4 = true;
+  for (WindowId child : children) {
+    const qintptr s = SendToChild(child, p.query);
+    anyFailed = anyFailed || s < 1;
+    all2 = all2 && s == 2;
+    all4 = all4 && s == 4;
+  }
+  Prompter &prompter = Prompter::Instance();
+  if (state == 1) {
+    if (anyFailed) {
+      ResetAllProcedures();
+      prompter.MessageBox(LoadStr(p.cantConnect), QString(), MB_OK | MB_ICONERROR, this);
+    } else if (all2) {
+      for (WindowId child : children)
+        SendToChild(child, p.action);
+      state = 2;
+    }
+  } else if (state == 2) {
+    if (all4) {
+      ResetAllProcedures();
+      if (!p.askToSave)
+        prompter.MessageBox(LoadStr(p.done), QString(), MB_OK, this);
+      else if (prompter.MessageBox(LoadStr(p.done), QString(), MB_YESNO | MB_ICONQUESTION, this) == IDYES)
+        for (WindowId child : ChildrenCopy())
+          SendToChild(child, ChildCode::SaveBackup, 1);
+    } else if (anyFailed) {
+      ResetAllProcedures();
+      prompter.MessageBox(LoadStr(p.failed), QString(), MB_OK | MB_ICONERROR, this);
+    }
+  }
+}
+
+void CMainFrame::CheckTraceBuffers()
+{
+  if (!m_pGenMemBuff || m_pGenMemBuff->GetBoardWindow() == kNoWindow)
+    return;
+  ITraceManager &m = *m_pGenMemBuff;
+  if (m.GetState() == 1 && m.GetMode() == 1 && m.GetBufferCount() > 10) {
+    m.SetMode(0);
+    Prompter::Instance().MessageBox(LoadStr(IDS_TOO_MANY_BUFFERS), QString(), MB_OK, this);
+  }
+  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != 0 && !QueryChild(m_pGenMemBuff->GetBoardWindow(), 8))
+    m_pGenMemBuff->SetState(0);
+}
+
+void CMainFrame::PollNextChild()
+{
+  if (GetReqPktListSize() >= kPollGate)
+    return;
+  const std::vector<WindowId> children = ChildrenCopy();
+  std::vector<WindowId> online;
+  for (WindowId child : children)
+    if (QueryChild(child, 8))
+      online.push_back(child);
+  const int n = static_cast<int>(online.size());
+  ++m_nRoundRobin;
+  if (m_nRoundRobin >= n)
+    m_nRoundRobin = 0;
+  if (n == 0)
+    return;
+  SendToChild(online[static_cast<std::size_t>(m_nRoundRobin)], ChildCode::Poll);
+}

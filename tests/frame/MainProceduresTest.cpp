@@ -1,0 +1,178 @@
+#include "MainFrameFixture.h"
+
+#include "frame/StatusBarCtrls.h"
+
+#include "model/generali.h"
+#include "platform/StringIds.h"
+#include "platform/StringTable.h"
+
+namespace {
+
+using namespace mainframe_test;
+
+class MainProceduresTest : public MainFrameTest {};
+
+TEST_F(MainProceduresTest, SchedulerPollsOnlineBoardsInTurnWhileTheQueueIsShort)
+{
+  FakeChild a(*frame), b(*frame), c(*frame), off(*frame);
+  a.bits = b.bits = c.bits = 8;
+  for (int i = 0; i < 3; ++i)
+    frame->OnSchedulerTick();
+  EXPECT_EQ(a.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(b.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(c.Count(ChildCode::Poll), 1);
+  EXPECT_EQ(off.Count(ChildCode::Poll), 0);
+  sink.waiting = 5;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll) + c.Count(ChildCode::Poll), 3);
+  // No idle request while a board is connected.
+  sink.active = 1;
+  frame->OnSchedulerTick();
+  EXPECT_TRUE(sink.OfKind(REQ_IDLE).empty());
+}
+
+TEST_F(MainProceduresTest, IdleRequestGoesAtTheHeadWhenNoBoardIsConnected)
+{
+  FakeChild a(*frame);
+  sink.active = 1;
+  auto waiting = Packet(a.id, REQ_READ_VARS);
+  CRequestPacket *raw = waiting.release();
+  sink.AddRequest(raw);
+  frame->OnSchedulerTick();
+  frame->OnSchedulerTick();
+  ASSERT_EQ(sink.queue.size(), 3u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_IDLE);
+  EXPECT_EQ(sink.queue[0]->slave, 0);
+  EXPECT_EQ(sink.queue[0]->hWnd, WindowRegistry::Instance().IdOf(frame.get()));
+  EXPECT_EQ(frame->ActivityBitmap()->CurrentBitmap(), CExtBitmap::kBitmapActive);
+  sink.active = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->ActivityBitmap()->CurrentBitmap(), CExtBitmap::kBitmapIdle);
+}
+
+TEST_F(MainProceduresTest, BackupAllReadsEveryBoardThenAsksToSave)
+{
+  FakeChild a(*frame), b(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  EXPECT_EQ(frame->GetBackupState(), 1);
+  EXPECT_EQ(a.Count(ChildCode::GoOnline), 1);
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::BackupAll));
+  frame->OnSchedulerTick(); // still connecting
+  EXPECT_EQ(frame->GetBackupState(), 1);
+  a.bits = b.bits = 8;
+  a.readState = b.readState = 2;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 2);
+  EXPECT_EQ(a.Count(ChildCode::BackupReadAll), 1);
+  // No polling during a backup.
+  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll), 0);
+  a.readState = 4;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 2);
+  b.readState = 4;
+  env.prompter().AnswerMessage(IDYES);
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ALL_BACKUP_DONE));
+  EXPECT_EQ(a.bits, 0); // offline before the question
+  EXPECT_EQ(a.Count(ChildCode::SaveBackup), 1);
+  EXPECT_EQ(b.Count(ChildCode::SaveBackup), 1);
+}
+
+TEST_F(MainProceduresTest, BackupAllAbortsWhenABoardFails)
+{
+  FakeChild a(*frame), b(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  a.readState = 2;
+  b.readState = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetBackupState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_BACKUP_CANT_CONNECT));
+  EXPECT_EQ(a.Count(ChildCode::GoOffline), 1);
+  EXPECT_TRUE(frame->IsCommandEnabled(Cmd::BackupAll));
+  // In the second state a refused read all aborts with 505.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  a.readState = b.readState = 2;
+  frame->OnSchedulerTick();
+  b.readState = 0;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_BACKUP_ERROR));
+}
+
+TEST_F(MainProceduresTest, EepromAllSavesEveryBoardAndKeepsPolling)
+{
+  auto a = std::make_unique<FakeChild>(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(frame->GetEEPState(), 1);
+  a->bits = 8;
+  a->cmdState = 2;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(a->Count(ChildCode::EepromSaveAll), 1);
+  EXPECT_EQ(a->Count(ChildCode::Poll), 1);
+  a->cmdState = 4;
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ALL_SAVED_TO_EEP));
+  // A window closed mid-way: the procedure ends without a word.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  const auto asked = env.prompter().asked.size();
+  a.reset();
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.size(), asked);
+  // Nothing open: its own message.
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_NOTHING_TO_EEP));
+}
+
+TEST_F(MainProceduresTest, EepromAllEndsWithItsErrorWhenABoardCannotTakeTheCommand)
+{
+  // par0 must be a 16-bit parameter: this board has none there.
+  auto doc = LoadDocText(QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 0.1;\nU[] = rpm;\n"
+                                        "b1 Main#0; b=0; a=0;\n"
+                                        "f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\n"));
+  frame->AddChildFrame(doc.get());
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  ASSERT_EQ(sink.OfKind(REQ_GO_ONLINE).size(), 1u);
+  auto online = AnswerOf(*sink.OfKind(REQ_GO_ONLINE)[0]);
+  online->strVersion = doc->GetVersion();
+  frame->RouteAnswer(*online);
+  frame->OnSchedulerTick(); // the save command cannot go
+  frame->OnSchedulerTick();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_EEP_ERROR));
+  EXPECT_FALSE(doc->IsOnline());
+}
+
+TEST_F(MainProceduresTest, BackupMarksItsStateBeforeSendingTheBoardsOnlineEepromAfter)
+{
+  // What a board sees of both states when it is sent online.
+  struct Watching : FakeChild {
+    explicit Watching(CMainFrame &f) : FakeChild(f), main(f) {}
+    qintptr SendCode(int code, qintptr lParam) override
+    {
+      if (code == ChildCode::GoOnline)
+        seen.emplace_back(main.GetBackupState(), main.GetEEPState());
+      return FakeChild::SendCode(code, lParam);
+    }
+    CMainFrame &main;
+    std::vector<std::pair<int, int>> seen;
+  } board(*frame);
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  frame->ResetAllProcedures();
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(board.seen, (std::vector<std::pair<int, int>>{{1, 0}, {0, 0}}));
+  EXPECT_EQ(frame->GetEEPState(), 1);
+  frame->ResetAllProcedures();
+  EXPECT_EQ(frame->GetEEPState(), 0);
+}
+
+} // namespace
