@@ -7,4 +7,7 @@
 class DesktopLauncher : public ProcessLauncher {
 public:
   bool Open(const QString &pathOrUrl) override;
+  // Whether the desktop names an application for this file's type; true
+  // when it cannot tell. xdg-open itself starts, and succeeds, either way.
+  static bool HasDefaultApplication(const QString &path);
 };

@@ -10,7 +10,9 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFontMetrics>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -123,4 +125,31 @@ TEST(DialogUnits, FollowTheFontAndWidenForLongTexts)
   EXPECT_EQ(bounded.BaseX(), 8);
   bounded.FitText(font, text, 0, 0, 100); // an empty box changes nothing
   EXPECT_EQ(bounded.BaseX(), 8);
+}
+
+// xdg-open reports success even when nothing handles the type: the
+// desktop's table decides whether a file can be opened at all.
+TEST(DesktopLauncherTest, AFileTypeWithoutADefaultApplicationCannotBeOpened)
+{
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QFile report(dir.filePath(QStringLiteral("kx000001.rtf")));
+  ASSERT_TRUE(report.open(QIODevice::WriteOnly));
+  report.write("{\\rtf1 x}");
+  report.close();
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QFile::encodeName(dir.path()) + ':' + path);
+  QFile tool(dir.filePath(QStringLiteral("xdg-mime")));
+  const auto answer = [&](const QByteArray &desktopFile) {
+    tool.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    tool.write("#!/bin/sh\necho " + desktopFile + "\n");
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return DesktopLauncher::HasDefaultApplication(report.fileName());
+  };
+  const bool none = answer(QByteArray());
+  const bool writer = answer("writer.desktop");
+  qputenv("PATH", path);
+  EXPECT_FALSE(none);
+  EXPECT_TRUE(writer);
 }
