@@ -549,7 +549,7 @@ void CMainFrame::OnPrintCommand(int id)
   if (id == Cmd::FilePrint)
     CParListPrint::OnFilePrint(*doc, setup, this);
   else if (QWidget *preview = CParListPrint::OnFilePrintPreview(*doc, setup, this))
-    vtx::FitToScreen(preview);
+    vtx::KeepOnScreen(preview);
 }
 
 void CMainFrame::OnEnableAllTestpoints()

@@ -75,5 +75,9 @@ void KeepOnScreen(QWidget *window)
   auto *filter = new ScreenFitFilter(window);
   filter->setObjectName(kName);
   window->installEventFilter(filter);
+  if (window->isVisible()) { // shown already: this show counts too
+    FitToScreen(window);
+    FitOnceFramed(window, 20);
+  }
 }
 } // namespace vtx
