@@ -14,6 +14,8 @@
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -618,10 +620,19 @@ void CParListView::OnClick(int nItem, int nSubItem)
   // The editor holds one 16-bit word: a wider bit field opens nothing.
   if (nSubItem == COL_SI && par.HasFlag4Only() && par.IsShort()) {
     const QStringList names = views::CollectBitNames(*doc, par.GetNameText());
-    CBitSet dialog(this, &names, par.GetNameText(), nItem, COL_SI, static_cast<std::uint16_t>(par.GetShortValue()),
-                   doc->IsInternalUnits() ? 0 : 1, 0);
-    if (dialog.DoModal() == IDOK) {
-      GetListCtrl()->SetItemText(nItem, COL_SI, FormatBinary16(dialog.m_nWord));
+    // On the heap: a board window closed under the modal box takes the box
+    // along with this view.
+    QPointer<CBitSet> dialog =
+        new CBitSet(this, &names, par.GetNameText(), nItem, COL_SI, static_cast<std::uint16_t>(par.GetShortValue()),
+                    doc->IsInternalUnits() ? 0 : 1, 0);
+    const QPointer<CParListView> self(this);
+    const int result = dialog->DoModal();
+    if (!self || !dialog)
+      return;
+    const std::uint16_t word = dialog->m_nWord;
+    delete dialog;
+    if (result == IDOK) {
+      GetListCtrl()->SetItemText(nItem, COL_SI, FormatBinary16(word));
       OnEndLabelEdit(nItem, COL_SI);
     }
   }

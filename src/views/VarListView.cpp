@@ -17,7 +17,6 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-
 namespace {
 
 constexpr int kCounterWidth = 20;
@@ -238,10 +237,13 @@ void CVarListView::OnLButtonDown(QPoint ptViewport)
   const QStringList names = views::CollectBitNames(*doc, v.GetNameText());
   const float raw = doc->GetVarRows()[static_cast<std::size_t>(row)].raw;
   const auto word = static_cast<std::uint16_t>(SaturateToLong(raw));
-  CBitSet dialog(this, &names, v.GetNameText(), row, COL_INDEX, word, 1, 1);
-  // The document may close while the box is open.
+  // On the heap: a board window closed under the modal box takes the box
+  // along with this view and its document.
+  QPointer<CBitSet> dialog = new CBitSet(this, &names, v.GetNameText(), row, COL_INDEX, word, 1, 1);
   const QPointer<CQelDoc> guard(doc);
-  if (dialog.DoModal() == IDOK && guard)
+  const int result = dialog->DoModal();
+  delete dialog; // null when already gone
+  if (result == IDOK && guard)
     guard->RequestSwSetRead();
 }
 
