@@ -575,6 +575,9 @@ int CQelDocContainer::SaveDescriptionCopy()
   }
   if (!FindDescriptionCopy(m_strVersion).isEmpty())
     return 1;
+  // A board text holding a NUL names no file: nothing to keep.
+  if (m_strVersion.contains(QChar(0)))
+    return 0;
   QString folder = ProgramFolder();
   const QFileInfo info(folder);
   if (folder.isEmpty() || !info.isDir() || !info.isWritable()) {
