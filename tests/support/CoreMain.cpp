@@ -6,7 +6,7 @@
 
 int main(int argc, char **argv)
 {
-  if (ListTestsOnly(argc, argv))
+  if (PrepareTestProgram(argc, argv))
     return RUN_ALL_TESTS();
   QCoreApplication app(argc, argv);
   return RunTests(argc, argv);

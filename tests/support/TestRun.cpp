@@ -62,7 +62,7 @@ void ForkPlainlyForThreadSanitizer()
 } // namespace
 #endif
 
-bool ListTestsOnly(int &argc, char **argv)
+bool PrepareTestProgram(int &argc, char **argv)
 {
 #if defined(VELOTRIX_UNDER_TSAN) && defined(__x86_64__)
   ForkPlainlyForThreadSanitizer();
@@ -73,13 +73,13 @@ bool ListTestsOnly(int &argc, char **argv)
       return true;
     }
   }
+  // Keep every test away from the user's own settings and files.
+  QStandardPaths::setTestModeEnabled(true);
   return false;
 }
 
 int RunTests(int &argc, char **argv)
 {
-  // Keep every test away from the user's own settings and files.
-  QStandardPaths::setTestModeEnabled(true);
   QCoreApplication::setOrganizationName(QStringLiteral("Norv"));
   QCoreApplication::setApplicationName(QStringLiteral("Velotrix"));
   std::setlocale(LC_NUMERIC, "C");

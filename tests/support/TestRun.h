@@ -4,9 +4,11 @@
 // object (a QCoreApplication for the layers below the widgets, a
 // QApplication above).
 
-// Call first. True when only the test list is asked for (CTest's discovery):
-// RUN_ALL_TESTS() then lists without an application object or a display.
-bool ListTestsOnly(int &argc, char **argv);
+// Call first, before the application object: keeps the tests away from the
+// user's files. True when only the test list is asked for (CTest's
+// discovery): RUN_ALL_TESTS() then lists without an application object or a
+// display.
+bool PrepareTestProgram(int &argc, char **argv);
 
 // Installs the scripted prompter, the recording launcher and a temporary
 // profile, and runs the tests; answers the exit code.

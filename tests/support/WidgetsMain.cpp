@@ -9,7 +9,7 @@
 
 int main(int argc, char **argv)
 {
-  if (ListTestsOnly(argc, argv))
+  if (PrepareTestProgram(argc, argv))
     return RUN_ALL_TESTS();
   QApplication app(argc, argv);
   vtx::SetBeepHandler(vtx::DesktopBeep);
