@@ -5,6 +5,7 @@
 // foreign slave does not serve.
 
 #include "BoardSession.h"
+#include "FakeDocHost.h"
 #include "ForeignBoard.h"
 #include "TestSupport.h"
 
@@ -23,21 +24,6 @@
 #include <memory>
 
 namespace {
-
-// The program folders in a temporary place: no board description library.
-class TempHost : public IDocHost {
-public:
-  TempHost(IRequestSink &sink, QString folder) : m_sink(sink), m_folder(std::move(folder)) {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
-  void AddRequest(CRequestPacket *&packet) override { m_sink.AddRequest(packet); }
-  void AddHeadRequest(CRequestPacket *&packet) override { m_sink.AddHeadRequest(packet); }
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  IRequestSink &m_sink;
-  QString m_folder;
-};
 
 class ForeignSlave : public ::testing::Test {
 protected:
@@ -260,7 +246,9 @@ TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
                      {"--slave", QString::number(doc.GetSlaveAddress())});
   ASSERT_TRUE(board.Started()) << board.Error().toStdString();
   SerialLink link(board.Device(), 500, 3);
-  TempHost host(link, folder.path() + u'/');
+  FakeDocHost host(folder.path());
+  host.language = QStringLiteral("en");
+  host.PassTo(link);
   doc.SetHost(&host);
   BoardSession session(doc, link);
 

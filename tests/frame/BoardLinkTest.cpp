@@ -1,5 +1,5 @@
 #include "FrameTestSupport.h"
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "TestSupport.h"
 #include "../modbus/SerialTestSupport.h"
 

@@ -1,3 +1,4 @@
+#include "FakeDocHost.h"
 #include "FrameTestSupport.h"
 #include "TestSupport.h"
 
@@ -41,6 +42,7 @@ protected:
   void SetUp() override
   {
     g_hInitFrame = kNoWindow;
+    docHost.PassTo(sink);
     doc = LoadExampleDoc();
     ASSERT_TRUE(doc->m_bDescriptionsLoaded);
     conn = std::make_unique<TestConn>(kWnd, &sink);
@@ -61,6 +63,7 @@ protected:
 
   TestEnvironment env;
   RecordingSink sink;
+  FakeDocHost docHost; // the document's own requests go to the sink too
   std::unique_ptr<CQelDoc> doc;
   std::unique_ptr<TestConn> conn;
 };
@@ -483,7 +486,7 @@ TEST_F(ChildConnTest, TrackCodesAndSpecialParameters)
 
 TEST_F(ChildConnTest, EveryResetRequestReadsAndTheFirstAnswerWrites)
 {
-  doc->SetHost(&sink);
+  doc->SetHost(&docHost);
   Online();
   // The frame's Reset and the variable list's go the same way, at the head.
   conn->OnReset();
@@ -573,25 +576,11 @@ QString BoardDescriptionText()
   return text;
 }
 
-// Document services with the program folder in a temporary place.
-class FolderHost : public IDocHost {
-public:
-  FolderHost(IRequestSink &sink, QString folder) : m_sink(sink), m_folder(std::move(folder)) {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
-  void AddRequest(CRequestPacket *&packet) override { m_sink.AddRequest(packet); }
-  void AddHeadRequest(CRequestPacket *&packet) override { m_sink.AddHeadRequest(packet); }
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  IRequestSink &m_sink;
-  QString m_folder;
-};
-
 TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
 {
   QTemporaryDir folder;
-  FolderHost host(sink, folder.path() + u'/');
+  FakeDocHost host(folder.path());
+  host.PassTo(sink);
   auto board = std::make_unique<CQelDoc>();
   board->SetHost(&host);
   conn->SetConnDocument(board.get());
@@ -650,7 +639,8 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
     QTemporaryDir folder;
-    FolderHost host(sink, folder.path() + u'/');
+    FakeDocHost host(folder.path());
+    host.PassTo(sink);
     auto board = std::make_unique<CQelDoc>();
     board->SetHost(&host);
     conn->SetConnDocument(board.get());
@@ -882,7 +872,7 @@ TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
 
 TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
 {
-  doc->SetHost(&sink);
+  doc->SetHost(&docHost);
   Online();
   std::set<uint16_t> failing;
   PacketFailure failure([&](uint16_t kind) { return failing.count(kind) != 0; });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FakeDocHost.h"
+
 #include "frame/SplitterWnd.h"
 #include "model/MainWindowLink.h"
 #include "modbus/RequestPacket.h"
@@ -13,8 +15,9 @@
 #include <memory>
 
 // A main window for the frame's parts: records the codes it is sent, keeps
-// splitter layouts per number and owns a settings object on the test profile.
-// Registers itself while it lives.
+// splitter layouts per number and owns a settings object on the test profile;
+// the serial queue and the folders are a fake document host's. Registers
+// itself while it lives.
 class FakeMainWindow : public IMainWindow {
 public:
   FakeMainWindow() : m_options(std::make_unique<COptions>()) { MainWindowLink::Set(this); }
@@ -34,16 +37,10 @@ public:
   }
   COptions &GetOptions() override { return *m_options; }
   QString GetInitializeLanguage() const override { return m_options->InitializeLanguage.Get(); }
-  void AddRequest(CRequestPacket *&packet) override
-  {
-    delete packet;
-    packet = nullptr;
-  }
-  void AddHeadRequest(CRequestPacket *&packet) override
-  {
-    delete packet;
-    packet = nullptr;
-  }
+  void AddRequest(CRequestPacket *&packet) override { host.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { host.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return host.GetProgramFolder(); }
+  QString GetUserDataFolder() const override { return host.GetUserDataFolder(); }
 
   int CountOf(int code) const
   {
@@ -61,6 +58,7 @@ public:
 
   QList<QPair<int, qintptr>> codes;
   std::map<int, SplitterLayout> layouts;
+  FakeDocHost host;
 
 private:
   std::unique_ptr<COptions> m_options;

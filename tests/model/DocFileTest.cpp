@@ -59,7 +59,7 @@ class DocFile : public ::testing::Test {
 protected:
   void SetUp() override { doc.SetHost(&host); }
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   CQelDoc doc;
 };
 

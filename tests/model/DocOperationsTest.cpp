@@ -51,7 +51,7 @@ protected:
   double Value(int i) const { return doc.GetPar(i).GetValue(Parametri::SEL_VALUE); }
 
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   FakeAnswerWindow frame;
   CQelDoc doc;
 };
@@ -174,7 +174,7 @@ TEST_F(DocOps, LinkValuesAreClampedCheckedAndRangeLimited)
 TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
 {
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   CQelDoc doc;
   doc.SetHost(&host);
   ASSERT_TRUE(
@@ -508,7 +508,7 @@ protected:
   }
 
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   CQelDoc doc;
   FakeTree parTree;
   FakeTree varTree;

@@ -109,7 +109,7 @@ protected:
   double Value(int i) const { return doc.GetPar(i).GetValue(Parametri::SEL_VALUE); }
 
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   QTemporaryDir temp;
   HintView view;
   CQelDoc doc;

@@ -447,7 +447,7 @@ TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
     EXPECT_EQ(doc.GetPar(fl).GetValue(0), flValue);
     EXPECT_EQ(doc.GetPar(mode).GetValue(0), 1);
     EXPECT_TRUE(answer.writes.empty());
-    EXPECT_TRUE(main.queue.empty());
+    EXPECT_TRUE(main.host.queue.empty());
     EXPECT_FALSE(doc.IsModified());
 
     // What the user types is written, the shown text included.
@@ -509,10 +509,10 @@ TEST_F(ParList, OnlineWritesReadsAndReopen)
 
   // A click in the name column reads the parameter; a value column never does.
   parList->OnClick(row, 3);
-  ASSERT_EQ(main.queue.size(), 1u);
-  EXPECT_EQ(main.queue[0]->PktType.par.first_par, doc.GetPar(current).GetAddress());
+  ASSERT_EQ(main.host.queue.size(), 1u);
+  EXPECT_EQ(main.host.queue[0]->PktType.par.first_par, doc.GetPar(current).GetAddress());
   parList->OnClick(row, 5);
-  EXPECT_EQ(main.queue.size(), 1u);
+  EXPECT_EQ(main.host.queue.size(), 1u);
 
   // A link goes unmarked.
   SelectBlock(5);

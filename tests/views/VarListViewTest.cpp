@@ -181,8 +181,8 @@ TEST_F(VarList, BitFieldOpensTheBitEditorInResetMode)
   varList->OnLButtonDown(CellPoint(5, CVarListView::COL_SI));
   EXPECT_EQ(okText, "Reset");
   EXPECT_EQ(images, std::vector<int>({2})); // one bit, named or not
-  ASSERT_EQ(main.queue.size(), 1u);
-  EXPECT_EQ(main.queue[0]->PktType.par.first_par, doc.GetPar(Par("is_sw_set")).GetAddress());
+  ASSERT_EQ(main.host.queue.size(), 1u);
+  EXPECT_EQ(main.host.queue[0]->PktType.par.first_par, doc.GetPar(Par("is_sw_set")).GetAddress());
   EXPECT_TRUE(doc.m_bResetPending);
 }
 

@@ -12,6 +12,7 @@
 #include "views/VarListView.h"
 #include "views/VarTreeView.h"
 
+#include "FakeDocHost.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -22,17 +23,16 @@
 #include <memory>
 #include <vector>
 
-// The main window as the views see it: its settings, the width codes and the
-// serial queue, recorded.
+// The main window as the views see it: its settings and the width codes,
+// recorded; the serial queue and the folders are a fake document host's.
 class FakeMainWindow : public IMainWindow {
 public:
-  FakeMainWindow() : folder(dir.path() + u'/') { MainWindowLink::Set(this); }
-  ~FakeMainWindow() override
+  FakeMainWindow()
   {
-    MainWindowLink::Set(nullptr);
-    for (CRequestPacket *p : queue)
-      delete p;
+    host.language = QStringLiteral("en");
+    MainWindowLink::Set(this);
   }
+  ~FakeMainWindow() override { MainWindowLink::Set(nullptr); }
   qintptr SendCode(int code, qintptr lParam) override
   {
     auto *widths = reinterpret_cast<int *>(lParam);
@@ -46,26 +46,16 @@ public:
     return 0;
   }
   COptions &GetOptions() override { return options; }
-  QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
-  void AddRequest(CRequestPacket *&packet) override
-  {
-    queue.push_back(packet);
-    packet = nullptr;
-  }
-  void AddHeadRequest(CRequestPacket *&packet) override
-  {
-    queue.insert(queue.begin(), packet);
-    packet = nullptr;
-  }
-  QString GetProgramFolder() const override { return folder; }
-  QString GetUserDataFolder() const override { return folder; }
+  QString GetInitializeLanguage() const override { return host.GetInitializeLanguage(); }
+  void AddRequest(CRequestPacket *&packet) override { host.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { host.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return host.GetProgramFolder(); }
+  QString GetUserDataFolder() const override { return host.GetUserDataFolder(); }
 
   COptions options;
-  QTemporaryDir dir;
-  QString folder;
+  FakeDocHost host;
   std::vector<int> codes;
-  std::vector<int> saved;              // the last widths stored (441, 443)
-  std::vector<CRequestPacket *> queue; // owned
+  std::vector<int> saved; // the last widths stored (441, 443)
 };
 
 // The child frame: records online writes.
@@ -113,7 +103,7 @@ protected:
   void OpenText(const QString &body, int level = 3)
   {
     main.options.VisLevel.Set(level);
-    const QString path = main.folder + QStringLiteral("test.vtx");
+    const QString path = main.host.program + QStringLiteral("test.vtx");
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(("#Norv tembrano v1.1\r\n" + body).toLatin1());

@@ -23,7 +23,7 @@
 #include "frame/QelApp.h"
 #include "controls/XListCtrl.h"
 #include "modbus/SerManager.h"
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "platform/Cp1252.h"
