@@ -230,8 +230,15 @@ protected:
   virtual bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const;
   QString ProgramFolder() const;
   QString UserDataFolder() const;
+  // Description lines by kind; languages and entries gather the "s" lines.
+  bool ReadDocumentLine(const QString &line, QStringList &languages, QStringList &entries);
+  void ReadILine(const QString &line);
   void ReadLLine(const QString &line);
+  void ReadMLine(const QString &line);
+  void ReadVLine(const QString &line);
+  bool ReadBLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
+  void FinishLoad(const QStringList &languages, const QStringList &entries);
   void CountRefused(const CDocArchive &ar);
 
   std::array<QHash<QString, QString>, MaxLanguages> m_Dictionaries;
