@@ -971,3 +971,94 @@ TEST_F(ChildConnTest, BoardNumbersBeyondAnIntAreNeverCastPlainly)
 }
 
 } // namespace
+
+namespace {
+
+// Writes down, in order, what an answer does to the window, the lists and
+// the views, with the document state each step sees.
+class OrderConn : public TestConn, public CView, public IDocVarList {
+public:
+  OrderConn(WindowId id, RecordingSink *sink) : TestConn(id, sink), m_sink(sink) {}
+
+  std::vector<QString> log;
+
+  void OnUpdate(CView *, long hint, QObject *) override { log.push_back(QStringLiteral("update %1").arg(hint, 0, 16)); }
+  void InvalidateRow(int row) override
+  {
+    const auto &rows = GetConnDocument()->GetVarRows();
+    log.push_back(QStringLiteral("row %1 refresh=%2").arg(row).arg(row >= 0 ? rows[row].refresh : -1));
+  }
+
+protected:
+  void ShowStatusText() override
+  {
+    const CQelDoc &d = *GetConnDocument();
+    log.push_back(QStringLiteral("status undo=%1 modified=%2").arg(d.GetUndoList().size()).arg(d.IsModified()));
+  }
+  void SetStateIcon(int id) override { log.push_back(QStringLiteral("icon %1").arg(id)); }
+  void FillParList() override
+  {
+    log.push_back(QStringLiteral("fill edit=%1").arg(GetConnDocument()->m_bViewEditWindow));
+  }
+  void UpdateWinCmdText() override
+  {
+    log.push_back(QStringLiteral("wincmd %1 k=%2")
+                      .arg(GetConnDocument()->m_nWinCmdValue)
+                      .arg(m_sink->OfKind(REQ_K_TABLE).size()));
+  }
+
+private:
+  RecordingSink *m_sink;
+};
+
+} // namespace
+
+TEST_F(ChildConnTest, AnswersKeepTheOrderOfTheirEffects)
+{
+  OrderConn order(kWnd, &sink);
+  order.SetConnDocument(doc.get());
+  doc->AddView(&order);
+  doc->SetVarListView(&order);
+  order.RequestGoOnline();
+  order.ProcessAnswer(*AnswerOf(*sink.Take()));
+  sink.Clear();
+  order.log.clear();
+  doc->SetModifiedFlag(false);
+
+  // A marked, tracked read-back of a trace setting.
+  auto read = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_ONE);
+  read->PktType.par.first_par = 202; // trig_lev_neg
+  read->PktType.par.num_par = 1;
+  read->PktType.par.mark = 1;
+  read->track = 1;
+  order.ProcessAnswer(*AnswerOf(*read, {7}));
+  EXPECT_EQ(order.log, (std::vector<QString>{"status undo=1 modified=1", "fill edit=1", "update a000",
+                                             "status undo=1 modified=1"}));
+  EXPECT_EQ(doc->m_TraceValues[CQelDocContainer::TRACE_TRIG_NEG], 7.0f);
+
+  // A status-block poll: each variable's rows, then its own hook; the icon last.
+  order.log.clear();
+  auto status = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_VARS);
+  status->PktType.var.first_var = 9900;
+  status->PktType.var.num_var = 5;
+  order.ProcessAnswer(*AnswerOf(*status, {1, 0, 0x600, 10000, 100}));
+  EXPECT_EQ(order.log,
+            (std::vector<QString>{"row 4 refresh=1", "row 5 refresh=1", "row 3 refresh=1", "wincmd 10000 k=1",
+                                  "row 0 refresh=1", QStringLiteral("icon %1").arg(StateIcon::ErrorStop)}));
+
+  // The K table: the list refills, then the text.
+  order.log.clear();
+  order.ProcessAnswer(*AnswerOf(*sink.OfKind(REQ_K_TABLE)[0], {4096, 1000}));
+  EXPECT_EQ(order.log, (std::vector<QString>{"fill edit=1", "status undo=1 modified=1"}));
+
+  // A read all: the last block says done before the list refills.
+  sink.Clear();
+  order.OnReadAll();
+  order.ProcessAnswer(*AnswerOf(*sink.queue[0], {4096, 1000}));
+  order.log.clear();
+  order.ProcessAnswer(*AnswerOf(*sink.queue[1], std::vector<uint16_t>(113, 0)));
+  order.ProcessAnswer(*AnswerOf(*sink.queue[2], std::vector<uint16_t>(8, 3)));
+  EXPECT_EQ(order.log, (std::vector<QString>{"fill edit=1", "update a000", "status undo=1 modified=1", "fill edit=1",
+                                             "update a000", "status undo=1 modified=1"}));
+  doc->SetVarListView(nullptr);
+}
