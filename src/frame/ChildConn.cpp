@@ -4,7 +4,6 @@
 
 #include "model/BoundedFile.h"
 #include "model/DescLine.h"
-#include "model/FormatBinary16.h"
 #include "model/PacketFactory.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
@@ -19,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <span>
 
 WindowId g_hInitFrame = kNoWindow;
 
@@ -27,15 +27,9 @@ namespace {
 constexpr int kMaxBlock = 120;
 constexpr int kMaxAddress = 10000;
 constexpr int kStatusBlock = 9900;
-constexpr int kRowTextMax = 19;
 const QString kNoMemory = QStringLiteral("Not enought memory!");
 
 int s_lastChangeWord = -1;
-
-QString RowText(const QString &text)
-{
-  return text.left(kRowTextMax);
-}
 
 } // namespace
 
@@ -812,39 +806,16 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
   qCDebug(lcFrame, "READALL: step=%02d start=%04d len=%04d", m_nStep, pkt.PktType.par.first_par, count);
 
   const int commandPar = GetCommandParIndex();
-  for (int i = 0; i < count; ++i) {
-    const int address = pkt.PktType.par.first_par + i;
-    const int p = doc.ParIndexFromAddress(address);
-    // The second register of a pair alone has nothing to set.
-    if (p < 0 || doc.GetPar(p).GetAddress() != address)
-      continue;
-    Parametri &par = doc.GetPar(p);
-    const double old = par.GetValue(0);
-    if (par.IsShort()) {
-      par.SetRawValue(static_cast<std::int16_t>(pkt.wAnsData[i]));
-    } else {
-      // Both registers of a pair come in one answer; a pair cut by the
-      // block's end is left alone.
-      if (i + 1 >= count)
-        break;
-      const std::uint16_t low = pkt.wAnsData[i];
-      const std::uint16_t high = pkt.wAnsData[i + 1];
-      par.SetRawValue(par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low)));
-      ++i;
-    }
-    const double now = par.GetValue(0);
-    if (now != old && !(std::isnan(now) && std::isnan(old))) {
-      doc.SetModifiedFlag(true);
-      if (pkt.track != 0)
-        doc.PushUndo(static_cast<std::uint16_t>(p), old);
-    }
-    if (pkt.PktType.par.step == 0)
-      ShowReadValue(p);
-    if (SetSpecialParValue(p, SaturateToLong(now)))
-      refresh = true;
-    if (p == commandPar && m_nCmdState == 3)
-      m_nCmdState = 4;
-  }
+  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
+  doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0,
+                          [&](const CQelDocContainer::ParWordChange &par) {
+                            if (pkt.PktType.par.step == 0)
+                              ShowReadValue(par.index);
+                            if (SetSpecialParValue(par.index, SaturateToLong(par.now)))
+                              refresh = true;
+                            if (par.index == commandPar && m_nCmdState == 3)
+                              m_nCmdState = 4;
+                          });
   if (pkt.PktType.par.mark != 0)
     doc.m_bViewEditWindow = true;
   if (pkt.PktType.par.step != 0 && BlockAnswered(false, pkt.PktType.par.step))
@@ -865,16 +836,7 @@ void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
 
 void CChildConn::AnswerKTable(const CRequestPacket &pkt)
 {
-  CQelDoc &doc = *m_pDoc;
-  for (std::size_t i = 0; i < pkt.wAnsData.size(); ++i)
-    doc.SetKEntry(static_cast<int>(i), static_cast<std::int16_t>(pkt.wAnsData[i]));
-  for (std::size_t i = 0; i < pkt.fAnsNTable.size(); ++i) {
-    std::uint32_t bits = 0;
-    const float value = pkt.fAnsNTable[i];
-    std::memcpy(&bits, &value, sizeof bits);
-    doc.SetNEntry(static_cast<int>(i), bits);
-  }
-  doc.UpdateAllSiValues();
+  m_pDoc->ApplyKTable(pkt.wAnsData, pkt.fAnsNTable);
   FillParList();
   if (!m_bMultiPacket)
     SetStatus(LoadStr(IDS_K_TABLE_READ));
@@ -897,91 +859,13 @@ void CChildConn::AnswerVariables(const CRequestPacket &pkt)
     ShortAnswer(pkt, count);
     return;
   }
-  const bool statusBlock = pkt.PktType.var.first_var == kStatusBlock;
-  const auto &stdVars = doc.GetStdVariables();
-  auto &words = doc.m_StatusWords;
-  int change = 0;
-  std::size_t j = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::uint16_t word = pkt.wAnsData[i];
-    int v = -1;
-    if (!statusBlock) {
-      v = doc.VarIndexFromAddress(pkt.PktType.var.first_var + i);
-      if (v >= 0 && doc.GetVar(v).GetAddress() != pkt.PktType.var.first_var + i)
-        continue;
-    } else {
-      const int slot = static_cast<int>(j);
-      if (slot == doc.GetErrorFlagSlot()) {
-        const std::uint16_t now = word != 0;
-        change |= words[0] ^ word;
-        words[0] = now;
-      }
-      if (slot == doc.GetWarningFlagSlot()) {
-        const std::uint16_t now = word != 0;
-        change |= words[1] ^ word;
-        words[1] = now;
-      }
-      if (slot == doc.GetStatusFlagSlot()) {
-        change |= words[2] ^ (word & 0x400);
-        change |= words[3] ^ (word & 0x200);
-        words[2] = word & 0x400;
-        words[3] = word & 0x200;
-      }
-      if (j >= stdVars.size())
-        break; // registers beyond the list are not the board's standard variables
-      v = stdVars[j++];
-    }
-    if (v < 0 || v >= doc.GetVarCount())
-      continue;
-    const Variabili &var = doc.GetVar(v);
-    float raw = 0;
-    double si = 0;
-    if (var.IsShort()) {
-      raw = static_cast<std::int16_t>(word);
-      si = var.FromRaw(raw);
-    } else {
-      if (i + 1 >= count)
-        break;
-      const std::uint16_t high = pkt.wAnsData[i + 1];
-      if (var.IsLong()) {
-        const double exact = WordsToLong(high, word);
-        raw = static_cast<float>(exact);
-        si = var.FromRaw(exact);
-      } else {
-        raw = WordsToFloat(high, word);
-        si = raw;
-      }
-      ++i;
-    }
-    auto &rows = doc.GetVarRows();
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      VarRowRecord &row = rows[r];
-      if (row.index != v)
-        continue;
-      row.hasValue = 1;
-      row.refresh = static_cast<std::uint8_t>((row.refresh + 1) % 10);
-      row.raw = raw;
-      row.value = si;
-      if (var.IsFloat()) {
-        const float f = static_cast<float>(si);
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &f, sizeof bits);
-        row.uiText = RowText(vtx::Format(u"%08Xhex", bits));
-      } else if (var.IsLong()) {
-        row.uiText = RowText(vtx::Format(u"%d", SaturateToLong(si)));
-      } else {
-        row.uiText = RowText(vtx::Format(u"%g", double(raw)));
-      }
-      if (var.HasFlag4Only())
-        row.siText = RowText(FormatBinary16(static_cast<std::uint16_t>(SaturateToLong(raw))));
-      else if (var.HasFlag8Only())
-        row.siText = RowText(doc.Translate(vtx::Format(u"%s#%d", var.GetNameText(), SaturateToLong(raw)), QString()));
-      else
-        row.siText = RowText(vtx::Format(var.FormatValue(si), si));
-      InvalidateVarList(static_cast<int>(r));
-    }
-    OnSpecialVariable(v, static_cast<std::int16_t>(SaturateToLong(raw)));
-  }
+  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
+  const int change =
+      doc.ApplyVariableWords(pkt.PktType.var.first_var, words, [this](const CQelDocContainer::VarWordValue &var) {
+        for (int row : var.rows)
+          InvalidateVarList(row);
+        OnSpecialVariable(var.index, static_cast<std::int16_t>(SaturateToLong(var.raw)));
+      });
   const int change16 = static_cast<std::int16_t>(change);
   if (change16 != s_lastChangeWord) {
     s_lastChangeWord = change16;

@@ -14,8 +14,10 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
+#include <span>
 #include <vector>
 
 struct CRequestPacket;
@@ -137,6 +139,41 @@ public:
   // The most recent record, removed; false when the list is empty.
   bool PopUndo(UndoRecord &record);
 
+  // ---- answers from the board ---------------------------------------------
+  // A parameter a read answer stored: its board value before and after.
+  struct ParWordChange {
+    std::uint16_t index = 0;
+    double old = 0;
+    double now = 0;
+    bool changed = false;
+  };
+  // A variable a poll answer stored, and the variable rows that show it.
+  struct VarWordValue {
+    std::int16_t index = -1;
+    float raw = 0;
+    double si = 0;
+    std::vector<int> rows;
+  };
+  // Stores registers read from address first on into the parameters there:
+  // a 16-bit parameter takes its word as signed, a 32-bit or float one the
+  // pair at its address, low word first (a pair cut by the end is left, and
+  // so is the second register alone). A changed value marks the document
+  // modified and, with track, leaves an undo record. each sees every stored
+  // parameter at once, before the next is decoded.
+  std::vector<ParWordChange> ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
+                                                 const std::function<void(const ParWordChange &)> &each = {});
+  // Stores polled registers from address first on into the rows showing
+  // their variables. The status block (9900) holds the standard variables;
+  // its error, warning and status registers also move the status words.
+  // each sees every variable once its rows are written. Gives the change
+  // word of the status registers (0 for any other block).
+  int ApplyVariableWords(int first, std::span<const std::uint16_t> words,
+                         const std::function<void(const VarWordValue &)> &each = {});
+  // A K table (signed words) and an N table answer; then every SI value
+  // again. Entries beyond the tables are left out.
+  void ApplyKTable(std::span<const std::uint16_t> k, std::span<const float> n);
+  const std::array<std::uint16_t, 4> &GetStatusWords() const { return m_StatusWords; }
+
   // ---- visibility and trees ----------------------------------------------
   bool IsParVisibleInBlock(int block, int level) const;
   bool IsVarVisibleInBlock(int block, int level) const;
@@ -233,6 +270,8 @@ protected:
   void ReadLLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
   void CountRefused(const CDocArchive &ar);
+  // The two texts of a variable row from its raw and SI value.
+  void FormatVarRow(VarRowRecord &row, const Variabili &var) const;
 
   std::array<QHash<QString, QString>, MaxLanguages> m_Dictionaries;
   QStringList m_ExtraLines;                    // lines kept verbatim

@@ -97,6 +97,8 @@ public:
   double GetScaleFactor() const;
   // The printf format that shows x with this item's display decimals.
   QString FormatValue(double x) const;
+  // The internal-unit text of a float: its bit pattern, "%08Xhex".
+  static QString FloatBitsText(float value);
 
 protected:
   // The tails every description line shares: "; k=..; n=..; s=.." and
