@@ -234,28 +234,69 @@ public:
   void AssertValid() const;
   void Dump() const;
 
-  // ---- state the frames and views read and write directly -----------------
-  std::array<float, 6> m_TraceValues{};         // TRACE_* slots
-  std::array<std::uint16_t, 4> m_StatusWords{}; // board status words (poll answers)
-  std::uint16_t m_nWinCmdValue = 0;
-  std::uint16_t m_nPrevWinCmdValue = 0;
-  std::set<std::uint16_t> m_ExtraPollPars;    // standard parameters polled online
-  std::set<std::uint16_t> m_ExtraPollVars;    // standard variables polled online
-  QPoint m_EditPos;                           // kept for the lists
-  std::array<std::uint16_t, 3> m_ViewWords{}; // selection state of the lists and trees
-  std::int16_t m_nSelectedVarBlock = -1;      // block selected in the variable tree
-  bool m_ListaParUpdate = false;              // the parameter list rebuilds its rows
-  bool m_bVarListRefill = false;              // the variable list refills its rows
-  bool m_bParTreeRebuild = false;
-  bool m_bVarTreeRebuild = false;
-  bool m_bDescriptionsLoaded = false;
-  bool m_bDescriptionDownload = false;
-  bool m_bTraceReadPending = false;
-  std::array<bool, 2> m_bViewFlags{};
-  bool m_bViewEditWindow = false;
-  bool m_bTakeSlaveAddress = true; // false: a "MODBUS" line is ignored
-  std::uint32_t m_nTestpoints = 0;
-  QString m_strStatus; // the child frame's status text
+  // ---- state of the connection and the views -----------------------------
+  // None of these setters updates the views: callers that change several
+  // update once afterwards.
+  // The child frame's status text.
+  const QString &GetStatusText() const { return m_strStatus; }
+  void SetStatusText(const QString &text) { m_strStatus = text; }
+  // Trace values by TRACE_* slot.
+  float GetTraceValue(int slot) const { return m_TraceValues.at(static_cast<std::size_t>(slot)); }
+  void SetTraceValue(int slot, float value) { m_TraceValues.at(static_cast<std::size_t>(slot)) = value; }
+  // The last polled win_cmd value and the one the triggers last saw.
+  std::uint16_t GetWinCmdValue() const { return m_nWinCmdValue; }
+  void SetWinCmdValue(std::uint16_t value) { m_nWinCmdValue = value; }
+  std::uint16_t GetPrevWinCmdValue() const { return m_nPrevWinCmdValue; }
+  void SetPrevWinCmdValue(std::uint16_t value) { m_nPrevWinCmdValue = value; }
+  // Standard items the next poll reads once besides the shown ones.
+  const std::set<std::uint16_t> &GetExtraPollPars() const { return m_ExtraPollPars; }
+  const std::set<std::uint16_t> &GetExtraPollVars() const { return m_ExtraPollVars; }
+  void AddExtraPollPar(std::uint16_t index) { m_ExtraPollPars.insert(index); }
+  void AddExtraPollVar(std::uint16_t index) { m_ExtraPollVars.insert(index); }
+  void ClearExtraPollPars() { m_ExtraPollPars.clear(); }
+  void ClearExtraPollVars() { m_ExtraPollVars.clear(); }
+  // Selection and edit state the lists and trees keep here.
+  QPoint GetEditPos() const { return m_EditPos; }
+  void SetEditPos(QPoint pos) { m_EditPos = pos; }
+  std::uint16_t GetViewWord(int i) const { return m_ViewWords.at(static_cast<std::size_t>(i)); }
+  void SetViewWord(int i, std::uint16_t word) { m_ViewWords.at(static_cast<std::size_t>(i)) = word; }
+  bool GetViewFlag(int i) const { return m_bViewFlags.at(static_cast<std::size_t>(i)); }
+  void SetViewFlags(bool on) { m_bViewFlags = {on, on}; }
+  std::int16_t GetSelectedVarBlock() const { return m_nSelectedVarBlock; }
+  void SelectVarBlock(std::int16_t block) { m_nSelectedVarBlock = block; }
+  // What the views redo at their next update.
+  bool NeedsParListUpdate() const { return m_ListaParUpdate; }
+  void RequestParListUpdate() { m_ListaParUpdate = true; }
+  void ClearParListUpdate() { m_ListaParUpdate = false; }
+  bool NeedsVarListRefill() const { return m_bVarListRefill; }
+  void RequestVarListRefill() { m_bVarListRefill = true; }
+  void ClearVarListRefill() { m_bVarListRefill = false; }
+  bool NeedsParTreeRebuild() const { return m_bParTreeRebuild; }
+  void RequestParTreeRebuild() { m_bParTreeRebuild = true; }
+  void ClearParTreeRebuild() { m_bParTreeRebuild = false; }
+  bool NeedsVarTreeRebuild() const { return m_bVarTreeRebuild; }
+  void RequestVarTreeRebuild() { m_bVarTreeRebuild = true; }
+  void ClearVarTreeRebuild() { m_bVarTreeRebuild = false; }
+  // The parameter list reopens its in-place editor on the remembered cell.
+  bool NeedsEditorReopen() const { return m_bViewEditWindow; }
+  void RequestEditorReopen() { m_bViewEditWindow = true; }
+  void ClearEditorReopen() { m_bViewEditWindow = false; }
+  // A description is loaded: board commands and polls are allowed.
+  bool AreDescriptionsLoaded() const { return m_bDescriptionsLoaded; }
+  void SetDescriptionsLoaded(bool loaded) { m_bDescriptionsLoaded = loaded; }
+  // The document waits for the board's description.
+  bool IsDescriptionDownload() const { return m_bDescriptionDownload; }
+  void BeginDescriptionDownload() { m_bDescriptionDownload = true; }
+  void EndDescriptionDownload() { m_bDescriptionDownload = false; }
+  bool IsTraceReadPending() const { return m_bTraceReadPending; }
+  void MarkTraceReadPending() { m_bTraceReadPending = true; }
+  void ClearTraceReadPending() { m_bTraceReadPending = false; }
+  // False while the library copy loads: a "MODBUS" line is then ignored.
+  bool TakesSlaveAddress() const { return m_bTakeSlaveAddress; }
+  void SetTakeSlaveAddress(bool take) { m_bTakeSlaveAddress = take; }
+  // 1 while testpoints are shown.
+  std::uint32_t GetTestpoints() const { return m_nTestpoints; }
+  void SetTestpoints(std::uint32_t on) { m_nTestpoints = on; }
 
 protected:
   // Rows 0..5 showing variables 0..5.
@@ -302,4 +343,27 @@ protected:
   QString m_strVersion;
   QString m_strManualPath;
   QString m_strWinCmdText;
+
+private:
+  std::array<float, 6> m_TraceValues{};         // TRACE_* slots
+  std::array<std::uint16_t, 4> m_StatusWords{}; // board status words (poll answers)
+  std::uint16_t m_nWinCmdValue = 0;
+  std::uint16_t m_nPrevWinCmdValue = 0;
+  std::set<std::uint16_t> m_ExtraPollPars;    // standard parameters polled online
+  std::set<std::uint16_t> m_ExtraPollVars;    // standard variables polled online
+  QPoint m_EditPos;                           // kept for the lists
+  std::array<std::uint16_t, 3> m_ViewWords{}; // selection state of the lists and trees
+  std::int16_t m_nSelectedVarBlock = -1;      // block selected in the variable tree
+  bool m_ListaParUpdate = false;              // the parameter list rebuilds its rows
+  bool m_bVarListRefill = false;              // the variable list refills its rows
+  bool m_bParTreeRebuild = false;
+  bool m_bVarTreeRebuild = false;
+  bool m_bDescriptionsLoaded = false;
+  bool m_bDescriptionDownload = false;
+  bool m_bTraceReadPending = false;
+  std::array<bool, 2> m_bViewFlags{};
+  bool m_bViewEditWindow = false;
+  bool m_bTakeSlaveAddress = true; // false: a "MODBUS" line is ignored
+  std::uint32_t m_nTestpoints = 0;
+  QString m_strStatus; // the child frame's status text
 };

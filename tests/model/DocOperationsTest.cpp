@@ -264,14 +264,14 @@ TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
 {
   doc.RequestSwSetRead();
   EXPECT_TRUE(host.queue.empty());
-  EXPECT_FALSE(doc.m_bResetPending);
+  EXPECT_FALSE(doc.IsResetPending());
   CRequestPacket *waiting = new CRequestPacket(1, 1, REQ_READ_VARS);
   host.AddRequest(waiting);
   GoOnline();
   doc.RequestSwSetRead();
   doc.RequestSwSetRead();
   ASSERT_EQ(host.queue.size(), 3u);
-  EXPECT_TRUE(doc.m_bResetPending);
+  EXPECT_TRUE(doc.IsResetPending());
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(host.queue[i]->message, REQ_READ_ONE);
     EXPECT_EQ(host.queue[i]->PktType.par.first_par, 17);
@@ -280,10 +280,10 @@ TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
   EXPECT_EQ(host.queue[2]->message, REQ_READ_VARS);
 
   // Without a serial link nothing is queued, so no reset may wait for it.
-  doc.m_bResetPending = false;
+  doc.ClearResetPending();
   doc.SetHost(nullptr);
   doc.RequestSwSetRead();
-  EXPECT_FALSE(doc.m_bResetPending);
+  EXPECT_FALSE(doc.IsResetPending());
 }
 
 TEST_F(DocOps, TranslateAndDictionaryLines)
