@@ -265,13 +265,13 @@ qintptr CChildFrame::ForwardPaneLayout(qintptr lParam)
 int CChildFrame::ChooseDefaultSet(const QStringList &names)
 {
   CLoadDefault dialog(this, names);
-  return dialog.exec() == QDialog::Accepted ? dialog.GetSelection() : -1;
+  return BoardModal::Run(dialog) == IDOK ? dialog.GetSelection() : -1;
 }
 
 QString CChildFrame::ChooseLanguage(const QStringList &codes, const QString &current)
 {
   CLanguageSelect dialog(this, codes, current);
-  return dialog.exec() == QDialog::Accepted ? dialog.GetCurrent() : QString();
+  return BoardModal::Run(dialog) == IDOK ? dialog.GetCurrent() : QString();
 }
 
 QString CChildFrame::InitializeLanguage() const
