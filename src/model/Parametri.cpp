@@ -351,10 +351,7 @@ QString Parametri::GetValueString(int selector, double given) const
   if (IsFloat()) {
     if (selector == SEL_GIVEN)
       return vtx::Format(u"%4g", SaturateToFloat(given));
-    const float f = SiSlot(selector);
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &f, sizeof bits);
-    return vtx::Format(u"%08Xhex", bits);
+    return FloatBitsText(SiSlot(selector));
   }
   if (selector == SEL_GIVEN) {
     if (!std::isfinite(given))

@@ -357,7 +357,7 @@ void CQelDocFileImport::ApplyImport()
     p.SetRawValue(r.imported);
     SetModifiedFlag(true);
   }
-  m_ListaParUpdate = true;
+  RequestParListUpdate();
   UpdateAllViews(nullptr, HINT_PAR_LIST);
 }
 

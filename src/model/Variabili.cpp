@@ -1,11 +1,13 @@
 #include "Variabili.h"
 
+#include "platform/Format.h"
 #include "platform/Trace.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -266,4 +268,11 @@ QString Variabili::FormatValue(double x) const
   if (d >= 1 && d <= 9)
     return QStringLiteral("%.") + QChar(u'0' + d) + u'f';
   return QStringLiteral("%g");
+}
+
+QString Variabili::FloatBitsText(float value)
+{
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  return vtx::Format(u"%08Xhex", bits);
 }

@@ -118,6 +118,8 @@ public:
   double GetScaleFactor() const;
   // The printf format that shows x with this item's display decimals.
   QString FormatValue(double x) const;
+  // The internal-unit text of a float: its bit pattern, "%08Xhex".
+  static QString FloatBitsText(float value);
 
 protected:
   // The positional arguments as named fields.

@@ -123,8 +123,8 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
   if ((lHint & ~views::HINT_VIEW_BITS) == views::HINT_SAVE_WIDTHS)
     SaveColumnWidths();
 
-  if (doc->m_bViewEditWindow && m_nReopenItem >= 0 && m_nReopenSubItem >= 0) {
-    doc->m_bViewEditWindow = false;
+  if (doc->NeedsEditorReopen() && m_nReopenItem >= 0 && m_nReopenSubItem >= 0) {
+    doc->ClearEditorReopen();
     const int item = m_nReopenItem, sub = m_nReopenSubItem;
     m_nReopenItem = m_nReopenSubItem = -1;
     if (item < list->GetItemCount()) {
@@ -148,7 +148,7 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     column.pszText = LoadStr(HeaderId(col, internal));
     list->SetColumn(col, column);
   }
-  if (doc->m_ListaParUpdate) {
+  if (doc->NeedsParListUpdate()) {
     qCDebug(lcViews, " -------- p_doc->m_ListaParUpdate: select block %d --------", doc->GetSelectedBlock());
     const int level = views::VisLevel();
     doc->SetSelectedParRow(0xFFFF);
@@ -158,7 +158,7 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     m_vParIndex.assign(indexes.begin(), indexes.end());
     FillList();
     doc->SetSelectedParRow(0xFFFF);
-    doc->m_ListaParUpdate = false;
+    doc->ClearParListUpdate();
   }
   update();
 }

@@ -255,7 +255,7 @@ void CBlockTreeView::OnSelChanged(QTreeWidgetItem *item)
   if (!doc)
     return;
   if (!IsVariableTree())
-    doc->m_bViewEditWindow = false;
+    doc->ClearEditorReopen();
   if (!item)
     return;
   const int block = doc->FindBlockByTreeItem(item);
@@ -328,12 +328,12 @@ long CParTreeView::OwnHint() const
 
 bool CParTreeView::RebuildFlag() const
 {
-  return GetDocument()->m_bParTreeRebuild;
+  return GetDocument()->NeedsParTreeRebuild();
 }
 
 void CParTreeView::ClearRebuildFlag()
 {
-  GetDocument()->m_bParTreeRebuild = false;
+  GetDocument()->ClearParTreeRebuild();
 }
 
 void CParTreeView::Register(IDocTree *tree)
@@ -345,6 +345,6 @@ void CParTreeView::ApplySelection(int block)
 {
   CQelDoc *doc = GetDocument();
   doc->SetSelectedBlock(static_cast<std::int16_t>(block));
-  doc->m_ListaParUpdate = true;
+  doc->RequestParListUpdate();
   doc->UpdateAllViews(this, views::HINT_PAR_LIST);
 }

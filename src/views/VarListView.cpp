@@ -80,7 +80,7 @@ void CVarListView::OnUpdate(CView *, long lHint, QObject *)
   } else {
     TrackDrag(doc);
   }
-  if (doc->m_bVarListRefill)
+  if (doc->NeedsVarListRefill())
     Refill(doc);
   viewport()->update();
 }
@@ -115,11 +115,11 @@ void CVarListView::Refill(CQelDoc *doc)
     row.index = static_cast<std::int16_t>(std[i]);
     rows[5 + i] = row;
   }
-  if (doc->m_nTestpoints) {
+  if (doc->GetTestpoints()) {
     const int level = views::VisLevel();
     for (int i = 0; i < doc->GetVarCount(); ++i) {
       const Variabili &v = doc->GetVar(i);
-      if (v.GetBlockId() != doc->m_nSelectedVarBlock)
+      if (v.GetBlockId() != doc->GetSelectedVarBlock())
         continue;
       if (!v.IsVisibleAtLevel(level)) {
         qCDebug(lcViews, " var %s is not visible!", qUtf8Printable(v.GetName()));
@@ -136,7 +136,7 @@ void CVarListView::Refill(CQelDoc *doc)
     const bool valid = VarOfRow(static_cast<int>(r)) >= 0;
     InsertItem(static_cast<int>(r), valid ? QString::number(rows[r].index) : QString());
   }
-  doc->m_bVarListRefill = false;
+  doc->ClearVarListRefill();
 }
 
 void CVarListView::InvalidateRow(int row)

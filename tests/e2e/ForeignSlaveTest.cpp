@@ -75,7 +75,7 @@ TEST_F(ForeignSlave, OnlineReadAllWriteAndPollThroughPymodbus)
 
   CQelDoc doc;
   ASSERT_TRUE(doc.OnOpenDocument(path));
-  ASSERT_TRUE(doc.m_bDescriptionsLoaded);
+  ASSERT_TRUE(doc.AreDescriptionsLoaded());
   // The slave read the document on its own: its map is the supervisor's.
   QString map;
   ASSERT_TRUE(board.Command(QStringLiteral("map"), &map));
@@ -117,7 +117,7 @@ TEST_F(ForeignSlave, OnlineReadAllWriteAndPollThroughPymodbus)
   session.ReadAll();
   ASSERT_TRUE(WaitFor([&] { return session.ReadAllDone() && link.Outstanding() == 0; }))
       << link.Errors().join(u'|').toStdString();
-  EXPECT_EQ(doc.m_strStatus, QStringLiteral("Read all param ...done!"));
+  EXPECT_EQ(doc.GetStatusText(), QStringLiteral("Read all param ...done!"));
   EXPECT_EQ(doc.GetPar(posTarget).GetValue(0), -250000.0);
   EXPECT_FLOAT_EQ(static_cast<float>(doc.GetPar(speedKi).GetValue(0)), 3.25f);
   EXPECT_EQ(doc.GetPar(trigNeg).GetValue(0), -1234.0);
@@ -260,12 +260,12 @@ TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
   ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
   EXPECT_FALSE(session.Online());
   EXPECT_FALSE(session.HoldsDescriptionSlot());
-  EXPECT_FALSE(doc.m_bDescriptionsLoaded);
-  EXPECT_FALSE(doc.m_bDescriptionDownload);
+  EXPECT_FALSE(doc.AreDescriptionsLoaded());
+  EXPECT_FALSE(doc.IsDescriptionDownload());
   EXPECT_EQ(doc.GetParCount(), 0);
   ASSERT_EQ(link.Errors().size(), 1);
-  EXPECT_EQ(doc.m_strStatus, link.Errors().front());
-  EXPECT_FALSE(doc.m_strStatus.trimmed().isEmpty());
+  EXPECT_EQ(doc.GetStatusText(), link.Errors().front());
+  EXPECT_FALSE(doc.GetStatusText().trimmed().isEmpty());
   EXPECT_TRUE(QDir(folder.path()).isEmpty());
   doc.SetHost(nullptr);
 }

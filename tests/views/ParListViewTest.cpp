@@ -115,7 +115,7 @@ TEST_F(ParList, HeadersFollowTheUnitMode)
     EXPECT_EQ(List()->GetColumnWidth(col), 50 + col);
 
   doc.SetStateFlags(CQelDocContainer::STATE_INTERNAL_UNITS);
-  doc.m_ListaParUpdate = true;
+  doc.RequestParListUpdate();
   doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
   const QStringList ui = {"Old UI", "Default UI", "Minimum UI", "Maximum UI"};
   for (int col = 7; col < 11; ++col)
@@ -153,7 +153,7 @@ TEST_F(ParList, RowsOfABlockAtTheLevelWithTextsAndColours)
 
   // Level 0 hides the block: its group is not in the parameter tree.
   main.options.VisLevel.Set(0);
-  doc.m_bParTreeRebuild = true;
+  doc.RequestParTreeRebuild();
   doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
   EXPECT_EQ(parTree->ItemOfKey(-5), nullptr);
   EXPECT_NE(parTree->ItemOfKey(-3), nullptr);
@@ -465,7 +465,7 @@ TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
       EXPECT_EQ(answer.writes[3].index, par0);
       EXPECT_EQ(answer.writes[3].value, 1234);
       // The editor reopened by the read-back, confirmed untouched.
-      doc.m_bViewEditWindow = true;
+      doc.RequestEditorReopen();
       doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
       ASSERT_NE(List()->GetEdit(), nullptr);
       QTest::keyClick(List()->GetEdit(), Qt::Key_Return);
@@ -478,7 +478,7 @@ TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
       // Back to the first values for the online pass.
       doc.GetPar(mode).SetValue16(1);
       doc.GetPar(other).SetValue16(7);
-      doc.m_ListaParUpdate = true;
+      doc.RequestParListUpdate();
       doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
     }
   }
@@ -501,10 +501,10 @@ TEST_F(ParList, OnlineWritesReadsAndReopen)
   EXPECT_EQ(parList->GetReopenItem(), row);
   EXPECT_EQ(parList->GetReopenSubItem(), 6);
   // The read-back of the marked write reopens the editor once.
-  doc.m_bViewEditWindow = true;
+  doc.RequestEditorReopen();
   doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
   EXPECT_NE(List()->GetEdit(), nullptr);
-  EXPECT_FALSE(doc.m_bViewEditWindow);
+  EXPECT_FALSE(doc.NeedsEditorReopen());
   EXPECT_EQ(parList->GetReopenItem(), -1);
 
   // A click in the name column reads the parameter; a value column never does.

@@ -80,8 +80,8 @@ TEST_F(VarList, RowsTextsAndCounterFromPolls)
 
   // Testpoints add the selected group's variables visible at the level.
   varTree->setCurrentItem(varTree->ItemOfKey(-5));
-  doc.m_nTestpoints = 1;
-  doc.m_bVarListRefill = true;
+  doc.SetTestpoints(1);
+  doc.RequestVarListRefill();
   doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
   ASSERT_EQ(varList->GetItemCount(), 13);
   EXPECT_EQ(varList->GetItemText(11, 3), "analog_in1");
@@ -158,7 +158,7 @@ TEST_F(VarList, RowNamingNoVariableIsBlank)
 {
   Open("demo-full.vtx", 2);
   doc.GetVarRows()[1].index = 99;
-  doc.m_bVarListRefill = true;
+  doc.RequestVarListRefill();
   doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
   EXPECT_EQ(RowTexts(1), QStringList({"", "", "", "", "", "", "", ""}));
   EXPECT_EQ(doc.GetVarRows()[1].index, 99);
@@ -183,7 +183,7 @@ TEST_F(VarList, BitFieldOpensTheBitEditorInResetMode)
   EXPECT_EQ(images, std::vector<int>({2})); // one bit, named or not
   ASSERT_EQ(main.host.queue.size(), 1u);
   EXPECT_EQ(main.host.queue[0]->PktType.par.first_par, doc.GetPar(Par("is_sw_set")).GetAddress());
-  EXPECT_TRUE(doc.m_bResetPending);
+  EXPECT_TRUE(doc.IsResetPending());
 }
 
 TEST_F(VarList, WidthsAreSavedThroughTheMainFrame)
