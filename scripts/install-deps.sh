@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio
   clang libclang-rt-14-dev libtsan2
-  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core
+  xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core libxcb-damage0-dev
 )
 
 # Each listing is taken whole before it is searched: under pipefail a grep -q
