@@ -517,6 +517,7 @@ void CXListCtrl::BeginRefill()
   // need not repaint the whole window.
   ++m_nLockCount;
   m_nRefillRow = -1;
+  m_nRefillColumns = GetColumns();
   m_refillChanged.clear();
   // As DeleteAllItems leaves them: nothing selected, nothing focused.
   for (int row : {m_nSelected, m_nFocused})
@@ -536,9 +537,21 @@ int CXListCtrl::RefillItem(int nItem, const QString &lpszItem, COLORREF crText, 
   if (!VTX_ASSERT(m_bRefilling) || !VTX_ASSERT(nItem >= 0 && nItem < GetItemCount()))
     return -1;
   CloseRefillRow();
+  // The old contents go aside for the comparison; the row is made what a new
+  // row is, in the storage the previous row left (no allocation a row).
   Row &row = m_rows[static_cast<size_t>(nItem)];
-  m_refillOld = std::move(row);
-  row = FreshRow(lpszItem, crText, crBackground);
+  std::swap(row, m_refillOld);
+  row.texts.resize(1);
+  row.texts[0] = lpszItem;
+  XLISTCELLDATA def;
+  def.crText = m_crWindowText;
+  def.crBackground = m_crWindow;
+  row.cells.assign(static_cast<size_t>(m_nRefillColumns), def);
+  if (!row.cells.empty()) {
+    row.cells[0].crText = crText;
+    row.cells[0].crBackground = crBackground;
+    row.cells[0].nImage = -1;
+  }
   m_nRefillRow = nItem;
   return nItem;
 }
@@ -548,18 +561,18 @@ void CXListCtrl::CloseRefillRow()
   if (m_nRefillRow < 0 || m_nRefillRow >= GetItemCount())
     return;
   const Row &now = m_rows[static_cast<size_t>(m_nRefillRow)];
-  for (int col = 0; col < GetColumns(); ++col) {
-    const QString before = col < m_refillOld.texts.size() ? m_refillOld.texts.at(col) : QString();
-    const QString after = col < now.texts.size() ? now.texts.at(col) : QString();
+  const Row &old = m_refillOld;
+  static const QString kNone;
+  for (int col = 0; col < m_nRefillColumns; ++col) {
+    const QString &before = col < old.texts.size() ? old.texts.at(col) : kNone;
+    const QString &after = col < now.texts.size() ? now.texts.at(col) : kNone;
     const size_t c = static_cast<size_t>(col);
-    const bool hadCell = c < m_refillOld.cells.size(), hasCell = c < now.cells.size();
-    const bool same =
-        before == after && hadCell == hasCell && (!hasCell || SameRecord(m_refillOld.cells[c], now.cells[c]));
+    const bool hadCell = c < old.cells.size(), hasCell = c < now.cells.size();
+    const bool same = before == after && hadCell == hasCell && (!hasCell || SameRecord(old.cells[c], now.cells[c]));
     if (!same)
       m_refillChanged.emplace_back(m_nRefillRow, col);
   }
   m_nRefillRow = -1;
-  m_refillOld = Row();
 }
 
 void CXListCtrl::EndRefill()
@@ -567,6 +580,7 @@ void CXListCtrl::EndRefill()
   if (!VTX_ASSERT(m_bRefilling))
     return;
   CloseRefillRow();
+  m_refillOld = Row();
   m_bRefilling = false;
   --m_nLockCount;
   if (IsUpdateLocked()) {

@@ -271,6 +271,7 @@ private:
   // In-place refill: the row being written, what it held, the changed cells.
   bool m_bRefilling = false;
   int m_nRefillRow = -1;
+  int m_nRefillColumns = 0;
   Row m_refillOld;
   std::vector<std::pair<int, int>> m_refillChanged;
   QTimer m_timer1, m_timer2, m_timer3;

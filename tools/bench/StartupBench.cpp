@@ -123,7 +123,8 @@ public:
     close(fds[0]);
     if (number.find('\n') == std::string::npos)
       return false;
-    m_display = ":" + number.substr(0, number.find('\n'));
+    m_display = std::string(1, ':');
+    m_display.append(number, 0, number.find('\n'));
     m_conn = xcb_connect(m_display.c_str(), nullptr);
     if (!m_conn || xcb_connection_has_error(m_conn))
       return false;
@@ -244,8 +245,8 @@ QProcessEnvironment PrivateEnvironment(const QString &root, const QString &displ
                             QStringLiteral("cache"), QStringLiteral("runtime")};
   for (const QString &f : folders)
     QDir().mkpath(root + u'/' + f);
-  QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                               QFileDevice::ExeOwner);
+  QFile::setPermissions(root + QStringLiteral("/runtime"),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   env.insert(QStringLiteral("HOME"), root + QStringLiteral("/home"));
   env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
   env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/data"));
@@ -541,8 +542,7 @@ int main(int argc, char **argv)
     }
   for (std::size_t i = 0; i < idleSubjects.size(); ++i)
     std::printf("  %-20s CPU median %.2f %% (min %.2f %%), %.1f frames/s to the board, %zu of %d runs\n",
-                idleSubjects[i].name.c_str(), Median(cpu[i]), Min(cpu[i]), Median(polls[i]), cpu[i].size(),
-                idleRounds);
+                idleSubjects[i].name.c_str(), Median(cpu[i]), Min(cpu[i]), Median(polls[i]), cpu[i].size(), idleRounds);
   rows.push_back({"idle CPU online with one board (outside)", Median(cpu[0]), "%", "", -1});
   if (!baseline.isEmpty() && !cpu[1].empty() && !cpu[0].empty()) {
     const double ratio = Median(cpu[0]) / Median(cpu[1]);
