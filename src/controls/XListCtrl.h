@@ -146,7 +146,6 @@ public:
   int RefillItem(int nItem, const QString &lpszItem);
   int RefillItem(int nItem, const QString &lpszItem, COLORREF crText, COLORREF crBackground);
   void EndRefill();
-  bool IsRefilling() const { return m_bRefilling; }
 
   // Update lock: nothing repaints until the last unlock.
   void LockWindowUpdate();
