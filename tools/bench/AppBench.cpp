@@ -774,9 +774,9 @@ int main(int argc, char **argv)
     Startup(dir.path(), boards);
 
   std::printf("\n%s; serial line %d baud\n", qPrintable(machine), kBaud);
-  std::printf("%-62s %12s  %-8s %s\n", "figure", "value", "goal", "");
+  std::printf("%-74s %12s  %-8s %s\n", "figure", "value", "goal", "");
   for (const Row &r : g_rows)
-    std::printf("%-62s %9.2f %-3s %-8s %s\n", r.figure.c_str(), r.value, r.unit.c_str(), r.goal.c_str(),
+    std::printf("%-74s %9.2f %-3s %-8s %s\n", r.figure.c_str(), r.value, r.unit.c_str(), r.goal.c_str(),
                 r.verdict < 0 ? "" : (r.verdict ? "pass" : "falls short"));
   return 0;
 }
