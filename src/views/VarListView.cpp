@@ -77,15 +77,15 @@ void CVarListView::OnUpdate(CView *, long lHint, QObject *)
   if (!m_nDragOver) {
     views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
     s_nLastHotRow = -1;
-  } else {
-    TrackDrag(doc);
+  } else if (!TrackDrag(doc)) {
+    return; // still over the same row: nothing to repaint
   }
   if (doc->NeedsVarListRefill())
     Refill(doc);
   viewport()->update();
 }
 
-void CVarListView::TrackDrag(CQelDoc *doc)
+bool CVarListView::TrackDrag(CQelDoc *doc)
 {
   const QPoint pt = viewport()->mapFromGlobal(views::drag::Point(*doc));
   const bool inside = viewport()->rect().contains(pt);
@@ -96,12 +96,13 @@ void CVarListView::TrackDrag(CQelDoc *doc)
   if (inside)
     views::drag::SetTargetPar(*doc, views::drag::OVER_VAR_LIST);
   if (hot == s_nLastHotRow)
-    return;
+    return false;
   if (hot >= 0)
     RedrawItems(hot, hot);
   if (s_nLastHotRow >= 0)
     RedrawItems(s_nLastHotRow, s_nLastHotRow);
   s_nLastHotRow = hot;
+  return true;
 }
 
 void CVarListView::Refill(CQelDoc *doc)
@@ -141,10 +142,19 @@ void CVarListView::Refill(CQelDoc *doc)
 
 void CVarListView::InvalidateRow(int row)
 {
-  if (row < 0)
+  if (row < 0) {
     RedrawItems(0, GetItemCount() - 1);
-  else
-    RedrawItems(row, row);
+    return;
+  }
+  // A poll answer changes only the values and the counter of its row; a
+  // wider repaint for every answer costs the idle program most of its time.
+  if (row >= GetItemCount() || !model())
+    return;
+  for (int col : {COL_SI, COL_UI, COL_COUNTER}) {
+    const QRect cell = visualRect(model()->index(row, col));
+    if (!cell.isEmpty())
+      viewport()->update(cell);
+  }
 }
 
 void CVarListView::SupplyCellText(int nItem, int nSubItem, QString &text)

@@ -44,6 +44,30 @@ protected:
     List()->GetColumn(col, &column);
     return column.pszText;
   }
+  // Every cell's text and record, one line a cell.
+  QStringList Cells() const
+  {
+    QStringList out;
+    for (int row = 0; row < List()->GetItemCount(); ++row)
+      for (int col = 0; col < CParListView::kColumns; ++col) {
+        const XLISTCELLDATA *d = List()->GetCellData(row, col);
+        out << QStringLiteral("%1,%2 '%3' %4 %5 %6%7%8%9 %10 %11 %12 [%13]")
+                   .arg(row)
+                   .arg(col)
+                   .arg(List()->GetItemText(row, col))
+                   .arg(d->crText, 0, 16)
+                   .arg(d->crBackground, 0, 16)
+                   .arg(d->bEdit)
+                   .arg(d->bCombo)
+                   .arg(d->bModified)
+                   .arg(d->bEnabled)
+                   .arg(d->nImage)
+                   .arg(d->nInitialComboSel)
+                   .arg(d->nComboListHeight)
+                   .arg(d->psa ? d->psa->join(u'|') : QStringLiteral("-"));
+      }
+    return out;
+  }
   // Types text into a cell and ends the edit as the list control does.
   void Edit(std::int16_t par, int col, const QString &text)
   {
@@ -577,4 +601,49 @@ TEST_F(ParList, LanguageChangeRenamesTheChooser)
   EXPECT_EQ(List()->GetItemText(row, 3), "modo_controllo");
   EXPECT_EQ(List()->GetItemText(row, 5), "Coppia");
   EXPECT_EQ(List()->GetCellData(row, 5)->psa->at(2), "Posizione");
+}
+
+TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(2);
+  const std::int16_t mode = Par("control_mode");
+  const int modeRow = RowOf(mode);
+  ASSERT_GE(modeRow, 0);
+  ASSERT_GE(List()->GetItemCount(), 3);
+  std::vector<int> others;
+  for (int row = 0; row < 3; ++row)
+    if (row != modeRow)
+      others.push_back(row);
+  const int quiet = others.at(0); // a row nothing happens to
+  const int selected = others.at(1);
+  List()->SetCurSel(selected);
+  List()->EditCell(quiet, CParListView::COL_UI);
+  ASSERT_NE(List()->GetEdit(), nullptr);
+
+  // A read answer changes one value: the rows are refilled in place.
+  doc.GetPar(mode).SetRawValue(3);
+  PaintSpy spy(List()->viewport());
+  parList->FillList();
+  const QRegion painted = spy.Painted();
+  QRect changed, selectedRow, quietRow;
+  List()->GetSubItemRect(modeRow, CParListView::COL_SI, xl::LVIR_BOUNDS, changed);
+  List()->GetItemRect(selected, &selectedRow);
+  List()->GetItemRect(quiet, &quietRow);
+  const int header = List()->GetClientRect().height() - List()->viewport()->height();
+  EXPECT_TRUE(painted.intersects(changed.translated(0, -header)));
+  EXPECT_TRUE(painted.intersects(selectedRow.translated(0, -header))); // loses its selection
+  // Repaints reach 2 pixels past their cells.
+  EXPECT_FALSE(painted.intersects(quietRow.adjusted(0, 3, 0, -3).translated(0, -header)));
+  EXPECT_EQ(List()->GetItemText(modeRow, CParListView::COL_SI), "Test");
+  EXPECT_EQ(List()->GetCurSel(), -1);
+  EXPECT_EQ(List()->GetNextItem(-1, xl::LVNI_FOCUSED), -1);
+  EXPECT_NE(List()->GetEdit(), nullptr);
+  const QStringList inPlace = Cells();
+
+  // The same document refilled from empty rows gives the same cells.
+  List()->DeleteAllItems();
+  parList->FillList();
+  EXPECT_EQ(Cells(), inPlace);
+  EXPECT_NE(List()->GetEdit(), nullptr);
 }

@@ -130,6 +130,27 @@ TEST_F(Trees, SelectionDrivesTheListsAndSurvivesARebuild)
   parTree->OnKeyDown(xl::VK_F1);
 }
 
+TEST_F(Trees, BuiltOncePerOpenAndAgainPerRebuildFlag)
+{
+  Open("demo-full.vtx", 2);
+  EXPECT_EQ(parTree->GetBuildCount(), 1);
+  EXPECT_EQ(varTree->GetBuildCount(), 1);
+  // Updates without the flag leave the trees as they are.
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  doc.UpdateAllViews(nullptr, 0);
+  EXPECT_EQ(parTree->GetBuildCount(), 1);
+  EXPECT_EQ(varTree->GetBuildCount(), 1);
+  // A level change sets both flags: each tree is built once more.
+  main.options.VisLevel.Set(1);
+  doc.RequestParTreeRebuild();
+  doc.RequestVarTreeRebuild();
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  EXPECT_EQ(parTree->GetBuildCount(), 2);
+  EXPECT_EQ(varTree->GetBuildCount(), 2);
+  EXPECT_FALSE(Texts(parTree.get()).contains("Diagnostics"));
+}
+
 TEST_F(Trees, DropWritesTheLinkByKind)
 {
   Open("demo-full.vtx", 2);

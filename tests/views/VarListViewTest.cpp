@@ -116,6 +116,27 @@ TEST_F(VarList, ColoursOfflineOnlineAndDrag)
   EXPECT_EQ(views::drag::TargetRow(doc), views::drag::NO_TARGET);
 }
 
+TEST_F(VarList, PollAnswerRepaintsOnlyTheRowsValueCells)
+{
+  Open("demo-full.vtx", 2);
+  PaintSpy spy(varList->viewport());
+  Poll(3, QStringLiteral("12"), QStringLiteral("12"));
+  QRegion cells;
+  for (int col : {CVarListView::COL_SI, CVarListView::COL_UI, CVarListView::COL_COUNTER})
+    cells += varList->visualRect(varList->model()->index(3, col));
+  EXPECT_EQ(spy.Painted(), cells);
+  EXPECT_EQ(varList->GetItemText(3, CVarListView::COL_SI), "12");
+  // A drag that stays over the same row repaints nothing more.
+  views::drag::SetActive(doc, true);
+  views::drag::SetPoint(doc, varList->viewport()->mapToGlobal(varList->GetItemRect(2).center()));
+  doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
+  EXPECT_FALSE(spy.Painted().isEmpty());
+  views::drag::SetPoint(doc, varList->viewport()->mapToGlobal(varList->GetItemRect(2).center() + QPoint(5, 1)));
+  doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
+  EXPECT_TRUE(spy.Painted().isEmpty());
+  views::drag::SetActive(doc, false);
+}
+
 TEST_F(VarList, WatchRowEditsByNumberKeyAndName)
 {
   Open("demo-full.vtx", 2);

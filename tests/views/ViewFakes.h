@@ -16,12 +16,41 @@
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
+
+// The region the viewport paints while the events of a step are processed.
+class PaintSpy : public QObject {
+public:
+  explicit PaintSpy(QWidget *w) : m_w(w)
+  {
+    QApplication::processEvents();
+    w->installEventFilter(this);
+  }
+  ~PaintSpy() override { m_w->removeEventFilter(this); }
+  QRegion Painted()
+  {
+    m_painted = QRegion();
+    QApplication::processEvents();
+    return m_painted;
+  }
+  bool eventFilter(QObject *o, QEvent *e) override
+  {
+    if (o == m_w && e->type() == QEvent::Paint)
+      m_painted += static_cast<QPaintEvent *>(e)->region();
+    return false;
+  }
+
+private:
+  QWidget *m_w;
+  QRegion m_painted;
+};
 
 // The main window as the views see it: its settings and the width codes,
 // recorded; the serial queue and the folders are a fake document host's.
