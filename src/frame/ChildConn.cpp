@@ -820,7 +820,10 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
     doc.RequestEditorReopen();
   if (pkt.PktType.par.step != 0 && BlockAnswered(false, pkt.PktType.par.step))
     FinishReadAll();
-  FillParList();
+  if (pkt.PktType.par.step != 0)
+    FillParListAfterAnswers();
+  else
+    FillParList();
   doc.UpdateAllViews(nullptr, FrameHint::Values);
   if (refresh)
     ShowStatusText();

@@ -106,6 +106,9 @@ protected:
   virtual void ShowStatusText() {}
   virtual void SetStateIcon(int icon) { (void)icon; }
   virtual void FillParList() {}
+  // A refill that may wait until the answers in hand are routed: a read
+  // all's blocks often come several at once, each asking for one.
+  virtual void FillParListAfterAnswers() { FillParList(); }
   virtual void RecolorParList() {}
   virtual void InvalidateVarList(int row);
   // The board-message window for the document's win_cmd value.

@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <utility>
+
 namespace {
 
 std::array<CChildFrame::PaneFactory, CChildFrame::PaneKinds> &Factories()
@@ -230,6 +232,20 @@ void CChildFrame::FillParList()
 {
   if (auto *list = dynamic_cast<IDocParList *>(m_panes[ParList].data()))
     list->FillList();
+}
+
+void CChildFrame::FillParListAfterAnswers()
+{
+  if (!m_pMain) {
+    FillParList();
+    return;
+  }
+  if (std::exchange(m_bFillWaiting, true))
+    return;
+  m_pMain->AfterAnswers(this, [this] {
+    m_bFillWaiting = false;
+    FillParList();
+  });
 }
 
 void CChildFrame::RecolorParList()

@@ -61,6 +61,7 @@ protected:
 
   void SetStateIcon(int icon) override;
   void FillParList() override;
+  void FillParListAfterAnswers() override;
   void RecolorParList() override;
   void OnWentOffline() override;
   void NotifyMainFrame() override;
@@ -83,6 +84,7 @@ private:
   QMetaObject::Connection m_focusConnection;
   bool m_bUnregistered = false;
   bool m_bSaveAnswered = false;
+  bool m_bFillWaiting = false; // a refill waits for the answers in hand
 };
 
 // The state icons, our own drawings.

@@ -18,6 +18,7 @@
 #include "platform/Trace.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -142,9 +143,22 @@ void CMainFrame::OnServerAnswer(unsigned code, long argument)
 
 void CMainFrame::DrainAnswers()
 {
+  ++m_nDrainDepth;
   while (std::unique_ptr<CRequestPacket> pkt = TakeAnswer())
     RouteAnswer(*pkt);
+  if (--m_nDrainDepth == 0)
+    for (auto &[context, call] : std::exchange(m_afterAnswers, {}))
+      if (context)
+        call();
   UpdateCommandStates();
+}
+
+void CMainFrame::AfterAnswers(QObject *context, std::function<void()> call)
+{
+  if (m_nDrainDepth == 0)
+    call();
+  else
+    m_afterAnswers.emplace_back(context, std::move(call));
 }
 
 std::unique_ptr<CRequestPacket> CMainFrame::TakeAnswer()

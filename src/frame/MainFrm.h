@@ -154,6 +154,9 @@ public:
   void OnServerAnswer(unsigned code, long argument);
   // Takes every waiting answer from the serial manager and routes it.
   void DrainAnswers();
+  // Runs the call once the answers in hand are all routed (at once when none
+  // are being routed); dropped when the context is gone by then.
+  void AfterAnswers(QObject *context, std::function<void()> call);
   // Routes one answer (its owner deletes it afterwards).
   void RouteAnswer(CRequestPacket &packet);
   bool ProcessAnswer(CRequestPacket &packet, bool activeChild);
@@ -298,6 +301,8 @@ private:
   int m_nActivity = 0;
   int m_nRoundRobin = 0;
   bool m_bClosing = false;
+  int m_nDrainDepth = 0; // a modal box may drain again inside a drain
+  std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_afterAnswers;
   QRect m_framePlacement; // until the first show has fitted the frame
   std::function<bool(const QString &)> m_openDocument;
   std::function<void(CQelDoc *)> m_closeDocument;

@@ -1,9 +1,11 @@
 #include "MainFrameFixture.h"
 
+#include "frame/ChildFrm.h"
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/generali.h"
+#include "model/DocViewLinks.h"
 #include "modbus/SerCodes.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
@@ -294,6 +296,45 @@ TEST_F(MainAnswersTest, EveryWaitingAnswerIsDeliveredInOrderWhateverTheNote)
   EXPECT_TRUE(answers.waiting.empty());
   frame->OnServerAnswer(kSerBeep, 0); // a note that finds nothing waiting
   EXPECT_EQ(child.answers.size(), 3u);
+  frame->SetAnswerSource(nullptr);
+}
+
+// A read all's blocks that arrive together refill the parameter list once,
+// when all of them are stored; blocks drained apart refill it each time.
+TEST_F(MainAnswersTest, BlocksDrainedTogetherRefillTheListOnce)
+{
+  struct CountingList : QWidget, IDocParList {
+    int FindRowByFirstColumn(const QString &) const override { return -1; }
+    void RecolorAll() override {}
+    void FillList() override { ++fills; }
+    int fills = 0;
+  };
+  QPointer<CountingList> list;
+  CChildFrame::SetPaneFactory(CChildFrame::ParList, [&](CQelDoc &, CChildFrame &) { return list = new CountingList; });
+  auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  CChildFrame::SetPaneFactory(CChildFrame::ParList, {});
+  ASSERT_TRUE(list);
+  child->RequestGoOnline();
+  auto online = AnswerOf(*sink.OfKind(REQ_GO_ONLINE).at(0));
+  online->strVersion = doc->GetVersion();
+  frame->RouteAnswer(*online);
+  child->OnReadAll();
+  const auto blocks = sink.OfKind(REQ_READ_BLOCK);
+  ASSERT_GE(blocks.size(), 3u);
+  FakeAnswers answers;
+  frame->SetAnswerSource(&answers);
+  const auto answer = [&](const CRequestPacket *block) {
+    answers.waiting.push_back(AnswerOf(*block, std::vector<uint16_t>(block->PktType.par.num_par, 7)));
+  };
+  const int before = list->fills;
+  answer(blocks[0]);
+  answer(blocks[1]);
+  frame->OnServerAnswer(kSerBeep, 0);
+  EXPECT_EQ(list->fills, before + 1);
+  answer(blocks[2]);
+  frame->OnServerAnswer(kSerBeep, 0);
+  EXPECT_EQ(list->fills, before + 2);
   frame->SetAnswerSource(nullptr);
 }
 
