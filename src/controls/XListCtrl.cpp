@@ -1,18 +1,13 @@
 #include "XListCtrl.h"
 
-#include "XCombo.h"
-#include "XEdit.h"
 #include "XListController.h"
 
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "platform/Trace.h"
 
-#include <QApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
-
-#include <algorithm>
 
 using namespace xl;
 

@@ -31,7 +31,9 @@ struct LVCOLUMN {
 // chooser), its own drawing, in-place editing and a header with check boxes.
 // Client coordinates (HitTest, GetSubItemRect, GetItemRect) start at the top
 // left of the inside of the frame, above the header, as the platform's do.
-// Notices to the owner are synchronous signals.
+// Notices to the owner are synchronous signals. The rows live in a
+// CXListData, clicks, keys and the editors are a CXListController's work, and
+// a CXListPainter draws.
 class CXListCtrl : public QAbstractScrollArea {
   Q_OBJECT
 public:
