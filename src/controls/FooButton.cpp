@@ -331,34 +331,45 @@ void FooButton::paintEvent(QPaintEvent *)
   const QRect r = rect();
   const bool selected = isDown();
   const bool disabled = !isEnabled();
-  const bool focus = hasFocus();
   p.fillRect(r, BtnFace(this));
+  PaintFrame(p, r, selected, disabled);
+  int content = PaintPicture(p, r, selected, disabled);
+  content = PaintMark(p, r, content, selected, disabled);
+  PaintArrow(p, r, selected, disabled);
+  const int captionRight = PaintCaption(p, r, content, selected, disabled);
+  PaintFocus(p, r, content, captionRight);
+  PaintDefaultFrame(p, r, selected);
+}
 
-  // Frame.
-  if (m_nType != TypeCheckBox && m_nType != TypeRadio && !m_bFlat && !m_bLink) {
-    if (m_bHotTracking && !m_bChecked) {
-      if (m_bMouseTracking) {
-        const QColor tl = selected ? Shadow(this) : Hilight(this);
-        const QColor br = selected ? Hilight(this) : Shadow(this);
-        p.setPen(tl);
-        p.drawLine(r.left(), r.top(), r.right(), r.top());
-        p.drawLine(r.left(), r.top(), r.left(), r.bottom());
-        p.setPen(br);
-        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-        p.drawLine(r.right(), r.top(), r.right(), r.bottom());
-        if (m_bSplit && m_bDropDownPressed)
-          DrawPushFrame(this, p, QRect(r.right() - kPressedPart + 1, r.top(), kPressedPart, r.height() - 1), true,
-                        false, disabled);
-      }
-    } else {
-      DrawPushFrame(this, p, r, m_bChecked, selected && !m_bSplit, disabled);
+void FooButton::PaintFrame(QPainter &p, const QRect &r, bool selected, bool disabled)
+{
+  if (m_nType == TypeCheckBox || m_nType == TypeRadio || m_bFlat || m_bLink)
+    return;
+  if (m_bHotTracking && !m_bChecked) {
+    if (m_bMouseTracking) {
+      const QColor tl = selected ? Shadow(this) : Hilight(this);
+      const QColor br = selected ? Hilight(this) : Shadow(this);
+      p.setPen(tl);
+      p.drawLine(r.left(), r.top(), r.right(), r.top());
+      p.drawLine(r.left(), r.top(), r.left(), r.bottom());
+      p.setPen(br);
+      p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+      p.drawLine(r.right(), r.top(), r.right(), r.bottom());
       if (m_bSplit && m_bDropDownPressed)
         DrawPushFrame(this, p, QRect(r.right() - kPressedPart + 1, r.top(), kPressedPart, r.height() - 1), true, false,
                       disabled);
     }
+  } else {
+    DrawPushFrame(this, p, r, m_bChecked, selected && !m_bSplit, disabled);
+    if (m_bSplit && m_bDropDownPressed)
+      DrawPushFrame(this, p, QRect(r.right() - kPressedPart + 1, r.top(), kPressedPart, r.height() - 1), true, false,
+                    disabled);
   }
+}
 
-  // Image.
+// The bitmap; gives the right edge of what it drew (0 for none).
+int FooButton::PaintPicture(QPainter &p, const QRect &r, bool selected, bool disabled)
+{
   int content = 0;
   if (m_nBitmapId != 0) {
     const QImage &image = Picture();
@@ -374,108 +385,123 @@ void FooButton::paintEvent(QPaintEvent *)
       content = x + image.width();
     }
   }
+  return content;
+}
 
-  // Check box or radio mark.
-  if (m_nType == TypeCheckBox || m_nType == TypeRadio) {
-    const int left = content > 0 ? content + kImageGap : content;
-    QStyleOptionButton opt;
-    opt.initFrom(this);
-    opt.rect = QRect(left, (r.height() - kMarkSize) / 2, kMarkSize, kMarkSize);
-    opt.state &= ~QStyle::State_HasFocus;
-    opt.state |= m_bChecked ? QStyle::State_On : QStyle::State_Off;
-    if (selected)
-      opt.state |= QStyle::State_Sunken;
-    if (disabled)
-      opt.state &= ~QStyle::State_Enabled;
-    style()->drawPrimitive(m_nType == TypeCheckBox ? QStyle::PE_IndicatorCheckBox : QStyle::PE_IndicatorRadioButton,
-                           &opt, &p, this);
-    content = opt.rect.right() + 1;
+// The check box or radio mark after the bitmap; gives its right edge.
+int FooButton::PaintMark(QPainter &p, const QRect &r, int content, bool selected, bool disabled)
+{
+  if (m_nType != TypeCheckBox && m_nType != TypeRadio)
+    return content;
+  const int left = content > 0 ? content + kImageGap : content;
+  QStyleOptionButton opt;
+  opt.initFrom(this);
+  opt.rect = QRect(left, (r.height() - kMarkSize) / 2, kMarkSize, kMarkSize);
+  opt.state &= ~QStyle::State_HasFocus;
+  opt.state |= m_bChecked ? QStyle::State_On : QStyle::State_Off;
+  if (selected)
+    opt.state |= QStyle::State_Sunken;
+  if (disabled)
+    opt.state &= ~QStyle::State_Enabled;
+  style()->drawPrimitive(m_nType == TypeCheckBox ? QStyle::PE_IndicatorCheckBox : QStyle::PE_IndicatorRadioButton, &opt,
+                         &p, this);
+  return opt.rect.right() + 1;
+}
+
+// The drop-down arrow, and the split button's separator.
+void FooButton::PaintArrow(QPainter &p, const QRect &r, bool selected, bool disabled)
+{
+  if (!m_bDropDownArrow && !m_bSplit)
+    return;
+  const int d = (selected || m_bDropDownPressed) ? 1 : 0;
+  p.setPen(disabled ? GrayText(this) : palette().color(QPalette::ButtonText));
+  const int x = r.right() + 1 - 10 + d;
+  const int y = r.bottom() + 1 - 8 + d;
+  for (int row = 0; row < 3; ++row)
+    p.drawLine(x + row, y + row, x + 4 - row, y + row);
+  if (m_bSplit && !m_bDropDownPressed) {
+    const int sx = r.right() + 1 - 15;
+    p.setPen(Shadow(this));
+    p.drawLine(sx, r.top() + 3, sx, r.bottom() - 3);
+    p.setPen(Hilight(this));
+    p.drawLine(sx + 1, r.top() + 3, sx + 1, r.bottom() - 3);
   }
+}
 
-  // Drop-down arrow, and the split button's separator.
-  if (m_bDropDownArrow || m_bSplit) {
-    const int d = (selected || m_bDropDownPressed) ? 1 : 0;
-    p.setPen(disabled ? GrayText(this) : palette().color(QPalette::ButtonText));
-    const int x = r.right() + 1 - 10 + d;
-    const int y = r.bottom() + 1 - 8 + d;
-    for (int row = 0; row < 3; ++row)
-      p.drawLine(x + row, y + row, x + 4 - row, y + row);
-    if (m_bSplit && !m_bDropDownPressed) {
-      const int sx = r.right() + 1 - 15;
-      p.setPen(Shadow(this));
-      p.drawLine(sx, r.top() + 3, sx, r.bottom() - 3);
-      p.setPen(Hilight(this));
-      p.drawLine(sx + 1, r.top() + 3, sx + 1, r.bottom() - 3);
-    }
-  }
-
-  // Caption.
-  int captionRight = r.right() + 1;
-  if (m_bShowCaption) {
-    int left = content + (m_bCentre ? 0 : kImageGap);
-    int right = r.right() + 1 - (m_bSplit ? 12 : m_bDropDownArrow ? 6 : 0);
-    captionRight = right;
-    if (right > left) {
-      QFont font = p.font();
-      if (m_bLink)
-        font.setUnderline(true);
-      p.setFont(font);
-      const QFontMetrics fm(font);
-      const int space = right - left;
-      QString text = this->text();
-      int flags = Qt::AlignVCenter;
-      if (m_bMultiLine) {
-        flags |= Qt::AlignLeft | Qt::TextWordWrap;
-      } else {
-        flags |= Qt::TextSingleLine | (m_bCentre ? Qt::AlignHCenter : Qt::AlignLeft);
-        text = fm.elidedText(text, Qt::ElideRight, space);
-        const int w = fm.horizontalAdvance(text);
-        if (m_bCentre && w < space) {
-          left += (space - w) / 2;
-          right = left + w;
-        }
-      }
-      QRect textRect(left, 0, right - left, r.height());
-      if (IsPlainPush() && selected)
-        textRect.translate(1, 1);
-      if (disabled) {
-        p.setPen(Hilight(this));
-        p.drawText(textRect.translated(1, 1), flags, text);
-        p.setPen(GrayText(this));
-      } else {
-        p.setPen(m_bLink ? ToQColor(RGB(0, 0, 224)) : ToQColor(m_crText));
-      }
-      p.drawText(textRect, flags, text);
-    }
-  }
-
-  // Focus rectangle.
-  if (m_nFocusStyle != 0 && !m_bFlat && !m_bHotTracking && focus) {
-    QStyleOptionFocusRect opt;
-    opt.initFrom(this);
-    opt.rect = QRect(QPoint(content + 4, 4), QPoint(captionRight - 4 - 1, r.bottom() - 4));
-    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &p, this);
-  }
-
-  // The frame that marks the default button.
-  if ((m_nType == TypePush || m_nType == TypeDropDown || m_nType == TypeSplit) && m_nFocusStyle == 2 && focus &&
-      isDefault()) {
-    const int l = r.left(), t = r.top(), rr = r.right() + 1, b = r.bottom() + 1;
-    if (!selected) {
-      p.setPen(DkShadow(this));
-      p.drawLine(rr - 2, t + 1, rr - 2, b - 2);
-      p.drawLine(rr - 2, b - 2, l, b - 2);
-      p.setPen(Hilight(this));
-      p.drawLine(rr - 3, t + 1, l + 1, t + 1);
-      p.drawLine(l + 1, t + 1, l + 1, b - 2);
-      p.setPen(Shadow(this));
-      p.drawLine(rr - 3, t + 2, rr - 3, b - 3);
-      p.drawLine(rr - 3, b - 3, l + 1, b - 3);
+// Gives the caption's right edge, where the focus rectangle ends.
+int FooButton::PaintCaption(QPainter &p, const QRect &r, int content, bool selected, bool disabled)
+{
+  if (!m_bShowCaption)
+    return r.right() + 1;
+  int left = content + (m_bCentre ? 0 : kImageGap);
+  int right = r.right() + 1 - (m_bSplit ? 12 : m_bDropDownArrow ? 6 : 0);
+  const int captionRight = right;
+  if (right > left) {
+    QFont font = p.font();
+    if (m_bLink)
+      font.setUnderline(true);
+    p.setFont(font);
+    const QFontMetrics fm(font);
+    const int space = right - left;
+    QString text = this->text();
+    int flags = Qt::AlignVCenter;
+    if (m_bMultiLine) {
+      flags |= Qt::AlignLeft | Qt::TextWordWrap;
     } else {
-      p.setPen(DkShadow(this));
-      p.drawRect(r.adjusted(1, 1, -1, -1));
+      flags |= Qt::TextSingleLine | (m_bCentre ? Qt::AlignHCenter : Qt::AlignLeft);
+      text = fm.elidedText(text, Qt::ElideRight, space);
+      const int w = fm.horizontalAdvance(text);
+      if (m_bCentre && w < space) {
+        left += (space - w) / 2;
+        right = left + w;
+      }
     }
-    p.setPen(DkShadow(this));
-    p.drawRect(r.adjusted(0, 0, -1, -1));
+    QRect textRect(left, 0, right - left, r.height());
+    if (IsPlainPush() && selected)
+      textRect.translate(1, 1);
+    if (disabled) {
+      p.setPen(Hilight(this));
+      p.drawText(textRect.translated(1, 1), flags, text);
+      p.setPen(GrayText(this));
+    } else {
+      p.setPen(m_bLink ? ToQColor(RGB(0, 0, 224)) : ToQColor(m_crText));
+    }
+    p.drawText(textRect, flags, text);
   }
+  return captionRight;
+}
+
+void FooButton::PaintFocus(QPainter &p, const QRect &r, int content, int captionRight)
+{
+  if (m_nFocusStyle == 0 || m_bFlat || m_bHotTracking || !hasFocus())
+    return;
+  QStyleOptionFocusRect opt;
+  opt.initFrom(this);
+  opt.rect = QRect(QPoint(content + 4, 4), QPoint(captionRight - 4 - 1, r.bottom() - 4));
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &p, this);
+}
+
+// The frame that marks the default button.
+void FooButton::PaintDefaultFrame(QPainter &p, const QRect &r, bool selected)
+{
+  if ((m_nType != TypePush && m_nType != TypeDropDown && m_nType != TypeSplit) || m_nFocusStyle != 2 || !hasFocus() ||
+      !isDefault())
+    return;
+  const int l = r.left(), t = r.top(), rr = r.right() + 1, b = r.bottom() + 1;
+  if (!selected) {
+    p.setPen(DkShadow(this));
+    p.drawLine(rr - 2, t + 1, rr - 2, b - 2);
+    p.drawLine(rr - 2, b - 2, l, b - 2);
+    p.setPen(Hilight(this));
+    p.drawLine(rr - 3, t + 1, l + 1, t + 1);
+    p.drawLine(l + 1, t + 1, l + 1, b - 2);
+    p.setPen(Shadow(this));
+    p.drawLine(rr - 3, t + 2, rr - 3, b - 3);
+    p.drawLine(rr - 3, b - 3, l + 1, b - 3);
+  } else {
+    p.setPen(DkShadow(this));
+    p.drawRect(r.adjusted(1, 1, -1, -1));
+  }
+  p.setPen(DkShadow(this));
+  p.drawRect(r.adjusted(0, 0, -1, -1));
 }

@@ -85,6 +85,14 @@ private:
   bool IsCheckable() const;
   bool IsPlainPush() const;
   void DrawImage(QPainter &p, const QImage &image, const QPoint &at, bool disabled) const;
+  // The steps of painting, in order.
+  void PaintFrame(QPainter &p, const QRect &r, bool selected, bool disabled);
+  int PaintPicture(QPainter &p, const QRect &r, bool selected, bool disabled);
+  int PaintMark(QPainter &p, const QRect &r, int content, bool selected, bool disabled);
+  void PaintArrow(QPainter &p, const QRect &r, bool selected, bool disabled);
+  int PaintCaption(QPainter &p, const QRect &r, int content, bool selected, bool disabled);
+  void PaintFocus(QPainter &p, const QRect &r, int content, int captionRight);
+  void PaintDefaultFrame(QPainter &p, const QRect &r, bool selected);
   // The picture of the bitmap id, decoded on first use; null when none.
   const QImage &Picture();
 

@@ -2,43 +2,20 @@
 
 #include "XHeaderCtrl.h"
 #include "XListCommon.h"
+#include "XListData.h"
 
 #include <QAbstractScrollArea>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
-#include <optional>
-#include <vector>
+#include <memory>
 
 class CImageList;
 class CXCombo;
 class CXEdit;
-
-// The record of one cell. Only column 0's bEnabled and dwItemData count, for
-// the whole row.
-struct XLISTCELLDATA {
-  bool bEnabled = true;
-  bool bBold = false;
-  bool bModified = false;
-  int nImage = -1;
-  bool bCombo = false;
-  bool bSort = false;
-  std::optional<QStringList> psa; // the chooser's strings: our own copy
-  int nComboListHeight = 10;
-  int nInitialComboSel = -1;
-  bool bEdit = false;
-  COLORREF crText = 0;
-  COLORREF crBackground = 0;
-  bool bShowProgress = false;
-  int nProgressPercent = 0;
-  QString strProgressText;
-  bool bShowProgressMessage = true;
-  int nCheckedState = -1; // -1 none, 0 unchecked, 1 checked
-  quint32 dwItemData = 0;
-};
+class CXListController;
 
 // A column as InsertColumn/SetColumn/GetColumn see it.
 struct LVCOLUMN {
@@ -54,7 +31,9 @@ struct LVCOLUMN {
 // chooser), its own drawing, in-place editing and a header with check boxes.
 // Client coordinates (HitTest, GetSubItemRect, GetItemRect) start at the top
 // left of the inside of the frame, above the header, as the platform's do.
-// Notices to the owner are synchronous signals.
+// Notices to the owner are synchronous signals. The rows live in a
+// CXListData, clicks, keys and the editors are a CXListController's work, and
+// a CXListPainter draws.
 class CXListCtrl : public QAbstractScrollArea {
   Q_OBJECT
 public:
@@ -72,7 +51,7 @@ public:
   CXHeaderCtrl *GetHeaderCtrl() { return &m_HeaderCtrl; }
 
   // Rows.
-  int GetItemCount() const { return static_cast<int>(m_rows.size()); }
+  int GetItemCount() const { return m_data.Count(); }
   int InsertItem(int nItem, const QString &lpszItem);
   int InsertItem(int nItem, const QString &lpszItem, COLORREF crText, COLORREF crBackground);
   bool DeleteItem(int nItem);
@@ -110,7 +89,7 @@ public:
   unsigned GetItemState(int nItem, unsigned mask) const;
   bool SetItemState(int nItem, unsigned state, unsigned mask);
   int GetNextItem(int nItem, unsigned flags) const;
-  int GetSelectedCount() const { return m_nSelected >= 0 ? 1 : 0; }
+  int GetSelectedCount() const { return m_data.m_nSelected >= 0 ? 1 : 0; }
   bool EnsureVisible(int nItem, bool bPartialOK);
   int GetTopIndex() const;
   int GetCountPerPage() const;
@@ -196,15 +175,13 @@ protected:
   bool viewportEvent(QEvent *e) override;
 
 private:
-  struct Row {
-    QStringList texts;
-    std::vector<XLISTCELLDATA> cells; // one per column at insertion
-  };
+  friend class CXListController;
+  friend class CXListPainter;
 
-  XLISTCELLDATA *Cell(int nItem, int nSubItem);
-  const XLISTCELLDATA *Cell(int nItem, int nSubItem) const;
-  bool ValidCell(int nItem, int nSubItem) const;
-  bool RowEnabled(int nItem) const;
+  XLISTCELLDATA *Cell(int nItem, int nSubItem) { return m_data.Cell(nItem, nSubItem); }
+  const XLISTCELLDATA *Cell(int nItem, int nSubItem) const { return m_data.Cell(nItem, nSubItem); }
+  bool ValidCell(int nItem, int nSubItem) const { return m_data.ValidCell(nItem, nSubItem); }
+  bool RowEnabled(int nItem) const { return m_data.RowEnabled(nItem); }
   void ReadSysColors();
   void UpdateGeometries();
   int HeaderHeight() const;
@@ -213,35 +190,11 @@ private:
   int RowTop(int nItem) const;
   QPoint ViewportToClient(QPoint pt) const { return pt + QPoint(0, HeaderHeight()); }
   void Redraw();
+  // After rows came or went: the scroll range and a repaint, unless locked.
+  void RowsChanged();
   void SyncHeaderCheck(int nSubItem);
-  void OnColumnClick(int nSubItem);
   void BaseLeftClick(int nItem, int nSubItem);
   void SelectRow(int nItem);
-  Row FreshRow(const QString &text0, COLORREF crText, COLORREF crBackground) const;
-  // Compares the row being refilled with what it held before.
-  void CloseRefillRow();
-
-  void DrawCell(QPainter *p, int nItem, int nSubItem, const QRect &rect);
-  int DrawImage(QPainter *p, int nItem, int nSubItem, COLORREF crText, COLORREF crBkgnd, QRect rect,
-                const XLISTCELLDATA *pXLCD);
-  void DrawText(QPainter *p, int nItem, int nSubItem, COLORREF crText, COLORREF crBkgnd, QRect rect,
-                const XLISTCELLDATA *pXLCD);
-  void DrawCheckbox(QPainter *p, int nItem, int nSubItem, COLORREF crText, COLORREF crBkgnd, QRect rect,
-                    const XLISTCELLDATA *pXLCD);
-
-  void OnXEditKillFocus();
-  void OnXEditEscape();
-  void OnComboEscape();
-  void OnComboComplete();
-  void OnTimer1();
-  void OnTimer2();
-  void OnTimer3();
-  void DestroyEdit();
-  void DestroyCombo();
-  void CloseEditorsOnScroll();
-  // The cell still exists and its row still holds the item it held when the
-  // editor opened (column 0's text).
-  bool SameRow(int nItem, int nSubItem, const QString &rowKey) const;
 
   CXHeaderCtrl m_HeaderCtrl;
   bool m_bUseEllipsis = true;
@@ -252,30 +205,19 @@ private:
   int m_nEditSubItem = 0;
   int m_nComboItem = 0;
   int m_nComboSubItem = 0;
-  QString m_strEditRowKey;
-  QString m_strComboRowKey;
   QRect m_rectComboList;
   CXCombo *m_pCombo = nullptr;   // owned (Qt child)
-  bool m_bPlacingEditor = false; // DrawEdit is scrolling to its cell
   bool m_bEditUntouched = false; // see IsEditUntouched
 
   COLORREF m_cr3DFace = 0, m_cr3DHighLight = 0, m_cr3DShadow = 0, m_crActiveCaption = 0, m_crBtnFace = 0,
            m_crBtnShadow = 0, m_crBtnText = 0, m_crGrayText = 0, m_crHighLight = 0, m_crHighLightText = 0,
            m_crInactiveCaption = 0, m_crInactiveCaptionText = 0, m_crWindow = 0, m_crWindowText = 0;
 
-  std::vector<Row> m_rows;
-  int m_nSelected = -1;
-  int m_nFocused = -1;
+  CXListData m_data;
   unsigned m_dwStyle = xl::LVS_REPORT | xl::LVS_SHOWSELALWAYS | xl::LVS_SINGLESEL;
   unsigned m_dwExStyle = 0;
   CImageList *m_pSmallImages = nullptr;  // not owned
   CImageList *m_pNormalImages = nullptr; // not owned
   int m_nLockCount = 0;
-  // In-place refill: the row being written, what it held, the changed cells.
-  bool m_bRefilling = false;
-  int m_nRefillRow = -1;
-  int m_nRefillColumns = 0;
-  Row m_refillOld;
-  std::vector<std::pair<int, int>> m_refillChanged;
-  QTimer m_timer1, m_timer2, m_timer3;
+  std::unique_ptr<CXListController> m_pController;
 };

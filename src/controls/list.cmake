@@ -9,5 +9,8 @@ set(CONTROLS_LIST_SOURCES
   XEdit.cpp XEdit.h
   XHeaderCtrl.cpp XHeaderCtrl.h
   XListCommon.cpp XListCommon.h
+  XListController.cpp XListController.h
   XListCtrl.cpp XListCtrl.h
+  XListData.cpp XListData.h
+  XListPainter.cpp XListPainter.h
   XListView.cpp XListView.h)

@@ -49,7 +49,7 @@ CUpgradeDlg::CUpgradeDlg(QWidget *parent, const QString &baseUrl)
 
 CUpgradeDlg::~CUpgradeDlg()
 {
-  KillTimer0();
+  StopWorkerPoll();
   // The worker's destructor (a member) stops its thread and waits for it.
   m_worker.SetRunFlag(0);
   m_worker.RequestStop();
@@ -85,8 +85,8 @@ void CUpgradeDlg::OnStartStop()
   if (m_worker.IsFinished()) {
     m_worker.SetRunFlag(1);
     m_btnStart->setText(LoadStr(IDS_UPD_CANCEL_BUTTON));
-    if (!m_timer0)
-      m_timer0 = startTimer(100);
+    if (!m_nWorkerPollTimer)
+      m_nWorkerPollTimer = startTimer(100);
     m_worker.Start(m_baseUrl, QString::fromLatin1(kProduct), QString::fromLatin1(kListPage));
   } else {
     ShowIdle();
@@ -95,7 +95,7 @@ void CUpgradeDlg::OnStartStop()
 
 void CUpgradeDlg::timerEvent(QTimerEvent *event)
 {
-  if (event->timerId() == m_timer0)
+  if (event->timerId() == m_nWorkerPollTimer)
     OnTimer();
   QDialog::timerEvent(event);
 }
@@ -107,7 +107,7 @@ void CUpgradeDlg::OnTimer()
     m_progress->setValue(std::isfinite(progress) ? std::clamp(int(progress), 0, 100) : 0);
   } else {
     ShowIdle();
-    KillTimer0();
+    StopWorkerPoll();
     m_progress->setValue(0);
   }
   const QString log = m_worker.GetLog();
@@ -124,11 +124,11 @@ void CUpgradeDlg::PushLog(const QString &text)
   bar->setValue(bar->maximum());
 }
 
-void CUpgradeDlg::KillTimer0()
+void CUpgradeDlg::StopWorkerPoll()
 {
-  if (m_timer0)
-    killTimer(m_timer0);
-  m_timer0 = 0;
+  if (m_nWorkerPollTimer)
+    killTimer(m_nWorkerPollTimer);
+  m_nWorkerPollTimer = 0;
 }
 
 void CUpgradeDlg::reject()
@@ -140,7 +140,7 @@ void CUpgradeDlg::reject()
 
 void CUpgradeDlg::closeEvent(QCloseEvent *event)
 {
-  KillTimer0();
+  StopWorkerPoll();
   m_editLog->setPlainText(LoadStr(IDS_UPD_CLOSING));
   m_editLog->repaint();
   QDialog::closeEvent(event);

@@ -40,7 +40,7 @@ private:
   void OnStartStop();
   void OnTimer();
   void ShowIdle();
-  void KillTimer0();
+  void StopWorkerPoll();
   void PushLog(const QString &text);
 
   QPlainTextEdit *m_editLog; // owned by the dialog (Qt parent)
@@ -49,6 +49,6 @@ private:
   QString m_strLog;
   CUpdateCheck m_worker;
   QString m_baseUrl;
-  int m_timer0 = 0; // id of the 100 ms poll, 0 when off
+  int m_nWorkerPollTimer = 0; // timer 0: polls the worker every 100 ms until it ends; 0 when off
   bool m_initialized = false;
 };

@@ -110,6 +110,9 @@ TEST_F(XListCtrlTest, RowsGetOneRecordPerColumnWithTheirColours)
   EXPECT_FALSE(list->SetItemText(1, 0, "no"));
   EXPECT_FALSE(list->SetItemText(0, 3, "no"));
   EXPECT_FALSE(list->SetCheckbox(0, 5, 1));
+  QStringList names{"x"};
+  EXPECT_FALSE(list->SetComboBox(0, 1, true, nullptr, 3, 0, false));
+  EXPECT_FALSE(list->SetComboBox(2, 1, true, &names, 3, 0, false));
   EXPECT_EQ(list->GetCheckbox(-1, 0), -1);
   EXPECT_TRUE(list->GetItemText(0, 9).isEmpty());
 
@@ -123,27 +126,6 @@ TEST_F(XListCtrlTest, RowsGetOneRecordPerColumnWithTheirColours)
   EXPECT_TRUE(list->DeleteAllItems());
   EXPECT_TRUE(list->DeleteAllItems());
   EXPECT_EQ(list->GetItemCount(), 0);
-}
-
-TEST_F(XListCtrlTest, ChooserStringsAreSortedOnceAndCopied)
-{
-  list->InsertItem(0, "r0");
-  QStringList names{"b", "A", "c"};
-  ASSERT_TRUE(list->SetComboBox(0, 1, true, &names, 5, 1, true));
-  EXPECT_EQ(names, (QStringList{"A", "b", "c"})); // the caller's list, sorted in place
-  EXPECT_EQ(list->GetItemText(0, 1), QStringLiteral("b"));
-  names = QStringList{"gone"}; // the control keeps its own copy
-  EXPECT_EQ(*list->GetCellData(0, 1)->psa, (QStringList{"A", "b", "c"}));
-
-  // An initial index that names no entry shows no name at all.
-  QStringList three{"x", "y", "z"};
-  list->SetComboBox(0, 2, true, &three, 3, 7, false);
-  EXPECT_TRUE(list->GetItemText(0, 2).isEmpty());
-  EXPECT_EQ(list->GetCellData(0, 2)->nInitialComboSel, -1);
-  EXPECT_FALSE(list->SetComboBox(0, 2, true, nullptr, 3, 0, false));
-
-  list->SetComboBox(0, 2, false, &three, 3, 0, false);
-  EXPECT_FALSE(list->GetCellData(0, 2)->bCombo);
 }
 
 TEST_F(XListCtrlTest, HeaderCheckBoxFollowsTheCells)

@@ -1,4 +1,5 @@
 set(CONTROLS_LIST_TESTS
   AdvComboBoxTest.cpp
   XHeaderCtrlTest.cpp
-  XListCtrlTest.cpp)
+  XListCtrlTest.cpp
+  XListDataTest.cpp)
