@@ -34,8 +34,9 @@
 
 namespace {
 
-// The status panes in their order on the bar: message, help, firmware, tag.
-constexpr int kPanes[] = {554, 555, 512, 692};
+// The status panes in their order on the bar: message, help, firmware, tag,
+// caps lock, num lock.
+constexpr int kPanes[] = {554, 555, 512, 692, 59137, 59138};
 
 CChildFrame *ActiveChild(CMainFrame &frame)
 {

@@ -542,6 +542,20 @@ class Run:
             return "nothing on standard error"
         self.step("silent while online", quiet_online)
 
+        def lock_panes():
+            # Caps and num lock read through the X keyboard extension.
+            seen = []
+            for key, pane, sid in (("Caps_Lock", 4, 59137), ("Num_Lock", 5, 59138)):
+                was = self.status()[pane]
+                if was not in (self.texts[sid], ""):
+                    raise StepFailed("%s pane shows %r" % (key, was))
+                for want in ("" if was else self.texts[sid], was):
+                    self.xtool("xdotool", "key", key)
+                    wait_for("%s pane %r" % (key, want), lambda: self.status()[pane] == want, 10)
+                seen.append("%s %r <-> %r" % (key, was, "" if was else self.texts[sid]))
+            return "; ".join(seen)
+        self.step("caps and num lock panes", lock_panes)
+
         def watch_variable():
             row = int(wait_for("variable row", lambda: (lambda r: r if int(r) >= 0 else None)(
                 self.ch.ok("var-find " + WATCH_VAR)), 10))
