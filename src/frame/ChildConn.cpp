@@ -208,140 +208,194 @@ void CChildConn::OnOnLine()
 
 // ---- codes --------------------------------------------------------------------
 
-qintptr CChildConn::FrameCode(int code, qintptr lParam)
+int CChildConn::SendCode(int code)
 {
-  if (code == ChildCode::PaneLayout)
-    return ForwardPaneLayout(lParam);
-  if (!m_pDoc)
-    return 0;
-  CQelDoc &doc = *m_pDoc;
-  if (code >= ChildCode::TrackLabelFirst && code <= ChildCode::TrackLabelLast) {
-    auto *text = reinterpret_cast<QString *>(lParam);
-    if (!text || !doc.m_bDescriptionsLoaded)
-      return 0;
-    text->clear();
-    std::int16_t p = -1;
-    if (doc.FindParByName(p, TrackParName(code - ChildCode::TrackLabelFirst + 1)) && p >= 0) {
-      const Parametri &par = doc.GetPar(p);
-      if (par.IsVarLink())
-        *text = doc.GetParText(p, 0, false);
-      else if (par.IsParLink())
-        *text = doc.GetParTextParLink(p, 0, false);
-    }
-    return 0;
-  }
-  if (code >= ChildCode::TrackScaleFirst && code <= ChildCode::TrackScaleLast) {
-    auto *scale = reinterpret_cast<double *>(lParam);
-    if (!scale || !doc.m_bDescriptionsLoaded)
-      return 0;
-    *scale = 1.0;
-    std::int16_t p = -1;
-    if (doc.FindParByName(p, TrackParName(code - ChildCode::TrackScaleFirst + 1)) && p >= 0) {
-      const int v = doc.GetPar(p).GetShortValue();
-      if (v >= 0 && v < doc.GetVarCount())
-        *scale = doc.GetVar(v).GetScaleFactor();
-    }
-    return 0;
-  }
   switch (code) {
-  case ChildCode::GoOffline: {
-    const int bits = ConnectionBits();
-    RequestGoOffline();
-    return bits;
-  }
-  case ChildCode::GoOnline: {
-    const int bits = ConnectionBits();
-    RequestGoOnline();
-    return bits;
-  }
-  case ChildCode::QueryState:
-    return ConnectionBits();
-  case ChildCode::Poll:
-    if (!doc.m_bDescriptionDownload)
-      RefreshDisplayedItems();
-    return 0;
-  case ChildCode::GetAddress:
-    return doc.GetSlaveAddress();
-  case ChildCode::SetAddress: {
-    const auto address = static_cast<std::uint8_t>(lParam & 0xFF);
-    if (address != doc.GetSlaveAddress()) {
-      doc.SetModifiedFlag(true);
-      doc.SetSlaveAddress(address);
-    }
-    return 0;
-  }
-  case ChildCode::TestpointsOn:
-  case ChildCode::TestpointsOff:
-    doc.m_nTestpoints = code == ChildCode::TestpointsOn ? 1 : 0;
-    doc.m_bVarListRefill = true;
-    doc.UpdateAllViews(nullptr, FrameHint::Testpoints);
-    return 0;
-  case ChildCode::ShowError:
-    if (const auto *text = reinterpret_cast<const QString *>(lParam))
-      SetStatus(*text);
-    return 0;
-  case ChildCode::GetVersion:
-    if (auto *text = reinterpret_cast<QString *>(lParam))
-      *text = doc.GetVersion();
-    return 0;
+  case ChildCode::GoOnline:
+    return GoOnline();
   case ChildCode::BackupReadAll:
-    m_nReadState = 3;
-    ReadAllParameters();
+    BackupReadAll();
     return 0;
   case ChildCode::EepromSaveAll:
-    m_nCmdState = 3;
-    // A command that did not go out (with its read-back) is never answered:
-    // the waiting procedure must see the failure.
-    if (!WriteCommand(BoardCommand::EepromSave1))
-      m_nCmdState = 0;
+    EepromSaveAll();
     return 0;
-  case ChildCode::Answer:
-    if (const auto *pkt = reinterpret_cast<const CRequestPacket *>(lParam))
-      ProcessAnswer(*pkt);
-    return 0;
-  case ChildCode::LevelChanged:
-    doc.m_bParTreeRebuild = true;
-    doc.m_bVarTreeRebuild = true;
-    doc.UpdateAllViews(nullptr, FrameHint::All);
-    return 0;
-  case ChildCode::SaveAs:
-    return doc.DoSave(QString(), true) ? 1 : 0;
-  case ChildCode::SaveBackup:
-    return doc.DoSave(QString(), lParam != 0) ? 1 : 0;
-  case ChildCode::NotifyMainFrame:
-    NotifyMainFrame();
-    return 0;
-  case ChildCode::WinCmdAnswer: {
-    // The board's question is answered only to a board that can hear it.
-    if (!doc.IsOnline())
-      return 0;
-    const int w = static_cast<std::int16_t>(doc.m_nWinCmdValue);
-    if (lParam == 1)
-      WriteCommand(BoardCommand::MsgOk + w);
-    else if (lParam == 2)
-      WriteCommand(BoardCommand::MsgCancel + w);
-    else if (lParam == 218)
-      WriteCommand(BoardCommand::MsgHide + w);
-    return 0;
-  }
   case ChildCode::GetReadState:
-    return m_nReadState;
+    return GetReadState();
   case ChildCode::GetCmdState:
-    return m_nCmdState;
-  case ChildCode::GetBufferName:
-    if (auto *text = reinterpret_cast<QString *>(lParam))
-      *text = doc.GetPathName().isEmpty() ? doc.GetTitle() : GetFileNameFromPath(doc.GetPathName(), false);
-    return 0;
-  case ChildCode::ReadBuffer:
-    RequestBufferRead();
-    return 0;
-  case ChildCode::ClearBufferRead:
-    doc.m_bTraceReadPending = false;
-    return 0;
+    return GetCmdState();
   default:
     qCWarning(lcFrame, "child frame: unknown code %d", code);
     return 0;
   }
+}
+
+int CChildConn::GoOffline()
+{
+  if (!m_pDoc)
+    return 0;
+  const int bits = ConnectionBits();
+  RequestGoOffline();
+  return bits;
+}
+
+int CChildConn::GoOnline()
+{
+  if (!m_pDoc)
+    return 0;
+  const int bits = ConnectionBits();
+  RequestGoOnline();
+  return bits;
+}
+
+int CChildConn::QueryState() const
+{
+  return m_pDoc ? ConnectionBits() : 0;
+}
+
+void CChildConn::Poll()
+{
+  if (m_pDoc && !m_pDoc->m_bDescriptionDownload)
+    RefreshDisplayedItems();
+}
+
+int CChildConn::GetAddress() const
+{
+  return m_pDoc ? m_pDoc->GetSlaveAddress() : 0;
+}
+
+void CChildConn::SetAddress(int address)
+{
+  if (!m_pDoc)
+    return;
+  const auto slave = static_cast<std::uint8_t>(address & 0xFF);
+  if (slave != m_pDoc->GetSlaveAddress()) {
+    m_pDoc->SetModifiedFlag(true);
+    m_pDoc->SetSlaveAddress(slave);
+  }
+}
+
+void CChildConn::SetTestpoints(bool on)
+{
+  if (!m_pDoc)
+    return;
+  m_pDoc->m_nTestpoints = on ? 1 : 0;
+  m_pDoc->m_bVarListRefill = true;
+  m_pDoc->UpdateAllViews(nullptr, FrameHint::Testpoints);
+}
+
+void CChildConn::ShowError(const QString &text)
+{
+  if (m_pDoc)
+    SetStatus(text);
+}
+
+QString CChildConn::GetVersion() const
+{
+  return m_pDoc ? m_pDoc->GetVersion() : QString();
+}
+
+void CChildConn::BackupReadAll()
+{
+  if (!m_pDoc)
+    return;
+  m_nReadState = 3;
+  ReadAllParameters();
+}
+
+void CChildConn::EepromSaveAll()
+{
+  if (!m_pDoc)
+    return;
+  m_nCmdState = 3;
+  // A command that did not go out (with its read-back) is never answered:
+  // the waiting procedure must see the failure.
+  if (!WriteCommand(BoardCommand::EepromSave1))
+    m_nCmdState = 0;
+}
+
+void CChildConn::LevelChanged(int level)
+{
+  // The views read the level from the settings as they rebuild.
+  (void)level;
+  if (!m_pDoc)
+    return;
+  m_pDoc->m_bParTreeRebuild = true;
+  m_pDoc->m_bVarTreeRebuild = true;
+  m_pDoc->UpdateAllViews(nullptr, FrameHint::All);
+}
+
+bool CChildConn::SaveAs()
+{
+  return m_pDoc && m_pDoc->DoSave(QString(), true);
+}
+
+bool CChildConn::SaveBackup(bool replace)
+{
+  return m_pDoc && m_pDoc->DoSave(QString(), replace);
+}
+
+void CChildConn::AnswerWinCmd(int button)
+{
+  // The board's question is answered only to a board that can hear it.
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  const int w = static_cast<std::int16_t>(m_pDoc->m_nWinCmdValue);
+  if (button == WinCmdButton::Ok)
+    WriteCommand(BoardCommand::MsgOk + w);
+  else if (button == WinCmdButton::Cancel)
+    WriteCommand(BoardCommand::MsgCancel + w);
+  else if (button == WinCmdButton::Hide)
+    WriteCommand(BoardCommand::MsgHide + w);
+}
+
+QString CChildConn::GetBufferName() const
+{
+  if (!m_pDoc)
+    return {};
+  const CQelDoc &doc = *m_pDoc;
+  return doc.GetPathName().isEmpty() ? doc.GetTitle() : GetFileNameFromPath(doc.GetPathName(), false);
+}
+
+QString CChildConn::TrackLabel(int track) const
+{
+  if (!m_pDoc || !m_pDoc->m_bDescriptionsLoaded)
+    return {};
+  CQelDoc &doc = *m_pDoc;
+  std::int16_t p = -1;
+  if (doc.FindParByName(p, TrackParName(track + 1)) && p >= 0) {
+    const Parametri &par = doc.GetPar(p);
+    if (par.IsVarLink())
+      return doc.GetParText(p, 0, false);
+    if (par.IsParLink())
+      return doc.GetParTextParLink(p, 0, false);
+  }
+  return {};
+}
+
+double CChildConn::TrackScale(int track) const
+{
+  if (!m_pDoc || !m_pDoc->m_bDescriptionsLoaded)
+    return 1.0;
+  CQelDoc &doc = *m_pDoc;
+  std::int16_t p = -1;
+  if (doc.FindParByName(p, TrackParName(track + 1)) && p >= 0) {
+    const int v = doc.GetPar(p).GetShortValue();
+    if (v >= 0 && v < doc.GetVarCount())
+      return doc.GetVar(v).GetScaleFactor();
+  }
+  return 1.0;
+}
+
+void CChildConn::ReadBuffer()
+{
+  if (m_pDoc)
+    RequestBufferRead();
+}
+
+void CChildConn::ClearBufferRead()
+{
+  if (m_pDoc)
+    m_pDoc->m_bTraceReadPending = false;
 }
 
 QString CChildConn::TrackParName(int n) const

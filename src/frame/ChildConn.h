@@ -2,6 +2,8 @@
 
 #include "frame/RequestSink.h"
 
+#include "model/MainWindowLink.h"
+
 #include "platform/WindowId.h"
 
 #include <QString>
@@ -23,7 +25,7 @@ extern WindowId g_hInitFrame;
 // and the board commands. The child frame window derives from it and fills
 // the hooks (status bar, icon, views, dialogs); tests drive it with a
 // recording sink. GUI thread only.
-class CChildConn {
+class CChildConn : public IBoardWindow {
 public:
   CChildConn(WindowId answerWindow, IRequestSink *sink);
   virtual ~CChildConn();
@@ -36,15 +38,38 @@ public:
   void SetSink(IRequestSink *sink) { m_pSink = sink; }
   WindowId GetAnswerWindow() const { return m_hWndAnswer; }
 
-  // The numbered commands of a child frame (ChildCode); unknown codes give 0.
-  qintptr FrameCode(int code, qintptr lParam);
+  // ---- the board window's calls -------------------------------------------
+  // The numbered ones (ChildCode); unknown codes give 0.
+  int SendCode(int code) override;
+  int GoOffline() override;
+  int GoOnline() override;
+  int QueryState() const override;
+  void Poll() override;
+  int GetAddress() const override;
+  void SetAddress(int address) override;
+  void SetTestpoints(bool on) override;
+  void ShowError(const QString &text) override;
+  QString GetVersion() const override;
+  void BackupReadAll();
+  void EepromSaveAll();
+  void LevelChanged(int level) override;
+  bool SaveAs() override;
+  bool SaveBackup(bool replace) override;
+  void AnswerWinCmd(int button) override;
+  QString GetBufferName() const override;
+  QString TrackLabel(int track) const override;
+  double TrackScale(int track) const override;
+  void ReadBuffer() override;
+  void ClearBufferRead() override;
+  // Filled by the window: the splitter's layout to the main frame.
+  void NotifyMainFrame() override {}
 
   // ---- states ------------------------------------------------------------
   void RequestGoOnline();
   void RequestGoOffline();
   void OnOnLine();
-  int GetReadState() const { return m_nReadState; }
-  int GetCmdState() const { return m_nCmdState; }
+  int GetReadState() const override { return m_nReadState; }
+  int GetCmdState() const override { return m_nCmdState; }
   int GetStep() const { return m_nStep; }
   bool IsMultiPacket() const { return m_bMultiPacket; }
   // The connection bits of the document: 8 online, 4 connecting.
@@ -67,7 +92,7 @@ public:
   bool WriteCommand(int value);
 
   // ---- answers -----------------------------------------------------------
-  void ProcessAnswer(const CRequestPacket &pkt);
+  void ProcessAnswer(const CRequestPacket &pkt) override;
   int OnSpecialVariable(int v, std::int16_t value);
   bool SetSpecialParValue(int index, int value);
   void AddSpecialVarsToList();
@@ -112,12 +137,6 @@ protected:
   virtual void UpdateWinCmdText() {}
   // After going offline: the main frame's trace manager and tabs.
   virtual void OnWentOffline() {}
-  virtual void NotifyMainFrame() {}
-  virtual qintptr ForwardPaneLayout(qintptr lParam)
-  {
-    (void)lParam;
-    return 0;
-  }
   // The chosen default set, or -1 when cancelled.
   virtual int ChooseDefaultSet(const QStringList &names)
   {

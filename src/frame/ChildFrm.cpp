@@ -180,7 +180,7 @@ void CChildFrame::ActivateFrame()
   if (!doc || !m_pMain)
     return;
   doc->SetAnswerWindow(this);
-  doc->m_nTestpoints = static_cast<std::uint32_t>(m_pMain->SendCode(MainCode::TestpointQuery, 0));
+  doc->m_nTestpoints = static_cast<std::uint32_t>(m_pMain->TestpointQuery());
   for (std::int16_t index : {doc->GetDiagnTsPar(), doc->GetTrigPosPar(), doc->GetTrigNegPar(), doc->GetTrigDelayPar()})
     if (index > 0)
       SetSpecialParValue(index, SaturateToLong(doc->GetPar(index).GetValue(0)));
@@ -253,13 +253,14 @@ void CChildFrame::NotifyMainFrame()
   if (!doc)
     return;
   if (m_pSplitter && m_pMain)
-    m_pSplitter->SendPaneSizes(m_pMain, MainCode::StorePanes);
+    m_pSplitter->SendPaneSizes(m_pMain, PaneCode::Store);
   doc->UpdateAllViews(nullptr, FrameHint::Layout);
 }
 
-qintptr CChildFrame::ForwardPaneLayout(qintptr lParam)
+void CChildFrame::PaneLayout(int code, SplitterLayout &layout)
 {
-  return m_pMain ? m_pMain->SendCode(MainCode::LoadPanes, lParam) : 0;
+  if (code == PaneCode::Load && m_pMain)
+    m_pMain->PaneLayout(code, layout);
 }
 
 int CChildFrame::ChooseDefaultSet(const QStringList &names)

@@ -22,30 +22,29 @@
 #include <memory>
 #include <vector>
 
-// The main window as the views see it: its settings, the width codes and the
-// serial queue, recorded.
+// The main window as the views see it: its settings (column widths 50, 51 ...)
+// and the serial queue, recorded.
 class FakeMainWindow : public IMainWindow {
 public:
-  FakeMainWindow() : folder(dir.path() + u'/') { MainWindowLink::Set(this); }
+  FakeMainWindow() : folder(dir.path() + u'/')
+  {
+    for (int i = 0; i < COptions::kParWidthCount; ++i)
+      options.ParWidth.SetAt(i, 50 + i);
+    for (int i = 0; i < COptions::kVarWidthCount; ++i)
+      options.VarWidth.SetAt(i, 50 + i);
+    MainWindowLink::Set(this);
+  }
   ~FakeMainWindow() override
   {
     MainWindowLink::Set(nullptr);
     for (CRequestPacket *p : queue)
       delete p;
   }
-  qintptr SendCode(int code, qintptr lParam) override
-  {
-    auto *widths = reinterpret_cast<int *>(lParam);
-    const int count = code == 440 || code == 441 ? 11 : 10;
-    codes.push_back(code);
-    if (code == 440 || code == 442)
-      for (int i = 0; i < count; ++i)
-        widths[i] = 50 + i;
-    else
-      saved.assign(widths, widths + count);
-    return 0;
-  }
   COptions &GetOptions() override { return options; }
+  void ApplySerialSettings() override {}
+  void RequestStatistics(WindowId) override {}
+  void ResetStatistics() override {}
+  void ApplyTimerAndTabs() override {}
   QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
   void AddRequest(CRequestPacket *&packet) override
   {
@@ -63,8 +62,6 @@ public:
   COptions options;
   QTemporaryDir dir;
   QString folder;
-  std::vector<int> codes;
-  std::vector<int> saved;              // the last widths stored (441, 443)
   std::vector<CRequestPacket *> queue; // owned
 };
 
