@@ -28,6 +28,10 @@ constexpr int kMaxBlock = 120;
 constexpr int kMaxAddress = 10000;
 constexpr int kStatusBlock = 9900;
 constexpr int kRowTextMax = 19;
+// The bit of "is_sw_set" that asks the board for its reset.
+constexpr std::uint16_t kSwSetResetBit = 0x1000;
+// Answer kinds no request of this program makes: taken without a step.
+enum : std::uint16_t { kForeignKind3 = 3, kForeignKind4 = 4, kForeignKind5 = 5 };
 const QString kNoMemory = QStringLiteral("Not enought memory!");
 
 int s_lastChangeWord = -1;
@@ -109,7 +113,8 @@ QString CChildConn::InitializeLanguage() const
 
 int CChildConn::ConnectionBits() const
 {
-  return m_pDoc ? static_cast<int>(m_pDoc->GetStateFlags() & 12) : 0;
+  constexpr std::uint32_t kBits = CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING;
+  return m_pDoc ? static_cast<int>(m_pDoc->GetStateFlags() & kBits) : 0;
 }
 
 int CChildConn::GetNTableSize() const
@@ -156,8 +161,8 @@ void CChildConn::RequestGoOnline()
     NoMemory();
     return;
   }
-  m_nReadState = 1;
-  m_nCmdState = 1;
+  m_nReadState = BoardStep::Connecting;
+  m_nCmdState = BoardStep::Connecting;
   m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() | CQelDocContainer::STATE_CONNECTING);
   SetStatus(LoadStr(IDS_ONLINE));
   Queue(pkt, true);
@@ -177,8 +182,8 @@ void CChildConn::RequestGoOffline()
   UpdateWinCmdText();
   RecolorParList();
   InvalidateVarList(-1);
-  m_nReadState = 0;
-  m_nCmdState = 0;
+  m_nReadState = BoardStep::Failed;
+  m_nCmdState = BoardStep::Failed;
   m_runs.clear();
   // The reset waits for its read; once offline that read will not come, and
   // a later read of the parameter must not turn into a write.
@@ -267,7 +272,7 @@ void CChildConn::SetAddress(int address)
 {
   if (!m_pDoc)
     return;
-  const auto slave = static_cast<std::uint8_t>(address & 0xFF);
+  const auto slave = static_cast<std::uint8_t>(address); // the low byte
   if (slave != m_pDoc->GetSlaveAddress()) {
     m_pDoc->SetModifiedFlag(true);
     m_pDoc->SetSlaveAddress(slave);
@@ -298,7 +303,7 @@ void CChildConn::BackupReadAll()
 {
   if (!m_pDoc)
     return;
-  m_nReadState = 3;
+  m_nReadState = BoardStep::Busy;
   ReadAllParameters();
 }
 
@@ -306,11 +311,11 @@ void CChildConn::EepromSaveAll()
 {
   if (!m_pDoc)
     return;
-  m_nCmdState = 3;
+  m_nCmdState = BoardStep::Busy;
   // A command that did not go out (with its read-back) is never answered:
   // the waiting procedure must see the failure.
   if (!WriteCommand(BoardCommand::EepromSave1))
-    m_nCmdState = 0;
+    m_nCmdState = BoardStep::Failed;
 }
 
 void CChildConn::LevelChanged(int level)
@@ -424,7 +429,7 @@ void CChildConn::ReadAllParameters()
   CQelDoc &doc = *m_pDoc;
   if (!doc.m_bDescriptionsLoaded) {
     // Nothing to read into: say so, and let a waiting backup see a failure.
-    m_nReadState = 0;
+    m_nReadState = BoardStep::Failed;
     SetStatus(LoadStr(IDS_READ_ALL_REFUSED));
     return;
   }
@@ -486,7 +491,7 @@ void CChildConn::ReadAllFailed()
 {
   NoMemory();
   // Values missing from the read all: a waiting backup must not save them.
-  m_nReadState = 0;
+  m_nReadState = BoardStep::Failed;
 }
 
 void CChildConn::FinishReadAll()
@@ -795,9 +800,9 @@ void CChildConn::ProcessAnswer(const CRequestPacket &pkt)
     AnswerDescription(pkt);
     m_pDoc->SetModifiedFlag(true);
     break;
-  case 3:
-  case 4:
-  case 5:
+  case kForeignKind3:
+  case kForeignKind4:
+  case kForeignKind5:
   case REQ_WRITE_ONE:
     break;
   case REQ_READ_ONE:
@@ -843,7 +848,7 @@ bool CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
     }
     write->PktType.par.first_par = doc.GetPar(p).GetAddress();
     write->PktType.par.num_par = 1;
-    write->wData = {static_cast<std::uint16_t>(word | 0x1000)};
+    write->wData = {static_cast<std::uint16_t>(word | kSwSetResetBit)};
     write->track = 0;
     Queue(write, true);
   }
@@ -1095,8 +1100,8 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
                     ~std::uint32_t(CQelDocContainer::STATE_CONNECTING));
   RecolorParList();
   InvalidateVarList(-1);
-  m_nReadState = 2;
-  m_nCmdState = 2;
+  m_nReadState = BoardStep::Ready;
+  m_nCmdState = BoardStep::Ready;
   if (!doc.m_bDescriptionsLoaded) {
     QString version = pkt.strVersion;
     version.replace(u'\n', u' ');

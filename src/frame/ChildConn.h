@@ -203,8 +203,8 @@ private:
   IRequestSink *m_pSink = nullptr; // not owned
   WindowId m_hWndAnswer;
   std::uint16_t m_wFindPos = 0;
-  int m_nReadState = -1;
-  int m_nCmdState = -1;
+  int m_nReadState = BoardStep::None;
+  int m_nCmdState = BoardStep::None;
   bool m_bMultiPacket = false;
   int m_nStep = 0;                 // the step counter of the blocks being built
   std::deque<BlockRun> m_runs;     // oldest first

@@ -26,8 +26,10 @@ constexpr int kTraceTracks = 6;
 constexpr int kErrorQuiet = 12;
 // The error a wrong board version is reported with.
 constexpr int kErrorWrongVersion = 99;
-// A message the frame takes itself and drops.
-constexpr unsigned kMessageFrameOwn = 14;
+// An answer kind that only the main frame sees: dropped.
+constexpr unsigned kMainFrameOnlyKind = 14;
+// The statistics request's mode.
+constexpr std::uint8_t kStatisticsMode = 10;
 const QString kNoVersion = QStringLiteral("no version;");
 
 } // namespace
@@ -54,7 +56,7 @@ void CMainFrame::RequestStatistics(WindowId page)
   auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this));
   pkt->message = REQ_STATISTICS;
   pkt->hWnd = page;
-  pkt->stat_mode = 10;
+  pkt->stat_mode = kStatisticsMode;
   AddHeadRequest(pkt);
 }
 
@@ -174,7 +176,7 @@ bool CMainFrame::ProcessAnswer(CRequestPacket &packet, bool activeChild)
     }
     return false;
   }
-  case kMessageFrameOwn:
+  case kMainFrameOnlyKind:
   case REQ_RESET_STATISTICS:
     return true;
   case ANS_READ_TRACE: {
@@ -191,7 +193,7 @@ bool CMainFrame::ProcessAnswer(CRequestPacket &packet, bool activeChild)
     }
     if (m_pGenMemBuff) {
       m_pGenMemBuff->AddBufferWindow(header, labels, scales, packet);
-      m_pGenMemBuff->SetState(1);
+      m_pGenMemBuff->SetState(ITraceManager::StateReady);
     }
     return true;
   }

@@ -39,6 +39,10 @@ constexpr int kPaneFirmware = 512;
 constexpr int kPaneVersionTag = 692;
 constexpr int kTimerMs = 50;
 constexpr int kPlacementBytes = 44;
+// A slave address is one byte; the address box and the boards compare that.
+constexpr int kAddressByte = 0xFF;
+// A state mask is one 16-bit word.
+constexpr int kMaskWord = 0xFFFF;
 const QString kInitSection = QStringLiteral("2.1\\Init");
 const QString kPlacementEntry = QStringLiteral("MainWindowPos");
 
@@ -424,15 +428,15 @@ void CMainFrame::SetActiveChild(WindowId child)
 void CMainFrame::UpdateAddressBox(WindowId child)
 {
   if (m_pToolbar)
-    m_pToolbar->SetAddress(ChildAddress(child) & 0xFF);
+    m_pToolbar->SetAddress(ChildAddress(child) & kAddressByte);
 }
 
 void CMainFrame::SelectChildByAddress(int address)
 {
   for (WindowId child : ChildrenCopy()) {
-    if ((ChildAddress(child) & 0xFF) == (address & 0xFF)) {
+    if ((ChildAddress(child) & kAddressByte) == (address & kAddressByte)) {
       if (m_pGenMemBuff) {
-        m_pGenMemBuff->SetAddress(child, address & 0xFF);
+        m_pGenMemBuff->SetAddress(child, address & kAddressByte);
         m_pGenMemBuff->ShowControls(true);
       }
       return;
@@ -458,7 +462,7 @@ void CMainFrame::SendWinCmdToActive(int value)
 bool CMainFrame::QueryChild(WindowId child, int mask)
 {
   const IBoardWindow *board = Child(child);
-  return board && (board->QueryState() & (mask & 0xFFFF)) != 0;
+  return board && (board->QueryState() & (mask & kMaskWord)) != 0;
 }
 
 void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
@@ -497,8 +501,8 @@ void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
 void CMainFrame::RefreshGenMemBuff(WindowId child)
 {
   if (m_pGenMemBuff && m_pGenMemBuff->GetBoardWindow() == child) {
-    m_pGenMemBuff->SetMode(0);
-    m_pGenMemBuff->SetState(0);
+    m_pGenMemBuff->SetMode(ITraceManager::ModeManual);
+    m_pGenMemBuff->SetState(ITraceManager::StateOffline);
   }
 }
 

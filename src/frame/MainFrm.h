@@ -37,14 +37,20 @@ struct CRequestPacket;
 // layer implements it and plugs its factory in.
 class ITraceManager {
 public:
+  // The trace window's states and modes, numbered as it numbers them.
+  static constexpr int StateOffline = 0, StateReady = 1, StateDownload = 2;
+  static constexpr int ModeManual = 0, ModeAutomatic = 1;
+  // More downloaded buffers than this stop the automatic mode.
+  static constexpr int kMaxAutoBuffers = 10;
+
   virtual ~ITraceManager() = default;
   virtual QWidget *Window() = 0;
   // Attaches to a board window (kNoWindow detaches) with its address.
   virtual void SetAddress(WindowId board, int address) = 0;
   virtual WindowId GetBoardWindow() const = 0;
-  virtual int GetState() const = 0; // 0 offline, 1 ready, 2 download
+  virtual int GetState() const = 0;
   virtual void SetState(int state) = 0;
-  virtual int GetMode() const = 0; // 1 automatic, 0 manual
+  virtual int GetMode() const = 0;
   virtual void SetMode(int mode) = 0;
   virtual int GetBufferCount() const = 0;
   virtual void ShowControls(bool show) = 0;

@@ -165,9 +165,9 @@ void CMainFrame::RunAllBoards(const AllBoards &p)
   for (WindowId child : children) {
     IBoardWindow *board = Child(child);
     const int s = board ? board->SendCode(p.query) : 0;
-    anyFailed = anyFailed || s < 1;
-    all2 = all2 && s == 2;
-    all4 = all4 && s == 4;
+    anyFailed = anyFailed || s < BoardStep::Connecting;
+    all2 = all2 && s == BoardStep::Ready;
+    all4 = all4 && s == BoardStep::Done;
   }
   Prompter &prompter = Prompter::Instance();
   if (state == 1) {
@@ -201,13 +201,14 @@ void CMainFrame::CheckTraceBuffers()
   if (!m_pGenMemBuff || m_pGenMemBuff->GetBoardWindow() == kNoWindow)
     return;
   ITraceManager &m = *m_pGenMemBuff;
-  if (m.GetState() == 1 && m.GetMode() == 1 && m.GetBufferCount() > 10) {
-    m.SetMode(0);
+  if (m.GetState() == ITraceManager::StateReady && m.GetMode() == ITraceManager::ModeAutomatic &&
+      m.GetBufferCount() > ITraceManager::kMaxAutoBuffers) {
+    m.SetMode(ITraceManager::ModeManual);
     Prompter::Instance().MessageBox(LoadStr(IDS_TOO_MANY_BUFFERS), QString(), MB_OK, this);
   }
-  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != 0 &&
+  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != ITraceManager::StateOffline &&
       !QueryChild(m_pGenMemBuff->GetBoardWindow(), BoardState::Online))
-    m_pGenMemBuff->SetState(0);
+    m_pGenMemBuff->SetState(ITraceManager::StateOffline);
 }
 
 void CMainFrame::PollNextChild()

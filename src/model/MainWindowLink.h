@@ -24,6 +24,12 @@ namespace PaneCode {
 enum : int { Load = 435, Store = 436 };
 }
 
+// A board's read state and command state, as the all-board procedures query
+// them: going online, ready once online, busy with a procedure's step, done.
+namespace BoardStep {
+enum : int { None = -1, Failed = 0, Connecting = 1, Ready = 2, Busy = 3, Done = 4 };
+}
+
 // The connection bits a board reports (QueryState).
 namespace BoardState {
 enum : int { Connecting = 4, Online = 8, Connected = Online | Connecting };
