@@ -43,7 +43,10 @@ QString RowText(const QString &text)
 
 } // namespace
 
-CChildConn::CChildConn(WindowId answerWindow, IRequestSink *sink) : m_pSink(sink), m_hWndAnswer(answerWindow) {}
+CChildConn::CChildConn(WindowId answerWindow, IRequestSink *sink) : m_pSink(sink), m_hWndAnswer(answerWindow)
+{
+  SetHooks(nullptr);
+}
 
 CChildConn::~CChildConn()
 {
@@ -98,17 +101,34 @@ void CChildConn::SetStatus(const QString &text)
   ShowStatusText();
 }
 
+void IConnHooks::InvalidateVarList(CQelDoc &doc, int row)
+{
+  if (doc.GetVarListView())
+    doc.GetVarListView()->InvalidateRow(row);
+}
+
+QString IConnHooks::InitializeLanguage(const CQelDoc &doc) const
+{
+  if (doc.GetHost())
+    return doc.GetHost()->GetInitializeLanguage();
+  return QStringLiteral("Std");
+}
+
+void CChildConn::SetHooks(IConnHooks *hooks)
+{
+  static IConnHooks s_defaults;
+  m_pHooks = hooks ? hooks : &s_defaults;
+}
+
 void CChildConn::InvalidateVarList(int row)
 {
-  if (m_pDoc && m_pDoc->GetVarListView())
-    m_pDoc->GetVarListView()->InvalidateRow(row);
+  if (m_pDoc)
+    m_pHooks->InvalidateVarList(*m_pDoc, row);
 }
 
 QString CChildConn::InitializeLanguage() const
 {
-  if (m_pDoc && m_pDoc->GetHost())
-    return m_pDoc->GetHost()->GetInitializeLanguage();
-  return QStringLiteral("Std");
+  return m_pDoc ? m_pHooks->InitializeLanguage(*m_pDoc) : QStringLiteral("Std");
 }
 
 int CChildConn::ConnectionBits() const
@@ -1352,7 +1372,7 @@ void CChildConn::OnToggleUnits()
   m_pDoc->UpdateAllViews(nullptr, FrameHint::Units);
 }
 
-QString CChildConn::AskImportFile()
+QString IConnHooks::AskImportFile()
 {
   FileDialogRequest request;
   request.open = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frame/ConnHooks.h"
 #include "frame/RequestSink.h"
 
 #include "model/MainWindowLink.h"
@@ -36,6 +37,9 @@ public:
   void SetConnDocument(CQelDoc *doc) { m_pDoc = doc; }
   CQelDoc *GetConnDocument() const { return m_pDoc; }
   void SetSink(IRequestSink *sink) { m_pSink = sink; }
+  // The window's side (not owned; null: the defaults). It must outlive the
+  // connection or be taken back.
+  void SetHooks(IConnHooks *hooks);
   WindowId GetAnswerWindow() const { return m_hWndAnswer; }
 
   // ---- the board window's calls -------------------------------------------
@@ -61,8 +65,7 @@ public:
   double TrackScale(int track) const override;
   void ReadBuffer() override;
   void ClearBufferRead() override;
-  // Filled by the window: the splitter's layout to the main frame.
-  void NotifyMainFrame() override {}
+  void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------
   void RequestGoOnline();
@@ -127,41 +130,30 @@ public:
   bool WinCmdShown() const { return m_nWinCmdShown != 0; }
 
 protected:
-  // ---- hooks the window fills --------------------------------------------
-  virtual void ShowStatusText() {}
-  virtual void SetStateIcon(int icon) { (void)icon; }
-  virtual void FillParList() {}
-  virtual void RecolorParList() {}
-  virtual void InvalidateVarList(int row);
-  // The board-message window for the document's win_cmd value.
-  virtual void UpdateWinCmdText() {}
-  // After going offline: the main frame's trace manager and tabs.
-  virtual void OnWentOffline() {}
-  // The chosen default set, or -1 when cancelled.
-  virtual int ChooseDefaultSet(const QStringList &names)
-  {
-    (void)names;
-    return -1;
-  }
-  // The chosen language code, or empty when cancelled.
-  virtual QString ChooseLanguage(const QStringList &codes, const QString &current)
-  {
-    (void)codes;
-    (void)current;
-    return {};
-  }
-  virtual QString InitializeLanguage() const;
-  virtual void StoreInitializeLanguage(const QString &code) { (void)code; }
-  virtual int VisLevel() const { return 0; }
-  // A file for import or compare, or empty.
-  virtual QString AskImportFile();
-
   // Decides whether the board message for w must be (re)shown; keeps the
   // last shown value. 0 hide, 1 show as it is, 2 show with a new text.
   int WinCmdAction();
   void ImportCompareFile(bool compare);
 
 private:
+  // ---- the window's side, through the hooks ---------------------------------
+  void ShowStatusText() { m_pHooks->ShowStatusText(); }
+  void SetStateIcon(int icon) { m_pHooks->SetStateIcon(icon); }
+  void FillParList() { m_pHooks->FillParList(); }
+  void RecolorParList() { m_pHooks->RecolorParList(); }
+  void InvalidateVarList(int row);
+  void UpdateWinCmdText() { m_pHooks->UpdateWinCmdText(); }
+  void OnWentOffline() { m_pHooks->OnWentOffline(); }
+  int ChooseDefaultSet(const QStringList &names) { return m_pHooks->ChooseDefaultSet(names); }
+  QString ChooseLanguage(const QStringList &codes, const QString &current)
+  {
+    return m_pHooks->ChooseLanguage(codes, current);
+  }
+  QString InitializeLanguage() const;
+  void StoreInitializeLanguage(const QString &code) { m_pHooks->StoreInitializeLanguage(code); }
+  int VisLevel() const { return m_pHooks->VisLevel(); }
+  QString AskImportFile() { return m_pHooks->AskImportFile(); }
+
   // One read all or write all: the steps of its blocks still unanswered.
   struct BlockRun {
     bool write = false;
@@ -201,6 +193,7 @@ private:
 
   CQelDoc *m_pDoc = nullptr;       // not owned
   IRequestSink *m_pSink = nullptr; // not owned
+  IConnHooks *m_pHooks = nullptr;  // not owned; never null
   WindowId m_hWndAnswer;
   std::uint16_t m_wFindPos = 0;
   int m_nReadState = BoardStep::None;

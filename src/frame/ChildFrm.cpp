@@ -91,6 +91,7 @@ CChildFrame::CChildFrame(CMainFrame *main, CQelDoc *doc)
     : QMdiSubWindow(nullptr), CChildConn(WindowRegistry::Instance().Register(static_cast<QObject *>(this)), main),
       m_pMain(main)
 {
+  SetHooks(this);
   setAttribute(Qt::WA_DeleteOnClose);
   SetConnDocument(doc);
   if (doc) {
@@ -131,6 +132,8 @@ CChildFrame::~CChildFrame()
   }
   WindowRegistry::Instance().Unregister(GetAnswerWindow());
   SetConnDocument(nullptr);
+  // The bases outlive this part of the window.
+  SetHooks(nullptr);
 }
 
 void CChildFrame::OnCreateClient()
@@ -275,7 +278,7 @@ QString CChildFrame::ChooseLanguage(const QStringList &codes, const QString &cur
   return dialog.exec() == QDialog::Accepted ? dialog.GetCurrent() : QString();
 }
 
-QString CChildFrame::InitializeLanguage() const
+QString CChildFrame::InitializeLanguage(const CQelDoc &) const
 {
   return m_pMain ? m_pMain->GetOptions().InitializeLanguage.Get() : QStringLiteral("Std");
 }

@@ -19,7 +19,11 @@ class ST_SplitterWnd;
 // The window of one board document: its splitter with the parameter and
 // variable views, its status texts and the board commands, over the
 // connection it derives from. GUI thread only.
-class CChildFrame : public QMdiSubWindow, public CChildConn, public IDocAnswerWindow, public IPaneLayoutStore {
+class CChildFrame : public QMdiSubWindow,
+                    public CChildConn,
+                    public IConnHooks,
+                    public IDocAnswerWindow,
+                    public IPaneLayoutStore {
   Q_OBJECT
 public:
   // The four views of the splitter; each comes from a factory, by default an
@@ -49,7 +53,7 @@ public:
   void ActivateFrame();
   // A menu or toolbar command for this board; false when it is not one.
   bool OnCommand(int id);
-  // The status texts go to the main frame.
+  // IConnHooks: the status texts go to the main frame.
   void ShowStatusText() override;
   void UpdateWinCmdText() override;
   void NotifyMainFrame() override;
@@ -67,7 +71,7 @@ protected:
   void OnWentOffline() override;
   int ChooseDefaultSet(const QStringList &names) override;
   QString ChooseLanguage(const QStringList &codes, const QString &current) override;
-  QString InitializeLanguage() const override;
+  QString InitializeLanguage(const CQelDoc &doc) const override;
   void StoreInitializeLanguage(const QString &code) override;
   int VisLevel() const override;
 
