@@ -33,15 +33,22 @@ function(velotrix_library name)
   target_link_libraries(${name} PRIVATE velotrix_options ${ARG_DEPENDS} PUBLIC ${ARG_PUBLIC_DEPENDS})
 endfunction()
 
-# velotrix_test(<name> SOURCES ... DEPENDS ...): one GoogleTest executable per
-# tests/ folder, each case a CTest test, always on the offscreen platform.
+# velotrix_test(<name> [CORE] SOURCES ... DEPENDS ...): one GoogleTest
+# executable per tests/ folder, each case a CTest test, always on the
+# offscreen platform. A CORE suite (the layers below the widgets) runs under a
+# QCoreApplication and links the core part of the test support only.
 function(velotrix_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "CORE" "" "SOURCES;DEPENDS" ${ARGN})
   if(NOT ARG_SOURCES)
     return()
   endif()
+  if(ARG_CORE)
+    set(support velotrix_test_core_main)
+  else()
+    set(support velotrix_test_widgets)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE velotrix_options velotrix_test_support ${ARG_DEPENDS}
+  target_link_libraries(${name} PRIVATE velotrix_options ${support} ${ARG_DEPENDS}
     GTest::gtest GTest::gmock)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

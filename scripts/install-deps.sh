@@ -5,7 +5,8 @@
 # (openbox) and xwininfo (x11-utils) for the run on a real X server;
 # libx11-dev for the caps and num lock panes, read through the X keyboard
 # extension; DejaVu Sans Condensed, from fonts-dejavu-extra, for the
-# printout; clang-format-14 for scripts/check-format).
+# printout; clang-format-14 for scripts/check-format; the X damage
+# extension (libxcb-damage0-dev) for the start-up benchmark).
 # Idempotent: runs apt-get only when something is missing, silent otherwise.
 set -euo pipefail
 
@@ -17,7 +18,7 @@ packages=(
   locales unrtf socat zip poppler-utils python3-pymodbus python3-serial python3-serial-asyncio
   clang libclang-rt-14-dev libtsan2 clang-format-14
   xvfb xdotool imagemagick libxcb-cursor0 fonts-dejavu-core fonts-dejavu-extra
-  openbox x11-utils
+  openbox x11-utils libxcb-damage0-dev
 )
 
 # Each listing is taken whole before it is searched: under pipefail a grep -q

@@ -143,6 +143,9 @@ void FooButton::SetBitmap(unsigned bitmapId, COLORREF transparent)
 {
   m_nBitmapId = bitmapId;
   m_crTransparent = transparent;
+  m_bImageLoaded = false;
+  m_image = QImage();
+  m_masked = QImage();
   update();
 }
 
@@ -272,18 +275,34 @@ void FooButton::focusOutEvent(QFocusEvent *event)
   QPushButton::focusOutEvent(event);
 }
 
+const QImage &FooButton::Picture()
+{
+  // Decoded and masked once per picture, not on every paint.
+  if (m_bImageLoaded)
+    return m_image;
+  m_bImageLoaded = true;
+  m_image = QImage();
+  m_masked = QImage();
+  if (m_nBitmapId == 0)
+    return m_image;
+  m_image = QImage(QStringLiteral("bitmaps:%1.png").arg(m_nBitmapId));
+  if (m_image.isNull())
+    return m_image;
+  const QRgb transparent = qRgb(GetRValue(m_crTransparent), GetGValue(m_crTransparent), GetBValue(m_crTransparent));
+  m_masked = m_image.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < m_masked.height(); ++y) {
+    auto *line = reinterpret_cast<QRgb *>(m_masked.scanLine(y));
+    for (int x = 0; x < m_masked.width(); ++x)
+      if ((line[x] & 0xFFFFFF) == (transparent & 0xFFFFFF))
+        line[x] = 0;
+  }
+  return m_image;
+}
+
 void FooButton::DrawImage(QPainter &p, const QImage &image, const QPoint &at, bool disabled) const
 {
-  const QRgb transparent = qRgb(GetRValue(m_crTransparent), GetGValue(m_crTransparent), GetBValue(m_crTransparent));
   if (!disabled) {
-    QImage work = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < work.height(); ++y) {
-      auto *line = reinterpret_cast<QRgb *>(work.scanLine(y));
-      for (int x = 0; x < work.width(); ++x)
-        if ((line[x] & 0xFFFFFF) == (transparent & 0xFFFFFF))
-          line[x] = 0;
-    }
-    p.drawImage(at, work);
+    p.drawImage(at, m_masked);
     return;
   }
   // Embossed: every pixel that is not white is drawn once in the highlight
@@ -342,7 +361,7 @@ void FooButton::paintEvent(QPaintEvent *)
   // Image.
   int content = 0;
   if (m_nBitmapId != 0) {
-    const QImage image(QStringLiteral("bitmaps:%1.png").arg(m_nBitmapId));
+    const QImage &image = Picture();
     if (!image.isNull()) {
       int x = (m_bShowCaption || m_nType == TypeCheckBox || m_nType == TypeRadio) ? kImageGap
                                                                                   : (r.width() - image.width()) / 2;

@@ -2,6 +2,7 @@
 
 #include "platform/ColorRef.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
@@ -84,6 +85,8 @@ private:
   bool IsCheckable() const;
   bool IsPlainPush() const;
   void DrawImage(QPainter &p, const QImage &image, const QPoint &at, bool disabled) const;
+  // The picture of the bitmap id, decoded on first use; null when none.
+  const QImage &Picture();
 
   int m_nType = TypePush;
   int m_nTextStyle = TextCentre;
@@ -103,4 +106,7 @@ private:
   bool m_bLink = false;
   COLORREF m_crTransparent = RGB(255, 0, 255);
   QString m_strGroup;
+  bool m_bImageLoaded = false;
+  QImage m_image;  // as decoded
+  QImage m_masked; // the transparent colour taken out
 };

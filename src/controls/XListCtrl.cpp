@@ -428,13 +428,10 @@ int CXListCtrl::InsertItem(int nItem, const QString &lpszItem)
   return InsertItem(nItem, lpszItem, m_crWindowText, m_crWindow);
 }
 
-int CXListCtrl::InsertItem(int nItem, const QString &lpszItem, COLORREF crText, COLORREF crBackground)
+CXListCtrl::Row CXListCtrl::FreshRow(const QString &text0, COLORREF crText, COLORREF crBackground) const
 {
-  if (!VTX_ASSERT(nItem >= 0))
-    return -1;
-  nItem = qMin(nItem, GetItemCount());
   Row row;
-  row.texts.append(lpszItem);
+  row.texts.append(text0);
   XLISTCELLDATA def;
   def.crText = m_crWindowText;
   def.crBackground = m_crWindow;
@@ -444,7 +441,15 @@ int CXListCtrl::InsertItem(int nItem, const QString &lpszItem, COLORREF crText, 
     row.cells[0].crBackground = crBackground;
     row.cells[0].nImage = -1;
   }
-  m_rows.insert(m_rows.begin() + nItem, std::move(row));
+  return row;
+}
+
+int CXListCtrl::InsertItem(int nItem, const QString &lpszItem, COLORREF crText, COLORREF crBackground)
+{
+  if (!VTX_ASSERT(nItem >= 0))
+    return -1;
+  nItem = qMin(nItem, GetItemCount());
+  m_rows.insert(m_rows.begin() + nItem, FreshRow(lpszItem, crText, crBackground));
   if (m_nSelected >= nItem)
     ++m_nSelected;
   if (m_nFocused >= nItem)
@@ -485,6 +490,111 @@ bool CXListCtrl::DeleteAllItems()
     viewport()->update();
   }
   return true;
+}
+
+// ---------------------------------------------------------------- in-place refill
+
+namespace {
+
+bool SameRecord(const XLISTCELLDATA &a, const XLISTCELLDATA &b)
+{
+  return a.bEnabled == b.bEnabled && a.bBold == b.bBold && a.bModified == b.bModified && a.nImage == b.nImage &&
+         a.bCombo == b.bCombo && a.bSort == b.bSort && a.psa == b.psa && a.nComboListHeight == b.nComboListHeight &&
+         a.nInitialComboSel == b.nInitialComboSel && a.bEdit == b.bEdit && a.crText == b.crText &&
+         a.crBackground == b.crBackground && a.bShowProgress == b.bShowProgress &&
+         a.nProgressPercent == b.nProgressPercent && a.strProgressText == b.strProgressText &&
+         a.bShowProgressMessage == b.bShowProgressMessage && a.nCheckedState == b.nCheckedState &&
+         a.dwItemData == b.dwItemData;
+}
+
+} // namespace
+
+void CXListCtrl::BeginRefill()
+{
+  if (!VTX_ASSERT(!m_bRefilling))
+    return;
+  m_bRefilling = true;
+  // No cell repaints on its own while the rows are written; the changed ones
+  // are repainted together at the end. Painting stays enabled, so the end
+  // need not repaint the whole window.
+  ++m_nLockCount;
+  m_nRefillRow = -1;
+  m_nRefillColumns = GetColumns();
+  m_refillChanged.clear();
+  // As DeleteAllItems leaves them: nothing selected, nothing focused.
+  for (int row : {m_nSelected, m_nFocused})
+    if (row >= 0)
+      for (int col = 0; col < GetColumns(); ++col)
+        m_refillChanged.emplace_back(row, col);
+  m_nSelected = m_nFocused = -1;
+}
+
+int CXListCtrl::RefillItem(int nItem, const QString &lpszItem)
+{
+  return RefillItem(nItem, lpszItem, m_crWindowText, m_crWindow);
+}
+
+int CXListCtrl::RefillItem(int nItem, const QString &lpszItem, COLORREF crText, COLORREF crBackground)
+{
+  if (!VTX_ASSERT(m_bRefilling) || !VTX_ASSERT(nItem >= 0 && nItem < GetItemCount()))
+    return -1;
+  CloseRefillRow();
+  // The old contents go aside for the comparison; the row is made what a new
+  // row is, in the storage the previous row left (no allocation a row).
+  Row &row = m_rows[static_cast<size_t>(nItem)];
+  std::swap(row, m_refillOld);
+  row.texts.resize(1);
+  row.texts[0] = lpszItem;
+  XLISTCELLDATA def;
+  def.crText = m_crWindowText;
+  def.crBackground = m_crWindow;
+  row.cells.assign(static_cast<size_t>(m_nRefillColumns), def);
+  if (!row.cells.empty()) {
+    row.cells[0].crText = crText;
+    row.cells[0].crBackground = crBackground;
+    row.cells[0].nImage = -1;
+  }
+  m_nRefillRow = nItem;
+  return nItem;
+}
+
+void CXListCtrl::CloseRefillRow()
+{
+  if (m_nRefillRow < 0 || m_nRefillRow >= GetItemCount())
+    return;
+  const Row &now = m_rows[static_cast<size_t>(m_nRefillRow)];
+  const Row &old = m_refillOld;
+  static const QString kNone;
+  for (int col = 0; col < m_nRefillColumns; ++col) {
+    const QString &before = col < old.texts.size() ? old.texts.at(col) : kNone;
+    const QString &after = col < now.texts.size() ? now.texts.at(col) : kNone;
+    const size_t c = static_cast<size_t>(col);
+    const bool hadCell = c < old.cells.size(), hasCell = c < now.cells.size();
+    const bool same = before == after && hadCell == hasCell && (!hasCell || SameRecord(old.cells[c], now.cells[c]));
+    if (!same)
+      m_refillChanged.emplace_back(m_nRefillRow, col);
+  }
+  m_nRefillRow = -1;
+}
+
+void CXListCtrl::EndRefill()
+{
+  if (!VTX_ASSERT(m_bRefilling))
+    return;
+  CloseRefillRow();
+  m_refillOld = Row();
+  m_bRefilling = false;
+  --m_nLockCount;
+  if (IsUpdateLocked()) {
+    m_refillChanged.clear();
+    return; // the outer unlock repaints everything
+  }
+  const int top = GetTopIndex();
+  const int last = top + GetCountPerPage();
+  for (const auto &[row, col] : m_refillChanged)
+    if (row >= top && row <= last)
+      UpdateSubItem(row, col);
+  m_refillChanged.clear();
 }
 
 QString CXListCtrl::EmptyListText()

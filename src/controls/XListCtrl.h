@@ -136,6 +136,17 @@ public:
   CImageList *SetImageList(CImageList *pImageList, int nImageListType);
   CImageList *GetImageList(int nImageListType) const;
 
+  // Refill in place, for rows that stay the same items: after BeginRefill
+  // (which clears the selection and focus as DeleteAllItems does) each
+  // RefillItem makes an existing row what InsertItem makes a new one, and the
+  // cell calls that follow write it as they would a new row. EndRefill
+  // repaints only the cells whose text or record came out different. Open
+  // editors are kept.
+  void BeginRefill();
+  int RefillItem(int nItem, const QString &lpszItem);
+  int RefillItem(int nItem, const QString &lpszItem, COLORREF crText, COLORREF crBackground);
+  void EndRefill();
+
   // Update lock: nothing repaints until the last unlock.
   void LockWindowUpdate();
   void UnlockWindowUpdate();
@@ -206,6 +217,9 @@ private:
   void OnColumnClick(int nSubItem);
   void BaseLeftClick(int nItem, int nSubItem);
   void SelectRow(int nItem);
+  Row FreshRow(const QString &text0, COLORREF crText, COLORREF crBackground) const;
+  // Compares the row being refilled with what it held before.
+  void CloseRefillRow();
 
   void DrawCell(QPainter *p, int nItem, int nSubItem, const QRect &rect);
   int DrawImage(QPainter *p, int nItem, int nSubItem, COLORREF crText, COLORREF crBkgnd, QRect rect,
@@ -257,5 +271,11 @@ private:
   CImageList *m_pSmallImages = nullptr;  // not owned
   CImageList *m_pNormalImages = nullptr; // not owned
   int m_nLockCount = 0;
+  // In-place refill: the row being written, what it held, the changed cells.
+  bool m_bRefilling = false;
+  int m_nRefillRow = -1;
+  int m_nRefillColumns = 0;
+  Row m_refillOld;
+  std::vector<std::pair<int, int>> m_refillChanged;
   QTimer m_timer1, m_timer2, m_timer3;
 };

@@ -2,6 +2,7 @@
 
 #include "controls/FooButton.h"
 #include "model/generali.h"
+#include "platform/Prompter.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
@@ -18,6 +19,30 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+namespace {
+
+BoardModal::Hook &ModalHook()
+{
+  static BoardModal::Hook s_hook;
+  return s_hook;
+}
+
+} // namespace
+
+BoardModal::Hook BoardModal::SetHook(Hook hook)
+{
+  Hook old = std::move(ModalHook());
+  ModalHook() = std::move(hook);
+  return old;
+}
+
+int BoardModal::Run(QDialog &dialog)
+{
+  if (ModalHook())
+    return ModalHook()(dialog) == IDOK ? IDOK : IDCANCEL;
+  return dialog.exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
 
 CLoadDefault::CLoadDefault(QWidget *parent, const QStringList &names) : QDialog(parent), m_names(names)
 {

@@ -14,6 +14,18 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 
+// Runs the modal board dialogs (load default, language selection): their own
+// loop, or a test's hook handed the filled dialog, whose IDOK or IDCANCEL
+// stands for the user's answer.
+class BoardModal {
+public:
+  using Hook = std::function<int(QDialog &dialog)>;
+  // Installs a hook (none: the dialogs' own loop); gives the previous one.
+  static Hook SetHook(Hook hook);
+  // IDOK when the dialog was accepted, else IDCANCEL.
+  static int Run(QDialog &dialog);
+};
+
 // "Load Default": picks one of the board's default parameter sets. Modal.
 class CLoadDefault : public QDialog {
   Q_OBJECT

@@ -4,7 +4,6 @@
 
 #include "model/BoundedFile.h"
 #include "model/DescLine.h"
-#include "model/FormatBinary16.h"
 #include "model/PacketFactory.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
@@ -19,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <span>
 
 WindowId g_hInitFrame = kNoWindow;
 
@@ -27,7 +27,6 @@ namespace {
 constexpr int kMaxBlock = 120;
 constexpr int kMaxAddress = 10000;
 constexpr int kStatusBlock = 9900;
-constexpr int kRowTextMax = 19;
 // The bit of "is_sw_set" that asks the board for its reset.
 constexpr std::uint16_t kSwSetResetBit = 0x1000;
 // Answer kinds no request of this program makes: taken without a step.
@@ -35,11 +34,6 @@ enum : std::uint16_t { kForeignKind3 = 3, kForeignKind4 = 4, kForeignKind5 = 5 }
 const QString kNoMemory = QStringLiteral("Not enought memory!");
 
 int s_lastChangeWord = -1;
-
-QString RowText(const QString &text)
-{
-  return text.left(kRowTextMax);
-}
 
 } // namespace
 
@@ -97,7 +91,7 @@ void CChildConn::SetStatus(const QString &text)
 {
   if (!m_pDoc)
     return;
-  m_pDoc->m_strStatus = text;
+  m_pDoc->SetStatusText(text);
   ShowStatusText();
 }
 
@@ -159,7 +153,7 @@ int CChildConn::StateIconId() const
 {
   if (!m_pDoc || !m_pDoc->IsOnline())
     return StateIcon::Offline;
-  const auto &w = m_pDoc->m_StatusWords;
+  const auto &w = m_pDoc->GetStatusWords();
   const bool error = w[0] != 0;
   const bool warning = w[1] != 0;
   const bool stop = w[2] != 0; // bit 0x400
@@ -195,9 +189,9 @@ void CChildConn::RequestGoOffline()
     return;
   m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() &
                         ~std::uint32_t(CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING));
-  m_pDoc->m_bTraceReadPending = false;
-  m_pDoc->m_nWinCmdValue = 0;
-  m_pDoc->m_nPrevWinCmdValue = 0;
+  m_pDoc->ClearTraceReadPending();
+  m_pDoc->SetWinCmdValue(0);
+  m_pDoc->SetPrevWinCmdValue(0);
   m_nWinCmdShown = 0;
   UpdateWinCmdText();
   RecolorParList();
@@ -207,11 +201,11 @@ void CChildConn::RequestGoOffline()
   m_runs.clear();
   // The reset waits for its read; once offline that read will not come, and
   // a later read of the parameter must not turn into a write.
-  m_pDoc->m_bResetPending = false;
+  m_pDoc->ClearResetPending();
   OnWentOffline();
   if (g_hInitFrame == m_hWndAnswer)
     g_hInitFrame = kNoWindow;
-  m_pDoc->m_bDescriptionDownload = false;
+  m_pDoc->EndDescriptionDownload();
   auto *pkt = NewPacket(REQ_GO_OFFLINE);
   Queue(pkt);
   SetStateIcon(StateIconId());
@@ -225,7 +219,7 @@ void CChildConn::OnOnLine()
     RequestGoOnline();
   } else {
     RequestGoOffline();
-    m_pDoc->m_strStatus = LoadStr(IDS_OFFLINE);
+    m_pDoc->SetStatusText(LoadStr(IDS_OFFLINE));
   }
   RecolorParList();
   InvalidateVarList(-1);
@@ -279,7 +273,7 @@ int CChildConn::QueryState() const
 
 void CChildConn::Poll()
 {
-  if (m_pDoc && !m_pDoc->m_bDescriptionDownload)
+  if (m_pDoc && !m_pDoc->IsDescriptionDownload())
     RefreshDisplayedItems();
 }
 
@@ -303,8 +297,8 @@ void CChildConn::SetTestpoints(bool on)
 {
   if (!m_pDoc)
     return;
-  m_pDoc->m_nTestpoints = on ? 1 : 0;
-  m_pDoc->m_bVarListRefill = true;
+  m_pDoc->SetTestpoints(on ? 1 : 0);
+  m_pDoc->RequestVarListRefill();
   m_pDoc->UpdateAllViews(nullptr, FrameHint::Testpoints);
 }
 
@@ -344,8 +338,8 @@ void CChildConn::LevelChanged(int level)
   (void)level;
   if (!m_pDoc)
     return;
-  m_pDoc->m_bParTreeRebuild = true;
-  m_pDoc->m_bVarTreeRebuild = true;
+  m_pDoc->RequestParTreeRebuild();
+  m_pDoc->RequestVarTreeRebuild();
   m_pDoc->UpdateAllViews(nullptr, FrameHint::All);
 }
 
@@ -364,7 +358,7 @@ void CChildConn::AnswerWinCmd(int button)
   // The board's question is answered only to a board that can hear it.
   if (!m_pDoc || !m_pDoc->IsOnline())
     return;
-  const int w = static_cast<std::int16_t>(m_pDoc->m_nWinCmdValue);
+  const int w = static_cast<std::int16_t>(m_pDoc->GetWinCmdValue());
   if (button == WinCmdButton::Ok)
     WriteCommand(BoardCommand::MsgOk + w);
   else if (button == WinCmdButton::Cancel)
@@ -383,7 +377,7 @@ QString CChildConn::GetBufferName() const
 
 QString CChildConn::TrackLabel(int track) const
 {
-  if (!m_pDoc || !m_pDoc->m_bDescriptionsLoaded)
+  if (!m_pDoc || !m_pDoc->AreDescriptionsLoaded())
     return {};
   CQelDoc &doc = *m_pDoc;
   std::int16_t p = -1;
@@ -399,7 +393,7 @@ QString CChildConn::TrackLabel(int track) const
 
 double CChildConn::TrackScale(int track) const
 {
-  if (!m_pDoc || !m_pDoc->m_bDescriptionsLoaded)
+  if (!m_pDoc || !m_pDoc->AreDescriptionsLoaded())
     return 1.0;
   CQelDoc &doc = *m_pDoc;
   std::int16_t p = -1;
@@ -420,7 +414,7 @@ void CChildConn::ReadBuffer()
 void CChildConn::ClearBufferRead()
 {
   if (m_pDoc)
-    m_pDoc->m_bTraceReadPending = false;
+    m_pDoc->ClearTraceReadPending();
 }
 
 QString CChildConn::TrackParName(int n) const
@@ -447,7 +441,7 @@ void CChildConn::ReadAllParameters()
   if (!m_pDoc || !m_pDoc->IsOnline())
     return;
   CQelDoc &doc = *m_pDoc;
-  if (!doc.m_bDescriptionsLoaded) {
+  if (!doc.AreDescriptionsLoaded()) {
     // Nothing to read into: say so, and let a waiting backup see a failure.
     m_nReadState = BoardStep::Failed;
     SetStatus(LoadStr(IDS_READ_ALL_REFUSED));
@@ -734,7 +728,7 @@ void CChildConn::RefreshDisplayedItems()
   if (!m_pDoc || !m_pDoc->IsOnline())
     return;
   CQelDoc &doc = *m_pDoc;
-  if (!doc.m_bDescriptionsLoaded) {
+  if (!doc.AreDescriptionsLoaded()) {
     if (auto *pkt = NewPacket(REQ_READ_VARS)) {
       pkt->PktType.var.first_var = kStatusBlock;
       pkt->PktType.var.num_var = 2;
@@ -742,7 +736,7 @@ void CChildConn::RefreshDisplayedItems()
     }
     return;
   }
-  if (doc.m_bTraceReadPending)
+  if (doc.IsTraceReadPending())
     return;
 
   std::vector<std::uint16_t> vars;
@@ -752,7 +746,7 @@ void CChildConn::RefreshDisplayedItems()
     if (doc.IsVarRowValid(r))
       vars.push_back(static_cast<std::uint16_t>(rows[r].index));
   }
-  for (std::uint16_t v : doc.m_ExtraPollVars)
+  for (std::uint16_t v : doc.GetExtraPollVars())
     if (v < doc.GetVarCount())
       vars.push_back(v);
   std::sort(vars.begin(), vars.end());
@@ -771,19 +765,19 @@ void CChildConn::RefreshDisplayedItems()
     }
   }
   std::vector<std::uint16_t> pars;
-  for (std::uint16_t p : doc.m_ExtraPollPars)
+  for (std::uint16_t p : doc.GetExtraPollPars())
     if (p < doc.GetParCount())
       pars.push_back(p);
-  doc.m_ExtraPollPars.clear();
+  doc.ClearExtraPollPars();
   qCDebug(lcFrame, "start parametri");
   QueueBlocks(pars, true);
   QueueBlocks(vars, false);
-  doc.m_ExtraPollVars.clear();
+  doc.ClearExtraPollVars();
 }
 
 void CChildConn::RequestBufferRead()
 {
-  if (!m_pDoc || !m_pDoc->IsOnline() || !m_pDoc->m_bDescriptionsLoaded)
+  if (!m_pDoc || !m_pDoc->IsOnline() || !m_pDoc->AreDescriptionsLoaded())
     return;
   CQelDoc &doc = *m_pDoc;
   if (doc.GetBufWidthVar() <= 0 || doc.GetBufLengthVar() <= 0)
@@ -794,7 +788,7 @@ void CChildConn::RequestBufferRead()
     NoMemory();
     return;
   }
-  doc.m_bTraceReadPending = true;
+  doc.MarkTraceReadPending();
   pkt->trace_width_reg = doc.GetVar(doc.GetBufWidthVar()).GetAddress();
   pkt->trace_length_reg = doc.GetVar(doc.GetBufLengthVar()).GetAddress();
   qCDebug(lcFrame, "Invio MSG Read_buff_MSG");
@@ -859,8 +853,8 @@ bool CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
   const std::uint16_t word = pkt.wAnsData[0];
   // Whoever asked for the reset (the frame's command, the variable list),
   // the first read of "is_sw_set" while it is pending turns into the write.
-  if (doc.m_bResetPending && p == doc.GetSwSetPar()) {
-    doc.m_bResetPending = false;
+  if (doc.IsResetPending() && p == doc.GetSwSetPar()) {
+    doc.ClearResetPending();
     auto *write = NewPacket(REQ_WRITE_ONE);
     if (!write) {
       NoMemory();
@@ -891,41 +885,18 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
   qCDebug(lcFrame, "READALL: step=%02d start=%04d len=%04d", m_nStep, pkt.PktType.par.first_par, count);
 
   const int commandPar = GetCommandParIndex();
-  for (int i = 0; i < count; ++i) {
-    const int address = pkt.PktType.par.first_par + i;
-    const int p = doc.ParIndexFromAddress(address);
-    // The second register of a pair alone has nothing to set.
-    if (p < 0 || doc.GetPar(p).GetAddress() != address)
-      continue;
-    Parametri &par = doc.GetPar(p);
-    const double old = par.GetValue(0);
-    if (par.IsShort()) {
-      par.SetRawValue(static_cast<std::int16_t>(pkt.wAnsData[i]));
-    } else {
-      // Both registers of a pair come in one answer; a pair cut by the
-      // block's end is left alone.
-      if (i + 1 >= count)
-        break;
-      const std::uint16_t low = pkt.wAnsData[i];
-      const std::uint16_t high = pkt.wAnsData[i + 1];
-      par.SetRawValue(par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low)));
-      ++i;
-    }
-    const double now = par.GetValue(0);
-    if (now != old && !(std::isnan(now) && std::isnan(old))) {
-      doc.SetModifiedFlag(true);
-      if (pkt.track != 0)
-        doc.PushUndo(static_cast<std::uint16_t>(p), old);
-    }
-    if (pkt.PktType.par.step == 0)
-      ShowReadValue(p);
-    if (SetSpecialParValue(p, SaturateToLong(now)))
-      refresh = true;
-    if (p == commandPar && m_nCmdState == 3)
-      m_nCmdState = 4;
-  }
+  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
+  doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0,
+                          [&](const CQelDocContainer::ParWordChange &par) {
+                            if (pkt.PktType.par.step == 0)
+                              ShowReadValue(par.index);
+                            if (SetSpecialParValue(par.index, SaturateToLong(par.now)))
+                              refresh = true;
+                            if (par.index == commandPar && m_nCmdState == 3)
+                              m_nCmdState = 4;
+                          });
   if (pkt.PktType.par.mark != 0)
-    doc.m_bViewEditWindow = true;
+    doc.RequestEditorReopen();
   if (pkt.PktType.par.step != 0 && BlockAnswered(false, pkt.PktType.par.step))
     FinishReadAll();
   FillParList();
@@ -944,16 +915,7 @@ void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
 
 void CChildConn::AnswerKTable(const CRequestPacket &pkt)
 {
-  CQelDoc &doc = *m_pDoc;
-  for (std::size_t i = 0; i < pkt.wAnsData.size(); ++i)
-    doc.SetKEntry(static_cast<int>(i), static_cast<std::int16_t>(pkt.wAnsData[i]));
-  for (std::size_t i = 0; i < pkt.fAnsNTable.size(); ++i) {
-    std::uint32_t bits = 0;
-    const float value = pkt.fAnsNTable[i];
-    std::memcpy(&bits, &value, sizeof bits);
-    doc.SetNEntry(static_cast<int>(i), bits);
-  }
-  doc.UpdateAllSiValues();
+  m_pDoc->ApplyKTable(pkt.wAnsData, pkt.fAnsNTable);
   FillParList();
   if (!m_bMultiPacket)
     SetStatus(LoadStr(IDS_K_TABLE_READ));
@@ -976,91 +938,13 @@ void CChildConn::AnswerVariables(const CRequestPacket &pkt)
     ShortAnswer(pkt, count);
     return;
   }
-  const bool statusBlock = pkt.PktType.var.first_var == kStatusBlock;
-  const auto &stdVars = doc.GetStdVariables();
-  auto &words = doc.m_StatusWords;
-  int change = 0;
-  std::size_t j = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::uint16_t word = pkt.wAnsData[i];
-    int v = -1;
-    if (!statusBlock) {
-      v = doc.VarIndexFromAddress(pkt.PktType.var.first_var + i);
-      if (v >= 0 && doc.GetVar(v).GetAddress() != pkt.PktType.var.first_var + i)
-        continue;
-    } else {
-      const int slot = static_cast<int>(j);
-      if (slot == doc.GetErrorFlagSlot()) {
-        const std::uint16_t now = word != 0;
-        change |= words[0] ^ word;
-        words[0] = now;
-      }
-      if (slot == doc.GetWarningFlagSlot()) {
-        const std::uint16_t now = word != 0;
-        change |= words[1] ^ word;
-        words[1] = now;
-      }
-      if (slot == doc.GetStatusFlagSlot()) {
-        change |= words[2] ^ (word & 0x400);
-        change |= words[3] ^ (word & 0x200);
-        words[2] = word & 0x400;
-        words[3] = word & 0x200;
-      }
-      if (j >= stdVars.size())
-        break; // registers beyond the list are not the board's standard variables
-      v = stdVars[j++];
-    }
-    if (v < 0 || v >= doc.GetVarCount())
-      continue;
-    const Variabili &var = doc.GetVar(v);
-    float raw = 0;
-    double si = 0;
-    if (var.IsShort()) {
-      raw = static_cast<std::int16_t>(word);
-      si = var.FromRaw(raw);
-    } else {
-      if (i + 1 >= count)
-        break;
-      const std::uint16_t high = pkt.wAnsData[i + 1];
-      if (var.IsLong()) {
-        const double exact = WordsToLong(high, word);
-        raw = static_cast<float>(exact);
-        si = var.FromRaw(exact);
-      } else {
-        raw = WordsToFloat(high, word);
-        si = raw;
-      }
-      ++i;
-    }
-    auto &rows = doc.GetVarRows();
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      VarRowRecord &row = rows[r];
-      if (row.index != v)
-        continue;
-      row.hasValue = 1;
-      row.refresh = static_cast<std::uint8_t>((row.refresh + 1) % 10);
-      row.raw = raw;
-      row.value = si;
-      if (var.IsFloat()) {
-        const float f = static_cast<float>(si);
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &f, sizeof bits);
-        row.uiText = RowText(vtx::Format(u"%08Xhex", bits));
-      } else if (var.IsLong()) {
-        row.uiText = RowText(vtx::Format(u"%d", SaturateToLong(si)));
-      } else {
-        row.uiText = RowText(vtx::Format(u"%g", double(raw)));
-      }
-      if (var.HasFlag4Only())
-        row.siText = RowText(FormatBinary16(static_cast<std::uint16_t>(SaturateToLong(raw))));
-      else if (var.HasFlag8Only())
-        row.siText = RowText(doc.Translate(vtx::Format(u"%s#%d", var.GetNameText(), SaturateToLong(raw)), QString()));
-      else
-        row.siText = RowText(vtx::Format(var.FormatValue(si), si));
-      InvalidateVarList(static_cast<int>(r));
-    }
-    OnSpecialVariable(v, static_cast<std::int16_t>(SaturateToLong(raw)));
-  }
+  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
+  const int change =
+      doc.ApplyVariableWords(pkt.PktType.var.first_var, words, [this](const CQelDocContainer::VarWordValue &var) {
+        for (int row : var.rows)
+          InvalidateVarList(row);
+        OnSpecialVariable(var.index, static_cast<std::int16_t>(SaturateToLong(var.raw)));
+      });
   const int change16 = static_cast<std::int16_t>(change);
   if (change16 != s_lastChangeWord) {
     s_lastChangeWord = change16;
@@ -1072,23 +956,23 @@ int CChildConn::OnSpecialVariable(int v, std::int16_t value)
 {
   CQelDoc &doc = *m_pDoc;
   if (v == doc.GetWinCmdVar()) {
-    const auto previous = static_cast<std::int16_t>(doc.m_nPrevWinCmdValue);
-    doc.m_nWinCmdValue = static_cast<std::uint16_t>(value);
+    const auto previous = static_cast<std::int16_t>(doc.GetPrevWinCmdValue());
+    doc.SetWinCmdValue(static_cast<std::uint16_t>(value));
     if (value == BoardCommand::ReadKTable && previous != BoardCommand::ReadKTable)
       if (CRequestPacket *pkt = NewKTable(0))
         Queue(pkt);
     if (value == BoardCommand::ReadAll && previous != BoardCommand::ReadAll)
       OnReadAll();
     UpdateWinCmdText();
-    doc.m_nPrevWinCmdValue = doc.m_nWinCmdValue;
+    doc.SetPrevWinCmdValue(doc.GetWinCmdValue());
     return 0;
   }
   if (v == doc.GetSamplingTimeVar()) {
-    doc.m_TraceValues[CQelDocContainer::TRACE_SAMPLING_TIME] = value / 1000.0f;
+    doc.SetTraceValue(CQelDocContainer::TRACE_SAMPLING_TIME, value / 1000.0f);
     return 1;
   }
   if (v == doc.GetBufLengthVar()) {
-    doc.m_TraceValues[CQelDocContainer::TRACE_BUF_LENGTH] = value;
+    doc.SetTraceValue(CQelDocContainer::TRACE_BUF_LENGTH, value);
     return 1;
   }
   return 0;
@@ -1101,13 +985,13 @@ bool CChildConn::SetSpecialParValue(int index, int value)
   CQelDoc &doc = *m_pDoc;
   const float v = static_cast<std::int16_t>(value & 0xFFFF);
   if (index == doc.GetDiagnTsPar())
-    doc.m_TraceValues[CQelDocContainer::TRACE_DIAGN_TS] = v;
+    doc.SetTraceValue(CQelDocContainer::TRACE_DIAGN_TS, v);
   else if (index == doc.GetTrigPosPar())
-    doc.m_TraceValues[CQelDocContainer::TRACE_TRIG_POS] = v;
+    doc.SetTraceValue(CQelDocContainer::TRACE_TRIG_POS, v);
   else if (index == doc.GetTrigNegPar())
-    doc.m_TraceValues[CQelDocContainer::TRACE_TRIG_NEG] = v;
+    doc.SetTraceValue(CQelDocContainer::TRACE_TRIG_NEG, v);
   else if (index == doc.GetTrigDelayPar())
-    doc.m_TraceValues[CQelDocContainer::TRACE_TRIG_DELAY] = v;
+    doc.SetTraceValue(CQelDocContainer::TRACE_TRIG_DELAY, v);
   else
     return false;
   return true;
@@ -1122,7 +1006,7 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
   InvalidateVarList(-1);
   m_nReadState = BoardStep::Ready;
   m_nCmdState = BoardStep::Ready;
-  if (!doc.m_bDescriptionsLoaded) {
+  if (!doc.AreDescriptionsLoaded()) {
     QString version = pkt.strVersion;
     version.replace(u'\n', u' ');
     doc.SetVersion(version);
@@ -1143,9 +1027,9 @@ void CChildConn::AddSpecialVarsToList()
     if (i < 0)
       return;
   for (int k = 0; k < 4; ++k)
-    doc.m_ExtraPollPars.insert(static_cast<std::uint16_t>(items[k]));
-  doc.m_ExtraPollVars.insert(static_cast<std::uint16_t>(items[4]));
-  doc.m_ExtraPollVars.insert(static_cast<std::uint16_t>(items[5]));
+    doc.AddExtraPollPar(static_cast<std::uint16_t>(items[k]));
+  doc.AddExtraPollVar(static_cast<std::uint16_t>(items[4]));
+  doc.AddExtraPollVar(static_cast<std::uint16_t>(items[5]));
 }
 
 void CChildConn::AnswerDescription(const CRequestPacket &pkt)
@@ -1159,13 +1043,13 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   const QString identity = doc.GetVersion();
   doc.DeleteContents();
   doc.ReadDocument(ar);
-  doc.m_bParTreeRebuild = true;
-  doc.m_bVarTreeRebuild = true;
-  doc.m_bVarListRefill = true;
+  doc.RequestParTreeRebuild();
+  doc.RequestVarTreeRebuild();
+  doc.RequestVarListRefill();
   doc.UpdateAllViews(nullptr, FrameHint::All);
   if (g_hInitFrame == m_hWndAnswer)
     g_hInitFrame = kNoWindow;
-  doc.m_bDescriptionDownload = false;
+  doc.EndDescriptionDownload();
   // The copy is named from the uploaded version line: a description naming
   // another board than the one that answered would be stored under that
   // board's name and loaded for it ever after.
@@ -1207,7 +1091,7 @@ void CChildConn::OnUndo()
     doc.GetPar(r.index).SetRawValue(r.previous);
     // An offline undo changes the document as much as the edit did.
     doc.SetModifiedFlag(true);
-    doc.m_ListaParUpdate = true;
+    doc.RequestParListUpdate();
     doc.UpdateAllViews(nullptr, FrameHint::Values);
   }
 }
@@ -1291,12 +1175,12 @@ void CChildConn::OnInitDescriptions()
 
   const QString library = doc.FindDescriptionCopy(doc.GetVersion());
   if (!library.isEmpty()) {
-    doc.m_bTakeSlaveAddress = false;
+    doc.SetTakeSlaveAddress(false);
     doc.OnOpenDocument(library);
-    doc.m_bTakeSlaveAddress = true;
-    doc.m_bParTreeRebuild = true;
-    doc.m_bVarTreeRebuild = true;
-    doc.m_bVarListRefill = true;
+    doc.SetTakeSlaveAddress(true);
+    doc.RequestParTreeRebuild();
+    doc.RequestVarTreeRebuild();
+    doc.RequestVarListRefill();
     doc.UpdateAllViews(nullptr, FrameHint::All);
     OnReadAll();
     doc.SetModifiedFlag(true);
@@ -1311,7 +1195,7 @@ void CChildConn::OnInitDescriptions()
     return;
   }
   g_hInitFrame = m_hWndAnswer;
-  doc.m_bDescriptionDownload = true;
+  doc.BeginDescriptionDownload();
   pkt->language = static_cast<std::uint16_t>(doc.GetLanguageIndex());
   Queue(pkt);
 }
@@ -1368,7 +1252,7 @@ void CChildConn::OnToggleUnits()
   if (!m_pDoc)
     return;
   m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() ^ CQelDocContainer::STATE_INTERNAL_UNITS);
-  m_pDoc->m_ListaParUpdate = true;
+  m_pDoc->RequestParListUpdate();
   m_pDoc->UpdateAllViews(nullptr, FrameHint::Units);
 }
 
@@ -1409,7 +1293,7 @@ int CChildConn::WinCmdAction()
 {
   if (!m_pDoc)
     return 0;
-  const int w = static_cast<std::int16_t>(m_pDoc->m_nWinCmdValue);
+  const int w = static_cast<std::int16_t>(m_pDoc->GetWinCmdValue());
   if (w == 0 || std::abs(w) >= 10000)
     return 0;
   if (w != m_nWinCmdShown) {
@@ -1426,7 +1310,7 @@ bool CChildConn::IsCommandEnabled(int id, bool *checked) const
   if (!m_pDoc)
     return id == Cmd::OnLine || id == Cmd::ToggleUnits;
   const CQelDoc &doc = *m_pDoc;
-  const bool loaded = doc.m_bDescriptionsLoaded;
+  const bool loaded = doc.AreDescriptionsLoaded();
   const bool online = doc.IsOnline();
   switch (id) {
   case Cmd::OnLine:
@@ -1455,7 +1339,7 @@ bool CChildConn::IsCommandEnabled(int id, bool *checked) const
   case Cmd::EepLoad2:
     return online && loaded && VisLevel() >= 1;
   case Cmd::InitDescriptions:
-    return online && !loaded && !doc.m_bDescriptionDownload && g_hInitFrame == kNoWindow;
+    return online && !loaded && !doc.IsDescriptionDownload() && g_hInitFrame == kNoWindow;
   case Cmd::InitLanguage:
     return loaded && doc.GetLanguageCount() > 1;
   case Cmd::Reset:

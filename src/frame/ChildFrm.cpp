@@ -183,7 +183,7 @@ void CChildFrame::ActivateFrame()
   if (!doc || !m_pMain)
     return;
   doc->SetAnswerWindow(this);
-  doc->m_nTestpoints = static_cast<std::uint32_t>(m_pMain->TestpointQuery());
+  doc->SetTestpoints(static_cast<std::uint32_t>(m_pMain->TestpointQuery()));
   for (std::int16_t index : {doc->GetDiagnTsPar(), doc->GetTrigPosPar(), doc->GetTrigNegPar(), doc->GetTrigDelayPar()})
     if (index > 0)
       SetSpecialParValue(index, SaturateToLong(doc->GetPar(index).GetValue(0)));
@@ -200,14 +200,14 @@ void CChildFrame::ShowStatusText()
     return;
   CMainFrame::StatusValues values;
   values.address = doc->GetSlaveAddress();
-  values.message = doc->m_strStatus;
+  values.message = doc->GetStatusText();
   values.helpFile = doc->GetManualName();
   values.firmware = doc->GetVersion();
   values.document = doc;
   const std::int16_t indexes[6] = {doc->GetSamplingTimeVar(), doc->GetBufLengthVar(), doc->GetDiagnTsPar(),
                                    doc->GetTrigPosPar(),      doc->GetTrigNegPar(),   doc->GetTrigDelayPar()};
   for (int i = 0; i < 6; ++i)
-    values.items[i] = {indexes[i], doc->m_TraceValues[i]};
+    values.items[i] = {indexes[i], doc->GetTraceValue(i)};
   m_pMain->UpdateStatus(GetAnswerWindow(), values);
   UpdateWinCmdText();
 }
@@ -218,7 +218,7 @@ void CChildFrame::UpdateWinCmdText()
   if (!doc || !m_pMain || m_pMain->GetActiveChild() != GetAnswerWindow())
     return;
   const int action = WinCmdAction();
-  const auto w = static_cast<std::int16_t>(doc->m_nWinCmdValue);
+  const auto w = static_cast<std::int16_t>(doc->GetWinCmdValue());
   m_pMain->ShowWinCmd(action, action == 2 ? doc->GetWinCmdText(w) : QString(), w);
 }
 
@@ -269,13 +269,13 @@ void CChildFrame::PaneLayout(int code, SplitterLayout &layout)
 int CChildFrame::ChooseDefaultSet(const QStringList &names)
 {
   CLoadDefault dialog(this, names);
-  return dialog.exec() == QDialog::Accepted ? dialog.GetSelection() : -1;
+  return BoardModal::Run(dialog) == IDOK ? dialog.GetSelection() : -1;
 }
 
 QString CChildFrame::ChooseLanguage(const QStringList &codes, const QString &current)
 {
   CLanguageSelect dialog(this, codes, current);
-  return dialog.exec() == QDialog::Accepted ? dialog.GetCurrent() : QString();
+  return BoardModal::Run(dialog) == IDOK ? dialog.GetCurrent() : QString();
 }
 
 QString CChildFrame::InitializeLanguage(const CQelDoc &) const

@@ -36,24 +36,14 @@ double Limit(double x, double min, double max)
 
 } // namespace
 
-Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
-                     std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-                     std::uint16_t numberInKind, std::int16_t u, std::int16_t min, std::int16_t max, std::int16_t def,
-                     std::int16_t value)
-    : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
-                VAR_SHORT)
+Parametri::Parametri(ItemFields fields, const Values<std::int16_t> &values) : Variabili(std::move(fields), VAR_SHORT)
 {
-  InitInteger(min, max, def, value);
+  InitInteger(values.min, values.max, values.def, values.value);
 }
 
-Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
-                     std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-                     std::uint16_t numberInKind, std::int16_t u, std::int32_t min, std::int32_t max, std::int32_t def,
-                     std::int32_t value)
-    : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
-                VAR_LONG)
+Parametri::Parametri(ItemFields fields, const Values<std::int32_t> &values) : Variabili(std::move(fields), VAR_LONG)
 {
-  InitInteger(min, max, def, value);
+  InitInteger(values.min, values.max, values.def, values.value);
 }
 
 void Parametri::InitInteger(std::int32_t min, std::int32_t max, std::int32_t def, std::int32_t value)
@@ -67,24 +57,49 @@ void Parametri::InitInteger(std::int32_t min, std::int32_t max, std::int32_t def
   UpdateSiValues();
 }
 
-Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
-                     std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
-                     std::uint16_t numberInKind, std::int16_t u, float min, float max, float def, float value)
-    : Variabili(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u,
-                VAR_FLOAT)
+Parametri::Parametri(ItemFields fields, const Values<float> &values) : Variabili(std::move(fields), VAR_FLOAT)
 {
   // A NaN would slip through every comparison below; an infinity is the
   // largest float, not 0.
-  min = SaturateToFloat(min);
-  max = SaturateToFloat(max);
-  def = SaturateToFloat(def);
-  value = SaturateToFloat(value);
+  float min = SaturateToFloat(values.min);
+  float max = SaturateToFloat(values.max);
+  float def = SaturateToFloat(values.def);
+  float value = SaturateToFloat(values.value);
   ClampLimits(min, max, def, value);
   m_minSi = min;
   m_maxSi = max;
   m_defSi = def;
   m_valSi = value;
   m_oldSi = value;
+}
+
+Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
+                     std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
+                     std::uint16_t numberInKind, std::int16_t u, std::int16_t min, std::int16_t max, std::int16_t def,
+                     std::int16_t value)
+    : Parametri(
+          Fields(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u),
+          Values<std::int16_t>{.min = min, .max = max, .def = def, .value = value})
+{
+}
+
+Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
+                     std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
+                     std::uint16_t numberInKind, std::int16_t u, std::int32_t min, std::int32_t max, std::int32_t def,
+                     std::int32_t value)
+    : Parametri(
+          Fields(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u),
+          Values<std::int32_t>{.min = min, .max = max, .def = def, .value = value})
+{
+}
+
+Parametri::Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
+                     std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
+                     std::uint16_t numberInKind, std::int16_t u, float min, float max, float def, float value)
+    : Parametri(
+          Fields(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u),
+          Values<float>{.min = min, .max = max, .def = def, .value = value})
+{
 }
 
 bool Parametri::Parse(QStringView line) const
@@ -336,10 +351,7 @@ QString Parametri::GetValueString(int selector, double given) const
   if (IsFloat()) {
     if (selector == SEL_GIVEN)
       return vtx::Format(u"%4g", SaturateToFloat(given));
-    const float f = SiSlot(selector);
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &f, sizeof bits);
-    return vtx::Format(u"%08Xhex", bits);
+    return FloatBitsText(SiSlot(selector));
   }
   if (selector == SEL_GIVEN) {
     if (!std::isfinite(given))

@@ -12,8 +12,20 @@ public:
   // Value selectors; the text functions also take SEL_GIVEN.
   enum { SEL_VALUE = 0, SEL_MIN = 1, SEL_MAX = 2, SEL_DEFAULT = 3, SEL_OLD = 4, SEL_GIVEN = 5 };
 
+  // Limits, default and value in the storage type's own type, set by name.
+  template <typename T> struct Values {
+    T min{};
+    T max{};
+    T def{};
+    T value{};
+  };
+
   // One constructor per storage type (16-bit, 32-bit, float), chosen by the
   // type of the four values; limits and values are brought into line.
+  Parametri(ItemFields fields, const Values<std::int16_t> &values);
+  Parametri(ItemFields fields, const Values<std::int32_t> &values);
+  Parametri(ItemFields fields, const Values<float> &values);
+  // The same with every field as an argument, in record order.
   Parametri(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s, std::uint16_t a,
             std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p, std::uint16_t numberInKind,
             std::int16_t u, std::int16_t min, std::int16_t max, std::int16_t def, std::int16_t value);

@@ -25,8 +25,12 @@ public:
   // destination; see ShowManual.
   static constexpr const char *PdfViewerVariable = "VELOTRIX_PDF_VIEWER";
 
-  bool m_bResetPending = false; // the answer to the read turns it into a write
+  // A read of "is_sw_set" was queued for a reset; its answer writes it.
+  bool IsResetPending() const { return m_bResetPending; }
+  void MarkResetPending() { m_bResetPending = true; }
+  void ClearResetPending() { m_bResetPending = false; }
 
 private:
+  bool m_bResetPending = false; // the answer to the read turns it into a write
   QString m_strHelpTopic;
 };

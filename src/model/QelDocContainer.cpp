@@ -245,82 +245,99 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
   QStringList entries;
   QString line;
   while (ar.ReadString(line)) {
-    if (line.isEmpty())
-      continue;
-    switch (line[0].unicode()) {
-    case 'I': {
-      m_strLanguage = StdName;
-      const qsizetype at = line.indexOf(QStringLiteral("Init = "));
-      if (at >= 0)
-        m_strLanguage = WithoutChars(QStringView(line).mid(at + 7), u" ;*");
-      break;
-    }
-    case 'K':
-      if (!ParseKTable(line))
-        CountRefused(ar);
-      break;
-    case 'L':
-      ReadLLine(line);
-      break;
-    case 'M': {
-      const QString m = WithoutChars(line, u" ");
-      const qsizetype eq = m.indexOf(u'=');
-      if (eq >= 0 && m_bTakeSlaveAddress)
-        m_nSlaveAddress = static_cast<std::uint8_t>(vtx::AtoiLike(QStringView(m).mid(eq + 1)) & 0xFF);
-      break;
-    }
-    case 'N':
-      if (!ParseNTable(WithoutChars(line, u" ")))
-        CountRefused(ar);
-      break;
-    case 'U':
-      if (!ParseUnits(WithoutChars(line, u" ")))
-        CountRefused(ar);
-      break;
-    case 'V': {
-      const qsizetype eq = line.indexOf(u'=');
-      if (eq > 0) {
-        QStringView v = QStringView(line).mid(eq + 1);
-        while (v.startsWith(u' '))
-          v = v.mid(1);
-        while (v.endsWith(u';'))
-          v.chop(1);
-        m_strVersion = v.toString();
-      }
-      break;
-    }
-    case 'b': {
-      QString name;
-      std::uint8_t number = 0;
-      std::uint8_t parent = 0;
-      if (ParseBlockLine(line, &name, &number, &parent))
-        qCDebug(lcModel, "%s %s %d %d", qUtf8Printable(line), qUtf8Printable(name), number, parent);
-      else
-        CountRefused(ar);
-      break;
-    }
-    case 'p':
-    case 'l':
-    case 'f':
-      if (!ParseParameterLine(line))
-        CountRefused(ar);
-      break;
-    case 'v':
-    case 'w':
-    case 'y':
-      if (!ParseVariableLine(line))
-        CountRefused(ar);
-      break;
-    case 's':
-      ReadSLine(line, languages, entries);
-      m_ExtraLines.append(line);
-      break;
-    default:
-      if (line != HeaderV10 && line != HeaderV11)
-        m_ExtraLines.append(line);
-      break;
-    }
+    if (!line.isEmpty() && !ReadDocumentLine(line, languages, entries))
+      CountRefused(ar);
   }
+  FinishLoad(languages, entries);
+}
+
+// One line of a description, by its first character; false when a table,
+// block, parameter or variable line is refused.
+bool CQelDocContainer::ReadDocumentLine(const QString &line, QStringList &languages, QStringList &entries)
+{
+  switch (line[0].unicode()) {
+  case 'I':
+    ReadILine(line);
+    return true;
+  case 'K':
+    return ParseKTable(line);
+  case 'L':
+    ReadLLine(line);
+    return true;
+  case 'M':
+    ReadMLine(line);
+    return true;
+  case 'N':
+    return ParseNTable(WithoutChars(line, u" "));
+  case 'U':
+    return ParseUnits(WithoutChars(line, u" "));
+  case 'V':
+    ReadVLine(line);
+    return true;
+  case 'b':
+    return ReadBLine(line);
+  case 'p':
+  case 'l':
+  case 'f':
+    return ParseParameterLine(line);
+  case 'v':
+  case 'w':
+  case 'y':
+    return ParseVariableLine(line);
+  case 's':
+    ReadSLine(line, languages, entries);
+    m_ExtraLines.append(line);
+    return true;
+  }
+  if (line != HeaderV10 && line != HeaderV11)
+    m_ExtraLines.append(line);
+  return true;
+}
+
+void CQelDocContainer::ReadILine(const QString &line)
+{
+  m_strLanguage = StdName;
+  const qsizetype at = line.indexOf(QStringLiteral("Init = "));
+  if (at >= 0)
+    m_strLanguage = WithoutChars(QStringView(line).mid(at + 7), u" ;*");
+}
+
+void CQelDocContainer::ReadMLine(const QString &line)
+{
+  const QString m = WithoutChars(line, u" ");
+  const qsizetype eq = m.indexOf(u'=');
+  if (eq >= 0 && m_bTakeSlaveAddress)
+    m_nSlaveAddress = static_cast<std::uint8_t>(vtx::AtoiLike(QStringView(m).mid(eq + 1)) & 0xFF);
+}
+
+void CQelDocContainer::ReadVLine(const QString &line)
+{
+  const qsizetype eq = line.indexOf(u'=');
+  if (eq <= 0)
+    return;
+  QStringView v = QStringView(line).mid(eq + 1);
+  while (v.startsWith(u' '))
+    v = v.mid(1);
+  while (v.endsWith(u';'))
+    v.chop(1);
+  m_strVersion = v.toString();
+}
+
+bool CQelDocContainer::ReadBLine(const QString &line)
+{
+  QString name;
+  std::uint8_t number = 0;
+  std::uint8_t parent = 0;
+  if (!ParseBlockLine(line, &name, &number, &parent))
+    return false;
+  qCDebug(lcModel, "%s %s %d %d", qUtf8Printable(line), qUtf8Printable(name), number, parent);
+  return true;
+}
+
+// After the last line: names per language, standard items, manual, and the
+// answer window told.
+void CQelDocContainer::FinishLoad(const QStringList &languages, const QStringList &entries)
+{
   CheckDictionary(entries, languages);
   AddLanguage(languages);
   SelectLanguage(m_pHost ? m_pHost->GetInitializeLanguage() : QStringLiteral("Std"));

@@ -14,8 +14,10 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
+#include <span>
 #include <vector>
 
 struct CRequestPacket;
@@ -137,6 +139,41 @@ public:
   // The most recent record, removed; false when the list is empty.
   bool PopUndo(UndoRecord &record);
 
+  // ---- answers from the board ---------------------------------------------
+  // A parameter a read answer stored: its board value before and after.
+  struct ParWordChange {
+    std::uint16_t index = 0;
+    double old = 0;
+    double now = 0;
+    bool changed = false;
+  };
+  // A variable a poll answer stored, and the variable rows that show it.
+  struct VarWordValue {
+    std::int16_t index = -1;
+    float raw = 0;
+    double si = 0;
+    std::vector<int> rows;
+  };
+  // Stores registers read from address first on into the parameters there:
+  // a 16-bit parameter takes its word as signed, a 32-bit or float one the
+  // pair at its address, low word first (a pair cut by the end is left, and
+  // so is the second register alone). A changed value marks the document
+  // modified and, with track, leaves an undo record. each sees every stored
+  // parameter at once, before the next is decoded.
+  std::vector<ParWordChange> ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
+                                                 const std::function<void(const ParWordChange &)> &each = {});
+  // Stores polled registers from address first on into the rows showing
+  // their variables. The status block (9900) holds the standard variables;
+  // its error, warning and status registers also move the status words.
+  // each sees every variable once its rows are written. Gives the change
+  // word of the status registers (0 for any other block).
+  int ApplyVariableWords(int first, std::span<const std::uint16_t> words,
+                         const std::function<void(const VarWordValue &)> &each = {});
+  // A K table (signed words) and an N table answer; then every SI value
+  // again. Entries beyond the tables are left out.
+  void ApplyKTable(std::span<const std::uint16_t> k, std::span<const float> n);
+  const std::array<std::uint16_t, 4> &GetStatusWords() const { return m_StatusWords; }
+
   // ---- visibility and trees ----------------------------------------------
   bool IsParVisibleInBlock(int block, int level) const;
   bool IsVarVisibleInBlock(int block, int level) const;
@@ -197,28 +234,69 @@ public:
   void AssertValid() const;
   void Dump() const;
 
-  // ---- state the frames and views read and write directly -----------------
-  std::array<float, 6> m_TraceValues{};         // TRACE_* slots
-  std::array<std::uint16_t, 4> m_StatusWords{}; // board status words (poll answers)
-  std::uint16_t m_nWinCmdValue = 0;
-  std::uint16_t m_nPrevWinCmdValue = 0;
-  std::set<std::uint16_t> m_ExtraPollPars;    // standard parameters polled online
-  std::set<std::uint16_t> m_ExtraPollVars;    // standard variables polled online
-  QPoint m_EditPos;                           // kept for the lists
-  std::array<std::uint16_t, 3> m_ViewWords{}; // selection state of the lists and trees
-  std::int16_t m_nSelectedVarBlock = -1;      // block selected in the variable tree
-  bool m_ListaParUpdate = false;              // the parameter list rebuilds its rows
-  bool m_bVarListRefill = false;              // the variable list refills its rows
-  bool m_bParTreeRebuild = false;
-  bool m_bVarTreeRebuild = false;
-  bool m_bDescriptionsLoaded = false;
-  bool m_bDescriptionDownload = false;
-  bool m_bTraceReadPending = false;
-  std::array<bool, 2> m_bViewFlags{};
-  bool m_bViewEditWindow = false;
-  bool m_bTakeSlaveAddress = true; // false: a "MODBUS" line is ignored
-  std::uint32_t m_nTestpoints = 0;
-  QString m_strStatus; // the child frame's status text
+  // ---- state of the connection and the views -----------------------------
+  // None of these setters updates the views: callers that change several
+  // update once afterwards.
+  // The child frame's status text.
+  const QString &GetStatusText() const { return m_strStatus; }
+  void SetStatusText(const QString &text) { m_strStatus = text; }
+  // Trace values by TRACE_* slot.
+  float GetTraceValue(int slot) const { return m_TraceValues.at(static_cast<std::size_t>(slot)); }
+  void SetTraceValue(int slot, float value) { m_TraceValues.at(static_cast<std::size_t>(slot)) = value; }
+  // The last polled win_cmd value and the one the triggers last saw.
+  std::uint16_t GetWinCmdValue() const { return m_nWinCmdValue; }
+  void SetWinCmdValue(std::uint16_t value) { m_nWinCmdValue = value; }
+  std::uint16_t GetPrevWinCmdValue() const { return m_nPrevWinCmdValue; }
+  void SetPrevWinCmdValue(std::uint16_t value) { m_nPrevWinCmdValue = value; }
+  // Standard items the next poll reads once besides the shown ones.
+  const std::set<std::uint16_t> &GetExtraPollPars() const { return m_ExtraPollPars; }
+  const std::set<std::uint16_t> &GetExtraPollVars() const { return m_ExtraPollVars; }
+  void AddExtraPollPar(std::uint16_t index) { m_ExtraPollPars.insert(index); }
+  void AddExtraPollVar(std::uint16_t index) { m_ExtraPollVars.insert(index); }
+  void ClearExtraPollPars() { m_ExtraPollPars.clear(); }
+  void ClearExtraPollVars() { m_ExtraPollVars.clear(); }
+  // Selection and edit state the lists and trees keep here.
+  QPoint GetEditPos() const { return m_EditPos; }
+  void SetEditPos(QPoint pos) { m_EditPos = pos; }
+  std::uint16_t GetViewWord(int i) const { return m_ViewWords.at(static_cast<std::size_t>(i)); }
+  void SetViewWord(int i, std::uint16_t word) { m_ViewWords.at(static_cast<std::size_t>(i)) = word; }
+  bool GetViewFlag(int i) const { return m_bViewFlags.at(static_cast<std::size_t>(i)); }
+  void SetViewFlags(bool on) { m_bViewFlags = {on, on}; }
+  std::int16_t GetSelectedVarBlock() const { return m_nSelectedVarBlock; }
+  void SelectVarBlock(std::int16_t block) { m_nSelectedVarBlock = block; }
+  // What the views redo at their next update.
+  bool NeedsParListUpdate() const { return m_ListaParUpdate; }
+  void RequestParListUpdate() { m_ListaParUpdate = true; }
+  void ClearParListUpdate() { m_ListaParUpdate = false; }
+  bool NeedsVarListRefill() const { return m_bVarListRefill; }
+  void RequestVarListRefill() { m_bVarListRefill = true; }
+  void ClearVarListRefill() { m_bVarListRefill = false; }
+  bool NeedsParTreeRebuild() const { return m_bParTreeRebuild; }
+  void RequestParTreeRebuild() { m_bParTreeRebuild = true; }
+  void ClearParTreeRebuild() { m_bParTreeRebuild = false; }
+  bool NeedsVarTreeRebuild() const { return m_bVarTreeRebuild; }
+  void RequestVarTreeRebuild() { m_bVarTreeRebuild = true; }
+  void ClearVarTreeRebuild() { m_bVarTreeRebuild = false; }
+  // The parameter list reopens its in-place editor on the remembered cell.
+  bool NeedsEditorReopen() const { return m_bViewEditWindow; }
+  void RequestEditorReopen() { m_bViewEditWindow = true; }
+  void ClearEditorReopen() { m_bViewEditWindow = false; }
+  // A description is loaded: board commands and polls are allowed.
+  bool AreDescriptionsLoaded() const { return m_bDescriptionsLoaded; }
+  void SetDescriptionsLoaded(bool loaded) { m_bDescriptionsLoaded = loaded; }
+  // The document waits for the board's description.
+  bool IsDescriptionDownload() const { return m_bDescriptionDownload; }
+  void BeginDescriptionDownload() { m_bDescriptionDownload = true; }
+  void EndDescriptionDownload() { m_bDescriptionDownload = false; }
+  bool IsTraceReadPending() const { return m_bTraceReadPending; }
+  void MarkTraceReadPending() { m_bTraceReadPending = true; }
+  void ClearTraceReadPending() { m_bTraceReadPending = false; }
+  // False while the library copy loads: a "MODBUS" line is then ignored.
+  bool TakesSlaveAddress() const { return m_bTakeSlaveAddress; }
+  void SetTakeSlaveAddress(bool take) { m_bTakeSlaveAddress = take; }
+  // 1 while testpoints are shown.
+  std::uint32_t GetTestpoints() const { return m_nTestpoints; }
+  void SetTestpoints(std::uint32_t on) { m_nTestpoints = on; }
 
 protected:
   // Rows 0..5 showing variables 0..5.
@@ -230,9 +308,18 @@ protected:
   virtual bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const;
   QString ProgramFolder() const;
   QString UserDataFolder() const;
+  // Description lines by kind; languages and entries gather the "s" lines.
+  bool ReadDocumentLine(const QString &line, QStringList &languages, QStringList &entries);
+  void ReadILine(const QString &line);
   void ReadLLine(const QString &line);
+  void ReadMLine(const QString &line);
+  void ReadVLine(const QString &line);
+  bool ReadBLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
+  void FinishLoad(const QStringList &languages, const QStringList &entries);
   void CountRefused(const CDocArchive &ar);
+  // The two texts of a variable row from its raw and SI value.
+  void FormatVarRow(VarRowRecord &row, const Variabili &var) const;
 
   std::array<QHash<QString, QString>, MaxLanguages> m_Dictionaries;
   QStringList m_ExtraLines;                    // lines kept verbatim
@@ -263,4 +350,27 @@ protected:
   QString m_strVersion;
   QString m_strManualPath;
   QString m_strWinCmdText;
+
+private:
+  std::array<float, 6> m_TraceValues{};         // TRACE_* slots
+  std::array<std::uint16_t, 4> m_StatusWords{}; // board status words (poll answers)
+  std::uint16_t m_nWinCmdValue = 0;
+  std::uint16_t m_nPrevWinCmdValue = 0;
+  std::set<std::uint16_t> m_ExtraPollPars;    // standard parameters polled online
+  std::set<std::uint16_t> m_ExtraPollVars;    // standard variables polled online
+  QPoint m_EditPos;                           // kept for the lists
+  std::array<std::uint16_t, 3> m_ViewWords{}; // selection state of the lists and trees
+  std::int16_t m_nSelectedVarBlock = -1;      // block selected in the variable tree
+  bool m_ListaParUpdate = false;              // the parameter list rebuilds its rows
+  bool m_bVarListRefill = false;              // the variable list refills its rows
+  bool m_bParTreeRebuild = false;
+  bool m_bVarTreeRebuild = false;
+  bool m_bDescriptionsLoaded = false;
+  bool m_bDescriptionDownload = false;
+  bool m_bTraceReadPending = false;
+  std::array<bool, 2> m_bViewFlags{};
+  bool m_bViewEditWindow = false;
+  bool m_bTakeSlaveAddress = true; // false: a "MODBUS" line is ignored
+  std::uint32_t m_nTestpoints = 0;
+  QString m_strStatus; // the child frame's status text
 };

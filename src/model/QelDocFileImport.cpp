@@ -100,9 +100,6 @@ CQelDocFileImport::ReportStatus CQelDocFileImport::ImportFile(CDocArchive &ar, b
 void CQelDocFileImport::ResetImport()
 {
   m_ImportRecords.clear();
-  m_OldVarShort.clear();
-  m_OldVarLong.clear();
-  m_OldVarFloat.clear();
   m_OldVars.clear();
   m_OldPars.clear();
   m_OldVarAddress.clear();
@@ -151,17 +148,11 @@ void CQelDocFileImport::ReadOldFile(CDocArchive &ar)
       MapOldLine(line, true, true);
       break;
     case u'v':
-      m_OldVarShort << line;
       m_OldVars << line;
       MapOldLine(line, false, false);
       break;
     case u'w':
-      m_OldVarLong << line;
-      m_OldVars << line;
-      MapOldLine(line, false, true);
-      break;
     case u'y':
-      m_OldVarFloat << line;
       m_OldVars << line;
       MapOldLine(line, false, true);
       break;
@@ -213,20 +204,10 @@ void CQelDocFileImport::MatchOldLines()
       MarkBadValue(par, valueText);
       continue;
     }
-    const int v = vtx::AtoiLike(valueText);
-    if (p.IsVarLink()) {
-      if (byNumber)
-        MatchVarLinkV10(par, v);
-      else
-        MatchVarLink(par, v);
-    } else if (p.IsParLink()) {
-      if (byNumber)
-        MatchParLinkV10(par, v);
-      else
-        MatchParLink(par, v);
-    } else {
+    if (p.IsLink())
+      MatchLink(par, vtx::AtoiLike(valueText), byNumber);
+    else
       MatchPlain(par, x);
-    }
   }
 }
 
@@ -256,128 +237,90 @@ bool CQelDocFileImport::AcceptsLinkTarget(int par, int address) const
   return address >= 0 && address < MaxAddress && p.Clamp(address) == address && CheckLinkTarget(par, address, false);
 }
 
-void CQelDocFileImport::MatchVarLink(int par, int v)
+// The old line a link's value v names: the line at register v, or in a v1.0
+// file the v-th old line of the storage type the link asks for. Gives its
+// position in the old variable or parameter lines, -1 for none, and the old
+// register address of that line (-1 for a v1.0 file).
+int CQelDocFileImport::OldLinkLine(int par, int v, bool byNumber, int *oldAddress) const
 {
-  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
-  if (v < 0 || v >= MaxAddress || m_OldVarMap[static_cast<std::size_t>(v)] == NoItem)
-    return;
-  const int line = m_OldVarMap[static_cast<std::size_t>(v)];
-  if (!VTX_ASSERT(line < m_OldVars.size()))
-    return;
-  const QString oldName = Field(m_OldVars[line], u" ", u';');
-  if (oldName.isEmpty())
-    return;
-  const std::int16_t t = FindLastVarByName(oldName);
-  if (t < 0) {
-    r.note = vtx::Format(u"%s (modbus=%d)", oldName, v);
-    return;
-  }
-  const Variabili &target = m_Variabili[static_cast<std::size_t>(t)];
-  // The same word of a two-register variable: the low word sits at the
-  // variable's own address, the high word at the next one.
-  const int half = target.IsShort() ? 0 : std::clamp(v - m_OldVarAddress[static_cast<std::size_t>(line)], 0, 1);
-  const int address = target.GetAddress() + half;
-  if (!AcceptsLinkTarget(par, address))
-    return;
-  r.description = GetParText(par, Parametri::SEL_VALUE, true);
-  r.imported = address;
-  r.note = oldName;
-  if (!target.IsShort())
-    r.note += half ? QStringLiteral("_HI") : QStringLiteral("_LO");
-  r.selected = true;
-  r.kind = IMPORT_MATCHED;
-  if (v != address) {
-    r.description = vtx::Format(u"%s (modbus=%d)", r.description, v);
-    r.note = vtx::Format(u"%s (modbus=%1.f)", r.note, double(address));
-  }
-}
-
-void CQelDocFileImport::MatchParLink(int par, int v)
-{
-  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
-  if (v < 0 || v >= MaxAddress || m_OldParMap[static_cast<std::size_t>(v)] == NoItem)
-    return;
-  const int line = m_OldParMap[static_cast<std::size_t>(v)];
-  if (!VTX_ASSERT(line < m_OldPars.size()))
-    return;
-  const QString oldName = Field(m_OldPars[line], u" ", u'=');
-  if (oldName.isEmpty())
-    return;
-  const std::int16_t t = FindLastParByName(oldName);
-  if (t < 0) {
-    r.note = vtx::Format(u"%s (modbus=%d)", oldName, v);
-    return;
-  }
-  const Parametri &target = m_Parametri[static_cast<std::size_t>(t)];
-  const int half = target.IsShort() ? 0 : std::clamp(v - m_OldParAddress[static_cast<std::size_t>(line)], 0, 1);
-  const int address = target.GetAddress() + half;
-  if (!AcceptsLinkTarget(par, address))
-    return;
-  r.description = GetParTextParLink(par, Parametri::SEL_VALUE, true);
-  r.imported = address;
-  r.note = oldName;
-  r.selected = true;
-  r.kind = IMPORT_MATCHED;
-  if (v != address) {
-    r.description = vtx::Format(u"%s (modbus=%d)", r.description, v);
-    r.note = vtx::Format(u"%s (modbus=%1.f)", r.note, double(address));
-  }
-}
-
-void CQelDocFileImport::MatchVarLinkV10(int par, int v)
-{
-  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
   const Parametri &p = m_Parametri[static_cast<std::size_t>(par)];
-  const QStringList &lines = p.IsFloatLink() ? m_OldVarFloat : p.IsLongLink() ? m_OldVarLong : m_OldVarShort;
-  if (v < 0 || v >= lines.size())
-    return;
-  const QString name = Field(lines[v], u" ", u';');
-  std::int16_t t = -1;
-  if (name.isEmpty() || !FindVarByName(t, name) || t < 0)
-    return;
-  const int address = m_Variabili[static_cast<std::size_t>(t)].GetAddress();
-  if (!AcceptsLinkTarget(par, address))
-    return;
-  r.description = GetParText(par, Parametri::SEL_VALUE, true);
-  r.imported = address;
-  r.note = GetVarTextAtAddress(par, address, true);
-  r.selected = true;
-  r.kind = IMPORT_MATCHED;
-}
-
-// The number is the target's ordinal among the old parameters of the storage
-// type the link asks for, counted in file order.
-void CQelDocFileImport::MatchParLinkV10(int par, int v)
-{
-  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
-  const Parametri &p = m_Parametri[static_cast<std::size_t>(par)];
-  const QChar letter = p.IsFloatLink() ? u'f' : p.IsLongLink() ? u'l' : u'p';
+  const bool toVar = p.IsVarLink();
+  const QStringList &lines = toVar ? m_OldVars : m_OldPars;
+  *oldAddress = -1;
+  if (!byNumber) {
+    const auto &map = toVar ? m_OldVarMap : m_OldParMap;
+    if (v < 0 || v >= MaxAddress || map[static_cast<std::size_t>(v)] == NoItem)
+      return -1;
+    const int line = map[static_cast<std::size_t>(v)];
+    if (!VTX_ASSERT(line < lines.size()))
+      return -1;
+    *oldAddress = (toVar ? m_OldVarAddress : m_OldParAddress)[static_cast<std::size_t>(line)];
+    return line;
+  }
   if (v < 0)
-    return;
+    return -1;
+  const QChar letter = toVar ? (p.IsFloatLink()  ? u'y'
+                                : p.IsLongLink() ? u'w'
+                                                 : u'v')
+                             : (p.IsFloatLink()  ? u'f'
+                                : p.IsLongLink() ? u'l'
+                                                 : u'p');
   int seen = 0;
-  const QString *found = nullptr;
-  for (const QString &line : std::as_const(m_OldPars)) {
-    if (line.front() != letter)
-      continue;
-    if (seen++ == v) {
-      found = &line;
-      break;
-    }
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    if (lines[i].front() == letter && seen++ == v)
+      return static_cast<int>(i);
   }
-  if (!found)
+  return -1;
+}
+
+// A link is carried over by the name of its old target. Register addresses
+// find the document's last item of that name and keep the word of a
+// two-register target; v1.0 numbers find the first item of that name.
+void CQelDocFileImport::MatchLink(int par, int v, bool byNumber)
+{
+  ImportRecord &r = m_ImportRecords[static_cast<std::size_t>(par)];
+  const bool toVar = m_Parametri[static_cast<std::size_t>(par)].IsVarLink();
+  int oldAddress = -1;
+  const int line = OldLinkLine(par, v, byNumber, &oldAddress);
+  if (line < 0)
     return;
-  const QString name = Field(*found, u" ", u'=');
+  const QString oldName = Field((toVar ? m_OldVars : m_OldPars)[line], u" ", toVar ? u';' : u'=');
+  if (oldName.isEmpty())
+    return;
   std::int16_t t = -1;
-  if (name.isEmpty() || !FindParByName(t, name) || t < 0)
+  if (!byNumber)
+    t = toVar ? FindLastVarByName(oldName) : FindLastParByName(oldName);
+  else if (!(toVar ? FindVarByName(t, oldName) : FindParByName(t, oldName)))
+    t = -1;
+  if (t < 0) {
+    if (!byNumber)
+      r.note = vtx::Format(u"%s (modbus=%d)", oldName, v);
     return;
-  const int address = m_Parametri[static_cast<std::size_t>(t)].GetAddress();
+  }
+  const Variabili &target = toVar ? m_Variabili[static_cast<std::size_t>(t)]
+                                  : static_cast<const Variabili &>(m_Parametri[static_cast<std::size_t>(t)]);
+  // The same word of a two-register target: the low word sits at the
+  // target's own address, the high word at the next one.
+  const int half = byNumber || target.IsShort() ? 0 : std::clamp(v - oldAddress, 0, 1);
+  const int address = target.GetAddress() + half;
   if (!AcceptsLinkTarget(par, address))
     return;
-  r.description = GetParTextParLink(par, Parametri::SEL_VALUE, true);
+  r.description =
+      toVar ? GetParText(par, Parametri::SEL_VALUE, true) : GetParTextParLink(par, Parametri::SEL_VALUE, true);
   r.imported = address;
-  r.note = GetParTextAtAddress(par, address, true);
   r.selected = true;
   r.kind = IMPORT_MATCHED;
+  if (byNumber) {
+    r.note = toVar ? GetVarTextAtAddress(par, address, true) : GetParTextAtAddress(par, address, true);
+    return;
+  }
+  r.note = oldName;
+  if (toVar && !target.IsShort())
+    r.note += half ? QStringLiteral("_HI") : QStringLiteral("_LO");
+  if (v != address) {
+    r.description = vtx::Format(u"%s (modbus=%d)", r.description, v);
+    r.note = vtx::Format(u"%s (modbus=%1.f)", r.note, double(address));
+  }
 }
 
 std::int16_t CQelDocFileImport::FindLastVarByName(const QString &name) const
@@ -414,7 +357,7 @@ void CQelDocFileImport::ApplyImport()
     p.SetRawValue(r.imported);
     SetModifiedFlag(true);
   }
-  m_ListaParUpdate = true;
+  RequestParListUpdate();
   UpdateAllViews(nullptr, HINT_PAR_LIST);
 }
 

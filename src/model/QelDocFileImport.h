@@ -80,18 +80,13 @@ private:
   void MatchPlain(int par, double value);
   void MarkBadValue(int par, const QString &valueText);
   bool AcceptsLinkTarget(int par, int address) const;
-  void MatchVarLink(int par, int v);
-  void MatchParLink(int par, int v);
-  void MatchVarLinkV10(int par, int v);
-  void MatchParLinkV10(int par, int v);
+  int OldLinkLine(int par, int v, bool byNumber, int *oldAddress) const;
+  void MatchLink(int par, int v, bool byNumber);
   QString Table(int table, bool compare) const;
   std::int16_t FindLastVarByName(const QString &name) const;
   std::int16_t FindLastParByName(const QString &name) const;
 
   std::vector<ImportRecord> m_ImportRecords;
-  QStringList m_OldVarShort;              // "v" lines
-  QStringList m_OldVarLong;               // "w" lines
-  QStringList m_OldVarFloat;              // "y" lines
   QStringList m_OldVars;                  // every variable line, in file order
   QStringList m_OldPars;                  // every parameter line, in file order
   std::vector<int> m_OldVarAddress;       // register address of each old variable line, -1 unmapped

@@ -65,6 +65,50 @@ bool TargetFits(const Parametri &link, const Variabili &target)
   return target.IsShort();
 }
 
+// Display decimals from the unit: one for "rpm", "V" and "A", automatic for
+// other units, four for a "u" key that names no unit, the general format for
+// a line without one.
+std::int16_t DecimalsOf(const CDescLine &d, const QStringList &units, int u)
+{
+  if (!d.HasKey(u'u'))
+    return 88;
+  if (u < 0)
+    return 4;
+  const QString &unit = units[u];
+  return unit == u"rpm" || unit == u"V" || unit == u"A" ? 1 : -1;
+}
+
+// The value, limits and default of a parameter line in its storage type.
+Parametri::Values<std::int16_t> ShortValues(const CDescLine &d)
+{
+  Parametri::Values<std::int16_t> x;
+  x.min = KeyToShort(d.KeyInt(u'm', 0));
+  x.max = KeyToShort(d.KeyInt(u'M', 0));
+  x.def = KeyToShort(d.KeyInt(u'd', 0));
+  x.value = KeyToShort(CDescLine::ReadInt(d.Rest()));
+  return x;
+}
+
+Parametri::Values<std::int32_t> LongValues(const CDescLine &d)
+{
+  Parametri::Values<std::int32_t> x;
+  x.min = d.KeyInt(u'm', 0);
+  x.max = d.KeyInt(u'M', 0);
+  x.def = d.KeyInt(u'd', 0);
+  x.value = CDescLine::ReadInt(d.Rest());
+  return x;
+}
+
+Parametri::Values<float> FloatValues(const CDescLine &d)
+{
+  Parametri::Values<float> x;
+  x.min = SaturateToFloat(d.KeyDouble(u'm', 0));
+  x.max = SaturateToFloat(d.KeyDouble(u'M', 0));
+  x.def = SaturateToFloat(d.KeyDouble(u'd', 0));
+  x.value = SaturateToFloat(CDescLine::ReadDouble(d.Rest()));
+  return x;
+}
+
 QString WithoutBlanks(QStringView line)
 {
   QString out;
@@ -164,19 +208,58 @@ bool CQelDocParVarList::ParseBlockLine(QStringView line, QString *name, std::uin
 
 bool CQelDocParVarList::ParseParameterLine(QStringView line, QString *name)
 {
-  return ParseItemLine(line, true, name, nullptr, nullptr);
+  CDescLine d;
+  std::uint32_t type = VAR_SHORT;
+  ItemFields f;
+  if (!ReadItemLine(line, true, d, type, f))
+    return false;
+  const std::int16_t decimals = DecimalsOf(d, m_Units, f.u);
+  if (name)
+    *name = f.name;
+  switch (type) {
+  case VAR_SHORT:
+    m_Parametri.emplace_back(f, ShortValues(d));
+    break;
+  case VAR_LONG:
+    m_Parametri.emplace_back(f, LongValues(d));
+    break;
+  default:
+    m_Parametri.emplace_back(f, FloatValues(d));
+    break;
+  }
+  m_Parametri.back().SetNumDecimals(decimals);
+  m_bParameters = true;
+  EnterItem(true, type, f);
+  return true;
 }
 
 bool CQelDocParVarList::ParseVariableLine(QStringView line, int *index, QString *name, int *block)
 {
-  return ParseItemLine(line, false, name, index, block);
+  CDescLine d;
+  std::uint32_t type = VAR_SHORT;
+  ItemFields f;
+  if (!ReadItemLine(line, false, d, type, f))
+    return false;
+  if (name)
+    *name = f.name;
+  if (index)
+    *index = f.index;
+  if (block)
+    *block = f.b;
+  m_Variabili.emplace_back(f, type);
+  m_Variabili.back().SetNumDecimals(DecimalsOf(d, m_Units, f.u));
+  EnterItem(false, type, f);
+  return true;
 }
 
-bool CQelDocParVarList::ParseItemLine(QStringView line, bool parameter, QString *name, int *index, int *block)
+// The checks a parameter or variable line passes before it makes a record,
+// and its fields: the line's kind must fit, the tables and a block must be
+// known, and the index must be the next one of its list.
+bool CQelDocParVarList::ReadItemLine(QStringView line, bool parameter, CDescLine &d, std::uint32_t &type, ItemFields &f)
 {
   if (line.isEmpty())
     return false;
-  const std::uint32_t type = StorageTypeOf(line[0]);
+  type = StorageTypeOf(line[0]);
   const bool kindFits = parameter ? QStringView(u"plf").contains(line[0]) : QStringView(u"vwy").contains(line[0]);
   if (!kindFits || type == UINT32_MAX)
     return false;
@@ -185,7 +268,6 @@ bool CQelDocParVarList::ParseItemLine(QStringView line, bool parameter, QString 
   if (!parameter)
     m_bVariables = true;
 
-  CDescLine d;
   if (!d.Split(line, parameter ? CDescLine::ParameterKeys : CDescLine::VariableKeys))
     return false;
   const int count = parameter ? GetParCount() : GetVarCount();
@@ -193,97 +275,73 @@ bool CQelDocParVarList::ParseItemLine(QStringView line, bool parameter, QString 
     qCWarning(lcModel, "line of index %d refused: %d expected", d.Index(), count);
     return false;
   }
-
-  const bool floatParameter = parameter && type == VAR_FLOAT;
-  int k = KeyToShort(d.KeyInt(u'k', -1));
-  if (k < 0 || k >= static_cast<int>(m_pKTable->size()) || floatParameter)
-    k = -1;
-  int n = KeyToShort(d.KeyInt(u'n', -1));
-  if (n < 0 || n >= static_cast<int>(m_pNTable->size()) || floatParameter)
-    n = -1;
-  const int s = floatParameter ? -1 : KeyToShort(d.KeyInt(u's', 0));
-  int b = KeyToShort(d.KeyInt(u'b', 0));
-  if (b <= 0 || b >= GetBlockCount())
-    b = 1;
-  const int p = d.KeyInt(u'p', 0);
-  const std::uint16_t v = KeyToWord(d.KeyInt(u'v', 0));
-  const std::uint16_t a = KeyToWord(d.KeyInt(u'a', 0));
-  int u = KeyToShort(d.KeyInt(u'u', -1));
-  if (u < 0 || u >= GetUnitCount())
-    u = -1;
-
-  // Check the whole register range in int before anything is narrowed.
-  const std::uint16_t base = m_Blocchi[b].GetBase();
-  const long long address = static_cast<long long>(base) * 10 + p;
-  const int registers = type == VAR_SHORT ? 1 : 2;
-  if (p < 0 || address < 0 || address + registers > MaxAddress) {
-    qCWarning(lcModel, "line of index %d refused: address %lld out of range", count, address);
+  f.index = count;
+  f.name = d.Name().toString();
+  if (!ReadItemKeys(d, parameter && type == VAR_FLOAT, type, f))
     return false;
-  }
 
-  std::uint16_t &nFloat = parameter ? m_nParFloat : m_nVarFloat;
-  std::uint16_t &nLong = parameter ? m_nParLong : m_nVarLong;
-  std::uint16_t &nShort = parameter ? m_nParShort : m_nVarShort;
+  // Floats are numbered first, then 32-bit items, then 16-bit items.
+  const int nFloat = parameter ? m_nParFloat : m_nVarFloat;
+  const int nLong = parameter ? m_nParLong : m_nVarLong;
   int numberInKind = count;
   if (type == VAR_LONG)
     numberInKind = count - nFloat;
   else if (type == VAR_SHORT)
     numberInKind = count - nFloat - nLong;
-
-  std::int16_t decimals = 88;
-  if (d.HasKey(u'u')) {
-    if (u < 0) {
-      decimals = 4;
-    } else {
-      const QString &unit = m_Units[u];
-      decimals = unit == u"rpm" || unit == u"V" || unit == u"A" ? 1 : -1;
-    }
-  }
-
-  const QString itemName = d.Name().toString();
-  const auto pos = static_cast<std::uint16_t>(p);
-  const auto num = static_cast<std::uint16_t>(std::max(numberInKind, 0));
-  const auto bb = static_cast<std::uint16_t>(b);
-  const auto uu = static_cast<std::int16_t>(u);
-  if (parameter) {
-    const QStringView rest = d.Rest();
-    switch (type) {
-    case VAR_SHORT:
-      m_Parametri.emplace_back(count, itemName, m_pKTable, k, m_pNTable, n, s, a, v, bb, base, pos, num, uu,
-                               KeyToShort(d.KeyInt(u'm', 0)), KeyToShort(d.KeyInt(u'M', 0)),
-                               KeyToShort(d.KeyInt(u'd', 0)), KeyToShort(CDescLine::ReadInt(rest)));
-      break;
-    case VAR_LONG:
-      m_Parametri.emplace_back(count, itemName, m_pKTable, k, m_pNTable, n, s, a, v, bb, base, pos, num, uu,
-                               std::int32_t(d.KeyInt(u'm', 0)), std::int32_t(d.KeyInt(u'M', 0)),
-                               std::int32_t(d.KeyInt(u'd', 0)), std::int32_t(CDescLine::ReadInt(rest)));
-      break;
-    default:
-      m_Parametri.emplace_back(count, itemName, m_pKTable, k, m_pNTable, n, s, a, v, bb, base, pos, num, uu,
-                               SaturateToFloat(d.KeyDouble(u'm', 0)), SaturateToFloat(d.KeyDouble(u'M', 0)),
-                               SaturateToFloat(d.KeyDouble(u'd', 0)), SaturateToFloat(CDescLine::ReadDouble(rest)));
-      break;
-    }
-    m_Parametri.back().SetNumDecimals(decimals);
-    m_bParameters = true;
-  } else {
-    m_Variabili.emplace_back(count, itemName, m_pKTable, k, m_pNTable, n, s, a, v, bb, base, pos, num, uu, type);
-    m_Variabili.back().SetNumDecimals(decimals);
-  }
-
-  auto &map = parameter ? m_ParMap : m_VarMap;
-  map[address] = static_cast<std::uint16_t>(count);
-  if (registers == 2)
-    map[address + 1] = static_cast<std::uint16_t>(count);
-  ++(type == VAR_FLOAT ? nFloat : type == VAR_LONG ? nLong : nShort);
-
-  if (name)
-    *name = itemName;
-  if (index)
-    *index = count;
-  if (block)
-    *block = b;
+  f.numberInKind = static_cast<std::uint16_t>(std::max(numberInKind, 0));
   return true;
+}
+
+// The scaling and place keys; false when the item's registers would lie
+// outside the address range. A float parameter takes no scaling.
+bool CQelDocParVarList::ReadItemKeys(const CDescLine &d, bool floatParameter, std::uint32_t type, ItemFields &f) const
+{
+  f.kTable = m_pKTable;
+  f.k = KeyToShort(d.KeyInt(u'k', -1));
+  if (f.k < 0 || f.k >= static_cast<int>(m_pKTable->size()) || floatParameter)
+    f.k = -1;
+  f.nTable = m_pNTable;
+  f.n = KeyToShort(d.KeyInt(u'n', -1));
+  if (f.n < 0 || f.n >= static_cast<int>(m_pNTable->size()) || floatParameter)
+    f.n = -1;
+  f.s = floatParameter ? -1 : KeyToShort(d.KeyInt(u's', 0));
+  int b = KeyToShort(d.KeyInt(u'b', 0));
+  if (b <= 0 || b >= GetBlockCount())
+    b = 1;
+  f.b = static_cast<std::uint16_t>(b);
+  f.v = KeyToWord(d.KeyInt(u'v', 0));
+  f.a = KeyToWord(d.KeyInt(u'a', 0));
+  int u = KeyToShort(d.KeyInt(u'u', -1));
+  if (u < 0 || u >= GetUnitCount())
+    u = -1;
+  f.u = static_cast<std::int16_t>(u);
+
+  // Check the whole register range in int before anything is narrowed.
+  const int p = d.KeyInt(u'p', 0);
+  f.blockBase = m_Blocchi[b].GetBase();
+  const long long address = static_cast<long long>(f.blockBase) * 10 + p;
+  const int registers = type == VAR_SHORT ? 1 : 2;
+  if (p < 0 || address < 0 || address + registers > MaxAddress) {
+    qCWarning(lcModel, "line of index %d refused: address %lld out of range", f.index, address);
+    return false;
+  }
+  f.p = static_cast<std::uint16_t>(p);
+  return true;
+}
+
+// The record just appended: its registers go into the list's address map,
+// and its storage kind is counted.
+void CQelDocParVarList::EnterItem(bool parameter, std::uint32_t type, const ItemFields &f)
+{
+  auto &map = parameter ? m_ParMap : m_VarMap;
+  const int address = f.blockBase * 10 + f.p;
+  map[address] = static_cast<std::uint16_t>(f.index);
+  if (type != VAR_SHORT)
+    map[address + 1] = static_cast<std::uint16_t>(f.index);
+  std::uint16_t &nFloat = parameter ? m_nParFloat : m_nVarFloat;
+  std::uint16_t &nLong = parameter ? m_nParLong : m_nVarLong;
+  std::uint16_t &nShort = parameter ? m_nParShort : m_nVarShort;
+  ++(type == VAR_FLOAT ? nFloat : type == VAR_LONG ? nLong : nShort);
 }
 
 bool CQelDocParVarList::ParseDescLine(QStringView line)

@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+class CDescLine;
+
 // The board's machine description inside the document: blocks, parameters,
 // variables, the K and N tables and the unit names, the register address
 // maps, and the link rules between parameters and their targets.
@@ -126,7 +128,11 @@ protected:
   const Parametri *ParAt(int par) const;
   // The selected value of a parameter as a whole number; -1 when not finite.
   int SelectedAddress(const Parametri &p, int selector) const;
-  bool ParseItemLine(QStringView line, bool parameter, QString *name, int *index, int *block);
+  // Steps of a parameter or variable line: checks and fields, then the
+  // address map and counters once its record is appended.
+  bool ReadItemLine(QStringView line, bool parameter, CDescLine &d, std::uint32_t &type, ItemFields &f);
+  bool ReadItemKeys(const CDescLine &d, bool floatParameter, std::uint32_t type, ItemFields &f) const;
+  void EnterItem(bool parameter, std::uint32_t type, const ItemFields &f);
   void SortRange(std::vector<std::uint16_t> &indexes, int lo, int hi, bool ascending) const;
 
   std::array<std::uint16_t, MaxAddress> m_VarMap;

@@ -1,11 +1,13 @@
 #include "Variabili.h"
 
+#include "platform/Format.h"
 #include "platform/Trace.h"
 
 #include <algorithm>
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -29,19 +31,47 @@ QChar VariableLetter(std::uint32_t type)
 
 } // namespace
 
+Variabili::Variabili(ItemFields f, std::uint32_t storageType)
+    : m_a(f.a), m_pK(std::move(f.kTable)), m_k(f.k), m_pN(std::move(f.nTable)), m_n(f.n), m_s(f.s), m_type(storageType),
+      m_v(f.v), m_b(f.b), m_blockBase(f.blockBase), m_p(f.p), m_numberInKind(f.numberInKind),
+      m_u(f.u), m_names{std::move(f.name)}
+{
+  VTX_ASSERT(f.index >= 0 && f.index < MaxIndex);
+  m_index = static_cast<std::uint16_t>(std::clamp(f.index, 0, MaxIndex - 1));
+  const int address = int(m_blockBase) * 10 + int(m_p);
+  VTX_ASSERT(address < 10000);
+  m_address = static_cast<std::uint16_t>(std::min(address, 0xFFFF));
+  VTX_ASSERT(m_k < 0 || m_pK);
+  VTX_ASSERT(m_n < 0 || m_pN);
+}
+
 Variabili::Variabili(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
                      std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
                      std::uint16_t numberInKind, std::int16_t u, std::uint32_t storageType)
-    : m_a(a), m_pK(std::move(kTable)), m_k(k), m_pN(std::move(nTable)), m_n(n), m_s(s), m_type(storageType), m_v(v),
-      m_b(b), m_blockBase(blockBase), m_p(p), m_numberInKind(numberInKind), m_u(u), m_names{name}
+    : Variabili(
+          Fields(index, name, std::move(kTable), k, std::move(nTable), n, s, a, v, b, blockBase, p, numberInKind, u),
+          storageType)
 {
-  VTX_ASSERT(index >= 0 && index < MaxIndex);
-  m_index = static_cast<std::uint16_t>(std::clamp(index, 0, MaxIndex - 1));
-  const int address = int(blockBase) * 10 + int(p);
-  VTX_ASSERT(address < 10000);
-  m_address = static_cast<std::uint16_t>(std::min(address, 0xFFFF));
-  VTX_ASSERT(k < 0 || m_pK);
-  VTX_ASSERT(n < 0 || m_pN);
+}
+
+ItemFields Variabili::Fields(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
+                             std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase,
+                             std::uint16_t p, std::uint16_t numberInKind, std::int16_t u)
+{
+  return {.index = index,
+          .name = name,
+          .kTable = std::move(kTable),
+          .k = k,
+          .nTable = std::move(nTable),
+          .n = n,
+          .s = s,
+          .a = a,
+          .v = v,
+          .b = b,
+          .blockBase = blockBase,
+          .p = p,
+          .numberInKind = numberInKind,
+          .u = u};
 }
 
 void Variabili::SetName(const QString &name)
@@ -238,4 +268,11 @@ QString Variabili::FormatValue(double x) const
   if (d >= 1 && d <= 9)
     return QStringLiteral("%.") + QChar(u'0' + d) + u'f';
   return QStringLiteral("%g");
+}
+
+QString Variabili::FloatBitsText(float value)
+{
+  std::uint32_t bits = 0;
+  std::memcpy(&bits, &value, sizeof bits);
+  return vtx::Format(u"%08Xhex", bits);
 }

@@ -30,6 +30,26 @@ enum : std::uint16_t {
   ATTR_FLOAT_LINK = 0x40,
 };
 
+// The fields a record is built from, set one by one by name: in the
+// positional constructors six 16-bit numbers stand side by side, and a call
+// that swapped two of them would still compile.
+struct ItemFields {
+  int index = 0; // below Variabili::MaxIndex
+  QString name;  // name 0 (the one description lines carry)
+  KTablePtr kTable;
+  int k = -1; // K table index, -1 for none
+  NTablePtr nTable;
+  int n = -1;          // N table index, -1 for none
+  int s = 0;           // shift exponent, above 16: K[s-16]
+  std::uint16_t a = 0; // attribute bits
+  std::uint16_t v = 0; // visualization level
+  std::uint16_t b = 0; // function block (index in the document's block list)
+  std::uint16_t blockBase = 0;
+  std::uint16_t p = 0; // position inside the block
+  std::uint16_t numberInKind = 0;
+  std::int16_t u = -1; // unit index, -1 for none
+};
+
 // One board variable: identity, storage type, scaling to SI units, unit,
 // display decimals, level, attributes and its name in every language.
 class Variabili {
@@ -37,6 +57,7 @@ public:
   static constexpr int MaxIndex = 20000;
   static constexpr int MaxLanguages = 10;
 
+  Variabili(ItemFields fields, std::uint32_t storageType);
   Variabili(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s, std::uint16_t a,
             std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p, std::uint16_t numberInKind,
             std::int16_t u, std::uint32_t storageType);
@@ -97,8 +118,15 @@ public:
   double GetScaleFactor() const;
   // The printf format that shows x with this item's display decimals.
   QString FormatValue(double x) const;
+  // The internal-unit text of a float: its bit pattern, "%08Xhex".
+  static QString FloatBitsText(float value);
 
 protected:
+  // The positional arguments as named fields.
+  static ItemFields Fields(int index, const QString &name, KTablePtr kTable, int k, NTablePtr nTable, int n, int s,
+                           std::uint16_t a, std::uint16_t v, std::uint16_t b, std::uint16_t blockBase, std::uint16_t p,
+                           std::uint16_t numberInKind, std::int16_t u);
+
   // The tails every description line shares: "; k=..; n=..; s=.." and
   // "; b=..; p=..; v=..; a=..; u=..;".
   void AppendScaleKeys(QString &line) const;

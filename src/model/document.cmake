@@ -5,6 +5,7 @@ set(MODEL_DOCUMENT_SOURCES
   ImportReport.cpp ImportReport.h
   PacketFactory.cpp PacketFactory.h
   QelDoc.cpp QelDoc.h
+  QelDocAnswers.cpp
   QelDocContainer.cpp QelDocContainer.h
   QelDocFileImport.cpp QelDocFileImport.h
   VarRowRecord.h)

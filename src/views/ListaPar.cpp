@@ -123,8 +123,8 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
   if ((lHint & ~views::HINT_VIEW_BITS) == views::HINT_SAVE_WIDTHS)
     SaveColumnWidths();
 
-  if (doc->m_bViewEditWindow && m_nReopenItem >= 0 && m_nReopenSubItem >= 0) {
-    doc->m_bViewEditWindow = false;
+  if (doc->NeedsEditorReopen() && m_nReopenItem >= 0 && m_nReopenSubItem >= 0) {
+    doc->ClearEditorReopen();
     const int item = m_nReopenItem, sub = m_nReopenSubItem;
     m_nReopenItem = m_nReopenSubItem = -1;
     if (item < list->GetItemCount()) {
@@ -148,7 +148,7 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     column.pszText = LoadStr(HeaderId(col, internal));
     list->SetColumn(col, column);
   }
-  if (doc->m_ListaParUpdate) {
+  if (doc->NeedsParListUpdate()) {
     qCDebug(lcViews, " -------- p_doc->m_ListaParUpdate: select block %d --------", doc->GetSelectedBlock());
     const int level = views::VisLevel();
     doc->SetSelectedParRow(0xFFFF);
@@ -158,7 +158,7 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     m_vParIndex.assign(indexes.begin(), indexes.end());
     FillList();
     doc->SetSelectedParRow(0xFFFF);
-    doc->m_ListaParUpdate = false;
+    doc->ClearParListUpdate();
   }
   update();
 }
@@ -251,13 +251,23 @@ void CParListView::FillList()
   for (std::size_t row = 0; row < m_vParIndex.size(); ++row)
     if (doc->GetPar(m_vParIndex[row]).HasFlag8Only())
       m_vComboLists[row] = BuildComboList(m_vParIndex[row]);
-  list->LockWindowUpdate();
-  list->DeleteAllItems();
+  // The same parameters as the rows show: written in place, so that only the
+  // cells that change are repainted (a read answer refills a long list).
+  const bool inPlace = list->GetItemCount() == static_cast<int>(m_vParIndex.size()) && m_vFilledPars == m_vParIndex;
+  if (inPlace) {
+    list->BeginRefill();
+  } else {
+    list->LockWindowUpdate();
+    list->DeleteAllItems();
+  }
   for (std::size_t i = 0; i < m_vParIndex.size(); ++i) {
     const int row = static_cast<int>(i);
     const std::int16_t p = m_vParIndex[i];
     const Parametri &par = doc->GetPar(p);
-    list->InsertItem(row, vtx::Format(u"%4d", p));
+    if (inPlace)
+      list->RefillItem(row, vtx::Format(u"%4d", p));
+    else
+      list->InsertItem(row, vtx::Format(u"%4d", p));
     list->SetItemText(row, COL_KEY, par.GetAddressKey(), 0x000000, 0xFFFFFF);
     list->SetItemText(row, COL_TYPE, TypeCode(par));
     list->SetItemText(row, COL_NAME, par.GetNameText());
@@ -269,7 +279,11 @@ void CParListView::FillList()
     if (!par.IsFloat())
       list->SetEdit(row, COL_UI);
   }
-  list->UnlockWindowUpdate();
+  if (inPlace)
+    list->EndRefill();
+  else
+    list->UnlockWindowUpdate();
+  m_vFilledPars = m_vParIndex;
 }
 
 void CParListView::RecolorAll()

@@ -93,6 +93,7 @@ private:
   int m_nReopenSubItem = 2;
   int m_nReopenItem = 0;
   std::vector<std::int16_t> m_vParIndex;
+  std::vector<std::int16_t> m_vFilledPars;                 // the parameters of the rows, as last filled
   std::vector<std::unique_ptr<QStringList>> m_vComboLists; // per row; enumerations only
   std::int16_t m_nMenuPar = -1;
   CImageList m_HeaderImages;

@@ -82,6 +82,10 @@ QString ErrorSuffix(std::uint8_t status)
 
 CBlockTreeView::CBlockTreeView(QWidget *parent) : QTreeWidget(parent)
 {
+  // The images are drawn once; every item shares them.
+  for (int image : {IMG_GROUP, IMG_VAR_ERROR, IMG_GROUP_ERROR, IMG_SHORT, IMG_LONG, IMG_FLOAT})
+    m_Icons[static_cast<std::size_t>(image)] = QIcon(TreeImage(image));
+  m_Icons[IMG_GROUP].addPixmap(TreeImage(IMG_GROUP_SELECTED), QIcon::Selected);
   setHeaderHidden(true);
   setColumnCount(1);
   setRootIsDecorated(true);
@@ -122,6 +126,9 @@ void CBlockTreeView::OnInitialUpdate()
 {
   if (GetDocument()) {
     BuildTree();
+    // The tree now shows the document as it is: the update that follows
+    // must not build it a second time.
+    ClearRebuildFlag();
     Register(this);
   }
   CView::OnInitialUpdate();
@@ -146,10 +153,8 @@ QTreeWidgetItem *CBlockTreeView::NewItem(QTreeWidgetItem *parent, const QString 
 {
   auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
   item->setText(0, text);
-  QIcon icon(TreeImage(image));
-  if (image == IMG_GROUP)
-    icon.addPixmap(TreeImage(IMG_GROUP_SELECTED), QIcon::Selected);
-  item->setIcon(0, icon);
+  if (image >= 0 && image < static_cast<int>(m_Icons.size()))
+    item->setIcon(0, m_Icons[static_cast<std::size_t>(image)]);
   item->setData(0, ImageRole, image);
   item->setData(0, KeyRole, key);
   m_Items.insert(item);
@@ -160,6 +165,7 @@ void CBlockTreeView::BuildTree()
 {
   if (!GetDocument())
     return;
+  ++m_nBuilds;
   const QString remembered = currentItem() ? currentItem()->text(0) : QString();
   QTreeWidgetItem *select = nullptr;
   {
@@ -255,7 +261,7 @@ void CBlockTreeView::OnSelChanged(QTreeWidgetItem *item)
   if (!doc)
     return;
   if (!IsVariableTree())
-    doc->m_bViewEditWindow = false;
+    doc->ClearEditorReopen();
   if (!item)
     return;
   const int block = doc->FindBlockByTreeItem(item);
@@ -328,12 +334,12 @@ long CParTreeView::OwnHint() const
 
 bool CParTreeView::RebuildFlag() const
 {
-  return GetDocument()->m_bParTreeRebuild;
+  return GetDocument()->NeedsParTreeRebuild();
 }
 
 void CParTreeView::ClearRebuildFlag()
 {
-  GetDocument()->m_bParTreeRebuild = false;
+  GetDocument()->ClearParTreeRebuild();
 }
 
 void CParTreeView::Register(IDocTree *tree)
@@ -345,6 +351,6 @@ void CParTreeView::ApplySelection(int block)
 {
   CQelDoc *doc = GetDocument();
   doc->SetSelectedBlock(static_cast<std::int16_t>(block));
-  doc->m_ListaParUpdate = true;
+  doc->RequestParListUpdate();
   doc->UpdateAllViews(this, views::HINT_PAR_LIST);
 }

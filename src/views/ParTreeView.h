@@ -4,10 +4,12 @@
 #include "model/QelDocFind.h"
 #include "platform/DocView.h"
 
+#include <QIcon>
 #include <QPoint>
 #include <QSet>
 #include <QTreeWidget>
 
+#include <array>
 #include <cstdint>
 
 class CQelDoc;
@@ -49,6 +51,8 @@ public:
   void OnKeyDown(int nChar);
 
   QTreeWidgetItem *GetClickedItem() const { return m_hItemClicked; }
+  // How many times the tree was built since the view was made.
+  int GetBuildCount() const { return m_nBuilds; }
   bool IsDragging() const { return m_bDragging; }
   // The item of a node key, or null.
   QTreeWidgetItem *ItemOfKey(int key) const;
@@ -78,6 +82,8 @@ private:
   void VariablePass(int level);
 
   QSet<void *> m_Items; // every item of the last build
+  std::array<QIcon, IMG_FLOAT + 1> m_Icons;
+  int m_nBuilds = 0;
 };
 
 // The function blocks that hold parameters visible at the level; selecting

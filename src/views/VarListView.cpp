@@ -77,15 +77,15 @@ void CVarListView::OnUpdate(CView *, long lHint, QObject *)
   if (!m_nDragOver) {
     views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
     s_nLastHotRow = -1;
-  } else {
-    TrackDrag(doc);
+  } else if (!TrackDrag(doc)) {
+    return; // still over the same row: nothing to repaint
   }
-  if (doc->m_bVarListRefill)
+  if (doc->NeedsVarListRefill())
     Refill(doc);
   viewport()->update();
 }
 
-void CVarListView::TrackDrag(CQelDoc *doc)
+bool CVarListView::TrackDrag(CQelDoc *doc)
 {
   const QPoint pt = viewport()->mapFromGlobal(views::drag::Point(*doc));
   const bool inside = viewport()->rect().contains(pt);
@@ -96,12 +96,13 @@ void CVarListView::TrackDrag(CQelDoc *doc)
   if (inside)
     views::drag::SetTargetPar(*doc, views::drag::OVER_VAR_LIST);
   if (hot == s_nLastHotRow)
-    return;
+    return false;
   if (hot >= 0)
     RedrawItems(hot, hot);
   if (s_nLastHotRow >= 0)
     RedrawItems(s_nLastHotRow, s_nLastHotRow);
   s_nLastHotRow = hot;
+  return true;
 }
 
 void CVarListView::Refill(CQelDoc *doc)
@@ -115,11 +116,11 @@ void CVarListView::Refill(CQelDoc *doc)
     row.index = static_cast<std::int16_t>(std[i]);
     rows[5 + i] = row;
   }
-  if (doc->m_nTestpoints) {
+  if (doc->GetTestpoints()) {
     const int level = views::VisLevel();
     for (int i = 0; i < doc->GetVarCount(); ++i) {
       const Variabili &v = doc->GetVar(i);
-      if (v.GetBlockId() != doc->m_nSelectedVarBlock)
+      if (v.GetBlockId() != doc->GetSelectedVarBlock())
         continue;
       if (!v.IsVisibleAtLevel(level)) {
         qCDebug(lcViews, " var %s is not visible!", qUtf8Printable(v.GetName()));
@@ -136,15 +137,24 @@ void CVarListView::Refill(CQelDoc *doc)
     const bool valid = VarOfRow(static_cast<int>(r)) >= 0;
     InsertItem(static_cast<int>(r), valid ? QString::number(rows[r].index) : QString());
   }
-  doc->m_bVarListRefill = false;
+  doc->ClearVarListRefill();
 }
 
 void CVarListView::InvalidateRow(int row)
 {
-  if (row < 0)
+  if (row < 0) {
     RedrawItems(0, GetItemCount() - 1);
-  else
-    RedrawItems(row, row);
+    return;
+  }
+  // A poll answer changes only the values and the counter of its row; a
+  // wider repaint for every answer costs the idle program most of its time.
+  if (row >= GetItemCount() || !model())
+    return;
+  for (int col : {COL_SI, COL_UI, COL_COUNTER}) {
+    const QRect cell = visualRect(model()->index(row, col));
+    if (!cell.isEmpty())
+      viewport()->update(cell);
+  }
 }
 
 void CVarListView::SupplyCellText(int nItem, int nSubItem, QString &text)

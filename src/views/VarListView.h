@@ -49,7 +49,8 @@ protected:
 
 private:
   void Refill(CQelDoc *doc);
-  void TrackDrag(CQelDoc *doc);
+  // False while the drag stays over the same row.
+  bool TrackDrag(CQelDoc *doc);
   // The row's variable, or -1 when the row names none.
   int VarOfRow(int nItem) const;
 

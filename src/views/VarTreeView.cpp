@@ -25,12 +25,12 @@ long CVarTreeView::OwnHint() const
 
 bool CVarTreeView::RebuildFlag() const
 {
-  return GetDocument()->m_bVarTreeRebuild;
+  return GetDocument()->NeedsVarTreeRebuild();
 }
 
 void CVarTreeView::ClearRebuildFlag()
 {
-  GetDocument()->m_bVarTreeRebuild = false;
+  GetDocument()->ClearVarTreeRebuild();
 }
 
 void CVarTreeView::Register(IDocTree *tree)
@@ -41,8 +41,8 @@ void CVarTreeView::Register(IDocTree *tree)
 void CVarTreeView::ApplySelection(int block)
 {
   CQelDoc *doc = GetDocument();
-  doc->m_nSelectedVarBlock = static_cast<std::int16_t>(block);
-  doc->m_bVarListRefill = true;
+  doc->SelectVarBlock(static_cast<std::int16_t>(block));
+  doc->RequestVarListRefill();
   doc->UpdateAllViews(this, views::HINT_VAR_LIST);
 }
 
@@ -69,7 +69,7 @@ void CVarTreeView::OnMouseMove(QPoint ptScreen)
     return;
   views::drag::SetPoint(*doc, ptScreen);
   if (mapFromGlobal(ptScreen).x() < 0) {
-    doc->m_ListaParUpdate = true;
+    doc->RequestParListUpdate();
     doc->UpdateAllViews(nullptr, views::HINT_PAR_LIST);
   } else {
     doc->UpdateAllViews(nullptr, views::HINT_VAR_LIST);
@@ -100,7 +100,7 @@ void CVarTreeView::OnLButtonUp(QPoint ptScreen)
     if (s >= 0 && s < CQelDocContainer::WatchRows)
       DropOnRow(doc, v, s);
   }
-  doc->m_ListaParUpdate = true;
+  doc->RequestParListUpdate();
   // The trees too: they skipped their updates (a rebuild among them) during the drag.
   doc->UpdateAllViews(nullptr, views::HINT_DROP | views::HINT_VAR_TREE | views::HINT_PAR_TREE);
 }
@@ -117,7 +117,7 @@ void CVarTreeView::AbandonDrag()
   views::drag::SetTargetPar(*doc, views::drag::NO_TARGET);
   views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
   views::drag::SetActive(*doc, false);
-  doc->m_ListaParUpdate = true;
+  doc->RequestParListUpdate();
   // As after a drop, but from the event loop: not inside whatever opened the
   // box that took the mouse.
   QMetaObject::invokeMethod(
@@ -160,7 +160,7 @@ void CVarTreeView::DropOnRow(CQelDoc *doc, std::int16_t v, std::int16_t s)
   VarRowRecord fresh;
   fresh.index = v;
   rows[static_cast<std::size_t>(s)] = fresh;
-  doc->m_bVarListRefill = true;
+  doc->RequestVarListRefill();
   doc->SetModifiedFlag(true);
 }
 

@@ -89,47 +89,47 @@ namespace drag {
 // parameter, 2 the drop-target row of the variable list (16-bit signed).
 std::int16_t Variable(const CQelDocContainer &doc)
 {
-  return static_cast<std::int16_t>(doc.m_ViewWords[0]);
+  return static_cast<std::int16_t>(doc.GetViewWord(0));
 }
 void SetVariable(CQelDocContainer &doc, std::int16_t var)
 {
-  doc.m_ViewWords[0] = static_cast<std::uint16_t>(var);
+  doc.SetViewWord(0, static_cast<std::uint16_t>(var));
 }
 std::int16_t TargetPar(const CQelDocContainer &doc)
 {
-  return static_cast<std::int16_t>(doc.m_ViewWords[1]);
+  return static_cast<std::int16_t>(doc.GetViewWord(1));
 }
 void SetTargetPar(CQelDocContainer &doc, std::int16_t par)
 {
-  doc.m_ViewWords[1] = static_cast<std::uint16_t>(par);
+  doc.SetViewWord(1, static_cast<std::uint16_t>(par));
 }
 std::int16_t TargetRow(const CQelDocContainer &doc)
 {
-  return static_cast<std::int16_t>(doc.m_ViewWords[2]);
+  return static_cast<std::int16_t>(doc.GetViewWord(2));
 }
 void SetTargetRow(CQelDocContainer &doc, std::int16_t row)
 {
-  doc.m_ViewWords[2] = static_cast<std::uint16_t>(row);
+  doc.SetViewWord(2, static_cast<std::uint16_t>(row));
 }
 QPoint Point(const CQelDocContainer &doc)
 {
-  return doc.m_EditPos;
+  return doc.GetEditPos();
 }
 void SetPoint(CQelDocContainer &doc, QPoint screen)
 {
-  doc.m_EditPos = screen;
+  doc.SetEditPos(screen);
 }
 bool Active(const CQelDocContainer &doc)
 {
-  return doc.m_bViewFlags[0];
+  return doc.GetViewFlag(0);
 }
 bool ActiveOverVarList(const CQelDocContainer &doc)
 {
-  return doc.m_bViewFlags[1];
+  return doc.GetViewFlag(1);
 }
 void SetActive(CQelDocContainer &doc, bool active)
 {
-  doc.m_bViewFlags[0] = doc.m_bViewFlags[1] = active;
+  doc.SetViewFlags(active);
 }
 } // namespace drag
 

@@ -5,6 +5,7 @@
 // foreign slave does not serve.
 
 #include "BoardSession.h"
+#include "FakeDocHost.h"
 #include "ForeignBoard.h"
 #include "TestSupport.h"
 
@@ -23,21 +24,6 @@
 #include <memory>
 
 namespace {
-
-// The program folders in a temporary place: no board description library.
-class TempHost : public IDocHost {
-public:
-  TempHost(IRequestSink &sink, QString folder) : m_sink(sink), m_folder(std::move(folder)) {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
-  void AddRequest(CRequestPacket *&packet) override { m_sink.AddRequest(packet); }
-  void AddHeadRequest(CRequestPacket *&packet) override { m_sink.AddHeadRequest(packet); }
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  IRequestSink &m_sink;
-  QString m_folder;
-};
 
 class ForeignSlave : public ::testing::Test {
 protected:
@@ -89,7 +75,7 @@ TEST_F(ForeignSlave, OnlineReadAllWriteAndPollThroughPymodbus)
 
   CQelDoc doc;
   ASSERT_TRUE(doc.OnOpenDocument(path));
-  ASSERT_TRUE(doc.m_bDescriptionsLoaded);
+  ASSERT_TRUE(doc.AreDescriptionsLoaded());
   // The slave read the document on its own: its map is the supervisor's.
   QString map;
   ASSERT_TRUE(board.Command(QStringLiteral("map"), &map));
@@ -131,7 +117,7 @@ TEST_F(ForeignSlave, OnlineReadAllWriteAndPollThroughPymodbus)
   session.ReadAll();
   ASSERT_TRUE(WaitFor([&] { return session.ReadAllDone() && link.Outstanding() == 0; }))
       << link.Errors().join(u'|').toStdString();
-  EXPECT_EQ(doc.m_strStatus, QStringLiteral("Read all param ...done!"));
+  EXPECT_EQ(doc.GetStatusText(), QStringLiteral("Read all param ...done!"));
   EXPECT_EQ(doc.GetPar(posTarget).GetValue(0), -250000.0);
   EXPECT_FLOAT_EQ(static_cast<float>(doc.GetPar(speedKi).GetValue(0)), 3.25f);
   EXPECT_EQ(doc.GetPar(trigNeg).GetValue(0), -1234.0);
@@ -260,7 +246,9 @@ TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
                      {"--slave", QString::number(doc.GetSlaveAddress())});
   ASSERT_TRUE(board.Started()) << board.Error().toStdString();
   SerialLink link(board.Device(), 500, 3);
-  TempHost host(link, folder.path() + u'/');
+  FakeDocHost host(folder.path());
+  host.language = QStringLiteral("en");
+  host.PassTo(link);
   doc.SetHost(&host);
   BoardSession session(doc, link);
 
@@ -272,12 +260,12 @@ TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
   ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
   EXPECT_FALSE(session.Online());
   EXPECT_FALSE(session.HoldsDescriptionSlot());
-  EXPECT_FALSE(doc.m_bDescriptionsLoaded);
-  EXPECT_FALSE(doc.m_bDescriptionDownload);
+  EXPECT_FALSE(doc.AreDescriptionsLoaded());
+  EXPECT_FALSE(doc.IsDescriptionDownload());
   EXPECT_EQ(doc.GetParCount(), 0);
   ASSERT_EQ(link.Errors().size(), 1);
-  EXPECT_EQ(doc.m_strStatus, link.Errors().front());
-  EXPECT_FALSE(doc.m_strStatus.trimmed().isEmpty());
+  EXPECT_EQ(doc.GetStatusText(), link.Errors().front());
+  EXPECT_FALSE(doc.GetStatusText().trimmed().isEmpty());
   EXPECT_TRUE(QDir(folder.path()).isEmpty());
   doc.SetHost(nullptr);
 }

@@ -9,7 +9,7 @@
 #include "frame/FrameCodes.h"
 #include "frame/RequestSink.h"
 
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "modbus/BoardProtocol.h"
 #include "modbus/RequestPacket.h"

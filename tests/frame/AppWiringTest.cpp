@@ -2,7 +2,7 @@
 // panes, the find dialog, print commands, and the trace manager end to end
 // over the simulated board.
 #include "FrameTestSupport.h"
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "TestSupport.h"
 #include "../modbus/SerialTestSupport.h"
 #include "../trace/TraceTestSupport.h"

@@ -1,7 +1,13 @@
+#include "FrameTestSupport.h"
 #include "TestSupport.h"
 #include "controls/FooButton.h"
 #include "frame/BoardDialogs.h"
+#include "frame/ChildFrm.h"
+#include "frame/FrameCodes.h"
+#include "frame/MainFrm.h"
+#include "platform/StringIds.h"
 #include "platform/StringTable.h"
+#include "model/generali.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -170,4 +176,70 @@ TEST(BoardDialogs, TitlesAndButtonsFollowTheLanguage)
   for (auto *b : board.findChildren<QPushButton *>())
     buttons << b->text();
   EXPECT_TRUE(buttons.contains(QStringLiteral("Nascondi"))) << buttons.join(u',').toStdString();
+}
+
+// Every question a board window asks can be answered by a test: the modal
+// dialogs through their hook, the file choice through the prompter, the
+// board message through its buttons.
+TEST(BoardDialogs, ABoardWindowsQuestionsCanBeAnsweredByATest)
+{
+  TestEnvironment env;
+  RecordingSink sink;
+  CMainFrame frame(false);
+  frame.SetRequestSink(&sink);
+  auto doc =
+      LoadDocText(QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 0.1;\nU[] = rpm;\nb1 Main#0; b=0; a=0;\n"
+                                 "p0 par0=0; m=-32768; d=0; M=32767; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\n"
+                                 "s0=[DefaultCombo#0]Factory[DefaultCombo#1]Pump\n"
+                                 "sit=[DefaultCombo#0]Fabbrica[DefaultCombo#1]Pompa\n"));
+  CChildFrame *child = frame.AddChildFrame(doc.get());
+  ASSERT_NE(child, nullptr);
+  frame.SetActiveChild(child->GetAnswerWindow());
+  child->OnOnLine();
+  auto online = AnswerOf(*sink.OfKind(REQ_GO_ONLINE).at(0));
+  online->strVersion = doc->GetVersion();
+  frame.RouteAnswer(*online);
+  ASSERT_TRUE(doc->IsOnline());
+
+  QStringList shown;
+  const BoardModal::Hook previous = BoardModal::SetHook([&](QDialog &dialog) {
+    shown << dialog.windowTitle();
+    if (auto *sets = qobject_cast<CLoadDefault *>(&dialog)) {
+      sets->Combo()->setCurrentIndex(1);
+      emit sets->Combo()->activated(1);
+      return IDOK;
+    }
+    if (auto *languages = qobject_cast<CLanguageSelect *>(&dialog)) {
+      languages->Button(1)->click();
+      return IDOK;
+    }
+    return IDCANCEL;
+  });
+  sink.Clear();
+  child->OnCommand(Cmd::DefLoad);
+  ASSERT_EQ(sink.OfKind(REQ_WRITE_ONE).size(), 1u);
+  EXPECT_EQ(sink.OfKind(REQ_WRITE_ONE)[0]->wData, (std::vector<uint16_t>{5001}));
+  child->OnCommand(Cmd::InitLanguage);
+  EXPECT_EQ(doc->GetLanguageName(), QStringLiteral("it"));
+  EXPECT_EQ(shown, (QStringList{LoadStr(IDS_LOAD_DEFAULT_TITLE), LoadStr(IDS_SELECT_LANGUAGE_TITLE)}));
+  BoardModal::SetHook(previous);
+
+  // The import's file choice is the prompter's; a cancel imports nothing.
+  env.prompter().AnswerFile(QString());
+  child->OnCommand(Cmd::ImportFile);
+  ASSERT_FALSE(env.prompter().asked.empty());
+  EXPECT_EQ(env.prompter().asked.back().kind, ScriptedPrompter::Asked::File);
+  EXPECT_TRUE(doc->IsOnline());
+
+  // The board message's buttons answer the active board.
+  sink.Clear();
+  doc->SetWinCmdValue(3);
+  frame.GetWinCmdDialog()->ShowMessage(QStringLiteral("question"), 3);
+  frame.GetWinCmdDialog()->OkButton()->click();
+  frame.GetWinCmdDialog()->HideButton()->click();
+  ASSERT_EQ(sink.OfKind(REQ_WRITE_ONE).size(), 2u);
+  EXPECT_EQ(sink.OfKind(REQ_WRITE_ONE)[0]->wData, (std::vector<uint16_t>{4003}));
+  EXPECT_EQ(sink.OfKind(REQ_WRITE_ONE)[1]->wData, (std::vector<uint16_t>{2003}));
+  child->SetSaveAnswered();
+  delete child;
 }

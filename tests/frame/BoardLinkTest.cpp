@@ -1,5 +1,5 @@
 #include "FrameTestSupport.h"
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "TestSupport.h"
 #include "../modbus/SerialTestSupport.h"
 
@@ -130,7 +130,7 @@ TEST_F(BoardLinkFrame, TheVariableListsResetSetsTheBoardsSwSetBit)
       [&] { return sim.Command(QStringLiteral("get is_sw_set"), &answer) && answer.contains(QStringLiteral("4099")); },
       8000))
       << answer.toStdString();
-  EXPECT_FALSE(doc->m_bResetPending);
+  EXPECT_FALSE(doc->IsResetPending());
 }
 
 TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
@@ -144,7 +144,7 @@ TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
   EXPECT_EQ(child->QueryState(), 0);
   EXPECT_FALSE(frame->MessageText().trimmed().isEmpty());
   EXPECT_NE(frame->MessageText(), QStringLiteral("Online"));
-  EXPECT_EQ(frame->MessageText(), doc->m_strStatus);
+  EXPECT_EQ(frame->MessageText(), doc->GetStatusText());
 }
 
 TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
@@ -158,7 +158,7 @@ TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
   EXPECT_EQ(doc->GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));
   EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitDescriptions));
   child->OnCommand(Cmd::InitDescriptions);
-  ASSERT_TRUE(WaitFor([&] { return doc->m_bDescriptionsLoaded; }, 15000));
+  ASSERT_TRUE(WaitFor([&] { return doc->AreDescriptionsLoaded(); }, 15000));
   EXPECT_EQ(doc->GetParCount(), 17);
   EXPECT_EQ(doc->GetVarCount(), 13);
   EXPECT_TRUE(doc->IsOnline());

@@ -1,3 +1,4 @@
+#include "FakeDocHost.h"
 #include "FrameTestSupport.h"
 #include "TestSupport.h"
 
@@ -41,8 +42,9 @@ protected:
   void SetUp() override
   {
     g_hInitFrame = kNoWindow;
+    docHost.PassTo(sink);
     doc = LoadExampleDoc();
-    ASSERT_TRUE(doc->m_bDescriptionsLoaded);
+    ASSERT_TRUE(doc->AreDescriptionsLoaded());
     conn = std::make_unique<TestConn>(kWnd, &sink);
     conn->SetConnDocument(doc.get());
   }
@@ -61,6 +63,7 @@ protected:
 
   TestEnvironment env;
   RecordingSink sink;
+  FakeDocHost docHost; // the document's own requests go to the sink too
   std::unique_ptr<CQelDoc> doc;
   std::unique_ptr<TestConn> conn;
 };
@@ -76,7 +79,7 @@ TEST_F(ChildConnTest, GoOnlineAndOfflineMoveStatesAndQueueTheirRequests)
   EXPECT_EQ(go.slave, 1); // "MODBUS = 1"
   EXPECT_EQ(conn->QueryState(), 4);
   EXPECT_EQ(conn->GetReadState(), 1);
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Online"));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Online"));
   EXPECT_EQ(conn->icon, StateIcon::Offline);
 
   Answer(go, {});
@@ -128,7 +131,7 @@ TEST_F(ChildConnTest, GoOnlineAnswerTakesTheBoardIdentityWithoutADescription)
   conn->BackupReadAll();
   EXPECT_TRUE(sink.queue.empty());
   EXPECT_EQ(conn->GetReadState(), 0);
-  EXPECT_EQ(empty->m_strStatus, LoadStr(IDS_READ_ALL_REFUSED));
+  EXPECT_EQ(empty->GetStatusText(), LoadStr(IDS_READ_ALL_REFUSED));
   conn->SetConnDocument(doc.get());
 }
 
@@ -151,13 +154,13 @@ TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
   EXPECT_EQ(b2.PktType.par.first_par, 200);
   EXPECT_EQ(b2.PktType.par.num_par, 8);
   EXPECT_EQ(b2.PktType.par.step, 2);
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Read all param ..."));
 
   // The K table inside a read all is silent.
   auto kAnswer = AnswerOf(k, {4096, 1000});
   kAnswer->fAnsNTable = {0.5f, 0.25f};
   conn->ProcessAnswer(*kAnswer);
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Read all param ..."));
   EXPECT_FLOAT_EQ(doc->GetNTable()[0], 0.5f);
 
   // Out of order: done exactly at the last block. Every answer refills the list.
@@ -170,7 +173,7 @@ TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
   Answer(b1, words);
   EXPECT_EQ(conn->GetReadState(), 4);
   EXPECT_EQ(conn->GetStep(), 0);
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ...done!"));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Read all param ...done!"));
   EXPECT_EQ(conn->fillList, 3);
   EXPECT_EQ(doc->GetPar(7).GetValue(0), 1234);
   // Values read in a read all are not undo records.
@@ -220,9 +223,9 @@ TEST_F(ChildConnTest, WriteAllCutsRunsAtGapsAndPairs)
   EXPECT_EQ(b.PktType.par.step, 2);
   EXPECT_EQ(b.wData, (std::vector<uint16_t>{70000 & 0xFFFF, 70000 >> 16}));
   Answer(b, {});
-  EXPECT_EQ(runs->m_strStatus, QStringLiteral("Write all param ..."));
+  EXPECT_EQ(runs->GetStatusText(), QStringLiteral("Write all param ..."));
   Answer(a, {});
-  EXPECT_EQ(runs->m_strStatus, QStringLiteral("Write all param ...done!"));
+  EXPECT_EQ(runs->GetStatusText(), QStringLiteral("Write all param ...done!"));
   conn->SetConnDocument(doc.get());
 }
 
@@ -259,15 +262,15 @@ TEST_F(ChildConnTest, SingleWritesGoWithTheirReadBack)
   EXPECT_EQ(r.PktType.par.num_par, 2);
   EXPECT_EQ(r.PktType.par.mark, 1);
   EXPECT_EQ(r.track, 1);
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Write speed_kp = 0.5"));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Write speed_kp = 0.5"));
 
   // The list shows what the board sent back, and the change is undoable.
   Answer(r, {FloatLowWord(0.25), FloatHighWord(0.25)});
   EXPECT_DOUBLE_EQ(doc->GetPar(0).GetValue(0), 0.25);
-  EXPECT_TRUE(doc->m_bViewEditWindow);
+  EXPECT_TRUE(doc->NeedsEditorReopen());
   ASSERT_EQ(doc->GetUndoList().size(), 1u);
   EXPECT_DOUBLE_EQ(doc->GetUndoList().back().previous, 0.75);
-  EXPECT_TRUE(doc->m_strStatus.startsWith(QStringLiteral("Read speed_kp = ")));
+  EXPECT_TRUE(doc->GetStatusText().startsWith(QStringLiteral("Read speed_kp = ")));
 
   // Out of range values are clamped before they go.
   sink.Clear();
@@ -283,7 +286,7 @@ TEST_F(ChildConnTest, SingleWritesGoWithTheirReadBack)
   EXPECT_EQ(sink.queue[0]->PktType.par.first_par, 0);
   EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{9999}));
   EXPECT_EQ(sink.queue[0]->track, 0);
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Comand sent"));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Comand sent"));
   sink.Clear();
   EXPECT_FALSE(conn->WriteParameter(500, 1, 1, 0));
   EXPECT_TRUE(sink.queue.empty());
@@ -310,7 +313,7 @@ TEST_F(ChildConnTest, ReadBackOfSixteenBitsIsSignedAndTracksOnlyWhenAsked)
   // A short answer is a fault: the board goes offline and says why.
   Answer(*read, {});
   EXPECT_EQ(conn->QueryState(), 0);
-  EXPECT_EQ(doc->m_strStatus, LoadStrFormat(IDS_SHORT_ANSWER, 0, 1));
+  EXPECT_EQ(doc->GetStatusText(), LoadStrFormat(IDS_SHORT_ANSWER, 0, 1));
 }
 
 TEST_F(ChildConnTest, UndoWritesOnlineAndRestoresOffline)
@@ -355,7 +358,7 @@ TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress
   EXPECT_EQ(sink.queue[1]->PktType.var.num_var, 6);
   // Nothing while a trace buffer is coming.
   sink.Clear();
-  doc->m_bTraceReadPending = true;
+  doc->MarkTraceReadPending();
   conn->Poll();
   EXPECT_TRUE(sink.queue.empty());
 }
@@ -450,13 +453,13 @@ TEST_F(ChildConnTest, StatusBlockAnswerSetsIconsRowsAndWinCmdTriggers)
   Answer(*status, {0, 0, 0, 10001, 0});
   EXPECT_EQ(sink.OfKind(REQ_READ_BLOCK).size(), 2u);
   conn->ProcessAnswer(*AnswerOf(*sink.OfKind(REQ_K_TABLE).back(), {1, 2}));
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("Read all param ..."));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Read all param ..."));
   // A K table outside a read all says so.
   sink.Clear();
   Answer(*status, {0, 0, 0, 0, 0});
   Answer(*status, {0, 0, 0, 10000, 0});
   conn->ProcessAnswer(*AnswerOf(*sink.OfKind(REQ_K_TABLE)[0], {1, 2}));
-  EXPECT_EQ(doc->m_strStatus, QStringLiteral("K table read"));
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("K table read"));
 }
 
 TEST_F(ChildConnTest, TrackCodesAndSpecialParameters)
@@ -465,7 +468,7 @@ TEST_F(ChildConnTest, TrackCodesAndSpecialParameters)
   EXPECT_TRUE(conn->TrackLabel(5).isEmpty());  // no c_diag_rec6
   EXPECT_EQ(conn->TrackScale(5), 1.0);
   EXPECT_TRUE(conn->SetSpecialParValue(doc->GetTrigNegPar(), 0x1FFFF));
-  EXPECT_EQ(doc->m_TraceValues[CQelDocContainer::TRACE_TRIG_NEG], -1.0f);
+  EXPECT_EQ(doc->GetTraceValue(CQelDocContainer::TRACE_TRIG_NEG), -1.0f);
   EXPECT_FALSE(conn->SetSpecialParValue(0, 5));
   // The address code marks the document modified only on a change.
   doc->SetModifiedFlag(false);
@@ -478,7 +481,7 @@ TEST_F(ChildConnTest, TrackCodesAndSpecialParameters)
 
 TEST_F(ChildConnTest, EveryResetRequestReadsAndTheFirstAnswerWrites)
 {
-  doc->SetHost(&sink);
+  doc->SetHost(&docHost);
   Online();
   // The frame's Reset and the variable list's go the same way, at the head.
   conn->OnReset();
@@ -494,13 +497,13 @@ TEST_F(ChildConnTest, EveryResetRequestReadsAndTheFirstAnswerWrites)
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_WRITE_ONE);
   EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{0x1003}));
-  EXPECT_FALSE(doc->m_bResetPending);
+  EXPECT_FALSE(doc->IsResetPending());
   Answer(*second, {0x1003});
   EXPECT_EQ(sink.OfKind(REQ_WRITE_ONE).size(), 1u);
   // Going offline drops a pending reset.
   doc->RequestSwSetRead();
   conn->RequestGoOffline();
-  EXPECT_FALSE(doc->m_bResetPending);
+  EXPECT_FALSE(doc->IsResetPending());
   doc->SetHost(nullptr);
 }
 
@@ -524,7 +527,7 @@ TEST_F(ChildConnTest, BoardCommandsAskFirstAndWriteOnlyOnline)
   EXPECT_EQ(conn->GetCmdState(), 4);
   // The board's message answers go only to an online board.
   sink.Clear();
-  doc->m_nWinCmdValue = 3;
+  doc->SetWinCmdValue(3);
   conn->AnswerWinCmd(2);
   EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{3003}));
   conn->RequestGoOffline();
@@ -568,25 +571,11 @@ QString BoardDescriptionText()
   return text;
 }
 
-// Document services with the program folder in a temporary place.
-class FolderHost : public IDocHost {
-public:
-  FolderHost(IRequestSink &sink, QString folder) : m_sink(sink), m_folder(std::move(folder)) {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
-  void AddRequest(CRequestPacket *&packet) override { m_sink.AddRequest(packet); }
-  void AddHeadRequest(CRequestPacket *&packet) override { m_sink.AddHeadRequest(packet); }
-  QString GetProgramFolder() const override { return m_folder; }
-  QString GetUserDataFolder() const override { return m_folder; }
-
-private:
-  IRequestSink &m_sink;
-  QString m_folder;
-};
-
 TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
 {
   QTemporaryDir folder;
-  FolderHost host(sink, folder.path() + u'/');
+  FakeDocHost host(folder.path());
+  host.PassTo(sink);
   auto board = std::make_unique<CQelDoc>();
   board->SetHost(&host);
   conn->SetConnDocument(board.get());
@@ -605,7 +594,7 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   auto answer = std::make_unique<CRequestPacket>(kWnd, 1, ANS_DESCRIPTION);
   answer->strVersion = BoardDescriptionText();
   conn->ProcessAnswer(*answer);
-  EXPECT_TRUE(board->m_bDescriptionsLoaded);
+  EXPECT_TRUE(board->AreDescriptionsLoaded());
   EXPECT_EQ(board->GetParCount(), 17);
   EXPECT_TRUE(board->IsModified());
   EXPECT_EQ(g_hInitFrame, kNoWindow);
@@ -613,12 +602,12 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   // The library keeps a copy, and the next initialization reads it instead
   // of asking the board.
   EXPECT_TRUE(QFile::exists(folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")));
-  board->m_bDescriptionsLoaded = false;
+  board->SetDescriptionsLoaded(false);
   sink.Clear();
   conn->OnInitDescriptions();
   EXPECT_TRUE(sink.OfKind(REQ_DESCRIPTION).empty());
   EXPECT_EQ(sink.OfKind(REQ_K_TABLE).size(), 1u); // the read all that follows
-  EXPECT_TRUE(board->m_bDescriptionsLoaded);
+  EXPECT_TRUE(board->AreDescriptionsLoaded());
   conn->SetConnDocument(doc.get());
 }
 
@@ -645,7 +634,8 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
     QTemporaryDir folder;
-    FolderHost host(sink, folder.path() + u'/');
+    FakeDocHost host(folder.path());
+    host.PassTo(sink);
     auto board = std::make_unique<CQelDoc>();
     board->SetHost(&host);
     conn->SetConnDocument(board.get());
@@ -655,7 +645,7 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
     answer->strVersion = c.upload;
     conn->ProcessAnswer(*answer);
     // Loaded as the board sent it either way.
-    EXPECT_TRUE(board->m_bDescriptionsLoaded);
+    EXPECT_TRUE(board->AreDescriptionsLoaded());
     EXPECT_GT(board->GetParCount(), 0);
     EXPECT_EQ(board->GetVersion(), c.version);
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), c.stored ? 1 : 0);
@@ -728,7 +718,7 @@ TEST_F(ChildConnTest, BoardCommandsNeedASixteenBitPar0)
   EXPECT_EQ(conn->GetCommandParIndex(), -1);
   EXPECT_FALSE(conn->WriteCommand(BoardCommand::EepromSave1));
   EXPECT_TRUE(sink.queue.empty());
-  EXPECT_EQ(floats->m_strStatus, LoadStr(IDS_NO_COMMAND_PAR));
+  EXPECT_EQ(floats->GetStatusText(), LoadStr(IDS_NO_COMMAND_PAR));
   conn->SetConnDocument(doc.get());
 }
 
@@ -790,7 +780,7 @@ namespace {
 TEST_F(ChildConnTest, ReadAllOfABoardWithoutParametersEndsWithItsKTable)
 {
   auto bare = LoadDocText(Doc({QStringLiteral("v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;")}));
-  ASSERT_TRUE(bare->m_bDescriptionsLoaded);
+  ASSERT_TRUE(bare->AreDescriptionsLoaded());
   conn->SetConnDocument(bare.get());
   Online();
   conn->OnReadAll();
@@ -799,7 +789,7 @@ TEST_F(ChildConnTest, ReadAllOfABoardWithoutParametersEndsWithItsKTable)
   EXPECT_EQ(conn->GetReadState(), 2);
   Answer(*sink.queue[0], {4096});
   EXPECT_EQ(conn->GetReadState(), 4);
-  EXPECT_EQ(bare->m_strStatus, QStringLiteral("Read all param ...done!"));
+  EXPECT_EQ(bare->GetStatusText(), QStringLiteral("Read all param ...done!"));
   conn->SetConnDocument(doc.get());
 }
 
@@ -841,10 +831,10 @@ TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
   Reply(*conn, *r2[0]);
   Reply(*conn, *r2[1]);
   EXPECT_EQ(conn->GetReadState(), 2);
-  EXPECT_EQ(doc->m_strStatus, reading);
+  EXPECT_EQ(doc->GetStatusText(), reading);
   Reply(*conn, *r2[2]);
   EXPECT_EQ(conn->GetReadState(), 4);
-  EXPECT_EQ(doc->m_strStatus, read);
+  EXPECT_EQ(doc->GetStatusText(), read);
 
   // The backup's read all (code 126) during a write all.
   conn->WriteAllParameters();
@@ -855,7 +845,7 @@ TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
   auto r3 = take();
   for (std::size_t i = 1; i < w.size(); ++i)
     Reply(*conn, *w[i]);
-  EXPECT_EQ(doc->m_strStatus, written);
+  EXPECT_EQ(doc->GetStatusText(), written);
   EXPECT_EQ(conn->GetReadState(), 3);
   for (const auto &pkt : r3)
     Reply(*conn, *pkt);
@@ -870,14 +860,14 @@ TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
     Reply(*conn, *w2[i]);
   for (const auto &pkt : r4)
     Reply(*conn, *pkt);
-  EXPECT_EQ(doc->m_strStatus, read);
+  EXPECT_EQ(doc->GetStatusText(), read);
   Reply(*conn, *w2.back());
-  EXPECT_EQ(doc->m_strStatus, written);
+  EXPECT_EQ(doc->GetStatusText(), written);
 }
 
 TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
 {
-  doc->SetHost(&sink);
+  doc->SetHost(&docHost);
   Online();
   std::set<uint16_t> failing;
   PacketFailure failure([&](uint16_t kind) { return failing.count(kind) != 0; });
@@ -892,7 +882,7 @@ TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(conn->GetReadState(), 0);
   Reply(*conn, *sink.Take());
-  EXPECT_NE(doc->m_strStatus, QStringLiteral("Read all param ...done!"));
+  EXPECT_NE(doc->GetStatusText(), QStringLiteral("Read all param ...done!"));
 
   // A single write goes out without its read-back; code 127 then fails.
   failing = {REQ_READ_ONE};
@@ -910,13 +900,13 @@ TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
   doc->RequestSwSetRead();
   Answer(*sink.Take(), {3});
   EXPECT_TRUE(sink.queue.empty());
-  EXPECT_FALSE(doc->m_bResetPending);
+  EXPECT_FALSE(doc->IsResetPending());
   EXPECT_EQ(env.prompter().asked.back().text, noMemory);
 
   // Polls, the status block and going offline skip without a word.
   failing = {REQ_READ_VARS, REQ_READ_BLOCK, REQ_GO_OFFLINE, REQ_K_TABLE};
   before = asked();
-  doc->m_ExtraPollPars.insert(7);
+  doc->AddExtraPollPar(7);
   conn->Poll();
   conn->RequestGoOffline();
   EXPECT_TRUE(sink.queue.empty());
@@ -966,3 +956,94 @@ TEST_F(ChildConnTest, BoardNumbersBeyondAnIntAreNeverCastPlainly)
 }
 
 } // namespace
+
+namespace {
+
+// Writes down, in order, what an answer does to the window, the lists and
+// the views, with the document state each step sees.
+class OrderConn : public TestConn, public CView, public IDocVarList {
+public:
+  OrderConn(WindowId id, RecordingSink *sink) : TestConn(id, sink), m_sink(sink) {}
+
+  std::vector<QString> log;
+
+  void OnUpdate(CView *, long hint, QObject *) override { log.push_back(QStringLiteral("update %1").arg(hint, 0, 16)); }
+  void InvalidateRow(int row) override
+  {
+    const auto &rows = GetConnDocument()->GetVarRows();
+    log.push_back(QStringLiteral("row %1 refresh=%2").arg(row).arg(row >= 0 ? rows[row].refresh : -1));
+  }
+
+protected:
+  void ShowStatusText() override
+  {
+    const CQelDoc &d = *GetConnDocument();
+    log.push_back(QStringLiteral("status undo=%1 modified=%2").arg(d.GetUndoList().size()).arg(d.IsModified()));
+  }
+  void SetStateIcon(int id) override { log.push_back(QStringLiteral("icon %1").arg(id)); }
+  void FillParList() override
+  {
+    log.push_back(QStringLiteral("fill edit=%1").arg(GetConnDocument()->NeedsEditorReopen()));
+  }
+  void UpdateWinCmdText() override
+  {
+    log.push_back(QStringLiteral("wincmd %1 k=%2")
+                      .arg(GetConnDocument()->GetWinCmdValue())
+                      .arg(m_sink->OfKind(REQ_K_TABLE).size()));
+  }
+
+private:
+  RecordingSink *m_sink;
+};
+
+} // namespace
+
+TEST_F(ChildConnTest, AnswersKeepTheOrderOfTheirEffects)
+{
+  OrderConn order(kWnd, &sink);
+  order.SetConnDocument(doc.get());
+  doc->AddView(&order);
+  doc->SetVarListView(&order);
+  order.RequestGoOnline();
+  order.ProcessAnswer(*AnswerOf(*sink.Take()));
+  sink.Clear();
+  order.log.clear();
+  doc->SetModifiedFlag(false);
+
+  // A marked, tracked read-back of a trace setting.
+  auto read = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_ONE);
+  read->PktType.par.first_par = 202; // trig_lev_neg
+  read->PktType.par.num_par = 1;
+  read->PktType.par.mark = 1;
+  read->track = 1;
+  order.ProcessAnswer(*AnswerOf(*read, {7}));
+  EXPECT_EQ(order.log, (std::vector<QString>{"status undo=1 modified=1", "fill edit=1", "update a000",
+                                             "status undo=1 modified=1"}));
+  EXPECT_EQ(doc->GetTraceValue(CQelDocContainer::TRACE_TRIG_NEG), 7.0f);
+
+  // A status-block poll: each variable's rows, then its own hook; the icon last.
+  order.log.clear();
+  auto status = std::make_unique<CRequestPacket>(kWnd, 1, REQ_READ_VARS);
+  status->PktType.var.first_var = 9900;
+  status->PktType.var.num_var = 5;
+  order.ProcessAnswer(*AnswerOf(*status, {1, 0, 0x600, 10000, 100}));
+  EXPECT_EQ(order.log,
+            (std::vector<QString>{"row 4 refresh=1", "row 5 refresh=1", "row 3 refresh=1", "wincmd 10000 k=1",
+                                  "row 0 refresh=1", QStringLiteral("icon %1").arg(StateIcon::ErrorStop)}));
+
+  // The K table: the list refills, then the text.
+  order.log.clear();
+  order.ProcessAnswer(*AnswerOf(*sink.OfKind(REQ_K_TABLE)[0], {4096, 1000}));
+  EXPECT_EQ(order.log, (std::vector<QString>{"fill edit=1", "status undo=1 modified=1"}));
+
+  // A read all: the last block says done before the list refills.
+  sink.Clear();
+  order.OnReadAll();
+  order.ProcessAnswer(*AnswerOf(*sink.queue[0], {4096, 1000}));
+  order.log.clear();
+  order.ProcessAnswer(*AnswerOf(*sink.queue[1], std::vector<uint16_t>(113, 0)));
+  order.ProcessAnswer(*AnswerOf(*sink.queue[2], std::vector<uint16_t>(8, 3)));
+  EXPECT_EQ(order.log, (std::vector<QString>{"fill edit=1", "update a000", "status undo=1 modified=1", "fill edit=1",
+                                             "update a000", "status undo=1 modified=1"}));
+  doc->SetVarListView(nullptr);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FakeDocHost.h"
+
 #include "frame/SplitterWnd.h"
 #include "model/MainWindowLink.h"
 #include "modbus/RequestPacket.h"
@@ -13,8 +15,9 @@
 #include <memory>
 
 // A main window for the frame's parts: records the calls it takes, keeps
-// splitter layouts per number and owns a settings object on the test profile.
-// Registers itself while it lives.
+// splitter layouts per number and owns a settings object on the test profile;
+// the serial queue and the folders are a fake document host's. Registers
+// itself while it lives.
 class FakeMainWindow : public IMainWindow, public IPaneLayoutStore {
 public:
   enum class Call { ApplySerial, Statistics, ResetStatistics, TimerAndTabs, LoadLayout, StoreLayout };
@@ -39,16 +42,10 @@ public:
   void ResetStatistics() override { codes.append({Call::ResetStatistics, kNoWindow}); }
   void ApplyTimerAndTabs() override { codes.append({Call::TimerAndTabs, kNoWindow}); }
   QString GetInitializeLanguage() const override { return m_options->InitializeLanguage.Get(); }
-  void AddRequest(CRequestPacket *&packet) override
-  {
-    delete packet;
-    packet = nullptr;
-  }
-  void AddHeadRequest(CRequestPacket *&packet) override
-  {
-    delete packet;
-    packet = nullptr;
-  }
+  void AddRequest(CRequestPacket *&packet) override { host.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { host.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return host.GetProgramFolder(); }
+  QString GetUserDataFolder() const override { return host.GetUserDataFolder(); }
 
   int CountOf(Call code) const
   {
@@ -66,6 +63,7 @@ public:
 
   QList<QPair<Call, WindowId>> codes; // each call with the page it names
   std::map<int, SplitterLayout> layouts;
+  FakeDocHost host;
 
 private:
   std::unique_ptr<COptions> m_options;

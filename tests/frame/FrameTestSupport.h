@@ -15,11 +15,9 @@
 #include <memory>
 #include <vector>
 
-// Keeps every queued packet, in queue order (head requests go in front);
-// also a document's host, for the requests the document queues itself.
-class RecordingSink : public IRequestSink, public IDocHost {
+// Keeps every queued packet, in queue order (head requests go in front).
+class RecordingSink : public IRequestSink {
 public:
-  QString GetInitializeLanguage() const override { return QStringLiteral("Std"); }
   void AddRequest(CRequestPacket *&packet) override;
   void AddHeadRequest(CRequestPacket *&packet) override;
   int IsActive() const override { return active; }

@@ -160,7 +160,7 @@ TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocu
   CChildFrame *child = frame->AddChildFrame(doc.get());
   const WindowId id = child->GetAnswerWindowId();
   EXPECT_EQ(frame->GetActiveChild(), id);
-  EXPECT_EQ(frame->TestpointQuery(), static_cast<int>(doc->m_nTestpoints));
+  EXPECT_EQ(frame->TestpointQuery(), static_cast<int>(doc->GetTestpoints()));
   EXPECT_EQ(doc->GetAnswerWindow(), child);
   EXPECT_EQ(frame->GetActiveDocument(), doc.get());
   EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitLanguage) || !frame->IsCommandEnabled(Cmd::ReadAll));
@@ -280,13 +280,13 @@ TEST_F(MainFrameTest, FocusFromOutsideMakesTheBoardActiveAndShowsItsStatus)
   ASSERT_TRUE(WaitFor([&] { return outside->hasFocus(); }, 2000));
   frame->SetActiveChild(b->GetAnswerWindowId());
 
-  docA->m_strStatus = QStringLiteral("board A");
+  docA->SetStatusText(QStringLiteral("board A"));
   paneA->setFocus();
   ASSERT_TRUE(WaitFor([&] { return paneA->hasFocus(); }, 2000));
   EXPECT_EQ(frame->GetActiveChild(), a->GetAnswerWindowId());
   EXPECT_EQ(frame->MessageText(), QStringLiteral("board A"));
   // Moving inside the window refreshes nothing.
-  docA->m_strStatus = QStringLiteral("not again");
+  docA->SetStatusText(QStringLiteral("not again"));
   otherPaneA->setFocus();
   ASSERT_TRUE(WaitFor([&] { return otherPaneA->hasFocus(); }, 2000));
   EXPECT_EQ(frame->MessageText(), QStringLiteral("board A"));
@@ -314,7 +314,7 @@ TEST_F(MainFrameTest, BoardMessageWindowTracesItsMessagesAndAnswers)
 TEST_F(MainFrameTest, MainWindowWithABoardDocumentIsNotBlank)
 {
   auto doc = LoadExampleDoc(QStringLiteral("demo-full.vtx"));
-  ASSERT_TRUE(doc->m_bDescriptionsLoaded);
+  ASSERT_TRUE(doc->AreDescriptionsLoaded());
   frame->resize(1280, 800);
   frame->show();
   frame->AddChildFrame(doc.get());
@@ -376,7 +376,7 @@ TEST_F(MainFrameTest, ToolbarHoldsEveryButtonInOrderWithPicturesAndTooltips)
 TEST_F(MainFrameTest, BoardButtonsFollowTheActiveBoard)
 {
   auto doc = LoadExampleDoc();
-  ASSERT_TRUE(doc->m_bDescriptionsLoaded);
+  ASSERT_TRUE(doc->AreDescriptionsLoaded());
   EXPECT_FALSE(frame->Action(Cmd::OnLine)->isEnabled());
   EXPECT_FALSE(frame->Action(Cmd::FilePrint)->isEnabled());
   frame->AddChildFrame(doc.get());

@@ -11,11 +11,9 @@ list(APPEND FRAME_CORE_TESTS
 # End to end through the serial manager and the simulated board.
 list(APPEND FRAME_CORE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/BoardLinkTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../modbus/SerialTestSupport.cpp
 )
 # The real views and tool windows in the frames.
 list(APPEND FRAME_CORE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/AppWiringTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../trace/TraceTestSupport.cpp ${CMAKE_CURRENT_LIST_DIR}/../trace/TraceTestSupport.h
 )
 cmake_language(DEFER CALL add_dependencies frame_tests boardsim)

@@ -5,6 +5,7 @@
 #include "model/QelDoc.h"
 #include "modbus/RequestPacket.h"
 
+#include "FakeDocHost.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -30,39 +31,6 @@ public:
   void OnDescriptionLoaded() override { ++loaded; }
   std::vector<Write> writes;
   int loaded = 0;
-};
-
-// The main frame's services: a setting, the serial queue and two folders.
-class FakeHost : public IDocHost {
-public:
-  FakeHost() : program(dir.filePath(QStringLiteral("prog")) + u'/'), user(dir.filePath(QStringLiteral("user")) + u'/')
-  {
-    QDir().mkpath(program);
-  }
-  ~FakeHost() override
-  {
-    for (CRequestPacket *p : queue)
-      delete p;
-  }
-  QString GetInitializeLanguage() const override { return language; }
-  void AddRequest(CRequestPacket *&packet) override
-  {
-    queue.push_back(packet);
-    packet = nullptr;
-  }
-  void AddHeadRequest(CRequestPacket *&packet) override
-  {
-    queue.insert(queue.begin(), packet);
-    packet = nullptr;
-  }
-  QString GetProgramFolder() const override { return program; }
-  QString GetUserDataFolder() const override { return user; }
-
-  QTemporaryDir dir;
-  QString language = QStringLiteral("Std");
-  QString program;
-  QString user;
-  std::vector<CRequestPacket *> queue; // owned
 };
 
 // A view that records the hints it is sent.

@@ -59,7 +59,7 @@ class DocFile : public ::testing::Test {
 protected:
   void SetUp() override { doc.SetHost(&host); }
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   CQelDoc doc;
 };
 
@@ -324,15 +324,15 @@ TEST_F(DocFile, EveryLineKindIsRead)
   EXPECT_EQ(doc.GetVarRows()[0].index, 1);
   EXPECT_EQ(doc.GetVarRows()[1].index, 2);
   EXPECT_EQ(doc.GetVarRows()[5].index, 0);
-  EXPECT_TRUE(doc.m_bVarListRefill);
-  EXPECT_TRUE(doc.m_bDescriptionsLoaded);
+  EXPECT_TRUE(doc.NeedsVarListRefill());
+  EXPECT_TRUE(doc.AreDescriptionsLoaded());
   EXPECT_EQ(doc.GetExtraLines().size(), 6);
   EXPECT_EQ(view.hints.front(), 0xF800);
   EXPECT_NE(std::find(view.hints.begin(), view.hints.end(), 0x0800), view.hints.end());
   EXPECT_EQ(doc.GetManualName(), QStringLiteral("No help file"));
 
   // Blanks and semicolons around the version; a kept comment; no header kept.
-  doc.m_bTakeSlaveAddress = false;
+  doc.SetTakeSlaveAddress(false);
   ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("Version =    X Y;;\r\nMODBUS = 12;\r\n#note\r\n"
                                                     "#Norv tembrano v1.0\r\nZ other\r\n")));
   EXPECT_EQ(doc.GetVersion(), QStringLiteral("X Y"));
@@ -429,12 +429,14 @@ TEST_F(DocFile, StandardItemLookUpRunsAgainFromScratch)
 TEST_F(DocFile, ReloadForgetsTheItemsQueuedForTheNextPoll)
 {
   ASSERT_TRUE(LoadText(doc, BoardText()));
-  doc.m_ExtraPollPars = {0, 4};
-  doc.m_ExtraPollVars = {5, 7};
+  doc.AddExtraPollPar(0);
+  doc.AddExtraPollPar(4);
+  doc.AddExtraPollVar(5);
+  doc.AddExtraPollVar(7);
   // A smaller description: the old indexes would name nothing, or another item.
   ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n")));
-  EXPECT_TRUE(doc.m_ExtraPollPars.empty());
-  EXPECT_TRUE(doc.m_ExtraPollVars.empty());
+  EXPECT_TRUE(doc.GetExtraPollPars().empty());
+  EXPECT_TRUE(doc.GetExtraPollVars().empty());
 }
 
 TEST_F(DocFile, ReloadKeepsNoUnitsOfTheDescriptionBefore)
@@ -463,13 +465,13 @@ TEST_F(DocFile, LanguagesAndDictionaries)
 
   HintView view;
   doc.AddView(&view);
-  doc.m_bParTreeRebuild = false;
+  doc.ClearParTreeRebuild();
   EXPECT_EQ(doc.SelectLanguage(QStringLiteral("en")), 1);
   EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("count"));
   EXPECT_EQ(doc.GetParNames()[0], QStringLiteral("diagn_ts"));
   EXPECT_EQ(doc.GetVarTreeMap().at(0).GetText(), QStringLiteral("count"));
   EXPECT_EQ(doc.GetParTreeMap().at(-1).GetText(), QStringLiteral("Main"));
-  EXPECT_TRUE(doc.m_bParTreeRebuild);
+  EXPECT_TRUE(doc.NeedsParTreeRebuild());
   EXPECT_EQ(view.hints, std::vector<long>{0xF800});
   EXPECT_EQ(SaveText(doc).section(u'\n', 2, 2), QStringLiteral("Init = en;\r"));
 

@@ -1,11 +1,13 @@
 // Value writes with undo, read requests, trees, texts, manual and reset read.
 #include "DocFakes.h"
 
+#include "model/FormatBinary16.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
 
 #include <QFile>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -51,7 +53,7 @@ protected:
   double Value(int i) const { return doc.GetPar(i).GetValue(Parametri::SEL_VALUE); }
 
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   FakeAnswerWindow frame;
   CQelDoc doc;
 };
@@ -174,7 +176,7 @@ TEST_F(DocOps, LinkValuesAreClampedCheckedAndRangeLimited)
 TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
 {
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   CQelDoc doc;
   doc.SetHost(&host);
   ASSERT_TRUE(
@@ -262,14 +264,14 @@ TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
 {
   doc.RequestSwSetRead();
   EXPECT_TRUE(host.queue.empty());
-  EXPECT_FALSE(doc.m_bResetPending);
+  EXPECT_FALSE(doc.IsResetPending());
   CRequestPacket *waiting = new CRequestPacket(1, 1, REQ_READ_VARS);
   host.AddRequest(waiting);
   GoOnline();
   doc.RequestSwSetRead();
   doc.RequestSwSetRead();
   ASSERT_EQ(host.queue.size(), 3u);
-  EXPECT_TRUE(doc.m_bResetPending);
+  EXPECT_TRUE(doc.IsResetPending());
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(host.queue[i]->message, REQ_READ_ONE);
     EXPECT_EQ(host.queue[i]->PktType.par.first_par, 17);
@@ -278,10 +280,10 @@ TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
   EXPECT_EQ(host.queue[2]->message, REQ_READ_VARS);
 
   // Without a serial link nothing is queued, so no reset may wait for it.
-  doc.m_bResetPending = false;
+  doc.ClearResetPending();
   doc.SetHost(nullptr);
   doc.RequestSwSetRead();
-  EXPECT_FALSE(doc.m_bResetPending);
+  EXPECT_FALSE(doc.IsResetPending());
 }
 
 TEST_F(DocOps, TranslateAndDictionaryLines)
@@ -508,7 +510,7 @@ protected:
   }
 
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   CQelDoc doc;
   FakeTree parTree;
   FakeTree varTree;
@@ -582,3 +584,94 @@ TEST_F(DocFind, ChangedParametersAndLinksToAVariable)
 }
 
 } // namespace
+
+TEST_F(DocOps, ParameterWordsDecodeStoreAndTrackOneByOne)
+{
+  // pos (32-bit) at 30-31, nothing at 32-33, gain (float) at 34-35.
+  const std::vector<uint16_t> words = {0x0005, 0x0000, 0, 0, 0x0000, 0x3F80};
+  std::vector<int> seen;
+  const auto stored = doc.ApplyParameterWords(30, words, true, [&](const CQelDocContainer::ParWordChange &c) {
+    seen.push_back(c.index);
+    // Each parameter is handed on before the next is decoded.
+    if (c.index == 1) {
+      EXPECT_EQ(Value(0), 1.5);
+    }
+  });
+  EXPECT_EQ(seen, (std::vector<int>{1, 0}));
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].now, 5); // low word first
+  EXPECT_EQ(stored[1].old, 1.5);
+  EXPECT_EQ(Value(0), 1.0);
+  EXPECT_TRUE(doc.IsModified());
+  ASSERT_EQ(doc.GetUndoList().size(), 2u);
+  EXPECT_EQ(doc.GetUndoList()[1].previous, 1.5);
+
+  // The same values again: no change, no record, the flag left alone.
+  doc.SetModifiedFlag(false);
+  EXPECT_FALSE(doc.ApplyParameterWords(30, words, true)[0].changed);
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_EQ(doc.GetUndoList().size(), 2u);
+
+  // A 16-bit register is signed; untracked changes mark but leave no record.
+  EXPECT_EQ(doc.ApplyParameterWords(12, std::vector<uint16_t>{0xFFFF}, false).at(0).now, -1);
+  EXPECT_TRUE(doc.IsModified());
+  EXPECT_EQ(doc.GetUndoList().size(), 2u);
+
+  // A pair cut by the end, or its second register alone, stores nothing.
+  EXPECT_TRUE(doc.ApplyParameterWords(34, std::vector<uint16_t>{0}, true).empty());
+  EXPECT_TRUE(doc.ApplyParameterWords(35, std::vector<uint16_t>{0, 0}, true).empty());
+  EXPECT_EQ(Value(0), 1.0);
+}
+
+TEST(DocAnswers, VariableWordsFillRowsStatusWordsAndTables)
+{
+  TestEnvironment env;
+  CQelDoc doc;
+  ASSERT_TRUE(LoadText(doc, QStringLiteral("#Norv tembrano v1.1\n"
+                                           "L = 0;1;2;3;4;4;\n"
+                                           "K[] = 4096;\n"
+                                           "s0=[StdVariables#0]error_flag[StdVariables#1]warning_flag"
+                                           "[StdVariables#2]status_flag[StdVariables#3]f[m#2]two\n"
+                                           "b1 Main#0; b=1; a=0;\n"
+                                           "p0 sp=100; m=0; d=0; M=10000; k=0; n=-1; s=12; b=1; p=0; v=0; a=0; u=-1;\n"
+                                           "y0 f; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\n"
+                                           "w1 l; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\n"
+                                           "v2 s; k=-1; n=-1; s=0; b=1; p=4; v=0; a=4; u=-1;\n"
+                                           "v3 m; k=-1; n=-1; s=0; b=1; p=5; v=0; a=8; u=-1;\n"
+                                           "v4 plain; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\n"
+                                           "v5 error_flag; k=-1; n=-1; s=0; b=1; p=7; v=0; a=0; u=-1;\n"
+                                           "v6 warning_flag; k=-1; n=-1; s=0; b=1; p=8; v=0; a=0; u=-1;\n"
+                                           "v7 status_flag; k=-1; n=-1; s=0; b=1; p=9; v=0; a=0; u=-1;\n")));
+  std::vector<std::vector<int>> rows;
+  const std::vector<uint16_t> words = {0x0000, 0x3F80, 0x0002, 0x0001, 0x0005, 2, 0xFFFF};
+  const int change = doc.ApplyVariableWords(10, words, [&](const CQelDocContainer::VarWordValue &v) {
+    rows.push_back(v.rows);
+    // Each variable is handed on before the next is decoded.
+    if (v.index == 0) {
+      EXPECT_EQ(doc.GetVarRows()[1].hasValue, 0);
+    }
+  });
+  EXPECT_EQ(change, 0);
+  EXPECT_EQ(rows, (std::vector<std::vector<int>>{{0}, {1}, {2}, {3}, {4, 5}}));
+  const auto &r = doc.GetVarRows();
+  EXPECT_EQ(r[0].uiText, QStringLiteral("3F800000hex"));
+  EXPECT_EQ(r[1].uiText, QStringLiteral("65538"));
+  EXPECT_EQ(r[2].siText, FormatBinary16(5));
+  EXPECT_EQ(r[3].siText, QStringLiteral("two"));
+  EXPECT_EQ(r[5].uiText, QStringLiteral("-1"));
+  EXPECT_EQ(r[5].refresh, 1);
+  EXPECT_EQ(r[0].raw, 1.0f);
+
+  // The status block: error, warning, status bits 0x400 and 0x200.
+  const std::vector<uint16_t> status = {1, 0, 0x600, 0, 0x3F80};
+  EXPECT_EQ(doc.ApplyVariableWords(9900, status), 0x601);
+  EXPECT_EQ(doc.GetStatusWords(), (std::array<uint16_t, 4>{1, 0, 0x400, 0x200}));
+  EXPECT_EQ(r[0].uiText, QStringLiteral("3F800000hex"));
+  EXPECT_EQ(doc.ApplyVariableWords(9900, status), 0);
+
+  // A new K table rescales every parameter; entries beyond it are left out.
+  const float before = doc.GetPar(0).GetSiValue(Parametri::SEL_VALUE);
+  doc.ApplyKTable(std::vector<uint16_t>{8192, 7}, {});
+  EXPECT_EQ(doc.GetKTable().size(), 1u);
+  EXPECT_FLOAT_EQ(doc.GetPar(0).GetSiValue(Parametri::SEL_VALUE), 2 * before);
+}

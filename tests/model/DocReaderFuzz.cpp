@@ -2,7 +2,7 @@
 // board sends it and then as a document file. What is read must write back in
 // a form that reads again to the same text; the standard items and rows must
 // name what exists.
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "platform/Prompter.h"
 

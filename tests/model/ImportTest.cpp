@@ -109,7 +109,7 @@ protected:
   double Value(int i) const { return doc.GetPar(i).GetValue(Parametri::SEL_VALUE); }
 
   TestEnvironment env;
-  FakeHost host;
+  FakeDocHost host;
   QTemporaryDir temp;
   HintView view;
   CQelDoc doc;
@@ -158,7 +158,7 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   EXPECT_TRUE(doc.IsModified());
   ASSERT_EQ(doc.GetUndoList().size(), 1u); // the import adds no undo records
   EXPECT_EQ(doc.GetUndoList().back().index, TRIG_LEV_NEG);
-  EXPECT_TRUE(doc.m_ListaParUpdate);
+  EXPECT_TRUE(doc.NeedsParListUpdate());
   EXPECT_EQ(view.hints, std::vector<long>{0x2000});
 
   const QString path = QDir(temp.path()).filePath(QStringLiteral("kx000000.rtf"));
@@ -318,7 +318,7 @@ TEST_F(Import, CompareChangesNoValueButReportsTheSameDifferences)
   for (int i = 0; i < doc.GetParCount(); ++i)
     EXPECT_EQ(Value(i), before[static_cast<std::size_t>(i)]) << i;
   EXPECT_FALSE(doc.IsModified());
-  EXPECT_FALSE(doc.m_ListaParUpdate);
+  EXPECT_FALSE(doc.NeedsParListUpdate());
   const QString report = Report();
   EXPECT_TRUE(report.contains(QStringLiteral("Description\\cell Loaded\\cell Compared\\cell Note\\row\r\n")));
   EXPECT_TRUE(report.contains(Row3.arg(QStringLiteral("c_diag_rec4"), QStringLiteral("analog_in1 (modbus=108)"),

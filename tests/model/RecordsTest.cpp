@@ -29,28 +29,52 @@ std::shared_ptr<NTable> MakeN(NTable values)
   return std::make_shared<NTable>(std::move(values));
 }
 
+// Fields of an item of block 1 (base 1) without scaling or unit.
+ItemFields Item(const char *name, int index = 0, KTablePtr k = nullptr, int kIndex = -1, int s = 0)
+{
+  ItemFields f;
+  f.index = index;
+  f.name = QString::fromLatin1(name);
+  f.kTable = std::move(k);
+  f.k = kIndex;
+  f.s = s;
+  f.b = 1;
+  f.blockBase = 1;
+  return f;
+}
+
 Variabili Var16(KTablePtr k, int kIndex, int s, NTablePtr n = nullptr, int nIndex = -1)
 {
-  return Variabili(0, QStringLiteral("x"), std::move(k), kIndex, std::move(n), nIndex, s, 0, 0, 1, 12, 3, 0, -1,
-                   VAR_SHORT);
+  ItemFields f = Item("x", 0, std::move(k), kIndex, s);
+  f.nTable = std::move(n);
+  f.n = nIndex;
+  f.blockBase = 12;
+  f.p = 3;
+  return Variabili(f, VAR_SHORT);
 }
 
 Parametri Par16(std::int16_t min, std::int16_t max, std::int16_t def, std::int16_t value, KTablePtr k = nullptr,
                 int kIndex = -1, int s = 0, NTablePtr n = nullptr, int nIndex = -1, std::uint16_t a = 0)
 {
-  return Parametri(0, QStringLiteral("par"), std::move(k), kIndex, std::move(n), nIndex, s, a, 0, 1, 1, 0, 0, -1, min,
-                   max, def, value);
+  ItemFields f = Item("par", 0, std::move(k), kIndex, s);
+  f.nTable = std::move(n);
+  f.n = nIndex;
+  f.a = a;
+  return Parametri(f, Parametri::Values<std::int16_t>{.min = min, .max = max, .def = def, .value = value});
 }
 
 Parametri Par32(std::int32_t min, std::int32_t max, std::int32_t value)
 {
-  return Parametri(1, QStringLiteral("par32"), nullptr, -1, nullptr, -1, 0, 0, 0, 1, 1, 2, 0, -1, min, max,
-                   std::int32_t(0), value);
+  ItemFields f = Item("par32", 1);
+  f.p = 2;
+  return Parametri(f, Parametri::Values<std::int32_t>{.min = min, .max = max, .value = value});
 }
 
 Parametri ParF(float min, float max, float def, float value)
 {
-  return Parametri(2, QStringLiteral("parf"), nullptr, -1, nullptr, -1, -1, 0, 0, 1, 1, 4, 0, -1, min, max, def, value);
+  ItemFields f = Item("parf", 2, nullptr, -1, -1);
+  f.p = 4;
+  return Parametri(f, Parametri::Values<float>{.min = min, .max = max, .def = def, .value = value});
 }
 
 } // namespace
@@ -73,7 +97,7 @@ TEST(Variabili, ZeroFactorScalesToZeroMissingFactorNotAtAll)
   EXPECT_FLOAT_EQ(Var16(k, 0, 0).FromRaw16(123), 0.0f);
   EXPECT_FALSE(std::signbit(Var16(k, 0, 0).FromRaw16(-123))) << "a plain 0, not -0";
   EXPECT_DOUBLE_EQ(Var16(k, 0, 0).GetScaleFactor(), 0.0);
-  const Variabili wide(0, QStringLiteral("w"), k, 0, nullptr, -1, 3, 0, 0, 1, 1, 0, 0, -1, VAR_LONG);
+  const Variabili wide(Item("w", 0, k, 0, 3), VAR_LONG);
   EXPECT_FLOAT_EQ(wide.FromRaw32(-2000000), 0.0f);
   EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 0).FromRaw16(123), 0.0f);
   EXPECT_FLOAT_EQ(Var16(nullptr, -1, 0, n, 1).FromRaw16(123), 61.5f);
@@ -96,16 +120,14 @@ TEST(Variabili, LimitsResultsAndRawValues)
   const auto extreme = MakeK({1, INT_MIN, INT_MAX});
   EXPECT_FLOAT_EQ(Var16(extreme, 0, 17).FromRaw16(1), FLT_MAX);
   EXPECT_FLOAT_EQ(Var16(extreme, 0, 18).FromRaw16(1), 0.0f);
-  EXPECT_EQ(Parametri(0, QStringLiteral("p"), extreme, 0, nullptr, -1, 17, 0, 0, 1, 1, 0, 0, -1, std::int16_t(-5),
-                      std::int16_t(5), std::int16_t(0), std::int16_t(0))
-                .SiToShort(1),
+  EXPECT_EQ(Parametri(Item("p", 0, extreme, 0, 17), Parametri::Values<std::int16_t>{.min = -5, .max = 5}).SiToShort(1),
             0);
   const Variabili v = Var16(nullptr, -1, 0);
   EXPECT_DOUBLE_EQ(v.FromRaw(40000), 32767);
   EXPECT_DOUBLE_EQ(v.FromRaw(-70000.7), -32768);
   EXPECT_DOUBLE_EQ(v.FromRaw(12.9), 12);
   EXPECT_DOUBLE_EQ(v.FromRaw(NaN), 0);
-  const Variabili f(0, QStringLiteral("f"), nullptr, -1, nullptr, -1, 0, 0, 0, 1, 1, 0, 0, -1, VAR_FLOAT);
+  const Variabili f(Item("f"), VAR_FLOAT);
   EXPECT_DOUBLE_EQ(f.FromRaw(1e300), FLT_MAX);
   EXPECT_DOUBLE_EQ(f.FromRaw(0.25), 0.25);
 }
@@ -159,15 +181,65 @@ TEST(Variabili, IdentityAndAttributeQueries)
   EXPECT_EQ(v.GetNumDecimals(), 99);
   EXPECT_TRUE(v.IsShort());
   EXPECT_FALSE(v.Parse(QStringLiteral("v0 x; k=-1;")));
-  const Variabili levelled(0, QStringLiteral("l"), nullptr, -1, nullptr, -1, 0, 0x04, 2, 1, 1, 0, 0, -1, VAR_SHORT);
+  ItemFields fields = Item("l");
+  fields.a = 0x04;
+  fields.v = 2;
+  const Variabili levelled(fields, VAR_SHORT);
   EXPECT_TRUE(levelled.IsVisibleAtLevel(2));
   EXPECT_TRUE(levelled.IsVisibleAtLevel(3));
   EXPECT_FALSE(levelled.IsVisibleAtLevel(1));
   EXPECT_TRUE(levelled.HasFlag4Only());
   EXPECT_FALSE(levelled.HasFlag8Only());
-  const Variabili both(0, QStringLiteral("b"), nullptr, -1, nullptr, -1, 0, 0x0C, 0, 1, 1, 0, 0, -1, VAR_SHORT);
+  fields.a = 0x0C;
+  fields.v = 0;
+  const Variabili both(fields, VAR_SHORT);
   EXPECT_FALSE(both.HasFlag4Only());
   EXPECT_FALSE(both.HasFlag8Only());
+}
+
+// The positional constructors name every field in record order; each of the
+// six 16-bit numbers differs, so a swap in the mapping shows.
+TEST(Variabili, PositionalAndNamedConstructorsAgree)
+{
+  const auto k = MakeK({1, 2, 3});
+  const auto n = MakeN({0.5f, 0.25f});
+  ItemFields f;
+  f.index = 9;
+  f.name = QStringLiteral("speed");
+  f.kTable = k;
+  f.k = 2;
+  f.nTable = n;
+  f.n = 1;
+  f.s = 5;
+  f.a = 0x22;
+  f.v = 3;
+  f.b = 4;
+  f.blockBase = 6;
+  f.p = 7;
+  f.numberInKind = 8;
+  f.u = 1;
+  auto same = [&](const Variabili &x, const Variabili &y) {
+    EXPECT_EQ(x.Describe(), y.Describe());
+    EXPECT_EQ(x.GetAddress(), y.GetAddress());
+    EXPECT_EQ(x.GetNumberInKind(), y.GetNumberInKind());
+    EXPECT_EQ(x.GetStorageType(), y.GetStorageType());
+  };
+  same(Variabili(9, f.name, k, 2, n, 1, 5, 0x22, 3, 4, 6, 7, 8, 1, VAR_LONG), Variabili(f, VAR_LONG));
+
+  const Parametri p16(9, f.name, k, 2, n, 1, 5, 0x22, 3, 4, 6, 7, 8, 1, std::int16_t(-3), std::int16_t(30),
+                      std::int16_t(4), std::int16_t(5));
+  const Parametri n16(f, Parametri::Values<std::int16_t>{.min = -3, .max = 30, .def = 4, .value = 5});
+  same(p16, n16);
+  EXPECT_EQ(p16.Format(), n16.Format());
+  const Parametri p32(9, f.name, k, 2, n, 1, 5, 0x22, 3, 4, 6, 7, 8, 1, std::int32_t(-3), std::int32_t(70000),
+                      std::int32_t(4), std::int32_t(5));
+  const Parametri n32(f, Parametri::Values<std::int32_t>{.min = -3, .max = 70000, .def = 4, .value = 5});
+  same(p32, n32);
+  EXPECT_EQ(p32.Format(), n32.Format());
+  const Parametri pf(9, f.name, k, 2, n, 1, 5, 0x22, 3, 4, 6, 7, 8, 1, -3.5f, 30.5f, 4.5f, 5.5f);
+  const Parametri nf(f, Parametri::Values<float>{.min = -3.5f, .max = 30.5f, .def = 4.5f, .value = 5.5f});
+  same(pf, nf);
+  EXPECT_EQ(pf.Format(), nf.Format());
 }
 
 TEST(Parametri, ConstructorsClampLimitsAndValues)
@@ -285,8 +357,7 @@ TEST(Parametri, SiToBoardRoundsAndLimits)
   const auto zeroN = MakeN({0.0f});
   const Parametri nZero = Par16(-1000, 1000, 0, 0, nullptr, -1, 0, zeroN, 0);
   EXPECT_DOUBLE_EQ(nZero.QuantizeSi(-7.9), -7);
-  const Parametri lZero(1, QStringLiteral("l0"), zeroK, 0, nullptr, -1, 0, 0, 0, 1, 1, 2, 0, -1, std::int32_t(-10),
-                        std::int32_t(100000), std::int32_t(0), std::int32_t(0));
+  const Parametri lZero(Item("l0", 1, zeroK, 0), Parametri::Values<std::int32_t>{.min = -10, .max = 100000});
   EXPECT_EQ(lZero.SiToLong(99999.5), 99999);
   EXPECT_EQ(lZero.SiToLong(Inf), 100000);
 

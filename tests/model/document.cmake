@@ -5,4 +5,4 @@ set(MODEL_DOCUMENT_TESTS
   ImportTest.cpp)
 
 # Fuzz target for the document reader (clang, -DVELOTRIX_FUZZ=ON).
-velotrix_fuzzer(model_doc_fuzz SOURCES DocReaderFuzz.cpp DEPENDS model)
+velotrix_fuzzer(model_doc_fuzz SOURCES DocReaderFuzz.cpp DEPENDS model tool_support)

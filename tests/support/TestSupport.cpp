@@ -104,11 +104,6 @@ void TestEnvironment::resetBeeps()
   g_beeps = 0;
 }
 
-QString TestDataPath(const QString &relative)
-{
-  return QDir(QStringLiteral(VELOTRIX_TEST_DATA_DIR)).filePath(relative);
-}
-
 QString ExamplePath(const QString &relative)
 {
   return QDir(QStringLiteral(VELOTRIX_EXAMPLES_DIR)).filePath(relative);

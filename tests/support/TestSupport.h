@@ -82,8 +82,7 @@ private:
 // The way to wait for another thread or process: never a fixed time.
 bool WaitFor(const std::function<bool()> &pred, int timeoutMs = 10000);
 
-// Path of a file under tests/data or examples/.
-QString TestDataPath(const QString &relative);
+// Path of a file under examples/.
 QString ExamplePath(const QString &relative);
 
 // Inputs that must be refused at once, made in folder: a FIFO nobody writes,

@@ -44,6 +44,30 @@ protected:
     List()->GetColumn(col, &column);
     return column.pszText;
   }
+  // Every cell's text and record, one line a cell.
+  QStringList Cells() const
+  {
+    QStringList out;
+    for (int row = 0; row < List()->GetItemCount(); ++row)
+      for (int col = 0; col < CParListView::kColumns; ++col) {
+        const XLISTCELLDATA *d = List()->GetCellData(row, col);
+        out << QStringLiteral("%1,%2 '%3' %4 %5 %6%7%8%9 %10 %11 %12 [%13]")
+                   .arg(row)
+                   .arg(col)
+                   .arg(List()->GetItemText(row, col))
+                   .arg(d->crText, 0, 16)
+                   .arg(d->crBackground, 0, 16)
+                   .arg(d->bEdit)
+                   .arg(d->bCombo)
+                   .arg(d->bModified)
+                   .arg(d->bEnabled)
+                   .arg(d->nImage)
+                   .arg(d->nInitialComboSel)
+                   .arg(d->nComboListHeight)
+                   .arg(d->psa ? d->psa->join(u'|') : QStringLiteral("-"));
+      }
+    return out;
+  }
   // Types text into a cell and ends the edit as the list control does.
   void Edit(std::int16_t par, int col, const QString &text)
   {
@@ -114,7 +138,7 @@ TEST_F(ParList, HeadersFollowTheUnitMode)
     EXPECT_EQ(List()->GetColumnWidth(col), 50 + col);
 
   doc.SetStateFlags(CQelDocContainer::STATE_INTERNAL_UNITS);
-  doc.m_ListaParUpdate = true;
+  doc.RequestParListUpdate();
   doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
   const QStringList ui = {"Old UI", "Default UI", "Minimum UI", "Maximum UI"};
   for (int col = 7; col < 11; ++col)
@@ -152,7 +176,7 @@ TEST_F(ParList, RowsOfABlockAtTheLevelWithTextsAndColours)
 
   // Level 0 hides the block: its group is not in the parameter tree.
   main.options.VisLevel.Set(0);
-  doc.m_bParTreeRebuild = true;
+  doc.RequestParTreeRebuild();
   doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
   EXPECT_EQ(parTree->ItemOfKey(-5), nullptr);
   EXPECT_NE(parTree->ItemOfKey(-3), nullptr);
@@ -447,7 +471,7 @@ TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
     EXPECT_EQ(doc.GetPar(fl).GetValue(0), flValue);
     EXPECT_EQ(doc.GetPar(mode).GetValue(0), 1);
     EXPECT_TRUE(answer.writes.empty());
-    EXPECT_TRUE(main.queue.empty());
+    EXPECT_TRUE(main.host.queue.empty());
     EXPECT_FALSE(doc.IsModified());
 
     // What the user types is written, the shown text included.
@@ -465,7 +489,7 @@ TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
       EXPECT_EQ(answer.writes[3].index, par0);
       EXPECT_EQ(answer.writes[3].value, 1234);
       // The editor reopened by the read-back, confirmed untouched.
-      doc.m_bViewEditWindow = true;
+      doc.RequestEditorReopen();
       doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
       ASSERT_NE(List()->GetEdit(), nullptr);
       QTest::keyClick(List()->GetEdit(), Qt::Key_Return);
@@ -478,7 +502,7 @@ TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
       // Back to the first values for the online pass.
       doc.GetPar(mode).SetValue16(1);
       doc.GetPar(other).SetValue16(7);
-      doc.m_ListaParUpdate = true;
+      doc.RequestParListUpdate();
       doc.UpdateAllViews(nullptr, views::HINT_PAR_LIST);
     }
   }
@@ -501,18 +525,18 @@ TEST_F(ParList, OnlineWritesReadsAndReopen)
   EXPECT_EQ(parList->GetReopenItem(), row);
   EXPECT_EQ(parList->GetReopenSubItem(), 6);
   // The read-back of the marked write reopens the editor once.
-  doc.m_bViewEditWindow = true;
+  doc.RequestEditorReopen();
   doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
   EXPECT_NE(List()->GetEdit(), nullptr);
-  EXPECT_FALSE(doc.m_bViewEditWindow);
+  EXPECT_FALSE(doc.NeedsEditorReopen());
   EXPECT_EQ(parList->GetReopenItem(), -1);
 
   // A click in the name column reads the parameter; a value column never does.
   parList->OnClick(row, 3);
-  ASSERT_EQ(main.queue.size(), 1u);
-  EXPECT_EQ(main.queue[0]->PktType.par.first_par, doc.GetPar(current).GetAddress());
+  ASSERT_EQ(main.host.queue.size(), 1u);
+  EXPECT_EQ(main.host.queue[0]->PktType.par.first_par, doc.GetPar(current).GetAddress());
   parList->OnClick(row, 5);
-  EXPECT_EQ(main.queue.size(), 1u);
+  EXPECT_EQ(main.host.queue.size(), 1u);
 
   // A link goes unmarked.
   SelectBlock(5);
@@ -577,4 +601,49 @@ TEST_F(ParList, LanguageChangeRenamesTheChooser)
   EXPECT_EQ(List()->GetItemText(row, 3), "modo_controllo");
   EXPECT_EQ(List()->GetItemText(row, 5), "Coppia");
   EXPECT_EQ(List()->GetCellData(row, 5)->psa->at(2), "Posizione");
+}
+
+TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(2);
+  const std::int16_t mode = Par("control_mode");
+  const int modeRow = RowOf(mode);
+  ASSERT_GE(modeRow, 0);
+  ASSERT_GE(List()->GetItemCount(), 3);
+  std::vector<int> others;
+  for (int row = 0; row < 3; ++row)
+    if (row != modeRow)
+      others.push_back(row);
+  const int quiet = others.at(0); // a row nothing happens to
+  const int selected = others.at(1);
+  List()->SetCurSel(selected);
+  List()->EditCell(quiet, CParListView::COL_UI);
+  ASSERT_NE(List()->GetEdit(), nullptr);
+
+  // A read answer changes one value: the rows are refilled in place.
+  doc.GetPar(mode).SetRawValue(3);
+  PaintSpy spy(List()->viewport());
+  parList->FillList();
+  const QRegion painted = spy.Painted();
+  QRect changed, selectedRow, quietRow;
+  List()->GetSubItemRect(modeRow, CParListView::COL_SI, xl::LVIR_BOUNDS, changed);
+  List()->GetItemRect(selected, &selectedRow);
+  List()->GetItemRect(quiet, &quietRow);
+  const int header = List()->GetClientRect().height() - List()->viewport()->height();
+  EXPECT_TRUE(painted.intersects(changed.translated(0, -header)));
+  EXPECT_TRUE(painted.intersects(selectedRow.translated(0, -header))); // loses its selection
+  // Repaints reach 2 pixels past their cells.
+  EXPECT_FALSE(painted.intersects(quietRow.adjusted(0, 3, 0, -3).translated(0, -header)));
+  EXPECT_EQ(List()->GetItemText(modeRow, CParListView::COL_SI), "Test");
+  EXPECT_EQ(List()->GetCurSel(), -1);
+  EXPECT_EQ(List()->GetNextItem(-1, xl::LVNI_FOCUSED), -1);
+  EXPECT_NE(List()->GetEdit(), nullptr);
+  const QStringList inPlace = Cells();
+
+  // The same document refilled from empty rows gives the same cells.
+  List()->DeleteAllItems();
+  parList->FillList();
+  EXPECT_EQ(Cells(), inPlace);
+  EXPECT_NE(List()->GetEdit(), nullptr);
 }

@@ -2,11 +2,11 @@
 
 #include "BoardGenerator.h"
 
-#include "model/FolderDocHost.h"
 #include "model/DocFrameLinks.h"
 #include "model/QelDoc.h"
 #include "platform/Cp1252.h"
 
+#include "FakeDocHost.h"
 #include "TestSupport.h"
 
 #include <QFile>
@@ -57,9 +57,9 @@ inline bool HavePdfToText()
 // A generated board document loaded from a temporary file.
 class GeneratedBoard {
 public:
-  explicit GeneratedBoard(int parameters, const QString &fileName = QStringLiteral("large.vtx"))
-      : host(dir.path(), nullptr, QStringLiteral("en"))
+  explicit GeneratedBoard(int parameters, const QString &fileName = QStringLiteral("large.vtx")) : host(dir.path())
   {
+    host.language = QStringLiteral("en");
     DescShape shape;
     shape.parameters = parameters;
     shape.variables = 200;
@@ -76,7 +76,7 @@ public:
   }
 
   QTemporaryDir dir;
-  CFolderDocHost host;
+  FakeDocHost host;
   QString path;
   CQelDoc doc;
   bool loaded = false;

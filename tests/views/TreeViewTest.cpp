@@ -86,7 +86,8 @@ TEST_F(Trees, ErrorNodesComeLastAndSelectNothing)
   Open("demo-full.vtx", 2);
   doc.AddBlockTreeNode(9, 42, QStringLiteral("Orphan"));
   doc.AddTreeNode(30, QStringLiteral("ghost"), 77);
-  doc.m_bParTreeRebuild = doc.m_bVarTreeRebuild = true;
+  doc.RequestParTreeRebuild();
+  doc.RequestVarTreeRebuild();
   doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
   QTreeWidgetItem *last = parTree->topLevelItem(parTree->topLevelItemCount() - 1);
   EXPECT_EQ(last->text(0), "Orphan-no valid parent");
@@ -97,7 +98,7 @@ TEST_F(Trees, ErrorNodesComeLastAndSelectNothing)
   EXPECT_EQ(varTree->topLevelItem(varTree->topLevelItemCount() - 2)->text(0), "Orphan-no valid parent");
   parTree->setCurrentItem(last);
   EXPECT_EQ(doc.GetSelectedBlock(), -1);
-  EXPECT_FALSE(doc.m_ListaParUpdate);
+  EXPECT_FALSE(doc.NeedsParListUpdate());
   EXPECT_FALSE(parTree->SelectTreeItem(nullptr));
   EXPECT_FALSE(parTree->SelectTreeItem(reinterpret_cast<void *>(0x1234)));
 }
@@ -105,15 +106,15 @@ TEST_F(Trees, ErrorNodesComeLastAndSelectNothing)
 TEST_F(Trees, SelectionDrivesTheListsAndSurvivesARebuild)
 {
   Open("demo-full.vtx", 2);
-  doc.m_bViewEditWindow = true;
+  doc.RequestEditorReopen();
   SelectBlock(6);
   EXPECT_EQ(doc.GetSelectedBlock(), 6);
-  EXPECT_FALSE(doc.m_bViewEditWindow);
+  EXPECT_FALSE(doc.NeedsEditorReopen());
   EXPECT_EQ(List()->GetItemCount(), 8);
   varTree->setCurrentItem(varTree->ItemOfKey(-5));
-  EXPECT_EQ(doc.m_nSelectedVarBlock, 5);
+  EXPECT_EQ(doc.GetSelectedVarBlock(), 5);
   // A rebuild (a level change) selects the group of the same text again.
-  doc.m_bParTreeRebuild = true;
+  doc.RequestParTreeRebuild();
   doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
   ASSERT_NE(parTree->currentItem(), nullptr);
   EXPECT_EQ(parTree->currentItem()->text(0), "Diagnostics");
@@ -127,6 +128,27 @@ TEST_F(Trees, SelectionDrivesTheListsAndSurvivesARebuild)
   EXPECT_EQ(doc.GetHelpTopic(), "Diagnostica");
   EXPECT_EQ(views::drag::Variable(doc), -1);
   parTree->OnKeyDown(xl::VK_F1);
+}
+
+TEST_F(Trees, BuiltOncePerOpenAndAgainPerRebuildFlag)
+{
+  Open("demo-full.vtx", 2);
+  EXPECT_EQ(parTree->GetBuildCount(), 1);
+  EXPECT_EQ(varTree->GetBuildCount(), 1);
+  // Updates without the flag leave the trees as they are.
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  doc.UpdateAllViews(nullptr, 0);
+  EXPECT_EQ(parTree->GetBuildCount(), 1);
+  EXPECT_EQ(varTree->GetBuildCount(), 1);
+  // A level change sets both flags: each tree is built once more.
+  main.options.VisLevel.Set(1);
+  doc.RequestParTreeRebuild();
+  doc.RequestVarTreeRebuild();
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
+  EXPECT_EQ(parTree->GetBuildCount(), 2);
+  EXPECT_EQ(varTree->GetBuildCount(), 2);
+  EXPECT_FALSE(Texts(parTree.get()).contains("Diagnostics"));
 }
 
 TEST_F(Trees, DropWritesTheLinkByKind)
@@ -211,7 +233,7 @@ TEST_F(Trees, ErrorSuffixInItalian)
   ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
                                                   QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
   doc.AddBlockTreeNode(9, 42, QStringLiteral("Orphan"));
-  doc.m_bParTreeRebuild = true;
+  doc.RequestParTreeRebuild();
   doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
   QTreeWidgetItem *last = parTree->topLevelItem(parTree->topLevelItemCount() - 1);
   EXPECT_EQ(last->text(0), "Orphan-padre non valido");
@@ -229,12 +251,12 @@ TEST_F(Trees, DragStartsAtTheCursorAndTheTreesCatchUpAtTheDrop)
   EXPECT_EQ(views::drag::TargetPar(doc), views::drag::NO_ROW);
   EXPECT_EQ(ParCell(row, 5), idle);
   // A rebuild held back during the drag.
-  doc.m_bParTreeRebuild = true;
+  doc.RequestParTreeRebuild();
   doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
   EXPECT_TRUE(parTree->IsDragging());
   varTree->OnLButtonUp(TreePoint());
   EXPECT_EQ(doc.GetPar(Par("analog_in_link")).GetValue(0), 400);
-  EXPECT_FALSE(doc.m_bParTreeRebuild);
+  EXPECT_FALSE(doc.NeedsParTreeRebuild());
   EXPECT_FALSE(parTree->IsDragging());
 }
 
@@ -269,16 +291,16 @@ TEST_F(Trees, DragWhoseReleaseIsLostEndsWithoutADrop)
     varTree->OnMouseMove(VarRowPoint(1));
     varTree->OnMouseMove(ParRowPoint(row));
     ASSERT_EQ(views::drag::TargetPar(doc), link);
-    doc.m_bVarTreeRebuild = true; // a rebuild the drag held back
+    doc.RequestVarTreeRebuild(); // a rebuild the drag held back
     doc.UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
-    EXPECT_TRUE(doc.m_bVarTreeRebuild);
+    EXPECT_TRUE(doc.NeedsVarTreeRebuild());
     const std::int16_t watched = doc.GetVarRows()[1].index;
     loseRelease();
     EXPECT_FALSE(varTree->IsDragging());
     EXPECT_FALSE(views::drag::Active(doc));
     EXPECT_FALSE(views::drag::ActiveOverVarList(doc));
     QApplication::processEvents();
-    EXPECT_FALSE(doc.m_bVarTreeRebuild) << "the trees update again";
+    EXPECT_FALSE(doc.NeedsVarTreeRebuild()) << "the trees update again";
     EXPECT_FALSE(parTree->IsDragging());
     EXPECT_EQ(ParCell(row, 5), idle) << "the list updates again";
     // A release that comes late drops nothing.

@@ -78,8 +78,8 @@ TEST_F(VarList, RowsTextsAndCounterFromPolls)
 
   // Testpoints add the selected group's variables visible at the level.
   varTree->setCurrentItem(varTree->ItemOfKey(-5));
-  doc.m_nTestpoints = 1;
-  doc.m_bVarListRefill = true;
+  doc.SetTestpoints(1);
+  doc.RequestVarListRefill();
   doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
   ASSERT_EQ(varList->GetItemCount(), 13);
   EXPECT_EQ(varList->GetItemText(11, 3), "analog_in1");
@@ -112,6 +112,27 @@ TEST_F(VarList, ColoursOfflineOnlineAndDrag)
   views::drag::SetActive(doc, false);
   doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
   EXPECT_EQ(views::drag::TargetRow(doc), views::drag::NO_TARGET);
+}
+
+TEST_F(VarList, PollAnswerRepaintsOnlyTheRowsValueCells)
+{
+  Open("demo-full.vtx", 2);
+  PaintSpy spy(varList->viewport());
+  Poll(3, QStringLiteral("12"), QStringLiteral("12"));
+  QRegion cells;
+  for (int col : {CVarListView::COL_SI, CVarListView::COL_UI, CVarListView::COL_COUNTER})
+    cells += varList->visualRect(varList->model()->index(3, col));
+  EXPECT_EQ(spy.Painted(), cells);
+  EXPECT_EQ(varList->GetItemText(3, CVarListView::COL_SI), "12");
+  // A drag that stays over the same row repaints nothing more.
+  views::drag::SetActive(doc, true);
+  views::drag::SetPoint(doc, varList->viewport()->mapToGlobal(varList->GetItemRect(2).center()));
+  doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
+  EXPECT_FALSE(spy.Painted().isEmpty());
+  views::drag::SetPoint(doc, varList->viewport()->mapToGlobal(varList->GetItemRect(2).center() + QPoint(5, 1)));
+  doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
+  EXPECT_TRUE(spy.Painted().isEmpty());
+  views::drag::SetActive(doc, false);
 }
 
 TEST_F(VarList, WatchRowEditsByNumberKeyAndName)
@@ -156,7 +177,7 @@ TEST_F(VarList, RowNamingNoVariableIsBlank)
 {
   Open("demo-full.vtx", 2);
   doc.GetVarRows()[1].index = 99;
-  doc.m_bVarListRefill = true;
+  doc.RequestVarListRefill();
   doc.UpdateAllViews(nullptr, views::HINT_VAR_LIST);
   EXPECT_EQ(RowTexts(1), QStringList({"", "", "", "", "", "", "", ""}));
   EXPECT_EQ(doc.GetVarRows()[1].index, 99);
@@ -179,9 +200,9 @@ TEST_F(VarList, BitFieldOpensTheBitEditorInResetMode)
   varList->OnLButtonDown(CellPoint(5, CVarListView::COL_SI));
   EXPECT_EQ(okText, "Reset");
   EXPECT_EQ(images, std::vector<int>({2})); // one bit, named or not
-  ASSERT_EQ(main.queue.size(), 1u);
-  EXPECT_EQ(main.queue[0]->PktType.par.first_par, doc.GetPar(Par("is_sw_set")).GetAddress());
-  EXPECT_TRUE(doc.m_bResetPending);
+  ASSERT_EQ(main.host.queue.size(), 1u);
+  EXPECT_EQ(main.host.queue[0]->PktType.par.first_par, doc.GetPar(Par("is_sw_set")).GetAddress());
+  EXPECT_TRUE(doc.IsResetPending());
 }
 
 TEST_F(VarList, WidthsAreSavedThroughTheMainFrame)

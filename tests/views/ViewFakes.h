@@ -12,9 +12,12 @@
 #include "views/VarListView.h"
 #include "views/VarTreeView.h"
 
+#include "FakeDocHost.h"
 #include "TestSupport.h"
 
 #include <QApplication>
+#include <QPaintEvent>
+#include <QRegion>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,47 +25,60 @@
 #include <memory>
 #include <vector>
 
-// The main window as the views see it: its settings (column widths 50, 51 ...)
-// and the serial queue, recorded.
+// The region the viewport paints while the events of a step are processed.
+class PaintSpy : public QObject {
+public:
+  explicit PaintSpy(QWidget *w) : m_w(w)
+  {
+    QApplication::processEvents();
+    w->installEventFilter(this);
+  }
+  ~PaintSpy() override { m_w->removeEventFilter(this); }
+  QRegion Painted()
+  {
+    m_painted = QRegion();
+    QApplication::processEvents();
+    return m_painted;
+  }
+  bool eventFilter(QObject *o, QEvent *e) override
+  {
+    if (o == m_w && e->type() == QEvent::Paint)
+      m_painted += static_cast<QPaintEvent *>(e)->region();
+    return false;
+  }
+
+private:
+  QWidget *m_w;
+  QRegion m_painted;
+};
+
+// The main window as the views see it: its settings (column widths 50, 51 ...);
+// the serial queue and the folders are a fake document host's.
 class FakeMainWindow : public IMainWindow {
 public:
-  FakeMainWindow() : folder(dir.path() + u'/')
+  FakeMainWindow()
   {
+    host.language = QStringLiteral("en");
     for (int i = 0; i < COptions::kParWidthCount; ++i)
       options.ParWidth.SetAt(i, 50 + i);
     for (int i = 0; i < COptions::kVarWidthCount; ++i)
       options.VarWidth.SetAt(i, 50 + i);
     MainWindowLink::Set(this);
   }
-  ~FakeMainWindow() override
-  {
-    MainWindowLink::Set(nullptr);
-    for (CRequestPacket *p : queue)
-      delete p;
-  }
+  ~FakeMainWindow() override { MainWindowLink::Set(nullptr); }
   COptions &GetOptions() override { return options; }
   void ApplySerialSettings() override {}
   void RequestStatistics(WindowId) override {}
   void ResetStatistics() override {}
   void ApplyTimerAndTabs() override {}
-  QString GetInitializeLanguage() const override { return QStringLiteral("en"); }
-  void AddRequest(CRequestPacket *&packet) override
-  {
-    queue.push_back(packet);
-    packet = nullptr;
-  }
-  void AddHeadRequest(CRequestPacket *&packet) override
-  {
-    queue.insert(queue.begin(), packet);
-    packet = nullptr;
-  }
-  QString GetProgramFolder() const override { return folder; }
-  QString GetUserDataFolder() const override { return folder; }
+  QString GetInitializeLanguage() const override { return host.GetInitializeLanguage(); }
+  void AddRequest(CRequestPacket *&packet) override { host.AddRequest(packet); }
+  void AddHeadRequest(CRequestPacket *&packet) override { host.AddHeadRequest(packet); }
+  QString GetProgramFolder() const override { return host.GetProgramFolder(); }
+  QString GetUserDataFolder() const override { return host.GetUserDataFolder(); }
 
   COptions options;
-  QTemporaryDir dir;
-  QString folder;
-  std::vector<CRequestPacket *> queue; // owned
+  FakeDocHost host;
 };
 
 // The child frame: records online writes.
@@ -110,7 +126,7 @@ protected:
   void OpenText(const QString &body, int level = 3)
   {
     main.options.VisLevel.Set(level);
-    const QString path = main.folder + QStringLiteral("test.vtx");
+    const QString path = main.host.program + QStringLiteral("test.vtx");
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(("#Norv tembrano v1.1\r\n" + body).toLatin1());

@@ -3,7 +3,7 @@
 // (a Release build gives real figures).
 #include "BoardGenerator.h"
 
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "platform/Cp1252.h"
 #include "platform/Prompter.h"

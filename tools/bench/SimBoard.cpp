@@ -24,3 +24,17 @@ SimBoard::~SimBoard()
   if (!m_process.waitForFinished(2000))
     m_process.kill();
 }
+
+long SimBoard::Requests()
+{
+  m_process.write("requests\n");
+  QByteArray out;
+  while (m_process.waitForReadyRead(5000)) {
+    out += m_process.readAllStandardOutput();
+    const qsizetype at = out.lastIndexOf("OK requests ");
+    const qsizetype nl = out.indexOf('\n', at);
+    if (at >= 0 && nl > at)
+      return out.mid(at + 12, nl - at - 12).trimmed().toLong();
+  }
+  return -1;
+}

@@ -12,6 +12,8 @@ public:
   SimBoard(const SimBoard &) = delete;
   SimBoard &operator=(const SimBoard &) = delete;
   QString Device() const { return m_device; }
+  // The frames the board has received, -1 when it does not answer.
+  long Requests();
 
 private:
   QProcess m_process;

@@ -2,7 +2,7 @@
 // build-<x>/bin/doc_bench [repetitions] (a Release build gives real figures).
 #include "BoardGenerator.h"
 
-#include "model/FolderDocHost.h"
+#include "support/FolderDocHost.h"
 #include "model/QelDoc.h"
 #include "platform/Cp1252.h"
 #include "platform/Prompter.h"

@@ -1,11 +1,12 @@
+#include "TestRun.h"
+
 #include "TestSupport.h"
 
-#include "platform/DesktopServices.h"
 #include "platform/Profile.h"
-#include "platform/StringTable.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -61,30 +62,32 @@ void ForkPlainlyForThreadSanitizer()
 } // namespace
 #endif
 
-int main(int argc, char **argv)
+bool PrepareTestProgram(int &argc, char **argv)
 {
 #if defined(VELOTRIX_UNDER_TSAN) && defined(__x86_64__)
   ForkPlainlyForThreadSanitizer();
 #endif
-  // Listing the tests (CTest's discovery) runs none and needs no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--gtest_list_tests") == 0) {
       ::testing::InitGoogleTest(&argc, argv);
-      return RUN_ALL_TESTS();
+      return true;
     }
   }
   // Keep every test away from the user's own settings and files.
   QStandardPaths::setTestModeEnabled(true);
-  QApplication app(argc, argv);
-  QApplication::setOrganizationName(QStringLiteral("Norv"));
-  QApplication::setApplicationName(QStringLiteral("Velotrix"));
+  return false;
+}
+
+int RunTests(int &argc, char **argv)
+{
+  QCoreApplication::setOrganizationName(QStringLiteral("Norv"));
+  QCoreApplication::setApplicationName(QStringLiteral("Velotrix"));
   std::setlocale(LC_NUMERIC, "C");
   // No test may open a real dialog or start a program.
   Prompter::SetInstance(std::make_unique<ScriptedPrompter>());
   Launcher::SetInstance(std::make_unique<RecordingLauncher>());
-  vtx::SetBeepHandler(vtx::DesktopBeep);
   Profile::SetInstance(std::make_unique<Profile>(
-      QDir::temp().filePath(QStringLiteral("velotrix-test-%1.ini").arg(QApplication::applicationPid()))));
+      QDir::temp().filePath(QStringLiteral("velotrix-test-%1.ini").arg(QCoreApplication::applicationPid()))));
   ::testing::InitGoogleTest(&argc, argv);
   const int rc = RUN_ALL_TESTS();
   QFile::remove(Profile::Instance().FileName());

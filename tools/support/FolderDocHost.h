@@ -5,8 +5,8 @@
 #include <QString>
 
 // A document host whose board description library lives in one folder of
-// the caller's: programs without a main frame (the simulator, the generator,
-// benchmarks) and tests that must not write beside the executable. Requests
+// the caller's: programs without a main frame (the generator, benchmarks,
+// fuzz targets) and tests that must not write beside the executable. Requests
 // go on to another host, or are dropped when there is none.
 class CFolderDocHost : public IDocHost {
 public:

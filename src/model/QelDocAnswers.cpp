@@ -1,0 +1,172 @@
+// The document's side of the board's answers: register words decoded into
+// parameters, variable rows, status words and the scaling tables.
+
+#include "QelDocContainer.h"
+
+#include "DescLine.h"
+#include "FormatBinary16.h"
+
+#include "modbus/BoardProtocol.h"
+#include "modbus/RequestPacket.h"
+#include "platform/Format.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Row texts hold at most 19 characters.
+constexpr int kRowTextMax = 19;
+
+QString RowText(const QString &text)
+{
+  return text.left(kRowTextMax);
+}
+
+} // namespace
+
+std::vector<CQelDocContainer::ParWordChange>
+CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
+                                      const std::function<void(const ParWordChange &)> &each)
+{
+  std::vector<ParWordChange> stored;
+  const int count = static_cast<int>(words.size());
+  for (int i = 0; i < count; ++i) {
+    const int address = first + i;
+    const int p = ParIndexFromAddress(address);
+    // The second register of a pair alone has nothing to set.
+    if (p < 0 || GetPar(p).GetAddress() != address)
+      continue;
+    Parametri &par = GetPar(p);
+    ParWordChange change;
+    change.index = static_cast<std::uint16_t>(p);
+    change.old = par.GetValue(0);
+    if (par.IsShort()) {
+      par.SetRawValue(static_cast<std::int16_t>(words[i]));
+    } else {
+      // Both registers of a pair come in one answer.
+      if (i + 1 >= count)
+        break;
+      const std::uint16_t low = words[i];
+      const std::uint16_t high = words[i + 1];
+      par.SetRawValue(par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low)));
+      ++i;
+    }
+    change.now = par.GetValue(0);
+    change.changed = change.now != change.old && !(std::isnan(change.now) && std::isnan(change.old));
+    if (change.changed) {
+      SetModifiedFlag(true);
+      if (track)
+        PushUndo(change.index, change.old);
+    }
+    stored.push_back(change);
+    if (each)
+      each(change);
+  }
+  return stored;
+}
+
+int CQelDocContainer::ApplyVariableWords(int first, std::span<const std::uint16_t> words,
+                                         const std::function<void(const VarWordValue &)> &each)
+{
+  const bool statusBlock = first == BoardProtocol::kStatusBlock;
+  const int count = static_cast<int>(words.size());
+  auto &status = m_StatusWords;
+  int change = 0;
+  std::size_t j = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::uint16_t word = words[i];
+    int v = -1;
+    if (!statusBlock) {
+      v = VarIndexFromAddress(first + i);
+      if (v >= 0 && GetVar(v).GetAddress() != first + i)
+        continue;
+    } else {
+      const int slot = static_cast<int>(j);
+      if (slot == m_nErrorFlagSlot) {
+        change |= status[0] ^ word;
+        status[0] = word != 0;
+      }
+      if (slot == m_nWarningFlagSlot) {
+        change |= status[1] ^ word;
+        status[1] = word != 0;
+      }
+      if (slot == m_nStatusFlagSlot) {
+        change |= status[2] ^ (word & 0x400);
+        change |= status[3] ^ (word & 0x200);
+        status[2] = word & 0x400;
+        status[3] = word & 0x200;
+      }
+      if (j >= m_StdVariables.size())
+        break; // registers beyond the list are not the board's standard variables
+      v = m_StdVariables[j++];
+    }
+    if (v < 0 || v >= GetVarCount())
+      continue;
+    const Variabili &var = GetVar(v);
+    VarWordValue value;
+    value.index = static_cast<std::int16_t>(v);
+    if (var.IsShort()) {
+      value.raw = static_cast<std::int16_t>(word);
+      value.si = var.FromRaw(value.raw);
+    } else {
+      if (i + 1 >= count)
+        break;
+      const std::uint16_t high = words[i + 1];
+      if (var.IsLong()) {
+        const double exact = WordsToLong(high, word);
+        value.raw = static_cast<float>(exact);
+        value.si = var.FromRaw(exact);
+      } else {
+        value.raw = WordsToFloat(high, word);
+        value.si = value.raw;
+      }
+      ++i;
+    }
+    for (std::size_t r = 0; r < m_VarRows.size(); ++r) {
+      VarRowRecord &row = m_VarRows[r];
+      if (row.index != v)
+        continue;
+      row.hasValue = 1;
+      row.refresh = static_cast<std::uint8_t>((row.refresh + 1) % 10);
+      row.raw = value.raw;
+      row.value = value.si;
+      FormatVarRow(row, var);
+      value.rows.push_back(static_cast<int>(r));
+    }
+    if (each)
+      each(value);
+  }
+  return change;
+}
+
+void CQelDocContainer::FormatVarRow(VarRowRecord &row, const Variabili &var) const
+{
+  const double si = row.value;
+  const float raw = row.raw;
+  if (var.IsFloat())
+    row.uiText = RowText(Variabili::FloatBitsText(static_cast<float>(si)));
+  else if (var.IsLong())
+    row.uiText = RowText(vtx::Format(u"%d", SaturateToLong(si)));
+  else
+    row.uiText = RowText(vtx::Format(u"%g", double(raw)));
+  if (var.HasFlag4Only())
+    row.siText = RowText(FormatBinary16(static_cast<std::uint16_t>(SaturateToLong(raw))));
+  else if (var.HasFlag8Only())
+    row.siText = RowText(Translate(vtx::Format(u"%s#%d", var.GetNameText(), SaturateToLong(raw)), QString()));
+  else
+    row.siText = RowText(vtx::Format(var.FormatValue(si), si));
+}
+
+void CQelDocContainer::ApplyKTable(std::span<const std::uint16_t> k, std::span<const float> n)
+{
+  for (std::size_t i = 0; i < k.size(); ++i)
+    SetKEntry(static_cast<int>(i), static_cast<std::int16_t>(k[i]));
+  for (std::size_t i = 0; i < n.size(); ++i) {
+    std::uint32_t bits = 0;
+    const float value = n[i];
+    std::memcpy(&bits, &value, sizeof bits);
+    SetNEntry(static_cast<int>(i), bits);
+  }
+  UpdateAllSiValues();
+}
