@@ -221,7 +221,7 @@ QString ReadState(const Request &r)
   CChildFrame *child = ActiveChild(r.frame);
   if (!child)
     return Err(QStringLiteral("no board window"));
-  return Ok(QString::number(child->SendCode(ChildCode::GetReadState, 0)));
+  return Ok(QString::number(child->GetReadState()));
 }
 
 CQelDoc *ActiveDocument(CMainFrame &frame)

@@ -27,13 +27,20 @@ namespace {
 constexpr int kMaxBlock = 120;
 constexpr int kMaxAddress = 10000;
 constexpr int kStatusBlock = 9900;
+// The bit of "is_sw_set" that asks the board for its reset.
+constexpr std::uint16_t kSwSetResetBit = 0x1000;
+// Answer kinds no request of this program makes: taken without a step.
+enum : std::uint16_t { kForeignKind3 = 3, kForeignKind4 = 4, kForeignKind5 = 5 };
 const QString kNoMemory = QStringLiteral("Not enought memory!");
 
 int s_lastChangeWord = -1;
 
 } // namespace
 
-CChildConn::CChildConn(WindowId answerWindow, IRequestSink *sink) : m_pSink(sink), m_hWndAnswer(answerWindow) {}
+CChildConn::CChildConn(WindowId answerWindow, IRequestSink *sink) : m_pSink(sink), m_hWndAnswer(answerWindow)
+{
+  SetHooks(nullptr);
+}
 
 CChildConn::~CChildConn()
 {
@@ -88,22 +95,40 @@ void CChildConn::SetStatus(const QString &text)
   ShowStatusText();
 }
 
+void IConnHooks::InvalidateVarList(CQelDoc &doc, int row)
+{
+  if (doc.GetVarListView())
+    doc.GetVarListView()->InvalidateRow(row);
+}
+
+QString IConnHooks::InitializeLanguage(const CQelDoc &doc) const
+{
+  if (doc.GetHost())
+    return doc.GetHost()->GetInitializeLanguage();
+  return QStringLiteral("Std");
+}
+
+void CChildConn::SetHooks(IConnHooks *hooks)
+{
+  static IConnHooks s_defaults;
+  m_pHooks = hooks ? hooks : &s_defaults;
+}
+
 void CChildConn::InvalidateVarList(int row)
 {
-  if (m_pDoc && m_pDoc->GetVarListView())
-    m_pDoc->GetVarListView()->InvalidateRow(row);
+  if (m_pDoc)
+    m_pHooks->InvalidateVarList(*m_pDoc, row);
 }
 
 QString CChildConn::InitializeLanguage() const
 {
-  if (m_pDoc && m_pDoc->GetHost())
-    return m_pDoc->GetHost()->GetInitializeLanguage();
-  return QStringLiteral("Std");
+  return m_pDoc ? m_pHooks->InitializeLanguage(*m_pDoc) : QStringLiteral("Std");
 }
 
 int CChildConn::ConnectionBits() const
 {
-  return m_pDoc ? static_cast<int>(m_pDoc->GetStateFlags() & 12) : 0;
+  constexpr std::uint32_t kBits = CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING;
+  return m_pDoc ? static_cast<int>(m_pDoc->GetStateFlags() & kBits) : 0;
 }
 
 int CChildConn::GetNTableSize() const
@@ -150,8 +175,8 @@ void CChildConn::RequestGoOnline()
     NoMemory();
     return;
   }
-  m_nReadState = 1;
-  m_nCmdState = 1;
+  m_nReadState = BoardStep::Connecting;
+  m_nCmdState = BoardStep::Connecting;
   m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() | CQelDocContainer::STATE_CONNECTING);
   SetStatus(LoadStr(IDS_ONLINE));
   Queue(pkt, true);
@@ -171,8 +196,8 @@ void CChildConn::RequestGoOffline()
   UpdateWinCmdText();
   RecolorParList();
   InvalidateVarList(-1);
-  m_nReadState = 0;
-  m_nCmdState = 0;
+  m_nReadState = BoardStep::Failed;
+  m_nCmdState = BoardStep::Failed;
   m_runs.clear();
   // The reset waits for its read; once offline that read will not come, and
   // a later read of the parameter must not turn into a write.
@@ -202,140 +227,194 @@ void CChildConn::OnOnLine()
 
 // ---- codes --------------------------------------------------------------------
 
-qintptr CChildConn::FrameCode(int code, qintptr lParam)
+int CChildConn::SendCode(int code)
 {
-  if (code == ChildCode::PaneLayout)
-    return ForwardPaneLayout(lParam);
-  if (!m_pDoc)
-    return 0;
-  CQelDoc &doc = *m_pDoc;
-  if (code >= ChildCode::TrackLabelFirst && code <= ChildCode::TrackLabelLast) {
-    auto *text = reinterpret_cast<QString *>(lParam);
-    if (!text || !doc.AreDescriptionsLoaded())
-      return 0;
-    text->clear();
-    std::int16_t p = -1;
-    if (doc.FindParByName(p, TrackParName(code - ChildCode::TrackLabelFirst + 1)) && p >= 0) {
-      const Parametri &par = doc.GetPar(p);
-      if (par.IsVarLink())
-        *text = doc.GetParText(p, 0, false);
-      else if (par.IsParLink())
-        *text = doc.GetParTextParLink(p, 0, false);
-    }
-    return 0;
-  }
-  if (code >= ChildCode::TrackScaleFirst && code <= ChildCode::TrackScaleLast) {
-    auto *scale = reinterpret_cast<double *>(lParam);
-    if (!scale || !doc.AreDescriptionsLoaded())
-      return 0;
-    *scale = 1.0;
-    std::int16_t p = -1;
-    if (doc.FindParByName(p, TrackParName(code - ChildCode::TrackScaleFirst + 1)) && p >= 0) {
-      const int v = doc.GetPar(p).GetShortValue();
-      if (v >= 0 && v < doc.GetVarCount())
-        *scale = doc.GetVar(v).GetScaleFactor();
-    }
-    return 0;
-  }
   switch (code) {
-  case ChildCode::GoOffline: {
-    const int bits = ConnectionBits();
-    RequestGoOffline();
-    return bits;
-  }
-  case ChildCode::GoOnline: {
-    const int bits = ConnectionBits();
-    RequestGoOnline();
-    return bits;
-  }
-  case ChildCode::QueryState:
-    return ConnectionBits();
-  case ChildCode::Poll:
-    if (!doc.IsDescriptionDownload())
-      RefreshDisplayedItems();
-    return 0;
-  case ChildCode::GetAddress:
-    return doc.GetSlaveAddress();
-  case ChildCode::SetAddress: {
-    const auto address = static_cast<std::uint8_t>(lParam & 0xFF);
-    if (address != doc.GetSlaveAddress()) {
-      doc.SetModifiedFlag(true);
-      doc.SetSlaveAddress(address);
-    }
-    return 0;
-  }
-  case ChildCode::TestpointsOn:
-  case ChildCode::TestpointsOff:
-    doc.SetTestpoints(code == ChildCode::TestpointsOn ? 1 : 0);
-    doc.RequestVarListRefill();
-    doc.UpdateAllViews(nullptr, FrameHint::Testpoints);
-    return 0;
-  case ChildCode::ShowError:
-    if (const auto *text = reinterpret_cast<const QString *>(lParam))
-      SetStatus(*text);
-    return 0;
-  case ChildCode::GetVersion:
-    if (auto *text = reinterpret_cast<QString *>(lParam))
-      *text = doc.GetVersion();
-    return 0;
+  case ChildCode::GoOnline:
+    return GoOnline();
   case ChildCode::BackupReadAll:
-    m_nReadState = 3;
-    ReadAllParameters();
+    BackupReadAll();
     return 0;
   case ChildCode::EepromSaveAll:
-    m_nCmdState = 3;
-    // A command that did not go out (with its read-back) is never answered:
-    // the waiting procedure must see the failure.
-    if (!WriteCommand(BoardCommand::EepromSave1))
-      m_nCmdState = 0;
+    EepromSaveAll();
     return 0;
-  case ChildCode::Answer:
-    if (const auto *pkt = reinterpret_cast<const CRequestPacket *>(lParam))
-      ProcessAnswer(*pkt);
-    return 0;
-  case ChildCode::LevelChanged:
-    doc.RequestParTreeRebuild();
-    doc.RequestVarTreeRebuild();
-    doc.UpdateAllViews(nullptr, FrameHint::All);
-    return 0;
-  case ChildCode::SaveAs:
-    return doc.DoSave(QString(), true) ? 1 : 0;
-  case ChildCode::SaveBackup:
-    return doc.DoSave(QString(), lParam != 0) ? 1 : 0;
-  case ChildCode::NotifyMainFrame:
-    NotifyMainFrame();
-    return 0;
-  case ChildCode::WinCmdAnswer: {
-    // The board's question is answered only to a board that can hear it.
-    if (!doc.IsOnline())
-      return 0;
-    const int w = static_cast<std::int16_t>(doc.GetWinCmdValue());
-    if (lParam == 1)
-      WriteCommand(BoardCommand::MsgOk + w);
-    else if (lParam == 2)
-      WriteCommand(BoardCommand::MsgCancel + w);
-    else if (lParam == 218)
-      WriteCommand(BoardCommand::MsgHide + w);
-    return 0;
-  }
   case ChildCode::GetReadState:
-    return m_nReadState;
+    return GetReadState();
   case ChildCode::GetCmdState:
-    return m_nCmdState;
-  case ChildCode::GetBufferName:
-    if (auto *text = reinterpret_cast<QString *>(lParam))
-      *text = doc.GetPathName().isEmpty() ? doc.GetTitle() : GetFileNameFromPath(doc.GetPathName(), false);
-    return 0;
-  case ChildCode::ReadBuffer:
-    RequestBufferRead();
-    return 0;
-  case ChildCode::ClearBufferRead:
-    doc.ClearTraceReadPending();
-    return 0;
+    return GetCmdState();
   default:
     qCWarning(lcFrame, "child frame: unknown code %d", code);
     return 0;
   }
+}
+
+int CChildConn::GoOffline()
+{
+  if (!m_pDoc)
+    return 0;
+  const int bits = ConnectionBits();
+  RequestGoOffline();
+  return bits;
+}
+
+int CChildConn::GoOnline()
+{
+  if (!m_pDoc)
+    return 0;
+  const int bits = ConnectionBits();
+  RequestGoOnline();
+  return bits;
+}
+
+int CChildConn::QueryState() const
+{
+  return m_pDoc ? ConnectionBits() : 0;
+}
+
+void CChildConn::Poll()
+{
+  if (m_pDoc && !m_pDoc->IsDescriptionDownload())
+    RefreshDisplayedItems();
+}
+
+int CChildConn::GetAddress() const
+{
+  return m_pDoc ? m_pDoc->GetSlaveAddress() : 0;
+}
+
+void CChildConn::SetAddress(int address)
+{
+  if (!m_pDoc)
+    return;
+  const auto slave = static_cast<std::uint8_t>(address); // the low byte
+  if (slave != m_pDoc->GetSlaveAddress()) {
+    m_pDoc->SetModifiedFlag(true);
+    m_pDoc->SetSlaveAddress(slave);
+  }
+}
+
+void CChildConn::SetTestpoints(bool on)
+{
+  if (!m_pDoc)
+    return;
+  m_pDoc->SetTestpoints(on ? 1 : 0);
+  m_pDoc->RequestVarListRefill();
+  m_pDoc->UpdateAllViews(nullptr, FrameHint::Testpoints);
+}
+
+void CChildConn::ShowError(const QString &text)
+{
+  if (m_pDoc)
+    SetStatus(text);
+}
+
+QString CChildConn::GetVersion() const
+{
+  return m_pDoc ? m_pDoc->GetVersion() : QString();
+}
+
+void CChildConn::BackupReadAll()
+{
+  if (!m_pDoc)
+    return;
+  m_nReadState = BoardStep::Busy;
+  ReadAllParameters();
+}
+
+void CChildConn::EepromSaveAll()
+{
+  if (!m_pDoc)
+    return;
+  m_nCmdState = BoardStep::Busy;
+  // A command that did not go out (with its read-back) is never answered:
+  // the waiting procedure must see the failure.
+  if (!WriteCommand(BoardCommand::EepromSave1))
+    m_nCmdState = BoardStep::Failed;
+}
+
+void CChildConn::LevelChanged(int level)
+{
+  // The views read the level from the settings as they rebuild.
+  (void)level;
+  if (!m_pDoc)
+    return;
+  m_pDoc->RequestParTreeRebuild();
+  m_pDoc->RequestVarTreeRebuild();
+  m_pDoc->UpdateAllViews(nullptr, FrameHint::All);
+}
+
+bool CChildConn::SaveAs()
+{
+  return m_pDoc && m_pDoc->DoSave(QString(), true);
+}
+
+bool CChildConn::SaveBackup(bool replace)
+{
+  return m_pDoc && m_pDoc->DoSave(QString(), replace);
+}
+
+void CChildConn::AnswerWinCmd(int button)
+{
+  // The board's question is answered only to a board that can hear it.
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  const int w = static_cast<std::int16_t>(m_pDoc->GetWinCmdValue());
+  if (button == WinCmdButton::Ok)
+    WriteCommand(BoardCommand::MsgOk + w);
+  else if (button == WinCmdButton::Cancel)
+    WriteCommand(BoardCommand::MsgCancel + w);
+  else if (button == WinCmdButton::Hide)
+    WriteCommand(BoardCommand::MsgHide + w);
+}
+
+QString CChildConn::GetBufferName() const
+{
+  if (!m_pDoc)
+    return {};
+  const CQelDoc &doc = *m_pDoc;
+  return doc.GetPathName().isEmpty() ? doc.GetTitle() : GetFileNameFromPath(doc.GetPathName(), false);
+}
+
+QString CChildConn::TrackLabel(int track) const
+{
+  if (!m_pDoc || !m_pDoc->AreDescriptionsLoaded())
+    return {};
+  CQelDoc &doc = *m_pDoc;
+  std::int16_t p = -1;
+  if (doc.FindParByName(p, TrackParName(track + 1)) && p >= 0) {
+    const Parametri &par = doc.GetPar(p);
+    if (par.IsVarLink())
+      return doc.GetParText(p, 0, false);
+    if (par.IsParLink())
+      return doc.GetParTextParLink(p, 0, false);
+  }
+  return {};
+}
+
+double CChildConn::TrackScale(int track) const
+{
+  if (!m_pDoc || !m_pDoc->AreDescriptionsLoaded())
+    return 1.0;
+  CQelDoc &doc = *m_pDoc;
+  std::int16_t p = -1;
+  if (doc.FindParByName(p, TrackParName(track + 1)) && p >= 0) {
+    const int v = doc.GetPar(p).GetShortValue();
+    if (v >= 0 && v < doc.GetVarCount())
+      return doc.GetVar(v).GetScaleFactor();
+  }
+  return 1.0;
+}
+
+void CChildConn::ReadBuffer()
+{
+  if (m_pDoc)
+    RequestBufferRead();
+}
+
+void CChildConn::ClearBufferRead()
+{
+  if (m_pDoc)
+    m_pDoc->ClearTraceReadPending();
 }
 
 QString CChildConn::TrackParName(int n) const
@@ -364,7 +443,7 @@ void CChildConn::ReadAllParameters()
   CQelDoc &doc = *m_pDoc;
   if (!doc.AreDescriptionsLoaded()) {
     // Nothing to read into: say so, and let a waiting backup see a failure.
-    m_nReadState = 0;
+    m_nReadState = BoardStep::Failed;
     SetStatus(LoadStr(IDS_READ_ALL_REFUSED));
     return;
   }
@@ -426,7 +505,7 @@ void CChildConn::ReadAllFailed()
 {
   NoMemory();
   // Values missing from the read all: a waiting backup must not save them.
-  m_nReadState = 0;
+  m_nReadState = BoardStep::Failed;
 }
 
 void CChildConn::FinishReadAll()
@@ -735,9 +814,9 @@ void CChildConn::ProcessAnswer(const CRequestPacket &pkt)
     AnswerDescription(pkt);
     m_pDoc->SetModifiedFlag(true);
     break;
-  case 3:
-  case 4:
-  case 5:
+  case kForeignKind3:
+  case kForeignKind4:
+  case kForeignKind5:
   case REQ_WRITE_ONE:
     break;
   case REQ_READ_ONE:
@@ -783,7 +862,7 @@ bool CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
     }
     write->PktType.par.first_par = doc.GetPar(p).GetAddress();
     write->PktType.par.num_par = 1;
-    write->wData = {static_cast<std::uint16_t>(word | 0x1000)};
+    write->wData = {static_cast<std::uint16_t>(word | kSwSetResetBit)};
     write->track = 0;
     Queue(write, true);
   }
@@ -928,8 +1007,8 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
                     ~std::uint32_t(CQelDocContainer::STATE_CONNECTING));
   RecolorParList();
   InvalidateVarList(-1);
-  m_nReadState = 2;
-  m_nCmdState = 2;
+  m_nReadState = BoardStep::Ready;
+  m_nCmdState = BoardStep::Ready;
   if (!doc.AreDescriptionsLoaded()) {
     QString version = pkt.strVersion;
     version.replace(u'\n', u' ');
@@ -1180,7 +1259,7 @@ void CChildConn::OnToggleUnits()
   m_pDoc->UpdateAllViews(nullptr, FrameHint::Units);
 }
 
-QString CChildConn::AskImportFile()
+QString IConnHooks::AskImportFile()
 {
   FileDialogRequest request;
   request.open = true;

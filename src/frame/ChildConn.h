@@ -1,6 +1,9 @@
 #pragma once
 
+#include "frame/ConnHooks.h"
 #include "frame/RequestSink.h"
+
+#include "model/MainWindowLink.h"
 
 #include "platform/WindowId.h"
 
@@ -23,7 +26,7 @@ extern WindowId g_hInitFrame;
 // and the board commands. The child frame window derives from it and fills
 // the hooks (status bar, icon, views, dialogs); tests drive it with a
 // recording sink. GUI thread only.
-class CChildConn {
+class CChildConn : public IBoardWindow {
 public:
   CChildConn(WindowId answerWindow, IRequestSink *sink);
   virtual ~CChildConn();
@@ -34,17 +37,42 @@ public:
   void SetConnDocument(CQelDoc *doc) { m_pDoc = doc; }
   CQelDoc *GetConnDocument() const { return m_pDoc; }
   void SetSink(IRequestSink *sink) { m_pSink = sink; }
+  // The window's side (not owned; null: the defaults). It must outlive the
+  // connection or be taken back.
+  void SetHooks(IConnHooks *hooks);
   WindowId GetAnswerWindow() const { return m_hWndAnswer; }
 
-  // The numbered commands of a child frame (ChildCode); unknown codes give 0.
-  qintptr FrameCode(int code, qintptr lParam);
+  // ---- the board window's calls -------------------------------------------
+  // The numbered ones (ChildCode); unknown codes give 0.
+  int SendCode(int code) override;
+  int GoOffline() override;
+  int GoOnline() override;
+  int QueryState() const override;
+  void Poll() override;
+  int GetAddress() const override;
+  void SetAddress(int address) override;
+  void SetTestpoints(bool on) override;
+  void ShowError(const QString &text) override;
+  QString GetVersion() const override;
+  void BackupReadAll();
+  void EepromSaveAll();
+  void LevelChanged(int level) override;
+  bool SaveAs() override;
+  bool SaveBackup(bool replace) override;
+  void AnswerWinCmd(int button) override;
+  QString GetBufferName() const override;
+  QString TrackLabel(int track) const override;
+  double TrackScale(int track) const override;
+  void ReadBuffer() override;
+  void ClearBufferRead() override;
+  void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------
   void RequestGoOnline();
   void RequestGoOffline();
   void OnOnLine();
-  int GetReadState() const { return m_nReadState; }
-  int GetCmdState() const { return m_nCmdState; }
+  int GetReadState() const override { return m_nReadState; }
+  int GetCmdState() const override { return m_nCmdState; }
   int GetStep() const { return m_nStep; }
   bool IsMultiPacket() const { return m_bMultiPacket; }
   // The connection bits of the document: 8 online, 4 connecting.
@@ -67,7 +95,7 @@ public:
   bool WriteCommand(int value);
 
   // ---- answers -----------------------------------------------------------
-  void ProcessAnswer(const CRequestPacket &pkt);
+  void ProcessAnswer(const CRequestPacket &pkt) override;
   int OnSpecialVariable(int v, std::int16_t value);
   bool SetSpecialParValue(int index, int value);
   void AddSpecialVarsToList();
@@ -102,50 +130,31 @@ public:
   bool WinCmdShown() const { return m_nWinCmdShown != 0; }
 
 protected:
-  // ---- hooks the window fills --------------------------------------------
-  virtual void ShowStatusText() {}
-  virtual void SetStateIcon(int icon) { (void)icon; }
-  virtual void FillParList() {}
-  // A refill that may wait until the answers in hand are routed: a read
-  // all's blocks often come several at once, each asking for one.
-  virtual void FillParListAfterAnswers() { FillParList(); }
-  virtual void RecolorParList() {}
-  virtual void InvalidateVarList(int row);
-  // The board-message window for the document's win_cmd value.
-  virtual void UpdateWinCmdText() {}
-  // After going offline: the main frame's trace manager and tabs.
-  virtual void OnWentOffline() {}
-  virtual void NotifyMainFrame() {}
-  virtual qintptr ForwardPaneLayout(qintptr lParam)
-  {
-    (void)lParam;
-    return 0;
-  }
-  // The chosen default set, or -1 when cancelled.
-  virtual int ChooseDefaultSet(const QStringList &names)
-  {
-    (void)names;
-    return -1;
-  }
-  // The chosen language code, or empty when cancelled.
-  virtual QString ChooseLanguage(const QStringList &codes, const QString &current)
-  {
-    (void)codes;
-    (void)current;
-    return {};
-  }
-  virtual QString InitializeLanguage() const;
-  virtual void StoreInitializeLanguage(const QString &code) { (void)code; }
-  virtual int VisLevel() const { return 0; }
-  // A file for import or compare, or empty.
-  virtual QString AskImportFile();
-
   // Decides whether the board message for w must be (re)shown; keeps the
   // last shown value. 0 hide, 1 show as it is, 2 show with a new text.
   int WinCmdAction();
   void ImportCompareFile(bool compare);
 
 private:
+  // ---- the window's side, through the hooks ---------------------------------
+  void ShowStatusText() { m_pHooks->ShowStatusText(); }
+  void SetStateIcon(int icon) { m_pHooks->SetStateIcon(icon); }
+  void FillParList() { m_pHooks->FillParList(); }
+  void FillParListAfterAnswers() { m_pHooks->FillParListAfterAnswers(); }
+  void RecolorParList() { m_pHooks->RecolorParList(); }
+  void InvalidateVarList(int row);
+  void UpdateWinCmdText() { m_pHooks->UpdateWinCmdText(); }
+  void OnWentOffline() { m_pHooks->OnWentOffline(); }
+  int ChooseDefaultSet(const QStringList &names) { return m_pHooks->ChooseDefaultSet(names); }
+  QString ChooseLanguage(const QStringList &codes, const QString &current)
+  {
+    return m_pHooks->ChooseLanguage(codes, current);
+  }
+  QString InitializeLanguage() const;
+  void StoreInitializeLanguage(const QString &code) { m_pHooks->StoreInitializeLanguage(code); }
+  int VisLevel() const { return m_pHooks->VisLevel(); }
+  QString AskImportFile() { return m_pHooks->AskImportFile(); }
+
   // One read all or write all: the steps of its blocks still unanswered.
   struct BlockRun {
     bool write = false;
@@ -185,10 +194,11 @@ private:
 
   CQelDoc *m_pDoc = nullptr;       // not owned
   IRequestSink *m_pSink = nullptr; // not owned
+  IConnHooks *m_pHooks = nullptr;  // not owned; never null
   WindowId m_hWndAnswer;
   std::uint16_t m_wFindPos = 0;
-  int m_nReadState = -1;
-  int m_nCmdState = -1;
+  int m_nReadState = BoardStep::None;
+  int m_nCmdState = BoardStep::None;
   bool m_bMultiPacket = false;
   int m_nStep = 0;                 // the step counter of the blocks being built
   std::deque<BlockRun> m_runs;     // oldest first

@@ -93,6 +93,7 @@ CChildFrame::CChildFrame(CMainFrame *main, CQelDoc *doc)
     : QMdiSubWindow(nullptr), CChildConn(WindowRegistry::Instance().Register(static_cast<QObject *>(this)), main),
       m_pMain(main)
 {
+  SetHooks(this);
   setAttribute(Qt::WA_DeleteOnClose);
   SetConnDocument(doc);
   if (doc) {
@@ -133,6 +134,8 @@ CChildFrame::~CChildFrame()
   }
   WindowRegistry::Instance().Unregister(GetAnswerWindow());
   SetConnDocument(nullptr);
+  // The bases outlive this part of the window.
+  SetHooks(nullptr);
 }
 
 void CChildFrame::OnCreateClient()
@@ -182,7 +185,7 @@ void CChildFrame::ActivateFrame()
   if (!doc || !m_pMain)
     return;
   doc->SetAnswerWindow(this);
-  doc->SetTestpoints(static_cast<std::uint32_t>(m_pMain->SendCode(MainCode::TestpointQuery, 0)));
+  doc->SetTestpoints(static_cast<std::uint32_t>(m_pMain->TestpointQuery()));
   for (std::int16_t index : {doc->GetDiagnTsPar(), doc->GetTrigPosPar(), doc->GetTrigNegPar(), doc->GetTrigDelayPar()})
     if (index > 0)
       SetSpecialParValue(index, SaturateToLong(doc->GetPar(index).GetValue(0)));
@@ -269,13 +272,14 @@ void CChildFrame::NotifyMainFrame()
   if (!doc)
     return;
   if (m_pSplitter && m_pMain)
-    m_pSplitter->SendPaneSizes(m_pMain, MainCode::StorePanes);
+    m_pSplitter->SendPaneSizes(m_pMain, PaneCode::Store);
   doc->UpdateAllViews(nullptr, FrameHint::Layout);
 }
 
-qintptr CChildFrame::ForwardPaneLayout(qintptr lParam)
+void CChildFrame::PaneLayout(int code, SplitterLayout &layout)
 {
-  return m_pMain ? m_pMain->SendCode(MainCode::LoadPanes, lParam) : 0;
+  if (code == PaneCode::Load && m_pMain)
+    m_pMain->PaneLayout(code, layout);
 }
 
 int CChildFrame::ChooseDefaultSet(const QStringList &names)
@@ -290,7 +294,7 @@ QString CChildFrame::ChooseLanguage(const QStringList &codes, const QString &cur
   return BoardModal::Run(dialog) == IDOK ? dialog.GetCurrent() : QString();
 }
 
-QString CChildFrame::InitializeLanguage() const
+QString CChildFrame::InitializeLanguage(const CQelDoc &) const
 {
   return m_pMain ? m_pMain->GetOptions().InitializeLanguage.Get() : QStringLiteral("Std");
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frame/ChildConn.h"
+#include "frame/SplitterWnd.h"
 
 #include "model/DocFrameLinks.h"
 #include "model/MainWindowLink.h"
@@ -18,7 +19,11 @@ class ST_SplitterWnd;
 // The window of one board document: its splitter with the parameter and
 // variable views, its status texts and the board commands, over the
 // connection it derives from. GUI thread only.
-class CChildFrame : public QMdiSubWindow, public CChildConn, public IDocAnswerWindow, public ICodeTarget {
+class CChildFrame : public QMdiSubWindow,
+                    public CChildConn,
+                    public IConnHooks,
+                    public IDocAnswerWindow,
+                    public IPaneLayoutStore {
   Q_OBJECT
 public:
   // The four views of the splitter; each comes from a factory, by default an
@@ -41,16 +46,17 @@ public:
   WindowId GetAnswerWindowId() const override { return GetAnswerWindow(); }
   void WriteParameterOnline(std::int16_t index, double value, bool marked) override;
   void OnDescriptionLoaded() override;
-  // ICodeTarget: the child frame's codes.
-  qintptr SendCode(int code, qintptr lParam) override { return FrameCode(code, lParam); }
+  // IPaneLayoutStore: the splitter's loads go on to the main frame.
+  void PaneLayout(int code, SplitterLayout &layout) override;
 
   // The frame became the active board window.
   void ActivateFrame();
   // A menu or toolbar command for this board; false when it is not one.
   bool OnCommand(int id);
-  // The status texts go to the main frame.
+  // IConnHooks: the status texts go to the main frame.
   void ShowStatusText() override;
   void UpdateWinCmdText() override;
+  void NotifyMainFrame() override;
   // Asks to save a changed document; false when the user cancelled. Asks
   // nothing once the main window's close has had the answer.
   bool SaveModified();
@@ -64,11 +70,9 @@ protected:
   void FillParListAfterAnswers() override;
   void RecolorParList() override;
   void OnWentOffline() override;
-  void NotifyMainFrame() override;
-  qintptr ForwardPaneLayout(qintptr lParam) override;
   int ChooseDefaultSet(const QStringList &names) override;
   QString ChooseLanguage(const QStringList &codes, const QString &current) override;
-  QString InitializeLanguage() const override;
+  QString InitializeLanguage(const CQelDoc &doc) const override;
   void StoreInitializeLanguage(const QString &code) override;
   int VisLevel() const override;
 

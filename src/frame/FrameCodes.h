@@ -1,59 +1,14 @@
 #pragma once
 
-// The numbered commands between the frames. Each one is a typed call on its
-// receiver; the numbers stay where the code itself travels as data (sent to
-// every child, queried in a loop, passed on by the splitter), through the
-// receivers' SendCode.
+// The numbers of the frame layer: view hints, board commands, menu commands
+// and state icons. The codes that travel between windows are in
+// model/MainWindowLink.h.
 
-// Codes a child frame takes (its SendCode).
-namespace ChildCode {
-enum : int {
-  GoOffline = 106,  // result: online and connecting bits before
-  GoOnline = 107,   // result: online and connecting bits before
-  QueryState = 108, // result: 8 online, 4 connecting
-  Poll = 110,       // periodic read of the shown items
-  GetAddress = 112, // result: slave address
-  SetAddress = 113, // lParam: new address (low byte)
-  TestpointsOn = 118,
-  TestpointsOff = 119,
-  ShowError = 121,     // lParam: const QString * status text
-  GetVersion = 124,    // lParam: QString * firmware version
-  BackupReadAll = 126, // read state 3, read all
-  EepromSaveAll = 127, // command state 3, par0 := 9999
-  Answer = 129,        // lParam: const CRequestPacket *
-  LevelChanged = 133,  // visualization level moved
-  SaveAs = 142,        // result: the save's result
-  SaveBackup = 143,    // lParam: replace flag; result: the save's result
-  NotifyMainFrame = 144,
-  WinCmdAnswer = 145, // lParam: 1 OK, 2 Cancel, 218 Hide
-  GetReadState = 146,
-  GetCmdState = 147,
-  GetBufferName = 149,   // lParam: QString *
-  TrackLabelFirst = 172, // 172..177, lParam: QString *
-  TrackLabelLast = 177,
-  TrackScaleFirst = 178, // 178..183, lParam: double *
-  TrackScaleLast = 183,
-  ReadBuffer = 196,
-  ClearBufferRead = 410,
-  PaneLayout = 435, // lParam: int[5] layout record, passed to the main frame
-};
-}
+#include "model/MainWindowLink.h"
 
-// Codes the main frame takes (its SendCode).
-namespace MainCode {
-enum : int {
-  TestpointQuery = 409, // result: 1 when TP_Autofilling is 0
-  ApplySerial = 430,
-  Statistics = 432, // lParam: CSerStatistics * of the page; 0 back to the page
-  ResetStatistics = 433,
-  LoadPanes = 435,    // lParam: int[5] layout record
-  StorePanes = 436,   // lParam: int[5] layout record
-  GetParWidths = 440, // lParam: int[11]
-  SetParWidths = 441,
-  GetVarWidths = 442, // lParam: int[10]
-  SetVarWidths = 443,
-  TimerAndTabs = 452,
-};
+// The buttons of a board message, as a board window's AnswerWinCmd takes them.
+namespace WinCmdButton {
+enum : int { Ok = 1, Cancel = 2, Hide = 218 };
 }
 
 // Hints of the document's views update sent by the frames.

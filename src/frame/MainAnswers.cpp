@@ -22,89 +22,70 @@
 
 namespace {
 
-constexpr int kWidthMin = 10;
-constexpr int kWidthMax = 1000;
+constexpr int kTraceTracks = 6;
+// A failed answer with this error takes its board offline without a word.
+constexpr int kErrorQuiet = 12;
+// The error a wrong board version is reported with.
+constexpr int kErrorWrongVersion = 99;
+// An answer kind that only the main frame sees: dropped.
+constexpr unsigned kMainFrameOnlyKind = 14;
+// The statistics request's mode.
+constexpr std::uint8_t kStatisticsMode = 10;
 const QString kNoVersion = QStringLiteral("no version;");
 
 } // namespace
 
 // ---- codes --------------------------------------------------------------------
 
-qintptr CMainFrame::SendCode(int code, qintptr lParam)
+int CMainFrame::TestpointQuery() const
 {
-  COptions &o = *m_pOptions;
-  auto *values = reinterpret_cast<int *>(lParam);
-  switch (code) {
-  case MainCode::TestpointQuery:
-    return o.TP_Autofilling.Get() == 0 ? 1 : 0;
-  case MainCode::ApplySerial:
-    if (m_pSerManager)
-      m_pSerManager->SetCommParam(static_cast<std::uint8_t>(o.com_port.Get()), o.com_speed.Get(), 2,
-                                  o.com_timeout.Get(), o.com_silent.Get(), o.com_retry.Get(),
-                                  o.Beep_on_error.Get() != 0 ? 1 : 0);
-    return 0;
-  case MainCode::Statistics:
-    QueueStatistics(lParam);
-    return 0;
-  case MainCode::ResetStatistics: {
-    auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_RESET_STATISTICS);
-    AddHeadRequest(pkt);
-    return 0;
-  }
-  case MainCode::LoadPanes:
-  case MainCode::StorePanes: {
-    if (!values)
-      return 0;
-    const int number = values[4];
-    if (number < 0 || 4 * number + 3 >= o.Panes_.GetCount())
-      return 0;
-    for (int i = 0; i < 4; ++i) {
-      if (code == MainCode::LoadPanes)
-        values[i] = o.Panes_.At(4 * number + i);
-      else
-        o.Panes_.SetAt(4 * number + i, values[i]);
-    }
-    return 0;
-  }
-  case MainCode::GetParWidths:
-  case MainCode::SetParWidths:
-  case MainCode::GetVarWidths:
-  case MainCode::SetVarWidths: {
-    if (!values)
-      return 0;
-    const bool par = code == MainCode::GetParWidths || code == MainCode::SetParWidths;
-    COptionIntArray &widths = par ? o.ParWidth : o.VarWidth;
-    const int count = par ? COptions::kParWidthCount : COptions::kVarWidthCount;
-    for (int i = 0; i < count; ++i) {
-      if (code == MainCode::GetParWidths || code == MainCode::GetVarWidths)
-        values[i] = std::clamp(widths.At(i), kWidthMin, kWidthMax);
-      else
-        widths.SetAt(i, std::clamp(values[i], kWidthMin, kWidthMax));
-    }
-    return 0;
-  }
-  case MainCode::TimerAndTabs:
-    StartTimer(o.Start_Timer.Get() != 0);
-    RecreateMDITabs();
-    return 0;
-  default:
-    qCWarning(lcFrame, "main frame: unknown code %d", code);
-    return 0;
-  }
+  return m_pOptions->TP_Autofilling.Get() == 0 ? 1 : 0;
 }
 
-void CMainFrame::QueueStatistics(qintptr record)
+void CMainFrame::ApplySerialSettings()
 {
-  // The answer goes to the page the record names and carries the figures by
+  const COptions &o = *m_pOptions;
+  if (m_pSerManager)
+    m_pSerManager->SetCommParam(static_cast<std::uint8_t>(o.com_port.Get()), o.com_speed.Get(), 2, o.com_timeout.Get(),
+                                o.com_silent.Get(), o.com_retry.Get(), o.Beep_on_error.Get() != 0 ? 1 : 0);
+}
+
+void CMainFrame::RequestStatistics(WindowId page)
+{
+  // The answer goes to the page the id names and carries the figures by
   // value; nothing in the packet points into the page.
-  const auto *stat = reinterpret_cast<const CSerStatRecord *>(record);
-  if (!stat)
-    return;
   auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this));
   pkt->message = REQ_STATISTICS;
-  pkt->hWnd = stat->hWnd;
-  pkt->stat_mode = 10;
+  pkt->hWnd = page;
+  pkt->stat_mode = kStatisticsMode;
   AddHeadRequest(pkt);
+}
+
+void CMainFrame::ResetStatistics()
+{
+  auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_RESET_STATISTICS);
+  AddHeadRequest(pkt);
+}
+
+void CMainFrame::ApplyTimerAndTabs()
+{
+  StartTimer(m_pOptions->Start_Timer.Get() != 0);
+  RecreateMDITabs();
+}
+
+void CMainFrame::PaneLayout(int code, SplitterLayout &layout)
+{
+  COptions &o = *m_pOptions;
+  const int number = layout.number;
+  if (number < 0 || 4 * number + 3 >= o.Panes_.GetCount())
+    return;
+  std::int32_t *values[4] = {&layout.hiddenCol, &layout.size0, &layout.hiddenRow, &layout.size1};
+  for (int i = 0; i < 4; ++i) {
+    if (code == PaneCode::Load)
+      *values[i] = o.Panes_.At(4 * number + i);
+    else if (code == PaneCode::Store)
+      o.Panes_.SetAt(4 * number + i, *values[i]);
+  }
 }
 
 // ---- answers --------------------------------------------------------------------
@@ -181,7 +162,8 @@ void CMainFrame::RouteAnswer(CRequestPacket &packet)
     return;
   for (WindowId child : ChildrenCopy()) {
     if (child == packet.hWnd) {
-      SendToChild(child, ChildCode::Answer, reinterpret_cast<qintptr>(&packet));
+      if (IBoardWindow *board = Child(child))
+        board->ProcessAnswer(packet);
       break;
     }
   }
@@ -195,10 +177,10 @@ bool CMainFrame::ProcessAnswer(CRequestPacket &packet, bool activeChild)
   }
   switch (packet.message) {
   case REQ_GO_ONLINE: {
-    const bool connected = QueryChild(packet.hWnd, 0xC);
+    const bool connected = QueryChild(packet.hWnd, BoardState::Connected);
     if (CheckBoardVersion(packet.hWnd, packet.strVersion)) {
       packet.strVersion = vtx::Format(u"Wrong online version: %s", packet.strVersion);
-      packet.error = 99;
+      packet.error = kErrorWrongVersion;
       NotifyAnswerError(packet, activeChild);
       // The check took a connected board offline itself, so the error step
       // found it offline and left "Online" showing.
@@ -208,24 +190,24 @@ bool CMainFrame::ProcessAnswer(CRequestPacket &packet, bool activeChild)
     }
     return false;
   }
-  case 14:
+  case kMainFrameOnlyKind:
   case REQ_RESET_STATISTICS:
     return true;
   case ANS_READ_TRACE: {
-    const WindowId child = packet.hWnd;
-    SendToChild(child, ChildCode::ClearBufferRead);
-    QString header;
-    SendToChild(child, ChildCode::GetBufferName, reinterpret_cast<qintptr>(&header));
-    std::array<QString, 6> labels;
-    std::array<double, 6> scales{};
-    for (int t = 0; t < 6; ++t) {
-      scales[t] = 1.0;
-      SendToChild(child, ChildCode::TrackScaleFirst + t, reinterpret_cast<qintptr>(&scales[t]));
-      SendToChild(child, ChildCode::TrackLabelFirst + t, reinterpret_cast<qintptr>(&labels[t]));
+    IBoardWindow *board = Child(packet.hWnd);
+    if (board)
+      board->ClearBufferRead();
+    const QString header = board ? board->GetBufferName() : QString();
+    std::array<QString, kTraceTracks> labels;
+    std::array<double, kTraceTracks> scales{};
+    for (int t = 0; t < kTraceTracks; ++t) {
+      scales[t] = board ? board->TrackScale(t) : 1.0;
+      if (board)
+        labels[t] = board->TrackLabel(t);
     }
     if (m_pGenMemBuff) {
       m_pGenMemBuff->AddBufferWindow(header, labels, scales, packet);
-      m_pGenMemBuff->SetState(1);
+      m_pGenMemBuff->SetState(ITraceManager::StateReady);
     }
     return true;
   }
@@ -247,24 +229,26 @@ void CMainFrame::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
   // idle request or of a preferences page has no board to take offline.
   if (std::find(m_children.begin(), m_children.end(), packet.hWnd) == m_children.end())
     return;
-  const qintptr was = SendToChild(packet.hWnd, ChildCode::GoOffline);
-  if (was != 0 && packet.error != 12)
+  IBoardWindow *board = Child(packet.hWnd);
+  const int was = board ? board->GoOffline() : 0;
+  if (was != 0 && packet.error != kErrorQuiet)
     ShowAnswerText(packet, activeChild);
 }
 
 void CMainFrame::ShowAnswerText(CRequestPacket &packet, bool activeChild)
 {
-  SendToChild(packet.hWnd, ChildCode::ShowError, reinterpret_cast<qintptr>(&packet.strVersion));
+  if (IBoardWindow *board = Child(packet.hWnd))
+    board->ShowError(packet.strVersion);
   if (activeChild)
     SetMessageText(packet.strVersion);
 }
 
 bool CMainFrame::CheckBoardVersion(WindowId child, const QString &boardVersion)
 {
-  if (!QueryChild(child, 0xC))
+  if (!QueryChild(child, BoardState::Connected))
     return true;
-  QString docVersion;
-  SendToChild(child, ChildCode::GetVersion, reinterpret_cast<qintptr>(&docVersion));
+  const IBoardWindow *window = Child(child);
+  const QString docVersion = window ? window->GetVersion() : QString();
   QString board = boardVersion;
   board.replace(u'\n', u' ');
   if (docVersion == kNoVersion || docVersion == board)
@@ -272,6 +256,8 @@ bool CMainFrame::CheckBoardVersion(WindowId child, const QString &boardVersion)
   const QString text = LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + docVersion +
                        LoadStr(IDS_ONLINE_VERSION) + board;
   Prompter::Instance().MessageBox(text, LoadStr(IDS_GENERATOR), MB_OK | MB_ICONERROR, this);
-  SendToChild(child, ChildCode::GoOffline);
+  // The box ran its own event loop: the window may be gone.
+  if (IBoardWindow *still = Child(child))
+    still->GoOffline();
   return true;
 }

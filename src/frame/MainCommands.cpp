@@ -561,14 +561,16 @@ void CMainFrame::OnEnableAllTestpoints()
   if (QAction *tp = Action(Cmd::EnableAllTestpoints))
     tp->setChecked(now == 0);
   for (WindowId child : ChildrenCopy())
-    SendToChild(child, now == 0 ? ChildCode::TestpointsOn : ChildCode::TestpointsOff);
+    if (IBoardWindow *board = Child(child))
+      board->SetTestpoints(now == 0);
 }
 
 void CMainFrame::OnFileSaveAs()
 {
   if (m_hActiveChild == kNoWindow)
     return;
-  SendToChild(m_hActiveChild, ChildCode::SaveAs);
+  if (IBoardWindow *active = Child(m_hActiveChild))
+    active->SaveAs();
   UpdateTabs();
 }
 

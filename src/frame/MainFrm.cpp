@@ -39,6 +39,10 @@ constexpr int kPaneFirmware = 512;
 constexpr int kPaneVersionTag = 692;
 constexpr int kTimerMs = 50;
 constexpr int kPlacementBytes = 44;
+// A slave address is one byte; the address box and the boards compare that.
+constexpr int kAddressByte = 0xFF;
+// A state mask is one 16-bit word.
+constexpr int kMaskWord = 0xFFFF;
 const QString kInitSection = QStringLiteral("2.1\\Init");
 const QString kPlacementEntry = QStringLiteral("MainWindowPos");
 
@@ -82,7 +86,7 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
         QMetaObject::invokeMethod(
             frame, [frame, code, argument] { frame->OnServerAnswer(code, argument); }, Qt::QueuedConnection);
     });
-    SendCode(MainCode::ApplySerial, 0);
+    ApplySerialSettings();
     m_pSerManager->CreateThread(0, 0, nullptr, CThinThread::kInfinite);
   }
 
@@ -159,7 +163,8 @@ void CMainFrame::CreateStatusBar()
   m_pSlider->setValue(std::clamp(m_pOptions->VisLevel.Get(), 0, 2));
   connect(m_pSlider, &CExtStatusBarSliderCtrl::visLevelChanged, this, [this](int, int position) {
     for (WindowId child : ChildrenCopy())
-      SendToChild(child, ChildCode::LevelChanged, position);
+      if (IBoardWindow *board = Child(child))
+        board->LevelChanged(position);
   });
   bar->addPermanentWidget(m_pSlider);
 }
@@ -327,15 +332,17 @@ int CMainFrame::GetReqPktListSize() const
 
 // ---- board windows --------------------------------------------------------------
 
-ICodeTarget *CMainFrame::Child(WindowId id) const
+IBoardWindow *CMainFrame::Child(WindowId id) const
 {
-  return dynamic_cast<ICodeTarget *>(WindowRegistry::Instance().Resolve(id));
+  if (id == kNoWindow)
+    return nullptr;
+  return dynamic_cast<IBoardWindow *>(WindowRegistry::Instance().Resolve(id));
 }
 
-qintptr CMainFrame::SendToChild(WindowId id, int code, qintptr lParam)
+int CMainFrame::ChildAddress(WindowId id) const
 {
-  ICodeTarget *child = Child(id);
-  return child ? child->SendCode(code, lParam) : 0;
+  const IBoardWindow *board = Child(id);
+  return board ? board->GetAddress() : 0;
 }
 
 CChildFrame *CMainFrame::AddChildFrame(CQelDoc *doc)
@@ -387,8 +394,8 @@ void CMainFrame::RegisterChild(WindowId child)
   m_children.insert(m_children.begin(), child);
   if (QAction *online = Action(Cmd::OnLine))
     online->setEnabled(false);
-  if (m_hActiveChild != kNoWindow)
-    SendToChild(m_hActiveChild, ChildCode::NotifyMainFrame);
+  if (IBoardWindow *active = Child(m_hActiveChild))
+    active->NotifyMainFrame();
 }
 
 void CMainFrame::UnregisterChild(WindowId child)
@@ -399,7 +406,7 @@ void CMainFrame::UnregisterChild(WindowId child)
     if (m_hActiveChild == kNoWindow)
       m_pGenMemBuff->SetAddress(kNoWindow, 0);
     else
-      m_pGenMemBuff->SetAddress(m_hActiveChild, static_cast<int>(SendToChild(m_hActiveChild, ChildCode::GetAddress)));
+      m_pGenMemBuff->SetAddress(m_hActiveChild, ChildAddress(m_hActiveChild));
   }
   if (m_children.empty() && m_pToolbar)
     m_pToolbar->SetAddress(0);
@@ -421,15 +428,15 @@ void CMainFrame::SetActiveChild(WindowId child)
 void CMainFrame::UpdateAddressBox(WindowId child)
 {
   if (m_pToolbar)
-    m_pToolbar->SetAddress(static_cast<int>(SendToChild(child, ChildCode::GetAddress) & 0xFF));
+    m_pToolbar->SetAddress(ChildAddress(child) & kAddressByte);
 }
 
 void CMainFrame::SelectChildByAddress(int address)
 {
   for (WindowId child : ChildrenCopy()) {
-    if ((SendToChild(child, ChildCode::GetAddress) & 0xFF) == (address & 0xFF)) {
+    if ((ChildAddress(child) & kAddressByte) == (address & kAddressByte)) {
       if (m_pGenMemBuff) {
-        m_pGenMemBuff->SetAddress(child, address & 0xFF);
+        m_pGenMemBuff->SetAddress(child, address & kAddressByte);
         m_pGenMemBuff->ShowControls(true);
       }
       return;
@@ -441,19 +448,21 @@ void CMainFrame::ForwardToolbarValue(int value)
 {
   if (m_hActiveChild == kNoWindow)
     return;
-  SendToChild(m_hActiveChild, ChildCode::SetAddress, static_cast<std::int16_t>(value));
+  if (IBoardWindow *active = Child(m_hActiveChild))
+    active->SetAddress(static_cast<std::int16_t>(value));
   UpdateAddressBox(m_hActiveChild);
 }
 
 void CMainFrame::SendWinCmdToActive(int value)
 {
-  if (m_hActiveChild != kNoWindow)
-    SendToChild(m_hActiveChild, ChildCode::WinCmdAnswer, value);
+  if (IBoardWindow *active = Child(m_hActiveChild))
+    active->AnswerWinCmd(value);
 }
 
 bool CMainFrame::QueryChild(WindowId child, int mask)
 {
-  return (SendToChild(child, ChildCode::QueryState) & (mask & 0xFFFF)) != 0;
+  const IBoardWindow *board = Child(child);
+  return board && (board->QueryState() & (mask & kMaskWord)) != 0;
 }
 
 void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
@@ -492,8 +501,8 @@ void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
 void CMainFrame::RefreshGenMemBuff(WindowId child)
 {
   if (m_pGenMemBuff && m_pGenMemBuff->GetBoardWindow() == child) {
-    m_pGenMemBuff->SetMode(0);
-    m_pGenMemBuff->SetState(0);
+    m_pGenMemBuff->SetMode(ITraceManager::ModeManual);
+    m_pGenMemBuff->SetState(ITraceManager::StateOffline);
   }
 }
 
@@ -550,7 +559,8 @@ void CMainFrame::OnLanguage(int id)
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
   for (WindowId child : ChildrenCopy())
-    SendToChild(child, ChildCode::GoOffline);
+    if (IBoardWindow *board = Child(child))
+      board->GoOffline();
   if (!AskEveryDocument()) {
     event->ignore(); // Cancel at one question keeps every window
     return;

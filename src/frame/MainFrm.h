@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frame/RequestSink.h"
+#include "frame/SplitterWnd.h"
 
 #include "model/MainWindowLink.h"
 #include "platform/Options.h"
@@ -36,14 +37,20 @@ struct CRequestPacket;
 // layer implements it and plugs its factory in.
 class ITraceManager {
 public:
+  // The trace window's states and modes, numbered as it numbers them.
+  static constexpr int StateOffline = 0, StateReady = 1, StateDownload = 2;
+  static constexpr int ModeManual = 0, ModeAutomatic = 1;
+  // More downloaded buffers than this stop the automatic mode.
+  static constexpr int kMaxAutoBuffers = 10;
+
   virtual ~ITraceManager() = default;
   virtual QWidget *Window() = 0;
   // Attaches to a board window (kNoWindow detaches) with its address.
   virtual void SetAddress(WindowId board, int address) = 0;
   virtual WindowId GetBoardWindow() const = 0;
-  virtual int GetState() const = 0; // 0 offline, 1 ready, 2 download
+  virtual int GetState() const = 0;
   virtual void SetState(int state) = 0;
-  virtual int GetMode() const = 0; // 1 automatic, 0 manual
+  virtual int GetMode() const = 0;
   virtual void SetMode(int mode) = 0;
   virtual int GetBufferCount() const = 0;
   virtual void ShowControls(bool show) = 0;
@@ -84,7 +91,7 @@ public:
 // The application's one main window: owner of the serial manager, the
 // settings and the registry of board windows; routes every answer, runs the
 // 50 ms scheduler and switches the interface language. GUI thread only.
-class CMainFrame : public QMainWindow, public IMainWindow, public IRequestSink {
+class CMainFrame : public QMainWindow, public IMainWindow, public IRequestSink, public IPaneLayoutStore {
   Q_OBJECT
 public:
   using TraceManagerFactory = std::function<std::unique_ptr<ITraceManager>(CMainFrame &frame)>;
@@ -100,8 +107,15 @@ public:
   ~CMainFrame() override;
 
   // ---- IMainWindow -------------------------------------------------------
-  qintptr SendCode(int code, qintptr lParam) override;
   COptions &GetOptions() override { return *m_pOptions; }
+  void ApplySerialSettings() override;
+  void RequestStatistics(WindowId page) override;
+  void ResetStatistics() override;
+  void ApplyTimerAndTabs() override;
+  // IPaneLayoutStore: the layouts in the setting Panes_, four values each.
+  void PaneLayout(int code, SplitterLayout &layout) override;
+  // What a board window takes for its testpoints: 1 when TP_Autofilling is 0.
+  int TestpointQuery() const;
   QString GetInitializeLanguage() const override;
   void AddRequest(CRequestPacket *&packet) override;
   void AddHeadRequest(CRequestPacket *&packet) override;
@@ -127,7 +141,11 @@ public:
   void SelectChildByAddress(int address);
   void ForwardToolbarValue(int value);
   void SendWinCmdToActive(int value);
-  // WM_APP+2 108 with a mask: 8 online, 12 online or connecting.
+  // The board window of an id, or null (gone, or not a board).
+  IBoardWindow *Child(WindowId id) const;
+  // Its slave address; 0 when it is gone.
+  int ChildAddress(WindowId id) const;
+  // The connection bits with a mask (BoardState): Online, or Connected.
   bool QueryChild(WindowId child, int mask);
   // Adds a board window for a document to the MDI area and shows it.
   CChildFrame *AddChildFrame(CQelDoc *doc);
@@ -265,9 +283,6 @@ private:
   void CreateFindDialog();
   void CreateWinCmd();
   void StartTimer(bool start);
-  ICodeTarget *Child(WindowId id) const;
-  qintptr SendToChild(WindowId id, int code, qintptr lParam = 0);
-  void QueueStatistics(qintptr record);
   void OnSubWindowActivated(QMdiSubWindow *window);
   // Asks every modified document before any window closes; false on Cancel.
   bool AskEveryDocument();

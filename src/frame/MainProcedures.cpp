@@ -70,7 +70,7 @@ void CMainFrame::OnSchedulerTick()
   if (IsActive()) {
     bool anyConnected = false;
     for (WindowId child : ChildrenCopy())
-      anyConnected = anyConnected || QueryChild(child, 0xC);
+      anyConnected = anyConnected || QueryChild(child, BoardState::Connected);
     if (!anyConnected) {
       auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_IDLE);
       AddHeadRequest(pkt);
@@ -101,7 +101,8 @@ bool CMainFrame::IsPollSuspended() const
 void CMainFrame::ResetAllProcedures()
 {
   for (WindowId child : ChildrenCopy())
-    SendToChild(child, ChildCode::GoOffline);
+    if (IBoardWindow *board = Child(child))
+      board->GoOffline();
   for (const AllBoards *p : {&kBackupAll, &kEepromAll})
     this->*p->state = 0;
 }
@@ -141,7 +142,8 @@ void CMainFrame::StartAllBoards(const AllBoards &p)
   if (p.stateFirst)
     state = 1;
   for (WindowId child : ChildrenCopy())
-    SendToChild(child, ChildCode::GoOnline);
+    if (IBoardWindow *board = Child(child))
+      board->SendCode(ChildCode::GoOnline);
   if (!p.stateFirst)
     state = 1;
 }
@@ -161,10 +163,11 @@ void CMainFrame::RunAllBoards(const AllBoards &p)
   bool all2 = true;
   bool all4 = true;
   for (WindowId child : children) {
-    const qintptr s = SendToChild(child, p.query);
-    anyFailed = anyFailed || s < 1;
-    all2 = all2 && s == 2;
-    all4 = all4 && s == 4;
+    IBoardWindow *board = Child(child);
+    const int s = board ? board->SendCode(p.query) : 0;
+    anyFailed = anyFailed || s < BoardStep::Connecting;
+    all2 = all2 && s == BoardStep::Ready;
+    all4 = all4 && s == BoardStep::Done;
   }
   Prompter &prompter = Prompter::Instance();
   if (state == 1) {
@@ -173,7 +176,8 @@ void CMainFrame::RunAllBoards(const AllBoards &p)
       prompter.MessageBox(LoadStr(p.cantConnect), QString(), MB_OK | MB_ICONERROR, this);
     } else if (all2) {
       for (WindowId child : children)
-        SendToChild(child, p.action);
+        if (IBoardWindow *board = Child(child))
+          board->SendCode(p.action);
       state = 2;
     }
   } else if (state == 2) {
@@ -183,7 +187,8 @@ void CMainFrame::RunAllBoards(const AllBoards &p)
         prompter.MessageBox(LoadStr(p.done), QString(), MB_OK, this);
       else if (prompter.MessageBox(LoadStr(p.done), QString(), MB_YESNO | MB_ICONQUESTION, this) == IDYES)
         for (WindowId child : ChildrenCopy())
-          SendToChild(child, ChildCode::SaveBackup, 1);
+          if (IBoardWindow *board = Child(child))
+            board->SaveBackup(true);
     } else if (anyFailed) {
       ResetAllProcedures();
       prompter.MessageBox(LoadStr(p.failed), QString(), MB_OK | MB_ICONERROR, this);
@@ -196,12 +201,14 @@ void CMainFrame::CheckTraceBuffers()
   if (!m_pGenMemBuff || m_pGenMemBuff->GetBoardWindow() == kNoWindow)
     return;
   ITraceManager &m = *m_pGenMemBuff;
-  if (m.GetState() == 1 && m.GetMode() == 1 && m.GetBufferCount() > 10) {
-    m.SetMode(0);
+  if (m.GetState() == ITraceManager::StateReady && m.GetMode() == ITraceManager::ModeAutomatic &&
+      m.GetBufferCount() > ITraceManager::kMaxAutoBuffers) {
+    m.SetMode(ITraceManager::ModeManual);
     Prompter::Instance().MessageBox(LoadStr(IDS_TOO_MANY_BUFFERS), QString(), MB_OK, this);
   }
-  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != 0 && !QueryChild(m_pGenMemBuff->GetBoardWindow(), 8))
-    m_pGenMemBuff->SetState(0);
+  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != ITraceManager::StateOffline &&
+      !QueryChild(m_pGenMemBuff->GetBoardWindow(), BoardState::Online))
+    m_pGenMemBuff->SetState(ITraceManager::StateOffline);
 }
 
 void CMainFrame::PollNextChild()
@@ -211,7 +218,7 @@ void CMainFrame::PollNextChild()
   const std::vector<WindowId> children = ChildrenCopy();
   std::vector<WindowId> online;
   for (WindowId child : children)
-    if (QueryChild(child, 8))
+    if (QueryChild(child, BoardState::Online))
       online.push_back(child);
   const int n = static_cast<int>(online.size());
   ++m_nRoundRobin;
@@ -219,5 +226,6 @@ void CMainFrame::PollNextChild()
     m_nRoundRobin = 0;
   if (n == 0)
     return;
-  SendToChild(online[static_cast<std::size_t>(m_nRoundRobin)], ChildCode::Poll);
+  if (IBoardWindow *board = Child(online[static_cast<std::size_t>(m_nRoundRobin)]))
+    board->Poll();
 }

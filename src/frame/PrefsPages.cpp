@@ -27,12 +27,9 @@
 
 namespace {
 
-enum : int { kApplySerial = 430, kStatistics = 432, kResetStatistics = 433, kTimerAndTabs = 452 };
-
-void SendToMainFrame(int code, qintptr lParam)
+IMainWindow *Main()
 {
-  if (IMainWindow *main = MainWindowLink::Get())
-    main->SendCode(code, lParam);
+  return MainWindowLink::Get();
 }
 
 QLabel *Label(QWidget *parent, const QString &text, const QRect &du)
@@ -157,7 +154,10 @@ void CDiag1::BuildControls()
   m_pResetButton = new QPushButton(LoadStr(IDS_RESET_STATISTICS), this);
   m_pResetButton->setGeometry(DialogUnits(199, 156, 58, 16));
   m_pResetButton->setAutoDefault(false);
-  connect(m_pResetButton, &QPushButton::clicked, this, [] { SendToMainFrame(kResetStatistics, 0); });
+  connect(m_pResetButton, &QPushButton::clicked, this, [] {
+    if (IMainWindow *main = Main())
+      main->ResetStatistics();
+  });
   m_statRecord.hWnd = WindowRegistry::Instance().Register(this);
 }
 
@@ -207,7 +207,8 @@ void CDiag1::OnOK()
   m_options.com_silent.Set(m_nSilent);
   m_options.com_retry.Set(m_nRetry);
   m_options.Beep_on_error.Set(m_nBeep);
-  SendToMainFrame(kApplySerial, 0);
+  if (IMainWindow *main = Main())
+    main->ApplySerialSettings();
   CZuPrefsSubDlg::OnOK();
 }
 
@@ -227,18 +228,14 @@ void CDiag1::OnStatTimer()
   if (!IsCreated())
     return;
   m_statRecord.hWnd = WindowRegistry::Instance().Register(this);
-  SendToMainFrame(kStatistics, reinterpret_cast<qintptr>(&m_statRecord));
+  if (IMainWindow *main = Main())
+    main->RequestStatistics(m_statRecord.hWnd);
 }
 
-qintptr CDiag1::SendCode(int code, qintptr lParam)
+void CDiag1::ShowStatistics(const CSerStatistics &stats)
 {
-  Q_ASSERT(code == kStatistics);
-  if (code != kStatistics)
-    return 0;
-  if (lParam)
-    m_statRecord.stats = *reinterpret_cast<const CSerStatistics *>(lParam);
+  m_statRecord.stats = stats;
   ShowStatistics();
-  return 0;
 }
 
 bool CDiag1::DeliverStatistics(WindowId page, const CSerStatistics &stats)
@@ -246,7 +243,7 @@ bool CDiag1::DeliverStatistics(WindowId page, const CSerStatistics &stats)
   auto *diag = WindowRegistry::Instance().ResolveAs<CDiag1>(page);
   if (!diag || !diag->IsCreated())
     return false;
-  diag->SendCode(kStatistics, reinterpret_cast<qintptr>(&stats));
+  diag->ShowStatistics(stats);
   return true;
 }
 
@@ -301,7 +298,8 @@ void CDiag2::OnOK()
   m_options.TabsOnTop.Set(m_nValue[1]);
   m_options.TabsImages.Set(m_nValue[2]);
   m_options.HideTabsLess2Views.Set(m_nValue[3]);
-  SendToMainFrame(kTimerAndTabs, m_nValue[0]);
+  if (IMainWindow *main = Main())
+    main->ApplyTimerAndTabs();
   CZuPrefsSubDlg::OnOK();
 }
 

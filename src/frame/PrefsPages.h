@@ -18,7 +18,7 @@ class CXColorStatic;
 class QCheckBox;
 class QComboBox;
 
-// What the Serial Com page hands the main frame with code 432: the window the
+// The Serial Com page's statistics: the figures shown and the window the
 // statistics answer goes to. The answer carries the figures by value, so
 // nothing points back into a page that may be gone by then.
 struct CSerStatRecord {
@@ -40,9 +40,8 @@ public:
   void OnOK() override;
   void RestoreDefaults() override;
 
-  // Code 432 from the main frame: lParam points at the filled figures
-  // (CSerStatistics), or 0 to show the record as it is.
-  qintptr SendCode(int code, qintptr lParam);
+  // The figures of a statistics answer, shown at once.
+  void ShowStatistics(const CSerStatistics &stats);
   // Hands figures to the page named by the id while it exists; false when it
   // is gone (the answer is then dropped).
   static bool DeliverStatistics(WindowId page, const CSerStatistics &stats);

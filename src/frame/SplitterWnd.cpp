@@ -117,12 +117,12 @@ SplitterLayout ST_SplitterWnd::CurrentLayout()
   return layout;
 }
 
-void ST_SplitterWnd::SendPaneSizes(ICodeTarget *window, int code)
+void ST_SplitterWnd::SendPaneSizes(IPaneLayoutStore *window, int code)
 {
   if (!window)
     return;
   SplitterLayout layout = CurrentLayout();
-  window->SendCode(code, reinterpret_cast<qintptr>(&layout));
+  window->PaneLayout(code, layout);
   for (auto &sub : m_pSubSplitter)
     if (sub)
       sub->SendPaneSizes(window, code);
@@ -146,13 +146,13 @@ void ST_SplitterWnd::ApplyLayout(const SplitterLayout &layout)
     TogglePane(hidden);
 }
 
-void ST_SplitterWnd::LoadPaneSizes(ICodeTarget *window)
+void ST_SplitterWnd::LoadPaneSizes(IPaneLayoutStore *window)
 {
   if (!window)
     return;
   SplitterLayout layout;
   layout.number = m_nNumber;
-  window->SendCode(kCodeLoadLayout, reinterpret_cast<qintptr>(&layout));
+  window->PaneLayout(PaneCode::Load, layout);
   ApplyLayout(layout);
   for (auto &sub : m_pSubSplitter)
     if (sub)

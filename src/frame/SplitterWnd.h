@@ -5,8 +5,6 @@
 
 #include <cstdint>
 
-class ICodeTarget;
-
 // Layout of one splitter as the main frame stores it (four values per
 // splitter number in the setting Panes_).
 struct SplitterLayout {
@@ -17,16 +15,22 @@ struct SplitterLayout {
   int32_t number = 0; // which stored layout
 };
 
+// Where the splitters' layouts are kept: the main frame, and the board window
+// that passes the loads on to it.
+class IPaneLayoutStore {
+public:
+  virtual ~IPaneLayoutStore() = default;
+  // PaneCode::Load fills the record stored under its number (unchanged when
+  // none is), PaneCode::Store keeps it.
+  virtual void PaneLayout(int code, SplitterLayout &layout) = 0;
+};
+
 // A splitter of exactly two panes, side by side or one above the other; a
 // pane holds a view or a nested splitter, one pane can be hidden, and the
 // whole tree saves and restores its layout through the board window. GUI thread.
 class ST_SplitterWnd : public QSplitter {
   Q_OBJECT
 public:
-  // Codes of the layout exchange: ask the main frame for a stored layout,
-  // and store one.
-  enum : int { kCodeLoadLayout = 435, kCodeStoreLayout = 436 };
-
   explicit ST_SplitterWnd(int number, QWidget *parent = nullptr);
 
   // Places the splitter in the parent (may be null) with the two pane widgets
@@ -44,11 +48,11 @@ public:
   ST_SplitterWnd *SubSplitter(int pane) const;
   QWidget *Pane(int pane) const;
 
-  // Asks the window (code 435) for this splitter's layout and applies it,
-  // then does the same for the nested splitters.
-  void LoadPaneSizes(ICodeTarget *window);
+  // Asks the store for this splitter's layout and applies it, then does the
+  // same for the nested splitters.
+  void LoadPaneSizes(IPaneLayoutStore *window);
   // Sends this splitter's layout with the code, then the nested ones'.
-  void SendPaneSizes(ICodeTarget *window, int code);
+  void SendPaneSizes(IPaneLayoutStore *window, int code);
   // The record SendPaneSizes would send for this splitter alone.
   SplitterLayout CurrentLayout();
   // Applies one record (the sizes, then the hidden pane).

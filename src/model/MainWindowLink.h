@@ -2,24 +2,107 @@
 
 #include "model/DocFrameLinks.h"
 
-#include <QtGlobal>
+#include <QString>
 
 class COptions;
 
-// A window that takes numbered commands: the main frame's WM_APP+1 codes and
-// a child frame's WM_APP+2 codes, where the code itself is data.
+// The numbers that still travel between the frames as data (the procedures'
+// table, a loop over every board): each names a typed call of IBoardWindow
+// that its SendCode maps it onto.
+namespace ChildCode {
+enum : int {
+  GoOnline = 107,      // sent to every board; result: the connection bits before
+  BackupReadAll = 126, // read state 3, read all
+  EepromSaveAll = 127, // command state 3, par0 := 9999
+  GetReadState = 146,
+  GetCmdState = 147,
+};
+}
+
+// The splitter's layout records: load one stored layout, store one.
+namespace PaneCode {
+enum : int { Load = 435, Store = 436 };
+}
+
+// A board's read state and command state, as the all-board procedures query
+// them: going online, ready once online, busy with a procedure's step, done.
+namespace BoardStep {
+enum : int { None = -1, Failed = 0, Connecting = 1, Ready = 2, Busy = 3, Done = 4 };
+}
+
+// The connection bits a board reports (QueryState).
+namespace BoardState {
+enum : int { Connecting = 4, Online = 8, Connected = Online | Connecting };
+}
+
+// A window that takes numbered commands where the number itself is data (a
+// procedure's table, a loop over every board); unknown codes give 0.
 class ICodeTarget {
 public:
   virtual ~ICodeTarget() = default;
-  virtual qintptr SendCode(int code, qintptr lParam) = 0;
+  virtual int SendCode(int code) = 0;
+};
+
+// A board window as the main frame and the trace windows reach it, once its
+// window id is resolved. The defaults answer as a board that does not take
+// the call: nothing done, 0 or empty back.
+class IBoardWindow : public ICodeTarget {
+public:
+  // Each returns the connection bits before (BoardState).
+  virtual int GoOffline() { return 0; }
+  virtual int GoOnline() { return 0; }
+  virtual int QueryState() const { return 0; }
+  // The periodic read of the shown items.
+  virtual void Poll() {}
+  virtual int GetAddress() const { return 0; }
+  virtual void SetAddress(int address) { (void)address; }
+  virtual void SetTestpoints(bool on) { (void)on; }
+  virtual void ShowError(const QString &text) { (void)text; }
+  virtual QString GetVersion() const { return {}; }
+  virtual void ProcessAnswer(const CRequestPacket &pkt) { (void)pkt; }
+  // The visualization level moved to this one.
+  virtual void LevelChanged(int level) { (void)level; }
+  virtual bool SaveAs() { return false; }
+  virtual bool SaveBackup(bool replace)
+  {
+    (void)replace;
+    return false;
+  }
+  // The splitter's layout goes to the main frame, the views relayout.
+  virtual void NotifyMainFrame() {}
+  // The user's button on the board message (1 OK, 2 Cancel, 218 Hide).
+  virtual void AnswerWinCmd(int button) { (void)button; }
+  virtual int GetReadState() const { return 0; }
+  virtual int GetCmdState() const { return 0; }
+  // The trace download: its file name, the label and scale of track 0..5.
+  virtual QString GetBufferName() const { return {}; }
+  virtual QString TrackLabel(int track) const
+  {
+    (void)track;
+    return {};
+  }
+  virtual double TrackScale(int track) const
+  {
+    (void)track;
+    return 1.0;
+  }
+  virtual void ReadBuffer() {}
+  virtual void ClearBufferRead() {}
 };
 
 // What views, trace windows and option pages reach through the main window:
-// its codes, its settings and the serial queue. The main frame implements it
-// and registers itself for its lifetime.
-class IMainWindow : public ICodeTarget, public IDocHost {
+// its settings, the serial queue and the option pages' requests. The main
+// frame implements it and registers itself for its lifetime.
+class IMainWindow : public IDocHost {
 public:
   virtual COptions &GetOptions() = 0;
+  // The serial settings were changed: the serial manager takes them.
+  virtual void ApplySerialSettings() = 0;
+  // A statistics answer for the page with this window id.
+  virtual void RequestStatistics(WindowId page) = 0;
+  virtual void ResetStatistics() = 0;
+  // The timer and tab settings were changed.
+  virtual void ApplyTimerAndTabs() = 0;
 };
 
 namespace MainWindowLink {

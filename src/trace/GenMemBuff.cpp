@@ -259,9 +259,9 @@ void CGenMemBuff::SetItemText(int id, const QString &text)
     label->setText(text);
 }
 
-ICodeTarget *CGenMemBuff::Board() const
+IBoardWindow *CGenMemBuff::Board() const
 {
-  return dynamic_cast<ICodeTarget *>(WindowRegistry::Instance().Resolve(m_hBoardWnd));
+  return dynamic_cast<IBoardWindow *>(WindowRegistry::Instance().Resolve(m_hBoardWnd));
 }
 
 void CGenMemBuff::ResetBoardValues()
@@ -396,8 +396,8 @@ void CGenMemBuff::SetState(int state)
       QMetaObject::invokeMethod(
           board,
           [id] {
-            if (auto *target = dynamic_cast<ICodeTarget *>(WindowRegistry::Instance().Resolve(id)))
-              target->SendCode(CODE_READ_TRACE, 0);
+            if (auto *target = dynamic_cast<IBoardWindow *>(WindowRegistry::Instance().Resolve(id)))
+              target->ReadBuffer();
           },
           Qt::QueuedConnection);
     }
@@ -442,8 +442,8 @@ void CGenMemBuff::OnOk()
   if (m_hBoardWnd == kNoWindow)
     return;
   // A child frame that is gone answers as a window that no longer exists: 0.
-  ICodeTarget *board = Board();
-  const int boardAddress = board ? static_cast<int>(board->SendCode(CODE_SLAVE_ADDRESS, 0) & 0xFF) : 0;
+  const IBoardWindow *board = Board();
+  const int boardAddress = board ? board->GetAddress() & 0xFF : 0;
   const int typed = vtx::AtoiLike(GetItemText(IDC_ADDRESS));
   if (typed != boardAddress) {
     SetAddress(kNoWindow, 0);

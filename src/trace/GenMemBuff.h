@@ -13,7 +13,7 @@
 class CMemBuffDlg;
 class CXGlyphButton;
 class CXTabCtrl;
-class ICodeTarget;
+class IBoardWindow;
 class QButtonGroup;
 class QLineEdit;
 class QPushButton;
@@ -26,12 +26,6 @@ struct CRequestPacket;
 class CGenMemBuff : public QDialog {
   Q_OBJECT
 public:
-  // Child frame codes this window sends.
-  enum : int {
-    CODE_CONNECTION_FLAGS = 108,
-    CODE_SLAVE_ADDRESS = 112,
-    CODE_READ_TRACE = 196,
-  };
   // Controls, by the ids of the window's layout.
   enum : int {
     IDC_ADDRESS = 189,
@@ -120,7 +114,7 @@ private:
   void OnInitDialog();
   void OnModeRadio();
   void ResetBoardValues();
-  ICodeTarget *Board() const;
+  IBoardWindow *Board() const;
   // The child frame's online write of one parameter (a write and a read-back).
   void WriteParameter(std::int16_t index, double value);
   void ApplySamplingTime();

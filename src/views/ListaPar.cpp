@@ -94,7 +94,7 @@ void CParListView::InitListCtrl(CXListCtrl *pList)
   CQelDoc *doc = GetDocument();
   if (!VTX_ASSERT(doc != nullptr))
     return;
-  views::SendWidths(views::CODE_GET_PAR_WIDTHS, m_nColWidth.data());
+  views::ReadWidths(views::WidthList::Par, m_nColWidth);
   const bool internal = doc->IsInternalUnits();
   for (int col = 0; col < kColumns; ++col) {
     int format = xl::LVCFMT_RIGHT;
@@ -379,7 +379,7 @@ void CParListView::SaveColumnWidths()
   }
   // The Maximum column keeps the Minimum column's width.
   m_nColWidth[COL_MAX] = m_nColWidth[COL_MIN];
-  views::SendWidths(views::CODE_SET_PAR_WIDTHS, m_nColWidth.data());
+  views::StoreWidths(views::WidthList::Par, m_nColWidth);
 }
 
 void CParListView::GetCellColors(int nHotRow, int nRow, int nCol, COLORREF *pText, COLORREF *pBack) const

@@ -42,7 +42,7 @@ CQelDoc *CVarListView::GetDocument() const
 
 void CVarListView::OnInitialUpdate()
 {
-  views::SendWidths(views::CODE_GET_VAR_WIDTHS, m_nColWidth.data());
+  views::ReadWidths(views::WidthList::Var, m_nColWidth);
   InsertColumn(COL_INDEX, LoadStr(IDS_COL_N_TOT), LVCFMT_RIGHT, 0);
   InsertColumn(COL_KEY, LoadStr(IDS_COL_N), LVCFMT_RIGHT, m_nColWidth[COL_KEY]);
   InsertColumn(COL_TYPE, LoadStr(IDS_COL_TYPE), LVCFMT_RIGHT, m_nColWidth[COL_TYPE]);
@@ -302,7 +302,7 @@ void CVarListView::SaveColumnWidths()
     if (width != 0)
       m_nColWidth[col] = std::max(width, 10);
   }
-  views::SendWidths(views::CODE_SET_VAR_WIDTHS, m_nColWidth.data());
+  views::StoreWidths(views::WidthList::Var, m_nColWidth);
 }
 
 void CVarListView::mousePressEvent(QMouseEvent *event)

@@ -6,6 +6,8 @@
 #include "platform/Options.h"
 #include "platform/Trace.h"
 
+#include <algorithm>
+
 namespace views {
 
 COptions *Options()
@@ -20,12 +22,39 @@ int VisLevel()
   return options ? options->VisLevel.Get() : 0;
 }
 
-bool SendWidths(int code, int *widths)
+namespace {
+constexpr int kWidthMin = 10;
+constexpr int kWidthMax = 1000;
+
+COptionIntArray &WidthSetting(COptions &o, WidthList list, std::size_t &count)
 {
-  IMainWindow *main = MainWindowLink::Get();
-  if (!main)
+  const bool par = list == WidthList::Par;
+  count = static_cast<std::size_t>(par ? COptions::kParWidthCount : COptions::kVarWidthCount);
+  return par ? o.ParWidth : o.VarWidth;
+}
+} // namespace
+
+bool ReadWidths(WidthList list, std::span<int> widths)
+{
+  COptions *o = Options();
+  if (!o)
     return false;
-  main->SendCode(code, reinterpret_cast<qintptr>(widths));
+  std::size_t count = 0;
+  const COptionIntArray &setting = WidthSetting(*o, list, count);
+  for (std::size_t i = 0; i < count && i < widths.size(); ++i)
+    widths[i] = std::clamp(setting.At(static_cast<int>(i)), kWidthMin, kWidthMax);
+  return true;
+}
+
+bool StoreWidths(WidthList list, std::span<const int> widths)
+{
+  COptions *o = Options();
+  if (!o)
+    return false;
+  std::size_t count = 0;
+  COptionIntArray &setting = WidthSetting(*o, list, count);
+  for (std::size_t i = 0; i < count && i < widths.size(); ++i)
+    setting.SetAt(static_cast<int>(i), std::clamp(widths[i], kWidthMin, kWidthMax));
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <span>
 
 class COptions;
 class CQelDoc;
@@ -31,20 +32,16 @@ enum : long {
   HINT_REOPEN = 0xA000,
 };
 
-// Main-window codes of the column widths.
-enum : int {
-  CODE_GET_PAR_WIDTHS = 440,
-  CODE_SET_PAR_WIDTHS = 441,
-  CODE_GET_VAR_WIDTHS = 442,
-  CODE_SET_VAR_WIDTHS = 443
-};
-
 // The main window's settings, or null when no main window is registered.
 COptions *Options();
 // "VisLevel"; 0 without a main window.
 int VisLevel();
-// Sends a width code with the address of the array; false without a main window.
-bool SendWidths(int code, int *widths);
+// The column widths of the parameter list (11) and the variable list (10) in
+// the settings, each kept within 10..1000 both ways; false without a main
+// window (the widths are then left as they are).
+enum class WidthList { Par, Var };
+bool ReadWidths(WidthList list, std::span<int> widths);
+bool StoreWidths(WidthList list, std::span<const int> widths);
 
 // A text colour on a background.
 struct ColorPair {

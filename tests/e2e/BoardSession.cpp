@@ -77,18 +77,17 @@ BoardSession::~BoardSession()
 void BoardSession::Route(CRequestPacket &pkt)
 {
   if (pkt.error != 0) {
-    if (m_conn->FrameCode(ChildCode::GoOffline, 0) != 0)
-      m_conn->FrameCode(ChildCode::ShowError, reinterpret_cast<qintptr>(&pkt.strVersion));
+    if (m_conn->GoOffline() != 0)
+      m_conn->ShowError(pkt.strVersion);
     return;
   }
-  if (pkt.message == REQ_GO_ONLINE && m_conn->FrameCode(ChildCode::QueryState, 0) != 0) {
+  if (pkt.message == REQ_GO_ONLINE && m_conn->QueryState() != 0) {
     QString board = pkt.strVersion;
     board.replace(u'\n', u' ');
-    QString mine;
-    m_conn->FrameCode(ChildCode::GetVersion, reinterpret_cast<qintptr>(&mine));
+    const QString mine = m_conn->GetVersion();
     if (mine != QStringLiteral("no version;") && mine != board) {
       m_refused = board;
-      m_conn->FrameCode(ChildCode::GoOffline, 0);
+      m_conn->GoOffline();
       return;
     }
   }
@@ -129,7 +128,7 @@ bool BoardSession::Write(int index, double value)
 
 void BoardSession::Poll()
 {
-  m_conn->FrameCode(ChildCode::Poll, 0);
+  m_conn->Poll();
 }
 
 void BoardSession::InitDescriptions()

@@ -183,22 +183,21 @@ bool Shape(CRequestPacket &p, Input &in, const Example &example)
 // online or connecting.
 void NotifyError(Conn &conn, CRequestPacket &p)
 {
-  if (conn.FrameCode(ChildCode::GoOffline, 0) != 0 && p.error != 12)
-    conn.FrameCode(ChildCode::ShowError, reinterpret_cast<qintptr>(&p.strVersion));
+  if (conn.GoOffline() != 0 && p.error != 12)
+    conn.ShowError(p.strVersion);
 }
 
 // The main frame's version check of a go-online answer: true when refused.
 bool RefuseVersion(Conn &conn, const QString &boardVersion)
 {
-  if ((conn.FrameCode(ChildCode::QueryState, 0) & 0xC) == 0)
+  if ((conn.QueryState() & 0xC) == 0)
     return true;
-  QString version;
-  conn.FrameCode(ChildCode::GetVersion, reinterpret_cast<qintptr>(&version));
+  const QString version = conn.GetVersion();
   QString board = boardVersion;
   board.replace(u'\n', u' ');
   if (version == QStringLiteral("no version;") || version == board)
     return false;
-  conn.FrameCode(ChildCode::GoOffline, 0);
+  conn.GoOffline();
   return true;
 }
 
@@ -222,15 +221,13 @@ void Route(Conn &conn, CRequestPacket &p, CMemBuffDlg &buffer)
   case REQ_RESET_STATISTICS:
     return;
   case ANS_READ_TRACE: {
-    conn.FrameCode(ChildCode::ClearBufferRead, 0);
-    QString header;
-    conn.FrameCode(ChildCode::GetBufferName, reinterpret_cast<qintptr>(&header));
+    conn.ClearBufferRead();
+    const QString header = conn.GetBufferName();
     std::array<QString, 6> labels;
     std::array<double, 6> scales{};
     for (int t = 0; t < 6; ++t) {
-      scales[t] = 1.0;
-      conn.FrameCode(ChildCode::TrackScaleFirst + t, reinterpret_cast<qintptr>(&scales[t]));
-      conn.FrameCode(ChildCode::TrackLabelFirst + t, reinterpret_cast<qintptr>(&labels[t]));
+      scales[t] = conn.TrackScale(t);
+      labels[t] = conn.TrackLabel(t);
     }
     buffer.ShowBuffer(labels, 0.1f, 0.0f, p);
     return;
@@ -238,7 +235,7 @@ void Route(Conn &conn, CRequestPacket &p, CMemBuffDlg &buffer)
   default:
     break;
   }
-  conn.FrameCode(ChildCode::Answer, reinterpret_cast<qintptr>(&p));
+  conn.ProcessAnswer(p);
 }
 
 void AnswerOne(Sink &sink, Conn &conn, Input &in, CMemBuffDlg &buffer, const Example &example)
@@ -334,7 +331,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         conn.OnReadAll();
         break;
       case 2:
-        conn.FrameCode(ChildCode::Poll, 0);
+        conn.Poll();
         break;
       case 3:
         // The board's request for its K table.

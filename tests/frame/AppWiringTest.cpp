@@ -78,7 +78,7 @@ protected:
     std::unique_ptr<CRequestPacket> request = sink.Take();
     ASSERT_TRUE(request);
     auto answer = AnswerOf(*request, std::move(words));
-    child.SendCode(ChildCode::Answer, reinterpret_cast<qintptr>(answer.get()));
+    child.ProcessAnswer(*answer);
   }
 
   TestEnvironment env;
@@ -124,11 +124,11 @@ TEST_F(ViewsInFrame, BoardWindowShowsTheDocumentInTheRealViews)
   EXPECT_EQ(parList->GetListCtrl()->GetItemText(0, CParListView::COL_NAME), doc->GetPar(first).GetNameText());
 
   // Online, a poll answer reaches the variable list through the frame.
-  child->SendCode(ChildCode::GoOnline, 0);
+  child->GoOnline();
   AnswerNext(*child);
   ASSERT_TRUE(doc->IsOnline());
   sink.Clear();
-  child->SendCode(ChildCode::Poll, 0);
+  child->Poll();
   // Every read the poll queued, answered in order (the status block holds the
   // standard variables the list shows).
   std::vector<std::unique_ptr<CRequestPacket>> requests;
@@ -139,7 +139,7 @@ TEST_F(ViewsInFrame, BoardWindowShowsTheDocumentInTheRealViews)
     const uint16_t count =
         request->message == REQ_READ_VARS ? request->PktType.var.num_var : request->PktType.par.num_par;
     auto answer = AnswerOf(*request, std::vector<uint16_t>(count, 7));
-    child->SendCode(ChildCode::Answer, reinterpret_cast<qintptr>(answer.get()));
+    child->ProcessAnswer(*answer);
   }
   QApplication::processEvents();
   int shown = 0;
@@ -243,7 +243,7 @@ TEST_F(ViewsInFrame, OnlineWritesAreClampedToTheLimits)
 {
   auto doc = LoadExampleDoc();
   CChildFrame *child = frame->AddChildFrame(doc.get());
-  child->SendCode(ChildCode::GoOnline, 0);
+  child->GoOnline();
   AnswerNext(*child);
   sink.Clear();
   const Parametri &par = doc->GetPar(7);
@@ -280,9 +280,9 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   o.com_retry.Set(1);
   o.com_silent.Set(0);
   o.Start_Timer.Set(0);
-  frame->SendCode(MainCode::TimerAndTabs, 0);
+  frame->ApplyTimerAndTabs();
   frame->GetSerManager()->SetDevicePath(sim.Device());
-  frame->SendCode(MainCode::ApplySerial, 0);
+  frame->ApplySerialSettings();
   CFolderDocHost host(temp.path(), frame.get());
   auto *adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
   ASSERT_NE(adapter, nullptr);

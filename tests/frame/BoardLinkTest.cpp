@@ -28,9 +28,9 @@ protected:
     o.com_retry.Set(1);
     o.com_silent.Set(0);
     o.Start_Timer.Set(0); // the test ticks the scheduler itself
-    frame->SendCode(MainCode::TimerAndTabs, 0);
+    frame->ApplyTimerAndTabs();
     frame->GetSerManager()->SetDevicePath(sim.Device());
-    frame->SendCode(MainCode::ApplySerial, 0);
+    frame->ApplySerialSettings();
     host = std::make_unique<CFolderDocHost>(temp.path(), frame.get());
   }
   void TearDown() override { frame.reset(); }
@@ -141,7 +141,7 @@ TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
   ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
   ASSERT_TRUE(sim.Command(QStringLiteral("exception 2 all")));
   ASSERT_TRUE(TickUntil([&] { return !doc->IsOnline(); }));
-  EXPECT_EQ(child->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(child->QueryState(), 0);
   EXPECT_FALSE(frame->MessageText().trimmed().isEmpty());
   EXPECT_NE(frame->MessageText(), QStringLiteral("Online"));
   EXPECT_EQ(frame->MessageText(), doc->GetStatusText());
@@ -152,7 +152,7 @@ TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
   auto doc = std::make_unique<CQelDoc>();
   CChildFrame *child = Open(doc.get());
   // The address a new document starts with is no board's here.
-  child->FrameCode(ChildCode::SetAddress, 1);
+  child->SetAddress(1);
   child->OnCommand(Cmd::OnLine);
   ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
   EXPECT_EQ(doc->GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));

@@ -70,38 +70,38 @@ protected:
 
 TEST_F(ChildConnTest, GoOnlineAndOfflineMoveStatesAndQueueTheirRequests)
 {
-  EXPECT_EQ(conn->FrameCode(ChildCode::GetReadState, 0), -1);
-  EXPECT_EQ(conn->FrameCode(ChildCode::GoOnline, 0), 0);
+  EXPECT_EQ(conn->GetReadState(), -1);
+  EXPECT_EQ(conn->GoOnline(), 0);
   ASSERT_EQ(sink.queue.size(), 1u);
   const CRequestPacket &go = *sink.queue[0];
   EXPECT_EQ(go.message, REQ_GO_ONLINE);
   EXPECT_EQ(go.hWnd, kWnd);
   EXPECT_EQ(go.slave, 1); // "MODBUS = 1"
-  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 4);
+  EXPECT_EQ(conn->QueryState(), 4);
   EXPECT_EQ(conn->GetReadState(), 1);
   EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Online"));
   EXPECT_EQ(conn->icon, StateIcon::Offline);
 
   Answer(go, {});
-  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 8);
-  EXPECT_EQ(conn->FrameCode(ChildCode::GetReadState, 0), 2);
-  EXPECT_EQ(conn->FrameCode(ChildCode::GetCmdState, 0), 2);
+  EXPECT_EQ(conn->QueryState(), 8);
+  EXPECT_EQ(conn->GetReadState(), 2);
+  EXPECT_EQ(conn->GetCmdState(), 2);
   // A loaded document keeps its own identity.
   EXPECT_EQ(doc->GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));
   EXPECT_EQ(conn->icon, StateIcon::Ok);
 
   sink.Clear();
-  EXPECT_EQ(conn->FrameCode(ChildCode::GoOffline, 0), 8);
+  EXPECT_EQ(conn->GoOffline(), 8);
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
   EXPECT_EQ(conn->GetReadState(), 0);
   EXPECT_EQ(conn->wentOffline, 1);
-  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(conn->QueryState(), 0);
 
   // Answers to an offline board change nothing.
   auto late = std::make_unique<CRequestPacket>(kWnd, 1, REQ_GO_ONLINE);
   conn->ProcessAnswer(*late);
-  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(conn->QueryState(), 0);
 }
 
 TEST_F(ChildConnTest, GoOnlineAnswerTakesTheBoardIdentityWithoutADescription)
@@ -121,14 +121,14 @@ TEST_F(ChildConnTest, GoOnlineAnswerTakesTheBoardIdentityWithoutADescription)
   EXPECT_EQ(empty->GetLanguageName(), QStringLiteral("fr"));
   // Without a description the poll reads two registers of the status block.
   sink.Clear();
-  conn->FrameCode(ChildCode::Poll, 0);
+  conn->Poll();
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_READ_VARS);
   EXPECT_EQ(sink.queue[0]->PktType.var.first_var, 9900);
   EXPECT_EQ(sink.queue[0]->PktType.var.num_var, 2);
   // And a read all is refused so that a waiting backup sees the failure.
   sink.Clear();
-  conn->FrameCode(ChildCode::BackupReadAll, 0);
+  conn->BackupReadAll();
   EXPECT_TRUE(sink.queue.empty());
   EXPECT_EQ(conn->GetReadState(), 0);
   EXPECT_EQ(empty->GetStatusText(), LoadStr(IDS_READ_ALL_REFUSED));
@@ -312,7 +312,7 @@ TEST_F(ChildConnTest, ReadBackOfSixteenBitsIsSignedAndTracksOnlyWhenAsked)
   EXPECT_TRUE(doc->GetUndoList().empty());
   // A short answer is a fault: the board goes offline and says why.
   Answer(*read, {});
-  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(conn->QueryState(), 0);
   EXPECT_EQ(doc->GetStatusText(), LoadStrFormat(IDS_SHORT_ANSWER, 0, 1));
 }
 
@@ -337,7 +337,7 @@ TEST_F(ChildConnTest, UndoWritesOnlineAndRestoresOffline)
 TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress)
 {
   Online(); // queues the trace settings as extras
-  conn->FrameCode(ChildCode::Poll, 0);
+  conn->Poll();
   ASSERT_EQ(sink.queue.size(), 3u);
   const CRequestPacket &status = *sink.queue[0];
   EXPECT_EQ(status.PktType.var.first_var, 9900);
@@ -352,24 +352,24 @@ TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress
   EXPECT_EQ(vars.PktType.var.num_var, 98);
   // The extras are read once.
   sink.Clear();
-  conn->FrameCode(ChildCode::Poll, 0);
+  conn->Poll();
   ASSERT_EQ(sink.queue.size(), 2u);
   EXPECT_EQ(sink.queue[1]->PktType.var.first_var, 105);
   EXPECT_EQ(sink.queue[1]->PktType.var.num_var, 6);
   // Nothing while a trace buffer is coming.
   sink.Clear();
   doc->MarkTraceReadPending();
-  conn->FrameCode(ChildCode::Poll, 0);
+  conn->Poll();
   EXPECT_TRUE(sink.queue.empty());
 }
 
 TEST_F(ChildConnTest, PollSkipsWatchRowsThatNameNoVariable)
 {
   Online();
-  conn->FrameCode(ChildCode::Poll, 0); // the extras go once
+  conn->Poll(); // the extras go once
   auto polled = [&] {
     sink.Clear();
-    conn->FrameCode(ChildCode::Poll, 0);
+    conn->Poll();
     std::vector<std::pair<int, int>> reads;
     for (const auto &p : sink.queue)
       reads.emplace_back(p->PktType.var.first_var, p->PktType.var.num_var);
@@ -401,7 +401,7 @@ TEST_F(ChildConnTest, PollBlocksNeverExceed120RegistersOrWrap)
   auto wide = LoadDocText(Doc(items));
   conn->SetConnDocument(wide.get());
   Online();
-  conn->FrameCode(ChildCode::Poll, 0);
+  conn->Poll();
   auto vars = sink.OfKind(REQ_READ_VARS);
   ASSERT_EQ(vars.size(), 2u);
   EXPECT_EQ(vars[0]->PktType.var.first_var, 0);
@@ -464,24 +464,19 @@ TEST_F(ChildConnTest, StatusBlockAnswerSetsIconsRowsAndWinCmdTriggers)
 
 TEST_F(ChildConnTest, TrackCodesAndSpecialParameters)
 {
-  QString label;
-  conn->FrameCode(ChildCode::TrackLabelFirst, reinterpret_cast<qintptr>(&label));
-  EXPECT_FALSE(label.isEmpty()); // c_diag_rec1 links variable 104
-  conn->FrameCode(ChildCode::TrackLabelFirst + 5, reinterpret_cast<qintptr>(&label));
-  EXPECT_TRUE(label.isEmpty()); // no c_diag_rec6
-  double scale = 0;
-  conn->FrameCode(ChildCode::TrackScaleFirst + 5, reinterpret_cast<qintptr>(&scale));
-  EXPECT_EQ(scale, 1.0);
+  EXPECT_FALSE(conn->TrackLabel(0).isEmpty()); // c_diag_rec1 links variable 104
+  EXPECT_TRUE(conn->TrackLabel(5).isEmpty());  // no c_diag_rec6
+  EXPECT_EQ(conn->TrackScale(5), 1.0);
   EXPECT_TRUE(conn->SetSpecialParValue(doc->GetTrigNegPar(), 0x1FFFF));
   EXPECT_EQ(doc->GetTraceValue(CQelDocContainer::TRACE_TRIG_NEG), -1.0f);
   EXPECT_FALSE(conn->SetSpecialParValue(0, 5));
   // The address code marks the document modified only on a change.
   doc->SetModifiedFlag(false);
-  conn->FrameCode(ChildCode::SetAddress, 1);
+  conn->SetAddress(1);
   EXPECT_FALSE(doc->IsModified());
-  conn->FrameCode(ChildCode::SetAddress, 0x105);
+  conn->SetAddress(0x105);
   EXPECT_TRUE(doc->IsModified());
-  EXPECT_EQ(conn->FrameCode(ChildCode::GetAddress, 0), 5);
+  EXPECT_EQ(conn->GetAddress(), 5);
 }
 
 TEST_F(ChildConnTest, EveryResetRequestReadsAndTheFirstAnswerWrites)
@@ -525,7 +520,7 @@ TEST_F(ChildConnTest, BoardCommandsAskFirstAndWriteOnlyOnline)
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ASK_LOAD_EEP2));
   // Code 127: EEPROM save of set 1, answered when its read-back arrives.
   sink.Clear();
-  conn->FrameCode(ChildCode::EepromSaveAll, 0);
+  conn->EepromSaveAll();
   EXPECT_EQ(conn->GetCmdState(), 3);
   EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{9999}));
   Answer(*sink.queue[1], {9999});
@@ -533,13 +528,13 @@ TEST_F(ChildConnTest, BoardCommandsAskFirstAndWriteOnlyOnline)
   // The board's message answers go only to an online board.
   sink.Clear();
   doc->SetWinCmdValue(3);
-  conn->FrameCode(ChildCode::WinCmdAnswer, 2);
+  conn->AnswerWinCmd(2);
   EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{3003}));
   conn->RequestGoOffline();
   sink.Clear();
   env.prompter().AnswerMessage(IDOK);
   conn->OnEepSave2();
-  conn->FrameCode(ChildCode::WinCmdAnswer, 1);
+  conn->AnswerWinCmd(1);
   EXPECT_TRUE(sink.queue.empty());
 }
 
@@ -593,7 +588,7 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   EXPECT_FALSE(conn->IsCommandEnabled(Cmd::InitDescriptions));
   // Polls wait while the description comes.
   sink.Clear();
-  conn->FrameCode(ChildCode::Poll, 0);
+  conn->Poll();
   EXPECT_TRUE(sink.queue.empty());
 
   auto answer = std::make_unique<CRequestPacket>(kWnd, 1, ANS_DESCRIPTION);
@@ -774,7 +769,7 @@ TEST_F(ChildConnTest, ImportTakesTheBoardOfflineAndSaysSo)
   Online();
   conn->importFile = ExamplePath(QStringLiteral("demo-small.vtx"));
   conn->ImportCompareFile(false);
-  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(conn->QueryState(), 0);
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_DATA_IMPORTED));
 }
 
@@ -846,7 +841,7 @@ TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
   auto w = take();
   ASSERT_GT(w.size(), 3u);
   Reply(*conn, *w[0]);
-  conn->FrameCode(ChildCode::BackupReadAll, 0);
+  conn->BackupReadAll();
   auto r3 = take();
   for (std::size_t i = 1; i < w.size(); ++i)
     Reply(*conn, *w[i]);
@@ -896,7 +891,7 @@ TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_WRITE_ONE);
   EXPECT_EQ(asked(), before + 1);
-  conn->FrameCode(ChildCode::EepromSaveAll, 0);
+  conn->EepromSaveAll();
   EXPECT_EQ(conn->GetCmdState(), 0);
 
   // The reset write: said, not written, no longer pending.
@@ -912,7 +907,7 @@ TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
   failing = {REQ_READ_VARS, REQ_READ_BLOCK, REQ_GO_OFFLINE, REQ_K_TABLE};
   before = asked();
   doc->AddExtraPollPar(7);
-  conn->FrameCode(ChildCode::Poll, 0);
+  conn->Poll();
   conn->RequestGoOffline();
   EXPECT_TRUE(sink.queue.empty());
   EXPECT_EQ(asked(), before);
@@ -921,7 +916,7 @@ TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
   failing = {REQ_GO_ONLINE};
   conn->RequestGoOnline();
   EXPECT_EQ(asked(), before + 1);
-  EXPECT_EQ(conn->FrameCode(ChildCode::QueryState, 0), 0);
+  EXPECT_EQ(conn->QueryState(), 0);
   EXPECT_EQ(conn->GetReadState(), 0);
   doc->SetHost(nullptr);
 }

@@ -14,35 +14,40 @@
 #include <map>
 #include <memory>
 
-// A main window for the frame's parts: records the codes it is sent, keeps
+// A main window for the frame's parts: records the calls it takes, keeps
 // splitter layouts per number and owns a settings object on the test profile;
 // the serial queue and the folders are a fake document host's. Registers
 // itself while it lives.
-class FakeMainWindow : public IMainWindow {
+class FakeMainWindow : public IMainWindow, public IPaneLayoutStore {
 public:
+  enum class Call { ApplySerial, Statistics, ResetStatistics, TimerAndTabs, LoadLayout, StoreLayout };
+
   FakeMainWindow() : m_options(std::make_unique<COptions>()) { MainWindowLink::Set(this); }
   ~FakeMainWindow() override { MainWindowLink::Set(nullptr); }
 
-  qintptr SendCode(int code, qintptr lParam) override
+  void PaneLayout(int code, SplitterLayout &layout) override
   {
-    codes.append({code, lParam});
-    if (code == ST_SplitterWnd::kCodeLoadLayout || code == ST_SplitterWnd::kCodeStoreLayout) {
-      auto *layout = reinterpret_cast<SplitterLayout *>(lParam);
-      if (code == ST_SplitterWnd::kCodeStoreLayout)
-        layouts[layout->number] = *layout;
-      else if (auto it = layouts.find(layout->number); it != layouts.end())
-        *layout = it->second;
+    if (code == PaneCode::Store) {
+      codes.append({Call::StoreLayout, kNoWindow});
+      layouts[layout.number] = layout;
+    } else if (code == PaneCode::Load) {
+      codes.append({Call::LoadLayout, kNoWindow});
+      if (auto it = layouts.find(layout.number); it != layouts.end())
+        layout = it->second;
     }
-    return 0;
   }
   COptions &GetOptions() override { return *m_options; }
+  void ApplySerialSettings() override { codes.append({Call::ApplySerial, kNoWindow}); }
+  void RequestStatistics(WindowId page) override { codes.append({Call::Statistics, page}); }
+  void ResetStatistics() override { codes.append({Call::ResetStatistics, kNoWindow}); }
+  void ApplyTimerAndTabs() override { codes.append({Call::TimerAndTabs, kNoWindow}); }
   QString GetInitializeLanguage() const override { return m_options->InitializeLanguage.Get(); }
   void AddRequest(CRequestPacket *&packet) override { host.AddRequest(packet); }
   void AddHeadRequest(CRequestPacket *&packet) override { host.AddHeadRequest(packet); }
   QString GetProgramFolder() const override { return host.GetProgramFolder(); }
   QString GetUserDataFolder() const override { return host.GetUserDataFolder(); }
 
-  int CountOf(int code) const
+  int CountOf(Call code) const
   {
     int n = 0;
     for (const auto &c : codes)
@@ -56,7 +61,7 @@ public:
     m_options = std::make_unique<COptions>();
   }
 
-  QList<QPair<int, qintptr>> codes;
+  QList<QPair<Call, WindowId>> codes; // each call with the page it names
   std::map<int, SplitterLayout> layouts;
   FakeDocHost host;
 

@@ -35,9 +35,10 @@ public:
 };
 
 // A connection whose window hooks only count.
-class TestConn : public CChildConn {
+class TestConn : public CChildConn, public IConnHooks {
 public:
-  TestConn(WindowId id, IRequestSink *sink) : CChildConn(id, sink) {}
+  TestConn(WindowId id, IRequestSink *sink) : CChildConn(id, sink) { SetHooks(this); }
+  ~TestConn() override { SetHooks(nullptr); }
 
   int statusShown = 0;
   int icon = -1;
@@ -54,7 +55,6 @@ public:
   using CChildConn::ImportCompareFile;
   using CChildConn::WinCmdAction;
 
-protected:
   void ShowStatusText() override { ++statusShown; }
   void SetStateIcon(int id) override { icon = id; }
   void FillParList() override { ++fillList; }

@@ -4,6 +4,8 @@
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
+#include "views/ViewState.h"
+
 #include "model/generali.h"
 #include "model/DocViewLinks.h"
 #include "modbus/SerCodes.h"
@@ -53,13 +55,19 @@ TEST_F(MainAnswersTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
   EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
   // Failed answers of the frame's idle request and of a statistics page reach
   // no board window: nothing goes offline, the status bar keeps its text.
-  struct Page : QObject, ICodeTarget {
+  struct Page : QObject, IBoardWindow {
     std::vector<int> codes;
-    qintptr SendCode(int code, qintptr) override
+    int SendCode(int code) override
     {
       codes.push_back(code);
       return 8;
     }
+    int GoOffline() override
+    {
+      codes.push_back(-1);
+      return 8;
+    }
+    void ShowError(const QString &) override { codes.push_back(-2); }
   } page;
   const WindowId pageId = WindowRegistry::Instance().Register(&page);
   for (auto [to, kind] :
@@ -135,8 +143,8 @@ TEST_F(MainAnswersTest, ProgressCodesBeepAndStatistics)
   CSerStatRecord record;
   record.hWnd = 4711;
   sink.active = 1;
-  frame->SendCode(MainCode::Statistics, reinterpret_cast<qintptr>(&record));
-  frame->SendCode(MainCode::ResetStatistics, 0);
+  frame->RequestStatistics(record.hWnd);
+  frame->ResetStatistics();
   ASSERT_EQ(sink.queue.size(), 2u);
   EXPECT_EQ(sink.queue[0]->message, REQ_RESET_STATISTICS);
   EXPECT_EQ(sink.queue[1]->message, REQ_STATISTICS);
@@ -206,11 +214,11 @@ TEST_F(MainAnswersTest, TraceBufferAnswersAndHousekeeping)
   manager->SetAddress(a.id, 1);
 
   withManager->RouteAnswer(*Packet(a.id, ANS_READ_TRACE));
-  EXPECT_EQ(a.Count(ChildCode::ClearBufferRead), 1);
-  EXPECT_EQ(a.Count(ChildCode::GetBufferName), 1);
+  EXPECT_EQ(a.Count(Call::ClearBufferRead), 1);
+  EXPECT_EQ(a.Count(Call::GetBufferName), 1);
   for (int t = 0; t < 6; ++t) {
-    EXPECT_EQ(a.Count(ChildCode::TrackScaleFirst + t), 1);
-    EXPECT_EQ(a.Count(ChildCode::TrackLabelFirst + t), 1);
+    EXPECT_EQ(a.Count(Call::TrackScaleFirst + t), 1);
+    EXPECT_EQ(a.Count(Call::TrackLabelFirst + t), 1);
   }
   EXPECT_EQ(manager->buffers, 1);
   EXPECT_EQ(manager->scales[5], 1.0);
@@ -250,23 +258,23 @@ TEST_F(MainAnswersTest, TraceBufferAnswersAndHousekeeping)
 
 TEST_F(MainAnswersTest, WidthAndPaneCodesClampAndCheckTheirIndexes)
 {
-  int widths[11] = {5, 5000, 100, 100, 100, 100, 100, 100, 100, 100, 100};
-  frame->SendCode(MainCode::SetParWidths, reinterpret_cast<qintptr>(widths));
+  const int widths[11] = {5, 5000, 100, 100, 100, 100, 100, 100, 100, 100, 100};
+  views::StoreWidths(views::WidthList::Par, widths);
   EXPECT_EQ(frame->GetOptions().ParWidth.At(0), 10);
   EXPECT_EQ(frame->GetOptions().ParWidth.At(1), 1000);
   int back[11] = {};
-  frame->SendCode(MainCode::GetParWidths, reinterpret_cast<qintptr>(back));
+  views::ReadWidths(views::WidthList::Par, back);
   EXPECT_EQ(back[0], 10);
-  int layout[5] = {-1, 250, -1, 300, 2};
-  frame->SendCode(MainCode::StorePanes, reinterpret_cast<qintptr>(layout));
-  int loaded[5] = {0, 0, 0, 0, 2};
-  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(loaded));
-  EXPECT_EQ(loaded[1], 250);
-  EXPECT_EQ(loaded[3], 300);
-  int bad[5] = {1, 2, 3, 4, 3};
-  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(bad));
-  EXPECT_EQ(bad[0], 1); // number 3 names no stored layout
-  EXPECT_EQ(frame->SendCode(MainCode::TestpointQuery, 0), frame->GetOptions().TP_Autofilling.Get() == 0);
+  SplitterLayout layout{-1, 250, -1, 300, 2};
+  frame->PaneLayout(PaneCode::Store, layout);
+  SplitterLayout loaded{0, 0, 0, 0, 2};
+  frame->PaneLayout(PaneCode::Load, loaded);
+  EXPECT_EQ(loaded.size0, 250);
+  EXPECT_EQ(loaded.size1, 300);
+  SplitterLayout bad{1, 2, 3, 4, 3};
+  frame->PaneLayout(PaneCode::Load, bad);
+  EXPECT_EQ(bad.hiddenCol, 1); // number 3 names no stored layout
+  EXPECT_EQ(frame->TestpointQuery(), frame->GetOptions().TP_Autofilling.Get() == 0);
 }
 
 // Answers left by a worker that tests play themselves.

@@ -1,6 +1,6 @@
 #pragma once
 
-// The main frame with board windows that only answer its numbered codes.
+// The main frame with board windows that only record its calls.
 
 #include "FrameTestSupport.h"
 #include "TestSupport.h"
@@ -20,8 +20,39 @@
 // Named apart: the trace tests linked beside these have a FakeChild of their own.
 namespace mainframe_test {
 
-// A board window as the main frame sees it: numbered codes only.
-class FakeChild : public QObject, public ICodeTarget {
+// The calls a FakeChild records.
+namespace Call {
+enum : int {
+  GoOffline,
+  GoOnline,
+  QueryState,
+  Poll,
+  GetAddress,
+  SetAddress,
+  TestpointsOn,
+  TestpointsOff,
+  ShowError,
+  GetVersion,
+  BackupReadAll,
+  EepromSaveAll,
+  Answer,
+  LevelChanged,
+  SaveAs,
+  SaveBackup,
+  NotifyMainFrame,
+  WinCmdAnswer,
+  GetReadState,
+  GetCmdState,
+  GetBufferName,
+  ReadBuffer,
+  ClearBufferRead,
+  TrackLabelFirst, // one per track
+  TrackScaleFirst = TrackLabelFirst + 6,
+};
+}
+
+// A board window as the main frame sees it: records its calls.
+class FakeChild : public QObject, public IBoardWindow {
 public:
   explicit FakeChild(CMainFrame &frame) : m_frame(frame)
   {
@@ -33,53 +64,122 @@ public:
     m_frame.UnregisterChild(id);
     WindowRegistry::Instance().Unregister(id);
   }
-  qintptr SendCode(int code, qintptr lParam) override
+  int SendCode(int code) override
   {
-    codes.push_back(code);
     switch (code) {
-    case ChildCode::QueryState:
-      return bits;
-    case ChildCode::GoOffline: {
-      const int was = bits;
-      bits = 0;
-      readState = cmdState = 0;
-      return was;
-    }
     case ChildCode::GoOnline:
-      bits = 4;
-      readState = cmdState = 1;
+      return GoOnline();
+    case ChildCode::BackupReadAll:
+      codes.push_back(Call::BackupReadAll);
+      return 0;
+    case ChildCode::EepromSaveAll:
+      codes.push_back(Call::EepromSaveAll);
       return 0;
     case ChildCode::GetReadState:
-      return readState;
+      return GetReadState();
     case ChildCode::GetCmdState:
-      return cmdState;
-    case ChildCode::GetAddress:
-      return address;
-    case ChildCode::SetAddress:
-      address = static_cast<int>(lParam & 0xFF);
-      return 0;
-    case ChildCode::GetVersion:
-      *reinterpret_cast<QString *>(lParam) = version;
-      return 0;
-    case ChildCode::ShowError:
-      status = *reinterpret_cast<const QString *>(lParam);
-      return 0;
-    case ChildCode::LevelChanged:
-      levels.push_back(lParam);
-      return 0;
-    case ChildCode::Answer:
-      answers.push_back(reinterpret_cast<const CRequestPacket *>(lParam)->message);
-      return 0;
+      return GetCmdState();
     default:
       return 0;
     }
   }
+  int GoOffline() override
+  {
+    codes.push_back(Call::GoOffline);
+    const int was = bits;
+    bits = 0;
+    readState = cmdState = 0;
+    return was;
+  }
+  int GoOnline() override
+  {
+    codes.push_back(Call::GoOnline);
+    bits = 4;
+    readState = cmdState = 1;
+    return 0;
+  }
+  int QueryState() const override
+  {
+    codes.push_back(Call::QueryState);
+    return bits;
+  }
+  void Poll() override { codes.push_back(Call::Poll); }
+  int GetAddress() const override
+  {
+    codes.push_back(Call::GetAddress);
+    return address;
+  }
+  void SetAddress(int value) override
+  {
+    codes.push_back(Call::SetAddress);
+    address = value & 0xFF;
+  }
+  void SetTestpoints(bool on) override { codes.push_back(on ? Call::TestpointsOn : Call::TestpointsOff); }
+  void ShowError(const QString &text) override
+  {
+    codes.push_back(Call::ShowError);
+    status = text;
+  }
+  QString GetVersion() const override
+  {
+    codes.push_back(Call::GetVersion);
+    return version;
+  }
+  void ProcessAnswer(const CRequestPacket &pkt) override
+  {
+    codes.push_back(Call::Answer);
+    answers.push_back(pkt.message);
+  }
+  void LevelChanged(int level) override
+  {
+    codes.push_back(Call::LevelChanged);
+    levels.push_back(level);
+  }
+  bool SaveAs() override
+  {
+    codes.push_back(Call::SaveAs);
+    return false;
+  }
+  bool SaveBackup(bool) override
+  {
+    codes.push_back(Call::SaveBackup);
+    return false;
+  }
+  void NotifyMainFrame() override { codes.push_back(Call::NotifyMainFrame); }
+  void AnswerWinCmd(int) override { codes.push_back(Call::WinCmdAnswer); }
+  int GetReadState() const override
+  {
+    codes.push_back(Call::GetReadState);
+    return readState;
+  }
+  int GetCmdState() const override
+  {
+    codes.push_back(Call::GetCmdState);
+    return cmdState;
+  }
+  QString GetBufferName() const override
+  {
+    codes.push_back(Call::GetBufferName);
+    return {};
+  }
+  QString TrackLabel(int track) const override
+  {
+    codes.push_back(Call::TrackLabelFirst + track);
+    return {};
+  }
+  double TrackScale(int track) const override
+  {
+    codes.push_back(Call::TrackScaleFirst + track);
+    return 1.0;
+  }
+  void ReadBuffer() override { codes.push_back(Call::ReadBuffer); }
+  void ClearBufferRead() override { codes.push_back(Call::ClearBufferRead); }
   int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
 
   WindowId id = kNoWindow;
-  std::vector<int> codes;
+  mutable std::vector<int> codes; // every call, in order
   std::vector<int> answers;
-  std::vector<qintptr> levels;
+  std::vector<int> levels;
   int bits = 0;
   int readState = -1;
   int cmdState = -1;

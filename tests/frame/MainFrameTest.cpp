@@ -45,8 +45,8 @@ TEST_F(MainFrameTest, SliderAndAddressBoxReachTheBoards)
   FakeChild a(*frame), b(*frame);
   frame->SetActiveChild(a.id);
   emit frame->Slider()->visLevelChanged(CExtStatusBarSliderCtrl::kThumbPosition, 2);
-  EXPECT_EQ(a.Count(ChildCode::LevelChanged), 1);
-  EXPECT_EQ(b.Count(ChildCode::LevelChanged), 1);
+  EXPECT_EQ(a.Count(Call::LevelChanged), 1);
+  EXPECT_EQ(b.Count(Call::LevelChanged), 1);
   frame->ForwardToolbarValue(12);
   EXPECT_EQ(a.address, 12);
   EXPECT_EQ(b.address, 1);
@@ -71,7 +71,7 @@ TEST_F(MainFrameTest, SliderPostsEachLevelToTheBoards)
   QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.95));
   EXPECT_TRUE(a.levels.empty()); // nothing reached the board from inside the mouse handlers
   QCoreApplication::processEvents();
-  EXPECT_EQ(a.levels, (std::vector<qintptr>{1, 2}));
+  EXPECT_EQ(a.levels, (std::vector<int>{1, 2}));
 }
 
 TEST_F(MainFrameTest, TabStripShowsImagesAtFirstAndClaimsItsBand)
@@ -83,7 +83,7 @@ TEST_F(MainFrameTest, TabStripShowsImagesAtFirstAndClaimsItsBand)
   remade->resize(800, 600);
   remade->show();
   EXPECT_TRUE(remade->Tabs()->HasImages()); // at creation, whatever the setting
-  remade->SendCode(MainCode::TimerAndTabs, 0);
+  remade->ApplyTimerAndTabs();
   EXPECT_FALSE(remade->Tabs()->HasImages()); // a later change follows it
   auto doc = LoadExampleDoc();
   remade->AddChildFrame(doc.get());
@@ -102,8 +102,8 @@ TEST_F(MainFrameTest, ClosingTheFrameTakesEveryBoardOffline)
   FakeChild a(*frame), b(*frame);
   a.bits = b.bits = 8;
   frame->close();
-  EXPECT_EQ(a.Count(ChildCode::GoOffline), 1);
-  EXPECT_EQ(b.Count(ChildCode::GoOffline), 1);
+  EXPECT_EQ(a.Count(Call::GoOffline), 1);
+  EXPECT_EQ(b.Count(Call::GoOffline), 1);
 }
 
 TEST_F(MainFrameTest, PlacementIsClampedOntoTheScreen)
@@ -160,7 +160,7 @@ TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocu
   CChildFrame *child = frame->AddChildFrame(doc.get());
   const WindowId id = child->GetAnswerWindowId();
   EXPECT_EQ(frame->GetActiveChild(), id);
-  EXPECT_EQ(frame->SendCode(MainCode::TestpointQuery, 0), static_cast<qintptr>(doc->GetTestpoints()));
+  EXPECT_EQ(frame->TestpointQuery(), static_cast<int>(doc->GetTestpoints()));
   EXPECT_EQ(doc->GetAnswerWindow(), child);
   EXPECT_EQ(frame->GetActiveDocument(), doc.get());
   EXPECT_TRUE(frame->IsCommandEnabled(Cmd::InitLanguage) || !frame->IsCommandEnabled(Cmd::ReadAll));
@@ -255,9 +255,9 @@ TEST_F(MainFrameTest, ABoardWindowDeletedWithoutACloseKeepsItsPaneSizes)
   CChildFrame *child = frame->AddChildFrame(doc.get());
   child->GetSplitter()->TogglePane(1);
   frame->CloseAllChildren();
-  int layout[5] = {0, 0, 0, 0, 0};
-  frame->SendCode(MainCode::LoadPanes, reinterpret_cast<qintptr>(layout));
-  EXPECT_EQ(layout[0], 1); // the hidden column
+  SplitterLayout layout{0, 0, 0, 0, 0};
+  frame->PaneLayout(PaneCode::Load, layout);
+  EXPECT_EQ(layout.hiddenCol, 1); // the hidden column
 }
 
 TEST_F(MainFrameTest, FocusFromOutsideMakesTheBoardActiveAndShowsItsStatus)
@@ -428,7 +428,7 @@ TEST_F(MainFrameTest, LockPanesShowTheirTextOnlyWhileTheLockIsOn)
   CLockPane::SetLockReader([&locks] { return locks; });
   // A key event refreshes them, without the tick.
   frame->GetOptions().Start_Timer.Set(0);
-  frame->SendCode(MainCode::TimerAndTabs, 0);
+  frame->ApplyTimerAndTabs();
   QTest::keyClick(frame.get(), Qt::Key_CapsLock);
   EXPECT_EQ(caps->text(), QStringLiteral("CAP"));
   EXPECT_TRUE(num->text().isEmpty());

@@ -18,13 +18,13 @@ TEST_F(MainProceduresTest, SchedulerPollsOnlineBoardsInTurnWhileTheQueueIsShort)
   a.bits = b.bits = c.bits = 8;
   for (int i = 0; i < 3; ++i)
     frame->OnSchedulerTick();
-  EXPECT_EQ(a.Count(ChildCode::Poll), 1);
-  EXPECT_EQ(b.Count(ChildCode::Poll), 1);
-  EXPECT_EQ(c.Count(ChildCode::Poll), 1);
-  EXPECT_EQ(off.Count(ChildCode::Poll), 0);
+  EXPECT_EQ(a.Count(Call::Poll), 1);
+  EXPECT_EQ(b.Count(Call::Poll), 1);
+  EXPECT_EQ(c.Count(Call::Poll), 1);
+  EXPECT_EQ(off.Count(Call::Poll), 0);
   sink.waiting = 5;
   frame->OnSchedulerTick();
-  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll) + c.Count(ChildCode::Poll), 3);
+  EXPECT_EQ(a.Count(Call::Poll) + b.Count(Call::Poll) + c.Count(Call::Poll), 3);
   // No idle request while a board is connected.
   sink.active = 1;
   frame->OnSchedulerTick();
@@ -56,7 +56,7 @@ TEST_F(MainProceduresTest, BackupAllReadsEveryBoardThenAsksToSave)
   env.prompter().AnswerMessage(IDOK);
   frame->OnBackupAll();
   EXPECT_EQ(frame->GetBackupState(), 1);
-  EXPECT_EQ(a.Count(ChildCode::GoOnline), 1);
+  EXPECT_EQ(a.Count(Call::GoOnline), 1);
   EXPECT_FALSE(frame->IsCommandEnabled(Cmd::BackupAll));
   frame->OnSchedulerTick(); // still connecting
   EXPECT_EQ(frame->GetBackupState(), 1);
@@ -64,9 +64,9 @@ TEST_F(MainProceduresTest, BackupAllReadsEveryBoardThenAsksToSave)
   a.readState = b.readState = 2;
   frame->OnSchedulerTick();
   EXPECT_EQ(frame->GetBackupState(), 2);
-  EXPECT_EQ(a.Count(ChildCode::BackupReadAll), 1);
+  EXPECT_EQ(a.Count(Call::BackupReadAll), 1);
   // No polling during a backup.
-  EXPECT_EQ(a.Count(ChildCode::Poll) + b.Count(ChildCode::Poll), 0);
+  EXPECT_EQ(a.Count(Call::Poll) + b.Count(Call::Poll), 0);
   a.readState = 4;
   frame->OnSchedulerTick();
   EXPECT_EQ(frame->GetBackupState(), 2);
@@ -76,8 +76,8 @@ TEST_F(MainProceduresTest, BackupAllReadsEveryBoardThenAsksToSave)
   EXPECT_EQ(frame->GetBackupState(), 0);
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ALL_BACKUP_DONE));
   EXPECT_EQ(a.bits, 0); // offline before the question
-  EXPECT_EQ(a.Count(ChildCode::SaveBackup), 1);
-  EXPECT_EQ(b.Count(ChildCode::SaveBackup), 1);
+  EXPECT_EQ(a.Count(Call::SaveBackup), 1);
+  EXPECT_EQ(b.Count(Call::SaveBackup), 1);
 }
 
 TEST_F(MainProceduresTest, BackupAllAbortsWhenABoardFails)
@@ -90,7 +90,7 @@ TEST_F(MainProceduresTest, BackupAllAbortsWhenABoardFails)
   frame->OnSchedulerTick();
   EXPECT_EQ(frame->GetBackupState(), 0);
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_BACKUP_CANT_CONNECT));
-  EXPECT_EQ(a.Count(ChildCode::GoOffline), 1);
+  EXPECT_EQ(a.Count(Call::GoOffline), 1);
   EXPECT_TRUE(frame->IsCommandEnabled(Cmd::BackupAll));
   // In the second state a refused read all aborts with 505.
   env.prompter().AnswerMessage(IDOK);
@@ -111,8 +111,8 @@ TEST_F(MainProceduresTest, EepromAllSavesEveryBoardAndKeepsPolling)
   a->bits = 8;
   a->cmdState = 2;
   frame->OnSchedulerTick();
-  EXPECT_EQ(a->Count(ChildCode::EepromSaveAll), 1);
-  EXPECT_EQ(a->Count(ChildCode::Poll), 1);
+  EXPECT_EQ(a->Count(Call::EepromSaveAll), 1);
+  EXPECT_EQ(a->Count(Call::Poll), 1);
   a->cmdState = 4;
   frame->OnSchedulerTick();
   EXPECT_EQ(frame->GetEEPState(), 0);
@@ -155,11 +155,10 @@ TEST_F(MainProceduresTest, BackupMarksItsStateBeforeSendingTheBoardsOnlineEeprom
   // What a board sees of both states when it is sent online.
   struct Watching : FakeChild {
     explicit Watching(CMainFrame &f) : FakeChild(f), main(f) {}
-    qintptr SendCode(int code, qintptr lParam) override
+    int GoOnline() override
     {
-      if (code == ChildCode::GoOnline)
-        seen.emplace_back(main.GetBackupState(), main.GetEEPState());
-      return FakeChild::SendCode(code, lParam);
+      seen.emplace_back(main.GetBackupState(), main.GetEEPState());
+      return FakeChild::GoOnline();
     }
     CMainFrame &main;
     std::vector<std::pair<int, int>> seen;

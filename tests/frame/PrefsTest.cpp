@@ -97,8 +97,8 @@ TEST_F(PrefsFixture, OkRightAwayAppliesOnlyTheSerialPage)
   Open();
   set->dialog.OkButton()->click();
   EXPECT_TRUE(Accepted());
-  EXPECT_EQ(main.CountOf(430), 1);
-  EXPECT_EQ(main.CountOf(452), 0);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::ApplySerial), 1);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::TimerAndTabs), 0);
   EXPECT_EQ(set->serial.Result(), 1);
   EXPECT_EQ(set->graphics.Result(), 0);
 }
@@ -126,13 +126,9 @@ TEST_F(PrefsFixture, ChangesOnEveryPageReachTheSettings)
   set->dialog.OkButton()->click();
   ASSERT_TRUE(Accepted());
 
-  ASSERT_EQ(main.CountOf(452), 1);
-  for (const auto &c : main.codes) {
-    if (c.first == 452) {
-      EXPECT_EQ(c.second, 0);
-    }
-  }
-  EXPECT_EQ(main.CountOf(430), 1);
+  ASSERT_EQ(main.CountOf(FakeMainWindow::Call::TimerAndTabs), 1);
+  EXPECT_EQ(main.GetOptions().Start_Timer.Get(), 0);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::ApplySerial), 1);
   set.reset();
   main.Reload();
   COptions &o = main.GetOptions();
@@ -167,7 +163,7 @@ TEST_F(PrefsFixture, RefusedValuesKeepTheDialogOpenAndApplyNothing)
   EXPECT_EQ(set->dialog.CurrentPage(), 0);
   EXPECT_EQ(set->dialog.Tree()->currentItem(), set->dialog.PageItem(0));
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ENTER_INT));
-  EXPECT_EQ(main.CountOf(430) + main.CountOf(452), 0);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::ApplySerial) + main.CountOf(FakeMainWindow::Call::TimerAndTabs), 0);
   set->serial.m_pPortEdit->setText("100");
   set->dialog.OkButton()->click();
   EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_ENTER_INT_RANGE, 1, 99));
@@ -220,7 +216,7 @@ TEST_F(PrefsFixture, CancelKeepsSettingsButNotChosenColours)
   set->dialog.CancelButton()->click();
   EXPECT_TRUE(set->dialog.isHidden());
   EXPECT_EQ(set->dialog.result(), IDCANCEL);
-  EXPECT_EQ(main.CountOf(430), 0);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::ApplySerial), 0);
   set.reset();
   main.Reload();
   EXPECT_EQ(main.GetOptions().com_port.Get(), 1);
@@ -263,29 +259,29 @@ TEST_F(PrefsFixture, StatisticsReachThePageOnlyWhileItExists)
   for (QLineEdit *e : serial.m_pStatEdit)
     EXPECT_EQ(e->text(), "*");
   serial.OnStatTimer();
-  ASSERT_EQ(main.CountOf(432), 1);
-  const auto *record = reinterpret_cast<const CSerStatRecord *>(main.codes.back().second);
-  EXPECT_EQ(record->hWnd, serial.PageId());
-  EXPECT_NE(record->hWnd, kNoWindow);
+  ASSERT_EQ(main.CountOf(FakeMainWindow::Call::Statistics), 1);
+  const WindowId page = main.codes.back().second;
+  EXPECT_EQ(page, serial.PageId());
+  EXPECT_NE(page, kNoWindow);
 
   CSerStatistics stats;
   stats.totalErrors = 3;
   stats.correctComms = 1234;
   stats.meanAnswerTimeMs = 12.345;
-  EXPECT_TRUE(CDiag1::DeliverStatistics(record->hWnd, stats));
+  EXPECT_TRUE(CDiag1::DeliverStatistics(page, stats));
   EXPECT_EQ(serial.m_pStatEdit[0]->text(), "3");
   EXPECT_EQ(serial.m_pStatEdit[1]->text(), "1234");
   EXPECT_EQ(serial.m_pStatEdit[2]->text(), "12.3");
   stats.totalErrors = 1e30; // nonsense never overflows the display
   stats.correctComms = -7;
   stats.meanAnswerTimeMs = std::numeric_limits<double>::infinity();
-  EXPECT_TRUE(CDiag1::DeliverStatistics(record->hWnd, stats));
+  EXPECT_TRUE(CDiag1::DeliverStatistics(page, stats));
   EXPECT_EQ(serial.m_pStatEdit[0]->text(), "4294967295");
   EXPECT_EQ(serial.m_pStatEdit[1]->text(), "0");
   EXPECT_EQ(serial.m_pStatEdit[2]->text(), "0.0");
 
   serial.m_pResetButton->click();
-  EXPECT_EQ(main.CountOf(433), 1);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::ResetStatistics), 1);
 
   const WindowId id = serial.PageId();
   set->dialog.CancelButton()->click();
@@ -315,7 +311,7 @@ TEST_F(PrefsFixture, PageWindowsEndWithTheDialog)
   EXPECT_FALSE(serial.StatTimerActive());
   EXPECT_EQ(serial.parentWidget(), nullptr);
   serial.OnStatTimer(); // no window: asks nothing
-  EXPECT_EQ(main.CountOf(432), 0);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::Statistics), 0);
 }
 
 TEST_F(PrefsFixture, APageEndedBeforeItsDialogIsSkipped)
@@ -332,7 +328,7 @@ TEST_F(PrefsFixture, APageEndedBeforeItsDialogIsSkipped)
   EXPECT_FALSE(dlg.ShowPage(0));
   dlg.OkButton()->click();
   EXPECT_EQ(dlg.result(), QDialog::Accepted);
-  EXPECT_EQ(main.CountOf(452), 1);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::TimerAndTabs), 1);
 }
 
 TEST_F(PrefsFixture, EscapeNeverClosesAndEnterPressesOk)
@@ -342,7 +338,7 @@ TEST_F(PrefsFixture, EscapeNeverClosesAndEnterPressesOk)
   QTest::keyClick(&set->serial, Qt::Key_Escape);
   QTest::keyClick(set->serial.m_pPortEdit, Qt::Key_Escape);
   EXPECT_FALSE(set->dialog.isHidden());
-  EXPECT_EQ(main.CountOf(430), 0);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::ApplySerial), 0);
   set->serial.m_pPortEdit->setFocus();
   set->serial.m_pPortEdit->setText("4");
   QTest::keyClick(set->serial.m_pPortEdit, Qt::Key_Return);

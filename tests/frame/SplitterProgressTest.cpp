@@ -80,8 +80,8 @@ TEST(Splitter, LayoutsTravelThroughTheMainFrame)
     t.right->setSizes({200, 400});
     QApplication::processEvents();
     t.left->TogglePane(1); // the parameter list hidden
-    t.outer.SendPaneSizes(&main, ST_SplitterWnd::kCodeStoreLayout);
-    EXPECT_EQ(main.CountOf(ST_SplitterWnd::kCodeStoreLayout), 3);
+    t.outer.SendPaneSizes(&main, PaneCode::Store);
+    EXPECT_EQ(main.CountOf(FakeMainWindow::Call::StoreLayout), 3);
     EXPECT_NEAR(main.layouts[0].size0, 400, 4);
     EXPECT_NEAR(main.layouts[1].size0, 200, 4);
     EXPECT_EQ(main.layouts[2].hiddenCol, 1);
@@ -89,7 +89,7 @@ TEST(Splitter, LayoutsTravelThroughTheMainFrame)
   // The next board window opens with the layout the last one closed with.
   SplitterTree next;
   next.outer.LoadPaneSizes(&main);
-  EXPECT_EQ(main.CountOf(ST_SplitterWnd::kCodeLoadLayout), 3);
+  EXPECT_EQ(main.CountOf(FakeMainWindow::Call::LoadLayout), 3);
   EXPECT_TRUE(next.left->IsPaneHidden(1));
   EXPECT_FALSE(next.right->IsPaneHidden(0));
   EXPECT_EQ(next.outer.sizes().value(0), main.layouts[0].size0);

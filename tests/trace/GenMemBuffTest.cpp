@@ -69,14 +69,13 @@ protected:
   // The main frame's handling of a trace answer.
   void RouteTraceAnswer(FakeChild &board, const CRequestPacket &answer)
   {
-    board.SendCode(410, 0);
-    QString name;
-    board.SendCode(149, reinterpret_cast<qintptr>(&name));
+    board.ClearBufferRead();
+    QString name = board.GetBufferName();
     std::array<QString, 6> labels;
     std::array<double, 6> scales{};
     for (int i = 0; i < 6; ++i) {
-      board.SendCode(178 + i, reinterpret_cast<qintptr>(&scales[static_cast<size_t>(i)]));
-      board.SendCode(172 + i, reinterpret_cast<qintptr>(&labels[static_cast<size_t>(i)]));
+      scales[static_cast<size_t>(i)] = board.TrackScale(i);
+      labels[static_cast<size_t>(i)] = board.TrackLabel(i);
     }
     mgr.AddBufferWindow(name, labels, scales, answer);
     mgr.SetState(1);

@@ -28,37 +28,24 @@ const std::map<std::int16_t, std::uint16_t> kRegisters = {{9, 200}, {10, 201}, {
 constexpr std::uint16_t kBufWidthVar = 201;
 constexpr std::uint16_t kBufLengthVar = 202;
 
-class BoardChild : public QObject, public ICodeTarget, public IDocAnswerWindow {
+class BoardChild : public QObject, public IBoardWindow, public IDocAnswerWindow {
 public:
   explicit BoardChild(CSerManager &serial) : m_serial(serial) { id = WindowRegistry::Instance().Register(this); }
   ~BoardChild() override { WindowRegistry::Instance().Unregister(id); }
 
-  qintptr SendCode(int code, qintptr lParam) override
+  int SendCode(int) override { return 0; }
+  int QueryState() const override { return 0x08; }
+  int GetAddress() const override { return 1; }
+  QString GetBufferName() const override { return QStringLiteral("demo-small"); }
+  QString TrackLabel(int track) const override { return track == 0 ? QStringLiteral("speed_actual") : QString(); }
+  double TrackScale(int) const override { return 1.0; }
+  void ReadBuffer() override
   {
-    switch (code) {
-    case 108:
-      return 0x08;
-    case 112:
-      return 1;
-    case 149:
-      *reinterpret_cast<QString *>(lParam) = QStringLiteral("demo-small");
-      return 1;
-    case 196: {
-      auto *p = new CRequestPacket(id, 1, REQ_READ_TRACE);
-      p->trace_width_reg = kBufWidthVar;
-      p->trace_length_reg = kBufLengthVar;
-      m_serial.AddRequest(p);
-      ++traceReads;
-      return 0;
-    }
-    default:
-      break;
-    }
-    if (code >= 172 && code <= 177)
-      *reinterpret_cast<QString *>(lParam) = code == 172 ? QStringLiteral("speed_actual") : QString();
-    if (code >= 178 && code <= 183)
-      *reinterpret_cast<double *>(lParam) = 1.0;
-    return 0;
+    auto *p = new CRequestPacket(id, 1, REQ_READ_TRACE);
+    p->trace_width_reg = kBufWidthVar;
+    p->trace_length_reg = kBufLengthVar;
+    m_serial.AddRequest(p);
+    ++traceReads;
   }
   WindowId GetAnswerWindowId() const override { return id; }
   void WriteParameterOnline(std::int16_t index, double value, bool) override
@@ -143,13 +130,12 @@ TEST(TraceBoard, SettingsDownloadChartAndFilesOverTheSimulatedBoard)
   ASSERT_EQ(answer->wAnsData.size(), 1800u);
 
   // The main frame's routing of the trace answer.
-  QString name;
-  child.SendCode(149, reinterpret_cast<qintptr>(&name));
+  QString name = child.GetBufferName();
   std::array<QString, 6> labels;
   std::array<double, 6> scales{};
   for (int i = 0; i < 6; ++i) {
-    child.SendCode(178 + i, reinterpret_cast<qintptr>(&scales[static_cast<size_t>(i)]));
-    child.SendCode(172 + i, reinterpret_cast<qintptr>(&labels[static_cast<size_t>(i)]));
+    scales[static_cast<size_t>(i)] = child.TrackScale(i);
+    labels[static_cast<size_t>(i)] = child.TrackLabel(i);
   }
   mgr.AddBufferWindow(name, labels, scales, *answer);
   mgr.SetState(1);

@@ -14,32 +14,6 @@ FakeChild::~FakeChild()
   WindowRegistry::Instance().Unregister(id);
 }
 
-qintptr FakeChild::SendCode(int code, qintptr lParam)
-{
-  codes.push_back(code);
-  if (code == 108)
-    return flags;
-  if (code == 112)
-    return address;
-  if (code == 149) {
-    *reinterpret_cast<QString *>(lParam) = fileName;
-    return 1;
-  }
-  if (code >= 172 && code <= 177) {
-    *reinterpret_cast<QString *>(lParam) = labels[static_cast<size_t>(code - 172)];
-    return 1;
-  }
-  if (code >= 178 && code <= 183) {
-    *reinterpret_cast<double *>(lParam) = scales[static_cast<size_t>(code - 178)];
-    return 1;
-  }
-  if (code == 196)
-    ++traceReads;
-  if (code == 410)
-    ++marksCleared;
-  return 0;
-}
-
 void FakeChild::WriteParameterOnline(std::int16_t index, double value, bool marked)
 {
   writes.push_back({index, value, marked});

@@ -14,15 +14,22 @@
 
 class CChartCtrl;
 
-// A child frame as the trace windows see it: answers the codes they send and
-// records the parameter writes and trace reads it is asked for.
-class FakeChild : public QObject, public ICodeTarget, public IDocAnswerWindow {
+// A child frame as the trace windows see it: answers their calls and records
+// the parameter writes and trace reads it is asked for.
+class FakeChild : public QObject, public IBoardWindow, public IDocAnswerWindow {
   Q_OBJECT
 public:
   FakeChild();
   ~FakeChild() override;
 
-  qintptr SendCode(int code, qintptr lParam) override;
+  int SendCode(int) override { return 0; }
+  int QueryState() const override { return flags; }
+  int GetAddress() const override { return address; }
+  QString GetBufferName() const override { return fileName; }
+  QString TrackLabel(int track) const override { return labels[static_cast<size_t>(track)]; }
+  double TrackScale(int track) const override { return scales[static_cast<size_t>(track)]; }
+  void ReadBuffer() override { ++traceReads; }
+  void ClearBufferRead() override { ++marksCleared; }
   WindowId GetAnswerWindowId() const override { return id; }
   void WriteParameterOnline(std::int16_t index, double value, bool marked) override;
   void OnDescriptionLoaded() override {}
@@ -40,7 +47,6 @@ public:
   std::array<QString, 6> labels;
   std::array<double, 6> scales{1, 1, 1, 1, 1, 1};
   std::vector<Write> writes;
-  std::vector<int> codes; // every code asked, in order
   int traceReads = 0;
   int marksCleared = 0;
 };

@@ -52,29 +52,25 @@ private:
   QRegion m_painted;
 };
 
-// The main window as the views see it: its settings and the width codes,
-// recorded; the serial queue and the folders are a fake document host's.
+// The main window as the views see it: its settings (column widths 50, 51 ...);
+// the serial queue and the folders are a fake document host's.
 class FakeMainWindow : public IMainWindow {
 public:
   FakeMainWindow()
   {
     host.language = QStringLiteral("en");
+    for (int i = 0; i < COptions::kParWidthCount; ++i)
+      options.ParWidth.SetAt(i, 50 + i);
+    for (int i = 0; i < COptions::kVarWidthCount; ++i)
+      options.VarWidth.SetAt(i, 50 + i);
     MainWindowLink::Set(this);
   }
   ~FakeMainWindow() override { MainWindowLink::Set(nullptr); }
-  qintptr SendCode(int code, qintptr lParam) override
-  {
-    auto *widths = reinterpret_cast<int *>(lParam);
-    const int count = code == 440 || code == 441 ? 11 : 10;
-    codes.push_back(code);
-    if (code == 440 || code == 442)
-      for (int i = 0; i < count; ++i)
-        widths[i] = 50 + i;
-    else
-      saved.assign(widths, widths + count);
-    return 0;
-  }
   COptions &GetOptions() override { return options; }
+  void ApplySerialSettings() override {}
+  void RequestStatistics(WindowId) override {}
+  void ResetStatistics() override {}
+  void ApplyTimerAndTabs() override {}
   QString GetInitializeLanguage() const override { return host.GetInitializeLanguage(); }
   void AddRequest(CRequestPacket *&packet) override { host.AddRequest(packet); }
   void AddHeadRequest(CRequestPacket *&packet) override { host.AddHeadRequest(packet); }
@@ -83,8 +79,6 @@ public:
 
   COptions options;
   FakeDocHost host;
-  std::vector<int> codes;
-  std::vector<int> saved; // the last widths stored (441, 443)
 };
 
 // The child frame: records online writes.

@@ -265,7 +265,7 @@ public:
   void Connect(const QString &device)
   {
     frame->GetSerManager()->SetDevicePath(device);
-    frame->SendCode(MainCode::ApplySerial, 0);
+    frame->ApplySerialSettings();
   }
   CChildFrame *Open(const QString &path)
   {
