@@ -15,6 +15,7 @@
 
 #include "BoardGenerator.h"
 #include "LineTap.h"
+#include "Machine.h"
 #include "SimBoard.h"
 
 #include "frame/ChildFrm.h"
@@ -713,16 +714,6 @@ void Startup(const QString &folder, const QStringList &docs)
               int(docs.size()));
   Report("start-up to first painted window (in-process)", Median(painted), "ms");
   Report("resident memory, 3 boards of 3000 parameters", run.rssAll / 1024.0, "MB");
-}
-
-QString CpuModel()
-{
-  QFile f(QStringLiteral("/proc/cpuinfo"));
-  if (f.open(QIODevice::ReadOnly))
-    for (const QByteArray &line : f.readAll().split('\n'))
-      if (line.startsWith("model name"))
-        return QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
-  return QStringLiteral("unknown");
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 //   startup_bench [--runs N] [--idle-seconds S] [--baseline PATH] [--velotrix PATH] [--minimal PATH]
 
 #include "BoardGenerator.h"
+#include "Machine.h"
 #include "SimBoard.h"
 
 #include "platform/Cp1252.h"
@@ -393,16 +394,6 @@ struct Row {
   std::string goal;
   int verdict = -1; // 1 met, 0 short, -1 no goal
 };
-
-QString CpuModel()
-{
-  QFile f(QStringLiteral("/proc/cpuinfo"));
-  if (f.open(QIODevice::ReadOnly))
-    for (const QByteArray &line : f.readAll().split('\n'))
-      if (line.startsWith("model name"))
-        return QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
-  return QStringLiteral("unknown");
-}
 
 QString LoadAverage()
 {
