@@ -15,7 +15,7 @@
 
 #include "BoardGenerator.h"
 #include "LineTap.h"
-#include "Machine.h"
+#include "BenchReport.h"
 #include "SimBoard.h"
 
 #include "frame/ChildFrm.h"
@@ -202,13 +202,6 @@ LineTap::Counts Plus(const LineTap::Counts &a, const LineTap::Counts &b)
   return {a.requests + b.requests, a.requestBytes + b.requestBytes, a.answerBytes + b.answerBytes};
 }
 
-struct Row {
-  std::string figure;
-  double value = 0;
-  std::string unit;
-  std::string goal;
-  int verdict = -1; // 1 met, 0 short, -1 no goal
-};
 std::vector<Row> g_rows;
 
 void Report(const std::string &figure, double value, const std::string &unit, const std::string &goal = {},
@@ -383,8 +376,6 @@ ReadAllRun ReadAll(const QString &folder, const QString &doc, int silentMs, cons
   return result;
 }
 
-double Median(std::vector<double> v);
-
 // Read all with the 3000-row list shown: three runs at 2 ms silent time (the
 // goal's), one at 0 ms and one at the default.
 void ReadAllFigures(const QString &folder, const QString &doc, int defaultSilent)
@@ -536,12 +527,6 @@ void PollingFigures(const QString &folder, const QStringList &boards, int defaul
   const PollRun one = Polling(folder, boards.mid(0, 1), defaultSilent);
   if (one.ok)
     Report("idle online with one board: GUI-thread CPU (in-process)", one.guiCpuPercent, "%");
-}
-
-double Median(std::vector<double> v)
-{
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 void ParameterList(const QString &folder, const QString &doc)
@@ -765,9 +750,6 @@ int main(int argc, char **argv)
     Startup(dir.path(), boards);
 
   std::printf("\n%s; serial line %d baud\n", qPrintable(machine), kBaud);
-  std::printf("%-74s %12s  %-8s %s\n", "figure", "value", "goal", "");
-  for (const Row &r : g_rows)
-    std::printf("%-74s %9.2f %-3s %-8s %s\n", r.figure.c_str(), r.value, r.unit.c_str(), r.goal.c_str(),
-                r.verdict < 0 ? "" : (r.verdict ? "pass" : "falls short"));
+  PrintRows(g_rows, 74);
   return 0;
 }

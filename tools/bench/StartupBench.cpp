@@ -18,7 +18,7 @@
 //   startup_bench [--runs N] [--idle-seconds S] [--baseline PATH] [--velotrix PATH] [--minimal PATH]
 
 #include "BoardGenerator.h"
-#include "Machine.h"
+#include "BenchReport.h"
 #include "SimBoard.h"
 
 #include "platform/Cp1252.h"
@@ -52,15 +52,6 @@
 namespace {
 
 constexpr int kStartTimeoutMs = 30000;
-
-double Median(std::vector<double> v)
-{
-  if (v.empty())
-    return -1;
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 double Min(const std::vector<double> &v)
 {
@@ -387,14 +378,6 @@ private:
   int m_starts = 0;
 };
 
-struct Row {
-  std::string figure;
-  double value = 0;
-  std::string unit;
-  std::string goal;
-  int verdict = -1; // 1 met, 0 short, -1 no goal
-};
-
 QString LoadAverage()
 {
   QFile f(QStringLiteral("/proc/loadavg"));
@@ -544,9 +527,6 @@ int main(int argc, char **argv)
     QFile::remove(copy);
 
   std::printf("\n%s; load average %s at the end\n", qPrintable(machine), qPrintable(LoadAverage()));
-  std::printf("%-56s %12s  %-8s %s\n", "figure", "value", "goal", "");
-  for (const Row &r : rows)
-    std::printf("%-56s %9.2f %-3s %-8s %s\n", r.figure.c_str(), r.value, r.unit.c_str(), r.goal.c_str(),
-                r.verdict < 0 ? "" : (r.verdict ? "pass" : "falls short"));
+  PrintRows(rows, 56);
   return 0;
 }
