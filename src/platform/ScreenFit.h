@@ -8,6 +8,4 @@ namespace vtx {
 // and windows that stick out move back onto the area. A window already
 // shown is fitted at once.
 void KeepOnScreen(QWidget *window);
-// The same once, now.
-void FitToScreen(QWidget *window);
 } // namespace vtx
