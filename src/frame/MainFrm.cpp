@@ -41,8 +41,6 @@ constexpr int kTimerMs = 50;
 constexpr int kPlacementBytes = 44;
 // A slave address is one byte; the address box and the boards compare that.
 constexpr int kAddressByte = 0xFF;
-// A state mask is one 16-bit word.
-constexpr int kMaskWord = 0xFFFF;
 const QString kInitSection = QStringLiteral("2.1\\Init");
 const QString kPlacementEntry = QStringLiteral("MainWindowPos");
 
@@ -70,7 +68,7 @@ void CMainFrame::SetFindDialogFactory(ToolWindowFactory factory)
 }
 
 CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
-    : QMainWindow(parent), m_pOptions(std::make_unique<COptions>()),
+    : QMainWindow(parent), m_pOptions(std::make_unique<COptions>()), m_router(*this, *this),
       m_makeChild([](CMainFrame &frame, CQelDoc *doc) { return new CChildFrame(&frame, doc); })
 {
   setWindowTitle(LoadStr(IDS_GENERATOR));
@@ -88,6 +86,7 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     });
     ApplySerialSettings();
     m_pSerManager->CreateThread(0, 0, nullptr, CThinThread::kInfinite);
+    m_router.SetServer(m_pSerManager.get());
   }
 
   // The tab strip lays out the MDI area and itself (see CMDITabs).
@@ -120,6 +119,7 @@ CMainFrame::~CMainFrame()
   StartTimer(false);
   // Board windows write their layouts into the settings: they go first.
   CloseAllChildren();
+  m_router.SetServer(nullptr);
   m_pSerManager.reset();
   m_hActiveChild = kNoWindow;
   m_children.clear();
@@ -461,8 +461,7 @@ void CMainFrame::SendWinCmdToActive(int value)
 
 bool CMainFrame::QueryChild(WindowId child, int mask)
 {
-  const IBoardWindow *board = Child(child);
-  return board && (board->QueryState() & (mask & kMaskWord)) != 0;
+  return BoardInState(*this, child, mask);
 }
 
 void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frame/AnswerRouter.h"
 #include "frame/RequestSink.h"
 #include "frame/SplitterWnd.h"
 
@@ -33,53 +34,6 @@ class QMdiSubWindow;
 class QMenu;
 struct CRequestPacket;
 
-// What the main frame needs of the trace-buffer manager window; the trace
-// layer implements it and plugs its factory in.
-class ITraceManager {
-public:
-  // The trace window's states and modes, numbered as it numbers them.
-  static constexpr int StateOffline = 0, StateReady = 1, StateDownload = 2;
-  static constexpr int ModeManual = 0, ModeAutomatic = 1;
-  // More downloaded buffers than this stop the automatic mode.
-  static constexpr int kMaxAutoBuffers = 10;
-
-  virtual ~ITraceManager() = default;
-  virtual QWidget *Window() = 0;
-  // Attaches to a board window (kNoWindow detaches) with its address.
-  virtual void SetAddress(WindowId board, int address) = 0;
-  virtual WindowId GetBoardWindow() const = 0;
-  virtual int GetState() const = 0;
-  virtual void SetState(int state) = 0;
-  virtual int GetMode() const = 0;
-  virtual void SetMode(int mode) = 0;
-  virtual int GetBufferCount() const = 0;
-  virtual void ShowControls(bool show) = 0;
-  virtual void UpdateFields() = 0;
-  // The active board's trace settings (what the status update hands over).
-  virtual void SetSamplingTime(float value) = 0;
-  virtual void SetBufLength(std::int16_t value) = 0;
-  virtual void SetDiagnTs(std::int16_t index, std::int16_t value) = 0;
-  virtual void SetTrigLevPos(std::int16_t index, std::int16_t value) = 0;
-  virtual void SetTrigLevNeg(std::int16_t index, std::int16_t value) = 0;
-  virtual void SetTrigDelay(std::int16_t index, std::int16_t value) = 0;
-  // Takes the buffer windows of the manager it replaces (a language switch
-  // makes a new window; the buffers are board data and stay).
-  virtual void TakeOver(ITraceManager &previous) { Q_UNUSED(previous); }
-  // A downloaded buffer; the packet is not kept.
-  virtual void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels,
-                               const std::array<double, 6> &scales, const CRequestPacket &packet) = 0;
-};
-
-// Where answers wait for the main frame: the serial manager's answer list,
-// or a fake in tests.
-class IAnswerSource {
-public:
-  virtual ~IAnswerSource() = default;
-  virtual int GetAnsPktListSize() const = 0;
-  // The oldest answer, now the caller's; null when none.
-  virtual CRequestPacket *GetAnsware() = 0;
-};
-
 // What the main frame needs of the find dialog; the views implement it.
 class IFindDialogLink {
 public:
@@ -91,7 +45,12 @@ public:
 // The application's one main window: owner of the serial manager, the
 // settings and the registry of board windows; routes every answer, runs the
 // 50 ms scheduler and switches the interface language. GUI thread only.
-class CMainFrame : public QMainWindow, public IMainWindow, public IRequestSink, public IPaneLayoutStore {
+class CMainFrame : public QMainWindow,
+                   public IMainWindow,
+                   public IRequestSink,
+                   public IPaneLayoutStore,
+                   public IBoardRegistry,
+                   private IAnswerDisplay {
   Q_OBJECT
 public:
   using TraceManagerFactory = std::function<std::unique_ptr<ITraceManager>(CMainFrame &frame)>;
@@ -125,7 +84,7 @@ public:
   // A sink in place of the serial manager (tests); null goes back to it.
   void SetRequestSink(IRequestSink *sink) { m_pSink = sink; }
   // Answers from elsewhere than the serial manager (tests); null goes back to it.
-  void SetAnswerSource(IAnswerSource *source) { m_pAnswers = source; }
+  void SetAnswerSource(IAnswerSource *source) { m_router.SetSource(source); }
   CSerManager *GetSerManager() const { return m_pSerManager.get(); }
   QMdiArea *MdiArea() const { return m_pMdiArea; }
 
@@ -133,16 +92,16 @@ public:
   void RegisterChild(WindowId child);
   void UnregisterChild(WindowId child);
   void SetActiveChild(WindowId child);
-  WindowId GetActiveChild() const { return m_hActiveChild; }
+  WindowId GetActiveChild() const override { return m_hActiveChild; }
   // The active board window's document (what the find dialog searches), or null.
   CQelDoc *GetActiveDocument() const;
-  const std::vector<WindowId> &GetChildren() const { return m_children; }
+  const std::vector<WindowId> &GetChildren() const override { return m_children; }
   void UpdateAddressBox(WindowId child);
   void SelectChildByAddress(int address);
   void ForwardToolbarValue(int value);
   void SendWinCmdToActive(int value);
   // The board window of an id, or null (gone, or not a board).
-  IBoardWindow *Child(WindowId id) const;
+  IBoardWindow *Child(WindowId id) const override;
   // Its slave address; 0 when it is gone.
   int ChildAddress(WindowId id) const;
   // The connection bits with a mask (BoardState): Online, or Connected.
@@ -168,20 +127,19 @@ public:
   void UpdateTabs();
   QString MessageText() const;
 
-  // ---- answers -----------------------------------------------------------
-  void OnServerAnswer(unsigned code, long argument);
+  // ---- answers (routed by m_router) ---------------------------------------
+  void OnServerAnswer(unsigned code, long argument) { m_router.OnServerAnswer(code, argument); }
   // Takes every waiting answer from the serial manager and routes it.
-  void DrainAnswers();
-  // Runs the call once the answers in hand are all routed (at once when none
-  // are being routed); dropped when the context is gone by then.
-  void AfterAnswers(QObject *context, std::function<void()> call);
+  void DrainAnswers() { m_router.DrainAnswers(); }
+  void AfterAnswers(QObject *context, std::function<void()> call) { m_router.AfterAnswers(context, std::move(call)); }
   // Routes one answer (its owner deletes it afterwards).
-  void RouteAnswer(CRequestPacket &packet);
-  bool ProcessAnswer(CRequestPacket &packet, bool activeChild);
-  void NotifyAnswerError(CRequestPacket &packet, bool activeChild);
-  // The answer's text in its board window and, for the active one, pane 554.
-  void ShowAnswerText(CRequestPacket &packet, bool activeChild);
-  bool CheckBoardVersion(WindowId child, const QString &boardVersion);
+  void RouteAnswer(CRequestPacket &packet) { m_router.RouteAnswer(packet); }
+  bool ProcessAnswer(CRequestPacket &packet, bool activeChild) { return m_router.ProcessAnswer(packet, activeChild); }
+  void NotifyAnswerError(CRequestPacket &packet, bool activeChild) { m_router.NotifyAnswerError(packet, activeChild); }
+  bool CheckBoardVersion(WindowId child, const QString &boardVersion)
+  {
+    return m_router.CheckBoardVersion(child, boardVersion);
+  }
 
   // ---- scheduler ---------------------------------------------------------
   void OnSchedulerTick();
@@ -240,7 +198,7 @@ public:
   void RestorePlacement();
   void SavePlacement();
 
-  ITraceManager *GetTraceManager() const { return m_pGenMemBuff.get(); }
+  ITraceManager *GetTraceManager() const override { return m_pGenMemBuff.get(); }
   QWidget *GetFindDialog() const { return m_pFindDialog; }
   CWinCmdDiag *GetWinCmdDialog() const;
   CExtStatusBarProgressCtrl *Progress() const { return m_pProgress; }
@@ -266,8 +224,16 @@ private:
   void StartAllBoards(const AllBoards &procedure);
   void RunAllBoards(const AllBoards &procedure);
   bool IsPollSuspended() const;
-  std::unique_ptr<CRequestPacket> TakeAnswer();
-  void SetMessageText(const QString &text);
+  // IAnswerDisplay
+  void ProgressStart(long steps) override;
+  void ProgressStep(long step) override;
+  void ProgressEnd() override;
+  void ProgressAbort() override;
+  void Beep() override;
+  void SetMessageText(const QString &text) override;
+  void DeliverStatistics(WindowId page, const CSerStatistics &stats) override;
+  void AnswersRouted() override { UpdateCommandStates(); }
+  QWidget *BoxParent() override { return this; }
 
   void CreateStatusBar();
   void CreateToolBar();
@@ -293,8 +259,8 @@ private:
 
   std::unique_ptr<COptions> m_pOptions; // first in, last out: windows write into it
   std::unique_ptr<CSerManager> m_pSerManager;
-  IRequestSink *m_pSink = nullptr;     // not owned; tests
-  IAnswerSource *m_pAnswers = nullptr; // not owned; tests
+  IRequestSink *m_pSink = nullptr; // not owned; tests
+  CAnswerRouter m_router;
   ChildFrameFactory m_makeChild;
   QMdiArea *m_pMdiArea = nullptr;
   CMDITabs *m_pTabs = nullptr;
@@ -316,8 +282,6 @@ private:
   int m_nActivity = 0;
   int m_nRoundRobin = 0;
   bool m_bClosing = false;
-  int m_nDrainDepth = 0; // a modal box may drain again inside a drain
-  std::vector<std::pair<QPointer<QObject>, std::function<void()>>> m_afterAnswers;
   QRect m_framePlacement; // until the first show has fitted the frame
   std::function<bool(const QString &)> m_openDocument;
   std::function<void(CQelDoc *)> m_closeDocument;

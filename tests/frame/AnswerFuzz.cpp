@@ -3,8 +3,9 @@
 // for its description, resets and reads the trace buffer, in an order the
 // input chooses; every queued request is answered with input-made contents
 // shaped as the serial manager shapes them (as many registers as asked, texts
-// up to the input's length, errors, dropped answers) and routed as the main
-// frame routes answers. Nothing may crash, and the document must stay whole.
+// up to the input's length, errors, dropped answers) and routed by the main
+// frame's router. Nothing may crash, and the document must stay whole.
+#include "frame/AnswerRouter.h"
 #include "frame/ChildConn.h"
 #include "frame/FrameCodes.h"
 #include "frame/RequestSink.h"
@@ -179,73 +180,63 @@ bool Shape(CRequestPacket &p, Input &in, const Example &example)
   return true;
 }
 
-// The main frame's error step: offline, and the text for a board that was
-// online or connecting.
-void NotifyError(Conn &conn, CRequestPacket &p)
-{
-  if (conn.GoOffline() != 0 && p.error != 12)
-    conn.ShowError(p.strVersion);
-}
-
-// The main frame's version check of a go-online answer: true when refused.
-bool RefuseVersion(Conn &conn, const QString &boardVersion)
-{
-  if ((conn.QueryState() & 0xC) == 0)
-    return true;
-  const QString version = conn.GetVersion();
-  QString board = boardVersion;
-  board.replace(u'\n', u' ');
-  if (version == QStringLiteral("no version;") || version == board)
-    return false;
-  conn.GoOffline();
-  return true;
-}
-
-void Route(Conn &conn, CRequestPacket &p, CMemBuffDlg &buffer)
-{
-  if (p.error != 0) {
-    NotifyError(conn, p);
-    return;
+// The main frame as answer routing sees it: one board window, and the
+// buffer window a downloaded trace goes to.
+class OneBoard : public IBoardRegistry, public IAnswerDisplay, public ITraceManager {
+public:
+  OneBoard(CChildConn &conn, CMemBuffDlg &buffer) : m_conn(conn), m_buffer(buffer) {}
+  // IBoardRegistry
+  const std::vector<WindowId> &GetChildren() const override { return m_children; }
+  IBoardWindow *Child(WindowId id) const override { return id == kWnd ? &m_conn : nullptr; }
+  WindowId GetActiveChild() const override { return kWnd; }
+  ITraceManager *GetTraceManager() const override { return const_cast<OneBoard *>(this); }
+  // IAnswerDisplay
+  void ProgressStart(long) override {}
+  void ProgressStep(long) override {}
+  void ProgressEnd() override {}
+  void ProgressAbort() override {}
+  void Beep() override {}
+  void SetMessageText(const QString &) override {}
+  void DeliverStatistics(WindowId, const CSerStatistics &) override {}
+  void AnswersRouted() override {}
+  QWidget *BoxParent() override { return nullptr; }
+  // ITraceManager
+  QWidget *Window() override { return &m_buffer; }
+  void SetAddress(WindowId, int) override {}
+  WindowId GetBoardWindow() const override { return kWnd; }
+  int GetState() const override { return StateReady; }
+  void SetState(int) override {}
+  int GetMode() const override { return ModeManual; }
+  void SetMode(int) override {}
+  int GetBufferCount() const override { return 0; }
+  void ShowControls(bool) override {}
+  void UpdateFields() override {}
+  void SetSamplingTime(float) override {}
+  void SetBufLength(std::int16_t) override {}
+  void SetDiagnTs(std::int16_t, std::int16_t) override {}
+  void SetTrigLevPos(std::int16_t, std::int16_t) override {}
+  void SetTrigLevNeg(std::int16_t, std::int16_t) override {}
+  void SetTrigDelay(std::int16_t, std::int16_t) override {}
+  void AddBufferWindow(const QString &, const std::array<QString, 6> &labels, const std::array<double, 6> &,
+                       const CRequestPacket &packet) override
+  {
+    m_buffer.ShowBuffer(labels, 0.1f, 0.0f, packet);
   }
-  switch (p.message) {
-  case REQ_GO_ONLINE:
-    if (RefuseVersion(conn, p.strVersion)) {
-      p.strVersion = QStringLiteral("Wrong online version: ") + p.strVersion;
-      p.error = 99;
-      NotifyError(conn, p);
-      return;
-    }
-    break;
-  case 14:
-  case REQ_STATISTICS:
-  case REQ_RESET_STATISTICS:
-    return;
-  case ANS_READ_TRACE: {
-    conn.ClearBufferRead();
-    const QString header = conn.GetBufferName();
-    std::array<QString, 6> labels;
-    std::array<double, 6> scales{};
-    for (int t = 0; t < 6; ++t) {
-      scales[t] = conn.TrackScale(t);
-      labels[t] = conn.TrackLabel(t);
-    }
-    buffer.ShowBuffer(labels, 0.1f, 0.0f, p);
-    return;
-  }
-  default:
-    break;
-  }
-  conn.ProcessAnswer(p);
-}
 
-void AnswerOne(Sink &sink, Conn &conn, Input &in, CMemBuffDlg &buffer, const Example &example)
+private:
+  CChildConn &m_conn;
+  CMemBuffDlg &m_buffer;
+  std::vector<WindowId> m_children{kWnd};
+};
+
+void AnswerOne(Sink &sink, CAnswerRouter &router, Input &in, const Example &example)
 {
   if (sink.queue.empty())
     return;
   std::unique_ptr<CRequestPacket> p = std::move(sink.queue.front());
   sink.queue.pop_front();
   if (Shape(*p, in, example))
-    Route(conn, *p, buffer);
+    router.RouteAnswer(*p);
 }
 
 void CheckDocument(const CQelDoc &doc)
@@ -321,6 +312,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   {
     Conn conn(kWnd, &sink);
     conn.SetConnDocument(&doc);
+    OneBoard frame(conn, *buffer);
+    CAnswerRouter router(frame, frame);
     // Each step either asks something of the board or lets it answer.
     for (int steps = 0; steps < 64 && !in.Empty(); ++steps) {
       switch (in.Byte() % 12) {
@@ -350,14 +343,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         conn.RequestGoOffline();
         break;
       default:
-        AnswerOne(sink, conn, in, *buffer, example);
+        AnswerOne(sink, router, in, example);
         break;
       }
       CheckDocument(doc);
     }
     // The rest of the queue, answered as it stands.
     while (!sink.queue.empty())
-      AnswerOne(sink, conn, in, *buffer, example);
+      AnswerOne(sink, router, in, example);
     CheckDocument(doc);
     conn.SetConnDocument(nullptr);
   }

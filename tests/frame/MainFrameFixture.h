@@ -51,17 +51,20 @@ enum : int {
 };
 }
 
-// A board window as the main frame sees it: records its calls.
+// A board window as the main frame sees it: records its calls. Without a
+// frame it only has its window id (a registry of the test's own keeps it).
 class FakeChild : public QObject, public IBoardWindow {
 public:
-  explicit FakeChild(CMainFrame &frame) : m_frame(frame)
+  explicit FakeChild(CMainFrame &frame) : m_frame(&frame)
   {
     id = WindowRegistry::Instance().Register(this);
     frame.RegisterChild(id);
   }
+  FakeChild() { id = WindowRegistry::Instance().Register(this); }
   ~FakeChild() override
   {
-    m_frame.UnregisterChild(id);
+    if (m_frame)
+      m_frame->UnregisterChild(id);
     WindowRegistry::Instance().Unregister(id);
   }
   int SendCode(int code) override
@@ -188,7 +191,63 @@ public:
   QString status;
 
 private:
-  CMainFrame &m_frame;
+  CMainFrame *m_frame = nullptr;
+};
+
+// The trace-buffer manager as the frame sees it.
+class FakeTraceManager : public ITraceManager {
+public:
+  QWidget *Window() override { return window.get(); }
+  void SetAddress(WindowId b, int a) override
+  {
+    board = b;
+    address = a;
+    state = 1;
+    mode = 0;
+  }
+  WindowId GetBoardWindow() const override { return board; }
+  int GetState() const override { return state; }
+  void SetState(int s) override { state = s; }
+  int GetMode() const override { return mode; }
+  void SetMode(int m) override { mode = m; }
+  int GetBufferCount() const override { return buffers; }
+  void ShowControls(bool) override {}
+  void UpdateFields() override {}
+  void SetSamplingTime(float v) override { samplingTime = v; }
+  void SetBufLength(std::int16_t) override {}
+  void SetDiagnTs(std::int16_t, std::int16_t) override {}
+  void SetTrigLevPos(std::int16_t, std::int16_t) override {}
+  void SetTrigLevNeg(std::int16_t, std::int16_t) override {}
+  void SetTrigDelay(std::int16_t, std::int16_t) override {}
+  void AddBufferWindow(const QString &h, const std::array<QString, 6> &, const std::array<double, 6> &s,
+                       const CRequestPacket &) override
+  {
+    header = h;
+    scales = s;
+    ++buffers;
+  }
+
+  std::unique_ptr<QWidget> window; // the frame's tests give it one
+  WindowId board = kNoWindow;
+  int address = 0, state = 0, mode = 0, buffers = 0;
+  float samplingTime = -1;
+  QString header;
+  std::array<double, 6> scales{};
+};
+
+// Answers left by a worker that tests play themselves.
+class FakeAnswers : public IAnswerSource {
+public:
+  int GetAnsPktListSize() const override { return static_cast<int>(waiting.size()); }
+  CRequestPacket *GetAnsware() override
+  {
+    if (waiting.empty())
+      return nullptr;
+    CRequestPacket *first = waiting.front().release();
+    waiting.erase(waiting.begin());
+    return first;
+  }
+  std::vector<std::unique_ptr<CRequestPacket>> waiting;
 };
 
 class MainFrameTest : public ::testing::Test {
