@@ -32,6 +32,10 @@ constexpr std::uint16_t kSwSetResetBit = 0x1000;
 // Answer kinds no request of this program makes: taken without a step.
 enum : std::uint16_t { kForeignKind3 = 3, kForeignKind4 = 4, kForeignKind5 = 5 };
 const QString kNoMemory = QStringLiteral("Not enought memory!");
+// The default sets a document can name ("DefaultCombo#n").
+constexpr int kMaxDefaultSets = 100;
+// A win_cmd value this far from 0 is a command to the program, not a message.
+constexpr int kFirstWinCmdCommand = 10000;
 
 int s_lastChangeWord = -1;
 
@@ -431,7 +435,7 @@ CRequestPacket *CChildConn::NewKTable(std::uint16_t step) const
   if (!pkt)
     return nullptr;
   pkt->num_k = static_cast<std::int16_t>(GetNTableSize());
-  pkt->k_mode = pkt->num_k != 0 ? 2 : 1;
+  pkt->k_mode = pkt->num_k != 0 ? KTableMode::WithN : KTableMode::KOnly;
   pkt->PktType.par.step = step;
   return pkt;
 }
@@ -512,7 +516,7 @@ void CChildConn::FinishReadAll()
 {
   m_nStep = 0;
   SetStatus(LoadStr(IDS_READ_ALL_PARAM_DONE));
-  m_nReadState = 4;
+  m_nReadState = BoardStep::Done;
 }
 
 bool CChildConn::BlockAnswered(bool write, std::uint16_t step)
@@ -892,8 +896,8 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
                               ShowReadValue(par.index);
                             if (SetSpecialParValue(par.index, SaturateToLong(par.now)))
                               refresh = true;
-                            if (par.index == commandPar && m_nCmdState == 3)
-                              m_nCmdState = 4;
+                            if (par.index == commandPar && m_nCmdState == BoardStep::Busy)
+                              m_nCmdState = BoardStep::Done;
                           });
   if (pkt.PktType.par.mark != 0)
     doc.RequestEditorReopen();
@@ -1145,7 +1149,7 @@ QStringList CChildConn::DefaultSetNames() const
   QStringList names;
   if (!m_pDoc)
     return names;
-  for (int n = 0; n < 100; ++n) {
+  for (int n = 0; n < kMaxDefaultSets; ++n) {
     const QString text = m_pDoc->Translate(vtx::Format(u"DefaultCombo#%d", n), QString());
     if (text.isEmpty())
       break;
@@ -1295,15 +1299,15 @@ void CChildConn::ImportCompareFile(bool compare)
 int CChildConn::WinCmdAction()
 {
   if (!m_pDoc)
-    return 0;
+    return WinCmdShow::Hide;
   const int w = static_cast<std::int16_t>(m_pDoc->GetWinCmdValue());
-  if (w == 0 || std::abs(w) >= 10000)
-    return 0;
+  if (w == 0 || std::abs(w) >= kFirstWinCmdCommand)
+    return WinCmdShow::Hide;
   if (w != m_nWinCmdShown) {
     m_nWinCmdShown = static_cast<std::int16_t>(w);
-    return 2;
+    return WinCmdShow::ShowText;
   }
-  return 1;
+  return WinCmdShow::Show;
 }
 
 bool CChildConn::IsCommandEnabled(int id, bool *checked) const

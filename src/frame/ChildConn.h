@@ -131,7 +131,7 @@ public:
 
 protected:
   // Decides whether the board message for w must be (re)shown; keeps the
-  // last shown value. 0 hide, 1 show as it is, 2 show with a new text.
+  // last shown value (WinCmdShow).
   int WinCmdAction();
   void ImportCompareFile(bool compare);
 

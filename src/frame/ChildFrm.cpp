@@ -221,7 +221,7 @@ void CChildFrame::UpdateWinCmdText()
     return;
   const int action = WinCmdAction();
   const auto w = static_cast<std::int16_t>(doc->GetWinCmdValue());
-  m_pMain->ShowWinCmd(action, action == 2 ? doc->GetWinCmdText(w) : QString(), w);
+  m_pMain->ShowWinCmd(action, action == WinCmdShow::ShowText ? doc->GetWinCmdText(w) : QString(), w);
 }
 
 void CChildFrame::SetStateIcon(int icon)

@@ -11,6 +11,21 @@ namespace WinCmdButton {
 enum : int { Ok = 1, Cancel = 2, Hide = 218 };
 }
 
+// What a board window asks of the board-message window.
+namespace WinCmdShow {
+enum : int { Hide = 0, Show = 1, ShowText = 2 };
+}
+
+// The interface languages as the setting Language holds them.
+namespace UiLanguage {
+enum : int { English = 1, Italian = 2 };
+}
+
+// An all-board procedure's state (backup-all, EEPROM-all).
+namespace ProcedureState {
+enum : int { Idle = 0, GoingOnline = 1, ActionSent = 2 };
+}
+
 // Hints of the document's views update sent by the frames.
 namespace FrameHint {
 enum : long {

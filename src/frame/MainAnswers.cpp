@@ -20,6 +20,8 @@ namespace {
 
 // The statistics request's mode.
 constexpr std::uint8_t kStatisticsMode = 10;
+// Modbus RTU without parity frames with two stop bits.
+constexpr std::uint8_t kStopBits = 2;
 
 } // namespace
 
@@ -34,8 +36,9 @@ void CMainFrame::ApplySerialSettings()
 {
   const COptions &o = *m_pOptions;
   if (m_pSerManager)
-    m_pSerManager->SetCommParam(static_cast<std::uint8_t>(o.com_port.Get()), o.com_speed.Get(), 2, o.com_timeout.Get(),
-                                o.com_silent.Get(), o.com_retry.Get(), o.Beep_on_error.Get() != 0 ? 1 : 0);
+    m_pSerManager->SetCommParam(static_cast<std::uint8_t>(o.com_port.Get()), o.com_speed.Get(), kStopBits,
+                                o.com_timeout.Get(), o.com_silent.Get(), o.com_retry.Get(),
+                                o.Beep_on_error.Get() != 0 ? 1 : 0);
 }
 
 void CMainFrame::RequestStatistics(WindowId page)

@@ -42,6 +42,8 @@ struct MenuEntry {
   const char *shortcut;
 };
 enum { MenuFile, MenuBoard, MenuView, MenuWindow, MenuLanguage, MenuHelp };
+// The Window menu's entries, below every command id.
+constexpr int kWindowCascade = 1, kWindowTile = 2;
 constexpr unsigned kMenus[] = {IDS_MENU_FILE,   IDS_MENU_BOARD,    IDS_MENU_VIEW,
                                IDS_MENU_WINDOW, IDS_MENU_LANGUAGE, IDS_MENU_HELP};
 constexpr MenuEntry kMenuTable[] = {
@@ -85,8 +87,8 @@ constexpr MenuEntry kMenuTable[] = {
     {MenuView, Cmd::ReadBuffer, IDS_CMD_READ_BUFFER, nullptr},
     {MenuView, 0, 0, nullptr},
     {MenuView, Cmd::Options, IDS_MENU_OPTIONS, nullptr},
-    {MenuWindow, 1, IDS_MENU_CASCADE, nullptr},
-    {MenuWindow, 2, IDS_MENU_TILE, nullptr},
+    {MenuWindow, kWindowCascade, IDS_MENU_CASCADE, nullptr},
+    {MenuWindow, kWindowTile, IDS_MENU_TILE, nullptr},
     {MenuLanguage, Cmd::English, IDS_MENU_ENGLISH, nullptr},
     {MenuLanguage, Cmd::Italian, IDS_MENU_ITALIAN, nullptr},
     {MenuHelp, Cmd::InternetUpdate, IDS_CMD_INTERNET_UPDATE, nullptr},
@@ -318,7 +320,7 @@ void CMainFrame::BuildMenus()
     const int id = e.id;
     if (e.menu == MenuWindow) {
       connect(action, &QAction::triggered, this, [this, id] {
-        if (id == 1)
+        if (id == kWindowCascade)
           m_pMdiArea->cascadeSubWindows();
         else
           m_pMdiArea->tileSubWindows();
@@ -407,13 +409,13 @@ bool CMainFrame::IsCommandEnabled(int id, bool *checked) const
       *checked = m_hActiveChild != kNoWindow && m_pOptions->TP_Autofilling.Get() == 0;
     return m_hActiveChild != kNoWindow;
   case Cmd::BackupAll:
-    return m_nBackupState == 0 && !m_children.empty();
+    return m_nBackupState == ProcedureState::Idle && !m_children.empty();
   case Cmd::MemorizeAllToEEP:
-    return m_nEEPState == 0 && !m_children.empty();
+    return m_nEEPState == ProcedureState::Idle && !m_children.empty();
   case Cmd::English:
   case Cmd::Italian:
     if (checked)
-      *checked = m_pOptions->Language.Get() == (id == Cmd::Italian ? 2 : 1);
+      *checked = m_pOptions->Language.Get() == (id == Cmd::Italian ? UiLanguage::Italian : UiLanguage::English);
     return m_children.empty();
   case Cmd::FileSave:
   case Cmd::FileClose:
@@ -430,7 +432,7 @@ bool CMainFrame::IsCommandEnabled(int id, bool *checked) const
 void CMainFrame::UpdateCommandStates()
 {
   for (auto &[id, action] : m_actions) {
-    if (id <= 2) // the window arrangement entries
+    if (id == kWindowCascade || id == kWindowTile) // always enabled
       continue;
     bool checked = false;
     action->setEnabled(IsCommandEnabled(id, &checked));

@@ -41,6 +41,8 @@ constexpr int kTimerMs = 50;
 constexpr int kPlacementBytes = 44;
 // A slave address is one byte; the address box and the boards compare that.
 constexpr int kAddressByte = 0xFF;
+// The number the version pane shows after its prefix.
+constexpr int kVersionTag = 26;
 const QString kInitSection = QStringLiteral("2.1\\Init");
 const QString kPlacementEntry = QStringLiteral("MainWindowPos");
 
@@ -509,11 +511,11 @@ void CMainFrame::ShowWinCmd(int action, const QString &text, std::int16_t code)
 {
   if (!m_pWinCmd)
     return;
-  if (action == 0) {
+  if (action == WinCmdShow::Hide) {
     m_pWinCmd->hide();
     return;
   }
-  if (action == 2)
+  if (action == WinCmdShow::ShowText)
     m_pWinCmd->ShowMessage(text, code);
   m_pWinCmd->show();
 }
@@ -522,24 +524,24 @@ void CMainFrame::ShowWinCmd(int action, const QString &text, std::int16_t code)
 
 void CMainFrame::InitLanguage()
 {
-  if (m_pOptions->Language.Get() == 2) {
-    SetLanguage(2);
+  if (m_pOptions->Language.Get() == UiLanguage::Italian) {
+    SetLanguage(UiLanguage::Italian);
   } else {
-    m_pOptions->Language.Set(1);
-    SetLanguage(1);
+    m_pOptions->Language.Set(UiLanguage::English);
+    SetLanguage(UiLanguage::English);
   }
 }
 
 void CMainFrame::SetLanguage(int code)
 {
   m_pOptions->Language.Set(code);
-  if (code == 2)
+  if (code == UiLanguage::Italian)
     StringTable::Instance().SetLanguage(StringTable::Language::Italian);
   else
     StringTable::Instance().SetLanguage(StringTable::Language::English);
   BuildMenus();
   if (QLabel *p = Pane(kPaneVersionTag))
-    p->setText(LoadStr(IDS_VERSION_PREFIX) + vtx::Format(u"%d", 26));
+    p->setText(LoadStr(IDS_VERSION_PREFIX) + vtx::Format(u"%d", kVersionTag));
   // The tool windows come up again in the new language.
   RecreateGenMemBuff();
   CreateFindDialog();
@@ -549,7 +551,7 @@ void CMainFrame::SetLanguage(int code)
 
 void CMainFrame::OnLanguage(int id)
 {
-  const int code = id == Cmd::Italian ? 2 : 1;
+  const int code = id == Cmd::Italian ? UiLanguage::Italian : UiLanguage::English;
   if (m_pOptions->Language.Get() == code)
     return;
   SetLanguage(code);

@@ -23,12 +23,12 @@ constexpr int kPollGate = 5;
 // once all are online, and all go offline at the end, whatever the outcome.
 // Backup-all and EEPROM-all differ only in what their rows hold.
 struct CMainFrame::AllBoards {
-  int CMainFrame::*state; // 0 idle, 1 going online, 2 action sent
-  int query;              // the board's state: < 1 offline, 2 online, 4 action done
+  int CMainFrame::*state; // ProcedureState
+  int query;              // the board's step (BoardStep): offline, online, action done
   int action;
   unsigned nothingOpen, askStart, cantConnect, done, failed; // message ids
   bool askToSave;  // done: Yes/No, and every board saves on Yes; else an OK box
-  bool stateFirst; // state 1 before the boards are sent online, else after
+  bool stateFirst; // GoingOnline before the boards are sent online, else after
   bool stopsPolls; // no board is polled while it runs
 };
 
@@ -104,7 +104,7 @@ void CMainFrame::ResetAllProcedures()
     if (IBoardWindow *board = Child(child))
       board->GoOffline();
   for (const AllBoards *p : {&kBackupAll, &kEepromAll})
-    this->*p->state = 0;
+    this->*p->state = ProcedureState::Idle;
 }
 
 void CMainFrame::OnBackupAll()
@@ -140,48 +140,48 @@ void CMainFrame::StartAllBoards(const AllBoards &p)
   if (prompter.MessageBox(LoadStr(p.askStart), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
     return;
   if (p.stateFirst)
-    state = 1;
+    state = ProcedureState::GoingOnline;
   for (WindowId child : ChildrenCopy())
     if (IBoardWindow *board = Child(child))
       board->SendCode(ChildCode::GoOnline);
   if (!p.stateFirst)
-    state = 1;
+    state = ProcedureState::GoingOnline;
 }
 
 void CMainFrame::RunAllBoards(const AllBoards &p)
 {
   int &state = this->*p.state;
-  if (state == 0)
+  if (state == ProcedureState::Idle)
     return;
   const std::vector<WindowId> children = ChildrenCopy();
   if (children.empty()) {
     // Every board window closed: nothing was done, nothing to say.
-    state = 0;
+    state = ProcedureState::Idle;
     return;
   }
   bool anyFailed = false;
-  bool all2 = true;
-  bool all4 = true;
+  bool allReady = true;
+  bool allDone = true;
   for (WindowId child : children) {
     IBoardWindow *board = Child(child);
     const int s = board ? board->SendCode(p.query) : 0;
     anyFailed = anyFailed || s < BoardStep::Connecting;
-    all2 = all2 && s == BoardStep::Ready;
-    all4 = all4 && s == BoardStep::Done;
+    allReady = allReady && s == BoardStep::Ready;
+    allDone = allDone && s == BoardStep::Done;
   }
   Prompter &prompter = Prompter::Instance();
-  if (state == 1) {
+  if (state == ProcedureState::GoingOnline) {
     if (anyFailed) {
       ResetAllProcedures();
       prompter.MessageBox(LoadStr(p.cantConnect), QString(), MB_OK | MB_ICONERROR, this);
-    } else if (all2) {
+    } else if (allReady) {
       for (WindowId child : children)
         if (IBoardWindow *board = Child(child))
           board->SendCode(p.action);
-      state = 2;
+      state = ProcedureState::ActionSent;
     }
-  } else if (state == 2) {
-    if (all4) {
+  } else if (state == ProcedureState::ActionSent) {
+    if (allDone) {
       ResetAllProcedures();
       if (!p.askToSave)
         prompter.MessageBox(LoadStr(p.done), QString(), MB_OK, this);

@@ -15,7 +15,7 @@ enum : uint16_t {
   REQ_READ_ONE = 7,          // one holding register
   REQ_READ_BLOCK = 8,        // `num_par` holding registers from `first_par`
   REQ_WRITE_BLOCK = 9,       // `num_par` holding registers from `wData`
-  REQ_K_TABLE = 10,          // K table (and N table with `k_mode` 2)
+  REQ_K_TABLE = 10,          // K table (and N table with KTableMode::WithN)
   REQ_READ_VARS = 12,        // `num_var` input registers from `first_var`
   REQ_GO_ONLINE = 13,        // identity and language list
   ANS_READ_TRACE = 19,       // answer only: the trace buffer
@@ -41,6 +41,11 @@ struct CSerStatistics {
 // answer. Allocated by the requester with new; queuing passes ownership to
 // the manager (`AddRequest` nulls the caller's pointer); whoever takes the
 // answer deletes it. Copyable as a whole record.
+// What a K-table request reads.
+namespace KTableMode {
+enum : uint8_t { KOnly = 1, WithN = 2 };
+}
+
 struct CRequestPacket {
   explicit CRequestPacket(WindowId wnd = kNoWindow) : hWnd(wnd) {}
   CRequestPacket(WindowId wnd, uint8_t slaveAddress) : hWnd(wnd), slave(slaveAddress) {}
@@ -64,7 +69,7 @@ struct CRequestPacket {
     } var;
   } PktType;
 
-  uint8_t k_mode = 0;    // K-table request: 1 = K only, 2 = K and N
+  uint8_t k_mode = 0;    // K-table request: KTableMode
   uint16_t language = 0; // description request: language index
 
   uint16_t trace_width_reg = 0;  // trace request: input register of "buf_width"

@@ -559,7 +559,7 @@ bool CSerManager::Worker::ReadKTable(CRequestPacket &p)
   if (!ReadTransfer(p, bp::kCmdKTable, 0, false, bp::kMaxTableEntries, 0, &k, &entries))
     return false;
   std::vector<float> n;
-  if (p.k_mode == 2 && p.num_k > 0) {
+  if (p.k_mode == KTableMode::WithN && p.num_k > 0) {
     std::vector<uint16_t> words;
     uint32_t count = 0;
     if (!ReadTransfer(p, bp::kCmdNTable, 0, false, bp::kMaxTableEntries * 2, 0, &words, &count))

@@ -420,7 +420,7 @@ TEST(OnScreen, ToolWindowsKeepWithinAScaledScreen)
       << frame.frameGeometry().width() << "x" << frame.frameGeometry().height();
   frame.OnReadBuffer();
   frame.OnFind();
-  frame.ShowWinCmd(1, QString(), 0);
+  frame.ShowWinCmd(WinCmdShow::Show, QString(), 0);
   QCoreApplication::processEvents();
   QWidget *manager = frame.GetTraceManager()->Window();
   for (QWidget *w : {manager, frame.GetFindDialog(), static_cast<QWidget *>(frame.GetWinCmdDialog())}) {
