@@ -63,13 +63,6 @@ public:
 class AnswerRouterTest : public ::testing::Test {
 protected:
   void TearDown() override { EXPECT_TRUE(QApplication::allWidgets().isEmpty()); }
-  std::unique_ptr<CRequestPacket> Packet(WindowId to, uint16_t kind, uint16_t error = 0)
-  {
-    auto p = std::make_unique<CRequestPacket>(to, 1, kind);
-    p->error = error;
-    return p;
-  }
-
   TestEnvironment env;
   FakeBoards boards;
   FakeDisplay display;

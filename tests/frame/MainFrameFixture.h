@@ -51,6 +51,14 @@ enum : int {
 };
 }
 
+// An answer for a window, of a kind, with an error.
+inline std::unique_ptr<CRequestPacket> Packet(WindowId to, uint16_t kind, uint16_t error = 0)
+{
+  auto p = std::make_unique<CRequestPacket>(to, 1, kind);
+  p->error = error;
+  return p;
+}
+
 // A board window as the main frame sees it: records its calls. Without a
 // frame it only has its window id (a registry of the test's own keeps it).
 class FakeChild : public QObject, public IBoardWindow {
@@ -258,12 +266,6 @@ protected:
     frame->SetRequestSink(&sink);
   }
   void TearDown() override { frame.reset(); }
-  std::unique_ptr<CRequestPacket> Packet(WindowId to, uint16_t kind, uint16_t error = 0)
-  {
-    auto p = std::make_unique<CRequestPacket>(to, 1, kind);
-    p->error = error;
-    return p;
-  }
 
   TestEnvironment env;
   RecordingSink sink;
