@@ -31,7 +31,6 @@ constexpr int kStatusBlock = 9900;
 constexpr std::uint16_t kSwSetResetBit = 0x1000;
 // Answer kinds no request of this program makes: taken without a step.
 enum : std::uint16_t { kForeignKind3 = 3, kForeignKind4 = 4, kForeignKind5 = 5 };
-const QString kNoMemory = QStringLiteral("Not enought memory!");
 // The default sets a document can name ("DefaultCombo#n").
 constexpr int kMaxDefaultSets = 100;
 // A win_cmd value this far from 0 is a command to the program, not a message.
@@ -71,7 +70,8 @@ CRequestPacket *CChildConn::NewPacket(std::uint16_t kind) const
 
 void CChildConn::NoMemory()
 {
-  Prompter::Instance().MessageBox(kNoMemory, QString(), MB_OK | MB_ICONWARNING); // the exclamation icon
+  Prompter::Instance().MessageBox(QString::fromUtf16(PacketFactory::kNoMemoryText), QString(),
+                                  MB_OK | MB_ICONWARNING); // the exclamation icon
 }
 
 void CChildConn::Queue(CRequestPacket *&pkt, bool head)

@@ -8,9 +8,11 @@
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
+#include "model/PacketFactory.h"
 #include "modbus/RequestPacket.h"
 #include "modbus/SerCodes.h"
 #include "modbus/SerManager.h"
+#include "platform/Prompter.h"
 #include "platform/StringTable.h"
 
 #include <algorithm>
@@ -45,8 +47,12 @@ void CMainFrame::RequestStatistics(WindowId page)
 {
   // The answer goes to the page the id names and carries the figures by
   // value; nothing in the packet points into the page.
-  auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this));
-  pkt->message = REQ_STATISTICS;
+  CRequestPacket *pkt = PacketFactory::New(WindowRegistry::Instance().IdOf(this), 0, REQ_STATISTICS);
+  if (!pkt) {
+    Prompter::Instance().MessageBox(QString::fromUtf16(PacketFactory::kNoMemoryText), QString(), MB_OK | MB_ICONWARNING,
+                                    this);
+    return;
+  }
   pkt->hWnd = page;
   pkt->stat_mode = kStatisticsMode;
   AddHeadRequest(pkt);
@@ -54,8 +60,9 @@ void CMainFrame::RequestStatistics(WindowId page)
 
 void CMainFrame::ResetStatistics()
 {
-  auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_RESET_STATISTICS);
-  AddHeadRequest(pkt);
+  // One that cannot be made is dropped without a word.
+  if (CRequestPacket *pkt = PacketFactory::New(WindowRegistry::Instance().IdOf(this), 0, REQ_RESET_STATISTICS))
+    AddHeadRequest(pkt);
 }
 
 void CMainFrame::ApplyTimerAndTabs()

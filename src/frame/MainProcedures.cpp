@@ -7,6 +7,7 @@
 #include "frame/FrameCodes.h"
 #include "frame/StatusBarCtrls.h"
 
+#include "model/PacketFactory.h"
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
 #include "platform/Prompter.h"
@@ -72,8 +73,9 @@ void CMainFrame::OnSchedulerTick()
     for (WindowId child : ChildrenCopy())
       anyConnected = anyConnected || QueryChild(child, BoardState::Connected);
     if (!anyConnected) {
-      auto *pkt = new CRequestPacket(WindowRegistry::Instance().IdOf(this), 0, REQ_IDLE);
-      AddHeadRequest(pkt);
+      // The next tick asks again when it cannot be made.
+      if (CRequestPacket *pkt = PacketFactory::New(WindowRegistry::Instance().IdOf(this), 0, REQ_IDLE))
+        AddHeadRequest(pkt);
     }
   }
   const bool active = IsActive() != 0;

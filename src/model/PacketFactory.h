@@ -13,6 +13,9 @@ struct CRequestPacket;
 // running out would. GUI thread only.
 namespace PacketFactory {
 
+// What the user is told when a packet asked for cannot be made.
+inline constexpr char16_t kNoMemoryText[] = u"Not enought memory!";
+
 // A new packet owned by the caller, or null.
 CRequestPacket *New(WindowId answerWindow, std::uint8_t slave, std::uint16_t kind);
 

@@ -3,6 +3,7 @@
 #include "chart/ChartCtrl.h"
 #include "controls/TitleTip.h"
 #include "model/BoundedFile.h"
+#include "model/PacketFactory.h"
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
 #include "optiontree/OptionTree.h"
@@ -216,7 +217,7 @@ void CMemBuffDlg::ShowBuffer(const std::array<QString, kTracks> &labels, float s
     copy = std::make_unique<CRequestPacket>(kNoWindow);
     *copy = packet;
   } catch (const std::bad_alloc &) {
-    AfxMessageBox(QStringLiteral("Not enought memory!"), MB_ICONWARNING);
+    AfxMessageBox(QString::fromUtf16(PacketFactory::kNoMemoryText), MB_ICONWARNING);
     return;
   }
   m_pPacket = std::move(copy);

@@ -6,6 +6,7 @@
 
 #include "views/ViewState.h"
 
+#include "model/PacketFactory.h"
 #include "model/generali.h"
 #include "model/DocViewLinks.h"
 #include "modbus/SerCodes.h"
@@ -63,6 +64,18 @@ TEST_F(MainAnswersTest, ProgressBarMessagePaneAndStatistics)
   EXPECT_EQ(sink.queue[1]->stat_mode, 10);
   // An answer for a page that is gone is dropped.
   frame->RouteAnswer(*sink.queue[1]);
+
+  // The frame's own packets that cannot be made: the statistics request
+  // says so, the reset and the idle request are dropped quietly.
+  sink.queue.clear();
+  PacketFactory::SetFailure([](std::uint16_t) { return true; });
+  frame->RequestStatistics(4711);
+  frame->ResetStatistics();
+  frame->OnSchedulerTick();
+  PacketFactory::SetFailure({});
+  EXPECT_TRUE(sink.queue.empty());
+  ASSERT_EQ(env.prompter().asked.size(), 1u);
+  EXPECT_EQ(env.prompter().asked[0].text, QStringLiteral("Not enought memory!"));
 }
 
 TEST_F(MainAnswersTest, TraceBufferAnswersAndHousekeeping)
