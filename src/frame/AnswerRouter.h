@@ -6,6 +6,7 @@
 // the frame only through the interfaces below, so a test runs it with a fake
 // registry and no widget.
 
+#include "model/MainWindowLink.h"
 #include "platform/WindowId.h"
 
 #include <QPointer>
@@ -30,8 +31,9 @@ struct CSerStatistics;
 class ITraceManager {
 public:
   // The trace window's states and modes, numbered as it numbers them.
-  static constexpr int StateOffline = 0, StateReady = 1, StateDownload = 2;
-  static constexpr int ModeManual = 0, ModeAutomatic = 1;
+  static constexpr int StateOffline = TraceState::Offline, StateReady = TraceState::Ready,
+                       StateDownload = TraceState::Download;
+  static constexpr int ModeManual = TraceMode::Manual, ModeAutomatic = TraceMode::Automatic;
   // More downloaded buffers than this stop the automatic mode.
   static constexpr int kMaxAutoBuffers = 10;
 

@@ -98,12 +98,6 @@ WindowId CTraceManagerAdapter::GetBoardWindow() const
   return m_pWnd ? m_pWnd->m_hBoardWnd : kNoWindow;
 }
 
-static_assert(ITraceManager::StateOffline == CGenMemBuff::StateOffline &&
-              ITraceManager::StateReady == CGenMemBuff::StateReady &&
-              ITraceManager::StateDownload == CGenMemBuff::StateDownload &&
-              ITraceManager::ModeManual == CGenMemBuff::ModeManual &&
-              ITraceManager::ModeAutomatic == CGenMemBuff::ModeAutomatic);
-
 int CTraceManagerAdapter::GetState() const
 {
   return m_pWnd ? m_pWnd->GetState() : 0;

@@ -1,6 +1,7 @@
 #include "BoardDialogs.h"
 
 #include "controls/FooButton.h"
+#include "model/MainWindowLink.h"
 #include "model/generali.h"
 #include "platform/Prompter.h"
 #include "platform/StringIds.h"
@@ -175,16 +176,16 @@ CWinCmdDiag::CWinCmdDiag(QWidget *parent, Callback callback) : QDialog(parent), 
     if (m_callback)
       m_callback(id);
   };
-  connect(m_pOk, &QPushButton::clicked, this, [answer] { answer(kIdOk); });
-  connect(m_pCancel, &QPushButton::clicked, this, [answer] { answer(kIdCancel); });
-  connect(m_pHide, &QPushButton::clicked, this, [answer] { answer(kIdHide); });
+  connect(m_pOk, &QPushButton::clicked, this, [answer] { answer(WinCmdButton::Ok); });
+  connect(m_pCancel, &QPushButton::clicked, this, [answer] { answer(WinCmdButton::Cancel); });
+  connect(m_pHide, &QPushButton::clicked, this, [answer] { answer(WinCmdButton::Hide); });
 }
 
 void CWinCmdDiag::reject()
 {
   // Esc answers Cancel; the window stays until the board's value changes.
   if (m_callback)
-    m_callback(kIdCancel);
+    m_callback(WinCmdButton::Cancel);
 }
 
 void CWinCmdDiag::ShowMessage(const QString &text, int16_t code)

@@ -66,13 +66,12 @@ private:
 };
 
 // "Drive info": the modeless board-message window. Shows the text of the
-// board's current command value and hands the pressed button (1 OK, 2 Cancel
-// or Esc, 218 Hide) to the callback; the buttons do not close it.
+// board's current command value and hands the pressed button (WinCmdButton;
+// Esc is Cancel) to the callback; the buttons do not close it.
 class CWinCmdDiag : public QDialog {
   Q_OBJECT
 public:
   using Callback = std::function<void(int)>;
-  enum : int { kIdOk = 1, kIdCancel = 2, kIdHide = 218 };
 
   CWinCmdDiag(QWidget *parent, Callback callback);
   // Shows one message; the same code as this window showed last changes nothing.

@@ -7,6 +7,7 @@
 #include "model/PacketFactory.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
+#include "modbus/BoardProtocol.h"
 #include "modbus/RequestPacket.h"
 #include "platform/Prompter.h"
 #include "platform/StringIds.h"
@@ -25,8 +26,10 @@ WindowId g_hInitFrame = kNoWindow;
 namespace {
 
 constexpr int kMaxBlock = 120;
-constexpr int kMaxAddress = 10000;
-constexpr int kStatusBlock = 9900;
+constexpr int kMaxAddress = BoardProtocol::kRegisterLimit;
+using BoardProtocol::kStatusBlock;
+// What is read of the status block while the board has no descriptions.
+constexpr std::uint16_t kStatusWordsBeforeDescriptions = 2;
 // The bit of "is_sw_set" that asks the board for its reset.
 constexpr std::uint16_t kSwSetResetBit = 0x1000;
 // Answer kinds no request of this program makes: taken without a step.
@@ -51,11 +54,6 @@ CChildConn::~CChildConn()
   // every other board from asking for theirs.
   if (g_hInitFrame != kNoWindow && g_hInitFrame == m_hWndAnswer)
     g_hInitFrame = kNoWindow;
-}
-
-int CChildConn::LastChangeWord()
-{
-  return s_lastChangeWord;
 }
 
 void CChildConn::ResetLastChangeWord()
@@ -229,7 +227,7 @@ void CChildConn::OnOnLine()
   InvalidateVarList(-1);
 }
 
-// ---- codes --------------------------------------------------------------------
+// ---- codes and the typed calls they name -------------------------------------
 
 int CChildConn::SendCode(int code)
 {
@@ -735,7 +733,7 @@ void CChildConn::RefreshDisplayedItems()
   if (!doc.AreDescriptionsLoaded()) {
     if (auto *pkt = NewPacket(REQ_READ_VARS)) {
       pkt->PktType.var.first_var = kStatusBlock;
-      pkt->PktType.var.num_var = 2;
+      pkt->PktType.var.num_var = kStatusWordsBeforeDescriptions;
       Queue(pkt);
     }
     return;
@@ -1028,15 +1026,16 @@ void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
 void CChildConn::AddSpecialVarsToList()
 {
   CQelDoc &doc = *m_pDoc;
-  const std::int16_t items[] = {doc.GetDiagnTsPar(), doc.GetTrigDelayPar(),    doc.GetTrigPosPar(),
-                                doc.GetTrigNegPar(), doc.GetSamplingTimeVar(), doc.GetBufLengthVar()};
-  for (std::int16_t i : items)
-    if (i < 0)
-      return;
-  for (int k = 0; k < 4; ++k)
-    doc.AddExtraPollPar(static_cast<std::uint16_t>(items[k]));
-  doc.AddExtraPollVar(static_cast<std::uint16_t>(items[4]));
-  doc.AddExtraPollVar(static_cast<std::uint16_t>(items[5]));
+  const std::int16_t pars[] = {doc.GetDiagnTsPar(), doc.GetTrigDelayPar(), doc.GetTrigPosPar(), doc.GetTrigNegPar()};
+  const std::int16_t vars[] = {doc.GetSamplingTimeVar(), doc.GetBufLengthVar()};
+  for (std::span<const std::int16_t> items : {std::span<const std::int16_t>(pars), std::span<const std::int16_t>(vars)})
+    for (std::int16_t i : items)
+      if (i < 0)
+        return;
+  for (std::int16_t i : pars)
+    doc.AddExtraPollPar(static_cast<std::uint16_t>(i));
+  for (std::int16_t i : vars)
+    doc.AddExtraPollVar(static_cast<std::uint16_t>(i));
 }
 
 void CChildConn::AnswerDescription(const CRequestPacket &pkt)
@@ -1344,7 +1343,7 @@ bool CChildConn::IsCommandEnabled(int id, bool *checked) const
     return online && loaded;
   case Cmd::EepSave2:
   case Cmd::EepLoad2:
-    return online && loaded && VisLevel() >= 1;
+    return online && loaded && VisLevel() >= kSecondSetLevel;
   case Cmd::InitDescriptions:
     return online && !loaded && !doc.IsDescriptionDownload() && g_hInitFrame == kNoWindow;
   case Cmd::InitLanguage:

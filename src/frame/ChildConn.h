@@ -36,7 +36,6 @@ public:
   // The document; null means none (every operation then does nothing).
   void SetConnDocument(CQelDoc *doc) { m_pDoc = doc; }
   CQelDoc *GetConnDocument() const { return m_pDoc; }
-  void SetSink(IRequestSink *sink) { m_pSink = sink; }
   // The window's side (not owned; null: the defaults). It must outlive the
   // connection or be taken back.
   void SetHooks(IConnHooks *hooks);
@@ -74,8 +73,7 @@ public:
   int GetReadState() const override { return m_nReadState; }
   int GetCmdState() const override { return m_nCmdState; }
   int GetStep() const { return m_nStep; }
-  bool IsMultiPacket() const { return m_bMultiPacket; }
-  // The connection bits of the document: 8 online, 4 connecting.
+  // The connection bits of the document (BoardState).
   int ConnectionBits() const;
   // The icon for the document's state and the board's status words.
   int StateIconId() const;
@@ -99,8 +97,8 @@ public:
   int OnSpecialVariable(int v, std::int16_t value);
   bool SetSpecialParValue(int index, int value);
   void AddSpecialVarsToList();
-  // The last change word of the status-block polls, shared by every board.
-  static int LastChangeWord();
+  // Forgets the last change word of the status-block polls, shared by every
+  // board (tests start from none).
   static void ResetLastChangeWord();
 
   // ---- commands ----------------------------------------------------------
@@ -124,10 +122,8 @@ public:
   // check mark. Unknown commands are enabled.
   bool IsCommandEnabled(int id, bool *checked = nullptr) const;
   // The default-set names of the document's dictionary, stopping at the
-  // first missing one (at most 100).
+  // first missing one.
   QStringList DefaultSetNames() const;
-  // The texts of the last board message shown; the window decides.
-  bool WinCmdShown() const { return m_nWinCmdShown != 0; }
 
 protected:
   // Decides whether the board message for w must be (re)shown; keeps the

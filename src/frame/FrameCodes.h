@@ -4,12 +4,8 @@
 // and state icons. The codes that travel between windows are in
 // model/MainWindowLink.h.
 
+#include "model/DocViewLinks.h"
 #include "model/MainWindowLink.h"
-
-// The buttons of a board message, as a board window's AnswerWinCmd takes them.
-namespace WinCmdButton {
-enum : int { Ok = 1, Cancel = 2, Hide = 218 };
-}
 
 // What a board window asks of the board-message window.
 namespace WinCmdShow {
@@ -21,6 +17,11 @@ namespace UiLanguage {
 enum : int { English = 1, Italian = 2 };
 }
 
+// The visualization levels the slider sets, 0 up to kMaxVisLevel; from
+// kSecondSetLevel on, the second EEPROM set's commands are offered.
+constexpr int kMaxVisLevel = 2;
+constexpr int kSecondSetLevel = 1;
+
 // An all-board procedure's state (backup-all, EEPROM-all).
 namespace ProcedureState {
 enum : int { Idle = 0, GoingOnline = 1, ActionSent = 2 };
@@ -29,11 +30,11 @@ enum : int { Idle = 0, GoingOnline = 1, ActionSent = 2 };
 // Hints of the document's views update sent by the frames.
 namespace FrameHint {
 enum : long {
-  Testpoints = 0x0800,
-  Units = 0x2000,
-  Layout = 0x2801,
-  Values = 0xA000,
-  All = 0xF800,
+  Testpoints = DocHint::VarList,
+  Units = DocHint::ParList,
+  Layout = DocHint::DragStart | DocHint::SaveWidths,
+  Values = DocHint::Reopen,
+  All = DocHint::Views,
 };
 }
 

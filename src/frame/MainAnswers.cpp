@@ -27,7 +27,7 @@ constexpr std::uint8_t kStopBits = 2;
 
 } // namespace
 
-// ---- codes --------------------------------------------------------------------
+// ---- what other windows ask of the frame ---------------------------------------
 
 int CMainFrame::TestpointQuery() const
 {

@@ -506,7 +506,7 @@ void CMainFrame::OnCommand(int id)
     OnMemorizeAllToEEP();
     break;
   case Cmd::FileOpen:
-    OnFileOpen(QString());
+    OnCmdFileOpen();
     break;
   case Cmd::Find:
     OnFind();

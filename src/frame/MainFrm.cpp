@@ -38,7 +38,16 @@ constexpr int kPaneHelp = 555;
 constexpr int kPaneFirmware = 512;
 constexpr int kPaneVersionTag = 692;
 constexpr int kTimerMs = 50;
+// The stored window placement: eleven 32-bit fields, the normal rectangle
+// (left, top, right, bottom) from field 7 on.
 constexpr int kPlacementBytes = 44;
+constexpr int kPlacementFields = 11;
+constexpr int kPlacementLength = 0;
+constexpr int kPlacementLeft = 7;
+constexpr std::int32_t kShowNormal = 1, kShowMaximized = 3;
+// The window manager's frame is waited for this many times, this long apart.
+constexpr int kFitTries = 20;
+constexpr int kFitDelayMs = 50;
 // A slave address is one byte; the address box and the boards compare that.
 constexpr int kAddressByte = 0xFF;
 // The number the version pane shows after its prefix.
@@ -136,6 +145,13 @@ CMainFrame::~CMainFrame()
 
 // ---- parts of the window ------------------------------------------------------
 
+void CMainFrame::OnHScroll(int position)
+{
+  for (WindowId child : ChildrenCopy())
+    if (IBoardWindow *board = Child(child))
+      board->LevelChanged(position);
+}
+
 void CMainFrame::CreateStatusBar()
 {
   QStatusBar *bar = statusBar();
@@ -162,12 +178,9 @@ void CMainFrame::CreateStatusBar()
   m_pSlider = new CExtStatusBarSliderCtrl(bar);
   m_pSlider->setFixedWidth(80);
   m_pSlider->SetMainFrame(this);
-  m_pSlider->setValue(std::clamp(m_pOptions->VisLevel.Get(), 0, 2));
-  connect(m_pSlider, &CExtStatusBarSliderCtrl::visLevelChanged, this, [this](int, int position) {
-    for (WindowId child : ChildrenCopy())
-      if (IBoardWindow *board = Child(child))
-        board->LevelChanged(position);
-  });
+  m_pSlider->setValue(std::clamp(m_pOptions->VisLevel.Get(), 0, kMaxVisLevel));
+  connect(m_pSlider, &CExtStatusBarSliderCtrl::visLevelChanged, this,
+          [this](int, int position) { OnHScroll(position); });
   bar->addPermanentWidget(m_pSlider);
 }
 
@@ -227,14 +240,19 @@ void CMainFrame::CreateFindDialog()
   }
 }
 
+void CMainFrame::WinCmdCallback(int value)
+{
+  qCDebug(lcFrame, "hide current drive info");
+  SendWinCmdToActive(value);
+}
+
 void CMainFrame::CreateWinCmd()
 {
   delete m_pWinCmd.data();
   QPointer<CMainFrame> guard(this);
   m_pWinCmd = new CWinCmdDiag(this, [guard](int value) {
-    qCDebug(lcFrame, "hide current drive info");
     if (guard)
-      guard->SendWinCmdToActive(value);
+      guard->WinCmdCallback(value);
   });
   m_pWinCmd->hide();
   vtx::KeepOnScreen(m_pWinCmd);
@@ -625,10 +643,12 @@ void CMainFrame::RestorePlacement()
   const QByteArray stored =
       QByteArray::fromHex(Profile::Instance().GetProfileString(kInitSection, kPlacementEntry).toLatin1());
   if (stored.size() == kPlacementBytes) {
-    std::int32_t record[11] = {};
+    std::int32_t record[kPlacementFields] = {};
     std::memcpy(record, stored.constData(), sizeof record);
-    if (record[0] == kPlacementBytes) {
-      const QRect ltrb = ClampPlacement(QRect(record[7], record[8], record[9], record[10]), cx, cy);
+    if (record[kPlacementLength] == kPlacementBytes) {
+      const QRect ltrb = ClampPlacement(QRect(record[kPlacementLeft], record[kPlacementLeft + 1],
+                                              record[kPlacementLeft + 2], record[kPlacementLeft + 3]),
+                                        cx, cy);
       placement = QRect(QPoint(ltrb.x(), ltrb.y()), QPoint(ltrb.width() - 1, ltrb.height() - 1));
     }
   }
@@ -651,14 +671,14 @@ void CMainFrame::showEvent(QShowEvent *event)
 {
   QMainWindow::showEvent(event);
   if (!m_framePlacement.isNull())
-    FitFrameToPlacement(20);
+    FitFrameToPlacement(kFitTries);
 }
 
 void CMainFrame::FitFrameToPlacement(int triesLeft)
 {
   // The window manager adds its frame some time after the window is mapped
   // (never, without one); once it is known the whole frame is fitted.
-  QTimer::singleShot(triesLeft == 20 ? 0 : 50, this, [this, triesLeft] {
+  QTimer::singleShot(triesLeft == kFitTries ? 0 : kFitDelayMs, this, [this, triesLeft] {
     if (m_framePlacement.isNull() || isMaximized() || isFullScreen())
       return;
     if (frameGeometry().size() == size() && triesLeft > 0) {
@@ -682,8 +702,20 @@ void CMainFrame::SavePlacement()
     g = normalGeometry().adjusted(frame.left() - client.left(), frame.top() - client.top(),
                                   frame.right() - client.right(), frame.bottom() - client.bottom());
   }
-  std::int32_t record[11] = {
-      kPlacementBytes, 0, isMaximized() ? 3 : 1, -1, -1, -1, -1, g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+  // Length, flags, show command, minimized and maximized positions (unset),
+  // then the normal rectangle: left, top, right, bottom.
+  std::int32_t record[kPlacementFields] = {kPlacementBytes,
+                                           0,
+                                           isMaximized() ? kShowMaximized : kShowNormal,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           -1,
+                                           g.x(),
+                                           g.y(),
+                                           g.x() + g.width(),
+                                           g.y() + g.height()};
+  static_assert(sizeof record == kPlacementBytes);
   QByteArray bytes(reinterpret_cast<const char *>(record), sizeof record);
   Profile::Instance().WriteProfileString(kInitSection, kPlacementEntry, QString::fromLatin1(bytes.toHex()));
 }

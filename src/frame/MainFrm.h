@@ -100,6 +100,10 @@ public:
   void SelectChildByAddress(int address);
   void ForwardToolbarValue(int value);
   void SendWinCmdToActive(int value);
+  // The board-message window's button: to the active board.
+  void WinCmdCallback(int value);
+  // The level slider moved: every board window hears of it.
+  void OnHScroll(int position);
   // The board window of an id, or null (gone, or not a board).
   IBoardWindow *Child(WindowId id) const override;
   // Its slave address; 0 when it is gone.
@@ -122,7 +126,7 @@ public:
   };
   void UpdateStatus(WindowId child, const StatusValues &values);
   void RefreshGenMemBuff(WindowId child);
-  // The board-message window: 0 hide, 1 show, 2 show the text for code.
+  // The board-message window: hide, show, or show the text for code (WinCmdShow).
   void ShowWinCmd(int action, const QString &text, std::int16_t code);
   void UpdateTabs();
   QString MessageText() const;
@@ -177,6 +181,8 @@ public:
   void OnEnableAllTestpoints();
   void OnFileSaveAs();
   void OnFileOpen(const QString &path);
+  // File > Open: asks for the document.
+  void OnCmdFileOpen() { OnFileOpen(QString()); }
   void OnOptions();
   void OnFind();
   void OnReadBuffer();

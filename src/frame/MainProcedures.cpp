@@ -95,7 +95,7 @@ void CMainFrame::OnSchedulerTick()
 bool CMainFrame::IsPollSuspended() const
 {
   for (const AllBoards *p : {&kBackupAll, &kEepromAll})
-    if (p->stopsPolls && this->*p->state != 0)
+    if (p->stopsPolls && this->*p->state != ProcedureState::Idle)
       return true;
   return false;
 }
@@ -132,7 +132,7 @@ void CMainFrame::RunEEPStateMachine()
 void CMainFrame::StartAllBoards(const AllBoards &p)
 {
   int &state = this->*p.state;
-  if (state != 0)
+  if (state != ProcedureState::Idle)
     return;
   Prompter &prompter = Prompter::Instance();
   if (m_children.empty()) {

@@ -1,5 +1,6 @@
 #include "StatusBarCtrls.h"
 
+#include "frame/FrameCodes.h"
 #include "frame/LockKeys.h"
 #include "model/generali.h"
 
@@ -96,7 +97,7 @@ CExtStatusBarProgressCtrl::CExtStatusBarProgressCtrl(QWidget *parent) : TProgres
 
 CExtStatusBarSliderCtrl::CExtStatusBarSliderCtrl(QWidget *parent) : QSlider(Qt::Horizontal, parent)
 {
-  setRange(0, 2);
+  setRange(0, kMaxVisLevel);
   setTickPosition(QSlider::TicksBelow);
   setTickInterval(1);
   setPageStep(1);

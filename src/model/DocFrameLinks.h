@@ -8,6 +8,11 @@
 
 struct CRequestPacket;
 
+// The connection bits a board reports (its state flags, QueryState).
+namespace BoardState {
+enum : int { Connecting = 4, Online = 8, Connected = Online | Connecting };
+}
+
 // What the board document asks of the frames above it. The child frame and
 // the main frame implement these; the model never sees them otherwise.
 

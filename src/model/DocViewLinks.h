@@ -5,6 +5,22 @@
 // What the document needs of the controls the views register with it. The
 // views implement these; the model never sees a widget.
 
+// A document's view update hints: the bits of the views that rebuild, and
+// what some combinations and the low bits ask of them.
+namespace DocHint {
+enum : long {
+  VarList = 0x0800,
+  VarTree = 0x1000,
+  ParList = 0x2000,
+  ParTree = 0x4000,
+  Views = 0xF800, // every view bit
+  SaveWidths = 1, // low bits: the lists store their column widths
+  DragStart = ParList | VarList,
+  Reopen = 0xA000, // a marked read-back: the list reopens its editor
+  Drop = Reopen | VarList,
+};
+}
+
 // A tree control of the parameter or variable tree.
 class IDocTree {
 public:

@@ -19,6 +19,19 @@ enum : int {
 };
 }
 
+// The buttons of a board message, as a board window's AnswerWinCmd takes them.
+namespace WinCmdButton {
+enum : int { Ok = 1, Cancel = 2, Hide = 218 };
+}
+
+// The trace-buffer manager's download state and acquisition mode.
+namespace TraceState {
+enum : int { Offline = 0, Ready = 1, Download = 2 };
+}
+namespace TraceMode {
+enum : int { Manual = 0, Automatic = 1 };
+}
+
 // The splitter's layout records: load one stored layout, store one.
 namespace PaneCode {
 enum : int { Load = 435, Store = 436 };
@@ -28,11 +41,6 @@ enum : int { Load = 435, Store = 436 };
 // them: going online, ready once online, busy with a procedure's step, done.
 namespace BoardStep {
 enum : int { None = -1, Failed = 0, Connecting = 1, Ready = 2, Busy = 3, Done = 4 };
-}
-
-// The connection bits a board reports (QueryState).
-namespace BoardState {
-enum : int { Connecting = 4, Online = 8, Connected = Online | Connecting };
 }
 
 // A window that takes numbered commands where the number itself is data (a
@@ -70,7 +78,7 @@ public:
   }
   // The splitter's layout goes to the main frame, the views relayout.
   virtual void NotifyMainFrame() {}
-  // The user's button on the board message (1 OK, 2 Cancel, 218 Hide).
+  // The user's button on the board message (WinCmdButton).
   virtual void AnswerWinCmd(int button) { (void)button; }
   virtual int GetReadState() const { return 0; }
   virtual int GetCmdState() const { return 0; }

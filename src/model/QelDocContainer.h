@@ -35,14 +35,18 @@ public:
 
   // View update hints.
   enum : long {
-    HINT_VAR_LIST = 0x0800,
-    HINT_VAR_TREE = 0x1000,
-    HINT_PAR_LIST = 0x2000,
-    HINT_PAR_TREE = 0x4000,
-    HINT_ALL = 0xF800,
+    HINT_VAR_LIST = DocHint::VarList,
+    HINT_VAR_TREE = DocHint::VarTree,
+    HINT_PAR_LIST = DocHint::ParList,
+    HINT_PAR_TREE = DocHint::ParTree,
+    HINT_ALL = DocHint::Views,
   };
   // Bits of the state flags word.
-  enum : std::uint32_t { STATE_INTERNAL_UNITS = 0x02, STATE_CONNECTING = 0x04, STATE_ONLINE = 0x08 };
+  enum : std::uint32_t {
+    STATE_INTERNAL_UNITS = 0x02,
+    STATE_CONNECTING = BoardState::Connecting,
+    STATE_ONLINE = BoardState::Online
+  };
   // Slots of the trace values.
   enum { TRACE_SAMPLING_TIME, TRACE_BUF_LENGTH, TRACE_DIAGN_TS, TRACE_TRIG_POS, TRACE_TRIG_NEG, TRACE_TRIG_DELAY };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/MainWindowLink.h"
 #include "platform/WindowId.h"
 
 #include <QDialog>
@@ -43,8 +44,12 @@ public:
     IDC_CLOSE = 712,
     IDC_DOWNLOAD = 718,
   };
-  enum State { StateOffline = 0, StateReady = 1, StateDownload = 2 };
-  enum Mode { ModeManual = 0, ModeAutomatic = 1 };
+  enum State {
+    StateOffline = TraceState::Offline,
+    StateReady = TraceState::Ready,
+    StateDownload = TraceState::Download
+  };
+  enum Mode { ModeManual = TraceMode::Manual, ModeAutomatic = TraceMode::Automatic };
 
   explicit CGenMemBuff(QWidget *parent = nullptr);
   ~CGenMemBuff() override;

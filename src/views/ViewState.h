@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/DocViewLinks.h"
 #include "platform/ColorRef.h"
 
 #include <QPoint>
@@ -14,22 +15,22 @@ class CQelDoc;
 class CQelDocContainer;
 class IMainWindow;
 
-// What the four views of a document share: the main window's settings and
-// codes, and the drag record and rows-changed flags the document keeps for
+// What the four views of a document share: the main window's settings, and
+// the drag record and rows-changed flags the document keeps for
 // them. GUI thread only.
 namespace views {
 
 // View update hints and the command carried in the low bits.
 enum : long {
-  HINT_VAR_LIST = 0x0800,
-  HINT_VAR_TREE = 0x1000,
-  HINT_PAR_LIST = 0x2000,
-  HINT_PAR_TREE = 0x4000,
-  HINT_VIEW_BITS = 0xF800,
-  HINT_SAVE_WIDTHS = 1,
-  HINT_DRAG_START = 0x2800,
-  HINT_DROP = 0xA800,
-  HINT_REOPEN = 0xA000,
+  HINT_VAR_LIST = DocHint::VarList,
+  HINT_VAR_TREE = DocHint::VarTree,
+  HINT_PAR_LIST = DocHint::ParList,
+  HINT_PAR_TREE = DocHint::ParTree,
+  HINT_VIEW_BITS = DocHint::Views,
+  HINT_SAVE_WIDTHS = DocHint::SaveWidths,
+  HINT_DRAG_START = DocHint::DragStart,
+  HINT_DROP = DocHint::Drop,
+  HINT_REOPEN = DocHint::Reopen,
 };
 
 // The main window's settings, or null when no main window is registered.
