@@ -156,10 +156,10 @@ int CChildConn::StateIconId() const
   if (!m_pDoc || !m_pDoc->IsOnline())
     return StateIcon::Offline;
   const auto &w = m_pDoc->GetStatusWords();
-  const bool error = w[0] != 0;
-  const bool warning = w[1] != 0;
-  const bool stop = w[2] != 0; // bit 0x400
-  const bool run = w[3] != 0;  // bit 0x200
+  const bool error = w[CQelDocContainer::STATUS_ERROR] != 0;
+  const bool warning = w[CQelDocContainer::STATUS_WARNING] != 0;
+  const bool stop = w[CQelDocContainer::STATUS_STOP] != 0;
+  const bool run = w[CQelDocContainer::STATUS_RUN] != 0;
   if (error)
     return stop ? StateIcon::ErrorStop : run ? StateIcon::ErrorRun : StateIcon::Error;
   if (warning)
@@ -179,7 +179,7 @@ void CChildConn::RequestGoOnline()
   }
   m_nReadState = BoardStep::Connecting;
   m_nCmdState = BoardStep::Connecting;
-  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() | CQelDocContainer::STATE_CONNECTING);
+  m_pDoc->MarkConnecting();
   SetStatus(LoadStr(IDS_ONLINE));
   Queue(pkt, true);
   SetStateIcon(StateIconId());
@@ -189,8 +189,7 @@ void CChildConn::RequestGoOffline()
 {
   if (!m_pDoc)
     return;
-  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() &
-                        ~std::uint32_t(CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING));
+  m_pDoc->MarkOffline();
   m_pDoc->ClearTraceReadPending();
   m_pDoc->SetWinCmdValue(0);
   m_pDoc->SetPrevWinCmdValue(0);
@@ -1005,8 +1004,7 @@ bool CChildConn::SetSpecialParValue(int index, int value)
 void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
 {
   CQelDoc &doc = *m_pDoc;
-  doc.SetStateFlags((doc.GetStateFlags() | CQelDocContainer::STATE_ONLINE) &
-                    ~std::uint32_t(CQelDocContainer::STATE_CONNECTING));
+  doc.MarkOnline();
   RecolorParList();
   InvalidateVarList(-1);
   m_nReadState = BoardStep::Ready;
@@ -1257,7 +1255,7 @@ void CChildConn::OnToggleUnits()
 {
   if (!m_pDoc)
     return;
-  m_pDoc->SetStateFlags(m_pDoc->GetStateFlags() ^ CQelDocContainer::STATE_INTERNAL_UNITS);
+  m_pDoc->ToggleInternalUnits();
   m_pDoc->RequestParListUpdate();
   m_pDoc->UpdateAllViews(nullptr, FrameHint::Units);
 }

@@ -121,8 +121,7 @@ CChildFrame::~CChildFrame()
     // this object any more.
     disconnect(doc, nullptr, this, nullptr);
     // Gone without a request: the board is simply no longer shown.
-    doc->SetStateFlags(doc->GetStateFlags() &
-                       ~std::uint32_t(CQelDocContainer::STATE_ONLINE | CQelDocContainer::STATE_CONNECTING));
+    doc->MarkOffline();
     if (doc->GetAnswerWindow() == this)
       doc->SetAnswerWindow(nullptr);
   }
@@ -206,10 +205,12 @@ void CChildFrame::ShowStatusText()
   values.helpFile = doc->GetManualName();
   values.firmware = doc->GetVersion();
   values.document = doc;
-  const std::int16_t indexes[6] = {doc->GetSamplingTimeVar(), doc->GetBufLengthVar(), doc->GetDiagnTsPar(),
-                                   doc->GetTrigPosPar(),      doc->GetTrigNegPar(),   doc->GetTrigDelayPar()};
-  for (int i = 0; i < 6; ++i)
-    values.items[i] = {indexes[i], doc->GetTraceValue(i)};
+  // In the order of the document's trace slots.
+  const std::int16_t indexes[] = {doc->GetSamplingTimeVar(), doc->GetBufLengthVar(), doc->GetDiagnTsPar(),
+                                  doc->GetTrigPosPar(),      doc->GetTrigNegPar(),   doc->GetTrigDelayPar()};
+  static_assert(std::size(indexes) == CQelDocContainer::TRACE_SLOTS && values.items.size() == std::size(indexes));
+  for (int slot = 0; slot < CQelDocContainer::TRACE_SLOTS; ++slot)
+    values.items[slot] = {indexes[slot], doc->GetTraceValue(slot)};
   m_pMain->UpdateStatus(GetAnswerWindow(), values);
   UpdateWinCmdText();
 }

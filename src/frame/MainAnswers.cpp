@@ -74,15 +74,17 @@ void CMainFrame::ApplyTimerAndTabs()
 void CMainFrame::PaneLayout(int code, SplitterLayout &layout)
 {
   COptions &o = *m_pOptions;
-  const int number = layout.number;
-  if (number < 0 || 4 * number + 3 >= o.Panes_.GetCount())
+  // Each splitter keeps four values: hidden column, size 0, hidden row, size 1.
+  std::int32_t *values[] = {&layout.hiddenCol, &layout.size0, &layout.hiddenRow, &layout.size1};
+  constexpr int kValues = std::size(values);
+  if (layout.number < 0 || layout.number >= o.Panes_.GetCount() / kValues)
     return;
-  std::int32_t *values[4] = {&layout.hiddenCol, &layout.size0, &layout.hiddenRow, &layout.size1};
-  for (int i = 0; i < 4; ++i) {
+  const int first = kValues * layout.number;
+  for (int i = 0; i < kValues; ++i) {
     if (code == PaneCode::Load)
-      *values[i] = o.Panes_.At(4 * number + i);
+      *values[i] = o.Panes_.At(first + i);
     else if (code == PaneCode::Store)
-      o.Panes_.SetAt(4 * number + i, *values[i]);
+      o.Panes_.SetAt(first + i, *values[i]);
   }
 }
 

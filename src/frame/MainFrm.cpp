@@ -501,19 +501,21 @@ void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
   if (!m_pGenMemBuff)
     return;
   ITraceManager &m = *m_pGenMemBuff;
-  const auto &it = v.items;
-  if (it[0].first >= 0 && it[0].second >= 0)
-    m.SetSamplingTime(it[0].second);
-  if (it[1].first >= 0 && it[1].second >= 0)
-    m.SetBufLength(static_cast<std::int16_t>(it[1].second));
-  if (it[2].first >= 0 && it[2].second >= 0)
-    m.SetDiagnTs(it[2].first, static_cast<std::int16_t>(it[2].second));
-  if (it[3].first >= 0)
-    m.SetTrigLevPos(it[3].first, static_cast<std::int16_t>(it[3].second));
-  if (it[4].first >= 0)
-    m.SetTrigLevNeg(it[4].first, static_cast<std::int16_t>(it[4].second));
-  if (it[5].first >= 0 && it[5].second >= 0)
-    m.SetTrigDelay(it[5].first, static_cast<std::int16_t>(it[5].second));
+  using Doc = CQelDocContainer;
+  static_assert(std::tuple_size_v<decltype(v.items)> == Doc::TRACE_SLOTS);
+  const auto &[samplingTime, bufLength, diagnTs, trigPos, trigNeg, trigDelay] = v.items;
+  if (samplingTime.first >= 0 && samplingTime.second >= 0)
+    m.SetSamplingTime(samplingTime.second);
+  if (bufLength.first >= 0 && bufLength.second >= 0)
+    m.SetBufLength(static_cast<std::int16_t>(bufLength.second));
+  if (diagnTs.first >= 0 && diagnTs.second >= 0)
+    m.SetDiagnTs(diagnTs.first, static_cast<std::int16_t>(diagnTs.second));
+  if (trigPos.first >= 0)
+    m.SetTrigLevPos(trigPos.first, static_cast<std::int16_t>(trigPos.second));
+  if (trigNeg.first >= 0)
+    m.SetTrigLevNeg(trigNeg.first, static_cast<std::int16_t>(trigNeg.second));
+  if (trigDelay.first >= 0 && trigDelay.second >= 0)
+    m.SetTrigDelay(trigDelay.first, static_cast<std::int16_t>(trigDelay.second));
   m.UpdateFields();
 }
 

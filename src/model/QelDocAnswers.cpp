@@ -17,6 +17,10 @@ namespace {
 
 // Row texts hold at most 19 characters.
 constexpr int kRowTextMax = 19;
+// The bits of the status flag word that say the drive is stopped, running.
+constexpr std::uint16_t kStatusStopBit = 0x400, kStatusRunBit = 0x200;
+// A row's refresh counter goes round this many values.
+constexpr int kRefreshCycle = 10;
 
 QString RowText(const QString &text)
 {
@@ -84,18 +88,18 @@ int CQelDocContainer::ApplyVariableWords(int first, std::span<const std::uint16_
     } else {
       const int slot = static_cast<int>(j);
       if (slot == m_nErrorFlagSlot) {
-        change |= status[0] ^ word;
-        status[0] = word != 0;
+        change |= status[STATUS_ERROR] ^ word;
+        status[STATUS_ERROR] = word != 0;
       }
       if (slot == m_nWarningFlagSlot) {
-        change |= status[1] ^ word;
-        status[1] = word != 0;
+        change |= status[STATUS_WARNING] ^ word;
+        status[STATUS_WARNING] = word != 0;
       }
       if (slot == m_nStatusFlagSlot) {
-        change |= status[2] ^ (word & 0x400);
-        change |= status[3] ^ (word & 0x200);
-        status[2] = word & 0x400;
-        status[3] = word & 0x200;
+        change |= status[STATUS_STOP] ^ (word & kStatusStopBit);
+        change |= status[STATUS_RUN] ^ (word & kStatusRunBit);
+        status[STATUS_STOP] = word & kStatusStopBit;
+        status[STATUS_RUN] = word & kStatusRunBit;
       }
       if (j >= m_StdVariables.size())
         break; // registers beyond the list are not the board's standard variables
@@ -128,7 +132,7 @@ int CQelDocContainer::ApplyVariableWords(int first, std::span<const std::uint16_
       if (row.index != v)
         continue;
       row.hasValue = 1;
-      row.refresh = static_cast<std::uint8_t>((row.refresh + 1) % 10);
+      row.refresh = static_cast<std::uint8_t>((row.refresh + 1) % kRefreshCycle);
       row.raw = value.raw;
       row.value = value.si;
       FormatVarRow(row, var);

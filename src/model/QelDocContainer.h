@@ -47,8 +47,18 @@ public:
     STATE_CONNECTING = BoardState::Connecting,
     STATE_ONLINE = BoardState::Online
   };
+  // The board status words the poll keeps: error, warning, stopped, running.
+  enum { STATUS_ERROR, STATUS_WARNING, STATUS_STOP, STATUS_RUN, STATUS_WORDS };
   // Slots of the trace values.
-  enum { TRACE_SAMPLING_TIME, TRACE_BUF_LENGTH, TRACE_DIAGN_TS, TRACE_TRIG_POS, TRACE_TRIG_NEG, TRACE_TRIG_DELAY };
+  enum {
+    TRACE_SAMPLING_TIME,
+    TRACE_BUF_LENGTH,
+    TRACE_DIAGN_TS,
+    TRACE_TRIG_POS,
+    TRACE_TRIG_NEG,
+    TRACE_TRIG_DELAY,
+    TRACE_SLOTS
+  };
 
   // One offline or tracked change: the parameter and its board value before.
   struct UndoRecord {
@@ -176,7 +186,7 @@ public:
   // A K table (signed words) and an N table answer; then every SI value
   // again. Entries beyond the tables are left out.
   void ApplyKTable(std::span<const std::uint16_t> k, std::span<const float> n);
-  const std::array<std::uint16_t, 4> &GetStatusWords() const { return m_StatusWords; }
+  const std::array<std::uint16_t, STATUS_WORDS> &GetStatusWords() const { return m_StatusWords; }
 
   // ---- visibility and trees ----------------------------------------------
   bool IsParVisibleInBlock(int block, int level) const;
@@ -206,6 +216,11 @@ public:
   void SetSlaveAddress(std::uint8_t address) { m_nSlaveAddress = address; }
   std::uint32_t GetStateFlags() const { return m_nStateFlags; }
   void SetStateFlags(std::uint32_t flags) { m_nStateFlags = flags; }
+  // The connection's steps: asked to go online, online, no longer shown.
+  void MarkConnecting() { m_nStateFlags |= STATE_CONNECTING; }
+  void MarkOnline() { m_nStateFlags = (m_nStateFlags | STATE_ONLINE) & ~std::uint32_t(STATE_CONNECTING); }
+  void MarkOffline() { m_nStateFlags &= ~std::uint32_t(STATE_ONLINE | STATE_CONNECTING); }
+  void ToggleInternalUnits() { m_nStateFlags ^= STATE_INTERNAL_UNITS; }
   bool IsOnline() const { return m_nStateFlags & STATE_ONLINE; }
   bool IsConnecting() const { return m_nStateFlags & STATE_CONNECTING; }
   bool IsInternalUnits() const { return m_nStateFlags & STATE_INTERNAL_UNITS; }
@@ -356,8 +371,8 @@ protected:
   QString m_strWinCmdText;
 
 private:
-  std::array<float, 6> m_TraceValues{};         // TRACE_* slots
-  std::array<std::uint16_t, 4> m_StatusWords{}; // board status words (poll answers)
+  std::array<float, 6> m_TraceValues{};                    // TRACE_* slots
+  std::array<std::uint16_t, STATUS_WORDS> m_StatusWords{}; // board status words (poll answers)
   std::uint16_t m_nWinCmdValue = 0;
   std::uint16_t m_nPrevWinCmdValue = 0;
   std::set<std::uint16_t> m_ExtraPollPars;    // standard parameters polled online

@@ -30,6 +30,8 @@
 
 namespace {
 
+// A slave address is one byte.
+constexpr int kAddressByte = 0xFF;
 constexpr int kMinWidth = 700;
 constexpr int kMinHeight = 450;
 constexpr int kMaxStartWidth = 1200;
@@ -43,10 +45,14 @@ struct StaticDef {
   bool edge;
 };
 constexpr StaticDef kStatics[] = {
-    {263, IDS_ADDRESS_LABEL, 67, 0, 26, 8, false},        {264, IDS_TOT_SAMPLES, 284, 0, 42, 8, false},
-    {265, IDS_SAMPLING_TIME_LABEL, 330, 0, 42, 8, false}, {269, 0, 358, 11, 14, 10, true},
-    {266, IDS_TRIGGER_DELAY_LABEL, 376, 0, 42, 8, false}, {270, 0, 404, 11, 14, 10, true},
-    {267, IDS_TRIG_LEV_POS, 422, 0, 42, 8, false},        {268, IDS_TRIG_LEV_NEG, 468, 0, 42, 8, false},
+    {CGenMemBuff::IDC_ADDRESS_LABEL, IDS_ADDRESS_LABEL, 67, 0, 26, 8, false},
+    {264, IDS_TOT_SAMPLES, 284, 0, 42, 8, false},
+    {265, IDS_SAMPLING_TIME_LABEL, 330, 0, 42, 8, false},
+    {269, 0, 358, 11, 14, 10, true},
+    {266, IDS_TRIGGER_DELAY_LABEL, 376, 0, 42, 8, false},
+    {270, 0, 404, 11, 14, 10, true},
+    {267, IDS_TRIG_LEV_POS, 422, 0, 42, 8, false},
+    {268, IDS_TRIG_LEV_NEG, 468, 0, 42, 8, false},
 };
 
 struct EditDef {
@@ -326,7 +332,7 @@ void CGenMemBuff::ShowControls(bool show)
 {
   static constexpr int kSettings[] = {IDC_AUTOMATIC,
                                       IDC_MANUAL,
-                                      263,
+                                      IDC_ADDRESS_LABEL,
                                       264,
                                       265,
                                       266,
@@ -443,15 +449,15 @@ void CGenMemBuff::OnOk()
     return;
   // A child frame that is gone answers as a window that no longer exists: 0.
   const IBoardWindow *board = Board();
-  const int boardAddress = board ? board->GetAddress() & 0xFF : 0;
+  const int boardAddress = board ? board->GetAddress() & kAddressByte : 0;
   const int typed = vtx::AtoiLike(GetItemText(IDC_ADDRESS));
   if (typed != boardAddress) {
     SetAddress(kNoWindow, 0);
     ShowControls(false);
     GetDlgItem(IDC_ADDRESS)->show();
     GetDlgItem(IDC_ADDRESS)->setEnabled(true);
-    GetDlgItem(263)->show();
-    if (m_selectChild && typed >= 0 && typed <= 255)
+    GetDlgItem(IDC_ADDRESS_LABEL)->show();
+    if (m_selectChild && typed >= 0 && typed <= kAddressByte)
       m_selectChild(static_cast<std::uint8_t>(typed));
     return;
   }

@@ -38,6 +38,7 @@ public:
     IDC_TRIG_NEG = 195,
     IDC_AUTOMATIC = 235,
     IDC_MANUAL = 236,
+    IDC_ADDRESS_LABEL = 263,
     IDC_SAVE = 709,
     IDC_TAB = 710,
     IDC_OPEN = 711,
