@@ -10,6 +10,7 @@ list(APPEND FRAME_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/MainCommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MainAnswers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnswerRouter.cpp ${CMAKE_CURRENT_LIST_DIR}/AnswerRouter.h
+  ${CMAKE_CURRENT_LIST_DIR}/TraceManager.h
   ${CMAKE_CURRENT_LIST_DIR}/MainProcedures.cpp
 )
 list(APPEND FRAME_CORE_SOURCES
