@@ -704,18 +704,10 @@ void CMainFrame::SavePlacement()
     g = normalGeometry().adjusted(frame.left() - client.left(), frame.top() - client.top(),
                                   frame.right() - client.right(), frame.bottom() - client.bottom());
   }
+  const std::int32_t show = isMaximized() ? kShowMaximized : kShowNormal;
   // Length, flags, show command, minimized and maximized positions (unset),
   // then the normal rectangle: left, top, right, bottom.
-  std::int32_t record[kPlacementFields] = {kPlacementBytes,
-                                           0,
-                                           isMaximized() ? kShowMaximized : kShowNormal,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           -1,
-                                           g.x(),
-                                           g.y(),
-                                           g.x() + g.width(),
+  std::int32_t record[kPlacementFields] = {kPlacementBytes,   0, show, -1, -1, -1, -1, g.x(), g.y(), g.x() + g.width(),
                                            g.y() + g.height()};
   static_assert(sizeof record == kPlacementBytes);
   QByteArray bytes(reinterpret_cast<const char *>(record), sizeof record);
