@@ -571,14 +571,24 @@ QString BoardDescriptionText()
   return text;
 }
 
+// A document without a description on a host whose library is a folder of
+// its own.
+struct HostedBoard {
+  explicit HostedBoard(RecordingSink &sink) : host(folder.path())
+  {
+    host.PassTo(sink);
+    doc.SetHost(&host);
+  }
+  QTemporaryDir folder;
+  FakeDocHost host;
+  CQelDoc doc;
+};
+
 TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
 {
-  QTemporaryDir folder;
-  FakeDocHost host(folder.path());
-  host.PassTo(sink);
-  auto board = std::make_unique<CQelDoc>();
-  board->SetHost(&host);
-  conn->SetConnDocument(board.get());
+  HostedBoard hosted(sink);
+  CQelDoc *board = &hosted.doc;
+  conn->SetConnDocument(board);
   Online(QStringLiteral("NORV DMX0512 v1.03"));
   EXPECT_TRUE(conn->IsCommandEnabled(Cmd::InitDescriptions));
   conn->OnInitDescriptions();
@@ -601,7 +611,7 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   EXPECT_TRUE(board->IsOnline());
   // The library keeps a copy, and the next initialization reads it instead
   // of asking the board.
-  EXPECT_TRUE(QFile::exists(folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")));
+  EXPECT_TRUE(QFile::exists(hosted.folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")));
   board->SetDescriptionsLoaded(false);
   sink.Clear();
   conn->OnInitDescriptions();
@@ -633,12 +643,9 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
-    QTemporaryDir folder;
-    FakeDocHost host(folder.path());
-    host.PassTo(sink);
-    auto board = std::make_unique<CQelDoc>();
-    board->SetHost(&host);
-    conn->SetConnDocument(board.get());
+    HostedBoard hosted(sink);
+    CQelDoc *board = &hosted.doc;
+    conn->SetConnDocument(board);
     Online(identity);
     conn->OnInitDescriptions();
     auto answer = std::make_unique<CRequestPacket>(kWnd, 1, ANS_DESCRIPTION);
@@ -648,8 +655,8 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
     EXPECT_TRUE(board->AreDescriptionsLoaded());
     EXPECT_GT(board->GetParCount(), 0);
     EXPECT_EQ(board->GetVersion(), c.version);
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), c.stored ? 1 : 0);
-    EXPECT_EQ(QFile::exists(folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")), c.stored);
+    EXPECT_EQ(QDir(hosted.folder.path()).entryList(QDir::Files).size(), c.stored ? 1 : 0);
+    EXPECT_EQ(QFile::exists(hosted.folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")), c.stored);
     conn->RequestGoOffline();
     sink.Clear();
   }
