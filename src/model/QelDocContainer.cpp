@@ -259,8 +259,14 @@ bool CQelDocContainer::ReadDocumentLine(const QString &line, QStringList &langua
   case 'I':
     ReadILine(line);
     return true;
-  case 'K':
-    return ParseKTable(line);
+  case 'K': // the kinds a board's own description has too
+  case 'p':
+  case 'l':
+  case 'f':
+  case 'v':
+  case 'w':
+  case 'y':
+    return ParseDescLine(line);
   case 'L':
     ReadLLine(line);
     return true;
@@ -276,14 +282,6 @@ bool CQelDocContainer::ReadDocumentLine(const QString &line, QStringList &langua
     return true;
   case 'b':
     return ReadBLine(line);
-  case 'p':
-  case 'l':
-  case 'f':
-    return ParseParameterLine(line);
-  case 'v':
-  case 'w':
-  case 'y':
-    return ParseVariableLine(line);
   case 's':
     ReadSLine(line, languages, entries);
     m_ExtraLines.append(line);
