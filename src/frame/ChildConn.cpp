@@ -226,28 +226,7 @@ void CChildConn::OnOnLine()
   InvalidateVarList(-1);
 }
 
-// ---- codes and the typed calls they name -------------------------------------
-
-int CChildConn::SendCode(int code)
-{
-  switch (code) {
-  case ChildCode::GoOnline:
-    return GoOnline();
-  case ChildCode::BackupReadAll:
-    BackupReadAll();
-    return 0;
-  case ChildCode::EepromSaveAll:
-    EepromSaveAll();
-    return 0;
-  case ChildCode::GetReadState:
-    return GetReadState();
-  case ChildCode::GetCmdState:
-    return GetCmdState();
-  default:
-    qCWarning(lcFrame, "child frame: unknown code %d", code);
-    return 0;
-  }
-}
+// ---- what the main frame asks ---------------------------------------------------
 
 int CChildConn::GoOffline()
 {

@@ -42,8 +42,7 @@ public:
   WindowId GetAnswerWindow() const { return m_hWndAnswer; }
 
   // ---- the board window's calls -------------------------------------------
-  // The numbered ones (ChildCode); unknown codes give 0.
-  int SendCode(int code) override;
+  // Those the procedures also reach by number go through SendCode.
   int GoOffline() override;
   int GoOnline() override;
   int QueryState() const override;
@@ -53,8 +52,8 @@ public:
   void SetTestpoints(bool on) override;
   void ShowError(const QString &text) override;
   QString GetVersion() const override;
-  void BackupReadAll();
-  void EepromSaveAll();
+  void BackupReadAll() override;
+  void EepromSaveAll() override;
   void LevelChanged(int level) override;
   bool SaveAs() override;
   bool SaveBackup(bool replace) override;

@@ -56,6 +56,8 @@ public:
 // the call: nothing done, 0 or empty back.
 class IBoardWindow : public ICodeTarget {
 public:
+  // The ChildCode numbers, each onto its call below.
+  int SendCode(int code) final;
   // Each returns the connection bits before (BoardState).
   virtual int GoOffline() { return 0; }
   virtual int GoOnline() { return 0; }
@@ -80,6 +82,9 @@ public:
   virtual void NotifyMainFrame() {}
   // The user's button on the board message (WinCmdButton).
   virtual void AnswerWinCmd(int button) { (void)button; }
+  // The all-board procedures' actions: read all for a backup, save set 1.
+  virtual void BackupReadAll() {}
+  virtual void EepromSaveAll() {}
   virtual int GetReadState() const { return 0; }
   virtual int GetCmdState() const { return 0; }
   // The trace download: its file name, the label and scale of track 0..5.

@@ -75,25 +75,8 @@ public:
       m_frame->UnregisterChild(id);
     WindowRegistry::Instance().Unregister(id);
   }
-  int SendCode(int code) override
-  {
-    switch (code) {
-    case ChildCode::GoOnline:
-      return GoOnline();
-    case ChildCode::BackupReadAll:
-      codes.push_back(Call::BackupReadAll);
-      return 0;
-    case ChildCode::EepromSaveAll:
-      codes.push_back(Call::EepromSaveAll);
-      return 0;
-    case ChildCode::GetReadState:
-      return GetReadState();
-    case ChildCode::GetCmdState:
-      return GetCmdState();
-    default:
-      return 0;
-    }
-  }
+  void BackupReadAll() override { codes.push_back(Call::BackupReadAll); }
+  void EepromSaveAll() override { codes.push_back(Call::EepromSaveAll); }
   int GoOffline() override
   {
     codes.push_back(Call::GoOffline);

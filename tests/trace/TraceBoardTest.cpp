@@ -33,7 +33,6 @@ public:
   explicit BoardChild(CSerManager &serial) : m_serial(serial) { id = WindowRegistry::Instance().Register(this); }
   ~BoardChild() override { WindowRegistry::Instance().Unregister(id); }
 
-  int SendCode(int) override { return 0; }
   int QueryState() const override { return 0x08; }
   int GetAddress() const override { return 1; }
   QString GetBufferName() const override { return QStringLiteral("demo-small"); }

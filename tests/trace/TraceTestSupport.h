@@ -22,7 +22,6 @@ public:
   FakeChild();
   ~FakeChild() override;
 
-  int SendCode(int) override { return 0; }
   int QueryState() const override { return flags; }
   int GetAddress() const override { return address; }
   QString GetBufferName() const override { return fileName; }
