@@ -6,6 +6,7 @@
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
 
+#include "model/BoundedFile.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "platform/BusyCursor.h"
@@ -112,13 +113,10 @@ bool CQelApp::InitInstance(const QStringList &arguments, bool startSerial, bool 
 
 QString CQelApp::OpenFailureReason(const QString &path)
 {
-  const QFileInfo info(path);
-  if (info.isDir())
-    return QStringLiteral("is a folder");
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return file.errorString();
-  return QStringLiteral("not a document this program reads");
+  // The bounded reader never waits: a FIFO named here must not hold the start.
+  QByteArray bytes;
+  QString why;
+  return vtx::ReadBoundedFile(path, &bytes, &why) ? QStringLiteral("not a document this program reads") : why;
 }
 
 void CQelApp::LoadRecentFileList(int count)

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 QString UniqueName()
@@ -172,6 +174,11 @@ TEST(ProgramStart, AnUnopenableDocumentFailsLoudlyAndAHandOverEndsQuietly)
   ASSERT_EQ(lines.size(), 1) << qPrintable(err);
   EXPECT_TRUE(lines[0].contains(missing)) << qPrintable(err);
   EXPECT_TRUE(lines[0].contains("No such file")) << qPrintable(err);
+  // A FIFO is refused at once; nothing waits for a writer.
+  const QString fifo = program.dir.filePath("board.fifo");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  EXPECT_EQ(program.Run({fifo}, &err), 1);
+  EXPECT_TRUE(err.contains("not a regular file")) << qPrintable(err);
 
   // This process is the running copy (same folders): the second one hands
   // its document over and ends with 0, saying nothing.
