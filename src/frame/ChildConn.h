@@ -42,7 +42,6 @@ public:
   WindowId GetAnswerWindow() const { return m_hWndAnswer; }
 
   // ---- the board window's calls -------------------------------------------
-  // Those the procedures also reach by number go through SendCode.
   int GoOffline() override;
   int GoOnline() override;
   int QueryState() const override;

@@ -24,9 +24,9 @@ constexpr int kPollGate = 5;
 // once all are online, and all go offline at the end, whatever the outcome.
 // Backup-all and EEPROM-all differ only in what their rows hold.
 struct CMainFrame::AllBoards {
-  int CMainFrame::*state; // ProcedureState
-  int query;              // the board's step (BoardStep): offline, online, action done
-  int action;
+  int CMainFrame::*state;             // ProcedureState
+  int (IBoardWindow::*query)() const; // the board's step (BoardStep): offline, online, action done
+  void (IBoardWindow::*action)();
   unsigned nothingOpen, askStart, cantConnect, done, failed; // message ids
   bool askToSave;  // done: Yes/No, and every board saves on Yes; else an OK box
   bool stateFirst; // GoingOnline before the boards are sent online, else after
@@ -35,8 +35,8 @@ struct CMainFrame::AllBoards {
 
 const CMainFrame::AllBoards CMainFrame::kBackupAll{
     .state = &CMainFrame::m_nBackupState,
-    .query = ChildCode::GetReadState,
-    .action = ChildCode::BackupReadAll,
+    .query = &IBoardWindow::GetReadState,
+    .action = &IBoardWindow::BackupReadAll,
     .nothingOpen = IDS_NOTHING_TO_BACKUP,
     .askStart = IDS_ASK_BACKUP_ALL,
     .cantConnect = IDS_BACKUP_CANT_CONNECT,
@@ -49,8 +49,8 @@ const CMainFrame::AllBoards CMainFrame::kBackupAll{
 
 const CMainFrame::AllBoards CMainFrame::kEepromAll{
     .state = &CMainFrame::m_nEEPState,
-    .query = ChildCode::GetCmdState,
-    .action = ChildCode::EepromSaveAll,
+    .query = &IBoardWindow::GetCmdState,
+    .action = &IBoardWindow::EepromSaveAll,
     .nothingOpen = IDS_NOTHING_TO_EEP,
     .askStart = IDS_ASK_EEP_ALL,
     .cantConnect = IDS_EEP_CANT_CONNECT,
@@ -145,7 +145,7 @@ void CMainFrame::StartAllBoards(const AllBoards &p)
     state = ProcedureState::GoingOnline;
   for (WindowId child : ChildrenCopy())
     if (IBoardWindow *board = Child(child))
-      board->SendCode(ChildCode::GoOnline);
+      board->GoOnline();
   if (!p.stateFirst)
     state = ProcedureState::GoingOnline;
 }
@@ -166,7 +166,7 @@ void CMainFrame::RunAllBoards(const AllBoards &p)
   bool allDone = true;
   for (WindowId child : children) {
     IBoardWindow *board = Child(child);
-    const int s = board ? board->SendCode(p.query) : 0;
+    const int s = board ? (board->*p.query)() : 0;
     anyFailed = anyFailed || s < BoardStep::Connecting;
     allReady = allReady && s == BoardStep::Ready;
     allDone = allDone && s == BoardStep::Done;
@@ -179,7 +179,7 @@ void CMainFrame::RunAllBoards(const AllBoards &p)
     } else if (allReady) {
       for (WindowId child : children)
         if (IBoardWindow *board = Child(child))
-          board->SendCode(p.action);
+          (board->*p.action)();
       state = ProcedureState::ActionSent;
     }
   } else if (state == ProcedureState::ActionSent) {

@@ -6,19 +6,6 @@
 
 class COptions;
 
-// The numbers that still travel between the frames as data (the procedures'
-// table, a loop over every board): each names a typed call of IBoardWindow
-// that its SendCode maps it onto.
-namespace ChildCode {
-enum : int {
-  GoOnline = 107,      // sent to every board; result: the connection bits before
-  BackupReadAll = 126, // read state 3, read all
-  EepromSaveAll = 127, // command state 3, par0 := 9999
-  GetReadState = 146,
-  GetCmdState = 147,
-};
-}
-
 // The buttons of a board message, as a board window's AnswerWinCmd takes them.
 namespace WinCmdButton {
 enum : int { Ok = 1, Cancel = 2, Hide = 218 };
@@ -43,21 +30,12 @@ namespace BoardStep {
 enum : int { None = -1, Failed = 0, Connecting = 1, Ready = 2, Busy = 3, Done = 4 };
 }
 
-// A window that takes numbered commands where the number itself is data (a
-// procedure's table, a loop over every board); unknown codes give 0.
-class ICodeTarget {
-public:
-  virtual ~ICodeTarget() = default;
-  virtual int SendCode(int code) = 0;
-};
-
 // A board window as the main frame and the trace windows reach it, once its
 // window id is resolved. The defaults answer as a board that does not take
 // the call: nothing done, 0 or empty back.
-class IBoardWindow : public ICodeTarget {
+class IBoardWindow {
 public:
-  // The ChildCode numbers, each onto its call below.
-  int SendCode(int code) final;
+  virtual ~IBoardWindow() = default;
   // Each returns the connection bits before (BoardState).
   virtual int GoOffline() { return 0; }
   virtual int GoOnline() { return 0; }
