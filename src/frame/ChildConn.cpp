@@ -66,12 +66,6 @@ CRequestPacket *CChildConn::NewPacket(std::uint16_t kind) const
   return PacketFactory::New(m_hWndAnswer, m_pDoc ? m_pDoc->GetSlaveAddress() : 0, kind);
 }
 
-void CChildConn::NoMemory()
-{
-  Prompter::Instance().MessageBox(QString::fromUtf16(PacketFactory::kNoMemoryText), QString(),
-                                  MB_OK | MB_ICONWARNING); // the exclamation icon
-}
-
 void CChildConn::Queue(CRequestPacket *&pkt, bool head)
 {
   if (!pkt)
@@ -174,7 +168,7 @@ void CChildConn::RequestGoOnline()
   // Without its request the board would stay connecting for ever.
   auto *pkt = NewPacket(REQ_GO_ONLINE);
   if (!pkt) {
-    NoMemory();
+    PacketFactory::SayNoMemory();
     return;
   }
   m_nReadState = BoardStep::Connecting;
@@ -483,7 +477,7 @@ void CChildConn::ReadAllParameters()
 
 void CChildConn::ReadAllFailed()
 {
-  NoMemory();
+  PacketFactory::SayNoMemory();
   // Values missing from the read all: a waiting backup must not save them.
   m_nReadState = BoardStep::Failed;
 }
@@ -551,7 +545,7 @@ void CChildConn::WriteAllParameters()
       if (!pkt) {
         pkt = NewPacket(REQ_WRITE_BLOCK);
         if (!pkt) {
-          NoMemory();
+          PacketFactory::SayNoMemory();
           m_runs.back().broken = true;
           if (m_runs.back().steps.empty())
             m_runs.pop_back();
@@ -602,7 +596,7 @@ bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, in
 
   auto *write = NewPacket(par.IsShort() ? REQ_WRITE_ONE : REQ_WRITE_BLOCK);
   if (!write) {
-    NoMemory();
+    PacketFactory::SayNoMemory();
     return false;
   }
   write->PktType.par.first_par = address;
@@ -628,7 +622,7 @@ bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, in
     readBack->track = track;
     Queue(readBack);
   } else {
-    NoMemory();
+    PacketFactory::SayNoMemory();
   }
 
   if (static_cast<int>(index) == GetCommandParIndex())
@@ -765,7 +759,7 @@ void CChildConn::RequestBufferRead()
   auto *pkt = NewPacket(REQ_READ_TRACE);
   if (!pkt) {
     // Pending without a request would stop the polls for good.
-    NoMemory();
+    PacketFactory::SayNoMemory();
     return;
   }
   doc.MarkTraceReadPending();
@@ -837,7 +831,7 @@ bool CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
     doc.ClearResetPending();
     auto *write = NewPacket(REQ_WRITE_ONE);
     if (!write) {
-      NoMemory();
+      PacketFactory::SayNoMemory();
       return false;
     }
     write->PktType.par.first_par = doc.GetPar(p).GetAddress();
@@ -1174,7 +1168,7 @@ void CChildConn::OnInitDescriptions()
   auto *pkt = NewPacket(REQ_DESCRIPTION);
   if (!pkt) {
     // Nothing is on its way: no board's initialization may wait for it.
-    NoMemory();
+    PacketFactory::SayNoMemory();
     return;
   }
   g_hInitFrame = m_hWndAnswer;

@@ -12,7 +12,6 @@
 #include "modbus/RequestPacket.h"
 #include "modbus/SerCodes.h"
 #include "modbus/SerManager.h"
-#include "platform/Prompter.h"
 #include "platform/StringTable.h"
 
 #include <algorithm>
@@ -49,8 +48,7 @@ void CMainFrame::RequestStatistics(WindowId page)
   // value; nothing in the packet points into the page.
   CRequestPacket *pkt = PacketFactory::New(WindowRegistry::Instance().IdOf(this), 0, REQ_STATISTICS);
   if (!pkt) {
-    Prompter::Instance().MessageBox(QString::fromUtf16(PacketFactory::kNoMemoryText), QString(), MB_OK | MB_ICONWARNING,
-                                    this);
+    PacketFactory::SayNoMemory(this);
     return;
   }
   pkt->hWnd = page;

@@ -1,6 +1,7 @@
 #include "PacketFactory.h"
 
 #include "modbus/RequestPacket.h"
+#include "platform/Prompter.h"
 
 #include <new>
 
@@ -21,6 +22,11 @@ CRequestPacket *New(WindowId answerWindow, std::uint8_t slave, std::uint16_t kin
   if (Failure() && Failure()(kind))
     return nullptr;
   return new (std::nothrow) CRequestPacket(answerWindow, slave, kind);
+}
+
+void SayNoMemory(QWidget *parent)
+{
+  Prompter::Instance().MessageBox(QStringLiteral("Not enought memory!"), QString(), MB_OK | MB_ICONWARNING, parent);
 }
 
 void SetFailure(std::function<bool(std::uint16_t kind)> fails)

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+class QWidget;
 struct CRequestPacket;
 
 // Every request packet of a board connection is made here. A packet that
@@ -13,8 +14,9 @@ struct CRequestPacket;
 // running out would. GUI thread only.
 namespace PacketFactory {
 
-// What the user is told when a packet asked for cannot be made.
-inline constexpr char16_t kNoMemoryText[] = u"Not enought memory!";
+// Tells the user that what was asked for could not be made: "Not enought
+// memory!" with the exclamation icon.
+void SayNoMemory(QWidget *parent = nullptr);
 
 // A new packet owned by the caller, or null.
 CRequestPacket *New(WindowId answerWindow, std::uint8_t slave, std::uint16_t kind);

@@ -217,7 +217,7 @@ void CMemBuffDlg::ShowBuffer(const std::array<QString, kTracks> &labels, float s
     copy = std::make_unique<CRequestPacket>(kNoWindow);
     *copy = packet;
   } catch (const std::bad_alloc &) {
-    AfxMessageBox(QString::fromUtf16(PacketFactory::kNoMemoryText), MB_ICONWARNING);
+    PacketFactory::SayNoMemory();
     return;
   }
   m_pPacket = std::move(copy);
