@@ -196,7 +196,10 @@ bool CXListCtrl::SetColumn(int nCol, const LVCOLUMN &column)
     set.iImage = column.iImage;
   }
   m_HeaderCtrl.SetItem(nCol, set);
-  viewport()->update();
+  // The header repaints its own texts; cells change only with their
+  // alignment or width.
+  if (column.mask & (LVCF_FMT | LVCF_WIDTH))
+    viewport()->update();
   return true;
 }
 

@@ -160,7 +160,6 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     doc->SetSelectedParRow(0xFFFF);
     doc->ClearParListUpdate();
   }
-  update();
 }
 
 void CParListView::TrackDrag(CQelDoc *doc)

@@ -621,10 +621,12 @@ TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
   List()->EditCell(quiet, CParListView::COL_UI);
   ASSERT_NE(List()->GetEdit(), nullptr);
 
-  // A read answer changes one value: the rows are refilled in place.
+  // A read answer changes one value: the rows are refilled in place, and
+  // the views update that follows repaints nothing more.
   doc.GetPar(mode).SetRawValue(3);
   PaintSpy spy(List()->viewport());
   parList->FillList();
+  doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
   const QRegion painted = spy.Painted();
   QRect changed, selectedRow, quietRow;
   List()->GetSubItemRect(modeRow, CParListView::COL_SI, xl::LVIR_BOUNDS, changed);
