@@ -210,9 +210,10 @@ QString ChildState(const Request &r)
   if (!ActiveChild(r.frame))
     return Err(QStringLiteral("no board window"));
   const WindowId child = r.frame.GetActiveChild();
-  if (r.frame.QueryChild(child, 8))
+  if (r.frame.QueryChild(child, BoardState::Online))
     return Ok(QStringLiteral("online"));
-  return Ok(r.frame.QueryChild(child, 4) ? QStringLiteral("connecting") : QStringLiteral("offline"));
+  return Ok(r.frame.QueryChild(child, BoardState::Connecting) ? QStringLiteral("connecting")
+                                                              : QStringLiteral("offline"));
 }
 
 // 4 once a read all has finished, until the board goes offline.

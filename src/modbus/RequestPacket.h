@@ -37,15 +37,15 @@ struct CSerStatistics {
   double retries = 0;
 };
 
-// One request to a board and, once the serial manager hands it back, its
-// answer. Allocated by the requester with new; queuing passes ownership to
-// the manager (`AddRequest` nulls the caller's pointer); whoever takes the
-// answer deletes it. Copyable as a whole record.
 // What a K-table request reads.
 namespace KTableMode {
 enum : uint8_t { KOnly = 1, WithN = 2 };
 }
 
+// One request to a board and, once the serial manager hands it back, its
+// answer. Allocated by the requester with new; queuing passes ownership to
+// the manager (`AddRequest` nulls the caller's pointer); whoever takes the
+// answer deletes it. Copyable as a whole record.
 struct CRequestPacket {
   explicit CRequestPacket(WindowId wnd = kNoWindow) : hWnd(wnd) {}
   CRequestPacket(WindowId wnd, uint8_t slaveAddress) : hWnd(wnd), slave(slaveAddress) {}

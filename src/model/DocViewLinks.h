@@ -17,7 +17,6 @@ enum : long {
   SaveWidths = 1, // low bits: the lists store their column widths
   DragStart = ParList | VarList,
   Reopen = 0xA000, // a marked read-back: the list reopens its editor
-  Drop = Reopen | VarList,
 };
 }
 

@@ -48,7 +48,7 @@ void CQelDoc::RequestSwSetRead()
   if (!packet || !m_pHost)
     return;
   // Pending only once the read is really on its way.
-  m_bResetPending = true;
+  MarkResetPending();
   CRequestPacket *raw = packet.release();
   m_pHost->AddHeadRequest(raw);
   delete raw; // null once the queue took it

@@ -311,7 +311,6 @@ public:
   void MarkTraceReadPending() { m_bTraceReadPending = true; }
   void ClearTraceReadPending() { m_bTraceReadPending = false; }
   // False while the library copy loads: a "MODBUS" line is then ignored.
-  bool TakesSlaveAddress() const { return m_bTakeSlaveAddress; }
   void SetTakeSlaveAddress(bool take) { m_bTakeSlaveAddress = take; }
   // 1 while testpoints are shown.
   std::uint32_t GetTestpoints() const { return m_nTestpoints; }

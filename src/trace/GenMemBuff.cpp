@@ -510,7 +510,7 @@ void CGenMemBuff::ApplyTrigDelay()
   if (ms && m_idxTrigDelay < 0)
     return;
   const double base = m_fSamplingTime;
-  if (ms && base > 0 && std::isfinite(base) && m_idxTrigDelay >= 0) {
+  if (ms && base > 0 && std::isfinite(base)) {
     double samples = *ms / base;
     if (m_nDiagnTs != 0)
       samples /= m_nDiagnTs;

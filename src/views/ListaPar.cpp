@@ -128,7 +128,7 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     const int item = m_nReopenItem, sub = m_nReopenSubItem;
     m_nReopenItem = m_nReopenSubItem = -1;
     if (item < list->GetItemCount()) {
-      qCDebug(lcViews, "###m_bViewEditWindow");
+      qCDebug(lcViews, "editor reopened on the read-back");
       list->EditCell(item, sub);
     }
   }
@@ -149,7 +149,7 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
     list->SetColumn(col, column);
   }
   if (doc->NeedsParListUpdate()) {
-    qCDebug(lcViews, " -------- p_doc->m_ListaParUpdate: select block %d --------", doc->GetSelectedBlock());
+    qCDebug(lcViews, "parameter list refilled for block %d", doc->GetSelectedBlock());
     const int level = views::VisLevel();
     doc->SetSelectedParRow(0xFFFF);
     m_nMenuPar = -1;

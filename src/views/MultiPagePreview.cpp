@@ -133,9 +133,9 @@ CMultiPagePreviewView::CMultiPagePreviewView(CQelDoc &doc, CPrintSetup &setup, Q
   layout->addWidget(m_pArea, 1);
   connect(m_pArea->verticalScrollBar(), &QScrollBar::actionTriggered, this,
           [this](int action) { OnVScrollAction(action); });
-  // The printout reads the document: without it there is nothing to show.
   doc.AddView(this);
   connect(&doc, &CDocument::contentsChanged, this, [this] { OnUpdate(nullptr, 0, nullptr); });
+  // The printout reads the document: without it there is nothing to show.
   connect(&doc, &QObject::destroyed, this, [this] {
     m_pJob.reset();
     m_pictures.clear();

@@ -102,7 +102,7 @@ void CVarTreeView::OnLButtonUp(QPoint ptScreen)
   }
   doc->RequestParListUpdate();
   // The trees too: they skipped their updates (a rebuild among them) during the drag.
-  doc->UpdateAllViews(nullptr, views::HINT_DROP | views::HINT_VAR_TREE | views::HINT_PAR_TREE);
+  doc->UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
 }
 
 void CVarTreeView::AbandonDrag()

@@ -29,7 +29,6 @@ enum : long {
   HINT_VIEW_BITS = DocHint::Views,
   HINT_SAVE_WIDTHS = DocHint::SaveWidths,
   HINT_DRAG_START = DocHint::DragStart,
-  HINT_DROP = DocHint::Drop,
   HINT_REOPEN = DocHint::Reopen,
 };
 

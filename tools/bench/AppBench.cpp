@@ -175,16 +175,10 @@ long ResidentKb()
   return -1;
 }
 
-// The physical wire time of traffic: every character 11 bits, and per
-// exchange the 3.5-character gap after the request and after the answer.
-double PhysicalWireSeconds(const LineTap::Counts &c)
-{
-  const double character = 11.0 / kBaud;
-  return (c.requestBytes + c.answerBytes) * character + c.requests * 7 * character;
-}
-
-// The same with the master's silent time before each request in place of
-// its 3.5-character gap, when longer.
+// The wire time of traffic: every character 11 bits, and per exchange the
+// 3.5-character gap after the answer and, before the request, the master's
+// silent time when longer than that gap. With no silent time it is the
+// physical wire time.
 double WireSeconds(const LineTap::Counts &c, int silentMs)
 {
   const double character = 11.0 / kBaud;
@@ -356,7 +350,7 @@ ReadAllRun ReadAll(const QString &folder, const QString &doc, int silentMs, cons
                 child->GetReadState(), child->GetStep());
     return result;
   }
-  const double physical = PhysicalWireSeconds(all);
+  const double physical = WireSeconds(all, 0);
   const double withSilent = WireSeconds(all, silentMs);
   std::printf("read all%s, silent %d ms: %ld exchanges (%ld of the read all, %ld polls), %ld + %ld bytes\n",
               label.c_str(), silentMs, all.requests, read.requests, all.requests - read.requests, all.requestBytes,

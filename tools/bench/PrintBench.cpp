@@ -1,6 +1,7 @@
 // Print speed of the parameter list: a generated 3000-parameter board printed
 // to PDF; run by hand: build-<x>/bin/print_bench [repetitions] [dpi]
 // (a Release build gives real figures).
+#include "BenchReport.h"
 #include "BoardGenerator.h"
 
 #include "support/FolderDocHost.h"
@@ -41,12 +42,6 @@ std::unique_ptr<QPrinter> PdfPrinter(const QString &file, int dpi)
   printer->setOutputFileName(file);
   printer->setResolution(dpi);
   return printer;
-}
-
-double Median(std::vector<double> ms)
-{
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
 }
 
 } // namespace
