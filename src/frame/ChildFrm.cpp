@@ -295,11 +295,6 @@ QString CChildFrame::ChooseLanguage(const QStringList &codes, const QString &cur
   return BoardModal::Run(dialog) == IDOK ? dialog.GetCurrent() : QString();
 }
 
-QString CChildFrame::InitializeLanguage(const CQelDoc &) const
-{
-  return m_pMain ? m_pMain->GetOptions().InitializeLanguage.Get() : QStringLiteral("Std");
-}
-
 void CChildFrame::StoreInitializeLanguage(const QString &code)
 {
   if (!m_pMain)

@@ -72,7 +72,6 @@ protected:
   void OnWentOffline() override;
   int ChooseDefaultSet(const QStringList &names) override;
   QString ChooseLanguage(const QStringList &codes, const QString &current) override;
-  QString InitializeLanguage(const CQelDoc &doc) const override;
   void StoreInitializeLanguage(const QString &code) override;
   int VisLevel() const override;
 
