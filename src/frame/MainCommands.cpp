@@ -19,6 +19,7 @@
 #include "views/PrintSetup.h"
 
 #include <QAction>
+#include <QScopeGuard>
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
@@ -326,10 +327,7 @@ void CMainFrame::BuildMenus()
           m_pMdiArea->tileSubWindows();
       });
     } else {
-      connect(action, &QAction::triggered, this, [this, id] {
-        OnCommand(id);
-        UpdateCommandStates();
-      });
+      connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
   }
   // The recent files, listed afresh each time the File menu opens.
@@ -352,10 +350,7 @@ void CMainFrame::BuildMenus()
     if (id == 0 || id == Cmd::AddressPlace || Action(id))
       continue;
     QAction *action = makeAction(id, CommandPrompt(id));
-    connect(action, &QAction::triggered, this, [this, id] {
-      OnCommand(id);
-      UpdateCommandStates();
-    });
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
   }
   LayoutToolbar();
   UpdateLockPanes();
@@ -471,12 +466,13 @@ void CMainFrame::SetOptionsDialog(std::function<void(CMainFrame &)> run)
 
 void CMainFrame::OnCommand(int id)
 {
+  // Whatever the command did, or if it was refused, the states follow.
+  const auto refresh = qScopeGuard([this] { UpdateCommandStates(); });
   if (!IsCommandEnabled(id))
     return;
   if (IsBoardCommand(id)) {
     if (CChildFrame *child = ActiveChildFrame(*this))
       child->OnCommand(id);
-    UpdateCommandStates();
     return;
   }
   switch (id) {
