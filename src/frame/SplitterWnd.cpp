@@ -32,8 +32,9 @@ ST_SplitterWnd *ST_SplitterWnd::AddSubDivision(int pane, QWidget *pane0, QWidget
   auto *sub = new ST_SplitterWnd(number);
   sub->Create(nullptr, pane0, pane1, sideBySide);
   QWidget *old = replaceWidget(pane, sub);
-  if (old)
-    old->deleteLater();
+  // Deleted now, not later: it has no parent any more, and nothing else owns it.
+  if (old != pane0 && old != pane1)
+    delete old;
   m_pSubSplitter[pane] = sub;
   return sub;
 }

@@ -62,7 +62,10 @@ public:
 
 class AnswerRouterTest : public ::testing::Test {
 protected:
-  void TearDown() override { EXPECT_TRUE(QApplication::allWidgets().isEmpty()); }
+  // Earlier tests of the same process may leave widgets; the router must add none.
+  void SetUp() override { widgetsBefore = QApplication::allWidgets().size(); }
+  void TearDown() override { EXPECT_EQ(QApplication::allWidgets().size(), widgetsBefore); }
+  qsizetype widgetsBefore = 0;
   TestEnvironment env;
   FakeBoards boards;
   FakeDisplay display;
