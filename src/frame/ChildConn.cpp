@@ -1,5 +1,6 @@
 #include "frame/ChildConn.h"
 
+#include "frame/CommandTable.h"
 #include "frame/FrameCodes.h"
 
 #include "model/BoundedFile.h"
@@ -1282,46 +1283,11 @@ int CChildConn::WinCmdAction()
 
 bool CChildConn::IsCommandEnabled(int id, bool *checked) const
 {
-  if (checked)
-    *checked = false;
-  if (!m_pDoc)
-    return id == Cmd::OnLine || id == Cmd::ToggleUnits;
-  const CQelDoc &doc = *m_pDoc;
-  const bool loaded = doc.AreDescriptionsLoaded();
-  const bool online = doc.IsOnline();
-  switch (id) {
-  case Cmd::OnLine:
+  const commands::Row *row = commands::Find(id);
+  if (!row || row->scope != commands::Scope::Board) {
     if (checked)
-      *checked = ConnectionBits() != 0;
-    return true;
-  case Cmd::ToggleUnits:
-    if (checked)
-      *checked = doc.IsInternalUnits();
-    return true;
-  case Cmd::ImportFile:
-  case Cmd::CompareFile:
-  case Cmd::FindFirstModified:
-  case Cmd::FindNextModified:
-  case Cmd::FindPrevModified:
-    return loaded;
-  case Cmd::Undo:
-    return !doc.GetUndoList().empty();
-  case Cmd::ReadAll:
-  case Cmd::WriteAll:
-  case Cmd::EepSave1:
-  case Cmd::EepLoad1:
-  case Cmd::DefLoad:
-    return online && loaded;
-  case Cmd::EepSave2:
-  case Cmd::EepLoad2:
-    return online && loaded && VisLevel() >= kSecondSetLevel;
-  case Cmd::InitDescriptions:
-    return online && !loaded && !doc.IsDescriptionDownload() && g_hInitFrame == kNoWindow;
-  case Cmd::InitLanguage:
-    return loaded && doc.GetLanguageCount() > 1;
-  case Cmd::Reset:
-    return loaded && doc.GetSwSetPar() != 0 && online;
-  default:
+      *checked = false;
     return true;
   }
+  return commands::IsEnabled(*row, {nullptr, this}, checked);
 }

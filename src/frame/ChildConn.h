@@ -122,12 +122,14 @@ public:
   // The default-set names of the document's dictionary, stopping at the
   // first missing one.
   QStringList DefaultSetNames() const;
+  // File import (false) or compare (true) into the document.
+  void ImportCompareFile(bool compare);
+  int VisLevel() const { return m_pHooks->VisLevel(); }
 
 protected:
   // Decides whether the board message for w must be (re)shown; keeps the
   // last shown value (WinCmdShow).
   int WinCmdAction();
-  void ImportCompareFile(bool compare);
 
 private:
   // ---- the window's side, through the hooks ---------------------------------
@@ -146,7 +148,6 @@ private:
   }
   QString InitializeLanguage() const;
   void StoreInitializeLanguage(const QString &code) { m_pHooks->StoreInitializeLanguage(code); }
-  int VisLevel() const { return m_pHooks->VisLevel(); }
   QString AskImportFile() { return m_pHooks->AskImportFile(); }
 
   // One read all or write all: the steps of its blocks still unanswered.

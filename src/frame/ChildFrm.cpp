@@ -1,6 +1,7 @@
 #include "frame/ChildFrm.h"
 
 #include "frame/BoardDialogs.h"
+#include "frame/CommandTable.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
 #include "frame/SplitterWnd.h"
@@ -310,64 +311,10 @@ int CChildFrame::VisLevel() const
 
 bool CChildFrame::OnCommand(int id)
 {
-  switch (id) {
-  case Cmd::OnLine:
-    OnOnLine();
-    break;
-  case Cmd::ToggleUnits:
-    OnToggleUnits();
-    break;
-  case Cmd::ImportFile:
-    ImportCompareFile(false);
-    break;
-  case Cmd::CompareFile:
-    ImportCompareFile(true);
-    break;
-  case Cmd::Undo:
-    OnUndo();
-    break;
-  case Cmd::ReadAll:
-    OnReadAll();
-    break;
-  case Cmd::WriteAll:
-    OnWriteAll();
-    break;
-  case Cmd::EepSave1:
-    OnEepSave1();
-    break;
-  case Cmd::EepSave2:
-    OnEepSave2();
-    break;
-  case Cmd::EepLoad1:
-    OnEepLoad1();
-    break;
-  case Cmd::EepLoad2:
-    OnEepLoad2();
-    break;
-  case Cmd::DefLoad:
-    OnDefLoad();
-    break;
-  case Cmd::InitDescriptions:
-    OnInitDescriptions();
-    break;
-  case Cmd::InitLanguage:
-    OnInitLanguage();
-    break;
-  case Cmd::Reset:
-    OnReset();
-    break;
-  case Cmd::FindFirstModified:
-    OnFindFirstModified();
-    break;
-  case Cmd::FindNextModified:
-    OnFindNextModified();
-    break;
-  case Cmd::FindPrevModified:
-    OnFindPrevModified();
-    break;
-  default:
+  const commands::Row *row = commands::Find(id);
+  if (!row || row->scope != commands::Scope::Board)
     return false;
-  }
+  row->run({nullptr, this, id});
   return true;
 }
 

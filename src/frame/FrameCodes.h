@@ -96,6 +96,9 @@ enum : int {
   AppExit = 57665,
   AppAbout = 57664,
   AddressPlace = 59434, // the toolbar's place of the address box
+  // The Window menu's entries, below every command id.
+  WindowCascade = 1,
+  WindowTile = 2,
 };
 }
 

@@ -4,6 +4,7 @@
 #include "frame/MainFrm.h"
 
 #include "frame/ChildFrm.h"
+#include "frame/CommandTable.h"
 #include "frame/FrameCodes.h"
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
@@ -43,8 +44,6 @@ struct MenuEntry {
   const char *shortcut;
 };
 enum { MenuFile, MenuBoard, MenuView, MenuWindow, MenuLanguage, MenuHelp };
-// The Window menu's entries, below every command id.
-constexpr int kWindowCascade = 1, kWindowTile = 2;
 constexpr unsigned kMenus[] = {IDS_MENU_FILE,   IDS_MENU_BOARD,    IDS_MENU_VIEW,
                                IDS_MENU_WINDOW, IDS_MENU_LANGUAGE, IDS_MENU_HELP};
 constexpr MenuEntry kMenuTable[] = {
@@ -88,8 +87,8 @@ constexpr MenuEntry kMenuTable[] = {
     {MenuView, Cmd::ReadBuffer, IDS_CMD_READ_BUFFER, nullptr},
     {MenuView, 0, 0, nullptr},
     {MenuView, Cmd::Options, IDS_MENU_OPTIONS, nullptr},
-    {MenuWindow, kWindowCascade, IDS_MENU_CASCADE, nullptr},
-    {MenuWindow, kWindowTile, IDS_MENU_TILE, nullptr},
+    {MenuWindow, Cmd::WindowCascade, IDS_MENU_CASCADE, nullptr},
+    {MenuWindow, Cmd::WindowTile, IDS_MENU_TILE, nullptr},
     {MenuLanguage, Cmd::English, IDS_MENU_ENGLISH, nullptr},
     {MenuLanguage, Cmd::Italian, IDS_MENU_ITALIAN, nullptr},
     {MenuHelp, Cmd::InternetUpdate, IDS_CMD_INTERNET_UPDATE, nullptr},
@@ -140,12 +139,6 @@ constexpr int kToolbarLayout[] = {
     Cmd::OnLine,
     Cmd::AddressPlace,
 };
-
-bool IsCheckable(int id)
-{
-  return id == Cmd::OnLine || id == Cmd::ToggleUnits || id == Cmd::EnableAllTestpoints || id == Cmd::English ||
-         id == Cmd::Italian;
-}
 
 // The string of a command: prompt, then after a line feed its tooltip.
 QString CommandString(int id)
@@ -212,29 +205,8 @@ private:
 
 bool CMainFrame::IsBoardCommand(int id)
 {
-  switch (id) {
-  case Cmd::OnLine:
-  case Cmd::ToggleUnits:
-  case Cmd::ImportFile:
-  case Cmd::CompareFile:
-  case Cmd::Undo:
-  case Cmd::ReadAll:
-  case Cmd::WriteAll:
-  case Cmd::EepSave1:
-  case Cmd::EepSave2:
-  case Cmd::EepLoad1:
-  case Cmd::EepLoad2:
-  case Cmd::DefLoad:
-  case Cmd::InitDescriptions:
-  case Cmd::InitLanguage:
-  case Cmd::Reset:
-  case Cmd::FindFirstModified:
-  case Cmd::FindNextModified:
-  case Cmd::FindPrevModified:
-    return true;
-  default:
-    return false;
-  }
+  const commands::Row *row = commands::Find(id);
+  return row && row->scope == commands::Scope::Board;
 }
 
 QString CMainFrame::CommandPrompt(int id)
@@ -304,7 +276,8 @@ void CMainFrame::BuildMenus()
     action->setData(id);
     action->setStatusTip(CommandPrompt(id));
     action->setToolTip(CommandTooltip(id));
-    action->setCheckable(IsCheckable(id));
+    const commands::Row *row = commands::Find(id);
+    action->setCheckable(row && row->checked);
     m_actions[id] = action;
     return action;
   };
@@ -319,16 +292,7 @@ void CMainFrame::BuildMenus()
     if (e.shortcut)
       action->setShortcut(QKeySequence(QString::fromLatin1(e.shortcut)));
     const int id = e.id;
-    if (e.menu == MenuWindow) {
-      connect(action, &QAction::triggered, this, [this, id] {
-        if (id == kWindowCascade)
-          m_pMdiArea->cascadeSubWindows();
-        else
-          m_pMdiArea->tileSubWindows();
-      });
-    } else {
-      connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
-    }
+    connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
   }
   // The recent files, listed afresh each time the File menu opens.
   QMenu *recent = new QMenu(LoadStr(IDS_MENU_RECENT_FILES), menus[MenuFile]);
@@ -392,43 +356,21 @@ QAction *CMainFrame::Action(int id) const
 
 bool CMainFrame::IsCommandEnabled(int id, bool *checked) const
 {
-  if (checked)
-    *checked = false;
-  if (IsBoardCommand(id)) {
-    auto *child = WindowRegistry::Instance().ResolveAs<CChildFrame>(m_hActiveChild);
-    return child && child->IsCommandEnabled(id, checked);
-  }
-  switch (id) {
-  case Cmd::EnableAllTestpoints:
+  const commands::Row *row = commands::Find(id);
+  if (!row) {
     if (checked)
-      *checked = m_hActiveChild != kNoWindow && m_pOptions->TP_Autofilling.Get() == 0;
-    return m_hActiveChild != kNoWindow;
-  case Cmd::BackupAll:
-    return m_nBackupState == ProcedureState::Idle && !m_children.empty();
-  case Cmd::MemorizeAllToEEP:
-    return m_nEEPState == ProcedureState::Idle && !m_children.empty();
-  case Cmd::English:
-  case Cmd::Italian:
-    if (checked)
-      *checked = m_pOptions->Language.Get() == (id == Cmd::Italian ? UiLanguage::Italian : UiLanguage::English);
-    return m_children.empty();
-  case Cmd::FileSave:
-  case Cmd::FileClose:
-  case Cmd::FilePrint:
-  case Cmd::FilePrintPreview:
-    return m_hActiveChild != kNoWindow;
-  case Cmd::Search: // nothing handles it
-    return false;
-  default:
+      *checked = false;
     return true;
   }
+  commands::State state{this, nullptr};
+  if (row->scope == commands::Scope::Board)
+    state.board = WindowRegistry::Instance().ResolveAs<CChildFrame>(m_hActiveChild);
+  return commands::IsEnabled(*row, state, checked);
 }
 
 void CMainFrame::UpdateCommandStates()
 {
   for (auto &[id, action] : m_actions) {
-    if (id == kWindowCascade || id == kWindowTile) // always enabled
-      continue;
     bool checked = false;
     action->setEnabled(IsCommandEnabled(id, &checked));
     if (action->isCheckable())
@@ -468,64 +410,21 @@ void CMainFrame::OnCommand(int id)
 {
   // Whatever the command did, or if it was refused, the states follow.
   const auto refresh = qScopeGuard([this] { UpdateCommandStates(); });
-  if (!IsCommandEnabled(id))
+  const commands::Row *row = commands::Find(id);
+  if (!row || !IsCommandEnabled(id))
     return;
-  if (IsBoardCommand(id)) {
+  if (row->scope == commands::Scope::Board) {
     if (CChildFrame *child = ActiveChildFrame(*this))
       child->OnCommand(id);
     return;
   }
-  switch (id) {
-  case Cmd::EnableAllTestpoints:
-    OnEnableAllTestpoints();
-    break;
-  case Cmd::English:
-  case Cmd::Italian:
-    OnLanguage(id);
-    break;
-  case Cmd::FileSaveAs:
-    OnFileSaveAs();
-    break;
-  case Cmd::FileSave:
-    if (CChildFrame *child = ActiveChildFrame(*this))
-      if (CQelDoc *doc = child->GetDocument())
-        doc->DoSave(doc->GetPathName(), true);
-    break;
-  case Cmd::FileClose:
-    if (QMdiSubWindow *w = m_pMdiArea->activeSubWindow())
-      w->close();
-    break;
-  case Cmd::BackupAll:
-    OnBackupAll();
-    break;
-  case Cmd::MemorizeAllToEEP:
-    OnMemorizeAllToEEP();
-    break;
-  case Cmd::FileOpen:
-    OnCmdFileOpen();
-    break;
-  case Cmd::Find:
-    OnFind();
-    break;
-  case Cmd::ReadBuffer:
-    OnReadBuffer();
-    break;
-  case Cmd::Options:
-    OnOptions();
-    break;
-  case Cmd::FilePrint:
-  case Cmd::FilePrintPreview:
-  case Cmd::FilePrintSetup:
-    OnPrintCommand(id);
-    break;
-  case Cmd::AppExit:
-    close();
-    break;
-  default:
-    if (auto it = m_appCommands.find(id); it != m_appCommands.end() && it->second)
-      it->second();
-    break;
-  }
+  row->run({this, nullptr, id});
+}
+
+void CMainFrame::RunAppCommand(int id)
+{
+  if (auto it = m_appCommands.find(id); it != m_appCommands.end() && it->second)
+    it->second();
 }
 
 void CMainFrame::OnPrintCommand(int id)

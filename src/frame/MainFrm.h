@@ -67,6 +67,7 @@ public:
 
   // ---- IMainWindow -------------------------------------------------------
   COptions &GetOptions() override { return *m_pOptions; }
+  const COptions &GetOptions() const { return *m_pOptions; }
   void ApplySerialSettings() override;
   void RequestStatistics(WindowId page) override;
   void ResetStatistics() override;
@@ -191,6 +192,8 @@ public:
   // Opens a document through the application (set by it).
   void SetDocumentOpener(std::function<bool(const QString &)> opener) { m_openDocument = std::move(opener); }
   void SetAppCommand(int id, std::function<void()> run) { m_appCommands[id] = std::move(run); }
+  // Runs what the application set for a command; nothing when it set none.
+  void RunAppCommand(int id);
   // The recent files shown in the File menu, and what opens entry i.
   void SetRecentFiles(std::function<QStringList()> list, std::function<void(int)> open)
   {

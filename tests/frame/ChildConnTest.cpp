@@ -2,6 +2,7 @@
 #include "FrameTestSupport.h"
 #include "TestSupport.h"
 
+#include "frame/CommandTable.h"
 #include "frame/FrameCodes.h"
 #include "platform/StringIds.h"
 
@@ -15,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -331,7 +334,6 @@ TEST_F(ChildConnTest, UndoWritesOnlineAndRestoresOffline)
   conn->OnUndo();
   EXPECT_EQ(doc->GetPar(7).GetValue(0), 20);
   EXPECT_TRUE(doc->IsModified());
-  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::Undo));
 }
 
 TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress)
@@ -590,12 +592,10 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   CQelDoc *board = &hosted.doc;
   conn->SetConnDocument(board);
   Online(QStringLiteral("NORV DMX0512 v1.03"));
-  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::InitDescriptions));
   conn->OnInitDescriptions();
   ASSERT_EQ(sink.queue.size(), 1u);
   EXPECT_EQ(sink.queue[0]->message, REQ_DESCRIPTION);
   EXPECT_EQ(g_hInitFrame, kWnd);
-  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::InitDescriptions));
   // Polls wait while the description comes.
   sink.Clear();
   conn->Poll();
@@ -678,22 +678,105 @@ TEST_F(ChildConnTest, AFrameGoneWhileWaitingFreesTheDescriptionSlot)
   EXPECT_EQ(g_hInitFrame, kNoWindow);
 }
 
-TEST_F(ChildConnTest, EnablingFollowsStateAndLevel)
+// Each board command of the table: in a state where its rule holds it is
+// enabled and running it reaches its handler (something is queued, asked or
+// changed); where the rule does not hold it is disabled.
+TEST_F(ChildConnTest, EachBoardCommandFollowsItsRuleAndReachesItsHandler)
 {
-  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::ReadAll));
-  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::FindFirstModified));
+  CQelDoc blank; // no descriptions
+  const auto loaded = [&] {};
+  const auto online = [&] { Online(); };
+  const auto blankOnline = [&] {
+    conn->SetConnDocument(&blank);
+    Online();
+  };
+  const auto blankOffline = [&] { conn->SetConnDocument(&blank); };
+  struct Case {
+    int id;
+    std::function<void()> holds;
+    std::function<void()> fails; // empty: always enabled
+  };
+  const Case cases[] = {
+      {Cmd::OnLine, loaded, {}},
+      {Cmd::ToggleUnits, loaded, {}},
+      {Cmd::ImportFile, [&] { conn->importFile = QStringLiteral("/nonexistent/old.par"); }, blankOffline},
+      {Cmd::CompareFile, [&] { conn->importFile = QStringLiteral("/nonexistent/old.par"); }, blankOffline},
+      {Cmd::Undo, [&] { doc->PushUndo(7, 20); }, online},
+      {Cmd::ReadAll, online, loaded},
+      {Cmd::WriteAll, online, blankOnline},
+      {Cmd::EepSave1, online, loaded},
+      {Cmd::EepLoad1, online, loaded},
+      {Cmd::EepSave2,
+       [&] {
+         Online();
+         conn->visLevel = 1;
+       },
+       online},
+      {Cmd::EepLoad2,
+       [&] {
+         Online();
+         conn->visLevel = 2;
+       },
+       online},
+      {Cmd::DefLoad, online, loaded},
+      {Cmd::InitDescriptions, blankOnline,
+       [&] {
+         blankOnline();
+         g_hInitFrame = kWnd + 1; // another board waits for its description
+       }},
+      {Cmd::InitLanguage, [&] { conn->languageChoice = QStringLiteral("std"); }, blankOffline},
+      {Cmd::Reset, online, loaded},
+      {Cmd::FindFirstModified, loaded, blankOffline},
+      {Cmd::FindNextModified, loaded, blankOffline},
+      {Cmd::FindPrevModified, loaded, blankOffline},
+  };
+  const auto fresh = [&] {
+    g_hInitFrame = kNoWindow;
+    conn = std::make_unique<TestConn>(kWnd, &sink);
+    doc = LoadExampleDoc();
+    doc->SetHost(&docHost);
+    conn->SetConnDocument(doc.get());
+    sink.Clear();
+  };
+  const auto observed = [&] {
+    return std::tuple(sink.queue.size(), env.prompter().asked.size(), conn->ConnectionBits(), doc->IsInternalUnits(),
+                      doc->GetUndoList().size(), conn->storedLanguage);
+  };
+  std::set<int> seen;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.id);
+    seen.insert(c.id);
+    const commands::Row *row = commands::Find(c.id);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->scope, commands::Scope::Board);
+    fresh();
+    c.holds();
+    EXPECT_TRUE(conn->IsCommandEnabled(c.id));
+    const auto before = observed();
+    row->run({nullptr, conn.get(), c.id});
+    EXPECT_NE(observed(), before);
+    if (c.fails) {
+      fresh();
+      c.fails();
+      EXPECT_FALSE(conn->IsCommandEnabled(c.id));
+    }
+    conn->SetConnDocument(doc.get());
+  }
+  for (const commands::Row &row : commands::Table())
+    EXPECT_TRUE(row.scope != commands::Scope::Board || seen.count(row.id)) << row.id;
+
+  // Check marks: connected, and internal units.
+  fresh();
+  bool checked = true;
+  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::OnLine, &checked));
+  EXPECT_FALSE(checked);
   Online();
-  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::ReadAll));
-  EXPECT_FALSE(conn->IsCommandEnabled(Cmd::EepSave2));
-  conn->visLevel = 1;
-  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::EepSave2));
-  bool checked = false;
+  conn->OnToggleUnits();
   EXPECT_TRUE(conn->IsCommandEnabled(Cmd::OnLine, &checked));
   EXPECT_TRUE(checked);
-  conn->OnToggleUnits();
   EXPECT_TRUE(conn->IsCommandEnabled(Cmd::ToggleUnits, &checked));
   EXPECT_TRUE(checked);
-  EXPECT_TRUE(conn->IsCommandEnabled(Cmd::Reset));
+  g_hInitFrame = kNoWindow;
 }
 
 TEST_F(ChildConnTest, FindModifiedWalksAndSaysWhenThereIsNone)

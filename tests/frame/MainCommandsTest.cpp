@@ -1,6 +1,7 @@
 #include "MainFrameFixture.h"
 #include "TestSupport.h"
 
+#include "frame/CommandTable.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
 #include "frame/StatusBarCtrls.h"
@@ -56,6 +57,13 @@ TEST_F(MainCommandsTest, ToolbarHoldsEveryButtonInOrderWithPicturesAndTooltips)
   for (QAction *menu : frame->Menu()->actions())
     for (QAction *a : menu->menu()->actions())
       EXPECT_NE(a->data().toInt(), int(Cmd::Reset));
+  // Every command of the toolbar and the menus has its row.
+  std::vector<int> laidOut = expected;
+  for (QAction *menu : frame->Menu()->actions())
+    for (QAction *a : menu->menu()->actions())
+      laidOut.push_back(a->data().toInt());
+  for (int id : laidOut)
+    EXPECT_TRUE(id == 0 || id == Cmd::AddressPlace || commands::Find(id)) << id;
   // A language switch rebuilds the bar in the same order, in Italian.
   frame->SetLanguage(2);
   EXPECT_EQ(ToolbarIds(*frame), expected);
