@@ -149,6 +149,20 @@ QString CommandString(int id)
   return text;
 }
 
+// A string with no tooltip part is the menu text itself: shown as a prompt
+// or tooltip, "&x" reads x and "&&" one ampersand.
+QString WithoutMnemonic(const QString &text)
+{
+  QString plain;
+  plain.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == u'&' && i + 1 < text.size())
+      ++i;
+    plain += text[i];
+  }
+  return plain;
+}
+
 // The picture of a toolbar button: our own drawings at 1x, 1.5x and 2x.
 QIcon ToolbarIcon(int id)
 {
@@ -211,14 +225,16 @@ bool CMainFrame::IsBoardCommand(int id)
 
 QString CMainFrame::CommandPrompt(int id)
 {
-  return CommandString(id).section(u'\n', 0, 0);
+  const QString text = CommandString(id);
+  const int lf = text.indexOf(u'\n');
+  return lf < 0 ? WithoutMnemonic(text) : text.left(lf);
 }
 
 QString CMainFrame::CommandTooltip(int id)
 {
   const QString text = CommandString(id);
   const int lf = text.indexOf(u'\n');
-  return lf < 0 ? text : text.mid(lf + 1);
+  return lf < 0 ? WithoutMnemonic(text) : text.mid(lf + 1);
 }
 
 std::vector<int> CMainFrame::ToolbarLayout()
@@ -258,6 +274,10 @@ void CMainFrame::UpdateLockPanes()
 
 void CMainFrame::BuildMenus()
 {
+  // clear() only takes the menus off the bar. They go later, not at once:
+  // a language switch comes from an item of one of them.
+  for (QMenu *menu : menuBar()->findChildren<QMenu *>(Qt::FindDirectChildrenOnly))
+    menu->deleteLater();
   menuBar()->clear();
   for (auto &[id, action] : m_actions) {
     if (m_pToolbar)

@@ -170,7 +170,8 @@ public:
   void UpdateCommandStates();
   static bool IsBoardCommand(int id);
   // A command's status-bar prompt, and its tooltip: the text after the
-  // first line feed of its string, else the prompt.
+  // first line feed of its string. A string without one is a menu text:
+  // both are that text without its mnemonic.
   static QString CommandPrompt(int id);
   static QString CommandTooltip(int id);
   // The toolbar's ids from left to right, 0 for a separator.

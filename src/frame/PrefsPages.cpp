@@ -24,6 +24,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <span>
 
 namespace {
 
@@ -75,6 +76,23 @@ void ExchangeChecks(bool save, QCheckBox *const (&checks)[4], int (&values)[4])
   }
 }
 
+// A text of a template and its box, in dialog units.
+struct TextBox {
+  unsigned text;
+  int x, y, w, h;
+};
+
+QRect Box(const CZuPrefsSubDlg &page, const TextBox &b)
+{
+  return page.Units().Rect(b.x, b.y, b.w, b.h);
+}
+
+void AddTexts(std::vector<CPageText> &texts, std::span<const TextBox> boxes, CPageText::Kind kind)
+{
+  for (const TextBox &b : boxes)
+    texts.push_back({LoadStr(b.text), b.w, b.h, kind});
+}
+
 // Figures shown with "%u": clamped, so nonsense from the link never overflows.
 QString CountText(double value)
 {
@@ -87,6 +105,22 @@ QString CountText(double value)
 } // namespace
 
 // ---------------------------------------------------------------- Serial Com
+
+namespace {
+constexpr TextBox kPortGroup = {IDS_COM_PORT_SETTINS, 7, 7, 258, 80};
+constexpr TextBox kPortLabels[] = {{IDS_PORT, 55, 19, 48, 12},
+                                   {IDS_SPEED, 55, 32, 48, 12},
+                                   {IDS_TIMEOUT_MS, 55, 45, 48, 12},
+                                   {IDS_SILENT_TIME_MS, 55, 58, 48, 12},
+                                   {IDS_RETRY_ON_ERROR, 55, 71, 48, 12}};
+constexpr TextBox kBeepCheck = {IDS_BEEP_ON_ERROR, 165, 20, 56, 11};
+constexpr TextBox kDeviceLabel = {IDS_DEVICE, 165, 45, 40, 12};
+constexpr TextBox kInfoGroup = {IDS_SERIAL_INFO, 7, 89, 258, 90};
+constexpr TextBox kStatLabels[] = {{IDS_TOTAL_MODBUS_ERROR, 15, 118, 90, 12},
+                                   {IDS_COMM_CORRETTE, 15, 132, 90, 12},
+                                   {IDS_MEAN_ANSWARE_TIME_MS, 15, 145, 90, 12}};
+constexpr TextBox kResetButton = {IDS_RESET_STATISTICS, 199, 156, 58, 16};
+} // namespace
 
 CDiag1::CDiag1(COptions &options)
     : CZuPrefsSubDlg(315), m_options(options), m_nPort(options.com_port.Get()), m_nTimeout(options.com_timeout.Get()),
@@ -110,13 +144,24 @@ QString CDiag1::DeviceText(int port)
   return CSerManager::DeviceForPort(port);
 }
 
+std::vector<CPageText> CDiag1::Texts() const
+{
+  std::vector<CPageText> texts;
+  for (const TextBox &group : {kPortGroup, kInfoGroup})
+    AddTexts(texts, {&group, 1}, CPageText::Group);
+  AddTexts(texts, kPortLabels, CPageText::Label);
+  AddTexts(texts, {&kDeviceLabel, 1}, CPageText::Label);
+  AddTexts(texts, kStatLabels, CPageText::Label);
+  AddTexts(texts, {&kBeepCheck, 1}, CPageText::Check);
+  AddTexts(texts, {&kResetButton, 1}, CPageText::Button);
+  return texts;
+}
+
 void CDiag1::BuildControls()
 {
-  Group(this, LoadStr(IDS_COM_PORT_SETTINS), DialogUnits(7, 7, 258, 80));
-  const unsigned labels[] = {IDS_PORT, IDS_SPEED, IDS_TIMEOUT_MS, IDS_SILENT_TIME_MS, IDS_RETRY_ON_ERROR};
-  const int ys[] = {19, 32, 45, 58, 71};
-  for (int i = 0; i < 5; ++i)
-    Label(this, LoadStr(labels[i]), DialogUnits(55, ys[i], 48, 12));
+  Group(this, LoadStr(kPortGroup.text), Box(*this, kPortGroup));
+  for (const TextBox &b : kPortLabels)
+    Label(this, LoadStr(b.text), Box(*this, b));
   m_pPortEdit = DigitsEdit(this, DialogUnits(105, 19, 46, 12));
   m_pTimeoutEdit = DigitsEdit(this, DialogUnits(105, 45, 46, 12));
   m_pSilentEdit = DigitsEdit(this, DialogUnits(105, 58, 46, 12));
@@ -125,11 +170,11 @@ void CDiag1::BuildControls()
   m_pSpeedCombo->setGeometry(DialogUnits(105, 32, 46, 12));
   m_pSpeedCombo->addItems({QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                            QStringLiteral("57600"), QStringLiteral("115200")});
-  m_pBeepCheck = Check(this, LoadStr(IDS_BEEP_ON_ERROR), DialogUnits(165, 20, 56, 11));
+  m_pBeepCheck = Check(this, LoadStr(kBeepCheck.text), Box(*this, kBeepCheck));
   m_pBeepCheck->setLayoutDirection(Qt::RightToLeft);
   // Which device the port opens on this machine, so a user sees at once
   // whether /dev/ttyUSB0 or the override is in use.
-  Label(this, LoadStr(IDS_DEVICE), DialogUnits(165, 45, 40, 12));
+  Label(this, LoadStr(kDeviceLabel.text), Box(*this, kDeviceLabel));
   m_pDeviceEdit = new QLineEdit(this);
   m_pDeviceEdit->setGeometry(DialogUnits(165, 58, 92, 12));
   m_pDeviceEdit->setReadOnly(true);
@@ -140,19 +185,17 @@ void CDiag1::BuildControls()
     m_pDeviceEdit->setText(ok && port >= 1 && port <= 99 ? DeviceText(port) : QString());
   });
 
-  Group(this, LoadStr(IDS_SERIAL_INFO), DialogUnits(7, 89, 258, 90));
-  const unsigned statLabels[] = {IDS_TOTAL_MODBUS_ERROR, IDS_COMM_CORRETTE, IDS_MEAN_ANSWARE_TIME_MS};
-  const int labelYs[] = {118, 132, 145};
+  Group(this, LoadStr(kInfoGroup.text), Box(*this, kInfoGroup));
   const int editYs[] = {118, 131, 144};
   for (int i = 0; i < 3; ++i) {
-    Label(this, LoadStr(statLabels[i]), DialogUnits(15, labelYs[i], 90, 12));
+    Label(this, LoadStr(kStatLabels[i].text), Box(*this, kStatLabels[i]));
     m_pStatEdit[i] = new QLineEdit(this);
     m_pStatEdit[i]->setGeometry(DialogUnits(107, editYs[i], 46, 12));
     m_pStatEdit[i]->setReadOnly(true);
     m_pStatEdit[i]->setAlignment(Qt::AlignRight);
   }
-  m_pResetButton = new QPushButton(LoadStr(IDS_RESET_STATISTICS), this);
-  m_pResetButton->setGeometry(DialogUnits(199, 156, 58, 16));
+  m_pResetButton = new QPushButton(LoadStr(kResetButton.text), this);
+  m_pResetButton->setGeometry(Box(*this, kResetButton));
   m_pResetButton->setAutoDefault(false);
   connect(m_pResetButton, &QPushButton::clicked, this, [] {
     if (IMainWindow *main = Main())
@@ -274,14 +317,27 @@ CDiag2::CDiag2(COptions &options)
 {
 }
 
+namespace {
+constexpr TextBox kGeneralGroup = {IDS_GENERAL_SETTINGS, 7, 7, 258, 172};
+constexpr TextBox kGraphicsChecks[] = {{IDS_ENABLE_TIMER_READ_TESTPOINT, 19, 41, 236, 12},
+                                       {IDS_TABS_DOC_TOP, 19, 57, 236, 12},
+                                       {IDS_TABS_IMAGES, 19, 74, 236, 12},
+                                       {IDS_HIDE_TABS_WHEN_THERE, 19, 90, 236, 12}};
+} // namespace
+
+std::vector<CPageText> CDiag2::Texts() const
+{
+  std::vector<CPageText> texts;
+  AddTexts(texts, {&kGeneralGroup, 1}, CPageText::Group);
+  AddTexts(texts, kGraphicsChecks, CPageText::Check);
+  return texts;
+}
+
 void CDiag2::BuildControls()
 {
-  Group(this, LoadStr(IDS_GENERAL_SETTINGS), DialogUnits(7, 7, 258, 172));
-  const unsigned texts[] = {IDS_ENABLE_TIMER_READ_TESTPOINT, IDS_TABS_DOC_TOP, IDS_TABS_IMAGES,
-                            IDS_HIDE_TABS_WHEN_THERE};
-  const int ys[] = {41, 57, 74, 90};
+  Group(this, LoadStr(kGeneralGroup.text), Box(*this, kGeneralGroup));
   for (int i = 0; i < 4; ++i)
-    m_pCheck[i] = Check(this, LoadStr(texts[i]), DialogUnits(19, ys[i], 236, 12));
+    m_pCheck[i] = Check(this, LoadStr(kGraphicsChecks[i].text), Box(*this, kGraphicsChecks[i]));
 }
 
 bool CDiag2::DoDataExchange(bool save)
@@ -327,13 +383,27 @@ std::array<COptionInt *, 4> CDiag5::Settings() const
           &m_options.ResetWriteIdx3};
 }
 
+namespace {
+constexpr TextBox kImportGroup = {IDS_NON_SONO_ANCORA_IMPLEMENTATE, 7, 7, 258, 172};
+constexpr TextBox kImportChecks[] = {{IDS_IMPORT_C_CONV_TXX, 47, 26, 178, 12},
+                                     {IDS_RESET_C_PAR1_WR, 47, 42, 178, 12},
+                                     {IDS_RESET_C_PAR2_WR, 47, 58, 178, 12},
+                                     {IDS_RESET_C_PAR3_WR, 47, 74, 178, 12}};
+} // namespace
+
+std::vector<CPageText> CDiag5::Texts() const
+{
+  std::vector<CPageText> texts;
+  AddTexts(texts, {&kImportGroup, 1}, CPageText::Group);
+  AddTexts(texts, kImportChecks, CPageText::Check);
+  return texts;
+}
+
 void CDiag5::BuildControls()
 {
-  Group(this, LoadStr(IDS_NON_SONO_ANCORA_IMPLEMENTATE), DialogUnits(7, 7, 258, 172));
-  const unsigned texts[] = {IDS_IMPORT_C_CONV_TXX, IDS_RESET_C_PAR1_WR, IDS_RESET_C_PAR2_WR, IDS_RESET_C_PAR3_WR};
-  const int ys[] = {26, 42, 58, 74};
+  Group(this, LoadStr(kImportGroup.text), Box(*this, kImportGroup));
   for (int i = 0; i < 4; ++i) {
-    m_pCheck[i] = Check(this, LoadStr(texts[i]), DialogUnits(47, ys[i], 178, 12));
+    m_pCheck[i] = Check(this, LoadStr(kImportChecks[i].text), Box(*this, kImportChecks[i]));
     m_pCheck[i]->setEnabled(false);
   }
 }
@@ -430,25 +500,39 @@ CDiag4::ColorChooser CDiag4::SetColorChooser(ColorChooser chooser)
 
 CDiag4::CDiag4(COptions &options) : CZuPrefsSubDlg(318), m_options(options) {}
 
+namespace {
+constexpr TextBox kColorsGroup = {IDS_COLORS, 7, 7, 266, 172};
+constexpr TextBox kColumnTitles[] = {{IDS_OFF_LINE, 131, 24, 40, 10}, {IDS_ON_LINE, 199, 24, 40, 10}};
+constexpr TextBox kRowLabels[] = {
+    {IDS_PARAMETER_EQUAL_DEFAULT, 13, 38, 116, 12},  {IDS_PARAMETER_DIFFERENT_DEFAULT, 13, 53, 116, 26},
+    {IDS_PARAMETER_DEPENDENCIES, 13, 81, 116, 12},   {IDS_VARIABILE_MOVED, 13, 96, 116, 12},
+    {IDS_VARIABILE_MOVED_PAR_DEP, 13, 110, 116, 12}, {IDS_VARIABILE_MOVED_PAR_DEP, 13, 124, 116, 12}};
+constexpr TextBox kSampleText = {IDS_EXAMPLE, 131, 38, 34, 12}; // the narrow cells
+} // namespace
+
+std::vector<CPageText> CDiag4::Texts() const
+{
+  std::vector<CPageText> texts;
+  AddTexts(texts, {&kColorsGroup, 1}, CPageText::Group);
+  AddTexts(texts, kColumnTitles, CPageText::Label);
+  AddTexts(texts, {&kSampleText, 1}, CPageText::Label);
+  AddTexts(texts, kRowLabels, CPageText::WrappedLabel);
+  return texts;
+}
+
 void CDiag4::BuildControls()
 {
-  Group(this, LoadStr(IDS_COLORS), DialogUnits(7, 7, 266, 172));
-  Label(this, LoadStr(IDS_OFF_LINE), DialogUnits(131, 24, 40, 10));
-  Label(this, LoadStr(IDS_ON_LINE), DialogUnits(199, 24, 40, 10));
-  const struct {
-    unsigned text;
-    int y, h;
-  } rows[] = {{IDS_PARAMETER_EQUAL_DEFAULT, 38, 12},  {IDS_PARAMETER_DIFFERENT_DEFAULT, 53, 26},
-              {IDS_PARAMETER_DEPENDENCIES, 81, 12},   {IDS_VARIABILE_MOVED, 96, 12},
-              {IDS_VARIABILE_MOVED_PAR_DEP, 110, 12}, {IDS_VARIABILE_MOVED_PAR_DEP, 124, 12}};
-  for (const auto &row : rows) {
-    QLabel *label = Label(this, LoadStr(row.text), DialogUnits(13, row.y, 116, row.h));
+  Group(this, LoadStr(kColorsGroup.text), Box(*this, kColorsGroup));
+  for (const TextBox &b : kColumnTitles)
+    Label(this, LoadStr(b.text), Box(*this, b));
+  for (const TextBox &b : kRowLabels) {
+    QLabel *label = Label(this, LoadStr(b.text), Box(*this, b));
     label->setWordWrap(true);
   }
   const QPixmap swatch[2] = {SwatchPixmap(true), SwatchPixmap(false)};
   for (int c = 0; c < kCells; ++c) {
     const ColorCell &cell = kColorCells[c];
-    m_samples[size_t(c)] = new CXColorStatic(LoadStr(IDS_EXAMPLE), this);
+    m_samples[size_t(c)] = new CXColorStatic(LoadStr(kSampleText.text), this);
     m_samples[size_t(c)]->setGeometry(DialogUnits(cell.x, cell.y, cell.w, 12));
     m_samples[size_t(c)]->setAlignment(Qt::AlignCenter);
     m_samples[size_t(c)]->setAttribute(Qt::WA_TransparentForMouseEvents);

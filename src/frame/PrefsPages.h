@@ -39,6 +39,7 @@ public:
   bool DoDataExchange(bool save) override;
   void OnOK() override;
   void RestoreDefaults() override;
+  std::vector<CPageText> Texts() const override;
 
   // The figures of a statistics answer, shown at once.
   void ShowStatistics(const CSerStatistics &stats);
@@ -89,6 +90,7 @@ public:
   bool DoDataExchange(bool save) override;
   void OnOK() override;
   void RestoreDefaults() override;
+  std::vector<CPageText> Texts() const override;
 
   QCheckBox *m_pCheck[4] = {}; // 164..167
 
@@ -108,6 +110,7 @@ public:
   bool DoDataExchange(bool save) override;
   void OnOK() override;
   void RestoreDefaults() override;
+  std::vector<CPageText> Texts() const override;
 
   QCheckBox *m_pCheck[4] = {}; // 700..703
 
@@ -135,6 +138,7 @@ public:
   explicit CDiag4(COptions &options);
   void OnOK() override;
   void RestoreDefaults() override;
+  std::vector<CPageText> Texts() const override;
   // Sets every sample from its two settings.
   void RefreshSamples();
   CXColorStatic *Sample(int cell) const;

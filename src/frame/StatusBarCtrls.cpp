@@ -189,6 +189,24 @@ void CExtStatusBarSliderCtrl::mouseReleaseEvent(QMouseEvent *event)
   event->accept();
 }
 
+void CExtStatusBarSliderCtrl::keyPressEvent(QKeyEvent *event)
+{
+  // The arrows, pages, Home and End move the thumb: the level must follow,
+  // or the screen and the lists disagree. A step is a finished move.
+  const int before = value();
+  QSlider::keyPressEvent(event);
+  if (value() != before)
+    NotifyParent(kThumbPosition);
+}
+
+void CExtStatusBarSliderCtrl::wheelEvent(QWheelEvent *event)
+{
+  const int before = value();
+  QSlider::wheelEvent(event);
+  if (value() != before)
+    NotifyParent(kThumbPosition);
+}
+
 void CExtStatusBarSliderCtrl::NotifyParent(int code)
 {
   if (!m_pMainFrame)
@@ -198,7 +216,7 @@ void CExtStatusBarSliderCtrl::NotifyParent(int code)
     return;
   // Stored before announcing, so the last notice of a drag finds them equal.
   level.Set(value());
-  // Posted: the boards hear of it once the mouse handler has returned, one
+  // Posted: the boards hear of it once the input handler has returned, one
   // notice per value in the order the values came.
   const int position = value();
   QMetaObject::invokeMethod(

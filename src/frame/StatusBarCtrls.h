@@ -61,8 +61,8 @@ public:
 };
 
 // The visualization-level slider (0..2): a click jumps straight to the
-// clicked value, and every change of value updates the setting VisLevel and
-// is announced exactly once.
+// clicked value; keys and the wheel step it. Every change of value, however
+// made, updates the setting VisLevel and is announced exactly once.
 class CExtStatusBarSliderCtrl : public QSlider {
   Q_OBJECT
 public:
@@ -81,13 +81,15 @@ public:
 
 Q_SIGNALS:
   // A new level was stored in VisLevel (code kTrack or kThumbPosition);
-  // posted, so it arrives after the mouse event that made it.
+  // posted, so it arrives after the input event that made it.
   void visLevelChanged(int code, int position);
 
 protected:
   void mousePressEvent(QMouseEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void wheelEvent(QWheelEvent *event) override;
 
 private:
   void NotifyParent(int code);

@@ -12,18 +12,67 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 
-QRect DialogUnits(int x, int y, int w, int h)
+namespace {
+
+// The font a kind of control is drawn with.
+QFont FontOf(CPageText::Kind kind)
 {
-  // The pages were drawn for an 8-point dialog font; the desktop's font is
-  // wider, so the units follow it and the texts keep fitting their boxes.
-  return CDialogUnits(QApplication::font()).Rect(x, y, w, h);
+  switch (kind) {
+  case CPageText::Check:
+    return QApplication::font("QCheckBox");
+  case CPageText::Button:
+    return QApplication::font("QPushButton");
+  case CPageText::Group:
+    return QApplication::font("QGroupBox");
+  default:
+    return QApplication::font("QLabel");
+  }
 }
+
+// Pixels a control keeps beside its text: the check box's indicator, the
+// button's frame and margins, the group's title indent.
+int Padding(CPageText::Kind kind)
+{
+  const QStyle *style = QApplication::style();
+  switch (kind) {
+  case CPageText::Check:
+    return style->pixelMetric(QStyle::PM_IndicatorWidth) + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 2;
+  case CPageText::Button:
+    return 2 * (style->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                style->pixelMetric(QStyle::PM_ButtonDefaultIndicator) + style->pixelMetric(QStyle::PM_ButtonMargin));
+  case CPageText::Group:
+    return 16;
+  default:
+    return 2;
+  }
+}
+
+// The templates were drawn for an 8-point dialog font; a Linux desktop's is
+// wider and Italian says more. The units follow the font and grow until
+// every text reads whole, as far as the dialog still fits the screen.
+CDialogUnits FitUnits(const std::vector<CPageText> &texts)
+{
+  constexpr int kMaxBaseX = CZuPrefsDialog::kMaxWidth * 4 / CZuPrefsDialog::kWidthUnits;
+  constexpr int kMaxBaseY = CZuPrefsDialog::kMaxHeight * 8 / CZuPrefsDialog::kHeightUnits;
+  CDialogUnits units(QApplication::font());
+  for (const CPageText &t : texts)
+    if (t.kind != CPageText::WrappedLabel)
+      units.FitText(FontOf(t.kind), t.text, t.w, Padding(t.kind), kMaxBaseX);
+  // Line breaks depend on the widths: the heights come last.
+  for (const CPageText &t : texts)
+    if (t.kind == CPageText::Label || t.kind == CPageText::WrappedLabel)
+      units.FitWrappedText(FontOf(t.kind), t.text, t.w, t.h, kMaxBaseY);
+  return units;
+}
+
+} // namespace
 
 // ---------------------------------------------------------------- pages
 
-CZuPrefsSubDlg::CZuPrefsSubDlg(unsigned templateId) : m_nTemplateId(templateId) {}
+CZuPrefsSubDlg::CZuPrefsSubDlg(unsigned templateId) : m_nTemplateId(templateId), m_units(QApplication::font()) {}
 
 CZuPrefsSubDlg::~CZuPrefsSubDlg() = default;
 
@@ -243,38 +292,47 @@ void CZuPrefsTree::drawBranches(QPainter *painter, const QRect &rect, const QMod
 
 // ---------------------------------------------------------------- dialog
 
-CZuPrefsDialog::CZuPrefsDialog(QWidget *parent) : QDialog(parent)
+CZuPrefsDialog::CZuPrefsDialog(QWidget *parent) : QDialog(parent), m_units(QApplication::font())
 {
-  setFixedSize(DialogUnits(0, 0, 387, 230).size());
   m_pOk = new QPushButton(LoadStr(IDS_BUTTON_OK), this);
-  m_pOk->setGeometry(DialogUnits(20, 155, 65, 14));
   m_pOk->setDefault(true);
   m_pDefault = new QPushButton(LoadStr(IDS_DEFAULT_BUTTON), this);
-  m_pDefault->setGeometry(DialogUnits(20, 171, 65, 14));
   m_pDefault->setAutoDefault(false);
   m_pCancel = new QPushButton(LoadStr(IDS_BUTTON_CANCEL), this);
-  m_pCancel->setGeometry(DialogUnits(20, 187, 65, 14));
   m_pCancel->setAutoDefault(false);
   m_pHelp = new QPushButton(LoadStr(IDS_HELP_BUTTON), this);
-  m_pHelp->setGeometry(DialogUnits(20, 203, 65, 14));
   m_pHelp->setEnabled(false);
   m_pHelp->setAutoDefault(false);
+  for (const QPushButton *button : {m_pOk, m_pDefault, m_pCancel, m_pHelp})
+    m_texts.push_back({button->text(), 65, 14, CPageText::Button});
   m_pTree = new CZuPrefsTree(this);
-  m_pTree->setGeometry(DialogUnits(5, 7, 95, 139));
   m_pTree->setHeaderHidden(true);
   m_pTree->setRootIsDecorated(true);
-  auto *group = new QGroupBox(this);
-  group->setGeometry(DialogUnits(7, 145, 90, 78));
-  group->lower();
+  m_pButtonGroup = new QGroupBox(this);
+  m_pButtonGroup->lower();
   m_pPageFrame = new QGroupBox(this);
-  m_pPageFrame->setGeometry(DialogUnits(105, 25, 275, 189));
   m_pCaption = new CZuPrefsStatic(this);
   m_pCaption->setText(LoadStr(IDS_PREFS_CAPTION_GENERAL));
-  m_pCaption->setGeometry(DialogUnits(105, 7, 275, 16));
+  LayoutControls();
   connect(m_pOk, &QPushButton::clicked, this, &CZuPrefsDialog::OnOK);
   connect(m_pDefault, &QPushButton::clicked, this, &CZuPrefsDialog::OnDefault);
   connect(m_pCancel, &QPushButton::clicked, this, &CZuPrefsDialog::reject);
   connect(m_pTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) { OnTreeSelection(item); });
+}
+
+void CZuPrefsDialog::LayoutControls()
+{
+  m_units = FitUnits(m_texts);
+  const CDialogUnits &du = m_units;
+  setFixedSize(du.Size(kWidthUnits, kHeightUnits));
+  m_pOk->setGeometry(du.Rect(20, 155, 65, 14));
+  m_pDefault->setGeometry(du.Rect(20, 171, 65, 14));
+  m_pCancel->setGeometry(du.Rect(20, 187, 65, 14));
+  m_pHelp->setGeometry(du.Rect(20, 203, 65, 14));
+  m_pTree->setGeometry(du.Rect(5, 7, 95, 139));
+  m_pButtonGroup->setGeometry(du.Rect(7, 145, 90, 78));
+  m_pPageFrame->setGeometry(du.Rect(105, 25, 275, 189));
+  m_pCaption->setGeometry(du.Rect(105, 7, 275, 16));
 }
 
 CZuPrefsDialog::~CZuPrefsDialog()
@@ -297,6 +355,9 @@ bool CZuPrefsDialog::AddPage(CZuPrefsSubDlg *page, const QString &caption, CZuPr
     if (parentPage && other->pPage == parentPage)
       info->pParent = other.get();
   m_pages.push_back(std::move(info));
+  const std::vector<CPageText> texts = page->Texts();
+  m_texts.insert(m_texts.end(), texts.begin(), texts.end());
+  LayoutControls();
   return true;
 }
 
@@ -360,8 +421,10 @@ bool CZuPrefsDialog::ShowPage(int index)
   if (!page)
     return false;
   m_pCaption->setText(m_pages[size_t(index)]->strCaption);
-  if (!page->IsCreated())
+  if (!page->IsCreated()) {
+    page->SetUnits(m_units);
     page->CreatePage(this);
+  }
   page->setGeometry(m_pageRect);
   page->show();
   page->raise();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DialogUnits.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QPixmap>
@@ -11,11 +13,19 @@
 #include <memory>
 #include <vector>
 
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
-// Dialog units of the page templates to pixels (8-point dialog font).
-QRect DialogUnits(int x, int y, int w, int h);
+// A text of a page and the box it is drawn in (dialog units): the dialog's
+// units grow until every page's texts read whole.
+struct CPageText {
+  enum Kind { Label, WrappedLabel, Check, Button, Group };
+  QString text;
+  int w;
+  int h;
+  Kind kind;
+};
 
 // Base of every preferences page. The page object belongs to the caller and
 // outlives the dialog; its window (its controls) exists from its first show
@@ -39,6 +49,11 @@ public:
   virtual void OnOK() { m_nResult = 1; }
   virtual void OnCancel() { m_nResult = 2; }
   virtual void RestoreDefaults() {}
+  // Every text the page shows, with its box.
+  virtual std::vector<CPageText> Texts() const { return {}; }
+  // The units the page is laid out in; set by the dialog before creation.
+  void SetUnits(const CDialogUnits &units) { m_units = units; }
+  const CDialogUnits &Units() const { return m_units; }
   int Result() const { return m_nResult; }
   // The control of the last refused value, if it still exists.
   QWidget *RefusedControl() const { return m_pRefused; }
@@ -48,6 +63,8 @@ public:
   void FocusFirstControl();
 
 protected:
+  // A rectangle of the page's template in pixels.
+  QRect DialogUnits(int x, int y, int w, int h) const { return m_units.Rect(x, y, w, h); }
   virtual void BuildControls() = 0;
   virtual void OnInitDialog() {}
   virtual void OnDestroy() {}
@@ -61,6 +78,7 @@ protected:
 
 private:
   unsigned m_nTemplateId;
+  CDialogUnits m_units;
   bool m_bCreated = false;
   int m_nResult = 0;
   QPointer<QWidget> m_pRefused;
@@ -139,8 +157,13 @@ public:
 
   void SetTitle(const QString &title) { m_strTitle = title; }
   void SetConstantText(const QString &text) { m_strConstantText = text; }
-  // Only before the dialog is shown; false afterwards.
+  // Only before the dialog is shown; false afterwards. The dialog grows for
+  // the page's texts.
   bool AddPage(CZuPrefsSubDlg *page, const QString &caption, CZuPrefsSubDlg *parentPage = nullptr);
+  // The units of the dialog and its pages: the font's, widened and heightened
+  // for every text of the dialog and its pages, within a 1280 x 800 screen.
+  const CDialogUnits &Units() const { return m_units; }
+  enum : int { kWidthUnits = 387, kHeightUnits = 230, kMaxWidth = 1260, kMaxHeight = 770 };
   // Shows a page (creating its window on first show); false for a bad index.
   bool ShowPage(int index);
   int CurrentPage() const { return m_nCurrentPage; }
@@ -165,6 +188,7 @@ protected:
   void keyPressEvent(QKeyEvent *event) override;
 
 private:
+  void LayoutControls();
   void InitDialog();
   void OnTreeSelection(QTreeWidgetItem *item);
   int IndexOf(const CZuPrefsPageInfo *info) const;
@@ -182,6 +206,9 @@ private:
   QPushButton *m_pDefault;
   QPushButton *m_pCancel;
   QPushButton *m_pHelp;
+  QGroupBox *m_pButtonGroup;
+  CDialogUnits m_units;
+  std::vector<CPageText> m_texts; // the dialog's own and every page's
   bool m_bInitialized = false;
   int m_nPendingSwitches = 0;
 };

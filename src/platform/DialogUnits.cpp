@@ -24,3 +24,13 @@ void CDialogUnits::FitText(const QFont &font, const QString &text, int w, int pa
   const int wanted = (need * 4 + w - 1) / w;
   m_baseX = std::max(m_baseX, std::min(wanted, maxBaseX));
 }
+
+void CDialogUnits::FitWrappedText(const QFont &font, const QString &text, int w, int h, int maxBaseY)
+{
+  if (w <= 0 || h <= 0)
+    return;
+  const QRect box(0, 0, std::max(1, X(w)), 1 << 20);
+  const int need = QFontMetrics(font).boundingRect(box, Qt::TextWordWrap, text).height();
+  const int wanted = (need * 8 + h - 1) / h;
+  m_baseY = std::max(m_baseY, std::min(wanted, maxBaseY));
+}

@@ -25,6 +25,10 @@ public:
   // in 'w' units; never beyond 'maxBaseX'. The templates were drawn for a
   // narrower font than a Linux desktop's, and some languages say more.
   void FitText(const QFont &font, const QString &text, int w, int padding, int maxBaseX);
+  // Heightens the vertical unit until the text, word-wrapped at the width of
+  // 'w' units, fits in 'h' units; never beyond 'maxBaseY'. Call it after
+  // the widths are settled: they decide where the lines break.
+  void FitWrappedText(const QFont &font, const QString &text, int w, int h, int maxBaseY);
 
 private:
   int m_baseX;

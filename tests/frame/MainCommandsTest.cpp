@@ -51,6 +51,11 @@ TEST_F(MainCommandsTest, ToolbarHoldsEveryButtonInOrderWithPicturesAndTooltips)
   EXPECT_EQ(frame->Action(32797)->toolTip(), QStringLiteral("Find"));
   EXPECT_EQ(frame->Action(57607)->toolTip(), QStringLiteral("Print..."));
   EXPECT_EQ(frame->Action(57600)->toolTip(), QStringLiteral("New"));
+  // A menu text with no tooltip part loses its mnemonic, "&&" reads "&".
+  EXPECT_EQ(frame->Action(57601)->toolTip(), QStringLiteral("Open..."));
+  EXPECT_EQ(frame->Action(57601)->statusTip(), QStringLiteral("Open..."));
+  EXPECT_EQ(frame->Action(57601)->text(), QStringLiteral("&Open..."));
+  EXPECT_EQ(frame->Action(57664)->statusTip(), QStringLiteral("Informations & E-mail"));
   // Search has no handler; Reset lives on the toolbar only.
   EXPECT_FALSE(frame->Action(Cmd::Search)->isEnabled());
   EXPECT_TRUE(frame->Action(Cmd::FileNew)->isEnabled());
@@ -69,6 +74,18 @@ TEST_F(MainCommandsTest, ToolbarHoldsEveryButtonInOrderWithPicturesAndTooltips)
   EXPECT_EQ(ToolbarIds(*frame), expected);
   EXPECT_EQ(frame->Action(57609)->toolTip(), QStringLiteral("Anteprima di stampa"));
   EXPECT_EQ(frame->Action(57600)->toolTip(), QStringLiteral("Nuovo"));
+  EXPECT_EQ(frame->Action(57601)->toolTip(), QStringLiteral("Apri..."));
+  EXPECT_EQ(frame->Action(57601)->statusTip(), QStringLiteral("Apri..."));
+  // Every switch leaves the same menus, not the old ones besides.
+  const auto menus = [this] {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return frame->Menu()->findChildren<QMenu *>().size();
+  };
+  const qsizetype before = menus();
+  for (int i = 0; i < 8; ++i)
+    frame->SetLanguage(i % 2 + 1);
+  EXPECT_EQ(menus(), before);
+  EXPECT_EQ(frame->Menu()->actions().size(), 6);
 }
 
 TEST_F(MainCommandsTest, BoardButtonsFollowTheActiveBoard)

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -420,6 +422,7 @@ TEST_F(PrefsFixture, TheTreeTracksTheHotItemAndDrawsItsLines)
 TEST_F(PrefsFixture, SerialComControlsSitWhereTheTemplatePutsThem)
 {
   Open();
+  const auto DialogUnits = [this](int x, int y, int w, int h) { return set->dialog.Units().Rect(x, y, w, h); };
   QMap<QString, QRect> labels;
   for (const QLabel *l : set->serial.findChildren<QLabel *>())
     labels[l->text()] = l->geometry();
@@ -435,6 +438,63 @@ TEST_F(PrefsFixture, SerialComControlsSitWhereTheTemplatePutsThem)
     EXPECT_EQ(labels.value(LoadStr(p.id)), p.du) << LoadStr(p.id).toStdString();
   EXPECT_EQ(set->serial.m_pBeepCheck->geometry(), DialogUnits(165, 20, 56, 11));
   EXPECT_EQ(set->serial.m_pStatEdit[1]->geometry(), DialogUnits(107, 131, 46, 12));
+}
+
+// What of a control's text the box cuts off, in the font it is drawn with;
+// empty when it reads whole.
+QString Clipped(QWidget *w)
+{
+  const QFontMetrics fm(w->font());
+  QRect room;
+  QRect need;
+  QString text;
+  if (qobject_cast<CZuPrefsStatic *>(w)) {
+    return {}; // the caption bar draws in its own font
+  } else if (auto *label = qobject_cast<QLabel *>(w)) {
+    text = label->text();
+    room = label->contentsRect();
+    need = fm.boundingRect(QRect(0, 0, room.width(), 1 << 20), label->wordWrap() ? Qt::TextWordWrap : 0, text);
+  } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+    text = button->text();
+    QStyleOptionButton opt;
+    opt.initFrom(button);
+    opt.text = text;
+    const bool check = qobject_cast<QCheckBox *>(w) != nullptr;
+    room = w->style()->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &opt, w);
+    need = QRect(0, 0, fm.horizontalAdvance(text), fm.height());
+  } else if (auto *group = qobject_cast<QGroupBox *>(w)) {
+    text = group->title();
+    room = group->rect();
+    need = QRect(QPoint(), group->minimumSizeHint());
+  }
+  if (text.isEmpty() || (need.width() <= room.width() && need.height() <= room.height()))
+    return {};
+  return QStringLiteral("\"%1\" needs %2x%3 in %4x%5")
+      .arg(text)
+      .arg(need.width())
+      .arg(need.height())
+      .arg(room.width())
+      .arg(room.height());
+}
+
+// Every text of every page reads whole in both languages, and the dialog
+// still fits a 1280 x 800 screen.
+TEST_F(PrefsFixture, EveryTextReadsWholeInBothLanguages)
+{
+  for (const auto language : {StringTable::Language::English, StringTable::Language::Italian}) {
+    ASSERT_TRUE(StringTable::Instance().SetLanguage(language, QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
+    Open();
+    for (int page = 1; page < 4; ++page)
+      GoTo(page);
+    QStringList clipped;
+    for (QWidget *w : set->dialog.findChildren<QWidget *>())
+      if (const QString cut = Clipped(w); !cut.isEmpty())
+        clipped << cut;
+    EXPECT_TRUE(clipped.isEmpty()) << clipped.join("; ").toStdString();
+    EXPECT_LE(set->dialog.width(), 1280);
+    EXPECT_LE(set->dialog.height(), 800);
+    set.reset();
+  }
 }
 
 } // namespace

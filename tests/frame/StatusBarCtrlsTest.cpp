@@ -2,7 +2,9 @@
 #include "TestSupport.h"
 #include "frame/StatusBarCtrls.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QWheelEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -67,6 +69,49 @@ TEST(StatusBarSlider, ClicksAndDragsStoreEveryLevelOnce)
   QCoreApplication::processEvents();
   EXPECT_EQ(lone.value(), 1);
   EXPECT_EQ(loneSpy.count(), 0);
+}
+
+// Keys and the wheel move the thumb as a click does: each move stores the
+// level and announces it once; a key that moves nothing says nothing.
+TEST(StatusBarSlider, KeysAndWheelStoreEveryLevelOnce)
+{
+  TestEnvironment env;
+  FakeMainWindow main;
+  main.GetOptions().VisLevel.Set(0);
+  CExtStatusBarSliderCtrl slider;
+  slider.resize(120, 24);
+  slider.SetMainFrame(&main);
+  QSignalSpy spy(&slider, &CExtStatusBarSliderCtrl::visLevelChanged);
+  const struct {
+    int key; // 0: a wheel notch, a step up for a positive angle
+    int angle;
+    int level;
+  } moves[] = {{Qt::Key_Right, 0, 1}, {Qt::Key_Right, 0, 2},  {Qt::Key_Right, 0, 2}, {Qt::Key_Left, 0, 1},
+               {Qt::Key_Home, 0, 0},  {Qt::Key_PageUp, 0, 1}, {Qt::Key_End, 0, 2},   {Qt::Key_PageDown, 0, 1},
+               {0, -120, 0},          {0, -120, 0},           {0, 120, 1},           {0, 120, 2}};
+  int level = 0;
+  for (const auto &m : moves) {
+    spy.clear();
+    if (m.key) {
+      QTest::keyClick(&slider, Qt::Key(m.key));
+    } else {
+      const QPointF at(slider.rect().center());
+      QWheelEvent wheel(at, slider.mapToGlobal(at), QPoint(), QPoint(0, m.angle), Qt::NoButton, Qt::NoModifier,
+                        Qt::NoScrollPhase, false);
+      QApplication::sendEvent(&slider, &wheel);
+    }
+    const std::string row = std::to_string(m.key) + "/" + std::to_string(m.angle) + " to " + std::to_string(m.level);
+    EXPECT_EQ(slider.value(), m.level) << row;
+    EXPECT_EQ(main.GetOptions().VisLevel.Get(), m.level) << row;
+    QCoreApplication::processEvents();
+    ASSERT_EQ(spy.count(), m.level == level ? 0 : 1) << row;
+    if (m.level != level) {
+      EXPECT_EQ(spy.at(0).at(1).toInt(), m.level) << row;
+    }
+    level = m.level;
+  }
+  main.Reload();
+  EXPECT_EQ(main.GetOptions().VisLevel.Get(), 2);
 }
 
 TEST(MainToolbar, AddressBoxAcceptsOnlySlaveAddresses)

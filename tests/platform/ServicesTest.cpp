@@ -125,6 +125,16 @@ TEST(DialogUnits, FollowTheFontAndWidenForLongTexts)
   EXPECT_EQ(bounded.BaseX(), 8);
   bounded.FitText(font, text, 0, 0, 100); // an empty box changes nothing
   EXPECT_EQ(bounded.BaseX(), 8);
+
+  // A text wrapped in a narrow box: the height grows for all its lines.
+  const int lines =
+      QFontMetrics(font).boundingRect(QRect(0, 0, bounded.X(10), 1 << 20), Qt::TextWordWrap, text).height();
+  ASSERT_GT(lines, QFontMetrics(font).height());
+  bounded.FitWrappedText(font, text, 10, 8, 1000);
+  EXPECT_EQ(bounded.Y(8), lines);
+  CDialogUnits low(6, 13);
+  low.FitWrappedText(font, text, 10, 8, 20);
+  EXPECT_EQ(low.BaseY(), 20);
 }
 
 // xdg-open reports success even when nothing handles the type: the
