@@ -172,8 +172,9 @@ public:
   // a 16-bit parameter takes its word as signed, a 32-bit or float one the
   // pair at its address, low word first (a pair cut by the end is left, and
   // so is the second register alone). A changed value marks the document
-  // modified and, with track, leaves an undo record. each sees every stored
-  // parameter at once, before the next is decoded.
+  // modified and, with track, leaves an undo record (never for par0, the
+  // command register). each sees every stored parameter at once, before the
+  // next is decoded.
   std::vector<ParWordChange> ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
                                                  const std::function<void(const ParWordChange &)> &each = {});
   // Stores polled registers from address first on into the rows showing
