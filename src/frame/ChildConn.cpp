@@ -1065,11 +1065,7 @@ void CChildConn::OnUndo()
     if (static_cast<int>(r.index) != GetCommandParIndex())
       WriteParameter(r.index, r.previous, 0, 0);
   } else {
-    doc.GetPar(r.index).SetRawValue(r.previous);
-    // An offline undo changes the document as much as the edit did.
-    doc.SetModifiedFlag(true);
-    doc.RequestParListUpdate();
-    doc.UpdateAllViews(nullptr, FrameHint::Values);
+    doc.RestoreUndoValue(r);
   }
 }
 

@@ -152,6 +152,9 @@ public:
   void PushUndo(std::uint16_t index, double previous) { m_UndoList.push_back({index, previous}); }
   // The most recent record, removed; false when the list is empty.
   bool PopUndo(UndoRecord &record);
+  // An undo record's value put back offline: the parameter takes it as its
+  // raw value, and the document is modified and shown again.
+  void RestoreUndoValue(const UndoRecord &record);
 
   // ---- answers from the board ---------------------------------------------
   // A parameter a read answer stored: its board value before and after.
