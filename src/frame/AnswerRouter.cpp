@@ -23,6 +23,13 @@ constexpr int kMaskWord = 0xFFFF;
 // A failed answer with this error takes its board offline without a word.
 constexpr int kErrorQuiet = 12;
 const QString kNoVersion = QStringLiteral("no version;");
+// A board may send megabytes as its identity: what is shown is cut here.
+constexpr qsizetype kShownVersion = 200;
+
+QString ShownVersion(const QString &version)
+{
+  return version.size() > kShownVersion ? version.left(kShownVersion) + QStringLiteral("...") : version;
+}
 
 } // namespace
 
@@ -110,7 +117,7 @@ bool CAnswerRouter::ProcessAnswer(CRequestPacket &packet, bool activeChild)
   case REQ_GO_ONLINE: {
     const bool connected = BoardInState(m_boards, packet.hWnd, BoardState::Connected);
     if (CheckBoardVersion(packet.hWnd, packet.strVersion)) {
-      packet.strVersion = vtx::Format(u"Wrong online version: %s", packet.strVersion);
+      packet.strVersion = vtx::Format(u"Wrong online version: %s", ShownVersion(packet.strVersion));
       packet.error = kErrorWrongVersion;
       NotifyAnswerError(packet, activeChild);
       // The check took a connected board offline itself, so the error step
@@ -189,8 +196,8 @@ bool CAnswerRouter::CheckBoardVersion(WindowId child, const QString &boardVersio
   board.replace(u'\n', u' ');
   if (docVersion == kNoVersion || docVersion == board)
     return false;
-  const QString text = LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + docVersion +
-                       LoadStr(IDS_ONLINE_VERSION) + board;
+  const QString text = LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + ShownVersion(docVersion) +
+                       LoadStr(IDS_ONLINE_VERSION) + ShownVersion(board);
   Prompter::Instance().MessageBox(text, LoadStr(IDS_GENERATOR), MB_OK | MB_ICONERROR, m_display.BoxParent());
   // The box ran its own event loop: the window may be gone.
   if (IBoardWindow *still = m_boards.Child(child))

@@ -135,13 +135,7 @@ int CChildConn::GetNTableSize() const
 
 int CChildConn::GetCommandParIndex() const
 {
-  if (!m_pDoc)
-    return -1;
-  const int index = m_pDoc->GetParCountOfType(VAR_FLOAT) + m_pDoc->GetParCountOfType(VAR_LONG);
-  // Board commands are one register: anything else there is not par0.
-  if (index >= m_pDoc->GetParCount() || !m_pDoc->GetPar(index).IsShort())
-    return -1;
-  return index;
+  return m_pDoc ? m_pDoc->GetCommandParIndex() : -1;
 }
 
 // ---- states -------------------------------------------------------------------
@@ -527,6 +521,8 @@ void CChildConn::WriteAllParameters()
   SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
   m_runs.push_back({true, false, false, {}});
 
+  // par0 keeps the last command sent, which no write all may send again.
+  const int commandPar = GetCommandParIndex();
   CRequestPacket *pkt = nullptr;
   auto flush = [&] {
     pkt->PktType.par.num_par = static_cast<std::uint16_t>(pkt->wData.size());
@@ -536,7 +532,9 @@ void CChildConn::WriteAllParameters()
     Queue(pkt);
   };
   for (int address = 0; address < kMaxAddress; ++address) {
-    const int p = doc.ParIndexFromAddress(address);
+    int p = doc.ParIndexFromAddress(address);
+    if (p >= 0 && p == commandPar)
+      p = -1; // a gap: the blocks either side leave it out
     bool pair = false;
     if (p >= 0 && doc.GetPar(p).GetAddress() == address) {
       const Parametri &par = doc.GetPar(p);
@@ -1064,13 +1062,11 @@ void CChildConn::OnUndo()
   if (!doc.PopUndo(r) || r.index >= doc.GetParCount())
     return;
   if (doc.IsOnline()) {
-    WriteParameter(r.index, r.previous, 0, 0);
+    // par0 keeps the last board command: writing it back sends that again.
+    if (static_cast<int>(r.index) != GetCommandParIndex())
+      WriteParameter(r.index, r.previous, 0, 0);
   } else {
-    doc.GetPar(r.index).SetRawValue(r.previous);
-    // An offline undo changes the document as much as the edit did.
-    doc.SetModifiedFlag(true);
-    doc.RequestParListUpdate();
-    doc.UpdateAllViews(nullptr, FrameHint::Values);
+    doc.RestoreUndoValue(r);
   }
 }
 

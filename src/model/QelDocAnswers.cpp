@@ -35,6 +35,8 @@ CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> 
 {
   std::vector<ParWordChange> stored;
   const int count = static_cast<int>(words.size());
+  // Undoing par0 would send the board its previous command again.
+  const int commandPar = GetCommandParIndex();
   for (int i = 0; i < count; ++i) {
     const int address = first + i;
     const int p = ParIndexFromAddress(address);
@@ -60,7 +62,7 @@ CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> 
     change.changed = change.now != change.old && !(std::isnan(change.now) && std::isnan(change.old));
     if (change.changed) {
       SetModifiedFlag(true);
-      if (track)
+      if (track && p != commandPar)
         PushUndo(change.index, change.old);
     }
     stored.push_back(change);

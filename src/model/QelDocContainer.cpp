@@ -861,6 +861,17 @@ bool CQelDocContainer::PopUndo(UndoRecord &record)
   return true;
 }
 
+void CQelDocContainer::RestoreUndoValue(const UndoRecord &record)
+{
+  if (!VTX_ASSERT(record.index < m_Parametri.size()))
+    return;
+  m_Parametri[record.index].SetRawValue(record.previous);
+  // An offline undo changes the document as much as the edit did.
+  SetModifiedFlag(true);
+  RequestParListUpdate();
+  UpdateAllViews(nullptr, DocHint::Reopen);
+}
+
 std::unique_ptr<CRequestPacket> CQelDocContainer::NewReadRequest(std::uint16_t i) const
 {
   if (!VTX_ASSERT(i < m_Parametri.size()))

@@ -152,6 +152,9 @@ public:
   void PushUndo(std::uint16_t index, double previous) { m_UndoList.push_back({index, previous}); }
   // The most recent record, removed; false when the list is empty.
   bool PopUndo(UndoRecord &record);
+  // An undo record's value put back offline: the parameter takes it as its
+  // raw value, and the document is modified and shown again.
+  void RestoreUndoValue(const UndoRecord &record);
 
   // ---- answers from the board ---------------------------------------------
   // A parameter a read answer stored: its board value before and after.
@@ -172,8 +175,9 @@ public:
   // a 16-bit parameter takes its word as signed, a 32-bit or float one the
   // pair at its address, low word first (a pair cut by the end is left, and
   // so is the second register alone). A changed value marks the document
-  // modified and, with track, leaves an undo record. each sees every stored
-  // parameter at once, before the next is decoded.
+  // modified and, with track, leaves an undo record (never for par0, the
+  // command register). each sees every stored parameter at once, before the
+  // next is decoded.
   std::vector<ParWordChange> ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
                                                  const std::function<void(const ParWordChange &)> &each = {});
   // Stores polled registers from address first on into the rows showing

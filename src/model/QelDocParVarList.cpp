@@ -415,6 +415,15 @@ int CQelDocParVarList::GetParCountOfType(std::uint32_t storageType) const
   return 0;
 }
 
+int CQelDocParVarList::GetCommandParIndex() const
+{
+  const int index = m_nParFloat + m_nParLong;
+  // Board commands are one register: anything else there is not par0.
+  if (index >= GetParCount() || !m_Parametri[index].IsShort())
+    return -1;
+  return index;
+}
+
 int CQelDocParVarList::GetVarCountOfType(std::uint32_t storageType) const
 {
   switch (storageType) {

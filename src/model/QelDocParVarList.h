@@ -67,6 +67,9 @@ public:
   // Parameters or variables of one storage type read so far.
   int GetParCountOfType(std::uint32_t storageType) const;
   int GetVarCountOfType(std::uint32_t storageType) const;
+  // par0, the board's command register: the first 16-bit parameter, after
+  // the floats and the 32-bit ones; -1 when the document has none there.
+  int GetCommandParIndex() const;
 
   bool HasTables() const { return m_bTables; }
   bool HasBlocks() const { return m_bBlocks; }

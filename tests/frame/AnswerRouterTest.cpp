@@ -168,6 +168,27 @@ TEST_F(AnswerRouterTest, VersionCheckOfTheGoOnlineAnswer)
   EXPECT_EQ(child.answers.size(), 2u);
   EXPECT_EQ(child.status, QStringLiteral("Wrong online version: XY 2.0"));
   EXPECT_EQ(display.message, QStringLiteral("Wrong online version: XY 2.0"));
+
+  // A huge identity is shown by its first 200 characters, and is compared
+  // whole: equal to the document's that far, it is still another board.
+  QString identity;
+  for (int i = 0; identity.size() < 300000; ++i)
+    identity += QString::number(i) + u' ';
+  identity.truncate(300000);
+  const QString shown = identity.left(200) + QStringLiteral("...");
+  child.version = identity.left(200) + QStringLiteral("!");
+  child.bits = 4;
+  auto huge = Packet(child.id, REQ_GO_ONLINE);
+  huge->strVersion = identity;
+  router.RouteAnswer(*huge);
+  EXPECT_EQ(child.answers.size(), 2u);
+  ASSERT_EQ(env.prompter().asked.size(), 2u);
+  ASSERT_LT(env.prompter().asked[1].text.size(), 1000);
+  EXPECT_EQ(env.prompter().asked[1].text, LoadStr(IDS_INCOMPATIBILITY_WARNING) + LoadStr(IDS_OFFLINE_VERSION) + shown +
+                                              LoadStr(IDS_ONLINE_VERSION) + shown);
+  ASSERT_LT(child.status.size(), 1000);
+  EXPECT_EQ(child.status, QStringLiteral("Wrong online version: ") + shown);
+  EXPECT_EQ(display.message, child.status);
 }
 
 TEST_F(AnswerRouterTest, ProgressNotesAndBeeps)

@@ -10,6 +10,7 @@
 #include "modbus/SerManager.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
@@ -90,18 +91,37 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   EXPECT_TRUE(answer.contains(QStringLiteral("2000"))) << answer.toStdString();
   ASSERT_EQ(doc->GetUndoList().size(), 1u);
 
-  // Write all sends the document's values.
+  // The commands the board has carried out; the control answer comes after
+  // every line printed before it.
+  auto commands = [&] {
+    sim.Requests();
+    return sim.Lines().filter(QRegularExpression(QStringLiteral("^COMMAND ")));
+  };
+
+  // An EEPROM save reaches the board as a command value, read back into par0.
+  env.prompter().AnswerMessage(IDOK);
+  child->OnCommand(Cmd::EepSave1);
+  EXPECT_TRUE(sim.WaitForLine(QStringLiteral("COMMAND 9999"), 5000));
+  ASSERT_TRUE(WaitFor([&] { return doc->GetPar(5).GetValue(0) == 9999; }, 8000));
+
+  // Write all sends the document's values, but not the command par0 keeps.
   doc->GetPar(8).SetRawValue(300); // current_limit
   env.prompter().AnswerMessage(IDOK);
   child->OnCommand(Cmd::WriteAll);
   ASSERT_TRUE(WaitFor([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
   ASSERT_TRUE(sim.Command(QStringLiteral("get current_limit"), &answer));
   EXPECT_TRUE(answer.contains(QStringLiteral("300"))) << answer.toStdString();
+  EXPECT_EQ(commands(), QStringList{QStringLiteral("COMMAND 9999")});
 
-  // EEPROM save and default load reach the board as command values.
-  env.prompter().AnswerMessage(IDOK);
-  child->OnCommand(Cmd::EepSave1);
-  EXPECT_TRUE(sim.WaitForLine(QStringLiteral("COMMAND 9999"), 5000));
+  // The default-load hint's 1234 typed into par0's row; an undo then takes
+  // back the last value edit, max_speed, and sends par0 nothing.
+  doc->WriteParValue(5, 1234);
+  ASSERT_TRUE(WaitFor([&] { return doc->GetPar(5).GetValue(0) == 1234; }, 8000));
+  child->OnCommand(Cmd::Undo);
+  EXPECT_TRUE(WaitFor([&] { return doc->GetPar(7).GetValue(0) == 1700; }, 8000));
+  EXPECT_EQ(commands(), (QStringList{QStringLiteral("COMMAND 9999"), QStringLiteral("COMMAND 1234")}));
+
+  // A default load as the board command.
   child->WriteCommand(BoardCommand::DefaultBase + 1);
   EXPECT_TRUE(sim.WaitForLine(QStringLiteral("COMMAND 5001"), 5000));
 

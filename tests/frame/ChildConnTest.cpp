@@ -205,45 +205,55 @@ TEST_F(ChildConnTest, ReadAllWindowsNeverSplitAPair)
   conn->SetConnDocument(doc.get());
 }
 
-TEST_F(ChildConnTest, WriteAllCutsRunsAtGapsAndPairs)
+TEST_F(ChildConnTest, WriteAllCutsRunsAtGapsPairsAndTheCommandParameter)
 {
+  // s1 is par0: it holds the last board command, which a write all must
+  // not send again.
   auto runs =
-      LoadDocText(Doc({QStringLiteral("l0 lg=70000; m=0; d=0; M=100000; k=-1; n=-1; s=0; b=1; p=14; v=0; a=0; u=-1;"),
-                       Short(1, 10, {}, 1), Short(2, 11, {}, 2), Short(3, 12, {}, -3)}));
+      LoadDocText(Doc({QStringLiteral("l0 lg=70000; m=0; d=0; M=100000; k=-1; n=-1; s=0; b=1; p=16; v=0; a=0; u=-1;"),
+                       Short(1, 11, {}, 9999), Short(2, 10, {}, 2), Short(3, 12, {}, -3), Short(4, 13, {}, 4)}));
   conn->SetConnDocument(runs.get());
   Online();
   conn->WriteAllParameters();
-  ASSERT_EQ(sink.queue.size(), 2u);
+  ASSERT_EQ(sink.queue.size(), 3u);
   const CRequestPacket &a = *sink.queue[0];
   EXPECT_EQ(a.message, REQ_WRITE_BLOCK);
   EXPECT_EQ(a.PktType.par.first_par, 10);
-  EXPECT_EQ(a.PktType.par.num_par, 3);
+  EXPECT_EQ(a.PktType.par.num_par, 1);
   EXPECT_EQ(a.PktType.par.step, 1);
-  EXPECT_EQ(a.wData, (std::vector<uint16_t>{1, 2, 0xFFFD}));
+  EXPECT_EQ(a.wData, (std::vector<uint16_t>{2}));
   const CRequestPacket &b = *sink.queue[1];
-  EXPECT_EQ(b.PktType.par.first_par, 14);
+  EXPECT_EQ(b.PktType.par.first_par, 12);
   EXPECT_EQ(b.PktType.par.num_par, 2);
   EXPECT_EQ(b.PktType.par.step, 2);
-  EXPECT_EQ(b.wData, (std::vector<uint16_t>{70000 & 0xFFFF, 70000 >> 16}));
-  Answer(b, {});
-  EXPECT_EQ(runs->GetStatusText(), QStringLiteral("Write all param ..."));
+  EXPECT_EQ(b.wData, (std::vector<uint16_t>{0xFFFD, 4}));
+  const CRequestPacket &c = *sink.queue[2];
+  EXPECT_EQ(c.PktType.par.first_par, 16);
+  EXPECT_EQ(c.PktType.par.num_par, 2);
+  EXPECT_EQ(c.PktType.par.step, 3);
+  EXPECT_EQ(c.wData, (std::vector<uint16_t>{70000 & 0xFFFF, 70000 >> 16}));
+  Answer(c, {});
   Answer(a, {});
+  EXPECT_EQ(runs->GetStatusText(), QStringLiteral("Write all param ..."));
+  Answer(b, {});
   EXPECT_EQ(runs->GetStatusText(), QStringLiteral("Write all param ...done!"));
   conn->SetConnDocument(doc.get());
 }
 
 TEST_F(ChildConnTest, WriteAllClosesABlockBeforeAPairThatDoesNotFit)
 {
-  QStringList items{QStringLiteral("f0 fl=2; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=119; v=0; a=0; u=-1;")};
-  for (int i = 1; i <= 119; ++i)
+  // par0 at 0 is left out: the run 1..119 is open when the float comes.
+  QStringList items{QStringLiteral("f0 fl=2; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=120; v=0; a=0; u=-1;")};
+  for (int i = 1; i <= 120; ++i)
     items << Short(i, i - 1);
   auto pairs = LoadDocText(Doc(items));
   conn->SetConnDocument(pairs.get());
   Online();
   conn->WriteAllParameters();
   ASSERT_EQ(sink.queue.size(), 2u);
+  EXPECT_EQ(sink.queue[0]->PktType.par.first_par, 1);
   EXPECT_EQ(sink.queue[0]->PktType.par.num_par, 119);
-  EXPECT_EQ(sink.queue[1]->PktType.par.first_par, 119);
+  EXPECT_EQ(sink.queue[1]->PktType.par.first_par, 120);
   EXPECT_EQ(sink.queue[1]->wData, (std::vector<uint16_t>{FloatLowWord(2), FloatHighWord(2)}));
   conn->SetConnDocument(doc.get());
 }
@@ -313,6 +323,11 @@ TEST_F(ChildConnTest, ReadBackOfSixteenBitsIsSignedAndTracksOnlyWhenAsked)
   Answer(*read, {0xFFFF});
   EXPECT_FALSE(doc->IsModified());
   EXPECT_TRUE(doc->GetUndoList().empty());
+  // par0's read-back is never undone: that would send a command again.
+  read->PktType.par.first_par = 0;
+  Answer(*read, {1234});
+  EXPECT_EQ(doc->GetPar(5).GetValue(0), 1234);
+  EXPECT_TRUE(doc->GetUndoList().empty());
   // A short answer is a fault: the board goes offline and says why.
   Answer(*read, {});
   EXPECT_EQ(conn->QueryState(), 0);
@@ -328,6 +343,12 @@ TEST_F(ChildConnTest, UndoWritesOnlineAndRestoresOffline)
   ASSERT_EQ(sink.queue.size(), 2u);
   EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{10}));
   EXPECT_EQ(sink.queue[0]->track, 0);
+  EXPECT_EQ(doc->GetUndoList().size(), 1u);
+  // Online, a record of par0 sends no command.
+  sink.Clear();
+  doc->PushUndo(5, 9999);
+  conn->OnUndo();
+  EXPECT_TRUE(sink.queue.empty());
   EXPECT_EQ(doc->GetUndoList().size(), 1u);
   conn->RequestGoOffline();
   doc->SetModifiedFlag(false);

@@ -25,6 +25,8 @@ public:
   bool Command(const QString &line, QString *answer = nullptr);
   // Waits until a line starting with prefix has been printed (ever).
   bool WaitForLine(const QString &prefix, int timeoutMs = 2000);
+  // The lines printed so far, as read by the waits and commands above.
+  QStringList Lines() const { return m_lines; }
   bool WaitForExit(int timeoutMs = 3000);
   // The requests for the board's slave address received so far; -1 when it
   // does not answer.

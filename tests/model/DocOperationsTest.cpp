@@ -110,6 +110,16 @@ TEST_F(DocOps, OfflineWritesClampStoreAndUndo)
   ASSERT_TRUE(doc.PopUndo(last));
   EXPECT_EQ(last.index, 0);
   EXPECT_FLOAT_EQ(float(last.previous), 0.1f);
+  // Put back offline: the list and the views show it again.
+  HintView view;
+  doc.AddView(&view);
+  doc.SetModifiedFlag(false);
+  doc.ClearParListUpdate();
+  doc.RestoreUndoValue(last);
+  EXPECT_FLOAT_EQ(float(Value(0)), 0.1f);
+  EXPECT_TRUE(doc.IsModified());
+  EXPECT_TRUE(doc.NeedsParListUpdate());
+  EXPECT_EQ(view.hints, (std::vector<long>{DocHint::Reopen}));
 
   doc.WriteParSiValue(2, 42.4);
   EXPECT_EQ(Value(2), 42);
