@@ -529,10 +529,15 @@ bool CQelDocContainer::OnOpenDocument(const QString &path)
     DeleteContents();
     return false;
   }
+  ReportRefusedLines();
+  return true;
+}
+
+void CQelDocContainer::ReportRefusedLines() const
+{
   // A save would write the document without the refused lines: say so.
   if (m_nRefusedLines > 0)
     AfxMessageBox(LoadStrFormat(IDS_LINES_REFUSED, m_nRefusedLines, m_nFirstRefusedLine), MB_OK | MB_ICONWARNING);
-  return true;
 }
 
 bool CQelDocContainer::OnNewDocument()
