@@ -335,7 +335,6 @@ protected:
   void ReadLLine(const QString &line);
   void ReadMLine(const QString &line);
   void ReadVLine(const QString &line);
-  bool ReadBLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
   void FinishLoad(const QStringList &languages, const QStringList &entries);
   void CountRefused(const CDocArchive &ar);

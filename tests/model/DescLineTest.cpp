@@ -1,8 +1,11 @@
 #include "DescGenerator.h"
 #include "ModelSample.h"
 
+#include "TestSupport.h"
+
 #include "model/DescLine.h"
-#include "model/QelDocParVarList.h"
+#include "model/DocArchive.h"
+#include "model/QelDocContainer.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +151,21 @@ TEST(DescLine, TablesAndUnits)
   // A ';' that opens an entry belongs to it; the entries after it stay apart.
   ASSERT_TRUE(doc.ParseUnits(u"U[]=rpm;;V;A;"));
   EXPECT_EQ(doc.GetUnits(), (QStringList{"rpm", ";V", "A"}));
+
+  // Blanks are spaces: a tab stays, line by line and through the document
+  // reader alike.
+  const QString tabbed = QStringLiteral("N[] = 0.5; 2\t5;\nU[] = rpm; m\tm;\n");
+  TestEnvironment env;
+  CQelDocContainer read;
+  CDocArchive ar = CDocArchive::FromText(tabbed);
+  read.ReadDocument(ar);
+  CQelDocParVarList parsed;
+  for (const QString &line : tabbed.split(u'\n', Qt::SkipEmptyParts))
+    ASSERT_TRUE(parsed.ParseDescLine(line));
+  for (const CQelDocParVarList *d : {static_cast<CQelDocParVarList *>(&read), &parsed}) {
+    EXPECT_EQ(d->GetNTable(), (NTable{0.5f, 2.0f}));
+    EXPECT_EQ(d->GetUnits(), (QStringList{"rpm", "m\tm"}));
+  }
 }
 
 TEST(DescLine, BlockLines)
