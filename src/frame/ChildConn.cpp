@@ -1034,6 +1034,7 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   else
     qCWarning(lcFrame, "no library copy: the board answered \"%s\" but described \"%s\"", qUtf8Printable(identity),
               qUtf8Printable(doc.GetVersion()));
+  doc.ReportRefusedLines();
 }
 
 void CChildConn::ShowReadValue(int p)

@@ -76,6 +76,14 @@ bool CDescLine::Split(QStringView line, QStringView keyLetters)
   *this = CDescLine();
   m_letters = keyLetters.left(MaxKeys);
 
+  // Every complete line ends with ';': one without was cut short, and its
+  // missing keys must not take their defaults (a block of 1, a position of 0
+  // would place the item on another item's registers).
+  while (!line.isEmpty() && (line.back() == u' ' || line.back() == u'\r'))
+    line.chop(1);
+  if (!line.endsWith(u';'))
+    return false;
+
   qsizetype i = 0;
   while (i < line.size() && !IsIndexStart(line[i]))
     ++i;
@@ -109,10 +117,11 @@ bool CDescLine::Split(QStringView line, QStringView keyLetters)
     if (which < 0)
       break;
     taken[which] = true;
-    // 'at' is past the letter; skip the '=' too.
+    // 'at' is past the letter; skip the '=' too. A key with nothing after it
+    // is a cut line as well.
     rest = at + 1 < rest.size() ? rest.mid(at + 1) : QStringView();
     if (rest.isEmpty())
-      break;
+      return false;
     m_keys[which] = rest;
     m_found[which] = true;
   }

@@ -18,7 +18,8 @@ public:
   static constexpr QStringView BlockKeys = u"ba";
 
   // Finds index, name, rest and keys; false when the line has no index or no
-  // name. keyLetters holds at most 16 letters.
+  // name, or was cut short: it does not end with ';' (trailing blanks and CR
+  // aside) or a key letter ends it. keyLetters holds at most 16 letters.
   bool Split(QStringView line, QStringView keyLetters);
 
   int Index() const { return m_index; }

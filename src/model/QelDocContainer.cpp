@@ -259,7 +259,10 @@ bool CQelDocContainer::ReadDocumentLine(const QString &line, QStringList &langua
   case 'I':
     ReadILine(line);
     return true;
-  case 'K': // the kinds a board's own description has too
+  case 'K': // the tables and items: the table layer's own lines
+  case 'N':
+  case 'U':
+  case 'b':
   case 'p':
   case 'l':
   case 'f':
@@ -273,15 +276,9 @@ bool CQelDocContainer::ReadDocumentLine(const QString &line, QStringList &langua
   case 'M':
     ReadMLine(line);
     return true;
-  case 'N':
-    return ParseNTable(WithoutChars(line, u" "));
-  case 'U':
-    return ParseUnits(WithoutChars(line, u" "));
   case 'V':
     ReadVLine(line);
     return true;
-  case 'b':
-    return ReadBLine(line);
   case 's':
     ReadSLine(line, languages, entries);
     m_ExtraLines.append(line);
@@ -319,17 +316,6 @@ void CQelDocContainer::ReadVLine(const QString &line)
   while (v.endsWith(u';'))
     v.chop(1);
   m_strVersion = v.toString();
-}
-
-bool CQelDocContainer::ReadBLine(const QString &line)
-{
-  QString name;
-  std::uint8_t number = 0;
-  std::uint8_t parent = 0;
-  if (!ParseBlockLine(line, &name, &number, &parent))
-    return false;
-  qCDebug(lcModel, "%s %s %d %d", qUtf8Printable(line), qUtf8Printable(name), number, parent);
-  return true;
 }
 
 // After the last line: names per language, standard items, manual, and the
@@ -529,10 +515,15 @@ bool CQelDocContainer::OnOpenDocument(const QString &path)
     DeleteContents();
     return false;
   }
+  ReportRefusedLines();
+  return true;
+}
+
+void CQelDocContainer::ReportRefusedLines() const
+{
   // A save would write the document without the refused lines: say so.
   if (m_nRefusedLines > 0)
     AfxMessageBox(LoadStrFormat(IDS_LINES_REFUSED, m_nRefusedLines, m_nFirstRefusedLine), MB_OK | MB_ICONWARNING);
-  return true;
 }
 
 bool CQelDocContainer::OnNewDocument()

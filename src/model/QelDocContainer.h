@@ -98,6 +98,9 @@ public:
   // (0 when none).
   int GetRefusedLineCount() const { return m_nRefusedLines; }
   int GetFirstRefusedLine() const { return m_nFirstRefusedLine; }
+  // Tells the user how many lines the last load left out (message 1006);
+  // nothing when it refused none.
+  void ReportRefusedLines() const;
   // Whether the last load is fit for the library: it made a parameter or a
   // variable and refused no line.
   bool IsLoadComplete() const;
@@ -336,7 +339,6 @@ protected:
   void ReadLLine(const QString &line);
   void ReadMLine(const QString &line);
   void ReadVLine(const QString &line);
-  bool ReadBLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
   void FinishLoad(const QStringList &languages, const QStringList &entries);
   void CountRefused(const CDocArchive &ar);

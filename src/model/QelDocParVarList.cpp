@@ -109,12 +109,13 @@ Parametri::Values<float> FloatValues(const CDescLine &d)
   return x;
 }
 
+// Blanks are spaces: a tab stays where it stands.
 QString WithoutBlanks(QStringView line)
 {
   QString out;
   out.reserve(line.size());
   for (QChar c : line) {
-    if (c != u' ' && c != u'\t')
+    if (c != u' ')
       out += c;
   }
   return out;
@@ -355,8 +356,15 @@ bool CQelDocParVarList::ParseDescLine(QStringView line)
     return ParseNTable(WithoutBlanks(line));
   case 'U':
     return ParseUnits(WithoutBlanks(line));
-  case 'b':
-    return ParseBlockLine(line);
+  case 'b': {
+    QString name;
+    std::uint8_t number = 0;
+    std::uint8_t parent = 0;
+    if (!ParseBlockLine(line, &name, &number, &parent))
+      return false;
+    qCDebug(lcModel, "%s %s %d %d", qUtf8Printable(line.toString()), qUtf8Printable(name), number, parent);
+    return true;
+  }
   case 'p':
   case 'l':
   case 'f':

@@ -42,8 +42,9 @@ public:
   bool ParseParameterLine(QStringView line, QString *name = nullptr);
   // "v", "w" and "y" lines, by the line's first letter.
   bool ParseVariableLine(QStringView line, int *index = nullptr, QString *name = nullptr, int *block = nullptr);
-  // Any of the lines above, chosen by the first character; blanks are taken
-  // out of "N" and "U" lines first, as the document file is read.
+  // Any of the lines above, chosen by the first character; blanks (spaces)
+  // are taken out of "N" and "U" lines first. The one reader of these lines
+  // for files, board uploads and tools alike.
   bool ParseDescLine(QStringView line);
 
   // Each appends its lines, every one ended by "\r\n".

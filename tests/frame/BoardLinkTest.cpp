@@ -6,10 +6,13 @@
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
+#include "platform/StringIds.h"
 
 #include "modbus/SerManager.h"
+#include "model/generali.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
@@ -187,6 +190,38 @@ TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
   EXPECT_FALSE(doc->FindDescriptionCopy(doc->GetVersion()).isEmpty());
   child->OnCommand(Cmd::ReadAll);
   ASSERT_TRUE(WaitFor([&] { return child->GetReadState() == 4; }, 8000));
+}
+
+TEST_F(BoardLinkFrame, ABoardDescriptionCutShortIsReportedAndIsNoLibraryCopy)
+{
+  // The full example cut inside pos_target's line: read whole, that line
+  // would put it on the command parameter's registers.
+  QFile example(ExamplePath(QStringLiteral("demo-full.vtx")));
+  ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+  QByteArray text = example.readAll();
+  const QByteArray cut("l3 pos_target=100000; m=-1000000; d=0; M=1000000; k=-1; n=-1; s");
+  text.truncate(text.indexOf(cut) + cut.size());
+  QFile file(temp.filePath(QStringLiteral("cut.vtx")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+  file.close();
+  BoardSimProcess board({QStringLiteral("--doc"), file.fileName()});
+  ASSERT_TRUE(board.Started());
+  frame->GetSerManager()->SetDevicePath(board.Device());
+  frame->ApplySerialSettings();
+
+  auto doc = std::make_unique<CQelDoc>();
+  CChildFrame *child = Open(doc.get());
+  child->SetAddress(3);
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
+  child->OnCommand(Cmd::InitDescriptions);
+  ASSERT_TRUE(WaitFor([&] { return doc->AreDescriptionsLoaded(); }, 15000));
+  EXPECT_EQ(doc->GetParCount(), 3);
+  EXPECT_EQ(doc->GetRefusedLineCount(), 1);
+  ASSERT_FALSE(env.prompter().asked.empty());
+  // The board sends the file without its header line.
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_LINES_REFUSED, 1, static_cast<int>(text.count('\n'))));
+  EXPECT_TRUE(doc->FindDescriptionCopy(doc->GetVersion()).isEmpty());
 }
 
 } // namespace

@@ -650,20 +650,24 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   damaged.replace(QStringLiteral("\nf2 "), QStringLiteral("\nf9 "));
   QString unnamed = text;
   unnamed.remove(QRegularExpression(QStringLiteral("Version = [^\\n]*\\n")));
+  const QString cut = text.left(text.lastIndexOf(QStringLiteral("; u=")) + 4);
   const struct {
     const char *what;
     QString upload;
     QString version; // after the load
     bool stored;
+    bool refused; // and said so
   } cases[] = {
       {"another board's description", QString(text).replace(identity, QStringLiteral("NORV DMX0512 v1.04")),
-       QStringLiteral("NORV DMX0512 v1.04"), false},
-      {"a description with refused lines", damaged, identity, false},
-      {"a description without a version line", unnamed, identity, true},
-      {"the answering board's description", text, identity, true},
+       QStringLiteral("NORV DMX0512 v1.04"), false, false},
+      {"a description with refused lines", damaged, identity, false, true},
+      {"a description cut inside its last line", cut, identity, false, true},
+      {"a description without a version line", unnamed, identity, true, false},
+      {"the answering board's description", text, identity, true, false},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
+    env.prompter().asked.clear();
     HostedBoard hosted(sink);
     CQelDoc *board = &hosted.doc;
     conn->SetConnDocument(board);
@@ -678,6 +682,9 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
     EXPECT_EQ(board->GetVersion(), c.version);
     EXPECT_EQ(QDir(hosted.folder.path()).entryList(QDir::Files).size(), c.stored ? 1 : 0);
     EXPECT_EQ(QFile::exists(hosted.folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")), c.stored);
+    EXPECT_EQ(board->GetRefusedLineCount() > 0, c.refused);
+    const QString report = LoadStrFormat(IDS_LINES_REFUSED, board->GetRefusedLineCount(), board->GetFirstRefusedLine());
+    EXPECT_EQ(!env.prompter().asked.empty() && env.prompter().asked.back().text == report, c.refused);
     conn->RequestGoOffline();
     sink.Clear();
   }

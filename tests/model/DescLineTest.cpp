@@ -1,8 +1,11 @@
 #include "DescGenerator.h"
 #include "ModelSample.h"
 
+#include "TestSupport.h"
+
 #include "model/DescLine.h"
-#include "model/QelDocParVarList.h"
+#include "model/DocArchive.h"
+#include "model/QelDocContainer.h"
 
 #include <gtest/gtest.h>
 
@@ -148,6 +151,21 @@ TEST(DescLine, TablesAndUnits)
   // A ';' that opens an entry belongs to it; the entries after it stay apart.
   ASSERT_TRUE(doc.ParseUnits(u"U[]=rpm;;V;A;"));
   EXPECT_EQ(doc.GetUnits(), (QStringList{"rpm", ";V", "A"}));
+
+  // Blanks are spaces: a tab stays, line by line and through the document
+  // reader alike.
+  const QString tabbed = QStringLiteral("N[] = 0.5; 2\t5;\nU[] = rpm; m\tm;\n");
+  TestEnvironment env;
+  CQelDocContainer read;
+  CDocArchive ar = CDocArchive::FromText(tabbed);
+  read.ReadDocument(ar);
+  CQelDocParVarList parsed;
+  for (const QString &line : tabbed.split(u'\n', Qt::SkipEmptyParts))
+    ASSERT_TRUE(parsed.ParseDescLine(line));
+  for (const CQelDocParVarList *d : {static_cast<CQelDocParVarList *>(&read), &parsed}) {
+    EXPECT_EQ(d->GetNTable(), (NTable{0.5f, 2.0f}));
+    EXPECT_EQ(d->GetUnits(), (QStringList{"rpm", "m\tm"}));
+  }
 }
 
 TEST(DescLine, BlockLines)
@@ -176,6 +194,7 @@ TEST(DescLine, BlockLines)
   EXPECT_FALSE(doc.ParseBlockLine(u"b261 Wrap#0;"));
   EXPECT_FALSE(doc.ParseBlockLine(u"b Nameless#0;"));
   EXPECT_FALSE(doc.ParseBlockLine(u"b5 #0;"));
+  EXPECT_FALSE(doc.ParseBlockLine(u"b5 Cut#0; b=3"));
   EXPECT_EQ(doc.GetBlockCount(), 5);
 
   CQelDocParVarList fresh;
@@ -209,6 +228,10 @@ TEST(DescLine, ItemLinesAreRefused)
   EXPECT_FALSE(doc.ParseParameterLine(u"p0 negative=1; b=2; p=-1;"));
   // A position that would wrap in 16 bits to a valid address.
   EXPECT_FALSE(doc.ParseParameterLine(u"p0 wrap=1; b=2; p=65546;"));
+  // Cut short: the missing keys must not take their defaults.
+  for (QStringView cut : {u"p0 cut=1; b=2; p=0; s", u"p0 cut=1; b=2; p=0; s=", u"p0 cut=1; b=2; M=100",
+                          u"l0 cut=1; b=2; p=0; s;", u"f0 cut=1.5", u"v0 cut; b=2; p="})
+    EXPECT_FALSE(doc.ParseDescLine(cut)) << cut.toString().toStdString();
   EXPECT_EQ(doc.GetParCount(), 0);
   EXPECT_EQ(doc.GetParCountOfType(VAR_SHORT), 0);
   for (int a = 0; a < CQelDocParVarList::MaxAddress; ++a)
@@ -216,7 +239,8 @@ TEST(DescLine, ItemLinesAreRefused)
 
   ASSERT_TRUE(doc.ParseParameterLine(u"p0 last=1; b=1; p=9;"));
   EXPECT_EQ(doc.ParIndexFromAddress(9999), 0);
-  ASSERT_TRUE(doc.ParseParameterLine(u"l1 wide=1; b=1; p=8;"));
+  // Blanks and a CR after the closing ';' are no cut.
+  ASSERT_TRUE(doc.ParseParameterLine(u"l1 wide=1; b=1; p=8;  \r"));
   EXPECT_EQ(doc.ParIndexFromAddress(9998), 1);
   EXPECT_EQ(doc.ParIndexFromAddress(9999), 1);
 }

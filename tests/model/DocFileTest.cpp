@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,7 @@ TEST_F(DocFile, GeneratedBoardLoadsWholeAndWritesBackTheSame)
   const QString text = GenerateDocument(shape);
   ASSERT_TRUE(LoadText(doc, text));
   EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
+  EXPECT_EQ(doc.GetRefusedLineCount(), 0);
   EXPECT_EQ(doc.GetParCount(), 60);
   EXPECT_EQ(doc.GetVarCount(), 40);
   EXPECT_EQ(doc.GetBlockCount(), 6);
@@ -211,6 +213,40 @@ TEST_F(DocFile, DamagedLinesAreCountedReportedOnceAndKeepTheLibraryClean)
   EXPECT_EQ(doc.GetRefusedLineCount(), 0);
   EXPECT_EQ(qsizetype(env.prompter().asked.size()), before);
   EXPECT_TRUE(QFileInfo::exists(copy));
+}
+
+// A copy of the full example cut inside an item line: the cut line would put
+// pos_target on registers 0 and 1, the command parameter's.
+TEST_F(DocFile, ACutFileIsReportedKeepsNoCutItemAndIsNoLibraryCopy)
+{
+  const QString example = ExamplePath(QStringLiteral("demo-full.vtx"));
+  const QString whole = Cp1252::Decode(ReadBytes(example));
+  const QString copy = host.program + QStringLiteral("!NORV_AXD1408_v2.10.vtx");
+  const QString path = host.dir.filePath(QStringLiteral("cut.vtx"));
+  const QString l3 = QStringLiteral("l3 pos_target=100000; m=-1000000; d=0; M=1000000; k=-1; n=-1; s");
+  for (const QString &cut : {l3, QStringLiteral("l3 pos_target=100000; m=-1000000; d=0; M=100"),
+                             QStringLiteral("v14 buf_length; k=-1; n=-1; s=0; b=6; p=")}) {
+    SCOPED_TRACE(cut.toStdString());
+    const QString text = whole.left(whole.indexOf(cut) + cut.size());
+    ASSERT_TRUE(text.endsWith(cut));
+    ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
+    env.prompter().asked.clear();
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    const int lines = static_cast<int>(text.count(u'\n')) + 1;
+    const QStringList asked = AskedTexts(env.prompter());
+    ASSERT_FALSE(asked.isEmpty());
+    EXPECT_EQ(asked.back(), LoadStrFormat(IDS_LINES_REFUSED, 1, lines));
+    // Every item line but the cut one.
+    const auto items = static_cast<int>(text.count(QRegularExpression(QStringLiteral("\n[plfvwy]\\d"))));
+    EXPECT_EQ(doc.GetParCount() + doc.GetVarCount(), items - 1);
+    EXPECT_FALSE(QFileInfo::exists(copy));
+  }
+  ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(whole)));
+  env.prompter().asked.clear();
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  EXPECT_EQ(doc.GetRefusedLineCount(), 0);
+  EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
+  EXPECT_TRUE(QFileInfo::exists(copy)) << "the whole file is stored";
 }
 
 TEST_F(DocFile, OldHeaderLoadsAndIsWrittenNew)
