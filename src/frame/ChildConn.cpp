@@ -21,6 +21,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <utility>
 
 WindowId g_hInitFrame = kNoWindow;
 
@@ -859,26 +860,42 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
 
   const int commandPar = GetCommandParIndex();
   const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
-  doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0,
-                          [&](const CQelDocContainer::ParWordChange &par) {
-                            if (pkt.PktType.par.step == 0)
-                              ShowReadValue(par.index);
-                            if (SetSpecialParValue(par.index, SaturateToLong(par.now)))
-                              refresh = true;
-                            if (par.index == commandPar && m_nCmdState == BoardStep::Busy)
-                              m_nCmdState = BoardStep::Done;
-                          });
+  const auto stored = doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0,
+                                              [&](const CQelDocContainer::ParWordChange &par) {
+                                                if (pkt.PktType.par.step == 0)
+                                                  ShowReadValue(par.index);
+                                                if (SetSpecialParValue(par.index, SaturateToLong(par.now)))
+                                                  refresh = true;
+                                                if (par.index == commandPar && m_nCmdState == BoardStep::Busy)
+                                                  m_nCmdState = BoardStep::Done;
+                                              });
+  std::vector<std::uint16_t> pars;
+  pars.reserve(stored.size());
+  for (const CQelDocContainer::ParWordChange &par : stored)
+    pars.push_back(par.index);
   if (pkt.PktType.par.mark != 0)
     doc.RequestEditorReopen();
   if (pkt.PktType.par.step != 0 && BlockAnswered(false, pkt.PktType.par.step))
     FinishReadAll();
+  // A read-back's row is rewritten before the update that may reopen its editor.
   if (pkt.PktType.par.step != 0)
-    FillParListAfterAnswers();
+    RefillParRowsAfterAnswers(pars);
   else
-    FillParList();
+    RefillParRows(pars);
   doc.UpdateAllViews(nullptr, FrameHint::Values);
   if (refresh)
     ShowStatusText();
+}
+
+void CChildConn::RefillParRowsAfterAnswers(const std::vector<std::uint16_t> &pars)
+{
+  m_vStoredPars.insert(m_vStoredPars.end(), pars.begin(), pars.end());
+  if (std::exchange(m_bRefillWaiting, true))
+    return;
+  m_pHooks->AfterAnswers([this] {
+    m_bRefillWaiting = false;
+    RefillParRows(std::exchange(m_vStoredPars, {}));
+  });
 }
 
 void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)

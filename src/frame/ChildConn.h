@@ -136,7 +136,9 @@ private:
   void ShowStatusText() { m_pHooks->ShowStatusText(); }
   void SetStateIcon(int icon) { m_pHooks->SetStateIcon(icon); }
   void FillParList() { m_pHooks->FillParList(); }
-  void FillParListAfterAnswers() { m_pHooks->FillParListAfterAnswers(); }
+  void RefillParRows(const std::vector<std::uint16_t> &pars) { m_pHooks->RefillParRows(pars); }
+  // The answers routed together share one refill of the rows any of them stored.
+  void RefillParRowsAfterAnswers(const std::vector<std::uint16_t> &pars);
   void RecolorParList() { m_pHooks->RecolorParList(); }
   void InvalidateVarList(int row);
   void UpdateWinCmdText() { m_pHooks->UpdateWinCmdText(); }
@@ -198,4 +200,7 @@ private:
   int m_nStep = 0;                 // the step counter of the blocks being built
   std::deque<BlockRun> m_runs;     // oldest first
   std::int16_t m_nWinCmdShown = 0; // last board message shown
+  // What the answers in hand stored, whose rows wait for their refill.
+  std::vector<std::uint16_t> m_vStoredPars;
+  bool m_bRefillWaiting = false;
 };

@@ -239,18 +239,18 @@ void CChildFrame::FillParList()
     list->FillList();
 }
 
-void CChildFrame::FillParListAfterAnswers()
+void CChildFrame::RefillParRows(const std::vector<std::uint16_t> &pars)
 {
-  if (!m_pMain) {
-    FillParList();
-    return;
-  }
-  if (std::exchange(m_bFillWaiting, true))
-    return;
-  m_pMain->AfterAnswers(this, [this] {
-    m_bFillWaiting = false;
-    FillParList();
-  });
+  if (auto *list = dynamic_cast<IDocParList *>(m_panes[ParList].data()))
+    list->RefillRows(pars);
+}
+
+void CChildFrame::AfterAnswers(std::function<void()> call)
+{
+  if (m_pMain)
+    m_pMain->AfterAnswers(this, std::move(call));
+  else
+    call();
 }
 
 void CChildFrame::RecolorParList()

@@ -67,7 +67,8 @@ protected:
 
   void SetStateIcon(int icon) override;
   void FillParList() override;
-  void FillParListAfterAnswers() override;
+  void RefillParRows(const std::vector<std::uint16_t> &pars) override;
+  void AfterAnswers(std::function<void()> call) override;
   void RecolorParList() override;
   void OnWentOffline() override;
   int ChooseDefaultSet(const QStringList &names) override;
@@ -87,7 +88,6 @@ private:
   QMetaObject::Connection m_focusConnection;
   bool m_bUnregistered = false;
   bool m_bSaveAnswered = false;
-  bool m_bFillWaiting = false; // a refill waits for the answers in hand
 };
 
 // The state icons, our own drawings.

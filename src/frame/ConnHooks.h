@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
 class CQelDoc;
 
 // What a board connection asks of the window that shows it: the status bar,
@@ -15,9 +19,15 @@ public:
   virtual void ShowStatusText() {}
   virtual void SetStateIcon(int icon) { (void)icon; }
   virtual void FillParList() {}
-  // A refill that may wait until the answers in hand are routed: a read
-  // all's blocks often come several at once, each asking for one.
-  virtual void FillParListAfterAnswers() { FillParList(); }
+  // The rows of the parameters a read answer stored; by default the whole list.
+  virtual void RefillParRows(const std::vector<std::uint16_t> &pars)
+  {
+    (void)pars;
+    FillParList();
+  }
+  // Runs the call once the answers in hand are routed (a read all's blocks
+  // often come several at once); by default at once.
+  virtual void AfterAnswers(std::function<void()> call) { call(); }
   virtual void RecolorParList() {}
   // By default the document's variable list repaints the row (-1: all).
   virtual void InvalidateVarList(CQelDoc &doc, int row);

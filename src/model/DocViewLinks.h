@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <vector>
+
 // What the document needs of the controls the views register with it. The
 // views implement these; the model never sees a widget.
 
@@ -39,6 +42,13 @@ public:
   virtual void RecolorAll() = 0;
   // Refills every row from the document's records (after a language change).
   virtual void FillList() {}
+  // Rewrites the rows of these parameters (after read answers stored them);
+  // by default every row.
+  virtual void RefillRows(const std::vector<std::uint16_t> &pars)
+  {
+    (void)pars;
+    FillList();
+  }
 };
 
 // The variable list, which the child frame and the poll answers repaint.

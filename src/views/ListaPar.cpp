@@ -259,30 +259,62 @@ void CParListView::FillList()
     list->LockWindowUpdate();
     list->DeleteAllItems();
   }
-  for (std::size_t i = 0; i < m_vParIndex.size(); ++i) {
-    const int row = static_cast<int>(i);
-    const std::int16_t p = m_vParIndex[i];
-    const Parametri &par = doc->GetPar(p);
-    if (inPlace)
-      list->RefillItem(row, vtx::Format(u"%4d", p));
-    else
-      list->InsertItem(row, vtx::Format(u"%4d", p));
-    list->SetItemText(row, COL_KEY, par.GetAddressKey(), 0x000000, 0xFFFFFF);
-    list->SetItemText(row, COL_TYPE, TypeCode(par));
-    list->SetItemText(row, COL_NAME, par.GetNameText());
-    list->SetItemText(row, COL_UNIT, doc->GetUnitName(par.GetUnit()));
-    for (int col = COL_SI; col <= COL_MAX; ++col)
-      SetValueCell(row, col);
-    if (!par.HasFlag4Only())
-      list->SetEdit(row, COL_SI);
-    if (!par.IsFloat())
-      list->SetEdit(row, COL_UI);
-  }
+  for (std::size_t i = 0; i < m_vParIndex.size(); ++i)
+    FillRow(static_cast<int>(i), inPlace);
   if (inPlace)
     list->EndRefill();
   else
     list->UnlockWindowUpdate();
   m_vFilledPars = m_vParIndex;
+}
+
+void CParListView::FillRow(int nRow, bool inPlace)
+{
+  CQelDoc *doc = GetDocument();
+  CXListCtrl *list = GetListCtrl();
+  const std::int16_t p = ParOfRow(nRow);
+  const Parametri &par = doc->GetPar(p);
+  if (inPlace)
+    list->RefillItem(nRow, vtx::Format(u"%4d", p));
+  else
+    list->InsertItem(nRow, vtx::Format(u"%4d", p));
+  list->SetItemText(nRow, COL_KEY, par.GetAddressKey(), 0x000000, 0xFFFFFF);
+  list->SetItemText(nRow, COL_TYPE, TypeCode(par));
+  list->SetItemText(nRow, COL_NAME, par.GetNameText());
+  list->SetItemText(nRow, COL_UNIT, doc->GetUnitName(par.GetUnit()));
+  for (int col = COL_SI; col <= COL_MAX; ++col)
+    SetValueCell(nRow, col);
+  if (!par.HasFlag4Only())
+    list->SetEdit(nRow, COL_SI);
+  if (!par.IsFloat())
+    list->SetEdit(nRow, COL_UI);
+}
+
+void CParListView::RefillRows(const std::vector<std::uint16_t> &pars)
+{
+  CQelDoc *doc = GetDocument();
+  if (!doc)
+    return;
+  CXListCtrl *list = GetListCtrl();
+  if (list->GetColumns() < kColumns)
+    return;
+  if (list->GetItemCount() != static_cast<int>(m_vParIndex.size()) || m_vFilledPars != m_vParIndex) {
+    FillList();
+    return;
+  }
+  // A read answer changes nothing but the values of what it stored: the
+  // named values and the other rows stay as the last fill made them.
+  std::vector<bool> stored(static_cast<std::size_t>(std::max(doc->GetParCount(), 0)));
+  for (std::uint16_t p : pars)
+    if (p < stored.size())
+      stored[p] = true;
+  list->BeginRefill();
+  for (std::size_t i = 0; i < m_vParIndex.size(); ++i) {
+    const std::int16_t p = m_vParIndex[i];
+    if (p >= 0 && static_cast<std::size_t>(p) < stored.size() && stored[static_cast<std::size_t>(p)])
+      FillRow(static_cast<int>(i), true);
+  }
+  list->EndRefill();
 }
 
 void CParListView::RecolorAll()

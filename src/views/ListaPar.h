@@ -39,6 +39,9 @@ public:
 
   void OnUpdate(CView *pSender, long lHint, QObject *pHint) override;
   void FillList() override;
+  // In place, with what a full refill would leave: the other rows untouched,
+  // the selection and focus cleared. A changed row set takes the full refill.
+  void RefillRows(const std::vector<std::uint16_t> &pars) override;
   void RecolorAll() override;
   int FindRowByFirstColumn(const QString &text) const override;
 
@@ -74,6 +77,8 @@ private:
   // Recolours all cells of one row for the drag hot-tracking.
   void RecolorRow(int nHotRow, int nRow);
   void SetValueCell(int nRow, int nCol);
+  // Writes every cell of a row: a new one, or one under an in-place refill.
+  void FillRow(int nRow, bool inPlace);
   void RefreshEditedRow(int nRow);
   void FreeComboLists();
   void TrackDrag(CQelDoc *doc);

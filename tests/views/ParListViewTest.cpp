@@ -3,11 +3,15 @@
 #include "controls/XCombo.h"
 #include "controls/XEdit.h"
 #include "controls/XListCtrl.h"
+#include "frame/ChildConn.h"
 #include "model/FormatBinary16.h"
 #include "views/ViewState.h"
 
 #include <QScrollBar>
 #include <QTest>
+
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -605,24 +609,36 @@ TEST_F(ParList, LanguageChangeRenamesTheChooser)
 
 TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
 {
-  Open("demo-full.vtx", 2);
-  SelectBlock(2);
-  const std::int16_t mode = Par("control_mode");
+  // One block with every kind of value, one of its parameters past the
+  // first read-all block, and a parameter of another block.
+  OpenText(QStringLiteral("K[] = 4096;1000;\r\nN[] = 0.5;\r\nU[] = rpm;A;\r\n"
+                          "b1 A#0; b=1; a=0;\r\nb2 B#0; b=30; a=0;\r\n"
+                          "p0 speed=100; m=0; d=0; M=3000; k=0; n=-1; s=12; b=1; p=0; v=0; a=0; u=0;\r\n"
+                          "p1 mode=1; m=0; d=0; M=3; k=-1; n=-1; s=0; b=1; p=1; v=0; a=8; u=-1;\r\n"
+                          "p2 bits=5; m=-32768; d=0; M=32767; k=-1; n=-1; s=0; b=1; p=2; v=0; a=4; u=-1;\r\n"
+                          "p3 link=10; m=0; d=10; M=9999; k=-1; n=-1; s=0; b=1; p=3; v=0; a=1; u=-1;\r\n"
+                          "p4 limit=250; m=0; d=200; M=400; k=-1; n=0; s=0; b=1; p=4; v=0; a=0; u=1;\r\n"
+                          "p5 far=7; m=0; d=0; M=3000; k=1; n=-1; s=0; b=1; p=150; v=0; a=0; u=-1;\r\n"
+                          "p6 other=3; m=0; d=0; M=100; k=-1; n=-1; s=0; b=2; p=0; v=0; a=0; u=-1;\r\n"
+                          "l7 wide=100000; m=0; d=0; M=1000000; k=-1; n=-1; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"
+                          "f8 gain=0.75; m=0; d=0.5; M=10; k=0; n=0; s=0; b=1; p=8; v=0; a=0; u=-1;\r\n"
+                          "v0 va; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                          "v1 vb; k=-1; n=-1; s=0; b=1; p=1; v=0; a=0; u=-1;\r\n"
+                          "sen=[mode#0]Speed[mode#1]Torque[mode#2]Position[mode#3]Test\r\n"),
+           2);
+  SelectBlock(1);
+  ASSERT_EQ(List()->GetItemCount(), 8);
+  const std::int16_t mode = Par("mode"), limit = Par("limit");
   const int modeRow = RowOf(mode);
   ASSERT_GE(modeRow, 0);
-  ASSERT_GE(List()->GetItemCount(), 3);
-  std::vector<int> others;
-  for (int row = 0; row < 3; ++row)
-    if (row != modeRow)
-      others.push_back(row);
-  const int quiet = others.at(0); // a row nothing happens to
-  const int selected = others.at(1);
+  const int quiet = RowOf(Par("speed")); // a row nothing happens to
+  const int selected = RowOf(Par("bits"));
   List()->SetCurSel(selected);
   List()->EditCell(quiet, CParListView::COL_UI);
   ASSERT_NE(List()->GetEdit(), nullptr);
 
-  // A read answer changes one value: the rows are refilled in place, and
-  // the views update that follows repaints nothing more.
+  // A changed value refilled in place: the views update that follows
+  // repaints nothing more than the changed cells and the lost selection.
   doc.GetPar(mode).SetRawValue(3);
   PaintSpy spy(List()->viewport());
   parList->FillList();
@@ -634,18 +650,121 @@ TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
   List()->GetItemRect(quiet, &quietRow);
   const int header = List()->GetClientRect().height() - List()->viewport()->height();
   EXPECT_TRUE(painted.intersects(changed.translated(0, -header)));
-  EXPECT_TRUE(painted.intersects(selectedRow.translated(0, -header))); // loses its selection
+  EXPECT_TRUE(painted.intersects(selectedRow.translated(0, -header)));
   // Repaints reach 2 pixels past their cells.
   EXPECT_FALSE(painted.intersects(quietRow.adjusted(0, 3, 0, -3).translated(0, -header)));
   EXPECT_EQ(List()->GetItemText(modeRow, CParListView::COL_SI), "Test");
-  EXPECT_EQ(List()->GetCurSel(), -1);
-  EXPECT_EQ(List()->GetNextItem(-1, xl::LVNI_FOCUSED), -1);
-  EXPECT_NE(List()->GetEdit(), nullptr);
-  const QStringList inPlace = Cells();
 
-  // The same document refilled from empty rows gives the same cells.
-  List()->DeleteAllItems();
-  parList->FillList();
-  EXPECT_EQ(Cells(), inPlace);
-  EXPECT_NE(List()->GetEdit(), nullptr);
+  // After each step: a selection and focus cleared as the delete-all clears
+  // them, the editor still open, and every cell as rows filled from empty
+  // give it.
+  const auto sameAsFromEmpty = [&](const char *step) {
+    SCOPED_TRACE(step);
+    EXPECT_EQ(List()->GetCurSel(), -1);
+    EXPECT_EQ(List()->GetNextItem(-1, xl::LVNI_FOCUSED), -1);
+    EXPECT_NE(List()->GetEdit(), nullptr);
+    const QStringList inPlace = Cells();
+    List()->DeleteAllItems();
+    parList->FillList();
+    EXPECT_EQ(Cells(), inPlace);
+    EXPECT_NE(List()->GetEdit(), nullptr);
+    List()->SetCurSel(selected);
+  };
+  sameAsFromEmpty("full refill in place");
+
+  // Read answers through the board connection: those routed together refill
+  // after the last of them.
+  class Sink : public IRequestSink {
+  public:
+    void AddRequest(CRequestPacket *&packet) override { queue.emplace_back(std::exchange(packet, nullptr)); }
+    void AddHeadRequest(CRequestPacket *&packet) override { AddRequest(packet); }
+    int IsActive() const override { return 1; }
+    int GetReqPktListSize() const override { return static_cast<int>(queue.size()); }
+    std::vector<std::unique_ptr<CRequestPacket>> queue;
+  } sink;
+  class ListConn : public CChildConn, public IConnHooks {
+  public:
+    ListConn(IRequestSink *s, CParListView *list) : CChildConn(42, s), m_list(list) { SetHooks(this); }
+    ~ListConn() override { SetHooks(nullptr); }
+    void Drain(std::initializer_list<const CRequestPacket *> answers)
+    {
+      m_draining = true;
+      for (const CRequestPacket *a : answers)
+        ProcessAnswer(*a);
+      m_draining = false;
+      for (auto &call : std::exchange(m_after, {}))
+        call();
+    }
+
+  protected:
+    void FillParList() override { m_list->FillList(); }
+    void RefillParRows(const std::vector<std::uint16_t> &pars) override { m_list->RefillRows(pars); }
+    void AfterAnswers(std::function<void()> call) override
+    {
+      if (m_draining)
+        m_after.push_back(std::move(call));
+      else
+        call();
+    }
+
+  private:
+    CParListView *m_list;
+    bool m_draining = false;
+    std::vector<std::function<void()>> m_after;
+  } conn(&sink, parList.get());
+  conn.SetConnDocument(&doc);
+  const auto answerOf = [](const CRequestPacket &request, std::vector<std::uint16_t> words) {
+    auto a = std::make_unique<CRequestPacket>(request);
+    a->wAnsData = std::move(words);
+    return a;
+  };
+
+  // Edited before the read all, which makes the value the old one.
+  Edit(limit, CParListView::COL_UI, QStringLiteral("300"));
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  conn.OnReadAll();
+  ASSERT_EQ(sink.queue.size(), 4u); // the K table, 10..19, 160, 300
+  EXPECT_EQ(sink.queue[2]->PktType.par.first_par, 160);
+  // The K table rescales values no answer stored.
+  auto k = answerOf(*sink.queue[0], {8192, 1000});
+  k->fAnsNTable = {0.25f};
+  conn.Drain({k.get()});
+  EXPECT_EQ(List()->GetItemText(quiet, CParListView::COL_SI), "200.0");
+  EXPECT_EQ(List()->GetItemText(RowOf(limit), CParListView::COL_OLD), "75.0");
+  sameAsFromEmpty("K table");
+
+  // Two blocks at once: values back to their defaults, another variable
+  // linked, an enumeration and a bit field changed, and a row the second
+  // block holds.
+  std::vector<std::uint16_t> words(10, 0);
+  words[1] = 2;   // mode
+  words[2] = 9;   // bits
+  words[3] = 11;  // link: vb
+  words[4] = 200; // limit: its default
+  words[6] = 5;   // wide, low word
+  words[8] = 0;   // gain 2.0, low word
+  words[9] = 0x4000;
+  const auto first = answerOf(*sink.queue[1], words);
+  const auto second = answerOf(*sink.queue[2], {42});
+  conn.Drain({first.get(), second.get()});
+  EXPECT_EQ(List()->GetItemText(modeRow, CParListView::COL_SI), "Position");
+  EXPECT_EQ(List()->GetItemText(RowOf(Par("link")), CParListView::COL_SI), "vb");
+  EXPECT_EQ(List()->GetItemText(RowOf(Par("far")), CParListView::COL_UI), "42");
+  sameAsFromEmpty("two blocks");
+
+  // A block of rows not shown, then a marked read-back of a value written
+  // from the list: its editor reopens on the value read.
+  QTest::keyClick(List()->GetEdit(), Qt::Key_Return);
+  ASSERT_EQ(List()->GetEdit(), nullptr);
+  Edit(mode, CParListView::COL_UI, QStringLiteral("1"));
+  auto readBack = std::make_unique<CRequestPacket>(42, 1, REQ_READ_ONE);
+  readBack->PktType.par.first_par = doc.GetPar(mode).GetAddress();
+  readBack->PktType.par.num_par = 1;
+  readBack->PktType.par.mark = 1;
+  readBack->wAnsData = {1};
+  const auto hidden = answerOf(*sink.queue[3], {9});
+  conn.Drain({hidden.get(), readBack.get()});
+  ASSERT_NE(List()->GetEdit(), nullptr);
+  EXPECT_EQ(List()->GetEdit()->text(), "1");
+  sameAsFromEmpty("read-back");
 }

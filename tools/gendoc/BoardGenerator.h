@@ -12,7 +12,21 @@ struct DescShape {
   int parameters = 3000;
   int variables = 1500;
   int blocks = 200;
+  // Past the standard items, every tenth 16-bit parameter an enumeration of
+  // kEnumValues named values and every tenth (five further on) a bit field.
+  bool enumsAndBitFields = false;
 };
+
+constexpr int kEnumValues = 8;
+
+// The kind of 16-bit parameter i (counted from the first 16-bit one) on a
+// board of that shape: 8 enumeration, 4 bit field, 0 plain.
+inline int GeneratedShortKind(const DescShape &shape, int i)
+{
+  if (!shape.enumsAndBitFields || i < 10)
+    return 0;
+  return i % 10 == 3 ? 8 : i % 10 == 8 ? 4 : 0;
+}
 
 // The name of item i (parameter or variable) in the generated lines.
 using ItemNamer = std::function<QString(bool parameter, int index)>;
@@ -47,7 +61,19 @@ inline QString GenerateItemLines(const DescShape &shape, const ItemNamer &namer 
         inBlock = 0;
       }
       const QString name = namer(parameters, i);
-      if (parameters) {
+      const int shortKind = parameters && kind == 0 ? GeneratedShortKind(shape, i - floats - longs) : 0;
+      if (shortKind != 0) {
+        text += QStringLiteral("p%1 %2=%3; m=%4; d=0; M=%5; k=-1; n=-1; s=0; b=%6; p=%7; v=%8; a=%9; u=-1;\r\n")
+                    .arg(i)
+                    .arg(name)
+                    .arg(shortKind == 8 ? i % kEnumValues : i % 1000)
+                    .arg(shortKind == 8 ? 0 : -32768)
+                    .arg(shortKind == 8 ? kEnumValues - 1 : 32767)
+                    .arg(block)
+                    .arg(position)
+                    .arg(i % 4)
+                    .arg(shortKind);
+      } else if (parameters) {
         if (kind == 2)
           text += QStringLiteral("f%1 %2=1.5; m=-100; d=0; M=100; k=0; n=0; s=0; b=%3; p=%4; v=%5; a=0; u=%6;\r\n")
                       .arg(i)
@@ -155,6 +181,22 @@ inline QString GenerateDocument(const DescShape &shape = {}, const QStringList &
   text += QStringLiteral("s0=") + names(QString()) + QStringLiteral("\r\n");
   for (const QString &code : languages)
     text += u's' + code + u'=' + names(u'_' + code) + QStringLiteral("\r\n");
+
+  // The enumerations' named values, keyed by the name each language shows.
+  for (int i = 0; i < shape.parameters - firstShortPar; ++i) {
+    if (GeneratedShortKind(shape, i) != 8)
+      continue;
+    const QString name = namer(true, firstShortPar + i);
+    auto values = [&](const QString &code, const QString &suffix) {
+      QString line = u's' + code + u'=';
+      for (int v = 0; v < kEnumValues; ++v)
+        line += QStringLiteral("[%1%2#%3]Value %3").arg(name, suffix).arg(v);
+      return line + QStringLiteral("\r\n");
+    };
+    text += values(QStringLiteral("0"), QString());
+    for (const QString &code : languages)
+      text += values(code, u'_' + code);
+  }
 
   text += GenerateBlockLines(shape);
   text += GenerateItemLines(shape, namer);
