@@ -3,6 +3,7 @@
 #include "XListCommon.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 using namespace xl;
@@ -65,6 +66,25 @@ void CXEdit::focusOutEvent(QFocusEvent *e)
   if (e->reason() == Qt::PopupFocusReason)
     return;
   SendRegisteredMessage(Message::Escape);
+}
+
+// A double click replaces the whole value: see CellDoubleClick.
+void CXEdit::mouseDoubleClickEvent(QMouseEvent *e)
+{
+  QLineEdit::mouseDoubleClickEvent(e);
+  m_doubleClick.DoubleClick(this, e);
+}
+
+void CXEdit::mouseMoveEvent(QMouseEvent *e)
+{
+  if (!m_doubleClick.Holds(e))
+    QLineEdit::mouseMoveEvent(e);
+}
+
+void CXEdit::mouseReleaseEvent(QMouseEvent *e)
+{
+  m_doubleClick.Release();
+  QLineEdit::mouseReleaseEvent(e);
 }
 
 void CXEdit::SendRegisteredMessage(Message m)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "XListCommon.h"
+
 #include <QLineEdit>
 #include <QPointer>
 
@@ -24,6 +26,9 @@ protected:
   void keyPressEvent(QKeyEvent *e) override;
   void focusOutEvent(QFocusEvent *e) override;
   void paintEvent(QPaintEvent *e) override;
+  void mouseDoubleClickEvent(QMouseEvent *e) override;
+  void mouseMoveEvent(QMouseEvent *e) override;
+  void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:
   enum class Message { KillFocus, Escape };
@@ -31,4 +36,5 @@ private:
   QPointer<QWidget> m_pParent; // not owned: the list
   QString m_strText;
   bool m_bMessageSent = false;
+  xl::CellDoubleClick m_doubleClick;
 };

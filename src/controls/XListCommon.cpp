@@ -1,7 +1,10 @@
 #include "XListCommon.h"
 
+#include <QApplication>
 #include <QBitmap>
 #include <QImage>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 
@@ -22,6 +25,37 @@ bool IsCellEditorKey(int qtKey, Qt::KeyboardModifiers modifiers)
   default:
     return (modifiers & Qt::ControlModifier) != 0;
   }
+}
+
+void CellDoubleClick::DoubleClick(QLineEdit *edit, const QMouseEvent *e)
+{
+  if (e->button() != Qt::LeftButton)
+    return;
+  const QString text = edit->text();
+  const QPoint pt = e->position().toPoint();
+  const int pos = edit->cursorPositionAt(pt);
+  int start = pos, end = pos;
+  while (start > 0 && !text.at(start - 1).isSpace())
+    --start;
+  while (end < text.size() && !text.at(end).isSpace())
+    ++end;
+  if (start == end)
+    return; // on a blank: QLineEdit's selection stands
+  edit->setSelection(start, end - start);
+  m_pt = pt;
+  m_bHeld = true;
+}
+
+bool CellDoubleClick::Holds(const QMouseEvent *e)
+{
+  if (!m_bHeld || !(e->buttons() & Qt::LeftButton)) {
+    m_bHeld = false;
+    return false;
+  }
+  if ((e->position().toPoint() - m_pt).manhattanLength() < QApplication::startDragDistance())
+    return true;
+  m_bHeld = false; // a drag from here on
+  return false;
 }
 
 int VirtualKeyFromQt(int qtKey)

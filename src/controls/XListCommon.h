@@ -9,6 +9,8 @@
 
 #include <vector>
 
+class QLineEdit;
+class QMouseEvent;
 class QPainter;
 class QPalette;
 
@@ -103,6 +105,25 @@ int VirtualKeyFromQt(int qtKey);
 // Keys an in-cell edit box keeps for itself while open: Enter, Escape, Delete,
 // Tab, Up, Down and every Ctrl key, before any shortcut of the window.
 bool IsCellEditorKey(int qtKey, Qt::KeyboardModifiers modifiers);
+
+// The double-click selection of the in-cell edit boxes: from blank to blank
+// around the pointer, as the platform edit box does. Qt's word selection stops
+// at "." and "-", so a double-click on a value's fraction took only its digits
+// and the typed number was spliced into the rest. The box calls DoubleClick
+// after QLineEdit's own handling (which arms the triple click), and lets a
+// move through only when Holds says no.
+class CellDoubleClick {
+public:
+  void DoubleClick(QLineEdit *edit, const QMouseEvent *e);
+  // A move with the button still down from the double click, not yet a drag:
+  // QLineEdit would shrink the selection to the pointer.
+  bool Holds(const QMouseEvent *e);
+  void Release() { m_bHeld = false; }
+
+private:
+  QPoint m_pt;
+  bool m_bHeld = false;
+};
 
 // The system colours the controls cache, taken from the widget palette.
 enum SysColor {

@@ -5,6 +5,7 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 
 gfxEditCell::gfxEditCell(CEditListView *pView, int nItem, int nSubItem, const QString &initText)
@@ -167,6 +168,25 @@ void gfxEditCell::focusOutEvent(QFocusEvent *event)
   // A context menu of the edit itself does not end the edit.
   if (event->reason() != Qt::PopupFocusReason)
     Close();
+}
+
+// A double click replaces the whole value: see CellDoubleClick.
+void gfxEditCell::mouseDoubleClickEvent(QMouseEvent *event)
+{
+  QLineEdit::mouseDoubleClickEvent(event);
+  m_doubleClick.DoubleClick(this, event);
+}
+
+void gfxEditCell::mouseMoveEvent(QMouseEvent *event)
+{
+  if (!m_doubleClick.Holds(event))
+    QLineEdit::mouseMoveEvent(event);
+}
+
+void gfxEditCell::mouseReleaseEvent(QMouseEvent *event)
+{
+  m_doubleClick.Release();
+  QLineEdit::mouseReleaseEvent(event);
 }
 
 void gfxEditCell::Close()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "XListCommon.h"
+
 #include <QLineEdit>
 #include <QString>
 
@@ -32,6 +34,9 @@ protected:
   void keyPressEvent(QKeyEvent *event) override;
   void keyReleaseEvent(QKeyEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
   void MoveTo(int nItem);
@@ -46,4 +51,5 @@ private:
   bool m_bEscape = false;
   bool m_bClosing = false;
   int m_nID = 0;
+  xl::CellDoubleClick m_doubleClick;
 };

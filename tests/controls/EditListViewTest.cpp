@@ -136,6 +136,21 @@ TEST(EditListView, EnterReportsTextWithModifiersEscapeReportsNothing)
   EXPECT_EQ(list.Editor(), nullptr);
 }
 
+TEST(EditListView, DoubleClickSelectsFromBlankToBlank)
+{
+  TestList list;
+  list.SetItemText(2, 1, QStringLiteral("-1000.5"));
+  list.EditSubLabel(2, 1);
+  gfxEditCell *edit = list.Editor();
+  ASSERT_NE(edit, nullptr);
+  QPoint fraction(0, edit->height() / 2); // between the point and the 5
+  while (edit->cursorPositionAt(fraction) < 6)
+    fraction.rx() += 1;
+  QTest::mouseDClick(edit, Qt::LeftButton, {}, fraction);
+  QTest::mouseRelease(edit, Qt::LeftButton, {}, fraction);
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("-1000.5"));
+}
+
 TEST(EditListView, KeysMoveTheEditorWithinTheColumn)
 {
   TestList list;

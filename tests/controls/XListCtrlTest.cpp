@@ -237,6 +237,51 @@ TEST_F(XListCtrlTest, EditCommitsOnceAndAbandonsOnEscapeOrFocusLoss)
   EXPECT_EQ(events, std::vector<QString>{QStringLiteral("click 0,0 sel=0")});
 }
 
+TEST_F(XListCtrlTest, DoubleClickInTheBoxSelectsFromBlankToBlank)
+{
+  Rows(2);
+  list->SetColumnWidth(1, 250);
+  list->SetEdit(0, 1);
+  list->SetItemText(0, 1, "0000.0000.0000.0101");
+  // On the last digits of the right-aligned text, through the window: the
+  // first press opens the box, the second reaches it as a double click.
+  QRect rc;
+  list->GetSubItemRect(0, 1, LVIR_BOUNDS, rc);
+  const QPoint digits = list->mapFromGlobal(list->ClientToScreen(QPoint(rc.right() - 8, rc.center().y())));
+  QTest::mouseDClick(list->windowHandle(), Qt::LeftButton, {}, digits);
+  CXEdit *edit = list->GetEdit();
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("0000.0000.0000.0101"));
+  const auto at = [edit](int pos) { // the middle of where the cursor goes to pos
+    int first = -1, last = -1;
+    for (int x = 0; x < edit->width(); ++x)
+      if (edit->cursorPositionAt(QPoint(x, edit->height() / 2)) == pos) {
+        first = first < 0 ? x : first;
+        last = x;
+      }
+    return QPoint((first + last) / 2, edit->height() / 2);
+  };
+  // A tremor of the held button is no drag.
+  QTest::mouseDClick(edit, Qt::LeftButton, {}, at(12));
+  QTest::mouseMove(edit, at(12) + QPoint(1, 0));
+  QTest::mouseRelease(edit, Qt::LeftButton, {}, at(12) + QPoint(1, 0));
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("0000.0000.0000.0101"));
+
+  // A drag and a shift-click select what they cover.
+  edit->setText("12.5 rpm");
+  QTest::mousePress(edit, Qt::LeftButton, {}, at(1));
+  QTest::mouseMove(edit, at(3));
+  QTest::mouseRelease(edit, Qt::LeftButton, {}, at(3));
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("2."));
+  QTest::mouseClick(edit, Qt::LeftButton, {}, at(3));
+  QTest::mouseClick(edit, Qt::LeftButton, Qt::ShiftModifier, at(1));
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("2."));
+  // Blanks end the selection.
+  QTest::mouseDClick(edit, Qt::LeftButton, {}, at(1));
+  QTest::mouseRelease(edit, Qt::LeftButton, {}, at(1));
+  EXPECT_EQ(edit->selectedText(), QStringLiteral("12.5"));
+}
+
 TEST_F(XListCtrlTest, EditBoxContextMenuKeepsTheEdit)
 {
   Rows(2);

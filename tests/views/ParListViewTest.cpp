@@ -512,6 +512,46 @@ TEST_F(ParList, AnEditTheUserDidNotMakeWritesNothing)
   }
 }
 
+TEST_F(ParList, DoubleClickOnTheFractionReplacesTheWholeValue)
+{
+  // The demo board's lines (acc_ramp with a fraction) and a negative scaled value.
+  OpenText(QStringLiteral("K[] = 4096;1000;12;\r\nN[] = 0.1;0.01;0.001;\r\nU[] = A;rpm/s;\r\n"
+                          "b1 A#0; b=1; a=0;\r\n"
+                          "p0 current_limit=250; m=0; d=200; M=400; k=-1; n=0; s=0; b=1; p=0; v=0; a=0; u=0;\r\n"
+                          "l1 acc_ramp=5025; m=1; d=5000; M=600000; k=-1; n=1; s=0; b=1; p=2; v=0; a=0; u=1;\r\n"
+                          "f2 speed_ki=12.5; m=0; d=10; M=1000; k=0; n=0; s=0; b=1; p=4; v=0; a=0; u=-1;\r\n"
+                          "p3 offset=-10005; m=-32768; d=0; M=32767; k=-1; n=0; s=0; b=1; p=6; v=0; a=0; u=-1;\r\n"),
+           2);
+  SelectBlock(1);
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  List()->SetColumnWidth(CParListView::COL_SI, 120);
+  QWidget *window = List()->window();
+  const struct {
+    std::int16_t par;
+    const char *shown, *typed;
+    double written;
+  } cases[] = {
+      {0, "25.0", "30", 300}, {1, "50.25", "75", 7500}, {2, "12.5000", "15", 15}, {3, "-1000.5000", "-1200.5", -12005}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.shown);
+    const int row = RowOf(c.par);
+    ASSERT_EQ(List()->GetItemText(row, CParListView::COL_SI), c.shown);
+    // The values are right-aligned: the last digits are the fraction's.
+    QRect rc;
+    List()->GetSubItemRect(row, CParListView::COL_SI, xl::LVIR_BOUNDS, rc);
+    const QPoint fraction = window->mapFromGlobal(List()->ClientToScreen(QPoint(rc.right() - 8, rc.center().y())));
+    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, {}, fraction);
+    CXEdit *edit = List()->GetEdit();
+    ASSERT_NE(edit, nullptr);
+    QTest::keyClicks(edit, c.typed);
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_FALSE(answer.writes.empty());
+    EXPECT_EQ(answer.writes.back().index, c.par);
+    EXPECT_DOUBLE_EQ(answer.writes.back().value, c.written);
+    answer.writes.clear();
+  }
+}
+
 TEST_F(ParList, OnlineWritesReadsAndReopen)
 {
   Open("demo-full.vtx", 2);

@@ -4,7 +4,8 @@
 Starts Xvfb on a free display, tools/boardsim on a pseudo-terminal and the
 program (built with its test channel) on the xcb platform with fresh
 settings, then walks a commissioning session: open the document, go online,
-read all, change a parameter in the list with mouse and keyboard, watch a
+read all, change a parameter in the list with mouse and keyboard (a
+double-click on its fraction, then a click and select-all), watch a
 variable, download the trace buffer, print the parameter list to PDF, go
 offline, save, quit. Every wait is bounded and ends on something it can see.
 Prints one line per step and a closing "N passed, M failed"; exits 1 on any
@@ -39,6 +40,11 @@ EDIT_PAR = "max_speed"
 EDIT_TYPED = "1750.0"
 EDIT_SI = "1750.0"
 EDIT_INTERNAL = 1750
+# Typed over the value after a double-click on its fractional digits: the
+# whole value is replaced, not only the digits after the point.
+DCLICK_TYPED = "1250"
+DCLICK_SI = "1250.0"
+DCLICK_INTERNAL = 1250
 WATCH_VAR = "speed_actual"
 
 
@@ -505,6 +511,28 @@ class Run:
             ("title", re.escape(os.path.basename(self.args.doc)[:-4])),
             ("list-rows", r"[1-9]"),
         ]))
+
+        def double_click_fraction():
+            row = self.show_block_of(EDIT_PAR)
+            before = self.ch.ok("list-cell %d %d" % (row, PAR_SI))
+            if "." not in before:
+                raise StepFailed("%s shows %r, no fraction to click" % (EDIT_PAR, before))
+            cx, cy, width, _ = (int(v) for v in self.ch.ok("list-rect %d %d" % (row, PAR_SI)).split())
+            # Values are right-aligned: the last digit is the fraction's. The
+            # first press opens the editor, the second lands in it.
+            self.xtool("xdotool", "mousemove", "--sync", str(cx + width // 2 - 8), str(cy),
+                       "click", "--repeat", "2", "--delay", "80", "1")
+            wait_for("cell editor open", lambda: "Edit" in self.ch.ok("focus"), 10)
+            self.xtool("xdotool", "type", "--delay", "20", DCLICK_TYPED)
+            self.xtool("xdotool", "key", "Return")
+            answer = wait_for("board holds %s=%d" % (EDIT_PAR, DCLICK_INTERNAL),
+                              lambda: (lambda a: a if a.split()[-1] == str(DCLICK_INTERNAL) else None)(
+                                  self.board.control("get " + EDIT_PAR)), 20)
+            shown = wait_for("list shows the read-back",
+                             lambda: (lambda t: t if t == DCLICK_SI else None)(
+                                 self.ch.ok("list-cell %d %d" % (self.list_row(EDIT_PAR), PAR_SI))), 20)
+            return "%s: %s -> %s in the list, board: %s" % (EDIT_PAR, before, shown, answer)
+        self.step("double-click a value's fraction and type over it", double_click_fraction)
 
         def edit_parameter():
             row = self.show_block_of(EDIT_PAR)
