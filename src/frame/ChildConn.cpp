@@ -391,6 +391,12 @@ void CChildConn::ClearBufferRead()
     m_pDoc->ClearTraceReadPending();
 }
 
+void CChildConn::WriteSetting(std::int16_t index, double value)
+{
+  if (m_pDoc && m_pDoc->IsOnline())
+    WriteParameter(static_cast<std::uint16_t>(index), value, 1, 0);
+}
+
 QString CChildConn::TrackParName(int n) const
 {
   const QString key = vtx::Format(u"c_diag_rec%d", n);

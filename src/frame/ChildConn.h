@@ -62,6 +62,7 @@ public:
   double TrackScale(int track) const override;
   void ReadBuffer() override;
   void ClearBufferRead() override;
+  void WriteSetting(std::int16_t index, double value) override;
   void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------
