@@ -19,7 +19,6 @@
 #include <vector>
 
 class CGenericServer;
-class IBoardWindow;
 class QObject;
 class QWidget;
 struct CRequestPacket;
@@ -35,13 +34,10 @@ public:
 };
 
 // The board windows answers go to, as the main frame keeps them.
-class IBoardRegistry {
+class IBoardRegistry : public IBoardLookup {
 public:
-  virtual ~IBoardRegistry() = default;
   // The registered board windows, most recently activated first.
   virtual const std::vector<WindowId> &GetChildren() const = 0;
-  // The board window of an id, or null (gone, or not a board).
-  virtual IBoardWindow *Child(WindowId id) const = 0;
   virtual WindowId GetActiveChild() const = 0;
   virtual ITraceManager *GetTraceManager() const = 0;
 };

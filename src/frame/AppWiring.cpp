@@ -69,6 +69,7 @@ void InstallViews()
 CTraceManagerAdapter::CTraceManagerAdapter(CMainFrame &frame) : m_pWnd(new CGenMemBuff(&frame))
 {
   QPointer<CMainFrame> guard(&frame);
+  m_pWnd->SetBoards(&frame); // its parent: the frame outlives it
   m_pWnd->SetSelectChildHook([guard](std::uint8_t address) {
     if (guard)
       guard->SelectChildByAddress(address);

@@ -387,6 +387,12 @@ void CChildConn::ClearBufferRead()
     m_pDoc->ClearTraceReadPending();
 }
 
+void CChildConn::WriteSetting(std::int16_t index, double value)
+{
+  if (m_pDoc && m_pDoc->IsOnline())
+    WriteParameter(static_cast<std::uint16_t>(index), value, 1, 0);
+}
+
 QString CChildConn::TrackParName(int n) const
 {
   const QString key = vtx::Format(u"c_diag_rec%d", n);
@@ -418,7 +424,6 @@ void CChildConn::ReadAllParameters()
     return;
   }
   m_nStep = 0;
-  m_bMultiPacket = true;
   SetStatus(LoadStr(IDS_READ_ALL_PARAM));
   for (Parametri &p : doc.GetParameters())
     p.AcceptValue();
@@ -518,7 +523,6 @@ void CChildConn::WriteAllParameters()
     return;
   CQelDoc &doc = *m_pDoc;
   m_nStep = 1;
-  m_bMultiPacket = true;
   SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
   m_runs.push_back({true, false, false, {}});
 
@@ -812,6 +816,9 @@ void CChildConn::ProcessAnswer(const CRequestPacket &pkt)
   case REQ_IDLE:
     RequestGoOffline();
     break;
+  case REQ_GO_OFFLINE:
+    // The answer to an earlier go-offline, come after the next go-online.
+    break;
   default:
     qCWarning(lcFrame, "child frame: unexpected answer kind %d", pkt.message);
     break;
@@ -910,13 +917,14 @@ void CChildConn::AnswerKTable(const CRequestPacket &pkt)
 {
   m_pDoc->ApplyKTable(pkt.wAnsData, pkt.fAnsNTable);
   FillParList();
-  if (!m_bMultiPacket)
-    SetStatus(LoadStr(IDS_K_TABLE_READ));
-  m_bMultiPacket = false;
-  // A read all of a board without parameters ends with its K table.
+  // Answers come in the order asked: the oldest read all still waiting for
+  // its K table owns this one, and shows its own texts.
   const auto run = std::find_if(m_runs.begin(), m_runs.end(), [](const BlockRun &r) { return r.kTable; });
-  if (run != m_runs.end()) {
+  if (run == m_runs.end()) {
+    SetStatus(LoadStr(IDS_K_TABLE_READ));
+  } else {
     run->kTable = false;
+    // A read all of a board without parameters ends with its K table.
     if (run->steps.empty() && EndRun(run))
       FinishReadAll();
   }

@@ -62,6 +62,7 @@ public:
   double TrackScale(int track) const override;
   void ReadBuffer() override;
   void ClearBufferRead() override;
+  void WriteSetting(std::int16_t index, double value) override;
   void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------
@@ -196,7 +197,6 @@ private:
   std::uint16_t m_wFindPos = 0;
   int m_nReadState = BoardStep::None;
   int m_nCmdState = BoardStep::None;
-  bool m_bMultiPacket = false;
   int m_nStep = 0;                 // the step counter of the blocks being built
   std::deque<BlockRun> m_runs;     // oldest first
   std::int16_t m_nWinCmdShown = 0; // last board message shown

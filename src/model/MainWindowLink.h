@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 class COptions;
 
 // The buttons of a board message, as a board window's AnswerWinCmd takes them.
@@ -31,54 +33,52 @@ enum : int { None = -1, Failed = 0, Connecting = 1, Ready = 2, Busy = 3, Done = 
 }
 
 // A board window as the main frame and the trace windows reach it, once its
-// window id is resolved. The defaults answer as a board that does not take
-// the call: nothing done, 0 or empty back.
+// window id is resolved.
 class IBoardWindow {
 public:
   virtual ~IBoardWindow() = default;
   // Each returns the connection bits before (BoardState).
-  virtual int GoOffline() { return 0; }
-  virtual int GoOnline() { return 0; }
-  virtual int QueryState() const { return 0; }
+  virtual int GoOffline() = 0;
+  virtual int GoOnline() = 0;
+  virtual int QueryState() const = 0;
   // The periodic read of the shown items.
-  virtual void Poll() {}
-  virtual int GetAddress() const { return 0; }
-  virtual void SetAddress(int address) { (void)address; }
-  virtual void SetTestpoints(bool on) { (void)on; }
-  virtual void ShowError(const QString &text) { (void)text; }
-  virtual QString GetVersion() const { return {}; }
-  virtual void ProcessAnswer(const CRequestPacket &pkt) { (void)pkt; }
+  virtual void Poll() = 0;
+  virtual int GetAddress() const = 0;
+  virtual void SetAddress(int address) = 0;
+  virtual void SetTestpoints(bool on) = 0;
+  virtual void ShowError(const QString &text) = 0;
+  virtual QString GetVersion() const = 0;
+  virtual void ProcessAnswer(const CRequestPacket &pkt) = 0;
   // The visualization level moved to this one.
-  virtual void LevelChanged(int level) { (void)level; }
-  virtual bool SaveAs() { return false; }
-  virtual bool SaveBackup(bool replace)
-  {
-    (void)replace;
-    return false;
-  }
+  virtual void LevelChanged(int level) = 0;
+  virtual bool SaveAs() = 0;
+  virtual bool SaveBackup(bool replace) = 0;
   // The splitter's layout goes to the main frame, the views relayout.
-  virtual void NotifyMainFrame() {}
+  virtual void NotifyMainFrame() = 0;
   // The user's button on the board message (WinCmdButton).
-  virtual void AnswerWinCmd(int button) { (void)button; }
+  virtual void AnswerWinCmd(int button) = 0;
   // The all-board procedures' actions: read all for a backup, save set 1.
-  virtual void BackupReadAll() {}
-  virtual void EepromSaveAll() {}
-  virtual int GetReadState() const { return 0; }
-  virtual int GetCmdState() const { return 0; }
+  virtual void BackupReadAll() = 0;
+  virtual void EepromSaveAll() = 0;
+  virtual int GetReadState() const = 0;
+  virtual int GetCmdState() const = 0;
   // The trace download: its file name, the label and scale of track 0..5.
-  virtual QString GetBufferName() const { return {}; }
-  virtual QString TrackLabel(int track) const
-  {
-    (void)track;
-    return {};
-  }
-  virtual double TrackScale(int track) const
-  {
-    (void)track;
-    return 1.0;
-  }
-  virtual void ReadBuffer() {}
-  virtual void ClearBufferRead() {}
+  virtual QString GetBufferName() const = 0;
+  virtual QString TrackLabel(int track) const = 0;
+  virtual double TrackScale(int track) const = 0;
+  virtual void ReadBuffer() = 0;
+  virtual void ClearBufferRead() = 0;
+  // A trace setting typed by the user: written to an online board, then read
+  // back; undoable, and the list's editor stays closed.
+  virtual void WriteSetting(std::int16_t index, double value) = 0;
+};
+
+// The open board windows by window id, as the main frame keeps them.
+class IBoardLookup {
+public:
+  virtual ~IBoardLookup() = default;
+  // The board window of an id, or null (gone, or not a board).
+  virtual IBoardWindow *Child(WindowId id) const = 0;
 };
 
 // What views, trace windows and option pages reach through the main window:

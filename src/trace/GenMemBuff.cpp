@@ -4,7 +4,6 @@
 
 #include "controls/XGlyphButton.h"
 #include "controls/XTabCtrl.h"
-#include "model/DocFrameLinks.h"
 #include "model/MainWindowLink.h"
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
@@ -267,7 +266,7 @@ void CGenMemBuff::SetItemText(int id, const QString &text)
 
 IBoardWindow *CGenMemBuff::Board() const
 {
-  return dynamic_cast<IBoardWindow *>(WindowRegistry::Instance().Resolve(m_hBoardWnd));
+  return m_pBoards && m_hBoardWnd != kNoWindow ? m_pBoards->Child(m_hBoardWnd) : nullptr;
 }
 
 void CGenMemBuff::ResetBoardValues()
@@ -397,12 +396,12 @@ void CGenMemBuff::SetState(int state)
   if (state == StateDownload) {
     // Posted, so the click returns at once; a child frame closed meanwhile
     // takes the call with it.
-    if (QObject *board = WindowRegistry::Instance().Resolve(m_hBoardWnd)) {
+    if (Board()) {
       const WindowId id = m_hBoardWnd;
       QMetaObject::invokeMethod(
-          board,
-          [id] {
-            if (auto *target = dynamic_cast<IBoardWindow *>(WindowRegistry::Instance().Resolve(id)))
+          this,
+          [this, id] {
+            if (IBoardWindow *target = m_pBoards ? m_pBoards->Child(id) : nullptr)
               target->ReadBuffer();
           },
           Qt::QueuedConnection);
@@ -473,8 +472,8 @@ void CGenMemBuff::OnOk()
 
 void CGenMemBuff::WriteParameter(std::int16_t index, double value)
 {
-  if (auto *frame = dynamic_cast<IDocAnswerWindow *>(WindowRegistry::Instance().Resolve(m_hBoardWnd)))
-    frame->WriteParameterOnline(index, value, false);
+  if (IBoardWindow *board = Board())
+    board->WriteSetting(index, value);
 }
 
 // New divider: the typed period over the base period, truncated toward zero.

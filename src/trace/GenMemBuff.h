@@ -14,7 +14,6 @@
 class CMemBuffDlg;
 class CXGlyphButton;
 class CXTabCtrl;
-class IBoardWindow;
 class QButtonGroup;
 class QLineEdit;
 class QPushButton;
@@ -81,6 +80,9 @@ public:
   // frame of that board address, if one is open.
   using SelectChildHook = std::function<void(std::uint8_t address)>;
   void SetSelectChildHook(SelectChildHook hook) { m_selectChild = std::move(hook); }
+  // Where the attached board's window is found by its id; the look-up must
+  // outlive this window. Without one no board is reached.
+  void SetBoards(const IBoardLookup *boards) { m_pBoards = boards; }
 
   // Handlers, public so the frame and tests can drive them as the buttons do.
   void OnOk();
@@ -141,4 +143,5 @@ private:
   QString m_strTrigLevPos;
   QString m_strTrigLevNeg;
   SelectChildHook m_selectChild;
+  const IBoardLookup *m_pBoards = nullptr; // not owned
 };

@@ -125,9 +125,10 @@ void CParListView::OnUpdate(CView *, long lHint, QObject *)
 
   if (doc->NeedsEditorReopen() && m_nReopenItem >= 0 && m_nReopenSubItem >= 0) {
     doc->ClearEditorReopen();
-    const int item = m_nReopenItem, sub = m_nReopenSubItem;
-    m_nReopenItem = m_nReopenSubItem = -1;
-    if (item < list->GetItemCount()) {
+    // A row that is gone keeps the cell; the request is dropped all the same.
+    if (m_nReopenItem < list->GetItemCount()) {
+      const int item = m_nReopenItem, sub = m_nReopenSubItem;
+      m_nReopenItem = m_nReopenSubItem = -1;
       qCDebug(lcViews, "editor reopened on the read-back");
       list->EditCell(item, sub);
     }

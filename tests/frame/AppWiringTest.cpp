@@ -319,6 +319,7 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
       << base << " " << mgr.m_idxDiagnTs << " " << mgr.m_nDiagnTs << " "
       << mgr.GetItemText(CGenMemBuff::IDC_SAMPLING).toStdString() << " " << doc->GetPar(mgr.m_idxDiagnTs).GetValue(0)
       << " " << frame->MessageText().toStdString();
+  EXPECT_FALSE(doc->NeedsEditorReopen()) << "a trace setting leaves the list's editor closed";
 
   mgr.OnDownload();
   ASSERT_TRUE(tick([&] { return mgr.GetBufferCount() == 1; }));

@@ -105,6 +105,19 @@ TEST_F(ChildConnTest, GoOnlineAndOfflineMoveStatesAndQueueTheirRequests)
   auto late = std::make_unique<CRequestPacket>(kWnd, 1, REQ_GO_ONLINE);
   conn->ProcessAnswer(*late);
   EXPECT_EQ(conn->QueryState(), 0);
+
+  // The go-offline answer that comes after the next go-online is no fault.
+  auto offline = sink.Take();
+  conn->RequestGoOnline();
+  static QStringList *s_said = nullptr;
+  QStringList said;
+  s_said = &said;
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &text) { s_said->append(text); });
+  conn->ProcessAnswer(*offline);
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(said, QStringList());
+  EXPECT_EQ(conn->QueryState(), 4);
 }
 
 TEST_F(ChildConnTest, GoOnlineAnswerTakesTheBoardIdentityWithoutADescription)
@@ -181,6 +194,17 @@ TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
   EXPECT_EQ(doc->GetPar(7).GetValue(0), 1234);
   // Values read in a read all are not undo records.
   EXPECT_TRUE(doc->GetUndoList().empty());
+
+  // Two overlapping read alls: both K tables are silent.
+  sink.Clear();
+  conn->OnReadAll();
+  conn->OnReadAll();
+  const auto kTables = sink.OfKind(REQ_K_TABLE);
+  ASSERT_EQ(kTables.size(), 2u);
+  for (const CRequestPacket *kt : kTables) {
+    conn->ProcessAnswer(*AnswerOf(*kt, {4096, 1000}));
+    EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Read all param ..."));
+  }
 }
 
 TEST_F(ChildConnTest, ReadAllWindowsNeverSplitAPair)

@@ -168,6 +168,7 @@ public:
   }
   void ReadBuffer() override { codes.push_back(Call::ReadBuffer); }
   void ClearBufferRead() override { codes.push_back(Call::ClearBufferRead); }
+  void WriteSetting(std::int16_t, double) override {}
   int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
 
   WindowId id = kNoWindow;

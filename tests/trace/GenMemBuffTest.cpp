@@ -29,6 +29,7 @@ protected:
   {
     CMemBuffDlg::DefaultGains().fill(1.0);
     CMemBuffDlg::DefaultOffsets().fill(0.0);
+    mgr.SetBoards(&RegisteredBoards());
     mgr.SetSelectChildHook([this](std::uint8_t address) {
       selected.push_back(address);
       if (other.address == address) {
@@ -170,7 +171,6 @@ TEST_F(GenMemBuffTest, TypedTimesBecomeDividerAndDelayInSamples)
   EXPECT_DOUBLE_EQ(child.writes[4].value, 1200);
   EXPECT_EQ(child.writes[5].index, 14);
   EXPECT_DOUBLE_EQ(child.writes[5].value, -800.5);
-  EXPECT_FALSE(child.writes[0].marked);
 
   // Enter in an edit applies the settings, as the button-less dialog does.
   mgr.SetItemText(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("99"));

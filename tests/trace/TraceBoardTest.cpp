@@ -28,7 +28,7 @@ const std::map<std::int16_t, std::uint16_t> kRegisters = {{9, 200}, {10, 201}, {
 constexpr std::uint16_t kBufWidthVar = 201;
 constexpr std::uint16_t kBufLengthVar = 202;
 
-class BoardChild : public QObject, public IBoardWindow, public IDocAnswerWindow {
+class BoardChild : public TraceBoard {
 public:
   explicit BoardChild(CSerManager &serial) : m_serial(serial) { id = WindowRegistry::Instance().Register(this); }
   ~BoardChild() override { WindowRegistry::Instance().Unregister(id); }
@@ -46,8 +46,7 @@ public:
     m_serial.AddRequest(p);
     ++traceReads;
   }
-  WindowId GetAnswerWindowId() const override { return id; }
-  void WriteParameterOnline(std::int16_t index, double value, bool) override
+  void WriteSetting(std::int16_t index, double value) override
   {
     const auto reg = kRegisters.find(index);
     ASSERT_NE(reg, kRegisters.end());
@@ -61,7 +60,6 @@ public:
     readBack->PktType.par.num_par = 1;
     m_serial.AddRequest(readBack);
   }
-  void OnDescriptionLoaded() override {}
 
   WindowId id = kNoWindow;
   int traceReads = 0;
@@ -82,6 +80,7 @@ TEST(TraceBoard, SettingsDownloadChartAndFilesOverTheSimulatedBoard)
   ManagerFixture link(sim.Device());
   BoardChild child(link.Manager());
   CGenMemBuff mgr;
+  mgr.SetBoards(&RegisteredBoards());
   mgr.show();
 
   // What the main frame stores from the board's document on a status report.

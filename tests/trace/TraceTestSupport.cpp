@@ -14,9 +14,16 @@ FakeChild::~FakeChild()
   WindowRegistry::Instance().Unregister(id);
 }
 
-void FakeChild::WriteParameterOnline(std::int16_t index, double value, bool marked)
+const IBoardLookup &RegisteredBoards()
 {
-  writes.push_back({index, value, marked});
+  struct Registered : IBoardLookup {
+    IBoardWindow *Child(WindowId id) const override
+    {
+      return dynamic_cast<IBoardWindow *>(WindowRegistry::Instance().Resolve(id));
+    }
+  };
+  static const Registered s_boards;
+  return s_boards;
 }
 
 // Each track in its own band, so no curve hides another.

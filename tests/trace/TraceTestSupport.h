@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/DocFrameLinks.h"
 #include "model/MainWindowLink.h"
 #include "modbus/RequestPacket.h"
 #include "platform/WindowId.h"
@@ -14,9 +13,35 @@
 
 class CChartCtrl;
 
+// A board window that takes the calls the trace windows never make.
+class TraceBoard : public QObject, public IBoardWindow {
+public:
+  int GoOffline() override { return 0; }
+  int GoOnline() override { return 0; }
+  void Poll() override {}
+  void SetAddress(int) override {}
+  void SetTestpoints(bool) override {}
+  void ShowError(const QString &) override {}
+  QString GetVersion() const override { return {}; }
+  void ProcessAnswer(const CRequestPacket &) override {}
+  void LevelChanged(int) override {}
+  bool SaveAs() override { return false; }
+  bool SaveBackup(bool) override { return false; }
+  void NotifyMainFrame() override {}
+  void AnswerWinCmd(int) override {}
+  void BackupReadAll() override {}
+  void EepromSaveAll() override {}
+  int GetReadState() const override { return 0; }
+  int GetCmdState() const override { return 0; }
+  void ClearBufferRead() override {}
+};
+
+// The board windows as the main frame finds them: by the window registry.
+const IBoardLookup &RegisteredBoards();
+
 // A child frame as the trace windows see it: answers their calls and records
 // the parameter writes and trace reads it is asked for.
-class FakeChild : public QObject, public IBoardWindow, public IDocAnswerWindow {
+class FakeChild : public TraceBoard {
   Q_OBJECT
 public:
   FakeChild();
@@ -29,14 +54,11 @@ public:
   double TrackScale(int track) const override { return scales[static_cast<size_t>(track)]; }
   void ReadBuffer() override { ++traceReads; }
   void ClearBufferRead() override { ++marksCleared; }
-  WindowId GetAnswerWindowId() const override { return id; }
-  void WriteParameterOnline(std::int16_t index, double value, bool marked) override;
-  void OnDescriptionLoaded() override {}
+  void WriteSetting(std::int16_t index, double value) override { writes.push_back({index, value}); }
 
   struct Write {
     std::int16_t index;
     double value;
-    bool marked;
   };
 
   WindowId id = kNoWindow;

@@ -588,6 +588,26 @@ TEST_F(ParList, OnlineWritesReadsAndReopen)
   ASSERT_EQ(answer.writes.size(), 2u);
   EXPECT_EQ(answer.writes[1].value, 104);
   EXPECT_FALSE(answer.writes[1].marked);
+
+  // A read-back while the edited row is not shown drops the request, not the
+  // cell: the next one reopens it.
+  if (List()->GetEdit())
+    QTest::keyClick(List()->GetEdit(), Qt::Key_Escape);
+  ASSERT_EQ(List()->GetEdit(), nullptr);
+  SelectBlock(6);
+  const int far = RowOf(Par("rec_stp_del"));
+  Edit(Par("rec_stp_del"), 6, QStringLiteral("12"));
+  SelectBlock(1);
+  ASSERT_LE(List()->GetItemCount(), far);
+  doc.RequestEditorReopen();
+  doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
+  EXPECT_EQ(List()->GetEdit(), nullptr);
+  EXPECT_FALSE(doc.NeedsEditorReopen());
+  EXPECT_EQ(parList->GetReopenItem(), far);
+  SelectBlock(6);
+  doc.RequestEditorReopen();
+  doc.UpdateAllViews(nullptr, views::HINT_REOPEN);
+  EXPECT_NE(List()->GetEdit(), nullptr);
 }
 
 TEST_F(ParList, BitEditorAndContextMenu)

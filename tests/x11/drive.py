@@ -560,7 +560,13 @@ class Run:
 
         def quiet_online():
             mark = self.log_size()
-            # A few seconds of polling and a full read of the board.
+            # Offline and online again, a few seconds of polling and a full
+            # read of the board.
+            self.command(CMD_ONLINE)
+            wait_for("offline", lambda: self.ch.ok("child-state") == "offline", 20)
+            self.command(CMD_ONLINE)
+            wait_for("online", lambda: self.ch.ok("child-state") == "online", 30)
+            wait_for("connection ready", lambda: self.ch.ok("read-state") == "2", 30)
             self.command(CMD_READ_ALL)
             wait_for("read all finished", lambda: self.ch.ok("read-state") == "4", 60)
             time.sleep(3)
