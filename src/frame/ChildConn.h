@@ -80,7 +80,7 @@ public:
   int GetCommandParIndex() const;
   int GetNTableSize() const;
 
-  // ---- requests ----------------------------------------------------------
+  // ---- requests (ChildConnRequests.cpp) ---------------------------------
   void ReadAllParameters();
   void WriteAllParameters();
   // True when the write and its read-back were queued. A write whose
@@ -91,7 +91,7 @@ public:
   // Board commands into par0, written only online; as WriteParameter.
   bool WriteCommand(int value);
 
-  // ---- answers -----------------------------------------------------------
+  // ---- answers (ChildConnAnswers.cpp) -----------------------------------
   void ProcessAnswer(const CRequestPacket &pkt) override;
   int OnSpecialVariable(int v, std::int16_t value);
   bool SetSpecialParValue(int index, int value);
@@ -100,7 +100,7 @@ public:
   // board (tests start from none).
   static void ResetLastChangeWord();
 
-  // ---- commands ----------------------------------------------------------
+  // ---- commands (ChildConnCommands.cpp) ---------------------------------
   void OnUndo();
   void OnReadAll();
   void OnWriteAll();

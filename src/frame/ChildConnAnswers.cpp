@@ -1,0 +1,370 @@
+#include "frame/ChildConn.h"
+
+#include "frame/FrameCodes.h"
+
+#include "model/DescLine.h"
+#include "model/PacketFactory.h"
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "modbus/RequestPacket.h"
+#include "platform/StringIds.h"
+#include "platform/Trace.h"
+
+#include <algorithm>
+#include <span>
+#include <utility>
+
+// The connection's answers: each kind stored into the document, and the end
+// of the read all or write all whose last block it was.
+
+namespace {
+
+// The bit of "is_sw_set" that asks the board for its reset.
+constexpr std::uint16_t kSwSetResetBit = 0x1000;
+// Answer kinds no request of this program makes: taken without a step.
+enum : std::uint16_t { kForeignKind3 = 3, kForeignKind4 = 4, kForeignKind5 = 5 };
+
+int s_lastChangeWord = -1;
+
+} // namespace
+
+void CChildConn::ResetLastChangeWord()
+{
+  s_lastChangeWord = -1;
+}
+
+void CChildConn::FinishReadAll()
+{
+  m_nStep = 0;
+  SetStatus(LoadStr(IDS_READ_ALL_PARAM_DONE));
+  m_nReadState = BoardStep::Done;
+}
+
+bool CChildConn::BlockAnswered(bool write, std::uint16_t step)
+{
+  // Blocks are answered in the order they were queued, so an answer belongs
+  // to the oldest run still waiting for its step.
+  for (auto run = m_runs.begin(); run != m_runs.end(); ++run) {
+    if (run->write != write)
+      continue;
+    const auto it = std::find(run->steps.begin(), run->steps.end(), step);
+    if (it == run->steps.end())
+      continue;
+    run->steps.erase(it);
+    return run->steps.empty() && EndRun(run);
+  }
+  return false;
+}
+
+bool CChildConn::EndRun(std::deque<BlockRun>::iterator run)
+{
+  // Only the newest run of its kind reports; an earlier one just ends.
+  const bool write = run->write;
+  const bool newest =
+      std::none_of(std::next(run), m_runs.end(), [write](const BlockRun &r) { return r.write == write; });
+  const bool complete = newest && !run->broken;
+  m_runs.erase(run);
+  return complete;
+}
+
+void CChildConn::ShortAnswer(const CRequestPacket &pkt, int expected)
+{
+  qCWarning(lcFrame, "short answer: kind %d, %d of %d registers", pkt.message, int(pkt.wAnsData.size()), expected);
+  const QString text = LoadStrFormat(IDS_SHORT_ANSWER, int(pkt.wAnsData.size()), expected);
+  RequestGoOffline();
+  SetStatus(text);
+}
+
+void CChildConn::ProcessAnswer(const CRequestPacket &pkt)
+{
+  if (!m_pDoc || ConnectionBits() == 0)
+    return;
+  switch (pkt.message) {
+  case ANS_DESCRIPTION:
+    AnswerDescription(pkt);
+    m_pDoc->SetModifiedFlag(true);
+    break;
+  case kForeignKind3:
+  case kForeignKind4:
+  case kForeignKind5:
+  case REQ_WRITE_ONE:
+    break;
+  case REQ_READ_ONE:
+  case REQ_READ_BLOCK:
+    AnswerReadRegisters(pkt);
+    break;
+  case REQ_WRITE_BLOCK:
+    AnswerWriteRegisters(pkt);
+    break;
+  case REQ_K_TABLE:
+    AnswerKTable(pkt);
+    break;
+  case REQ_READ_VARS:
+    AnswerVariables(pkt);
+    break;
+  case REQ_GO_ONLINE:
+    AnswerGoOnline(pkt);
+    break;
+  case REQ_IDLE:
+    RequestGoOffline();
+    break;
+  case REQ_GO_OFFLINE:
+    // The answer to an earlier go-offline, come after the next go-online.
+    break;
+  default:
+    qCWarning(lcFrame, "child frame: unexpected answer kind %d", pkt.message);
+    break;
+  }
+}
+
+bool CChildConn::AnswerResetStep(const CRequestPacket &pkt, bool *refresh)
+{
+  CQelDoc &doc = *m_pDoc;
+  const int p = doc.ParIndexFromAddress(pkt.PktType.par.first_par);
+  if (p < 0)
+    return true;
+  const std::uint16_t word = pkt.wAnsData[0];
+  // Whoever asked for the reset (the frame's command, the variable list),
+  // the first read of "is_sw_set" while it is pending turns into the write.
+  if (doc.IsResetPending() && p == doc.GetSwSetPar()) {
+    doc.ClearResetPending();
+    auto *write = NewPacket(REQ_WRITE_ONE);
+    if (!write) {
+      PacketFactory::SayNoMemory();
+      return false;
+    }
+    write->PktType.par.first_par = doc.GetPar(p).GetAddress();
+    write->PktType.par.num_par = 1;
+    write->wData = {static_cast<std::uint16_t>(word | kSwSetResetBit)};
+    write->track = 0;
+    Queue(write, true);
+  }
+  if (SetSpecialParValue(p, static_cast<std::int16_t>(word)))
+    *refresh = true;
+  return true;
+}
+
+void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  const int count = pkt.PktType.par.num_par;
+  if (static_cast<int>(pkt.wAnsData.size()) < count || count == 0) {
+    ShortAnswer(pkt, count);
+    return;
+  }
+  bool refresh = false;
+  if (pkt.message == REQ_READ_ONE && !AnswerResetStep(pkt, &refresh))
+    return;
+  qCDebug(lcFrame, "READALL: step=%02d start=%04d len=%04d", m_nStep, pkt.PktType.par.first_par, count);
+
+  const int commandPar = GetCommandParIndex();
+  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
+  const auto stored = doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0,
+                                              [&](const CQelDocContainer::ParWordChange &par) {
+                                                if (pkt.PktType.par.step == 0)
+                                                  ShowReadValue(par.index);
+                                                if (SetSpecialParValue(par.index, SaturateToLong(par.now)))
+                                                  refresh = true;
+                                                if (par.index == commandPar && m_nCmdState == BoardStep::Busy)
+                                                  m_nCmdState = BoardStep::Done;
+                                              });
+  std::vector<std::uint16_t> pars;
+  pars.reserve(stored.size());
+  for (const CQelDocContainer::ParWordChange &par : stored)
+    pars.push_back(par.index);
+  if (pkt.PktType.par.mark != 0)
+    doc.RequestEditorReopen();
+  if (pkt.PktType.par.step != 0 && BlockAnswered(false, pkt.PktType.par.step))
+    FinishReadAll();
+  // A read-back's row is rewritten before the update that may reopen its editor.
+  if (pkt.PktType.par.step != 0)
+    RefillParRowsAfterAnswers(pars);
+  else
+    RefillParRows(pars);
+  doc.UpdateAllViews(nullptr, FrameHint::Values);
+  if (refresh)
+    ShowStatusText();
+}
+
+void CChildConn::RefillParRowsAfterAnswers(const std::vector<std::uint16_t> &pars)
+{
+  m_vStoredPars.insert(m_vStoredPars.end(), pars.begin(), pars.end());
+  if (std::exchange(m_bRefillWaiting, true))
+    return;
+  m_pHooks->AfterAnswers([this] {
+    m_bRefillWaiting = false;
+    RefillParRows(std::exchange(m_vStoredPars, {}));
+  });
+}
+
+void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
+{
+  if (pkt.PktType.par.step != 0 && BlockAnswered(true, pkt.PktType.par.step)) {
+    m_nStep = 0;
+    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
+  }
+}
+
+void CChildConn::AnswerKTable(const CRequestPacket &pkt)
+{
+  m_pDoc->ApplyKTable(pkt.wAnsData, pkt.fAnsNTable);
+  FillParList();
+  // Answers come in the order asked: the oldest read all still waiting for
+  // its K table owns this one, and shows its own texts.
+  const auto run = std::find_if(m_runs.begin(), m_runs.end(), [](const BlockRun &r) { return r.kTable; });
+  if (run == m_runs.end()) {
+    SetStatus(LoadStr(IDS_K_TABLE_READ));
+  } else {
+    run->kTable = false;
+    // A read all of a board without parameters ends with its K table.
+    if (run->steps.empty() && EndRun(run))
+      FinishReadAll();
+  }
+  qCDebug(lcFrame, "LOAD K TABLE");
+}
+
+void CChildConn::AnswerVariables(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  const int count = pkt.PktType.var.num_var;
+  if (static_cast<int>(pkt.wAnsData.size()) < count || count == 0) {
+    ShortAnswer(pkt, count);
+    return;
+  }
+  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
+  const int change =
+      doc.ApplyVariableWords(pkt.PktType.var.first_var, words, [this](const CQelDocContainer::VarWordValue &var) {
+        for (int row : var.rows)
+          InvalidateVarList(row);
+        OnSpecialVariable(var.index, static_cast<std::int16_t>(SaturateToLong(var.raw)));
+      });
+  const int change16 = static_cast<std::int16_t>(change);
+  if (change16 != s_lastChangeWord) {
+    s_lastChangeWord = change16;
+    SetStateIcon(StateIconId());
+  }
+}
+
+int CChildConn::OnSpecialVariable(int v, std::int16_t value)
+{
+  CQelDoc &doc = *m_pDoc;
+  if (v == doc.GetWinCmdVar()) {
+    const auto previous = static_cast<std::int16_t>(doc.GetPrevWinCmdValue());
+    doc.SetWinCmdValue(static_cast<std::uint16_t>(value));
+    if (value == BoardCommand::ReadKTable && previous != BoardCommand::ReadKTable)
+      if (CRequestPacket *pkt = NewKTable(0))
+        Queue(pkt);
+    if (value == BoardCommand::ReadAll && previous != BoardCommand::ReadAll)
+      OnReadAll();
+    UpdateWinCmdText();
+    doc.SetPrevWinCmdValue(doc.GetWinCmdValue());
+    return 0;
+  }
+  if (v == doc.GetSamplingTimeVar()) {
+    doc.SetTraceValue(CQelDocContainer::TRACE_SAMPLING_TIME, value / 1000.0f);
+    return 1;
+  }
+  if (v == doc.GetBufLengthVar()) {
+    doc.SetTraceValue(CQelDocContainer::TRACE_BUF_LENGTH, value);
+    return 1;
+  }
+  return 0;
+}
+
+bool CChildConn::SetSpecialParValue(int index, int value)
+{
+  if (!m_pDoc || index < 0)
+    return false;
+  CQelDoc &doc = *m_pDoc;
+  const float v = static_cast<std::int16_t>(value & 0xFFFF);
+  if (index == doc.GetDiagnTsPar())
+    doc.SetTraceValue(CQelDocContainer::TRACE_DIAGN_TS, v);
+  else if (index == doc.GetTrigPosPar())
+    doc.SetTraceValue(CQelDocContainer::TRACE_TRIG_POS, v);
+  else if (index == doc.GetTrigNegPar())
+    doc.SetTraceValue(CQelDocContainer::TRACE_TRIG_NEG, v);
+  else if (index == doc.GetTrigDelayPar())
+    doc.SetTraceValue(CQelDocContainer::TRACE_TRIG_DELAY, v);
+  else
+    return false;
+  return true;
+}
+
+void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  doc.MarkOnline();
+  RecolorParList();
+  InvalidateVarList(-1);
+  m_nReadState = BoardStep::Ready;
+  m_nCmdState = BoardStep::Ready;
+  if (!doc.AreDescriptionsLoaded()) {
+    QString version = pkt.strVersion;
+    version.replace(u'\n', u' ');
+    doc.SetVersion(version);
+    doc.SplitLanguageList(pkt.strLanguages);
+    ShowStatusText();
+  }
+  AddSpecialVarsToList();
+  s_lastChangeWord = -1;
+  SetStateIcon(StateIconId());
+}
+
+void CChildConn::AddSpecialVarsToList()
+{
+  CQelDoc &doc = *m_pDoc;
+  const std::int16_t pars[] = {doc.GetDiagnTsPar(), doc.GetTrigDelayPar(), doc.GetTrigPosPar(), doc.GetTrigNegPar()};
+  const std::int16_t vars[] = {doc.GetSamplingTimeVar(), doc.GetBufLengthVar()};
+  for (std::span<const std::int16_t> items : {std::span<const std::int16_t>(pars), std::span<const std::int16_t>(vars)})
+    for (std::int16_t i : items)
+      if (i < 0)
+        return;
+  for (std::int16_t i : pars)
+    doc.AddExtraPollPar(static_cast<std::uint16_t>(i));
+  for (std::int16_t i : vars)
+    doc.AddExtraPollVar(static_cast<std::uint16_t>(i));
+}
+
+void CChildConn::AnswerDescription(const CRequestPacket &pkt)
+{
+  CQelDoc &doc = *m_pDoc;
+  if (!doc.IsOnline())
+    return;
+  // The board sends the description without the document's header and
+  // watch-row line: the rows start empty.
+  CDocArchive ar = CDocArchive::FromText(pkt.strVersion + QStringLiteral("\nL = 0;0;0;0;0;0;"));
+  const QString identity = doc.GetVersion();
+  doc.DeleteContents();
+  doc.ReadDocument(ar);
+  doc.RequestParTreeRebuild();
+  doc.RequestVarTreeRebuild();
+  doc.RequestVarListRefill();
+  doc.UpdateAllViews(nullptr, FrameHint::All);
+  if (g_hInitFrame == m_hWndAnswer)
+    g_hInitFrame = kNoWindow;
+  doc.EndDescriptionDownload();
+  // The copy is named from the uploaded version line: a description naming
+  // another board than the one that answered would be stored under that
+  // board's name and loaded for it ever after.
+  if (doc.GetVersion() == identity)
+    doc.SaveDescriptionCopy();
+  else
+    qCWarning(lcFrame, "no library copy: the board answered \"%s\" but described \"%s\"", qUtf8Printable(identity),
+              qUtf8Printable(doc.GetVersion()));
+  doc.ReportRefusedLines();
+}
+
+void CChildConn::ShowReadValue(int p)
+{
+  CQelDoc &doc = *m_pDoc;
+  const Parametri &par = doc.GetPar(p);
+  QString text;
+  if (par.GetAttributes() & ATTR_VAR_LINK) {
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParText(p, 0, false));
+  } else if (par.GetAttributes() & ATTR_PAR_LINK) {
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParTextParLink(p, 0, false));
+  } else {
+    text = LoadStrFormat(IDS_READ_VALUE_SI_UI, par.GetNameText(), doc.GetLinkSiText(p, 0), doc.GetLinkText(p, 0));
+  }
+  SetStatus(text);
+}

@@ -1,0 +1,364 @@
+#include "frame/ChildConn.h"
+
+#include "frame/FrameCodes.h"
+
+#include "model/PacketFactory.h"
+#include "model/QelDoc.h"
+#include "model/generali.h"
+#include "modbus/BoardProtocol.h"
+#include "modbus/RequestPacket.h"
+#include "platform/StringIds.h"
+#include "platform/Trace.h"
+
+#include <algorithm>
+
+// The connection's requests: the read all, the write all, single writes and
+// the polls.
+
+namespace {
+
+constexpr int kMaxBlock = 120;
+constexpr int kMaxAddress = BoardProtocol::kRegisterLimit;
+using BoardProtocol::kStatusBlock;
+// What is read of the status block while the board has no descriptions.
+constexpr std::uint16_t kStatusWordsBeforeDescriptions = 2;
+
+} // namespace
+
+CRequestPacket *CChildConn::NewKTable(std::uint16_t step) const
+{
+  auto *pkt = NewPacket(REQ_K_TABLE);
+  if (!pkt)
+    return nullptr;
+  pkt->num_k = static_cast<std::int16_t>(GetNTableSize());
+  pkt->k_mode = pkt->num_k != 0 ? KTableMode::WithN : KTableMode::KOnly;
+  pkt->PktType.par.step = step;
+  return pkt;
+}
+
+void CChildConn::ReadAllParameters()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  if (!doc.AreDescriptionsLoaded()) {
+    // Nothing to read into: say so, and let a waiting backup see a failure.
+    m_nReadState = BoardStep::Failed;
+    SetStatus(LoadStr(IDS_READ_ALL_REFUSED));
+    return;
+  }
+  m_nStep = 0;
+  SetStatus(LoadStr(IDS_READ_ALL_PARAM));
+  for (Parametri &p : doc.GetParameters())
+    p.AcceptValue();
+  CRequestPacket *kTable = NewKTable(static_cast<std::uint16_t>(m_nStep));
+  if (!kTable) {
+    ReadAllFailed();
+    return;
+  }
+  Queue(kTable);
+  ++m_nStep;
+  m_runs.push_back({false, true, false, {}});
+
+  for (int start = 0; start < kMaxAddress; ++start) {
+    if (doc.ParIndexFromAddress(start) < 0)
+      continue;
+    int end = std::min(start + kMaxBlock - 1, kMaxAddress - 1);
+    for (;;) {
+      while (end > start && doc.ParIndexFromAddress(end) < 0)
+        --end;
+      const int last = doc.ParIndexFromAddress(end);
+      // A short, or the second register of a pair: the block ends whole.
+      if (last < 0 || doc.GetPar(last).IsShort() || doc.GetPar(last).GetAddress() != end)
+        break;
+      // A pair is read whole from one answer: take its second register, or
+      // leave the pair to the next block.
+      if (end + 1 - start + 1 <= kMaxBlock && end + 1 < kMaxAddress) {
+        ++end;
+        break;
+      }
+      if (end == start)
+        break;
+      --end;
+    }
+    auto *pkt = NewPacket(REQ_READ_BLOCK);
+    if (!pkt) {
+      m_runs.back().broken = true;
+      ReadAllFailed();
+      return;
+    }
+    pkt->PktType.par.first_par = static_cast<std::uint16_t>(start);
+    pkt->PktType.par.num_par = static_cast<std::uint16_t>(end - start + 1);
+    pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep);
+    pkt->wData.assign(pkt->PktType.par.num_par, 0);
+    qCDebug(lcFrame, "READALL PAR: step=%02d start=%04d len=%04d", m_nStep, start, end - start + 1);
+    m_runs.back().steps.push_back(pkt->PktType.par.step);
+    Queue(pkt);
+    ++m_nStep;
+    start = end;
+  }
+  // With no block queued the K-table answer ends the read all.
+}
+
+void CChildConn::ReadAllFailed()
+{
+  PacketFactory::SayNoMemory();
+  // Values missing from the read all: a waiting backup must not save them.
+  m_nReadState = BoardStep::Failed;
+}
+
+void CChildConn::WriteAllParameters()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  m_nStep = 1;
+  SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
+  m_runs.push_back({true, false, false, {}});
+
+  // par0 keeps the last command sent, which no write all may send again.
+  const int commandPar = GetCommandParIndex();
+  CRequestPacket *pkt = nullptr;
+  auto flush = [&] {
+    pkt->PktType.par.num_par = static_cast<std::uint16_t>(pkt->wData.size());
+    qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step, pkt->PktType.par.first_par,
+            pkt->PktType.par.num_par);
+    m_runs.back().steps.push_back(pkt->PktType.par.step);
+    Queue(pkt);
+  };
+  for (int address = 0; address < kMaxAddress; ++address) {
+    int p = doc.ParIndexFromAddress(address);
+    if (p >= 0 && p == commandPar)
+      p = -1; // a gap: the blocks either side leave it out
+    bool pair = false;
+    if (p >= 0 && doc.GetPar(p).GetAddress() == address) {
+      const Parametri &par = doc.GetPar(p);
+      pair = !par.IsShort();
+      if (pkt && pair && pkt->wData.size() + 2 > std::size_t(kMaxBlock))
+        flush();
+      if (!pkt) {
+        pkt = NewPacket(REQ_WRITE_BLOCK);
+        if (!pkt) {
+          PacketFactory::SayNoMemory();
+          m_runs.back().broken = true;
+          if (m_runs.back().steps.empty())
+            m_runs.pop_back();
+          return;
+        }
+        pkt->PktType.par.first_par = static_cast<std::uint16_t>(address);
+        pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep++);
+        pkt->wData.reserve(kMaxBlock);
+      }
+      const double value = par.GetValue(0);
+      if (par.IsLong()) {
+        pkt->wData.push_back(LongLowWord(value));
+        pkt->wData.push_back(LongHighWord(value));
+        ++address;
+      } else if (par.IsFloat()) {
+        pkt->wData.push_back(FloatLowWord(value));
+        pkt->wData.push_back(FloatHighWord(value));
+        ++address;
+      } else {
+        pkt->wData.push_back(ShortWord(value));
+      }
+    }
+    // A run ends at a gap, after a pair
+    // and at 120 registers.
+    if (pkt && (pair || p < 0 || pkt->wData.size() >= std::size_t(kMaxBlock)))
+      flush();
+  }
+  if (pkt)
+    flush();
+  if (m_runs.back().steps.empty()) {
+    // No parameter: nothing to wait for.
+    m_runs.pop_back();
+    m_nStep = 0;
+    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
+  }
+}
+
+bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, int mark)
+{
+  if (!m_pDoc || index >= m_pDoc->GetParCount())
+    return false;
+  CQelDoc &doc = *m_pDoc;
+  const Parametri &par = doc.GetPar(index);
+  value = par.Clamp(value);
+  const std::uint16_t address = par.GetAddress();
+  if (address >= kMaxAddress || (!par.IsShort() && address + 1 >= kMaxAddress))
+    return false;
+
+  auto *write = NewPacket(par.IsShort() ? REQ_WRITE_ONE : REQ_WRITE_BLOCK);
+  if (!write) {
+    PacketFactory::SayNoMemory();
+    return false;
+  }
+  write->PktType.par.first_par = address;
+  write->PktType.par.mark = mark != 0 ? 1 : 0;
+  write->track = track;
+  if (par.IsShort())
+    write->wData = {ShortWord(value)};
+  else if (par.IsLong())
+    write->wData = {LongLowWord(value), LongHighWord(value)};
+  else
+    write->wData = {FloatLowWord(value), FloatHighWord(value)};
+  write->PktType.par.num_par = static_cast<std::uint16_t>(write->wData.size());
+  const std::uint8_t marked = write->PktType.par.mark;
+  Queue(write);
+
+  // The write goes out even when its read-back cannot.
+  auto *readBack = NewPacket(par.IsShort() ? REQ_READ_ONE : REQ_READ_BLOCK);
+  const bool withReadBack = readBack != nullptr;
+  if (readBack) {
+    readBack->PktType.par.first_par = address;
+    readBack->PktType.par.num_par = par.IsShort() ? 1 : 2;
+    readBack->PktType.par.mark = marked;
+    readBack->track = track;
+    Queue(readBack);
+  } else {
+    PacketFactory::SayNoMemory();
+  }
+
+  if (static_cast<int>(index) == GetCommandParIndex())
+    SetStatus(LoadStr(IDS_COMMAND_SENT));
+  else
+    SetStatus(LoadStrFormat(IDS_WRITE_VALUE, par.GetNameText(), value));
+  return withReadBack;
+}
+
+bool CChildConn::WriteCommand(int value)
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return false;
+  const int par0 = GetCommandParIndex();
+  if (par0 < 0) {
+    SetStatus(LoadStr(IDS_NO_COMMAND_PAR));
+    return false;
+  }
+  return WriteParameter(static_cast<std::uint16_t>(par0), value, 0, 0);
+}
+
+void CChildConn::QueueBlocks(const std::vector<std::uint16_t> &items, bool parameters)
+{
+  struct Item {
+    int first;
+    int last;
+  };
+  std::vector<Item> regs;
+  regs.reserve(items.size());
+  for (std::uint16_t i : items) {
+    const Variabili &v = parameters ? static_cast<const Variabili &>(m_pDoc->GetPar(i)) : m_pDoc->GetVar(i);
+    const int first = v.GetAddress();
+    const int last = first + (v.IsShort() ? 0 : 1);
+    if (last < kMaxAddress)
+      regs.push_back({first, last});
+  }
+  std::sort(regs.begin(), regs.end(), [](const Item &a, const Item &b) { return a.first < b.first; });
+
+  auto send = [&](int first, int last) {
+    // A poll that cannot be made is skipped: the next one comes soon.
+    auto *pkt = NewPacket(parameters ? REQ_READ_BLOCK : REQ_READ_VARS);
+    if (!pkt)
+      return;
+    const auto count = static_cast<std::uint16_t>(last - first + 1);
+    if (parameters) {
+      pkt->PktType.par.first_par = static_cast<std::uint16_t>(first);
+      pkt->PktType.par.num_par = count;
+      qCDebug(lcFrame, "AddRequest(pPkt) parametri");
+    } else {
+      pkt->PktType.var.first_var = static_cast<std::uint16_t>(first);
+      pkt->PktType.var.num_var = count;
+    }
+    Queue(pkt);
+  };
+  int first = -1;
+  int last = -1;
+  for (const Item &item : regs) {
+    if (first < 0) {
+      first = item.first;
+      last = item.last;
+      continue;
+    }
+    if (item.last - first + 1 > kMaxBlock) {
+      send(first, last);
+      first = item.first;
+      last = item.last;
+    } else {
+      last = std::max(last, item.last);
+    }
+  }
+  if (first >= 0)
+    send(first, last);
+}
+
+void CChildConn::RefreshDisplayedItems()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  if (!doc.AreDescriptionsLoaded()) {
+    if (auto *pkt = NewPacket(REQ_READ_VARS)) {
+      pkt->PktType.var.first_var = kStatusBlock;
+      pkt->PktType.var.num_var = kStatusWordsBeforeDescriptions;
+      Queue(pkt);
+    }
+    return;
+  }
+  if (doc.IsTraceReadPending())
+    return;
+
+  std::vector<std::uint16_t> vars;
+  auto &rows = doc.GetVarRows();
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    rows[r].pollMark = 0;
+    if (doc.IsVarRowValid(r))
+      vars.push_back(static_cast<std::uint16_t>(rows[r].index));
+  }
+  for (std::uint16_t v : doc.GetExtraPollVars())
+    if (v < doc.GetVarCount())
+      vars.push_back(v);
+  std::sort(vars.begin(), vars.end());
+  vars.erase(std::unique(vars.begin(), vars.end()), vars.end());
+  const auto &std = doc.GetStdVariables();
+  vars.erase(std::remove_if(vars.begin(), vars.end(),
+                            [&](std::uint16_t v) { return std::find(std.begin(), std.end(), v) != std.end(); }),
+             vars.end());
+
+  // The status block: the standard variables as the board lays them out.
+  if (doc.GetStdVarRegisters() != 0) {
+    if (auto *pkt = NewPacket(REQ_READ_VARS)) {
+      pkt->PktType.var.first_var = kStatusBlock;
+      pkt->PktType.var.num_var = std::min<std::uint16_t>(doc.GetStdVarRegisters(), kMaxBlock);
+      Queue(pkt);
+    }
+  }
+  std::vector<std::uint16_t> pars;
+  for (std::uint16_t p : doc.GetExtraPollPars())
+    if (p < doc.GetParCount())
+      pars.push_back(p);
+  doc.ClearExtraPollPars();
+  qCDebug(lcFrame, "start parametri");
+  QueueBlocks(pars, true);
+  QueueBlocks(vars, false);
+  doc.ClearExtraPollVars();
+}
+
+void CChildConn::RequestBufferRead()
+{
+  if (!m_pDoc || !m_pDoc->IsOnline() || !m_pDoc->AreDescriptionsLoaded())
+    return;
+  CQelDoc &doc = *m_pDoc;
+  if (doc.GetBufWidthVar() <= 0 || doc.GetBufLengthVar() <= 0)
+    return;
+  auto *pkt = NewPacket(REQ_READ_TRACE);
+  if (!pkt) {
+    // Pending without a request would stop the polls for good.
+    PacketFactory::SayNoMemory();
+    return;
+  }
+  doc.MarkTraceReadPending();
+  pkt->trace_width_reg = doc.GetVar(doc.GetBufWidthVar()).GetAddress();
+  pkt->trace_length_reg = doc.GetVar(doc.GetBufLengthVar()).GetAddress();
+  qCDebug(lcFrame, "Invio MSG Read_buff_MSG");
+  Queue(pkt);
+}
