@@ -184,7 +184,7 @@ private:
   void AnswerGoOnline(const CRequestPacket &pkt);
   void AnswerDescription(const CRequestPacket &pkt);
   void ShowReadValue(int p);
-  // Blocks of registers over items sorted by address, at most 120 each.
+  // The poll blocks of the items (parameters or variables).
   void QueueBlocks(const std::vector<std::uint16_t> &items, bool parameters);
   void AskAndWrite(unsigned question, int value);
   QString TrackParName(int n) const;

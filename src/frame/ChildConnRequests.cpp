@@ -1,5 +1,6 @@
 #include "frame/ChildConn.h"
 
+#include "frame/BlockPlan.h"
 #include "frame/FrameCodes.h"
 
 #include "model/PacketFactory.h"
@@ -13,15 +14,56 @@
 #include <algorithm>
 
 // The connection's requests: the read all, the write all, single writes and
-// the polls.
+// the polls, built from the block plans.
 
 namespace {
 
-constexpr int kMaxBlock = 120;
 constexpr int kMaxAddress = BoardProtocol::kRegisterLimit;
 using BoardProtocol::kStatusBlock;
 // What is read of the status block while the board has no descriptions.
 constexpr std::uint16_t kStatusWordsBeforeDescriptions = 2;
+
+// The parameter map as the block plans read it, one cell per register.
+std::vector<blockplan::Cell> ParameterCells(const CQelDoc &doc)
+{
+  using blockplan::Cell;
+  std::vector<Cell> cells(kMaxAddress, Cell::Empty);
+  for (int address = 0; address < kMaxAddress; ++address) {
+    const int p = doc.ParIndexFromAddress(address);
+    if (p < 0)
+      continue;
+    const Parametri &par = doc.GetPar(p);
+    cells[address] = par.GetAddress() != address ? Cell::Tail : par.IsShort() ? Cell::Short : Cell::Pair;
+  }
+  return cells;
+}
+
+// The words of a write-all run: each parameter starting in it, a pair low
+// word first.
+std::vector<std::uint16_t> RunWords(const CQelDoc &doc, const blockplan::Run &run)
+{
+  std::vector<std::uint16_t> words;
+  words.reserve(std::size_t(run.count));
+  for (int address = run.first; address < kMaxAddress && words.size() < std::size_t(run.count); ++address) {
+    const int p = doc.ParIndexFromAddress(address);
+    if (p < 0 || doc.GetPar(p).GetAddress() != address)
+      continue;
+    const Parametri &par = doc.GetPar(p);
+    const double value = par.GetValue(0);
+    if (par.IsLong()) {
+      words.push_back(LongLowWord(value));
+      words.push_back(LongHighWord(value));
+      ++address;
+    } else if (par.IsFloat()) {
+      words.push_back(FloatLowWord(value));
+      words.push_back(FloatHighWord(value));
+      ++address;
+    } else {
+      words.push_back(ShortWord(value));
+    }
+  }
+  return words;
+}
 
 } // namespace
 
@@ -60,42 +102,21 @@ void CChildConn::ReadAllParameters()
   ++m_nStep;
   m_runs.push_back({false, true, false, {}});
 
-  for (int start = 0; start < kMaxAddress; ++start) {
-    if (doc.ParIndexFromAddress(start) < 0)
-      continue;
-    int end = std::min(start + kMaxBlock - 1, kMaxAddress - 1);
-    for (;;) {
-      while (end > start && doc.ParIndexFromAddress(end) < 0)
-        --end;
-      const int last = doc.ParIndexFromAddress(end);
-      // A short, or the second register of a pair: the block ends whole.
-      if (last < 0 || doc.GetPar(last).IsShort() || doc.GetPar(last).GetAddress() != end)
-        break;
-      // A pair is read whole from one answer: take its second register, or
-      // leave the pair to the next block.
-      if (end + 1 - start + 1 <= kMaxBlock && end + 1 < kMaxAddress) {
-        ++end;
-        break;
-      }
-      if (end == start)
-        break;
-      --end;
-    }
+  for (const blockplan::Run &run : blockplan::ReadAllRuns(ParameterCells(doc))) {
     auto *pkt = NewPacket(REQ_READ_BLOCK);
     if (!pkt) {
       m_runs.back().broken = true;
       ReadAllFailed();
       return;
     }
-    pkt->PktType.par.first_par = static_cast<std::uint16_t>(start);
-    pkt->PktType.par.num_par = static_cast<std::uint16_t>(end - start + 1);
+    pkt->PktType.par.first_par = static_cast<std::uint16_t>(run.first);
+    pkt->PktType.par.num_par = static_cast<std::uint16_t>(run.count);
     pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep);
     pkt->wData.assign(pkt->PktType.par.num_par, 0);
-    qCDebug(lcFrame, "READALL PAR: step=%02d start=%04d len=%04d", m_nStep, start, end - start + 1);
+    qCDebug(lcFrame, "READALL PAR: step=%02d start=%04d len=%04d", m_nStep, run.first, run.count);
     m_runs.back().steps.push_back(pkt->PktType.par.step);
     Queue(pkt);
     ++m_nStep;
-    start = end;
   }
   // With no block queued the K-table answer ends the read all.
 }
@@ -116,59 +137,30 @@ void CChildConn::WriteAllParameters()
   SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
   m_runs.push_back({true, false, false, {}});
 
-  // par0 keeps the last command sent, which no write all may send again.
+  // par0 keeps the last command sent: its register is left out, unless a
+  // later parameter took it.
   const int commandPar = GetCommandParIndex();
-  CRequestPacket *pkt = nullptr;
-  auto flush = [&] {
+  int commandAddress = -1;
+  if (commandPar >= 0 && doc.ParIndexFromAddress(doc.GetPar(commandPar).GetAddress()) == commandPar)
+    commandAddress = doc.GetPar(commandPar).GetAddress();
+  for (const blockplan::Run &run : blockplan::WriteAllRuns(ParameterCells(doc), commandAddress)) {
+    auto *pkt = NewPacket(REQ_WRITE_BLOCK);
+    if (!pkt) {
+      PacketFactory::SayNoMemory();
+      m_runs.back().broken = true;
+      if (m_runs.back().steps.empty())
+        m_runs.pop_back();
+      return;
+    }
+    pkt->PktType.par.first_par = static_cast<std::uint16_t>(run.first);
+    pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep++);
+    pkt->wData = RunWords(doc, run);
     pkt->PktType.par.num_par = static_cast<std::uint16_t>(pkt->wData.size());
     qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step, pkt->PktType.par.first_par,
             pkt->PktType.par.num_par);
     m_runs.back().steps.push_back(pkt->PktType.par.step);
     Queue(pkt);
-  };
-  for (int address = 0; address < kMaxAddress; ++address) {
-    int p = doc.ParIndexFromAddress(address);
-    if (p >= 0 && p == commandPar)
-      p = -1; // a gap: the blocks either side leave it out
-    bool pair = false;
-    if (p >= 0 && doc.GetPar(p).GetAddress() == address) {
-      const Parametri &par = doc.GetPar(p);
-      pair = !par.IsShort();
-      if (pkt && pair && pkt->wData.size() + 2 > std::size_t(kMaxBlock))
-        flush();
-      if (!pkt) {
-        pkt = NewPacket(REQ_WRITE_BLOCK);
-        if (!pkt) {
-          PacketFactory::SayNoMemory();
-          m_runs.back().broken = true;
-          if (m_runs.back().steps.empty())
-            m_runs.pop_back();
-          return;
-        }
-        pkt->PktType.par.first_par = static_cast<std::uint16_t>(address);
-        pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep++);
-        pkt->wData.reserve(kMaxBlock);
-      }
-      const double value = par.GetValue(0);
-      if (par.IsLong()) {
-        pkt->wData.push_back(LongLowWord(value));
-        pkt->wData.push_back(LongHighWord(value));
-        ++address;
-      } else if (par.IsFloat()) {
-        pkt->wData.push_back(FloatLowWord(value));
-        pkt->wData.push_back(FloatHighWord(value));
-        ++address;
-      } else {
-        pkt->wData.push_back(ShortWord(value));
-      }
-    }
-    // A run ends at a gap, after a pair
-    // and at 120 registers.
-    if (pkt && (pair || p < 0 || pkt->wData.size() >= std::size_t(kMaxBlock)))
-      flush();
   }
-  if (pkt)
-    flush();
   if (m_runs.back().steps.empty()) {
     // No parameter: nothing to wait for.
     m_runs.pop_back();
@@ -240,55 +232,29 @@ bool CChildConn::WriteCommand(int value)
 
 void CChildConn::QueueBlocks(const std::vector<std::uint16_t> &items, bool parameters)
 {
-  struct Item {
-    int first;
-    int last;
-  };
-  std::vector<Item> regs;
+  std::vector<blockplan::Run> regs;
   regs.reserve(items.size());
   for (std::uint16_t i : items) {
     const Variabili &v = parameters ? static_cast<const Variabili &>(m_pDoc->GetPar(i)) : m_pDoc->GetVar(i);
-    const int first = v.GetAddress();
-    const int last = first + (v.IsShort() ? 0 : 1);
-    if (last < kMaxAddress)
-      regs.push_back({first, last});
+    regs.push_back({v.GetAddress(), v.IsShort() ? 1 : 2});
   }
-  std::sort(regs.begin(), regs.end(), [](const Item &a, const Item &b) { return a.first < b.first; });
-
-  auto send = [&](int first, int last) {
+  for (const blockplan::Run &run : blockplan::PollRuns(std::move(regs), kMaxAddress)) {
     // A poll that cannot be made is skipped: the next one comes soon.
     auto *pkt = NewPacket(parameters ? REQ_READ_BLOCK : REQ_READ_VARS);
     if (!pkt)
-      return;
-    const auto count = static_cast<std::uint16_t>(last - first + 1);
+      continue;
+    const auto first = static_cast<std::uint16_t>(run.first);
+    const auto count = static_cast<std::uint16_t>(run.count);
     if (parameters) {
-      pkt->PktType.par.first_par = static_cast<std::uint16_t>(first);
+      pkt->PktType.par.first_par = first;
       pkt->PktType.par.num_par = count;
       qCDebug(lcFrame, "AddRequest(pPkt) parametri");
     } else {
-      pkt->PktType.var.first_var = static_cast<std::uint16_t>(first);
+      pkt->PktType.var.first_var = first;
       pkt->PktType.var.num_var = count;
     }
     Queue(pkt);
-  };
-  int first = -1;
-  int last = -1;
-  for (const Item &item : regs) {
-    if (first < 0) {
-      first = item.first;
-      last = item.last;
-      continue;
-    }
-    if (item.last - first + 1 > kMaxBlock) {
-      send(first, last);
-      first = item.first;
-      last = item.last;
-    } else {
-      last = std::max(last, item.last);
-    }
   }
-  if (first >= 0)
-    send(first, last);
 }
 
 void CChildConn::RefreshDisplayedItems()
@@ -328,7 +294,7 @@ void CChildConn::RefreshDisplayedItems()
   if (doc.GetStdVarRegisters() != 0) {
     if (auto *pkt = NewPacket(REQ_READ_VARS)) {
       pkt->PktType.var.first_var = kStatusBlock;
-      pkt->PktType.var.num_var = std::min<std::uint16_t>(doc.GetStdVarRegisters(), kMaxBlock);
+      pkt->PktType.var.num_var = std::min<std::uint16_t>(doc.GetStdVarRegisters(), blockplan::kMaxBlock);
       Queue(pkt);
     }
   }

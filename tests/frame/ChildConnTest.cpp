@@ -2,6 +2,7 @@
 #include "FrameTestSupport.h"
 #include "TestSupport.h"
 
+#include "frame/BlockPlan.h"
 #include "frame/CommandTable.h"
 #include "frame/FrameCodes.h"
 #include "platform/StringIds.h"
@@ -207,28 +208,6 @@ TEST_F(ChildConnTest, ReadAllSendsKTableThenBlocksAndEndsOnTheLastAnswer)
   }
 }
 
-TEST_F(ChildConnTest, ReadAllWindowsNeverSplitAPair)
-{
-  QStringList items{QStringLiteral("f0 fl=0; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=119; v=0; a=0; u=-1;")};
-  for (int i = 1; i <= 119; ++i)
-    items << Short(i, i - 1);
-  auto pairs = LoadDocText(Doc(items));
-  ASSERT_EQ(pairs->GetParCount(), 120);
-  conn->SetConnDocument(pairs.get());
-  Online();
-  conn->OnReadAll();
-  ASSERT_EQ(sink.queue.size(), 3u);
-  EXPECT_EQ(sink.queue[1]->PktType.par.first_par, 0);
-  EXPECT_EQ(sink.queue[1]->PktType.par.num_par, 119);
-  EXPECT_EQ(sink.queue[2]->PktType.par.first_par, 119);
-  EXPECT_EQ(sink.queue[2]->PktType.par.num_par, 2);
-
-  // A float answered whole: low word first.
-  Answer(*sink.queue[2], {0x0000, 0x3F80});
-  EXPECT_DOUBLE_EQ(pairs->GetPar(0).GetValue(0), 1.0);
-  conn->SetConnDocument(doc.get());
-}
-
 TEST_F(ChildConnTest, WriteAllCutsRunsAtGapsPairsAndTheCommandParameter)
 {
   // s1 is par0: it holds the last board command, which a write all must
@@ -261,25 +240,64 @@ TEST_F(ChildConnTest, WriteAllCutsRunsAtGapsPairsAndTheCommandParameter)
   EXPECT_EQ(runs->GetStatusText(), QStringLiteral("Write all param ..."));
   Answer(b, {});
   EXPECT_EQ(runs->GetStatusText(), QStringLiteral("Write all param ...done!"));
-  conn->SetConnDocument(doc.get());
-}
 
-TEST_F(ChildConnTest, WriteAllClosesABlockBeforeAPairThatDoesNotFit)
-{
-  // par0 at 0 is left out: the run 1..119 is open when the float comes.
-  QStringList items{QStringLiteral("f0 fl=2; m=-100; d=0; M=100; k=-1; n=-1; s=0; b=1; p=120; v=0; a=0; u=-1;")};
-  for (int i = 1; i <= 120; ++i)
-    items << Short(i, i - 1);
-  auto pairs = LoadDocText(Doc(items));
-  conn->SetConnDocument(pairs.get());
+  // A float goes low word first: speed_kp, 0.75 at 100 in the example.
+  conn->SetConnDocument(doc.get());
   Online();
   conn->WriteAllParameters();
-  ASSERT_EQ(sink.queue.size(), 2u);
-  EXPECT_EQ(sink.queue[0]->PktType.par.first_par, 1);
-  EXPECT_EQ(sink.queue[0]->PktType.par.num_par, 119);
-  EXPECT_EQ(sink.queue[1]->PktType.par.first_par, 120);
-  EXPECT_EQ(sink.queue[1]->wData, (std::vector<uint16_t>{FloatLowWord(2), FloatHighWord(2)}));
-  conn->SetConnDocument(doc.get());
+  const auto kp =
+      std::find_if(sink.queue.begin(), sink.queue.end(), [](const auto &p) { return p->PktType.par.first_par == 100; });
+  ASSERT_NE(kp, sink.queue.end());
+  EXPECT_EQ((*kp)->wData, (std::vector<uint16_t>{FloatLowWord(0.75), FloatHighWord(0.75)}));
+}
+
+// One character per register: '.' none, 's' a short, "pt" a pair.
+std::vector<blockplan::Cell> Cells(const std::string &map)
+{
+  using blockplan::Cell;
+  std::vector<Cell> cells;
+  for (char c : map)
+    cells.push_back(c == 's' ? Cell::Short : c == 'p' ? Cell::Pair : c == 't' ? Cell::Tail : Cell::Empty);
+  return cells;
+}
+
+TEST(BlockPlan, ReadAllSpansGapsWriteAllCutsAndNeitherSplitsAPair)
+{
+  using R = std::vector<blockplan::Run>;
+  struct Case {
+    const char *what;
+    std::string map;
+    int command;
+    R read;
+    R write;
+  } cases[] = {
+      {"a float at the read window's edge goes whole to the next block", std::string(119, 's') + "pt", -1,
+       R{{0, 119}, {119, 2}}, R{{0, 119}, {119, 2}}},
+      // par0 at 0 is left out: the run 1..119 is open when the float comes.
+      {"a write block closes before a pair that does not fit", std::string(120, 's') + "pt", 0, R{{0, 120}, {120, 2}},
+       R{{1, 119}, {120, 2}}},
+      // par0 at 11 holds the last board command, which a write all must not send again.
+      {"gaps, pairs and the command parameter", "..........ssss..pt....", 11, R{{10, 8}}, R{{10, 1}, {12, 2}, {16, 2}}},
+      {"120 registers", std::string(130, 's'), -1, R{{0, 120}, {120, 10}}, R{{0, 120}, {120, 10}}},
+  };
+  for (const Case &c : cases) {
+    const auto cells = Cells(c.map);
+    EXPECT_EQ(blockplan::ReadAllRuns(cells), c.read) << c.what;
+    EXPECT_EQ(blockplan::WriteAllRuns(cells, c.command), c.write) << c.what;
+  }
+}
+
+TEST(BlockPlan, PollsMergeSortedRangesUpTo120RegistersWithoutWrapping)
+{
+  using R = std::vector<blockplan::Run>;
+  const std::pair<R, R> cases[] = {
+      {R{{120, 1}, {0, 1}, {119, 1}}, R{{0, 120}, {120, 1}}},
+      {R{{0, 1}, {119, 2}}, R{{0, 1}, {119, 2}}}, // a pair past 120 starts the next block
+      {R{{202, 1}, {105, 1}, {110, 2}, {200, 2}, {110, 1}}, R{{105, 98}}},
+      {R{{9998, 1}, {9999, 2}}, R{{9998, 1}}}, // the pair would run past the last register
+  };
+  for (const auto &[items, runs] : cases)
+    EXPECT_EQ(blockplan::PollRuns(items, 10000), runs);
 }
 
 TEST_F(ChildConnTest, SingleWritesGoWithTheirReadBack)
@@ -435,27 +453,6 @@ TEST_F(ChildConnTest, PollSkipsWatchRowsThatNameNoVariable)
   for (const auto &p : sink.queue)
     Answer(*p, std::vector<uint16_t>(p->PktType.var.num_var, 1));
   EXPECT_FALSE(rows[0].hasValue);
-}
-
-TEST_F(ChildConnTest, PollBlocksNeverExceed120RegistersOrWrap)
-{
-  QStringList items;
-  items << Short(0, 0);
-  items << QStringLiteral("v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;");
-  items << QStringLiteral("v1 b; k=-1; n=-1; s=0; b=1; p=119; v=0; a=0; u=-1;");
-  items << QStringLiteral("v2 c; k=-1; n=-1; s=0; b=1; p=120; v=0; a=0; u=-1;");
-  items << QStringLiteral("L = 2;1;0;");
-  auto wide = LoadDocText(Doc(items));
-  conn->SetConnDocument(wide.get());
-  Online();
-  conn->Poll();
-  auto vars = sink.OfKind(REQ_READ_VARS);
-  ASSERT_EQ(vars.size(), 2u);
-  EXPECT_EQ(vars[0]->PktType.var.first_var, 0);
-  EXPECT_EQ(vars[0]->PktType.var.num_var, 120);
-  EXPECT_EQ(vars[1]->PktType.var.first_var, 120);
-  EXPECT_EQ(vars[1]->PktType.var.num_var, 1);
-  conn->SetConnDocument(doc.get());
 }
 
 TEST_F(ChildConnTest, StatusBlockAnswerSetsIconsRowsAndWinCmdTriggers)
