@@ -7,12 +7,14 @@
 #include "BoardSession.h"
 #include "FakeDocHost.h"
 #include "ForeignBoard.h"
+#include "../modbus/SerialTestSupport.h"
 #include "TestSupport.h"
 
 #include "frame/FrameCodes.h"
 
 #include "model/QelDoc.h"
 #include "modbus/RequestPacket.h"
+#include "modbus/SerCodes.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -65,6 +67,39 @@ protected:
 
   TestEnvironment env;
 };
+
+// The serial manager alone: the register kinds in their standard functions, a
+// block of the largest size, and a slave address nobody answers.
+TEST_F(ForeignSlave, SerialManagerUsesStandardFraming)
+{
+  ForeignBoard board(
+      ExamplePath(QStringLiteral("demo-small.vtx")),
+      {"--slave", "17", "--var", "pos_actual=65538", "--var", "speed_actual=1004", "--var", "dc_voltage=1005"});
+  ASSERT_TRUE(board.Started()) << board.Error().toStdString();
+  ManagerFixture link(board.Device(), 250, 5);
+  // Input registers from 100: motor_power, pos_actual (two each), speed_actual, dc_voltage.
+  const CRequestPacket inputs = link.Ask(MakeRead(REQ_READ_VARS, 100, 8, 17));
+  EXPECT_EQ(inputs.error, kSerOk) << inputs.strVersion.toStdString();
+  EXPECT_EQ(inputs.wAnsData, (std::vector<uint16_t>{0, 0, 2, 1, 1004, 1005, 0, 0}));
+
+  const CRequestPacket wrote = link.Ask(MakeWrite(REQ_WRITE_ONE, 40, {ShortWord(-5)}, 17));
+  EXPECT_EQ(wrote.error, kSerOk) << wrote.strVersion.toStdString();
+  EXPECT_EQ(link.Ask(MakeRead(REQ_READ_ONE, 40, 1, 17)).wAnsData, std::vector<uint16_t>{0xFFFB});
+
+  std::vector<uint16_t> sent;
+  for (uint16_t i = 0; i < 120; ++i)
+    sent.push_back(static_cast<uint16_t>(i * 3 + 1));
+  const CRequestPacket blockWritten = link.Ask(MakeWrite(REQ_WRITE_BLOCK, 120, sent, 17));
+  EXPECT_EQ(blockWritten.error, kSerOk) << blockWritten.strVersion.toStdString();
+  const CRequestPacket blockBack = link.Ask(MakeRead(REQ_READ_BLOCK, 120, 120, 17));
+  EXPECT_EQ(blockBack.error, kSerOk);
+  EXPECT_EQ(blockBack.wAnsData, sent);
+  EXPECT_EQ(board.Holding(120, 120), sent);
+
+  // A slave address nobody answers: a time-out, and the link goes on.
+  EXPECT_EQ(link.Ask(MakeRead(REQ_READ_ONE, 0, 1, 18), 10000).error, kSerErrTimeout);
+  EXPECT_EQ(link.Ask(MakeRead(REQ_READ_ONE, 40, 1, 17)).error, kSerOk);
+}
 
 TEST_F(ForeignSlave, OnlineReadAllWriteAndPollThroughPymodbus)
 {
@@ -212,32 +247,11 @@ TEST_F(ForeignSlave, ABoardWithAnotherIdentityIsRefused)
   EXPECT_EQ(link.Outstanding(), 0);
 }
 
-TEST_F(ForeignSlave, ADocumentWithoutDescriptionTakesTheBoardsIdentityAndLanguages)
-{
-  CQelDoc doc;
-  ForeignBoard board(ExamplePath(QStringLiteral("demo-small.vtx")),
-                     {"--slave", QString::number(doc.GetSlaveAddress())});
-  ASSERT_TRUE(board.Started()) << board.Error().toStdString();
-  SerialLink link(board.Device(), 500, 3);
-  BoardSession session(doc, link);
-
-  session.GoOnline();
-  ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
-  ASSERT_TRUE(session.Online()) << link.Errors().join(u'|').toStdString();
-  EXPECT_EQ(doc.GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));
-  EXPECT_EQ(doc.GetLanguageList(), (QStringList{QStringLiteral("en"), QStringLiteral("it")}));
-
-  // Without a description the poll still reads the head of the status block.
-  session.Poll();
-  ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
-  EXPECT_TRUE(session.Online());
-  EXPECT_TRUE(link.Errors().isEmpty()) << link.Errors().join(u'|').toStdString();
-}
-
-// The description upload is not served: the board's exception answer takes
-// the window offline with a text and frees the download slot; nothing of the
-// document changes.
-TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
+// A document without description takes the board's identity and languages,
+// and its poll still reads the head of the status block. The description
+// upload is not served: the board's exception answer takes the window offline
+// with a text and frees the download slot; nothing of the document changes.
+TEST_F(ForeignSlave, ADocumentWithoutDescriptionGoesOnlineAndAnUnservedUploadFailsCleanly)
 {
   CQelDoc doc;
   QTemporaryDir folder;
@@ -255,6 +269,13 @@ TEST_F(ForeignSlave, AnUnservedDescriptionUploadFailsCleanly)
   session.GoOnline();
   ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
   ASSERT_TRUE(session.Online()) << link.Errors().join(u'|').toStdString();
+  EXPECT_EQ(doc.GetVersion(), QStringLiteral("NORV DMX0512 v1.03"));
+  EXPECT_EQ(doc.GetLanguageList(), (QStringList{QStringLiteral("en"), QStringLiteral("it")}));
+  session.Poll();
+  ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));
+  EXPECT_TRUE(session.Online());
+  EXPECT_TRUE(link.Errors().isEmpty()) << link.Errors().join(u'|').toStdString();
+
   session.InitDescriptions();
   EXPECT_TRUE(session.HoldsDescriptionSlot());
   ASSERT_TRUE(WaitFor([&] { return link.Outstanding() == 0; }));

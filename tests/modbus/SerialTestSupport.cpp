@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 
+#include <gtest/gtest.h>
+
 BoardSimProcess::BoardSimProcess(const QStringList &arguments)
 {
   m_process.setProgram(QStringLiteral(VELOTRIX_BIN_DIR "/boardsim"));
@@ -126,16 +128,21 @@ std::unique_ptr<CRequestPacket> ManagerFixture::WaitAnswer(int timeoutMs)
   return std::unique_ptr<CRequestPacket>(answer);
 }
 
+CRequestPacket ManagerFixture::Ask(CRequestPacket *pkt, int timeoutMs)
+{
+  const std::unique_ptr<CRequestPacket> answer = Exchange(pkt, timeoutMs);
+  if (answer)
+    return *answer;
+  ADD_FAILURE() << "no answer within " << timeoutMs << " ms";
+  CRequestPacket none;
+  none.error = 0xFFFF;
+  return none;
+}
+
 std::vector<std::pair<unsigned, long>> ManagerFixture::Notes()
 {
   std::lock_guard lock(m_lock);
   return m_notes;
-}
-
-void ManagerFixture::ClearNotes()
-{
-  std::lock_guard lock(m_lock);
-  m_notes.clear();
 }
 
 CRequestPacket *MakeRead(uint16_t kind, uint16_t first, uint16_t count, uint8_t slave)
@@ -148,5 +155,12 @@ CRequestPacket *MakeRead(uint16_t kind, uint16_t first, uint16_t count, uint8_t 
     p->PktType.par.first_par = first;
     p->PktType.par.num_par = count;
   }
+  return p;
+}
+
+CRequestPacket *MakeWrite(uint16_t kind, uint16_t first, const std::vector<uint16_t> &words, uint8_t slave)
+{
+  CRequestPacket *p = MakeRead(kind, first, static_cast<uint16_t>(words.size()), slave);
+  p->wData = words;
   return p;
 }

@@ -52,8 +52,10 @@ public:
   // Queues at the tail and waits for the next answer.
   std::unique_ptr<CRequestPacket> Exchange(CRequestPacket *pkt, int timeoutMs = 5000);
   std::unique_ptr<CRequestPacket> WaitAnswer(int timeoutMs = 5000);
+  // Exchange's answer as a copy; when none comes, a test failure and an answer
+  // with error 0xFFFF and no data.
+  CRequestPacket Ask(CRequestPacket *pkt, int timeoutMs = 5000);
   std::vector<std::pair<unsigned, long>> Notes();
-  void ClearNotes();
   void Destroy() { m_manager.reset(); }
 
 private:
@@ -64,3 +66,5 @@ private:
 
 // A board request with the usual fields.
 CRequestPacket *MakeRead(uint16_t kind, uint16_t first, uint16_t count, uint8_t slave = 1);
+// A register write (REQ_WRITE_ONE or REQ_WRITE_BLOCK) of words from first.
+CRequestPacket *MakeWrite(uint16_t kind, uint16_t first, const std::vector<uint16_t> &words, uint8_t slave = 1);

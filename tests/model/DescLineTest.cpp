@@ -22,7 +22,7 @@ void Prepare(CQelDocParVarList &doc, const QString &units = QStringLiteral("U[]=
 
 } // namespace
 
-TEST(DescLine, SampleIsWrittenBackByteExact)
+TEST(DescLine, SampleIsWrittenBackByteExactAndHoldsItsFields)
 {
   CQelDocParVarList doc;
   ASSERT_TRUE(LoadSample(doc));
@@ -35,12 +35,8 @@ TEST(DescLine, SampleIsWrittenBackByteExact)
   for (const QString &line : WriteAll(doc).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
     ASSERT_TRUE(again.ParseDescLine(line)) << qPrintable(line);
   EXPECT_EQ(WriteAll(again), WriteAll(doc));
-}
 
-TEST(DescLine, SampleRecordsHoldTheirFields)
-{
-  CQelDocParVarList doc;
-  ASSERT_TRUE(LoadSample(doc));
+  // The records hold their fields.
   const Parametri &gain = doc.GetParameters()[0];
   EXPECT_TRUE(gain.IsFloat());
   EXPECT_EQ(gain.GetBaseIndex(), -1);
@@ -68,7 +64,7 @@ TEST(DescLine, SampleRecordsHoldTheirFields)
   EXPECT_TRUE(doc.HasParameters() && doc.HasVariables() && doc.HasBlocks() && doc.HasTables());
 }
 
-TEST(DescLine, ParameterLineDefaultsAndKeys)
+TEST(DescLine, ParameterLineDefaultsKeysAndFloatDigits)
 {
   CQelDocParVarList doc;
   Prepare(doc);
@@ -99,18 +95,14 @@ TEST(DescLine, ParameterLineDefaultsAndKeys)
   EXPECT_EQ(r.GetBlockId(), 1);
   EXPECT_TRUE(doc.GetParameters()[0].Parse(u"p9 x=1; m=0;"));
   EXPECT_FALSE(doc.GetParameters()[0].Parse(u"p9 =1;"));
-}
 
-TEST(DescLine, FloatLinesIgnoreScalingAndKeepSixDigits)
-{
-  CQelDocParVarList doc;
-  Prepare(doc);
-  ASSERT_TRUE(doc.ParseParameterLine(u"f0 ratio=0.123456789; m=-1; d=0; M=1; k=0; n=0; s=5; b=1; p=0;"));
-  const Parametri &f = doc.GetParameters()[0];
+  // Float lines ignore scaling and keep six digits.
+  ASSERT_TRUE(doc.ParseParameterLine(u"f3 ratio=0.123456789; m=-1; d=0; M=1; k=0; n=0; s=5; b=1; p=6;"));
+  const Parametri &f = doc.GetParameters()[3];
   EXPECT_EQ(f.GetBaseIndex(), -1);
   EXPECT_EQ(f.GetFloatIndex(), -1);
   EXPECT_EQ(f.GetShift(), -1);
-  EXPECT_EQ(f.Format(), "f0 ratio=0.123457; m=-1; d=0; M=1; k=0; n=0; s=0; b=1; p=0; v=0; a=0; u=-1;");
+  EXPECT_EQ(f.Format(), "f3 ratio=0.123457; m=-1; d=0; M=1; k=0; n=0; s=0; b=1; p=6; v=0; a=0; u=-1;");
   QString out;
   ASSERT_TRUE(doc.ParseNTable(u"N[]=0.123456789;2;"));
   doc.SerializeNTable(out);
@@ -187,14 +179,10 @@ TEST(DescLine, BlockLines)
   ASSERT_TRUE(doc.ParseBlockLine(u"b4 Fourth#2; b=4;", nullptr, nullptr, &parent));
   EXPECT_EQ(parent, 2);
   EXPECT_EQ(doc.GetBlocks()[4].GetParent(), 2);
-  // Not the next number, 0, beyond 255, no number, no name.
-  EXPECT_FALSE(doc.ParseBlockLine(u"b6 Gap#0;"));
-  EXPECT_FALSE(doc.ParseBlockLine(u"b4 Again#0;"));
-  EXPECT_FALSE(doc.ParseBlockLine(u"b0 Zero#0;"));
-  EXPECT_FALSE(doc.ParseBlockLine(u"b261 Wrap#0;"));
-  EXPECT_FALSE(doc.ParseBlockLine(u"b Nameless#0;"));
-  EXPECT_FALSE(doc.ParseBlockLine(u"b5 #0;"));
-  EXPECT_FALSE(doc.ParseBlockLine(u"b5 Cut#0; b=3"));
+  // Not the next number, 0, beyond 255, no number, no name, cut short.
+  for (QStringView bad :
+       {u"b6 Gap#0;", u"b4 Again#0;", u"b0 Zero#0;", u"b261 Wrap#0;", u"b Nameless#0;", u"b5 #0;", u"b5 Cut#0; b=3"})
+    EXPECT_FALSE(doc.ParseBlockLine(bad)) << bad.toString().toStdString();
   EXPECT_EQ(doc.GetBlockCount(), 5);
 
   CQelDocParVarList fresh;

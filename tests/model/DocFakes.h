@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,6 +32,32 @@ public:
   void OnDescriptionLoaded() override { ++loaded; }
   std::vector<Write> writes;
   int loaded = 0;
+};
+
+// A tree control: records what it was asked to select and may act like the
+// view behind it.
+class FakeTree : public IDocTree {
+public:
+  bool SelectTreeItem(void *item) override
+  {
+    selected.push_back(item);
+    if (onSelect)
+      onSelect(item);
+    return true;
+  }
+  std::vector<void *> selected;
+  std::function<void(void *)> onSelect;
+};
+
+// The parameter list: the first column of each row; records the calls.
+class FakeParList : public IDocParList {
+public:
+  int FindRowByFirstColumn(const QString &text) const override { return static_cast<int>(rows.indexOf(text)); }
+  void RecolorAll() override { ++recolors; }
+  void FillList() override { ++filled; }
+  QStringList rows;
+  int recolors = 0;
+  int filled = 0;
 };
 
 // A view that records the hints it is sent.

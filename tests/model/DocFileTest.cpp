@@ -62,6 +62,13 @@ protected:
   TestEnvironment env;
   FakeDocHost host;
   CQelDoc doc;
+  // Opens files as the main frame does, into documents on this host.
+  CDocTemplate tmpl{[this] {
+                      auto d = std::make_unique<CQelDoc>();
+                      d->SetHost(&host);
+                      return d;
+                    },
+                    nullptr};
 };
 
 TEST_F(DocFile, ExamplesLoadSaveAndReloadByteExact)
@@ -148,13 +155,6 @@ TEST_F(DocFile, BadHeaderRefusesTheOpen)
   QString text = BoardText();
   text.insert(Header.size() - 2, u' ');
   ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
-  CDocTemplate tmpl(
-      [this] {
-        auto d = std::make_unique<CQelDoc>();
-        d->SetHost(&host);
-        return d;
-      },
-      nullptr);
   EXPECT_EQ(tmpl.OpenDocumentFile(path), nullptr);
   EXPECT_EQ(AskedTexts(env.prompter()), QStringList{LoadStr(IDS_BAD_HEADER)});
   EXPECT_TRUE(QDir(host.program).entryList(QDir::Files).isEmpty()) << "no library copy";
@@ -255,13 +255,6 @@ TEST_F(DocFile, OldHeaderLoadsAndIsWrittenNew)
   text.replace(QStringLiteral("v1.1\r\n"), QStringLiteral("v1.0\r\n"));
   const QString path = host.dir.filePath(QStringLiteral("old.qel"));
   ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
-  CDocTemplate tmpl(
-      [this] {
-        auto d = std::make_unique<CQelDoc>();
-        d->SetHost(&host);
-        return d;
-      },
-      nullptr);
   auto *opened = qobject_cast<CQelDoc *>(tmpl.OpenDocumentFile(path));
   ASSERT_NE(opened, nullptr);
   EXPECT_EQ(opened->GetTitle(), QFileInfo(path).absoluteFilePath());
@@ -383,25 +376,33 @@ TEST_F(DocFile, EveryLineKindIsRead)
   EXPECT_TRUE(SaveText(doc).contains(QStringLiteral("\r\nL = 0;1;2;3;4;5;\r\n")));
 }
 
+// Rows keep the index read, one that names no variable too, through a save
+// and a reload; a short line zeroes the rows it does not name.
 TEST_F(DocFile, RowsKeepTheIndexReadThroughLoadAndSave)
 {
+  const auto rows = [this] {
+    std::vector<int> out;
+    for (const VarRowRecord &row : doc.GetVarRows())
+      out.push_back(row.index);
+    return out;
+  };
   // Eight variables: 9, -1 and 70000 name none of them.
   QString text = BoardText();
   text.replace(QStringLiteral("L = 1;2;0;0;0;0;"), QStringLiteral("L = 9;3;-1;70000;7;8;"));
   ASSERT_TRUE(LoadText(doc, text));
-  std::vector<int> rows;
-  for (const VarRowRecord &row : doc.GetVarRows())
-    rows.push_back(row.index);
-  EXPECT_EQ(rows, (std::vector<int>{9, 3, -1, 70000, 7, 8}));
+  EXPECT_EQ(rows(), (std::vector<int>{9, 3, -1, 70000, 7, 8}));
   const std::vector<bool> valid{false, true, false, false, true, false};
   for (std::size_t i = 0; i < valid.size(); ++i)
     EXPECT_EQ(doc.IsVarRowValid(i), valid[i]) << i;
   EXPECT_FALSE(doc.IsVarRowValid(6));
-  const QString saved = SaveText(doc);
-  EXPECT_TRUE(saved.contains(QStringLiteral("\r\nL = 9;3;-1;70000;7;8;\r\n")));
-  EXPECT_EQ(saved, text);
-  ASSERT_TRUE(LoadText(doc, saved));
   EXPECT_EQ(SaveText(doc), text);
+  ASSERT_TRUE(LoadText(doc, SaveText(doc)));
+  EXPECT_EQ(SaveText(doc), text);
+
+  text.replace(QStringLiteral("L = 9;3;-1;70000;7;8;"), QStringLiteral("L = 3; 7;"));
+  ASSERT_TRUE(LoadText(doc, text));
+  EXPECT_EQ(rows(), (std::vector<int>{3, 7, 0, 0, 0, 0}));
+  EXPECT_TRUE(SaveText(doc).contains(QStringLiteral("\r\nL = 3;7;0;0;0;0;\r\n")));
 }
 
 TEST_F(DocFile, SixteenBitNumbersRoundTripAsTheirRegister)
@@ -410,8 +411,6 @@ TEST_F(DocFile, SixteenBitNumbersRoundTripAsTheirRegister)
   text.replace(QStringLiteral("p1 is_sw_set=0; m=0; d=0; M=1;"),
                QStringLiteral("p1 is_sw_set=40000; m=-32768; d=40000; M=32767;"));
   ASSERT_TRUE(LoadText(doc, text));
-  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_VALUE), -25536);
-  EXPECT_EQ(doc.GetPar(1).GetValue(Parametri::SEL_DEFAULT), -25536);
   EXPECT_EQ(doc.GetPar(1).GetValueString(Parametri::SEL_VALUE), QStringLiteral("-25536"));
   QString expected = text;
   expected.replace(QStringLiteral("is_sw_set=40000; m=-32768; d=40000;"),
@@ -423,18 +422,8 @@ TEST_F(DocFile, SixteenBitNumbersRoundTripAsTheirRegister)
   EXPECT_EQ(SaveText(doc), expected);
 }
 
-TEST_F(DocFile, ShortRowLineZeroesTheRowsItDoesNotName)
-{
-  QString text = BoardText();
-  text.replace(QStringLiteral("L = 1;2;0;0;0;0;"), QStringLiteral("L = 3; 7;"));
-  ASSERT_TRUE(LoadText(doc, text));
-  std::vector<int> rows;
-  for (const VarRowRecord &row : doc.GetVarRows())
-    rows.push_back(row.index);
-  EXPECT_EQ(rows, (std::vector<int>{3, 7, 0, 0, 0, 0}));
-  EXPECT_TRUE(SaveText(doc).contains(QStringLiteral("\r\nL = 3;7;0;0;0;0;\r\n")));
-}
-
+// A reload forgets the description before: its undo records, names, standard
+// items, units and the items queued for the next poll.
 TEST_F(DocFile, ReloadStartsClean)
 {
   ASSERT_TRUE(LoadText(doc, BoardText()));
@@ -448,46 +437,31 @@ TEST_F(DocFile, ReloadStartsClean)
   EXPECT_EQ(doc.GetPar(1).GetNames().size(), 3); // names of en and it once
   EXPECT_EQ(SaveText(doc), BoardText());
   EXPECT_NE(once, BoardText());
-}
-
-TEST_F(DocFile, StandardItemLookUpRunsAgainFromScratch)
-{
-  ASSERT_TRUE(LoadText(doc, BoardText()));
-  ASSERT_EQ(doc.GetStdVariables().size(), 4u);
+  // The standard item look-up runs again from scratch.
   ASSERT_EQ(doc.GetStdVarRegisters(), 5); // cnt is 32-bit
   doc.LocateStdVariables();
   EXPECT_EQ(doc.GetStdVariables().size(), 4u);
   EXPECT_EQ(doc.GetStdVarRegisters(), 5);
   EXPECT_EQ(doc.GetErrorFlagSlot(), 0);
   EXPECT_TRUE(AskedTexts(env.prompter()).isEmpty());
-}
 
-TEST_F(DocFile, ReloadForgetsTheItemsQueuedForTheNextPoll)
-{
-  ASSERT_TRUE(LoadText(doc, BoardText()));
+  // A smaller description: the old poll indexes would name nothing, or another item.
+  ASSERT_EQ(doc.GetUnitCount(), 1);
   doc.AddExtraPollPar(0);
   doc.AddExtraPollPar(4);
   doc.AddExtraPollVar(5);
   doc.AddExtraPollVar(7);
-  // A smaller description: the old indexes would name nothing, or another item.
-  ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n")));
-  EXPECT_TRUE(doc.GetExtraPollPars().empty());
-  EXPECT_TRUE(doc.GetExtraPollVars().empty());
-}
-
-TEST_F(DocFile, ReloadKeepsNoUnitsOfTheDescriptionBefore)
-{
-  ASSERT_TRUE(LoadText(doc, BoardText()));
-  ASSERT_EQ(doc.GetUnitCount(), 1);
   const QString other = Header + QStringLiteral("Version = X;\r\nInit = std;\r\nMODBUS = 5;\r\nL = 0;0;0;0;0;0;\r\n"
                                                 "K[] = 1;\r\nb1 B#0; b=0; a=0;\r\n"
                                                 "v0 x; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n\r\n");
   ASSERT_TRUE(LoadText(doc, other));
+  EXPECT_TRUE(doc.GetExtraPollPars().empty());
+  EXPECT_TRUE(doc.GetExtraPollVars().empty());
   EXPECT_EQ(doc.GetUnitCount(), 0);
   EXPECT_EQ(SaveText(doc), other);
 }
 
-TEST_F(DocFile, LanguagesAndDictionaries)
+TEST_F(DocFile, LanguagesAndDictionariesOfTenLanguagesAtMost)
 {
   host.language = QStringLiteral("IT");
   ASSERT_TRUE(LoadText(doc, BoardText()));
@@ -526,10 +500,8 @@ TEST_F(DocFile, LanguagesAndDictionaries)
                                                     "s0=B;B;x;extra;\r\nsen=B1;B1;x1;extra1;\r\n")));
   EXPECT_EQ(doc.GetVar(0).GetNames(), (QStringList{"x", "x1"}));
   EXPECT_EQ(doc.GetBlocks()[1].GetNames(), (QStringList{"B", "B1"}));
-}
 
-TEST_F(DocFile, ElevenLanguagesKeepTen)
-{
+  // Eleven languages keep ten.
   QString text = Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n");
   const char *codes[] = {"aa", "bb", "cc", "dd", "ee", "ff", "gg", "hh", "ii", "jj"};
   for (const char *c : codes)
@@ -541,7 +513,7 @@ TEST_F(DocFile, ElevenLanguagesKeepTen)
   EXPECT_EQ(doc.GetExtraLines().size(), 10) << "the dropped line is still kept";
 }
 
-TEST_F(DocFile, MissingStandardItemsAreReportedInOrder)
+TEST_F(DocFile, MissingStandardItemsAreReportedInOrderAndSlotsNeedTheirVariable)
 {
   ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n"
                                                     "s0=[StdVariables#0]nothing[trig_delay]\r\n")));
@@ -552,11 +524,9 @@ TEST_F(DocFile, MissingStandardItemsAreReportedInOrder)
   EXPECT_TRUE(doc.GetStdVariables().empty());
   EXPECT_EQ(doc.GetSwSetPar(), 0);
   EXPECT_EQ(doc.GetErrorFlagSlot(), -1);
-}
 
-TEST_F(DocFile, StandardSlotsNeedTheirVariable)
-{
   // StdVariables#0 names error_flag, which this board lacks: no slot, no list.
+  env.prompter().asked.clear();
   ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n"
                                                     "s0=[StdVariables#0]error_flag\r\n")));
   EXPECT_EQ(doc.GetErrorFlagSlot(), -1);

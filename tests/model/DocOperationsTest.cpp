@@ -4,6 +4,7 @@
 #include "model/FormatBinary16.h"
 #include "model/QelDoc.h"
 #include "model/generali.h"
+#include "platform/Format.h"
 
 #include <QFile>
 
@@ -189,15 +190,15 @@ TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
   FakeDocHost host;
   CQelDoc doc;
   doc.SetHost(&host);
-  ASSERT_TRUE(
-      LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\n"
-                                   "K[] = 1;\r\n"
-                                   "b1 Main#0; b=1; a=0;\r\n"
-                                   "f0 flink=10; m=0; d=10; M=9999; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
-                                   "l1 llink=10; m=0; d=10; M=9999; k=-1; n=-1; s=0; b=1; p=2; v=0; a=1; u=-1;\r\n"
-                                   "p2 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
-                                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
-                                   "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
+  const auto load = [&doc](const char *items) {
+    return LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\nK[] = 1;\r\nb1 Main#0; b=1; a=0;\r\n") +
+                             QString::fromLatin1(items));
+  };
+  ASSERT_TRUE(load("f0 flink=10; m=0; d=10; M=9999; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
+                   "l1 llink=10; m=0; d=10; M=9999; k=-1; n=-1; s=0; b=1; p=2; v=0; a=1; u=-1;\r\n"
+                   "p2 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
+                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                   "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"));
   ASSERT_EQ(doc.GetParCount(), 3);
   ASSERT_TRUE(doc.GetPar(0).IsFloat() && doc.GetPar(0).IsVarLink());
   ASSERT_TRUE(doc.GetPar(1).IsLong() && doc.GetPar(1).IsVarLink());
@@ -217,12 +218,8 @@ TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
   EXPECT_EQ(doc.GetUndoList().size(), 2u);
 
   // A float link whose lower limit lies beyond every address.
-  ASSERT_TRUE(
-      LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\n"
-                                   "K[] = 1;\r\n"
-                                   "b1 Main#0; b=1; a=0;\r\n"
-                                   "f0 far=3e30; m=2e30; d=3e30; M=3e38; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
-                                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n")));
+  ASSERT_TRUE(load("f0 far=3e30; m=2e30; d=3e30; M=3e38; k=0; n=0; s=0; b=1; p=0; v=0; a=1; u=-1;\r\n"
+                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"));
   ASSERT_TRUE(doc.GetPar(0).IsFloat() && doc.GetPar(0).GetValue(Parametri::SEL_MIN) > 1e30);
   doc.SetParValue(0, 10);
   doc.WriteParValue(0, 10);
@@ -235,13 +232,9 @@ TEST(DocLinks, StoredValueIsTheCheckedOneForEveryStorageType)
   doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
   doc.SetParValue(0, 10);
   doc.WriteParValue(0, 1e37);
-  ASSERT_TRUE(
-      LoadText(doc, QStringLiteral("#Norv tembrano v1.1\r\n"
-                                   "K[] = 1;\r\n"
-                                   "b1 Main#0; b=1; a=0;\r\n"
-                                   "p0 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
-                                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
-                                   "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n")));
+  ASSERT_TRUE(load("p0 vlink=10; m=0; d=10; M=11; k=-1; n=-1; s=0; b=1; p=4; v=0; a=1; u=-1;\r\n"
+                   "v0 a; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\r\n"
+                   "v1 c; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\r\n"));
   doc.SetParValue(0, 12);
   EXPECT_TRUE(frame.writes.empty()) << "the board never gets a link beyond its limits";
 }
@@ -260,14 +253,12 @@ TEST_F(DocOps, ReadRequestsNameTheWindowKindRegistersAndCount)
   EXPECT_EQ(shortRead->PktType.par.first_par, 16);
   EXPECT_EQ(shortRead->PktType.par.num_par, 1);
   EXPECT_EQ(shortRead->track, 0);
-  auto longRead = doc.NewReadRequest(1);
-  EXPECT_EQ(longRead->message, REQ_READ_BLOCK);
-  EXPECT_EQ(longRead->PktType.par.first_par, 30);
-  EXPECT_EQ(longRead->PktType.par.num_par, 2);
-  auto floatRead = doc.NewReadRequest(0);
-  EXPECT_EQ(floatRead->message, REQ_READ_BLOCK);
-  EXPECT_EQ(floatRead->PktType.par.first_par, 34);
-  EXPECT_EQ(floatRead->PktType.par.num_par, 2);
+  for (const auto &[index, first] : {std::pair{1, 30}, std::pair{0, 34}}) { // 32-bit, float
+    auto pairRead = doc.NewReadRequest(index);
+    EXPECT_EQ(pairRead->message, REQ_READ_BLOCK);
+    EXPECT_EQ(pairRead->PktType.par.first_par, first);
+    EXPECT_EQ(pairRead->PktType.par.num_par, 2);
+  }
 }
 
 TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
@@ -338,12 +329,15 @@ TEST_F(DocOps, VisibilityFollowsLevelsAndChildBlocks)
   EXPECT_TRUE(doc.IsVarVisibleInBlock(1, 0)) << "through its child block";
 }
 
-TEST_F(DocOps, TreeMapsHoldBlocksAndVariables)
+TEST_F(DocOps, TreeMapsHoldBlocksAndVariablesFoundByTheirItem)
 {
   const auto &par = doc.GetParTreeMap();
   ASSERT_TRUE(par.contains(-1) && par.contains(-2) && par.contains(-3));
   EXPECT_EQ(par.at(-2).GetParentId(), -1);
   EXPECT_EQ(doc.GetVarTreeMap().at(2).GetParentId(), -1);
+  // Nodes a view has not shown yet hold no item; no item must not find them.
+  EXPECT_EQ(doc.FindBlockByTreeItem(nullptr), -1);
+  EXPECT_EQ(doc.FindTreeNode(nullptr), -1);
 
   int items[4];
   doc.GetVarTreeMap().at(-2).SetTreeItem(&items[0]);
@@ -369,13 +363,6 @@ TEST_F(DocOps, TreeMapsHoldBlocksAndVariables)
   // Without block 1's node nothing is found.
   doc.GetVarTreeMap().erase(-1);
   EXPECT_EQ(doc.FindTreeNode(&items[1]), -1);
-}
-
-TEST_F(DocOps, NoTreeItemNamesNoNode)
-{
-  // Nodes a view has not shown yet hold no item; no item must not find them.
-  EXPECT_EQ(doc.FindBlockByTreeItem(nullptr), -1);
-  EXPECT_EQ(doc.FindTreeNode(nullptr), -1);
 }
 
 TEST_F(DocOps, ManualSearchOrderAndNames)
@@ -453,15 +440,6 @@ TEST_F(DocOps, ManualOpensThroughTheLauncher)
   EXPECT_EQ(env.launcher().opened.size(), 1);
 }
 
-// The parameter list the views register: records the calls.
-class FakeParList : public IDocParList {
-public:
-  int FindRowByFirstColumn(const QString &) const override { return -1; }
-  void RecolorAll() override {}
-  void FillList() override { ++filled; }
-  int filled = 0;
-};
-
 TEST_F(DocOps, LanguageSelectionRefillsARegisteredList)
 {
   FakeParList list;
@@ -472,29 +450,6 @@ TEST_F(DocOps, LanguageSelectionRefillsARegisteredList)
   doc.SelectLanguage(QStringLiteral("std"));
   EXPECT_EQ(list.filled, 1);
 }
-
-} // namespace
-
-namespace {
-
-// A tree control: records what it was asked to select.
-class FakeTree : public IDocTree {
-public:
-  bool SelectTreeItem(void *item) override
-  {
-    selected.push_back(item);
-    return true;
-  }
-  std::vector<void *> selected;
-};
-
-// A parameter list whose row i shows the parameters in index order.
-class RowList : public IDocParList {
-public:
-  int FindRowByFirstColumn(const QString &text) const override { return text.trimmed().toInt(); }
-  void RecolorAll() override { ++recolored; }
-  int recolored = 0;
-};
 
 // The find operations over the names and trees the container fills.
 class DocFind : public ::testing::Test {
@@ -510,6 +465,8 @@ protected:
     doc.SetParTreeCtrl(&parTree);
     doc.SetVarTreeCtrl(&varTree);
     doc.SetParListCtrl(&list);
+    for (int i = 0; i < doc.GetParCount(); ++i) // row i shows parameter i
+      list.rows << vtx::Format(u"%4d", i);
   }
   static void *Item(int key) { return reinterpret_cast<void *>(std::intptr_t(0x1000 + key)); }
   std::int16_t Par(const char *name)
@@ -524,7 +481,7 @@ protected:
   CQelDoc doc;
   FakeTree parTree;
   FakeTree varTree;
-  RowList list;
+  FakeParList list;
 };
 
 TEST_F(DocFind, BlocksParametersAndVariablesByName)
@@ -546,7 +503,7 @@ TEST_F(DocFind, BlocksParametersAndVariablesByName)
   EXPECT_EQ(pos, Par("max_speed"));
   EXPECT_EQ(doc.GetSelectedParRow(), pos);
   EXPECT_EQ(parTree.selected.back(), Item(-3)) << "the parameter's block";
-  EXPECT_EQ(list.recolored, 1);
+  EXPECT_EQ(list.recolors, 1);
 
   pos = -1;
   ASSERT_TRUE(doc.FindNext(QStringLiteral("flag"), pos, false, false, true, true));

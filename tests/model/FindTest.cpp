@@ -1,3 +1,5 @@
+#include "DocFakes.h"
+
 #include "model/QelDocFind.h"
 
 #include "platform/Format.h"
@@ -6,31 +8,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <tuple>
+#include <utility>
 
 namespace {
-
-// A tree control: records what it was asked to select and may act like the
-// view behind it.
-class FakeTree : public IDocTree {
-public:
-  bool SelectTreeItem(void *item) override
-  {
-    selected.push_back(item);
-    if (onSelect)
-      onSelect(item);
-    return true;
-  }
-  std::vector<void *> selected;
-  std::function<void(void *)> onSelect;
-};
-
-class FakeList : public IDocParList {
-public:
-  int FindRowByFirstColumn(const QString &text) const override { return static_cast<int>(rows.indexOf(text)); }
-  void RecolorAll() override { ++recolors; }
-  QStringList rows; // first column of each row
-  int recolors = 0;
-};
 
 // A tree item handle for a node key.
 void *Item(int key)
@@ -100,7 +81,6 @@ public:
   }
 
   bool Loaded() const { return GetParCount() == 8 && GetVarCount() == 4 && GetBlockCount() == 5; }
-
   void DropViews()
   {
     m_pParTree = nullptr;
@@ -113,115 +93,117 @@ public:
 
   FakeTree parTree;
   FakeTree varTree;
-  FakeList list;
+  FakeParList list;
+};
+
+// A search's answer: whether it found something, and the position(s) it left.
+using Hit = std::pair<bool, int>;
+using LinkHit = std::tuple<bool, int, int>;
+
+class Find : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(doc.Loaded()); }
+  // The searches without selecting the hit; modified: changed parameters only.
+  Hit Par(const QString &text, bool matchCase, bool whole, bool down, bool modified = false)
+  {
+    const bool found = doc.FindParameter(text, pos, matchCase, whole, down, false, modified);
+    return {found, pos};
+  }
+  Hit Next(const QString &text, bool matchCase, bool whole, bool down)
+  {
+    const bool found = doc.FindNext(text, pos, matchCase, whole, down, false);
+    return {found, pos};
+  }
+  Hit Text(const QString &text, bool matchCase, bool whole, bool down)
+  {
+    const bool found = doc.FindText(text, pos, matchCase, whole, down);
+    return {found, pos};
+  }
+  LinkHit ByValue(const QString &text, bool matchCase, bool whole, bool down, bool select)
+  {
+    const bool found = doc.FindByValue(text, pos, var, matchCase, whole, down, select);
+    return {found, pos, var};
+  }
+
+  FindDoc doc;
+  std::int16_t pos = -1; // the parameter, block or variable position
+  std::int16_t var = -1; // the variable position of a search by value
 };
 
 } // namespace
 
-TEST(Find, MatchModes)
+TEST_F(Find, MatchModes)
 {
-  FindDoc doc;
-  ASSERT_TRUE(doc.Loaded());
-  std::int16_t pos = -1;
   // Case-sensitive part of text: at the start of a name and later in one.
-  EXPECT_TRUE(doc.FindParameter("speed", pos, true, false, true, false, false));
-  EXPECT_EQ(pos, 0);
-  EXPECT_TRUE(doc.FindParameter("speed", pos, true, false, true, false, false));
-  EXPECT_EQ(pos, 1);
-  EXPECT_FALSE(doc.FindParameter("speed", pos, true, false, true, false, false));
-  EXPECT_EQ(pos, 1);
-  EXPECT_TRUE(doc.FindParameter("speed", pos, false, false, true, false, false));
-  EXPECT_EQ(pos, 2);
+  EXPECT_EQ(Par("speed", true, false, true), Hit(true, 0));
+  EXPECT_EQ(Par("speed", true, false, true), Hit(true, 1));
+  EXPECT_EQ(Par("speed", true, false, true), Hit(false, 1));
+  EXPECT_EQ(Par("speed", false, false, true), Hit(true, 2));
 
   pos = -1;
-  EXPECT_FALSE(doc.FindParameter("SPEED_REF", pos, true, true, true, false, false));
-  EXPECT_FALSE(doc.FindParameter("Speed", pos, true, true, true, false, false));
-  EXPECT_TRUE(doc.FindParameter("Speed_ref", pos, true, true, true, false, false));
-  EXPECT_EQ(pos, 2);
+  EXPECT_FALSE(Par("SPEED_REF", true, true, true).first);
+  EXPECT_FALSE(Par("Speed", true, true, true).first);
+  EXPECT_EQ(Par("Speed_ref", true, true, true), Hit(true, 2));
   pos = -1;
-  EXPECT_TRUE(doc.FindParameter("SPEED_REF", pos, false, true, true, false, false));
-  EXPECT_EQ(pos, 2);
+  EXPECT_EQ(Par("SPEED_REF", false, true, true), Hit(true, 2));
 
   // Letters beyond ASCII fold alike on both sides; empty entries are passed over.
   doc.VarNames()[1] = QStringLiteral("Température");
   doc.VarNames()[2].clear();
   pos = -1;
-  EXPECT_TRUE(doc.FindNext(QStringLiteral("TEMPÉRATURE"), pos, false, true, true, false));
-  EXPECT_EQ(pos, 1);
-  EXPECT_TRUE(doc.FindNext(QStringLiteral("PÉR"), (pos = -1), false, false, true, false));
-  EXPECT_EQ(pos, 1);
-  EXPECT_TRUE(doc.FindNext("", pos, false, false, true, false));
-  EXPECT_EQ(pos, 3);
+  EXPECT_EQ(Next(QStringLiteral("TEMPÉRATURE"), false, true, true), Hit(true, 1));
+  pos = -1;
+  EXPECT_EQ(Next(QStringLiteral("PÉR"), false, false, true), Hit(true, 1));
+  EXPECT_EQ(Next("", false, false, true), Hit(true, 3));
 }
 
-TEST(Find, WalkRanges)
+TEST_F(Find, WalkRanges)
 {
-  FindDoc doc;
-  ASSERT_TRUE(doc.Loaded());
   doc.BlockNames()[0] = QStringLiteral("Motor");
-  std::int16_t pos = 4;
-  EXPECT_TRUE(doc.FindText("motor", pos, false, false, false));
-  EXPECT_EQ(pos, 1);
+  pos = 4;
+  EXPECT_EQ(Text("motor", false, false, false), Hit(true, 1));
   // Blocks and parameters: index 0 only for a whole-text case-sensitive search.
-  EXPECT_FALSE(doc.FindText("motor", pos, false, false, false));
-  EXPECT_FALSE(doc.FindText("Motor", pos, true, false, false));
-  EXPECT_FALSE(doc.FindText("motor", pos, false, true, false));
-  EXPECT_EQ(pos, 1);
-  EXPECT_TRUE(doc.FindText("Motor", pos, true, true, false));
-  EXPECT_EQ(pos, 0);
+  EXPECT_FALSE(Text("motor", false, false, false).first);
+  EXPECT_FALSE(Text("Motor", true, false, false).first);
+  EXPECT_EQ(Text("motor", false, true, false), Hit(false, 1));
+  EXPECT_EQ(Text("Motor", true, true, false), Hit(true, 0));
   // Entry 0 is no block: variable 0 (the same key) is not selected for it.
   EXPECT_EQ(doc.varTree.selected, std::vector<void *>{Item(-1)});
 
   pos = 3;
-  EXPECT_TRUE(doc.FindParameter("speed", pos, true, false, false, false, false));
-  EXPECT_EQ(pos, 1);
-  EXPECT_FALSE(doc.FindParameter("speed", pos, true, false, false, false, false));
-  EXPECT_TRUE(doc.FindParameter("speed_max", pos, true, true, false, false, false));
-  EXPECT_EQ(pos, 0);
+  EXPECT_EQ(Par("speed", true, false, false), Hit(true, 1));
+  EXPECT_FALSE(Par("speed", true, false, false).first);
+  EXPECT_EQ(Par("speed_max", true, true, false), Hit(true, 0));
 
   // Variables go down to 0 in every mode.
   pos = 2;
-  EXPECT_TRUE(doc.FindNext("speed", pos, false, false, false, false));
-  EXPECT_EQ(pos, 0);
+  EXPECT_EQ(Next("speed", false, false, false), Hit(true, 0));
 
   // Positions kept from a larger document: the walk starts inside this one.
   pos = 500;
-  EXPECT_TRUE(doc.FindNext("speed", pos, false, false, false, false));
-  EXPECT_EQ(pos, 3);
+  EXPECT_EQ(Next("speed", false, false, false), Hit(true, 3));
   pos = 32767;
-  EXPECT_TRUE(doc.FindParameter("link_", pos, false, false, false, false, false));
-  EXPECT_EQ(pos, 6);
+  EXPECT_EQ(Par("link_", false, false, false), Hit(true, 6));
   pos = 200;
-  EXPECT_TRUE(doc.FindText("motor", pos, false, false, false));
-  EXPECT_EQ(pos, 4);
+  EXPECT_EQ(Text("motor", false, false, false), Hit(true, 4));
   pos = 500;
-  EXPECT_FALSE(doc.FindNext("speed", pos, false, false, true, false));
-  EXPECT_EQ(pos, 500);
+  EXPECT_EQ(Next("speed", false, false, true), Hit(false, 500));
   pos = -32768;
-  EXPECT_TRUE(doc.FindNext("speed", pos, false, false, true, false));
-  EXPECT_EQ(pos, 0);
+  EXPECT_EQ(Next("speed", false, false, true), Hit(true, 0));
 }
 
-TEST(Find, ModifiedParameters)
+TEST_F(Find, ModifiedParameters)
 {
-  FindDoc doc;
-  ASSERT_TRUE(doc.Loaded());
   doc.GetParameters()[0].SetValue16(20);
   doc.GetParameters()[2].SetValue16(20);
   doc.GetParameters()[5].SetValue16(301);
-  std::int16_t pos = -1;
   // Text and options are not looked at; forward starts at parameter 1.
-  EXPECT_TRUE(doc.FindParameter("zzz", pos, true, true, true, false, true));
-  EXPECT_EQ(pos, 2);
-  EXPECT_TRUE(doc.FindParameter("zzz", pos, true, true, true, false, true));
-  EXPECT_EQ(pos, 5);
-  EXPECT_FALSE(doc.FindParameter("", pos, false, false, true, false, true));
-  EXPECT_EQ(pos, 5);
-  EXPECT_TRUE(doc.FindParameter("", pos, false, false, false, false, true));
-  EXPECT_EQ(pos, 2);
-  EXPECT_TRUE(doc.FindParameter("", pos, false, false, false, false, true));
-  EXPECT_EQ(pos, 0);
-  EXPECT_FALSE(doc.FindParameter("", pos, false, false, false, false, true));
+  EXPECT_EQ(Par("zzz", true, true, true, true), Hit(true, 2));
+  EXPECT_EQ(Par("zzz", true, true, true, true), Hit(true, 5));
+  EXPECT_EQ(Par("", false, false, true, true), Hit(false, 5));
+  EXPECT_EQ(Par("", false, false, false, true), Hit(true, 2));
+  EXPECT_EQ(Par("", false, false, false, true), Hit(true, 0));
+  EXPECT_FALSE(Par("", false, false, false, true).first);
   pos = 1000;
   EXPECT_TRUE(doc.FindParameter("", pos, false, false, false, true, true));
   EXPECT_EQ(pos, 5);
@@ -230,11 +212,8 @@ TEST(Find, ModifiedParameters)
   EXPECT_TRUE(doc.varTree.selected.empty());
 }
 
-TEST(Find, SelectsHits)
+TEST_F(Find, SelectsHits)
 {
-  FindDoc doc;
-  ASSERT_TRUE(doc.Loaded());
-  std::int16_t pos = -1;
   EXPECT_TRUE(doc.FindParameter("Speed_ref", pos, true, true, true, true, false));
   // The tree shows the block first, so the row is found in that block's rows.
   ASSERT_EQ(doc.parTree.selected.size(), 1u);
@@ -255,20 +234,16 @@ TEST(Find, SelectsHits)
 
   EXPECT_TRUE(doc.FindNext("current", (pos = -1), true, true, true, true));
   EXPECT_EQ(doc.varTree.selected.back(), Item(1));
-  EXPECT_TRUE(doc.FindNext("speed", pos, true, false, true, false));
-  EXPECT_EQ(pos, 2);
+  EXPECT_EQ(Next("speed", true, false, true), Hit(true, 2));
   EXPECT_EQ(doc.varTree.selected.size(), 2u);
 }
 
-TEST(Find, MissingNodesAndViewsAreSkipped)
+TEST_F(Find, MissingNodesAndViewsAreSkipped)
 {
-  FindDoc doc;
-  ASSERT_TRUE(doc.Loaded());
   doc.GetVarTreeMap().erase(-1);
   doc.GetVarTreeMap().erase(2);
   doc.GetParTreeMap().erase(-2);
-  std::int16_t pos = 0;
-  EXPECT_TRUE(doc.FindText("Motor", pos, true, true, true));
+  EXPECT_TRUE(doc.FindText("Motor", (pos = 0), true, true, true));
   EXPECT_EQ(doc.parTree.selected, std::vector<void *>{Item(-1)});
   EXPECT_TRUE(doc.varTree.selected.empty());
   EXPECT_TRUE(doc.FindNext("speed_err", (pos = -1), true, true, true, true));
@@ -289,58 +264,42 @@ TEST(Find, MissingNodesAndViewsAreSkipped)
   doc.DropViews();
   EXPECT_TRUE(doc.FindText("Inputs", (pos = 0), true, true, true));
   EXPECT_TRUE(doc.FindParameter("link_b", (pos = -1), true, true, true, true, false));
-  std::int16_t var = -1;
-  EXPECT_TRUE(doc.FindByValue("speed", pos, var, false, false, true, true));
+  EXPECT_TRUE(std::get<0>(ByValue("speed", false, false, true, true)));
   doc.SelectBlock(70000);
   doc.SelectParameter(-1);
   doc.SelectParameter(doc.GetParCount());
 }
 
-TEST(Find, LinksToVariables)
+TEST_F(Find, LinksToVariables)
 {
-  FindDoc doc;
-  ASSERT_TRUE(doc.Loaded());
-  std::int16_t par = 7;
-  std::int16_t var = -1;
+  pos = 7;
   // speed_act: only parameter 6 links to it (the search restarts the parameters).
-  EXPECT_TRUE(doc.FindByValue("speed", par, var, false, false, true, true));
-  EXPECT_EQ(var, 0);
-  EXPECT_EQ(par, 6);
+  EXPECT_EQ(ByValue("speed", false, false, true, true), LinkHit(true, 6, 0));
   EXPECT_EQ(doc.varTree.selected.back(), Item(0));
   EXPECT_EQ(doc.GetSelectedBlock(), 2);
   // current does not match; speed_err has parameters 3 and 5 (4 is no link).
-  EXPECT_TRUE(doc.FindByValue("speed", par, var, false, false, true, true));
-  EXPECT_EQ(var, 2);
-  EXPECT_EQ(par, 3);
+  EXPECT_EQ(ByValue("speed", false, false, true, true), LinkHit(true, 3, 2));
   EXPECT_EQ(doc.varTree.selected.back(), Item(2));
-  EXPECT_TRUE(doc.FindByValue("speed", par, var, false, false, true, true));
-  EXPECT_EQ(par, 5);
+  EXPECT_EQ(ByValue("speed", false, false, true, true), LinkHit(true, 5, 2));
   EXPECT_EQ(doc.list.rows.value(doc.GetSelectedParRow()), "   5");
   // SPEED_fbk: linked only by a parameter link; nothing left, positions kept.
-  EXPECT_FALSE(doc.FindByValue("speed", par, var, false, false, true, true));
-  EXPECT_EQ(var, 2);
-  EXPECT_EQ(par, 5);
+  EXPECT_EQ(ByValue("speed", false, false, true, true), LinkHit(false, 5, 2));
   EXPECT_EQ(doc.varTree.selected.back(), Item(3));
 
   // Backward from a variable position this document does not have.
   var = 4;
-  par = 2;
-  EXPECT_TRUE(doc.FindByValue("speed", par, var, false, false, false, false));
-  EXPECT_EQ(var, 2);
-  EXPECT_EQ(par, 5);
-  EXPECT_TRUE(doc.FindByValue("speed", par, var, false, false, false, false));
-  EXPECT_EQ(par, 3);
-  EXPECT_TRUE(doc.FindByValue("speed", par, var, false, false, false, false));
-  EXPECT_EQ(var, 0);
-  EXPECT_EQ(par, 6);
-  EXPECT_FALSE(doc.FindByValue("speed", par, var, false, false, false, false));
+  pos = 2;
+  EXPECT_EQ(ByValue("speed", false, false, false, false), LinkHit(true, 5, 2));
+  EXPECT_EQ(ByValue("speed", false, false, false, false), LinkHit(true, 3, 2));
+  EXPECT_EQ(ByValue("speed", false, false, false, false), LinkHit(true, 6, 0));
+  EXPECT_FALSE(std::get<0>(ByValue("speed", false, false, false, false)));
 
   // A parameter position from a larger document, on the current variable.
   var = 2;
-  par = 400;
-  EXPECT_TRUE(doc.FindByValue("", par, var, true, true, false, false));
-  EXPECT_EQ(par, 5);
-  EXPECT_FALSE(doc.FindByValue("nothing", (par = -1), (var = -1), false, false, true, false));
-  EXPECT_EQ(par, -1);
-  EXPECT_EQ(var, -1);
+  pos = 400;
+  const LinkHit current = ByValue("", true, true, false, false);
+  EXPECT_TRUE(std::get<0>(current));
+  EXPECT_EQ(std::get<1>(current), 5);
+  pos = var = -1;
+  EXPECT_EQ(ByValue("nothing", false, false, true, false), LinkHit(false, -1, -1));
 }

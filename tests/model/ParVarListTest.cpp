@@ -179,12 +179,8 @@ TEST_F(Links, TextsToAddresses)
   EXPECT_TRUE(doc.SetParFromText(link, QStringLiteral("12_1"), &out));
   EXPECT_DOUBLE_EQ(out, 121);
   out = -1;
-  EXPECT_FALSE(doc.SetParFromText(link, QStringLiteral("_5"), &out));
-  EXPECT_FALSE(doc.SetParFromText(link, QStringLiteral("10_"), &out));
-  EXPECT_FALSE(doc.SetParFromText(link, QStringLiteral("x_0"), &out));
-  EXPECT_FALSE(doc.SetParFromText(link, QStringLiteral("10_-1"), &out));
-  EXPECT_FALSE(doc.SetParFromText(link, QStringLiteral("100"), &out));
-  EXPECT_FALSE(doc.SetParFromText(link, QStringLiteral("12_2"), &out)); // no variable there
+  for (const char *bad : {"_5", "10_", "x_0", "10_-1", "100", "12_2"}) // 12_2: no variable there
+    EXPECT_FALSE(doc.SetParFromText(link, QString::fromLatin1(bad), &out)) << bad;
   EXPECT_DOUBLE_EQ(out, -1);
   const int plain = AddLink("p", 0x00, 0);
   EXPECT_FALSE(doc.SetParFromText(plain, QStringLiteral("2.5"), &out));
@@ -196,10 +192,8 @@ TEST_F(Links, TextsToAddresses)
   EXPECT_TRUE(doc.VarIndexFromKeyText(QStringLiteral("13_1"), index));
   EXPECT_EQ(index, 0);
   index = -1;
-  EXPECT_FALSE(doc.VarIndexFromKeyText(QStringLiteral("_0"), index));
-  EXPECT_FALSE(doc.VarIndexFromKeyText(QStringLiteral("100"), index));
-  EXPECT_FALSE(doc.VarIndexFromKeyText(QStringLiteral("6554_0"), index));
-  EXPECT_FALSE(doc.VarIndexFromKeyText(QStringLiteral("12_5"), index));
+  for (const char *bad : {"_0", "100", "6554_0", "12_5"})
+    EXPECT_FALSE(doc.VarIndexFromKeyText(QString::fromLatin1(bad), index)) << bad;
   EXPECT_EQ(index, -1);
 }
 

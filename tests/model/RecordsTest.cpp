@@ -203,21 +203,20 @@ TEST(Variabili, PositionalAndNamedConstructorsAgree)
 {
   const auto k = MakeK({1, 2, 3});
   const auto n = MakeN({0.5f, 0.25f});
-  ItemFields f;
-  f.index = 9;
-  f.name = QStringLiteral("speed");
-  f.kTable = k;
-  f.k = 2;
-  f.nTable = n;
-  f.n = 1;
-  f.s = 5;
-  f.a = 0x22;
-  f.v = 3;
-  f.b = 4;
-  f.blockBase = 6;
-  f.p = 7;
-  f.numberInKind = 8;
-  f.u = 1;
+  const ItemFields f{.index = 9,
+                     .name = QStringLiteral("speed"),
+                     .kTable = k,
+                     .k = 2,
+                     .nTable = n,
+                     .n = 1,
+                     .s = 5,
+                     .a = 0x22,
+                     .v = 3,
+                     .b = 4,
+                     .blockBase = 6,
+                     .p = 7,
+                     .numberInKind = 8,
+                     .u = 1};
   auto same = [&](const Variabili &x, const Variabili &y) {
     EXPECT_EQ(x.Describe(), y.Describe());
     EXPECT_EQ(x.GetAddress(), y.GetAddress());
@@ -281,45 +280,31 @@ TEST(Parametri, SettersLimitInfinitiesAndIgnoreNaN)
   f.SetValueFloat(3);
   EXPECT_FLOAT_EQ(f.GetSiValue(0), 1);
 
+  // Each row: a raw value set, in turn, and the value held after it.
+  using Steps = std::vector<std::pair<double, double>>;
+  const auto expectSteps = [](Parametri p, const Steps &steps, bool isShort) {
+    for (const auto &[raw, held] : steps) {
+      p.SetRawValue(raw);
+      EXPECT_EQ(isShort ? p.GetShortValue() : p.GetValue(0), held) << "after " << raw;
+    }
+  };
   // A 16-bit register takes the low 16 bits of the integer.
-  Parametri p = Par16(-32768, 32767, 0, 0);
-  p.SetRawValue(40000);
-  EXPECT_EQ(p.GetShortValue(), -25536);
-  p.SetRawValue(70000.9);
-  EXPECT_EQ(p.GetShortValue(), 4464);
-  p.SetRawValue(-40000.9);
-  EXPECT_EQ(p.GetShortValue(), 25536);
-  p.SetRawValue(65535);
-  EXPECT_EQ(p.GetShortValue(), -1);
-  p.SetRawValue(NaN);
-  EXPECT_EQ(p.GetShortValue(), -1);
-  p.SetRawValue(Inf);
-  EXPECT_EQ(p.GetShortValue(), 32767);
-  p.SetRawValue(-Inf);
-  EXPECT_EQ(p.GetShortValue(), -32768);
-  p.SetRawValue(-12.7);
-  EXPECT_EQ(p.GetShortValue(), -12);
-
+  expectSteps(Par16(-32768, 32767, 0, 0),
+              {{40000, -25536},
+               {70000.9, 4464},
+               {-40000.9, 25536},
+               {65535, -1},
+               {NaN, -1},
+               {Inf, 32767},
+               {-Inf, -32768},
+               {-12.7, -12}},
+              true);
   // The limits apply after the narrowing: 40000 is -25536, below 0.
+  expectSteps(Par16(0, 100, 0, 50), {{40000, 0}, {150, 100}, {-Inf, 0}}, true);
   Parametri limited = Par16(0, 100, 0, 50);
-  limited.SetRawValue(40000);
-  EXPECT_EQ(limited.GetShortValue(), 0);
-  limited.SetRawValue(150);
-  EXPECT_EQ(limited.GetShortValue(), 100);
-  limited.SetRawValue(-Inf);
-  EXPECT_EQ(limited.GetShortValue(), 0);
   limited.SetValue16(-5);
   EXPECT_EQ(limited.GetShortValue(), 0);
-
-  Parametri l = Par32(-1000, 5000000, 0);
-  l.SetRawValue(1e12);
-  EXPECT_EQ(l.GetValue(0), 5000000);
-  l.SetRawValue(-3e9);
-  EXPECT_EQ(l.GetValue(0), -1000);
-  l.SetRawValue(Inf);
-  EXPECT_EQ(l.GetValue(0), 5000000);
-  l.SetRawValue(NaN);
-  EXPECT_EQ(l.GetValue(0), 5000000);
+  expectSteps(Par32(-1000, 5000000, 0), {{1e12, 5000000}, {-3e9, -1000}, {Inf, 5000000}, {NaN, 5000000}}, false);
 }
 
 TEST(Parametri, SiToBoardRoundsAndLimits)

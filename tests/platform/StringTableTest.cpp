@@ -79,7 +79,6 @@ TEST(StringTable, EveryEnglishTextHasAnItalianOneWithTheSamePlaceholders)
   QHash<unsigned, QString> english;
   for (unsigned id : t.EnglishIds())
     english.insert(id, t.Text(id));
-  QFile f(QStringLiteral(":/strings/en.txt"));
   ASSERT_TRUE(t.SetLanguage(StringTable::Language::Italian, ItalianFile()));
   QFile it(QStringLiteral(":/LangITA11/strings/it.txt"));
   ASSERT_TRUE(it.open(QIODevice::ReadOnly));
