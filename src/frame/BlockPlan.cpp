@@ -59,7 +59,9 @@ std::vector<Run> WriteAllRuns(std::span<const Cell> cells, int commandAddress)
       if (pair)
         ++address;
     }
-    if (open && (pair || cell == Cell::Empty || run.count >= kMaxBlock))
+    // A tail here has lost its start to another parameter: a block written
+    // across it would put every later word one register too early.
+    if (open && (pair || cell == Cell::Empty || cell == Cell::Tail || run.count >= kMaxBlock))
       close();
   }
   if (open)

@@ -279,6 +279,8 @@ TEST(BlockPlan, ReadAllSpansGapsWriteAllCutsAndNeitherSplitsAPair)
       // par0 at 11 holds the last board command, which a write all must not send again.
       {"gaps, pairs and the command parameter", "..........ssss..pt....", 11, R{{10, 8}}, R{{10, 1}, {12, 2}, {16, 2}}},
       {"120 registers", std::string(130, 's'), -1, R{{0, 120}, {120, 10}}, R{{0, 120}, {120, 10}}},
+      // Overlapping parameters: a tail whose start another took is not written over.
+      {"a tail without its start", "sts", -1, R{{0, 3}}, R{{0, 1}, {2, 1}}},
   };
   for (const Case &c : cases) {
     const auto cells = Cells(c.map);
