@@ -5,6 +5,7 @@
 
 #include "frame/ChildFrm.h"
 #include "frame/FrameCodes.h"
+#include "frame/LockKeys.h"
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
@@ -273,6 +274,9 @@ void CMainFrame::CreateLockPanes()
     m_panes[id] = pane;
     statusBar()->addPermanentWidget(pane);
   }
+  // The server says when a lock changes; without it the key and activation
+  // events below keep the panes current.
+  WatchKeyboardLocks(this, [this] { UpdateLockPanes(); });
   UpdateLockPanes();
 }
 
