@@ -4,9 +4,17 @@
 
 #include <QAbstractTableModel>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 
 #include <vector>
+
+namespace {
+// Space between a cell's edges and its text, as the style's item views keep.
+constexpr int kTextMargin = 3;
+} // namespace
 
 // The rows and columns of a CEditListView. Cells never set are supplied by
 // the view when they are shown.
@@ -41,7 +49,7 @@ public:
     case Qt::ForegroundRole:
     case Qt::BackgroundRole: {
       COLORREF text = 0, back = 0;
-      if (!m_pView->OnCustomDraw(row, col, text, back))
+      if (!Colors(row, col, text, back))
         return {};
       return ToQColor(role == Qt::ForegroundRole ? text : back);
     }
@@ -71,6 +79,11 @@ public:
     QString text;
     m_pView->SupplyCellText(row, col, text);
     return text;
+  }
+
+  bool Colors(int row, int col, COLORREF &text, COLORREF &back) const
+  {
+    return m_pView && m_pView->OnCustomDraw(row, col, text, back);
   }
 
   Qt::Alignment Alignment(int col) const
@@ -293,6 +306,79 @@ int CEditListView::RowHeight() const
       return hint;
   }
   return fontMetrics().height() + 2;
+}
+
+void CEditListView::paintEvent(QPaintEvent *event)
+{
+  QPainter painter(viewport());
+  PaintCells(painter, event->region());
+}
+
+void CEditListView::PaintCells(QPainter &painter, const QRegion &region) const
+{
+  // The viewport's ground is already erased below the rows and right of the
+  // columns. The tree would paint every column of the rows a region of
+  // several rectangles touches, and ask the server for the pointer each time.
+  const int rows = GetItemCount();
+  const int columns = GetColumnCount();
+  if (rows == 0 || columns == 0)
+    return;
+  const QPalette::ColorGroup cg = !isEnabled()       ? QPalette::Disabled
+                                  : isActiveWindow() ? QPalette::Active
+                                                     : QPalette::Inactive;
+  const int h = RowHeight(); // lays out the rows when that is pending
+  const int top = GetTopIndex();
+  const QModelIndex current = selectionModel()->currentIndex();
+  const int focusRow = hasFocus() && current.isValid() ? current.row() : -1;
+  const QHeaderView *head = header();
+  for (const QRect &area : region) {
+    const int first = top + std::max(area.top(), 0) / h;
+    const int last = std::min(rows - 1, top + std::max(area.bottom(), 0) / h);
+    for (int r = first; r <= last; ++r) {
+      const QRect row(-horizontalOffset(), (r - top) * h, head->length(), h);
+      for (int c = 0; c < columns; ++c) {
+        const int w = head->isSectionHidden(c) ? 0 : head->sectionSize(c);
+        const QRect cell(head->sectionViewportPosition(c), row.top(), w, h);
+        const QRect clip = cell & area;
+        if (w <= 0 || clip.isEmpty())
+          continue;
+        painter.setClipRect(clip);
+        DrawCell(painter, r, c, cell, cg);
+      }
+      if (r == focusRow) {
+        // The focus frame goes round the whole row.
+        painter.setClipRect(row & area);
+        painter.setPen(palette().color(cg, QPalette::Highlight).darker(125));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(row.adjusted(0, 0, -1, -1));
+      }
+    }
+  }
+  painter.setClipping(false);
+}
+
+void CEditListView::DrawCell(QPainter &p, int nItem, int nCol, const QRect &cell, QPalette::ColorGroup cg) const
+{
+  QColor text = palette().color(cg, QPalette::Text);
+  QColor back = palette().color(cg, QPalette::Base);
+  COLORREF crText = 0, crBack = 0;
+  if (selectionModel()->isSelected(m_pModel->index(nItem, nCol))) {
+    text = palette().color(cg, QPalette::HighlightedText);
+    back = palette().color(cg, QPalette::Highlight);
+  } else if (m_pModel->Colors(nItem, nCol, crText, crBack)) {
+    text = ToQColor(crText);
+    back = ToQColor(crBack);
+  }
+  p.fillRect(cell, back);
+  const QString s = m_pModel->Text(nItem, nCol);
+  const QRect rect = cell.adjusted(kTextMargin, 0, -kTextMargin, 0);
+  if (s.isEmpty() || rect.width() <= 0)
+    return;
+  p.setPen(text);
+  // Text that does not fit ends in an ellipsis.
+  const QFontMetrics fm = p.fontMetrics();
+  const QString shown = fm.horizontalAdvance(s) > rect.width() ? fm.elidedText(s, Qt::ElideRight, rect.width()) : s;
+  p.drawText(rect, int(m_pModel->Alignment(nCol) | Qt::AlignVCenter) | Qt::TextSingleLine, shown);
 }
 
 QRect CEditListView::GetItemRect(int nItem) const

@@ -87,10 +87,17 @@ protected:
   // that does not exist or a column narrower than 5 pixels.
   gfxEditCell *PlaceCellEditor(int nItem, int nCol, int nID = 196);
 
+  // Paints the cells the region touches and no others: a poll answer dirties
+  // a few cells in several rows. Cells are drawn directly, not through the
+  // style's item drawing, which costs a live list most of its time.
+  void paintEvent(QPaintEvent *event) override;
+
 private:
   friend class CEditListModel;
   friend class gfxEditCell;
   int RowHeight() const;
+  void PaintCells(QPainter &p, const QRegion &region) const;
+  void DrawCell(QPainter &p, int nItem, int nCol, const QRect &cell, QPalette::ColorGroup cg) const;
 
   CEditListModel *m_pModel; // owned
   QPointer<gfxEditCell> m_pEditCell;

@@ -6,6 +6,7 @@
 #include "frame/ChildFrm.h"
 #include "frame/CommandTable.h"
 #include "frame/FrameCodes.h"
+#include "frame/LockKeys.h"
 #include "frame/PrefsPages.h"
 #include "frame/StatusBarCtrls.h"
 
@@ -261,6 +262,9 @@ void CMainFrame::CreateLockPanes()
     m_panes[id] = pane;
     statusBar()->addPermanentWidget(pane);
   }
+  // The server says when a lock changes; without it the key and activation
+  // events below keep the panes current.
+  WatchKeyboardLocks(this, [this] { UpdateLockPanes(); });
   UpdateLockPanes();
 }
 

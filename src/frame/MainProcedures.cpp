@@ -89,7 +89,6 @@ void CMainFrame::OnSchedulerTick()
     }
   }
   UpdateCommandStates();
-  UpdateLockPanes();
 }
 
 bool CMainFrame::IsPollSuspended() const

@@ -71,8 +71,11 @@ void CLockPane::Show(unsigned locks)
 {
   const bool on = (locks & (m_nId == kCapsId ? kCapsBit : kNumBit)) != 0;
   const QString text = LoadStr(static_cast<unsigned>(m_nId));
-  // Wide enough for the text in either state, so the bar does not jump.
-  setMinimumWidth(fontMetrics().horizontalAdvance(text) + 8);
+  if (text != m_sMeasured) {
+    // Wide enough for the text in either state, so the bar does not jump.
+    m_sMeasured = text;
+    setMinimumWidth(fontMetrics().horizontalAdvance(text) + 8);
+  }
   setText(on ? text : QString());
 }
 

@@ -51,6 +51,7 @@ public:
 
 private:
   int m_nId;
+  QString m_sMeasured; // the text the width was made for
 };
 
 // The serial worker's progress bar in the status bar (range 0..300).

@@ -3,10 +3,15 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QImage>
+#include <QItemSelectionModel>
 #include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -37,6 +42,13 @@ public:
   void SupplyCellText(int nItem, int nSubItem, QString &text) override
   {
     text = QStringLiteral("r%1c%2").arg(nItem).arg(nSubItem);
+    supplied.insert({nItem, nSubItem});
+  }
+  bool OnCustomDraw(int nItem, int, COLORREF &crText, COLORREF &crBk) override
+  {
+    crText = 0x0000C0;
+    crBk = nItem & 1 ? 0x80FFFF : 0xFFFF80;
+    return true;
   }
 
   // The open editor after deferred deletions ran.
@@ -47,6 +59,7 @@ public:
   }
   int asked = 0;
   std::vector<LV_DISPINFO> reports;
+  std::set<std::pair<int, int>> supplied; // cells whose text was asked for
 };
 
 } // namespace
@@ -66,6 +79,36 @@ TEST(EditListView, CellsAreSetOrSupplied)
   EXPECT_EQ(list.GetColumnWidth(3), 0) << "a column may be hidden by width 0";
   list.DeleteAllItems();
   EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+TEST(EditListView, PaintsOnlyTheDirtyCellsInTheirColours)
+{
+  TestList list;
+  list.selectionModel()->select(list.model()->index(5, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  auto cell = [&list](int row, int col) { return list.visualRect(list.model()->index(row, col)); };
+  // Two cells of two rows: a region of several rectangles.
+  const QRegion dirty = QRegion(cell(2, 1)) + cell(5, 1);
+  QImage image(list.viewport()->size(), QImage::Format_RGB32);
+  list.supplied.clear();
+  list.viewport()->render(&image, dirty.boundingRect().topLeft(), dirty, {});
+  // Painting outside the region is clipped away, so only the texts asked for
+  // show whether the rows' other cells were drawn in vain.
+  EXPECT_EQ(list.supplied, (std::set<std::pair<int, int>>{{2, 1}, {5, 1}}));
+  auto ground = [&](int row, int col) { return image.pixel(cell(row, col).left() + 1, cell(row, col).center().y()); };
+  EXPECT_EQ(ground(2, 1), ToQColor(0xFFFF80).rgb());
+  const auto group = list.isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+  EXPECT_EQ(ground(5, 1), list.palette().color(group, QPalette::Highlight).rgb()) << "selected";
+  // The text in its colour, on the column's side of the cell.
+  const QRect name = cell(2, 1);
+  int left = name.right(), right = name.left();
+  for (int x = name.left(); x <= name.right(); ++x)
+    for (int y = name.top(); y <= name.bottom(); ++y)
+      if (image.pixel(x, y) == ToQColor(0x0000C0).rgb()) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  EXPECT_LT(left, name.left() + 12);
+  EXPECT_LT(right, name.center().x()) << "left-aligned";
 }
 
 TEST(EditListView, HitTestExFindsRowAndColumn)

@@ -353,6 +353,12 @@ TEST_F(MainFrameTest, LockPanesShowTheirTextOnlyWhileTheLockIsOn)
   locks = CLockPane::kCapsBit | CLockPane::kNumBit;
   frame->SetLanguage(2);
   EXPECT_EQ(caps->text(), QStringLiteral("MAIUSC"));
+  // A lock toggled while another program had the keyboard shows on return.
+  locks = 0;
+  QEvent activate(QEvent::WindowActivate);
+  QApplication::sendEvent(frame.get(), &activate);
+  EXPECT_TRUE(caps->text().isEmpty());
+  EXPECT_TRUE(num->text().isEmpty());
   CLockPane::SetLockReader({});
 }
 
