@@ -26,15 +26,7 @@ protected:
   void SetUp() override
   {
     ASSERT_TRUE(sim.Started()) << "boardsim did not start";
-    frame = std::make_unique<CMainFrame>(true);
-    COptions &o = frame->GetOptions();
-    o.com_timeout.Set(150);
-    o.com_retry.Set(1);
-    o.com_silent.Set(0);
-    o.Start_Timer.Set(0); // the test ticks the scheduler itself
-    frame->ApplyTimerAndTabs();
-    frame->GetSerManager()->SetDevicePath(sim.Device());
-    frame->ApplySerialSettings();
+    frame = FrameOnBoard(sim.Device());
     host = std::make_unique<CFolderDocHost>(temp.path(), frame.get());
   }
   void TearDown() override { frame.reset(); }
@@ -46,18 +38,7 @@ protected:
     return child;
   }
   // Polls as the timer would, until the condition holds.
-  bool TickUntil(const std::function<bool()> &done, int timeoutMs = 8000)
-  {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-      if (timer.elapsed() > timeoutMs)
-        return false;
-      frame->OnSchedulerTick();
-      QTest::qWait(20);
-    }
-    return true;
-  }
+  bool TickUntil(const std::function<bool()> &done) { return ::TickUntil(*frame, done); }
 
   TestEnvironment env;
   BoardSimProcess sim;

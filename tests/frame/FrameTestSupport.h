@@ -15,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+class CMainFrame;
+
 // Keeps every queued packet, in queue order (head requests go in front).
 class RecordingSink : public IRequestSink {
 public:
@@ -86,3 +88,11 @@ std::unique_ptr<CQelDoc> LoadExampleDoc(const QString &name = QStringLiteral("de
 
 // An answer for a request: the same record with the given registers.
 std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vector<uint16_t> words = {});
+// Answers the one go-online request in the sink with the document's own identity.
+void AnswerGoOnline(CMainFrame &frame, const RecordingSink &sink, const CQelDoc &doc);
+
+// A main frame on the simulated board at device: short time-outs, one retry,
+// and a scheduler the test ticks itself.
+std::unique_ptr<CMainFrame> FrameOnBoard(const QString &device);
+// Ticks the frame's scheduler as its timer would, until done holds.
+bool TickUntil(CMainFrame &frame, const std::function<bool()> &done, int timeoutMs = 8000);

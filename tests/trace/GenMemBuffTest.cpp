@@ -67,22 +67,6 @@ protected:
     mgr.UpdateFields();
   }
 
-  // The main frame's handling of a trace answer.
-  void RouteTraceAnswer(FakeChild &board, const CRequestPacket &answer)
-  {
-    board.ClearBufferRead();
-    QString name = board.GetBufferName();
-    std::array<QString, 6> labels;
-    std::array<double, 6> scales{};
-    for (int i = 0; i < 6; ++i) {
-      scales[static_cast<size_t>(i)] = board.TrackScale(i);
-      labels[static_cast<size_t>(i)] = board.TrackLabel(i);
-    }
-    mgr.AddBufferWindow(name, labels, scales, answer);
-    mgr.SetState(1);
-    lastName = name;
-  }
-
   bool Visible(int id) const { return mgr.GetDlgItem(id)->isVisible(); }
 
   TestEnvironment env;
@@ -90,7 +74,6 @@ protected:
   FakeChild child;
   FakeChild other;
   std::vector<int> selected;
-  QString lastName;
   QString refused; // the edit's text right after Enter
 };
 
@@ -312,7 +295,7 @@ TEST_F(GenMemBuffTest, ADownloadedBufferOpensATabSavesAndLoadsToTheSameBytes)
   child.labels = {QStringLiteral("speed"), QStringLiteral("speed_ref"), {}, QStringLiteral("Iq"), {}, {}};
   mgr.OnDownload();
   EXPECT_TRUE(QTest::qWaitFor([&] { return child.traceReads == 1; }, 5000));
-  RouteTraceAnswer(child, TraceAnswer(child.id, 6, 400));
+  const QString lastName = RouteTraceAnswer(mgr, child, TraceAnswer(child.id, 6, 400));
 
   ASSERT_EQ(mgr.GetBufferCount(), 1);
   EXPECT_EQ(mgr.GetState(), 1);
@@ -332,29 +315,16 @@ TEST_F(GenMemBuffTest, ADownloadedBufferOpensATabSavesAndLoadsToTheSameBytes)
     EXPECT_GT(CountColour(image, ToQColor(w->GetChart()->GetSeriesColorTable(t)).rgb()), 50) << "track " << t;
 
   QTemporaryDir dir;
-  const QString first = dir.filePath(QStringLiteral("first.csv"));
-  const QString second = dir.filePath(QStringLiteral("second.csv"));
-  env.prompter().AnswerFile(first);
-  mgr.OnSave();
-  env.prompter().AnswerFile(first);
-  mgr.OnOpen();
+  const QByteArray bytes = SaveOpenSave(mgr, env.prompter(), dir.path());
+  EXPECT_EQ(bytes.count("\r\n"), 404);
   ASSERT_EQ(mgr.GetBufferCount(), 2);
   EXPECT_EQ(mgr.GetTabCtrl()->GetCurSel(), 1);
   EXPECT_TRUE(mgr.GetTabCtrl()->GetTabText(1).startsWith(QStringLiteral("first.csv-")));
-  env.prompter().AnswerFile(second);
-  mgr.OnSave();
   ASSERT_EQ(env.prompter().asked.size(), 3u);
   EXPECT_EQ(env.prompter().asked[0].text, QStringLiteral("Save Document"));
   EXPECT_EQ(env.prompter().asked[1].text, QStringLiteral("Open Document"));
   EXPECT_TRUE(env.prompter().asked[1].file.fileMustExist);
   EXPECT_EQ(env.prompter().asked[1].file.filter, QStringLiteral("CSV files (.csv)|*.csv|All Files (*.*)|*.*||"));
-
-  QFile a(first), b(second);
-  ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
-  const QByteArray bytes = a.readAll();
-  EXPECT_EQ(bytes.count("\r\n"), 404);
-  EXPECT_EQ(bytes, b.readAll());
 
   mgr.OnCloseTab();
   EXPECT_EQ(mgr.GetBufferCount(), 1);
@@ -369,7 +339,7 @@ TEST_F(GenMemBuffTest, ChartTimesAreMinusOneWhenTheManagerLacksThem)
 {
   auto timesOf = [this](float sampling, int divider, int delay) {
     Report(child, sampling, divider, delay, 0, 0);
-    RouteTraceAnswer(child, TraceAnswer(child.id, 1, 3));
+    RouteTraceAnswer(mgr, child, TraceAnswer(child.id, 1, 3));
     CMemBuffDlg *w = mgr.GetBufferWindow(mgr.GetBufferCount() - 1);
     return std::make_pair(w->GetSamplingTime(), w->GetTrigDelay());
   };
@@ -391,7 +361,7 @@ TEST_F(GenMemBuffTest, ChartTimesAreMinusOneWhenTheManagerLacksThem)
 TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
 {
   Report(child, 0.5f, 2, 10, 7, -7);
-  RouteTraceAnswer(child, TraceAnswer(child.id, 2, 5));
+  RouteTraceAnswer(mgr, child, TraceAnswer(child.id, 2, 5));
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("missing/sub/buf.csv"));
   env.prompter().AnswerFile(path);
@@ -403,21 +373,8 @@ TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
   EXPECT_FALSE(QFile::exists(path));
 }
 
-// A manager built under the Italian interface speaks Italian.
-TEST(GenMemBuffText, ItalianInterfaceShowsItalianTexts)
-{
-  TestEnvironment env;
-  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
-                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
-  CGenMemBuff manager;
-  EXPECT_EQ(manager.windowTitle(), "Gestione buffer di memoria");
-  auto *automatic = qobject_cast<QPushButton *>(manager.GetDlgItem(CGenMemBuff::IDC_AUTOMATIC));
-  ASSERT_NE(automatic, nullptr);
-  EXPECT_EQ(automatic->text(), "Automatico");
-}
-
 // Every label and mode button shows its whole text in both languages, and the
-// bar still fits a 1280-pixel screen.
+// bar still fits a 1280-pixel screen. Under the Italian interface it speaks Italian.
 TEST(GenMemBuffText, LabelsFitTheirBoxesInBothLanguages)
 {
   TestEnvironment env;
@@ -427,6 +384,7 @@ TEST(GenMemBuffText, LabelsFitTheirBoxesInBothLanguages)
                                                       QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
     }
     CGenMemBuff manager;
+    EXPECT_EQ(manager.windowTitle(), italian ? "Gestione buffer di memoria" : "Memory buffer manager");
     int right = 0;
     for (int id : {263, 264, 265, 266, 267, 268, int(CGenMemBuff::IDC_AUTOMATIC), int(CGenMemBuff::IDC_MANUAL)}) {
       QWidget *w = manager.GetDlgItem(id);
@@ -435,6 +393,8 @@ TEST(GenMemBuffText, LabelsFitTheirBoxesInBothLanguages)
       EXPECT_LE(w->fontMetrics().horizontalAdvance(text), w->width()) << italian << " " << text.toStdString();
       right = std::max(right, w->geometry().right());
     }
+    EXPECT_EQ(manager.GetDlgItem(CGenMemBuff::IDC_AUTOMATIC)->property("text").toString(),
+              italian ? "Automatico" : "Automatic");
     // The state field shows each state text whole, on one or two lines.
     QWidget *state = manager.GetDlgItem(CGenMemBuff::IDC_STATE);
     for (unsigned id : {IDS_BUFFER_OFFLINE, IDS_BUFFER_READY, IDS_BUFFER_DOWNLOAD}) {

@@ -235,10 +235,7 @@ TEST_F(MemBuffDlgTest, AWindowSavesLoadsAndSavesToTheSameBytes)
 
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("buf.csv"));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(once);
-  file.close();
+  ASSERT_TRUE(WriteFile(path, once));
 
   CMemBuffDlg::DefaultGains().fill(7.0);
   auto loaded = Make();
@@ -269,10 +266,7 @@ TEST_F(MemBuffDlgTest, AFileThatCannotBeReadIsReportedAndLeavesNoSeries)
 
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("short.csv"));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("A;B;C\r\n2;3\r\n");
-  file.close();
+  ASSERT_TRUE(WriteFile(path, "A;B;C\r\n2;3\r\n"));
   auto shortFile = Make();
   shortFile->LoadBuffer(path);
   EXPECT_EQ(env.prompter().asked.size(), 2u);

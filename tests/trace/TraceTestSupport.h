@@ -12,6 +12,8 @@
 #include <vector>
 
 class CChartCtrl;
+class CGenMemBuff;
+class ScriptedPrompter;
 
 // A board window that takes the calls the trace windows never make.
 class TraceBoard : public QObject, public IBoardWindow {
@@ -76,6 +78,14 @@ public:
 CRequestPacket TraceAnswer(WindowId child, int tracks, int samples, int words = -1);
 // The word the answer above holds for sample i of track t.
 std::int16_t TraceWord(int i, int t);
+
+// The main frame's handling of a trace answer: the board's marks cleared,
+// its name, labels and scales with the buffer. Answers the buffer's name.
+QString RouteTraceAnswer(CGenMemBuff &mgr, IBoardWindow &board, const CRequestPacket &answer);
+// Saves the current buffer as first.csv in folder, opens that file and saves
+// it as second.csv; answers the first file's bytes, which the second must equal.
+QByteArray SaveOpenSave(CGenMemBuff &mgr, ScriptedPrompter &prompter, const QString &folder);
+bool WriteFile(const QString &path, const QByteArray &bytes);
 
 // The chart drawn into an image of its own size.
 QImage RenderChart(CChartCtrl &chart);
