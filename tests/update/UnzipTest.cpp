@@ -24,12 +24,6 @@ std::uint64_t FileTime(qint64 unixSeconds)
   return std::uint64_t(unixSeconds + 11644473600ll) * 10000000ull;
 }
 
-QByteArray ReadAll(const QString &path)
-{
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 bool WriteFile(const QString &path, const QByteArray &bytes)
 {
   QFile f(path);
@@ -53,9 +47,10 @@ protected:
                 {.name = "win\\style.txt", .data = "backslash", .dosAttr = 0x20}}));
   }
 
-  HZIP Open()
+  // The archive at path (the test's own by default), unpacking into the output folder.
+  HZIP Open(const QString &path = QString())
   {
-    const QByteArray name = QFile::encodeName(m_zip);
+    const QByteArray name = QFile::encodeName(path.isEmpty() ? m_zip : path);
     HZIP hz = OpenZip(name.constData(), 0, ZIP_FILENAME);
     EXPECT_NE(hz, nullptr);
     if (hz) {
@@ -195,9 +190,8 @@ TEST_F(UnzipTest, RefusesNamesLeavingTheFolder)
     entries.push_back({.name = name, .data = "payload", .unixMode = 0100644});
   const QString hostile = m_dir.filePath("hostile.zip");
   ASSERT_TRUE(MakeZip(hostile, entries));
-  HZIP hz = OpenZip(QFile::encodeName(hostile).constData(), 0, ZIP_FILENAME);
+  HZIP hz = Open(hostile);
   ASSERT_NE(hz, nullptr);
-  ASSERT_EQ(SetUnzipBaseDir(hz, QFile::encodeName(m_out).constData()), ZR_OK);
   ZipEntryInfo ze{};
   for (int i = 0; i < 5; ++i) {
     ASSERT_EQ(GetZipItem(hz, i, &ze), ZR_OK);
@@ -265,9 +259,8 @@ TEST_F(UnzipTest, CorruptArchivesFailCleanly)
   const QString damaged = m_dir.filePath("damaged.zip");
   ASSERT_TRUE(WriteFile(damaged, raw));
   ASSERT_TRUE(WriteFile(m_out + "/data.bin", "old content"));
-  HZIP hz = OpenZip(QFile::encodeName(damaged).constData(), 0, ZIP_FILENAME);
+  HZIP hz = Open(damaged);
   ASSERT_NE(hz, nullptr);
-  SetUnzipBaseDir(hz, QFile::encodeName(m_out).constData());
   EXPECT_EQ(UnzipItem(hz, 0, const_cast<char *>("data.bin"), 0, ZIP_FILENAME), ZR_WRITE);
   EXPECT_EQ(ReadAll(m_out + "/data.bin"), "old content");
   EXPECT_EQ(QDir(m_out).entryList(QDir::Files), QStringList{"data.bin"});
@@ -305,9 +298,8 @@ TEST_F(UnzipTest, ReadsArchivesOfTheZipTool)
   ASSERT_TRUE(zip.waitForFinished(20000));
   ASSERT_EQ(zip.exitCode(), 0);
 
-  HZIP hz = OpenZip(QFile::encodeName(tool).constData(), 0, ZIP_FILENAME);
+  HZIP hz = Open(tool);
   ASSERT_NE(hz, nullptr);
-  ASSERT_EQ(SetUnzipBaseDir(hz, QFile::encodeName(m_out).constData()), ZR_OK);
   ZipEntryInfo ze{};
   ASSERT_EQ(GetZipItem(hz, -1, &ze), ZR_OK);
   const int count = ze.index;

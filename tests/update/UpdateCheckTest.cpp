@@ -19,12 +19,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString &path)
-{
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 void WriteFile(const QString &path, const QByteArray &content)
 {
   QDir().mkpath(QFileInfo(path).absolutePath());
@@ -34,6 +28,7 @@ void WriteFile(const QString &path, const QByteArray &content)
 }
 
 const QString kHead = QStringLiteral("Open temp file...  ok!\r\nOpen internet connection... ok!\r\n");
+const QString kUnable = QStringLiteral(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!");
 
 class UpdateCheckTest : public ::testing::Test {
 protected:
@@ -120,21 +115,15 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   m_server.Serve("/files/escape.txt", "escaped");
 
   WriteFile(m_prog + "/update.txt", "; installed versions\r\n"
-                                    "[same.txt]\r\nVersion=7\r\n"
-                                    "[casever.txt]\r\nversion=abc\r\n"
+                                    "[same.txt]\r\nVersion=7\r\n[casever.txt]\r\nversion=abc\r\n"
                                     "[wrong.bin]\r\nVersion=2\r\n");
   WriteFile(m_prog + "/wrong.bin", "old wrong");
   WriteFile(m_prog + "/Main.bin", "old main");
   ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/Main.bin").constData(), 04555), 0);
 
   EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n"
-                                 "   Main.bin\r\n"
-                                 "   docs/manual.txt\r\n"
-                                 "   pack.zip\r\n"
-                                 "   wrong.bin\r\n"
-                                 "   missing.bin\r\n"
-                                 "   ../escape.txt\r\n"
-                                 "   /etc/abs.txt\r\n"
+                                 "   Main.bin\r\n   docs/manual.txt\r\n   pack.zip\r\n   wrong.bin\r\n"
+                                 "   missing.bin\r\n   ../escape.txt\r\n   /etc/abs.txt\r\n"
                                  "\r\nStart download:"
                                  "\r\n  download Main.bin : done"
                                  "\r\n  download docs/manual.txt : done"
@@ -166,11 +155,9 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   EXPECT_EQ(files, (QStringList{"Main.bin", "bin", "docs", "readme.txt", "update.txt", "wrong.bin"}));
 
   EXPECT_EQ(ReadAll(m_prog + "/update.txt"), "; installed versions\r\n"
-                                             "[same.txt]\r\nVersion=7\r\n"
-                                             "[casever.txt]\r\nversion=abc\r\n"
+                                             "[same.txt]\r\nVersion=7\r\n[casever.txt]\r\nversion=abc\r\n"
                                              "[wrong.bin]\r\nVersion=2\r\n"
-                                             "\r\n[Main.bin]\r\nVersion=2.0\r\n"
-                                             "\r\n[docs/manual.txt]\r\nVersion=1\r\n"
+                                             "\r\n[Main.bin]\r\nVersion=2.0\r\n\r\n[docs/manual.txt]\r\nVersion=1\r\n"
                                              "\r\n[pack.zip]\r\nVersion=5\r\n");
 
   ASSERT_FALSE(m_server.requests.isEmpty());
@@ -192,21 +179,19 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
 TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
 {
   // No list on the server: its error page is not a list.
-  EXPECT_EQ(RunUpdate(),
-            kHead.left(kHead.size() - 6) + " Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!");
+  EXPECT_EQ(RunUpdate(), kHead.left(kHead.size() - 6) + kUnable);
   EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "");
-
-  m_server.Serve("/update.htm", LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false});
-  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
-
-  m_server.Serve("/update.htm", "");
-  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+  // Nor is a server error's text or an empty answer.
+  for (const auto &route : {LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false}, {200, "", false}}) {
+    m_server.Serve("/update.htm", route);
+    EXPECT_TRUE(RunUpdate().endsWith(kUnable)) << route.status;
+  }
 
   // Without a base address there is nothing to ask (and no host is guessed).
   m_worker.SetRunFlag(1);
   m_worker.Start(QString(), "Velo-Trix", "update.htm");
   ASSERT_TRUE(Finished());
-  EXPECT_TRUE(m_worker.GetLog().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+  EXPECT_TRUE(m_worker.GetLog().endsWith(kUnable));
 
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nVERSION=3\r\nfile.bin=0\r\n[file.bin]\r\nVersion=9\r\n");
   EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
@@ -230,7 +215,7 @@ TEST_F(UpdateCheckTest, RedirectionsStayOnHttp)
   EXPECT_FALSE(QFile::exists(m_prog + "/local.bin"));
 
   m_server.Redirect("/update.htm", fileUrl);
-  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+  EXPECT_TRUE(RunUpdate().endsWith(kUnable));
 }
 
 TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughALink)

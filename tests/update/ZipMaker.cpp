@@ -38,6 +38,12 @@ QByteArray ZipBytes(const std::vector<ZipMakerEntry> &entries)
   return MakeZip(f.fileName(), entries) && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+QByteArray ReadAll(const QString &path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 QByteArray UtExtra(unsigned flags, const std::vector<qint32> &times)
 {
   QByteArray block("UT");

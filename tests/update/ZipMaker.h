@@ -22,5 +22,7 @@ struct ZipMakerEntry {
 bool MakeZip(const QString &path, const std::vector<ZipMakerEntry> &entries);
 // The archive's bytes; empty when minizip refuses.
 QByteArray ZipBytes(const std::vector<ZipMakerEntry> &entries);
+// A file's bytes, or "<missing>" when it cannot be read.
+QByteArray ReadAll(const QString &path);
 // An "UT" extra field block with the given flag bits and times, in that order.
 QByteArray UtExtra(unsigned flags, const std::vector<qint32> &times);
