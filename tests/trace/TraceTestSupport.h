@@ -15,9 +15,17 @@ class CChartCtrl;
 class CGenMemBuff;
 class ScriptedPrompter;
 
-// A board window that takes the calls the trace windows never make.
-class TraceBoard : public QObject, public IBoardWindow {
+// The board windows as the main frame finds them: by the window registry.
+const IBoardLookup &RegisteredBoards();
+
+// A child frame as the trace windows see it: answers their calls, records
+// the parameter writes and trace reads it is asked for, and takes the calls
+// the trace windows never make.
+class FakeChild : public QObject, public IBoardWindow {
+  Q_OBJECT
 public:
+  FakeChild();
+  ~FakeChild() override;
   int GoOffline() override { return 0; }
   int GoOnline() override { return 0; }
   void Poll() override {}
@@ -35,19 +43,6 @@ public:
   void EepromSaveAll() override {}
   int GetReadState() const override { return 0; }
   int GetCmdState() const override { return 0; }
-  void ClearBufferRead() override {}
-};
-
-// The board windows as the main frame finds them: by the window registry.
-const IBoardLookup &RegisteredBoards();
-
-// A child frame as the trace windows see it: answers their calls and records
-// the parameter writes and trace reads it is asked for.
-class FakeChild : public TraceBoard {
-  Q_OBJECT
-public:
-  FakeChild();
-  ~FakeChild() override;
 
   int QueryState() const override { return flags; }
   int GetAddress() const override { return address; }
