@@ -19,7 +19,6 @@
 #include "frame/QelApp.h"
 #include "frame/SplitterWnd.h"
 #include "optiontree/OptionTree.h"
-#include "modbus/SerManager.h"
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
 #include "views/FindDialog.h"
@@ -38,7 +37,6 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 

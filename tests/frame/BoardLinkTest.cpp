@@ -8,14 +8,11 @@
 #include "frame/MainFrm.h"
 #include "platform/StringIds.h"
 
-#include "modbus/SerManager.h"
 #include "model/generali.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -119,22 +116,6 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   EXPECT_EQ(doc->GetVarRows()[r].uiText, QStringLiteral("321"));
   ASSERT_TRUE(sim.Command(QStringLiteral("set dc_voltage 322")));
   ASSERT_TRUE(TickUntil([&] { return doc->GetVarRows()[r].raw == 322.0f; }));
-}
-
-TEST_F(BoardLinkFrame, TheVariableListsResetSetsTheBoardsSwSetBit)
-{
-  auto doc = LoadExampleDoc();
-  CChildFrame *child = Open(doc.get());
-  child->OnCommand(Cmd::OnLine);
-  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
-  ASSERT_TRUE(sim.Command(QStringLiteral("set is_sw_set 3")));
-  doc->RequestSwSetRead(); // what the list's Reset asks for
-  QString answer;
-  ASSERT_TRUE(WaitFor(
-      [&] { return sim.Command(QStringLiteral("get is_sw_set"), &answer) && answer.contains(QStringLiteral("4099")); },
-      8000))
-      << answer.toStdString();
-  EXPECT_FALSE(doc->IsResetPending());
 }
 
 TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)

@@ -6,43 +6,10 @@
 #include "model/DocArchive.h"
 #include "modbus/SerManager.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
-
-void RecordingSink::AddRequest(CRequestPacket *&packet)
-{
-  if (packet)
-    queue.emplace_back(packet);
-  packet = nullptr;
-}
-
-void RecordingSink::AddHeadRequest(CRequestPacket *&packet)
-{
-  if (packet)
-    queue.emplace(queue.begin(), packet);
-  packet = nullptr;
-}
-
-std::unique_ptr<CRequestPacket> RecordingSink::Take()
-{
-  if (queue.empty())
-    return nullptr;
-  std::unique_ptr<CRequestPacket> pkt = std::move(queue.front());
-  queue.erase(queue.begin());
-  return pkt;
-}
-
-std::vector<const CRequestPacket *> RecordingSink::OfKind(uint16_t kind) const
-{
-  std::vector<const CRequestPacket *> out;
-  for (const auto &p : queue)
-    if (p->message == kind)
-      out.push_back(p.get());
-  return out;
-}
 
 std::unique_ptr<CQelDoc> LoadDocText(const QString &text)
 {

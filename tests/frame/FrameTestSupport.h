@@ -1,7 +1,8 @@
 #pragma once
 
+#include "FrameFakes.h"
+
 #include "frame/ChildConn.h"
-#include "frame/RequestSink.h"
 
 #include "model/DocFrameLinks.h"
 #include "model/PacketFactory.h"
@@ -16,25 +17,6 @@
 #include <vector>
 
 class CMainFrame;
-
-// Keeps every queued packet, in queue order (head requests go in front).
-class RecordingSink : public IRequestSink {
-public:
-  void AddRequest(CRequestPacket *&packet) override;
-  void AddHeadRequest(CRequestPacket *&packet) override;
-  int IsActive() const override { return active; }
-  int GetReqPktListSize() const override { return waiting >= 0 ? waiting : static_cast<int>(queue.size()); }
-
-  // Takes the oldest packet (as the serial manager would), or null.
-  std::unique_ptr<CRequestPacket> Take();
-  // Packets of one kind, in queue order.
-  std::vector<const CRequestPacket *> OfKind(uint16_t kind) const;
-  void Clear() { queue.clear(); }
-
-  std::vector<std::unique_ptr<CRequestPacket>> queue;
-  int active = 0;
-  int waiting = -1; // -1: the queue's own size
-};
 
 // A connection whose window hooks only count.
 class TestConn : public CChildConn, public IConnHooks {
