@@ -5,10 +5,11 @@
 // shaped as the serial manager shapes them (as many registers as asked, texts
 // up to the input's length, errors, dropped answers) and routed by the main
 // frame's router. Nothing may crash, and the document must stay whole.
+#include "FrameFakes.h"
+
 #include "frame/AnswerRouter.h"
 #include "frame/ChildConn.h"
 #include "frame/FrameCodes.h"
-#include "frame/RequestSink.h"
 
 #include "support/FolderDocHost.h"
 #include "model/QelDoc.h"
@@ -24,7 +25,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <deque>
 #include <memory>
 
 namespace {
@@ -36,25 +36,6 @@ public:
   int MessageBox(const QString &, const QString &, unsigned, QWidget *) override { return IDOK; }
   QString FileDialog(const FileDialogRequest &, QWidget *) override { return {}; }
   int PopupMenu(const QList<PopupMenuItem> &, const QPoint &, QWidget *) override { return 0; }
-};
-
-class Sink : public IRequestSink {
-public:
-  void AddRequest(CRequestPacket *&packet) override
-  {
-    if (packet)
-      queue.emplace_back(packet);
-    packet = nullptr;
-  }
-  void AddHeadRequest(CRequestPacket *&packet) override
-  {
-    if (packet)
-      queue.emplace_front(packet);
-    packet = nullptr;
-  }
-  int IsActive() const override { return 1; }
-  int GetReqPktListSize() const override { return static_cast<int>(queue.size()); }
-  std::deque<std::unique_ptr<CRequestPacket>> queue;
 };
 
 // The input, taken from the front; zeros once it is spent.
@@ -182,60 +163,37 @@ bool Shape(CRequestPacket &p, Input &in, const Example &example)
 
 // The main frame as answer routing sees it: one board window, and the
 // buffer window a downloaded trace goes to.
-class OneBoard : public IBoardRegistry, public IAnswerDisplay, public ITraceManager {
+class OneBoard : public IBoardRegistry {
 public:
-  OneBoard(CChildConn &conn, CMemBuffDlg &buffer) : m_conn(conn), m_buffer(buffer) {}
-  // IBoardRegistry
+  OneBoard(CChildConn &conn, CMemBuffDlg &buffer) : m_conn(conn), m_trace(buffer) {}
   const std::vector<WindowId> &GetChildren() const override { return m_children; }
   IBoardWindow *Child(WindowId id) const override { return id == kWnd ? &m_conn : nullptr; }
   WindowId GetActiveChild() const override { return kWnd; }
-  ITraceManager *GetTraceManager() const override { return const_cast<OneBoard *>(this); }
-  // IAnswerDisplay
-  void ProgressStart(long) override {}
-  void ProgressStep(long) override {}
-  void ProgressEnd() override {}
-  void ProgressAbort() override {}
-  void Beep() override {}
-  void SetMessageText(const QString &) override {}
-  void DeliverStatistics(WindowId, const CSerStatistics &) override {}
-  void AnswersRouted() override {}
-  QWidget *BoxParent() override { return nullptr; }
-  // ITraceManager
-  QWidget *Window() override { return &m_buffer; }
-  void SetAddress(WindowId, int) override {}
-  WindowId GetBoardWindow() const override { return kWnd; }
-  int GetState() const override { return StateReady; }
-  void SetState(int) override {}
-  int GetMode() const override { return ModeManual; }
-  void SetMode(int) override {}
-  int GetBufferCount() const override { return 0; }
-  void ShowControls(bool) override {}
-  void UpdateFields() override {}
-  void SetSamplingTime(float) override {}
-  void SetBufLength(std::int16_t) override {}
-  void SetDiagnTs(std::int16_t, std::int16_t) override {}
-  void SetTrigLevPos(std::int16_t, std::int16_t) override {}
-  void SetTrigLevNeg(std::int16_t, std::int16_t) override {}
-  void SetTrigDelay(std::int16_t, std::int16_t) override {}
-  void AddBufferWindow(const QString &, const std::array<QString, 6> &labels, const std::array<double, 6> &,
-                       const CRequestPacket &packet) override
-  {
-    m_buffer.ShowBuffer(labels, 0.1f, 0.0f, packet);
-  }
+  ITraceManager *GetTraceManager() const override { return &m_trace; }
+
+  FakeDisplay display;
 
 private:
+  struct Buffers : FakeTraceManager {
+    explicit Buffers(CMemBuffDlg &w) : buffer(w) {}
+    QWidget *Window() override { return &buffer; }
+    void AddBufferWindow(const QString &, const std::array<QString, 6> &labels, const std::array<double, 6> &,
+                         const CRequestPacket &packet) override
+    {
+      buffer.ShowBuffer(labels, 0.1f, 0.0f, packet);
+    }
+    CMemBuffDlg &buffer;
+  };
+
   CChildConn &m_conn;
-  CMemBuffDlg &m_buffer;
+  mutable Buffers m_trace;
   std::vector<WindowId> m_children{kWnd};
 };
 
-void AnswerOne(Sink &sink, CAnswerRouter &router, Input &in, const Example &example)
+void AnswerOne(RecordingSink &sink, CAnswerRouter &router, Input &in, const Example &example)
 {
-  if (sink.queue.empty())
-    return;
-  std::unique_ptr<CRequestPacket> p = std::move(sink.queue.front());
-  sink.queue.pop_front();
-  if (Shape(*p, in, example))
+  std::unique_ptr<CRequestPacket> p = sink.Take();
+  if (p && Shape(*p, in, example))
     router.RouteAnswer(*p);
 }
 
@@ -306,14 +264,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CDocArchive ar = CDocArchive::FromBytes(example.file);
     Check(doc.LoadFromArchive(ar));
   }
-  Sink sink;
+  RecordingSink sink;
+  sink.active = 1;
   g_hInitFrame = kNoWindow;
   CChildConn::ResetLastChangeWord();
   {
     Conn conn(kWnd, &sink);
     conn.SetConnDocument(&doc);
     OneBoard frame(conn, *buffer);
-    CAnswerRouter router(frame, frame);
+    CAnswerRouter router(frame, frame.display);
     // Each step either asks something of the board or lets it answer.
     for (int steps = 0; steps < 64 && !in.Empty(); ++steps) {
       switch (in.Byte() % 12) {

@@ -21,11 +21,7 @@ using namespace mainframe_test;
 class FakeBoards : public IBoardRegistry {
 public:
   const std::vector<WindowId> &GetChildren() const override { return children; }
-  IBoardWindow *Child(WindowId id) const override
-  {
-    auto it = windows.find(id);
-    return it == windows.end() ? nullptr : it->second;
-  }
+  IBoardWindow *Child(WindowId id) const override { return windows.contains(id) ? windows.at(id) : nullptr; }
   WindowId GetActiveChild() const override { return active; }
   ITraceManager *GetTraceManager() const override { return trace; }
   // A board window, most recently activated first.
@@ -39,25 +35,6 @@ public:
   std::map<WindowId, IBoardWindow *> windows; // boards and other windows
   WindowId active = kNoWindow;
   ITraceManager *trace = nullptr;
-};
-
-class FakeDisplay : public IAnswerDisplay {
-public:
-  void ProgressStart(long steps) override { progress.emplace_back('S', steps); }
-  void ProgressStep(long step) override { progress.emplace_back('+', step); }
-  void ProgressEnd() override { progress.emplace_back('E', 0); }
-  void ProgressAbort() override { progress.emplace_back('A', 0); }
-  void Beep() override { ++beeps; }
-  void SetMessageText(const QString &text) override { message = text; }
-  void DeliverStatistics(WindowId page, const CSerStatistics &) override { statistics.push_back(page); }
-  void AnswersRouted() override { ++routed; }
-  QWidget *BoxParent() override { return nullptr; }
-
-  std::vector<std::pair<char, long>> progress;
-  QString message;
-  std::vector<WindowId> statistics;
-  int routed = 0;
-  int beeps = 0;
 };
 
 class AnswerRouterTest : public ::testing::Test {
@@ -99,18 +76,14 @@ TEST_F(AnswerRouterTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
   boards.Add(active);
   boards.active = active.id;
   active.bits = other.bits = 8;
-  auto failed = Packet(active.id, REQ_READ_BLOCK, kSerErrTimeout);
-  failed->strVersion = QStringLiteral("No answer from the board");
-  router.RouteAnswer(*failed);
+  router.RouteAnswer(*Packet(active.id, REQ_READ_BLOCK, kSerErrTimeout, QStringLiteral("No answer from the board")));
   EXPECT_EQ(active.bits, 0);
   EXPECT_TRUE(active.answers.empty());
   EXPECT_EQ(active.status, QStringLiteral("No answer from the board"));
   EXPECT_EQ(display.message, QStringLiteral("No answer from the board"));
   EXPECT_EQ(display.progress, (std::vector<std::pair<char, long>>{{'A', 0}}));
   // Another board's failure does not write the status bar; error 12 shows nothing.
-  auto quiet = Packet(other.id, REQ_READ_VARS, 12);
-  quiet->strVersion = QStringLiteral("hidden");
-  router.RouteAnswer(*quiet);
+  router.RouteAnswer(*Packet(other.id, REQ_READ_VARS, 12, QStringLiteral("hidden")));
   EXPECT_EQ(other.bits, 0);
   EXPECT_TRUE(other.status.isEmpty());
   EXPECT_EQ(display.message, QStringLiteral("No answer from the board"));
@@ -119,11 +92,8 @@ TEST_F(AnswerRouterTest, AFailedAnswerTakesItsBoardOfflineWithTheText)
   FakeChild page;
   page.bits = 8;
   boards.windows[page.id] = &page;
-  for (uint16_t kind : {REQ_IDLE, REQ_STATISTICS}) {
-    auto p = Packet(page.id, kind, kSerErrTimeout);
-    p->strVersion = QStringLiteral("elsewhere");
-    router.RouteAnswer(*p);
-  }
+  for (uint16_t kind : {REQ_IDLE, REQ_STATISTICS})
+    router.RouteAnswer(*Packet(page.id, kind, kSerErrTimeout, QStringLiteral("elsewhere")));
   EXPECT_TRUE(page.codes.empty());
   EXPECT_TRUE(display.statistics.empty());
   EXPECT_EQ(display.message, QStringLiteral("No answer from the board"));
@@ -140,14 +110,11 @@ TEST_F(AnswerRouterTest, VersionCheckOfTheGoOnlineAnswer)
   EXPECT_EQ(child.answers.size(), 1u);
   // A line feed in place of a blank is the same version.
   child.version = QStringLiteral("AB 1.0 rev");
-  auto same = Packet(child.id, REQ_GO_ONLINE);
-  same->strVersion = QStringLiteral("AB 1.0\nrev");
-  router.RouteAnswer(*same);
+  router.RouteAnswer(*Packet(child.id, REQ_GO_ONLINE, 0, QStringLiteral("AB 1.0\nrev")));
   EXPECT_EQ(child.answers.size(), 2u);
   EXPECT_TRUE(env.prompter().asked.empty());
   // Another board: the warning, offline, and the refusal text.
-  auto other = Packet(child.id, REQ_GO_ONLINE);
-  other->strVersion = QStringLiteral("XY 2.0");
+  auto other = Packet(child.id, REQ_GO_ONLINE, 0, QStringLiteral("XY 2.0"));
   router.RouteAnswer(*other);
   EXPECT_EQ(child.answers.size(), 2u);
   ASSERT_EQ(env.prompter().asked.size(), 1u);
@@ -161,9 +128,7 @@ TEST_F(AnswerRouterTest, VersionCheckOfTheGoOnlineAnswer)
   EXPECT_EQ(child.status, QStringLiteral("Wrong online version: XY 2.0"));
   EXPECT_EQ(display.message, QStringLiteral("Wrong online version: XY 2.0"));
   // A board gone offline meanwhile is refused without a box and keeps its text.
-  auto late = Packet(child.id, REQ_GO_ONLINE);
-  late->strVersion = QStringLiteral("ZZ 3.0");
-  router.RouteAnswer(*late);
+  router.RouteAnswer(*Packet(child.id, REQ_GO_ONLINE, 0, QStringLiteral("ZZ 3.0")));
   EXPECT_EQ(env.prompter().asked.size(), 1u);
   EXPECT_EQ(child.answers.size(), 2u);
   EXPECT_EQ(child.status, QStringLiteral("Wrong online version: XY 2.0"));
@@ -178,9 +143,7 @@ TEST_F(AnswerRouterTest, VersionCheckOfTheGoOnlineAnswer)
   const QString shown = identity.left(200) + QStringLiteral("...");
   child.version = identity.left(200) + QStringLiteral("!");
   child.bits = 4;
-  auto huge = Packet(child.id, REQ_GO_ONLINE);
-  huge->strVersion = identity;
-  router.RouteAnswer(*huge);
+  router.RouteAnswer(*Packet(child.id, REQ_GO_ONLINE, 0, identity));
   EXPECT_EQ(child.answers.size(), 2u);
   ASSERT_EQ(env.prompter().asked.size(), 2u);
   ASSERT_LT(env.prompter().asked[1].text.size(), 1000);

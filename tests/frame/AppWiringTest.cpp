@@ -18,7 +18,7 @@
 #include "frame/MainFrm.h"
 #include "frame/QelApp.h"
 #include "frame/SplitterWnd.h"
-#include "modbus/SerManager.h"
+#include "optiontree/OptionTree.h"
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
 #include "views/FindDialog.h"
@@ -37,7 +37,6 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -261,10 +260,8 @@ TEST_F(ViewsInFrame, OnlineWritesAreClampedToTheLimits)
 
 // ---- over the simulated board ------------------------------------------------
 
-namespace {
-
-} // namespace
-
+// The manager's settings written to the board, a download requested and
+// routed, the chart drawn, saved, loaded and saved again.
 TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
 {
   TestEnvironment env;
@@ -274,15 +271,7 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   ASSERT_TRUE(sim.Command(QStringLiteral("set buf_width 6")));
   ASSERT_TRUE(sim.Command(QStringLiteral("set buf_length 300")));
   QTemporaryDir temp;
-  auto frame = std::make_unique<CMainFrame>(true);
-  COptions &o = frame->GetOptions();
-  o.com_timeout.Set(150);
-  o.com_retry.Set(1);
-  o.com_silent.Set(0);
-  o.Start_Timer.Set(0);
-  frame->ApplyTimerAndTabs();
-  frame->GetSerManager()->SetDevicePath(sim.Device());
-  frame->ApplySerialSettings();
+  auto frame = FrameOnBoard(sim.Device());
   CFolderDocHost host(temp.path(), frame.get());
   auto *adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
   ASSERT_NE(adapter, nullptr);
@@ -290,19 +279,13 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   mgr.show();
 
   auto doc = LoadExampleDoc();
+  doc->SetPathName(ExamplePath(QStringLiteral("demo-small.vtx"))); // as the application opens it
   CChildFrame *child = frame->AddChildFrame(doc.get());
   doc->SetHost(&host);
   child->ActivateFrame();
   child->OnCommand(Cmd::OnLine);
   ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
-  auto tick = [&](const std::function<bool()> &done) {
-    return WaitFor(
-        [&] {
-          frame->OnSchedulerTick();
-          return done();
-        },
-        10000);
-  };
+  const auto tick = [&](const std::function<bool()> &done) { return TickUntil(*frame, done, 10000); };
   // The polls bring the trace settings; the status report hands them over.
   ASSERT_TRUE(tick([&] {
     child->ShowStatusText();
@@ -311,41 +294,42 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   EXPECT_EQ(mgr.m_hBoardWnd, child->GetAnswerWindowId());
   const float base = mgr.m_fSamplingTime;
 
-  // Twice the base period: the board's divider becomes 2.
+  // Twice the base period: the board's divider becomes 2; a trigger level goes as typed.
   mgr.SetItemText(CGenMemBuff::IDC_SAMPLING, QString::number(2 * base));
   mgr.OnOk();
-  // The write went through the board window and came back in its read-back.
-  ASSERT_TRUE(tick([&] { return doc->GetPar(mgr.m_idxDiagnTs).GetValue(0) == 2; }))
-      << base << " " << mgr.m_idxDiagnTs << " " << mgr.m_nDiagnTs << " "
+  mgr.SetItemText(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("2500"));
+  mgr.OnOk();
+  // The writes went through the board window and came back in its read-back.
+  ASSERT_TRUE(tick([&] {
+    return doc->GetPar(mgr.m_idxDiagnTs).GetValue(0) == 2 && doc->GetPar(mgr.m_idxTrigLevPos).GetValue(0) == 2500;
+  })) << base
+      << " " << mgr.m_idxDiagnTs << " " << mgr.m_nDiagnTs << " "
       << mgr.GetItemText(CGenMemBuff::IDC_SAMPLING).toStdString() << " " << doc->GetPar(mgr.m_idxDiagnTs).GetValue(0)
       << " " << frame->MessageText().toStdString();
   EXPECT_FALSE(doc->NeedsEditorReopen()) << "a trace setting leaves the list's editor closed";
+  // The read-back reaches the manager through the next status report.
+  child->ShowStatusText();
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QStringLiteral("0.200"));
 
   mgr.OnDownload();
   ASSERT_TRUE(tick([&] { return mgr.GetBufferCount() == 1; }));
   CMemBuffDlg *w = mgr.GetBufferWindow(0);
   ASSERT_NE(w, nullptr);
   EXPECT_EQ(w->GetSampleCount(), 300u);
+  EXPECT_TRUE(mgr.GetTabCtrl()->GetTabText(0).startsWith(QStringLiteral("demo-small-")));
+  EXPECT_EQ(w->GetTrackLabel(0), QStringLiteral("speed_actual"));
+  EXPECT_EQ(w->GetSamplingItem()->GetWindowText(), QStringLiteral("0.200 ms"));
+  EXPECT_EQ(w->GetTrigDelayItem()->GetWindowText(), QStringLiteral("2.00 ms"));
   w->GetChart()->resize(900, 500);
   const QImage image = RenderChart(*w->GetChart());
   for (int t = 0; t < 6; ++t)
     EXPECT_GT(CountColour(image, ToQColor(w->GetChart()->GetSeriesColorTable(t)).rgb()), 100) << "track " << t;
 
-  const QString first = temp.filePath(QStringLiteral("trace.csv"));
-  const QString second = temp.filePath(QStringLiteral("again.csv"));
-  env.prompter().AnswerFile(first);
-  mgr.OnSave();
-  env.prompter().AnswerFile(first);
-  mgr.OnOpen();
+  const QByteArray bytes = SaveOpenSave(mgr, env.prompter(), temp.path());
   ASSERT_EQ(mgr.GetBufferCount(), 2);
-  env.prompter().AnswerFile(second);
-  mgr.OnSave();
-  QFile a(first), b(second);
-  ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
-  const QByteArray bytes = a.readAll();
+  EXPECT_EQ(mgr.GetBufferWindow(1)->GetSampleCount(), 300u);
+  EXPECT_TRUE(bytes.startsWith("speed_actual;current;dc_voltage;torque;Track 4;Track 5\r\n"));
   EXPECT_EQ(bytes.count("\r\n"), 304);
-  EXPECT_EQ(bytes, b.readAll());
 
   frame->CloseAllChildren();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

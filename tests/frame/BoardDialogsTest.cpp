@@ -94,28 +94,20 @@ struct WinCmdFixture : ::testing::Test {
 
 TEST_F(WinCmdFixture, ButtonsByCodeRange)
 {
-  dlg.ShowMessage("hide only", 150);
-  EXPECT_TRUE(Shows(dlg.HideButton()));
-  EXPECT_FALSE(Shows(dlg.OkButton()));
-  EXPECT_FALSE(Shows(dlg.CancelButton()));
-  dlg.ShowMessage("ok only", 350);
-  EXPECT_TRUE(Shows(dlg.OkButton()));
-  EXPECT_FALSE(Shows(dlg.CancelButton()));
-  EXPECT_FALSE(Shows(dlg.HideButton()));
-  dlg.ShowMessage("cancel only", 250);
-  EXPECT_TRUE(Shows(dlg.CancelButton()));
-  EXPECT_FALSE(Shows(dlg.OkButton()));
-  for (int16_t code : {int16_t(450), int16_t(-5)}) {
-    dlg.ShowMessage("both", code);
-    EXPECT_TRUE(Shows(dlg.OkButton()));
-    EXPECT_TRUE(Shows(dlg.CancelButton()));
-    EXPECT_FALSE(Shows(dlg.HideButton()));
+  const struct {
+    int16_t code;
+    bool ok, cancel, hide;
+  } rows[] = {{150, false, false, true}, {350, true, false, false}, {250, false, true, false},
+              {450, true, true, false},  {-5, true, true, false},   {12, false, false, false}};
+  for (const auto &row : rows) {
+    dlg.ShowMessage("message", row.code);
+    EXPECT_EQ(Shows(dlg.OkButton()), row.ok) << row.code;
+    EXPECT_EQ(Shows(dlg.CancelButton()), row.cancel) << row.code;
+    EXPECT_EQ(Shows(dlg.HideButton()), row.hide) << row.code;
   }
-  dlg.ShowMessage("none", 12);
-  EXPECT_FALSE(Shows(dlg.OkButton()) || Shows(dlg.CancelButton()) || Shows(dlg.HideButton()));
 }
 
-TEST_F(WinCmdFixture, RowsAndRepeatedCodes)
+TEST_F(WinCmdFixture, RowsAndRepeatedCodesOfEachWindow)
 {
   dlg.ShowMessage("first\\\\n\\\\nthird", 450);
   ASSERT_EQ(dlg.List()->rowCount(), 3);
@@ -127,11 +119,9 @@ TEST_F(WinCmdFixture, RowsAndRepeatedCodes)
   EXPECT_EQ(dlg.LastCode(), 450);
   dlg.ShowMessage("one row", 451);
   EXPECT_EQ(dlg.List()->rowCount(), 1);
-}
 
-TEST_F(WinCmdFixture, EachWindowKeepsItsOwnLastCode)
-{
-  // A window made after another showed a code still shows that code.
+  // Each window keeps its own last code: one made after another showed a
+  // code still shows that code.
   dlg.ShowMessage("first board", 450);
   CWinCmdDiag other(&parent, [](int) {});
   EXPECT_EQ(other.LastCode(), 0);
@@ -196,9 +186,7 @@ TEST(BoardDialogs, ABoardWindowsQuestionsCanBeAnsweredByATest)
   ASSERT_NE(child, nullptr);
   frame.SetActiveChild(child->GetAnswerWindow());
   child->OnOnLine();
-  auto online = AnswerOf(*sink.OfKind(REQ_GO_ONLINE).at(0));
-  online->strVersion = doc->GetVersion();
-  frame.RouteAnswer(*online);
+  AnswerGoOnline(frame, sink, *doc);
   ASSERT_TRUE(doc->IsOnline());
 
   QStringList shown;

@@ -8,14 +8,11 @@
 #include "frame/MainFrm.h"
 #include "platform/StringIds.h"
 
-#include "modbus/SerManager.h"
 #include "model/generali.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
@@ -26,15 +23,7 @@ protected:
   void SetUp() override
   {
     ASSERT_TRUE(sim.Started()) << "boardsim did not start";
-    frame = std::make_unique<CMainFrame>(true);
-    COptions &o = frame->GetOptions();
-    o.com_timeout.Set(150);
-    o.com_retry.Set(1);
-    o.com_silent.Set(0);
-    o.Start_Timer.Set(0); // the test ticks the scheduler itself
-    frame->ApplyTimerAndTabs();
-    frame->GetSerManager()->SetDevicePath(sim.Device());
-    frame->ApplySerialSettings();
+    frame = FrameOnBoard(sim.Device());
     host = std::make_unique<CFolderDocHost>(temp.path(), frame.get());
   }
   void TearDown() override { frame.reset(); }
@@ -46,18 +35,7 @@ protected:
     return child;
   }
   // Polls as the timer would, until the condition holds.
-  bool TickUntil(const std::function<bool()> &done, int timeoutMs = 8000)
-  {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-      if (timer.elapsed() > timeoutMs)
-        return false;
-      frame->OnSchedulerTick();
-      QTest::qWait(20);
-    }
-    return true;
-  }
+  bool TickUntil(const std::function<bool()> &done) { return ::TickUntil(*frame, done); }
 
   TestEnvironment env;
   BoardSimProcess sim;
@@ -138,22 +116,6 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   EXPECT_EQ(doc->GetVarRows()[r].uiText, QStringLiteral("321"));
   ASSERT_TRUE(sim.Command(QStringLiteral("set dc_voltage 322")));
   ASSERT_TRUE(TickUntil([&] { return doc->GetVarRows()[r].raw == 322.0f; }));
-}
-
-TEST_F(BoardLinkFrame, TheVariableListsResetSetsTheBoardsSwSetBit)
-{
-  auto doc = LoadExampleDoc();
-  CChildFrame *child = Open(doc.get());
-  child->OnCommand(Cmd::OnLine);
-  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
-  ASSERT_TRUE(sim.Command(QStringLiteral("set is_sw_set 3")));
-  doc->RequestSwSetRead(); // what the list's Reset asks for
-  QString answer;
-  ASSERT_TRUE(WaitFor(
-      [&] { return sim.Command(QStringLiteral("get is_sw_set"), &answer) && answer.contains(QStringLiteral("4099")); },
-      8000))
-      << answer.toStdString();
-  EXPECT_FALSE(doc->IsResetPending());
 }
 
 TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)

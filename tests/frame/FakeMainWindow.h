@@ -11,6 +11,7 @@
 #include <QPair>
 #include <QString>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -49,10 +50,7 @@ public:
 
   int CountOf(Call code) const
   {
-    int n = 0;
-    for (const auto &c : codes)
-      n += c.first == code;
-    return n;
+    return static_cast<int>(std::count_if(codes.begin(), codes.end(), [code](auto &c) { return c.first == code; }));
   }
   // Rereads the settings from the profile, as the next start would.
   void Reload()

@@ -2,43 +2,14 @@
 
 #include "TestSupport.h"
 
+#include "frame/MainFrm.h"
 #include "model/DocArchive.h"
+#include "modbus/SerManager.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QtTest/QTest>
 
-void RecordingSink::AddRequest(CRequestPacket *&packet)
-{
-  if (packet)
-    queue.emplace_back(packet);
-  packet = nullptr;
-}
-
-void RecordingSink::AddHeadRequest(CRequestPacket *&packet)
-{
-  if (packet)
-    queue.emplace(queue.begin(), packet);
-  packet = nullptr;
-}
-
-std::unique_ptr<CRequestPacket> RecordingSink::Take()
-{
-  if (queue.empty())
-    return nullptr;
-  std::unique_ptr<CRequestPacket> pkt = std::move(queue.front());
-  queue.erase(queue.begin());
-  return pkt;
-}
-
-std::vector<const CRequestPacket *> RecordingSink::OfKind(uint16_t kind) const
-{
-  std::vector<const CRequestPacket *> out;
-  for (const auto &p : queue)
-    if (p->message == kind)
-      out.push_back(p.get());
-  return out;
-}
+#include <gtest/gtest.h>
 
 std::unique_ptr<CQelDoc> LoadDocText(const QString &text)
 {
@@ -60,4 +31,39 @@ std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vec
   auto answer = std::make_unique<CRequestPacket>(request);
   answer->wAnsData = std::move(words);
   return answer;
+}
+
+void AnswerGoOnline(CMainFrame &frame, const RecordingSink &sink, const CQelDoc &doc)
+{
+  const std::vector<const CRequestPacket *> requests = sink.OfKind(REQ_GO_ONLINE);
+  ASSERT_EQ(requests.size(), 1u);
+  auto online = AnswerOf(*requests[0]);
+  online->strVersion = doc.GetVersion();
+  frame.RouteAnswer(*online);
+}
+
+std::unique_ptr<CMainFrame> FrameOnBoard(const QString &device)
+{
+  auto frame = std::make_unique<CMainFrame>(true);
+  COptions &o = frame->GetOptions();
+  o.com_timeout.Set(150);
+  o.com_retry.Set(1);
+  o.com_silent.Set(0);
+  o.Start_Timer.Set(0);
+  frame->ApplyTimerAndTabs();
+  frame->GetSerManager()->SetDevicePath(device);
+  frame->ApplySerialSettings();
+  return frame;
+}
+
+bool TickUntil(CMainFrame &frame, const std::function<bool()> &done, int timeoutMs)
+{
+  const QDeadlineTimer deadline(timeoutMs);
+  while (!done()) {
+    if (deadline.hasExpired())
+      return false;
+    frame.OnSchedulerTick();
+    QTest::qWait(20);
+  }
+  return true;
 }

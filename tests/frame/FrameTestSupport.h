@@ -1,7 +1,8 @@
 #pragma once
 
+#include "FrameFakes.h"
+
 #include "frame/ChildConn.h"
-#include "frame/RequestSink.h"
 
 #include "model/DocFrameLinks.h"
 #include "model/PacketFactory.h"
@@ -15,24 +16,7 @@
 #include <memory>
 #include <vector>
 
-// Keeps every queued packet, in queue order (head requests go in front).
-class RecordingSink : public IRequestSink {
-public:
-  void AddRequest(CRequestPacket *&packet) override;
-  void AddHeadRequest(CRequestPacket *&packet) override;
-  int IsActive() const override { return active; }
-  int GetReqPktListSize() const override { return waiting >= 0 ? waiting : static_cast<int>(queue.size()); }
-
-  // Takes the oldest packet (as the serial manager would), or null.
-  std::unique_ptr<CRequestPacket> Take();
-  // Packets of one kind, in queue order.
-  std::vector<const CRequestPacket *> OfKind(uint16_t kind) const;
-  void Clear() { queue.clear(); }
-
-  std::vector<std::unique_ptr<CRequestPacket>> queue;
-  int active = 0;
-  int waiting = -1; // -1: the queue's own size
-};
+class CMainFrame;
 
 // A connection whose window hooks only count.
 class TestConn : public CChildConn, public IConnHooks {
@@ -86,3 +70,11 @@ std::unique_ptr<CQelDoc> LoadExampleDoc(const QString &name = QStringLiteral("de
 
 // An answer for a request: the same record with the given registers.
 std::unique_ptr<CRequestPacket> AnswerOf(const CRequestPacket &request, std::vector<uint16_t> words = {});
+// Answers the one go-online request in the sink with the document's own identity.
+void AnswerGoOnline(CMainFrame &frame, const RecordingSink &sink, const CQelDoc &doc);
+
+// A main frame on the simulated board at device: short time-outs, one retry,
+// and a scheduler the test ticks itself.
+std::unique_ptr<CMainFrame> FrameOnBoard(const QString &device);
+// Ticks the frame's scheduler as its timer would, until done holds.
+bool TickUntil(CMainFrame &frame, const std::function<bool()> &done, int timeoutMs = 8000);

@@ -45,9 +45,7 @@ TEST_F(MainAnswersTest, ProgressBarMessagePaneAndStatistics)
   FakeChild active(*frame);
   frame->SetActiveChild(active.id);
   active.bits = 8;
-  auto failed = Packet(active.id, REQ_READ_BLOCK, kSerErrTimeout);
-  failed->strVersion = QStringLiteral("No answer from the board");
-  frame->RouteAnswer(*failed);
+  frame->RouteAnswer(*Packet(active.id, REQ_READ_BLOCK, kSerErrTimeout, QStringLiteral("No answer from the board")));
   EXPECT_EQ(frame->MessageText(), QStringLiteral("No answer from the board"));
   EXPECT_EQ(frame->Progress()->value(), 0);
   EXPECT_EQ(frame->Progress()->maximum(), 1);
@@ -170,9 +168,7 @@ TEST_F(MainAnswersTest, BlocksDrainedTogetherRefillTheListOnce)
   CChildFrame::SetPaneFactory(CChildFrame::ParList, {});
   ASSERT_TRUE(list);
   child->RequestGoOnline();
-  auto online = AnswerOf(*sink.OfKind(REQ_GO_ONLINE).at(0));
-  online->strVersion = doc->GetVersion();
-  frame->RouteAnswer(*online);
+  AnswerGoOnline(*frame, sink, *doc);
   child->OnReadAll();
   const auto blocks = sink.OfKind(REQ_READ_BLOCK);
   ASSERT_GE(blocks.size(), 3u);

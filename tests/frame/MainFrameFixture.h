@@ -51,11 +51,12 @@ enum : int {
 };
 }
 
-// An answer for a window, of a kind, with an error.
-inline std::unique_ptr<CRequestPacket> Packet(WindowId to, uint16_t kind, uint16_t error = 0)
+// An answer for a window, of a kind, with an error and its text (or the board's identity).
+inline std::unique_ptr<CRequestPacket> Packet(WindowId to, uint16_t kind, uint16_t error = 0, const QString &text = {})
 {
   auto p = std::make_unique<CRequestPacket>(to, 1, kind);
   p->error = error;
+  p->strVersion = text;
   return p;
 }
 
@@ -92,80 +93,24 @@ public:
     readState = cmdState = 1;
     return 0;
   }
-  int QueryState() const override
-  {
-    codes.push_back(Call::QueryState);
-    return bits;
-  }
+  int QueryState() const override { return Rec(Call::QueryState, bits); }
   void Poll() override { codes.push_back(Call::Poll); }
-  int GetAddress() const override
-  {
-    codes.push_back(Call::GetAddress);
-    return address;
-  }
-  void SetAddress(int value) override
-  {
-    codes.push_back(Call::SetAddress);
-    address = value & 0xFF;
-  }
+  int GetAddress() const override { return Rec(Call::GetAddress, address); }
+  void SetAddress(int value) override { address = Rec(Call::SetAddress, value & 0xFF); }
   void SetTestpoints(bool on) override { codes.push_back(on ? Call::TestpointsOn : Call::TestpointsOff); }
-  void ShowError(const QString &text) override
-  {
-    codes.push_back(Call::ShowError);
-    status = text;
-  }
-  QString GetVersion() const override
-  {
-    codes.push_back(Call::GetVersion);
-    return version;
-  }
-  void ProcessAnswer(const CRequestPacket &pkt) override
-  {
-    codes.push_back(Call::Answer);
-    answers.push_back(pkt.message);
-  }
-  void LevelChanged(int level) override
-  {
-    codes.push_back(Call::LevelChanged);
-    levels.push_back(level);
-  }
-  bool SaveAs() override
-  {
-    codes.push_back(Call::SaveAs);
-    return false;
-  }
-  bool SaveBackup(bool) override
-  {
-    codes.push_back(Call::SaveBackup);
-    return false;
-  }
+  void ShowError(const QString &text) override { status = Rec(Call::ShowError, text); }
+  QString GetVersion() const override { return Rec(Call::GetVersion, version); }
+  void ProcessAnswer(const CRequestPacket &pkt) override { answers.push_back(Rec(Call::Answer, pkt.message)); }
+  void LevelChanged(int level) override { levels.push_back(Rec(Call::LevelChanged, level)); }
+  bool SaveAs() override { return Rec(Call::SaveAs, false); }
+  bool SaveBackup(bool) override { return Rec(Call::SaveBackup, false); }
   void NotifyMainFrame() override { codes.push_back(Call::NotifyMainFrame); }
   void AnswerWinCmd(int) override { codes.push_back(Call::WinCmdAnswer); }
-  int GetReadState() const override
-  {
-    codes.push_back(Call::GetReadState);
-    return readState;
-  }
-  int GetCmdState() const override
-  {
-    codes.push_back(Call::GetCmdState);
-    return cmdState;
-  }
-  QString GetBufferName() const override
-  {
-    codes.push_back(Call::GetBufferName);
-    return {};
-  }
-  QString TrackLabel(int track) const override
-  {
-    codes.push_back(Call::TrackLabelFirst + track);
-    return {};
-  }
-  double TrackScale(int track) const override
-  {
-    codes.push_back(Call::TrackScaleFirst + track);
-    return 1.0;
-  }
+  int GetReadState() const override { return Rec(Call::GetReadState, readState); }
+  int GetCmdState() const override { return Rec(Call::GetCmdState, cmdState); }
+  QString GetBufferName() const override { return Rec(Call::GetBufferName, QString()); }
+  QString TrackLabel(int track) const override { return Rec(Call::TrackLabelFirst + track, QString()); }
+  double TrackScale(int track) const override { return Rec(Call::TrackScaleFirst + track, 1.0); }
   void ReadBuffer() override { codes.push_back(Call::ReadBuffer); }
   void ClearBufferRead() override { codes.push_back(Call::ClearBufferRead); }
   void WriteSetting(std::int16_t, double) override {}
@@ -183,48 +128,14 @@ public:
   QString status;
 
 private:
+  // Records the call; answers value.
+  template <class T> T Rec(int code, T value) const
+  {
+    codes.push_back(code);
+    return value;
+  }
+
   CMainFrame *m_frame = nullptr;
-};
-
-// The trace-buffer manager as the frame sees it.
-class FakeTraceManager : public ITraceManager {
-public:
-  QWidget *Window() override { return window.get(); }
-  void SetAddress(WindowId b, int a) override
-  {
-    board = b;
-    address = a;
-    state = 1;
-    mode = 0;
-  }
-  WindowId GetBoardWindow() const override { return board; }
-  int GetState() const override { return state; }
-  void SetState(int s) override { state = s; }
-  int GetMode() const override { return mode; }
-  void SetMode(int m) override { mode = m; }
-  int GetBufferCount() const override { return buffers; }
-  void ShowControls(bool) override {}
-  void UpdateFields() override {}
-  void SetSamplingTime(float v) override { samplingTime = v; }
-  void SetBufLength(std::int16_t) override {}
-  void SetDiagnTs(std::int16_t, std::int16_t) override {}
-  void SetTrigLevPos(std::int16_t, std::int16_t) override {}
-  void SetTrigLevNeg(std::int16_t, std::int16_t) override {}
-  void SetTrigDelay(std::int16_t, std::int16_t) override {}
-  void AddBufferWindow(const QString &h, const std::array<QString, 6> &, const std::array<double, 6> &s,
-                       const CRequestPacket &) override
-  {
-    header = h;
-    scales = s;
-    ++buffers;
-  }
-
-  std::unique_ptr<QWidget> window; // the frame's tests give it one
-  WindowId board = kNoWindow;
-  int address = 0, state = 0, mode = 0, buffers = 0;
-  float samplingTime = -1;
-  QString header;
-  std::array<double, 6> scales{};
 };
 
 // Answers left by a worker that tests play themselves.

@@ -7,12 +7,10 @@
 #include "frame/MainFrm.h"
 #include "frame/MDITabs.h"
 #include "frame/QelApp.h"
-#include "frame/PrefsPages.h"
 #include "frame/SplitterWnd.h"
 #include "frame/StatusBarCtrls.h"
 
 #include "model/generali.h"
-#include "modbus/SerCodes.h"
 #include "platform/BusyCursor.h"
 #include "platform/Profile.h"
 #include "platform/StringIds.h"
@@ -27,7 +25,6 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMdiArea>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -167,9 +164,7 @@ TEST_F(MainFrameTest, BoardWindowRegistersQueuesGoOfflineOnCloseAndClosesItsDocu
 
   child->RequestGoOnline();
   EXPECT_EQ(sink.queue.back()->message, REQ_GO_ONLINE);
-  auto online = AnswerOf(*sink.queue.back());
-  online->strVersion = doc->GetVersion();
-  frame->RouteAnswer(*online);
+  AnswerGoOnline(*frame, sink, *doc);
   EXPECT_TRUE(doc->IsOnline());
   EXPECT_TRUE(frame->IsCommandEnabled(Cmd::ReadAll));
   EXPECT_EQ(frame->MessageText(), QStringLiteral("Online"));
@@ -188,9 +183,7 @@ TEST_F(MainFrameTest, ClosingAChangedDocumentGoesOfflineThenAsks)
   auto doc = LoadExampleDoc();
   CChildFrame *child = frame->AddChildFrame(doc.get());
   child->RequestGoOnline();
-  auto online = AnswerOf(*sink.queue.back());
-  online->strVersion = doc->GetVersion();
-  frame->RouteAnswer(*online);
+  AnswerGoOnline(*frame, sink, *doc);
   ASSERT_TRUE(doc->IsOnline());
   sink.Clear();
   doc->SetModifiedFlag(true);

@@ -4,7 +4,6 @@
 
 #include "model/generali.h"
 #include "platform/StringIds.h"
-#include "platform/StringTable.h"
 
 namespace {
 
@@ -139,10 +138,8 @@ TEST_F(MainProceduresTest, EepromAllEndsWithItsErrorWhenABoardCannotTakeTheComma
   frame->AddChildFrame(doc.get());
   env.prompter().AnswerMessage(IDOK);
   frame->OnMemorizeAllToEEP();
-  ASSERT_EQ(sink.OfKind(REQ_GO_ONLINE).size(), 1u);
-  auto online = AnswerOf(*sink.OfKind(REQ_GO_ONLINE)[0]);
-  online->strVersion = doc->GetVersion();
-  frame->RouteAnswer(*online);
+  AnswerGoOnline(*frame, sink, *doc);
+  ASSERT_TRUE(doc->IsOnline());
   frame->OnSchedulerTick(); // the save command cannot go
   frame->OnSchedulerTick();
   EXPECT_EQ(frame->GetEEPState(), 0);

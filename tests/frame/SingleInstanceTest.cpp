@@ -21,27 +21,40 @@ QString UniqueName()
   return QStringLiteral("velotrix-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
-// Runs the helper as a second copy while this process serves its requests;
-// the helper's exit code, or -1 when it did not end in time.
+// Runs a program of this build while this process serves its requests; its
+// exit code, or -1 when it did not end in time. Its standard error into err.
+int RunServing(QProcess &p, const QString &program, const QStringList &args, QString *err = nullptr)
+{
+  p.start(QStringLiteral(VELOTRIX_BIN_DIR "/") + program, args);
+  if (!p.waitForStarted(10000))
+    return -1;
+  const QDeadlineTimer deadline(60000);
+  while (p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    p.waitForFinished(20);
+  }
+  if (p.state() != QProcess::NotRunning) {
+    p.kill();
+    p.waitForFinished(5000);
+    return -1;
+  }
+  if (err)
+    *err = QString::fromLocal8Bit(p.readAllStandardError());
+  return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+// The helper as a second copy of the program.
 int RunSecondCopy(const QStringList &args, const QString &workDir = QString())
 {
   QProcess helper;
-  if (!workDir.isEmpty())
-    helper.setWorkingDirectory(workDir);
-  helper.start(QStringLiteral(VELOTRIX_BIN_DIR "/frame_single_instance_helper"), args);
-  if (!helper.waitForStarted(10000))
-    return -1;
-  const QDeadlineTimer deadline(60000);
-  while (helper.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    helper.waitForFinished(20);
-  }
-  if (helper.state() != QProcess::NotRunning) {
-    helper.kill();
-    helper.waitForFinished(5000);
-    return -1;
-  }
-  return helper.exitStatus() == QProcess::NormalExit ? helper.exitCode() : -1;
+  helper.setWorkingDirectory(workDir);
+  return RunServing(helper, QStringLiteral("frame_single_instance_helper"), args);
+}
+
+bool WriteDocument(const QString &path)
+{
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write("#Norv tembrano v1.1\r\n") > 0;
 }
 
 struct SingleInstanceFixture : ::testing::Test {
@@ -49,9 +62,7 @@ struct SingleInstanceFixture : ::testing::Test {
   {
     ASSERT_TRUE(dir.isValid());
     document = dir.filePath("board.vtx");
-    QFile f(document);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("#Norv tembrano v1.1\r\n");
+    ASSERT_TRUE(WriteDocument(document));
   }
   QTemporaryDir dir;
   QString document;
@@ -71,23 +82,17 @@ TEST_F(SingleInstanceFixture, SecondCopyHandsItsDocumentOverAndEnds)
   EXPECT_EQ(first.AcceptedCount(), 1);
 }
 
-TEST_F(SingleInstanceFixture, SecondCopyWithoutADocumentStartsNormally)
+// Without a document, or with one it cannot read, the second copy starts itself.
+TEST_F(SingleInstanceFixture, SecondCopyWithNothingToHandOverStartsNormally)
 {
   CWinAppEx first;
   ASSERT_TRUE(first.CheckInstance(name, QString()));
   QSignalSpy spy(&first, &CWinAppEx::documentHandedOver);
-  EXPECT_EQ(RunSecondCopy({name}), 3);
-  EXPECT_EQ(spy.count(), 0);
-}
-
-TEST_F(SingleInstanceFixture, UnreadableDocumentIsRefusedAndTheCopyStarts)
-{
-  CWinAppEx first;
-  ASSERT_TRUE(first.CheckInstance(name, QString()));
-  QSignalSpy spy(&first, &CWinAppEx::documentHandedOver);
-  EXPECT_EQ(RunSecondCopy({name, dir.filePath("missing.vtx")}), 3);
-  EXPECT_EQ(spy.count(), 0);
-  EXPECT_EQ(first.AcceptedCount(), 0);
+  for (const QStringList &args : {QStringList{name}, QStringList{name, dir.filePath("missing.vtx")}}) {
+    EXPECT_EQ(RunSecondCopy(args), 3) << args.join(u' ').toStdString();
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_EQ(first.AcceptedCount(), 0);
+  }
 }
 
 TEST_F(SingleInstanceFixture, WithNoRunningCopyTheFirstStartsAndLeavesNoLock)
@@ -116,10 +121,6 @@ TEST_F(SingleInstanceFixture, ARunningCopyThatNeverAnswersLetsTheSecondStart)
   EXPECT_EQ(first.AcceptedCount(), 0);
 }
 
-} // namespace
-
-namespace {
-
 // The program itself, with settings, lock and socket in a folder of its own.
 struct ProgramRun {
   ProgramRun()
@@ -137,26 +138,11 @@ struct ProgramRun {
     // As quiet as a release build: the trace of a debug build stays off.
     environment.insert("QT_LOGGING_RULES", "velotrix.*.debug=false");
   }
-  // Exit status (-1: did not end in time) and standard error.
   int Run(const QStringList &args, QString *err)
   {
     QProcess p;
     p.setProcessEnvironment(environment);
-    p.start(QStringLiteral(VELOTRIX_BIN_DIR "/velotrix"), args);
-    if (!p.waitForStarted(10000))
-      return -1;
-    const QDeadlineTimer deadline(60000);
-    while (p.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-      p.waitForFinished(20);
-    }
-    if (p.state() != QProcess::NotRunning) {
-      p.kill();
-      p.waitForFinished(5000);
-      return -1;
-    }
-    *err = QString::fromLocal8Bit(p.readAllStandardError());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return RunServing(p, QStringLiteral("velotrix"), args, err);
   }
   QTemporaryDir dir;
   QProcessEnvironment environment;
@@ -191,10 +177,7 @@ TEST(ProgramStart, AnUnopenableDocumentFailsLoudlyAndAHandOverEndsQuietly)
     ASSERT_TRUE(first.CheckInstance(QString::fromLatin1(CWinAppEx::kUniqueName), QString()));
     QSignalSpy spy(&first, &CWinAppEx::documentHandedOver);
     const QString document = program.dir.filePath("board.vtx");
-    QFile f(document);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("#Norv tembrano v1.1\r\n");
-    f.close();
+    ASSERT_TRUE(WriteDocument(document));
     EXPECT_EQ(program.Run({document}, &err), 0);
     EXPECT_EQ(err, QString());
     EXPECT_EQ(spy.count(), 1);

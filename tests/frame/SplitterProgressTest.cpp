@@ -130,20 +130,18 @@ TEST(ProgressTimeToComplete, TimeLeftText)
 {
   ClockedProgress bar;
   bar.setRange(0, 300);
-  bar.setValue(0);
-  bar.elapsedMs = 5000;
-  EXPECT_EQ(bar.TimeLeftText(), QString()); // nothing at 0
-  bar.setValue(6);                          // exactly 2 %
-  EXPECT_EQ(bar.TimeLeftText(), QString());
-  bar.setValue(150);
-  bar.elapsedMs = 30000;
-  EXPECT_EQ(bar.TimeLeftText(), "30 s");
-  bar.elapsedMs = 90000;
-  EXPECT_EQ(bar.TimeLeftText(), "1 m 30 s");
-  bar.elapsedMs = 500;
-  EXPECT_EQ(bar.TimeLeftText(), "< 1s");
-  bar.setValue(300);
-  EXPECT_EQ(bar.TimeLeftText(), "< 1s");
+  // Nothing at 0 and at exactly 2 %; half way the time so far is the time left.
+  const struct {
+    int value;
+    qint64 elapsedMs;
+    const char *text;
+  } rows[] = {{0, 5000, ""},      {6, 5000, ""},     {150, 30000, "30 s"}, {150, 90000, "1 m 30 s"},
+              {150, 500, "< 1s"}, {300, 500, "< 1s"}};
+  for (const auto &row : rows) {
+    bar.setValue(row.value);
+    bar.elapsedMs = row.elapsedMs;
+    EXPECT_EQ(bar.TimeLeftText(), QString::fromLatin1(row.text)) << row.value << " " << row.elapsedMs;
+  }
 }
 
 TEST(ProgressTimeToComplete, EmptyRangesAndWildValuesNeverDivideByZero)

@@ -10,7 +10,6 @@
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -18,8 +17,6 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 namespace {
 
@@ -67,22 +64,6 @@ protected:
     mgr.UpdateFields();
   }
 
-  // The main frame's handling of a trace answer.
-  void RouteTraceAnswer(FakeChild &board, const CRequestPacket &answer)
-  {
-    board.ClearBufferRead();
-    QString name = board.GetBufferName();
-    std::array<QString, 6> labels;
-    std::array<double, 6> scales{};
-    for (int i = 0; i < 6; ++i) {
-      scales[static_cast<size_t>(i)] = board.TrackScale(i);
-      labels[static_cast<size_t>(i)] = board.TrackLabel(i);
-    }
-    mgr.AddBufferWindow(name, labels, scales, answer);
-    mgr.SetState(1);
-    lastName = name;
-  }
-
   bool Visible(int id) const { return mgr.GetDlgItem(id)->isVisible(); }
 
   TestEnvironment env;
@@ -90,7 +71,6 @@ protected:
   FakeChild child;
   FakeChild other;
   std::vector<int> selected;
-  QString lastName;
   QString refused; // the edit's text right after Enter
 };
 
@@ -151,32 +131,56 @@ TEST_F(GenMemBuffTest, AnotherBoardStartsFromTheInitialValues)
   EXPECT_TRUE(child.writes.empty());
 }
 
-TEST_F(GenMemBuffTest, TypedTimesBecomeDividerAndDelayInSamples)
+// Typed times become the divider and the delay in samples; infinities and
+// huge values are limited to the parameter.
+TEST_F(GenMemBuffTest, TypedValuesBecomeParameterWrites)
 {
-  Report(child, 0.5f, 4, 10, 0, 0);
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("2.5"));
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("2.4"));
-  Enter(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("10"));
-  Enter(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("1.3"));
-  Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("1200"));
-  Enter(CGenMemBuff::IDC_TRIG_NEG, QStringLiteral(" -800.5 "));
-  ASSERT_EQ(child.writes.size(), 6u);
-  EXPECT_EQ(child.writes[0].index, 11);
-  EXPECT_DOUBLE_EQ(child.writes[0].value, 5.0);
-  EXPECT_DOUBLE_EQ(child.writes[1].value, 4.0) << "the divider is truncated";
-  EXPECT_EQ(child.writes[2].index, 12);
-  EXPECT_DOUBLE_EQ(child.writes[2].value, 5.0);
-  EXPECT_DOUBLE_EQ(child.writes[3].value, 0.65) << "the delay is not made whole";
-  EXPECT_EQ(child.writes[4].index, 13);
-  EXPECT_DOUBLE_EQ(child.writes[4].value, 1200);
-  EXPECT_EQ(child.writes[5].index, 14);
-  EXPECT_DOUBLE_EQ(child.writes[5].value, -800.5);
+  enum : int { Sampling = CGenMemBuff::IDC_SAMPLING, Delay = CGenMemBuff::IDC_TRIG_DELAY };
+  enum : int { Pos = CGenMemBuff::IDC_TRIG_POS, Neg = CGenMemBuff::IDC_TRIG_NEG };
+  const struct {
+    float base;
+    int divider, edit;
+    const char *typed;
+    int index; // -1: nothing is written
+    double value;
+    const char *why;
+  } rows[] = {
+      {0.5f, 4, Sampling, "2.5", 11, 5.0, ""},
+      {0.5f, 4, Sampling, "2.4", 11, 4.0, "the divider is truncated"},
+      {0.5f, 4, Delay, "10", 12, 5.0, ""},
+      {0.5f, 4, Delay, "1.3", 12, 0.65, "the delay is not made whole"},
+      {0.5f, 4, Pos, "1200", 13, 1200, ""},
+      {0.5f, 4, Neg, " -800.5 ", 14, -800.5, ""},
+      {0.1f, 1, Sampling, "0.2", 11, 2.0, "a whole multiple of a float base is not truncated below"},
+      {0.1f, 1, Sampling, "0.3", 11, 3.0, "a whole multiple of a float base is not truncated below"},
+      {0.1f, 1, Sampling, "0.25", 11, 2.0, "still truncated between multiples"},
+      {0.5f, 1, Sampling, "inf", 11, 32767, ""},
+      {0.5f, 1, Sampling, "100000", 11, 32767, "200000 is limited, never wrapped to 3392"},
+      {0.5f, 1, Delay, "+Infinity", 12, 32767, ""},
+      {0.5f, 1, Pos, "-inf", 13, -32768, ""},
+      {0.5f, 1, Neg, "1e9", 14, 1e9, "a finite level goes as typed; the child frame clamps it"},
+      {0.5f, 1, Sampling, "-inf", -1, 0, "a negative divider is refused"},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(std::string(row.typed) + ": " + row.why);
+    child.writes.clear();
+    Report(child, row.base, row.divider, 10, 7, -7);
+    Enter(row.edit, QString::fromLatin1(row.typed));
+    if (row.index < 0) {
+      EXPECT_TRUE(child.writes.empty());
+      continue;
+    }
+    ASSERT_EQ(child.writes.size(), 1u);
+    EXPECT_EQ(child.writes[0].index, row.index);
+    EXPECT_DOUBLE_EQ(child.writes[0].value, row.value);
+  }
 
   // Enter in an edit applies the settings, as the button-less dialog does.
+  child.writes.clear();
   mgr.SetItemText(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("99"));
   QTest::keyClick(mgr.GetDlgItem(CGenMemBuff::IDC_TRIG_POS), Qt::Key_Return);
-  ASSERT_EQ(child.writes.size(), 7u);
-  EXPECT_DOUBLE_EQ(child.writes[6].value, 99);
+  ASSERT_EQ(child.writes.size(), 1u);
+  EXPECT_DOUBLE_EQ(child.writes[0].value, 99);
   EXPECT_TRUE(mgr.isVisible());
 
   // Unchanged edits write nothing.
@@ -184,18 +188,6 @@ TEST_F(GenMemBuffTest, TypedTimesBecomeDividerAndDelayInSamples)
   Report(child, 0.5f, 4, 10, 0, 0);
   mgr.OnOk();
   EXPECT_TRUE(child.writes.empty());
-}
-
-TEST_F(GenMemBuffTest, AWholeMultipleOfAFloatBaseIsNotTruncatedBelow)
-{
-  Report(child, 0.1f, 1, 10, 0, 0);
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("0.2"));
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("0.3"));
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("0.25"));
-  ASSERT_EQ(child.writes.size(), 3u);
-  EXPECT_DOUBLE_EQ(child.writes[0].value, 2.0);
-  EXPECT_DOUBLE_EQ(child.writes[1].value, 3.0);
-  EXPECT_DOUBLE_EQ(child.writes[2].value, 2.0) << "still truncated between multiples";
 }
 
 TEST_F(GenMemBuffTest, BadValuesAreRefusedAndTheEditShowsItsLastText)
@@ -234,24 +226,6 @@ TEST_F(GenMemBuffTest, BadValuesAreRefusedAndTheEditShowsItsLastText)
   Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("abc"));
   EXPECT_EQ(refused, QStringLiteral("7"));
   EXPECT_TRUE(child.writes.empty());
-}
-
-TEST_F(GenMemBuffTest, InfinitiesAndHugeValuesAreLimitedToTheParameter)
-{
-  Report(child, 0.5f, 1, 10, 7, -7);
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("inf"));
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("100000"));
-  Enter(CGenMemBuff::IDC_TRIG_DELAY, QStringLiteral("+Infinity"));
-  Enter(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("-inf"));
-  Enter(CGenMemBuff::IDC_TRIG_NEG, QStringLiteral("1e9"));
-  ASSERT_EQ(child.writes.size(), 5u);
-  EXPECT_DOUBLE_EQ(child.writes[0].value, 32767);
-  EXPECT_DOUBLE_EQ(child.writes[1].value, 32767) << "200000 is limited, never wrapped to 3392";
-  EXPECT_DOUBLE_EQ(child.writes[2].value, 32767);
-  EXPECT_DOUBLE_EQ(child.writes[3].value, -32768);
-  EXPECT_DOUBLE_EQ(child.writes[4].value, 1e9) << "a finite level goes as typed; the child frame clamps it";
-  Enter(CGenMemBuff::IDC_SAMPLING, QStringLiteral("-inf"));
-  EXPECT_EQ(child.writes.size(), 5u) << "a negative divider is refused";
 }
 
 TEST_F(GenMemBuffTest, EnterWithoutABoardOrWithAnotherAddress)
@@ -312,7 +286,7 @@ TEST_F(GenMemBuffTest, ADownloadedBufferOpensATabSavesAndLoadsToTheSameBytes)
   child.labels = {QStringLiteral("speed"), QStringLiteral("speed_ref"), {}, QStringLiteral("Iq"), {}, {}};
   mgr.OnDownload();
   EXPECT_TRUE(QTest::qWaitFor([&] { return child.traceReads == 1; }, 5000));
-  RouteTraceAnswer(child, TraceAnswer(child.id, 6, 400));
+  const QString lastName = RouteTraceAnswer(mgr, child, TraceAnswer(child.id, 6, 400));
 
   ASSERT_EQ(mgr.GetBufferCount(), 1);
   EXPECT_EQ(mgr.GetState(), 1);
@@ -332,29 +306,16 @@ TEST_F(GenMemBuffTest, ADownloadedBufferOpensATabSavesAndLoadsToTheSameBytes)
     EXPECT_GT(CountColour(image, ToQColor(w->GetChart()->GetSeriesColorTable(t)).rgb()), 50) << "track " << t;
 
   QTemporaryDir dir;
-  const QString first = dir.filePath(QStringLiteral("first.csv"));
-  const QString second = dir.filePath(QStringLiteral("second.csv"));
-  env.prompter().AnswerFile(first);
-  mgr.OnSave();
-  env.prompter().AnswerFile(first);
-  mgr.OnOpen();
+  const QByteArray bytes = SaveOpenSave(mgr, env.prompter(), dir.path());
+  EXPECT_EQ(bytes.count("\r\n"), 404);
   ASSERT_EQ(mgr.GetBufferCount(), 2);
   EXPECT_EQ(mgr.GetTabCtrl()->GetCurSel(), 1);
   EXPECT_TRUE(mgr.GetTabCtrl()->GetTabText(1).startsWith(QStringLiteral("first.csv-")));
-  env.prompter().AnswerFile(second);
-  mgr.OnSave();
   ASSERT_EQ(env.prompter().asked.size(), 3u);
   EXPECT_EQ(env.prompter().asked[0].text, QStringLiteral("Save Document"));
   EXPECT_EQ(env.prompter().asked[1].text, QStringLiteral("Open Document"));
   EXPECT_TRUE(env.prompter().asked[1].file.fileMustExist);
   EXPECT_EQ(env.prompter().asked[1].file.filter, QStringLiteral("CSV files (.csv)|*.csv|All Files (*.*)|*.*||"));
-
-  QFile a(first), b(second);
-  ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-  ASSERT_TRUE(b.open(QIODevice::ReadOnly));
-  const QByteArray bytes = a.readAll();
-  EXPECT_EQ(bytes.count("\r\n"), 404);
-  EXPECT_EQ(bytes, b.readAll());
 
   mgr.OnCloseTab();
   EXPECT_EQ(mgr.GetBufferCount(), 1);
@@ -369,7 +330,7 @@ TEST_F(GenMemBuffTest, ChartTimesAreMinusOneWhenTheManagerLacksThem)
 {
   auto timesOf = [this](float sampling, int divider, int delay) {
     Report(child, sampling, divider, delay, 0, 0);
-    RouteTraceAnswer(child, TraceAnswer(child.id, 1, 3));
+    RouteTraceAnswer(mgr, child, TraceAnswer(child.id, 1, 3));
     CMemBuffDlg *w = mgr.GetBufferWindow(mgr.GetBufferCount() - 1);
     return std::make_pair(w->GetSamplingTime(), w->GetTrigDelay());
   };
@@ -391,7 +352,7 @@ TEST_F(GenMemBuffTest, ChartTimesAreMinusOneWhenTheManagerLacksThem)
 TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
 {
   Report(child, 0.5f, 2, 10, 7, -7);
-  RouteTraceAnswer(child, TraceAnswer(child.id, 2, 5));
+  RouteTraceAnswer(mgr, child, TraceAnswer(child.id, 2, 5));
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("missing/sub/buf.csv"));
   env.prompter().AnswerFile(path);
@@ -403,21 +364,8 @@ TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
   EXPECT_FALSE(QFile::exists(path));
 }
 
-// A manager built under the Italian interface speaks Italian.
-TEST(GenMemBuffText, ItalianInterfaceShowsItalianTexts)
-{
-  TestEnvironment env;
-  ASSERT_TRUE(StringTable::Instance().SetLanguage(StringTable::Language::Italian,
-                                                  QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
-  CGenMemBuff manager;
-  EXPECT_EQ(manager.windowTitle(), "Gestione buffer di memoria");
-  auto *automatic = qobject_cast<QPushButton *>(manager.GetDlgItem(CGenMemBuff::IDC_AUTOMATIC));
-  ASSERT_NE(automatic, nullptr);
-  EXPECT_EQ(automatic->text(), "Automatico");
-}
-
 // Every label and mode button shows its whole text in both languages, and the
-// bar still fits a 1280-pixel screen.
+// bar still fits a 1280-pixel screen. Under the Italian interface it speaks Italian.
 TEST(GenMemBuffText, LabelsFitTheirBoxesInBothLanguages)
 {
   TestEnvironment env;
@@ -427,6 +375,7 @@ TEST(GenMemBuffText, LabelsFitTheirBoxesInBothLanguages)
                                                       QStringLiteral(VELOTRIX_BIN_DIR "/LangITA11.rcc")));
     }
     CGenMemBuff manager;
+    EXPECT_EQ(manager.windowTitle(), italian ? "Gestione buffer di memoria" : "Memory buffer manager");
     int right = 0;
     for (int id : {263, 264, 265, 266, 267, 268, int(CGenMemBuff::IDC_AUTOMATIC), int(CGenMemBuff::IDC_MANUAL)}) {
       QWidget *w = manager.GetDlgItem(id);
@@ -435,6 +384,8 @@ TEST(GenMemBuffText, LabelsFitTheirBoxesInBothLanguages)
       EXPECT_LE(w->fontMetrics().horizontalAdvance(text), w->width()) << italian << " " << text.toStdString();
       right = std::max(right, w->geometry().right());
     }
+    EXPECT_EQ(manager.GetDlgItem(CGenMemBuff::IDC_AUTOMATIC)->property("text").toString(),
+              italian ? "Automatico" : "Automatic");
     // The state field shows each state text whole, on one or two lines.
     QWidget *state = manager.GetDlgItem(CGenMemBuff::IDC_STATE);
     for (unsigned id : {IDS_BUFFER_OFFLINE, IDS_BUFFER_READY, IDS_BUFFER_DOWNLOAD}) {

@@ -7,7 +7,6 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -94,7 +93,7 @@ TEST_F(MemBuffDlgTest, SamplesAreTakenByIndexTrackMajorWithinASample)
   EXPECT_DOUBLE_EQ(s->GetYPointValue(5), TraceWord(2, 2));
 }
 
-TEST_F(MemBuffDlgTest, OddBuffersStayInsideTheirWords)
+TEST_F(MemBuffDlgTest, OddAndEmptyBuffersStayInsideTheirWords)
 {
   auto w = Make();
   w->ShowBuffer(labels, 1, 0, TraceAnswer(7, 2, 1200));
@@ -115,11 +114,8 @@ TEST_F(MemBuffDlgTest, OddBuffersStayInsideTheirWords)
 
   w->ShowBuffer(labels, 1, 0, TraceAnswer(7, 0, 10));
   EXPECT_EQ(w->GetSampleCount(), 0u);
-}
 
-TEST_F(MemBuffDlgTest, EmptyBuffersDrawNothing)
-{
-  auto w = Make();
+  // Empty buffers draw nothing.
   w->ShowBuffer(labels, 1, 0, TraceAnswer(7, 6, 0));
   ASSERT_EQ(w->GetChart()->GetSeriesCount(), 6);
   EXPECT_EQ(w->GetSerie(0)->GetPointsCount(), 0);
@@ -235,10 +231,7 @@ TEST_F(MemBuffDlgTest, AWindowSavesLoadsAndSavesToTheSameBytes)
 
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("buf.csv"));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(once);
-  file.close();
+  ASSERT_TRUE(WriteFile(path, once));
 
   CMemBuffDlg::DefaultGains().fill(7.0);
   auto loaded = Make();
@@ -269,10 +262,7 @@ TEST_F(MemBuffDlgTest, AFileThatCannotBeReadIsReportedAndLeavesNoSeries)
 
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("short.csv"));
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("A;B;C\r\n2;3\r\n");
-  file.close();
+  ASSERT_TRUE(WriteFile(path, "A;B;C\r\n2;3\r\n"));
   auto shortFile = Make();
   shortFile->LoadBuffer(path);
   EXPECT_EQ(env.prompter().asked.size(), 2u);

@@ -1,8 +1,13 @@
 #include "TraceTestSupport.h"
 
+#include "TestSupport.h"
 #include "chart/ChartCtrl.h"
+#include "trace/GenMemBuff.h"
 
+#include <QFile>
 #include <QPainter>
+
+#include <gtest/gtest.h>
 
 FakeChild::FakeChild()
 {
@@ -42,6 +47,45 @@ CRequestPacket TraceAnswer(WindowId child, int tracks, int samples, int words)
   for (int w = 0; w < n; ++w)
     p.wAnsData.push_back(static_cast<uint16_t>(TraceWord(w / std::max(1, tracks), w % std::max(1, tracks))));
   return p;
+}
+
+QString RouteTraceAnswer(CGenMemBuff &mgr, IBoardWindow &board, const CRequestPacket &answer)
+{
+  board.ClearBufferRead();
+  QString name = board.GetBufferName();
+  std::array<QString, 6> labels;
+  std::array<double, 6> scales{};
+  for (int i = 0; i < 6; ++i) {
+    scales[static_cast<size_t>(i)] = board.TrackScale(i);
+    labels[static_cast<size_t>(i)] = board.TrackLabel(i);
+  }
+  mgr.AddBufferWindow(name, labels, scales, answer);
+  mgr.SetState(1);
+  return name;
+}
+
+QByteArray SaveOpenSave(CGenMemBuff &mgr, ScriptedPrompter &prompter, const QString &folder)
+{
+  const QString first = folder + QStringLiteral("/first.csv");
+  const QString second = folder + QStringLiteral("/second.csv");
+  prompter.AnswerFile(first);
+  mgr.OnSave();
+  prompter.AnswerFile(first);
+  mgr.OnOpen();
+  prompter.AnswerFile(second);
+  mgr.OnSave();
+  QFile a(first), b(second);
+  EXPECT_TRUE(a.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(b.open(QIODevice::ReadOnly));
+  const QByteArray bytes = a.readAll();
+  EXPECT_EQ(bytes, b.readAll());
+  return bytes;
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 QImage RenderChart(CChartCtrl &chart)

@@ -12,10 +12,20 @@
 #include <vector>
 
 class CChartCtrl;
+class CGenMemBuff;
+class ScriptedPrompter;
 
-// A board window that takes the calls the trace windows never make.
-class TraceBoard : public QObject, public IBoardWindow {
+// The board windows as the main frame finds them: by the window registry.
+const IBoardLookup &RegisteredBoards();
+
+// A child frame as the trace windows see it: answers their calls, records
+// the parameter writes and trace reads it is asked for, and takes the calls
+// the trace windows never make.
+class FakeChild : public QObject, public IBoardWindow {
+  Q_OBJECT
 public:
+  FakeChild();
+  ~FakeChild() override;
   int GoOffline() override { return 0; }
   int GoOnline() override { return 0; }
   void Poll() override {}
@@ -33,19 +43,6 @@ public:
   void EepromSaveAll() override {}
   int GetReadState() const override { return 0; }
   int GetCmdState() const override { return 0; }
-  void ClearBufferRead() override {}
-};
-
-// The board windows as the main frame finds them: by the window registry.
-const IBoardLookup &RegisteredBoards();
-
-// A child frame as the trace windows see it: answers their calls and records
-// the parameter writes and trace reads it is asked for.
-class FakeChild : public TraceBoard {
-  Q_OBJECT
-public:
-  FakeChild();
-  ~FakeChild() override;
 
   int QueryState() const override { return flags; }
   int GetAddress() const override { return address; }
@@ -76,6 +73,14 @@ public:
 CRequestPacket TraceAnswer(WindowId child, int tracks, int samples, int words = -1);
 // The word the answer above holds for sample i of track t.
 std::int16_t TraceWord(int i, int t);
+
+// The main frame's handling of a trace answer: the board's marks cleared,
+// its name, labels and scales with the buffer. Answers the buffer's name.
+QString RouteTraceAnswer(CGenMemBuff &mgr, IBoardWindow &board, const CRequestPacket &answer);
+// Saves the current buffer as first.csv in folder, opens that file and saves
+// it as second.csv; answers the first file's bytes, which the second must equal.
+QByteArray SaveOpenSave(CGenMemBuff &mgr, ScriptedPrompter &prompter, const QString &folder);
+bool WriteFile(const QString &path, const QByteArray &bytes);
 
 // The chart drawn into an image of its own size.
 QImage RenderChart(CChartCtrl &chart);

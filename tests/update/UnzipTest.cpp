@@ -24,10 +24,10 @@ std::uint64_t FileTime(qint64 unixSeconds)
   return std::uint64_t(unixSeconds + 11644473600ll) * 10000000ull;
 }
 
-QByteArray ReadAll(const QString &path)
+bool WriteFile(const QString &path, const QByteArray &bytes)
 {
   QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 class UnzipTest : public ::testing::Test {
@@ -38,31 +38,19 @@ protected:
     ASSERT_TRUE(QDir(m_dir.path()).mkpath("out"));
     m_out = m_dir.filePath("out");
     m_zip = m_dir.filePath("a.zip");
-    std::vector<ZipMakerEntry> entries(6);
-    entries[0].name = "readme.txt";
-    entries[0].data = "hello zip";
-    entries[0].unixMode = 0100644;
-    entries[1].name = "sub/";
-    entries[1].unixMode = 040755;
-    entries[2].name = "sub/tool";
-    entries[2].data = QByteArray(100000, 'x') + "#!/bin/sh\n";
-    entries[2].unixMode = 0100775;
-    entries[3].name = "ro.txt";
-    entries[3].data = "read only";
-    entries[3].dosAttr = 0x01 | 0x20;
-    entries[4].name = "stamp.txt";
-    entries[4].data = "stamped";
-    entries[4].unixMode = 0100644;
-    entries[4].localExtra = UtExtra(1, {kStamp});
-    entries[5].name = "win\\style.txt";
-    entries[5].data = "backslash";
-    entries[5].dosAttr = 0x20;
-    ASSERT_TRUE(MakeZip(m_zip, entries));
+    ASSERT_TRUE(MakeZip(
+        m_zip, {{.name = "readme.txt", .data = "hello zip", .unixMode = 0100644},
+                {.name = "sub/", .unixMode = 040755},
+                {.name = "sub/tool", .data = QByteArray(100000, 'x') + "#!/bin/sh\n", .unixMode = 0100775},
+                {.name = "ro.txt", .data = "read only", .dosAttr = 0x01 | 0x20},
+                {.name = "stamp.txt", .data = "stamped", .unixMode = 0100644, .localExtra = UtExtra(1, {kStamp})},
+                {.name = "win\\style.txt", .data = "backslash", .dosAttr = 0x20}}));
   }
 
-  HZIP Open()
+  // The archive at path (the test's own by default), unpacking into the output folder.
+  HZIP Open(const QString &path = QString())
   {
-    const QByteArray name = QFile::encodeName(m_zip);
+    const QByteArray name = QFile::encodeName(path.isEmpty() ? m_zip : path);
     HZIP hz = OpenZip(name.constData(), 0, ZIP_FILENAME);
     EXPECT_NE(hz, nullptr);
     if (hz) {
@@ -170,11 +158,7 @@ TEST_F(UnzipTest, OpensFromMemoryAndDescriptor)
 
   // A descriptor positioned after some leading bytes: positions count from there.
   const QString prefixed = m_dir.filePath("prefixed.bin");
-  {
-    QFile f(prefixed);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(77, 'p') + bytes);
-  }
+  ASSERT_TRUE(WriteFile(prefixed, QByteArray(77, 'p') + bytes));
   const int fd = ::open(QFile::encodeName(prefixed).constData(), O_RDONLY);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::lseek(fd, 77, SEEK_SET), 77);
@@ -199,19 +183,15 @@ TEST_F(UnzipTest, OpensFromMemoryAndDescriptor)
 
 TEST_F(UnzipTest, RefusesNamesLeavingTheFolder)
 {
-  std::vector<ZipMakerEntry> entries(6);
   const char *names[] = {"../evil.txt",         "/tmp/abs.txt",   "C:\\win.txt",
                          "sub\\..\\..\\up.txt", "ok/../../b.txt", "fine\\nested\\f.txt"};
-  for (size_t i = 0; i < entries.size(); ++i) {
-    entries[i].name = names[i];
-    entries[i].data = "payload";
-    entries[i].unixMode = 0100644;
-  }
+  std::vector<ZipMakerEntry> entries;
+  for (const char *name : names)
+    entries.push_back({.name = name, .data = "payload", .unixMode = 0100644});
   const QString hostile = m_dir.filePath("hostile.zip");
   ASSERT_TRUE(MakeZip(hostile, entries));
-  HZIP hz = OpenZip(QFile::encodeName(hostile).constData(), 0, ZIP_FILENAME);
+  HZIP hz = Open(hostile);
   ASSERT_NE(hz, nullptr);
-  ASSERT_EQ(SetUnzipBaseDir(hz, QFile::encodeName(m_out).constData()), ZR_OK);
   ZipEntryInfo ze{};
   for (int i = 0; i < 5; ++i) {
     ASSERT_EQ(GetZipItem(hz, i, &ze), ZR_OK);
@@ -245,11 +225,7 @@ TEST_F(UnzipTest, CorruptArchivesFailCleanly)
   const QByteArray bytes = ReadAll(m_zip);
   // Truncated: no end of the central directory, from a file or from memory.
   const QString cut = m_dir.filePath("cut.zip");
-  {
-    QFile f(cut);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes.left(bytes.size() - 30));
-  }
+  ASSERT_TRUE(WriteFile(cut, bytes.left(bytes.size() - 30)));
   EXPECT_EQ(OpenZip(QFile::encodeName(cut).constData(), 0, ZIP_FILENAME), nullptr);
   EXPECT_EQ(OpenZip(bytes.constData(), unsigned(bytes.size() / 2), ZIP_MEMORY), nullptr);
   char message[40];
@@ -277,30 +253,14 @@ TEST_F(UnzipTest, CorruptArchivesFailCleanly)
   EXPECT_EQ(CloseZip(far), ZR_OK);
 
   // A damaged entry fails its check sum and leaves the old file as it was.
-  std::vector<ZipMakerEntry> entries(2);
-  entries[0].name = "data.bin";
-  entries[0].data = QByteArray(5000, 'd');
-  entries[0].store = true;
-  entries[0].unixMode = 0100644;
-  entries[1].name = std::string(300, 'n');
-  entries[1].data = "long name";
-  const QString damaged = m_dir.filePath("damaged.zip");
-  ASSERT_TRUE(MakeZip(damaged, entries));
-  QByteArray raw = ReadAll(damaged);
+  QByteArray raw = ZipBytes({{.name = "data.bin", .data = QByteArray(5000, 'd'), .unixMode = 0100644, .store = true},
+                             {.name = std::string(300, 'n'), .data = "long name"}});
   raw[30 + 8 + 100] = 'X';
-  {
-    QFile f(damaged);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(raw);
-  }
-  {
-    QFile old(m_out + "/data.bin");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("old content");
-  }
-  HZIP hz = OpenZip(QFile::encodeName(damaged).constData(), 0, ZIP_FILENAME);
+  const QString damaged = m_dir.filePath("damaged.zip");
+  ASSERT_TRUE(WriteFile(damaged, raw));
+  ASSERT_TRUE(WriteFile(m_out + "/data.bin", "old content"));
+  HZIP hz = Open(damaged);
   ASSERT_NE(hz, nullptr);
-  SetUnzipBaseDir(hz, QFile::encodeName(m_out).constData());
   EXPECT_EQ(UnzipItem(hz, 0, const_cast<char *>("data.bin"), 0, ZIP_FILENAME), ZR_WRITE);
   EXPECT_EQ(ReadAll(m_out + "/data.bin"), "old content");
   EXPECT_EQ(QDir(m_out).entryList(QDir::Files), QStringList{"data.bin"});
@@ -320,11 +280,7 @@ TEST_F(UnzipTest, ReadsArchivesOfTheZipTool)
     GTEST_SKIP() << "no zip tool";
   const QString src = m_dir.filePath("src");
   ASSERT_TRUE(QDir().mkpath(src + "/sub"));
-  {
-    QFile run(src + "/sub/run.sh");
-    ASSERT_TRUE(run.open(QIODevice::WriteOnly));
-    run.write("#!/bin/sh\n");
-  }
+  ASSERT_TRUE(WriteFile(src + "/sub/run.sh", "#!/bin/sh\n"));
   ASSERT_TRUE(QFile::setPermissions(src + "/sub/run.sh", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
                                                              QFile::ReadOther | QFile::ExeOther));
   const timespec times[2] = {{kStamp, 0}, {kStamp, 0}};
@@ -342,9 +298,8 @@ TEST_F(UnzipTest, ReadsArchivesOfTheZipTool)
   ASSERT_TRUE(zip.waitForFinished(20000));
   ASSERT_EQ(zip.exitCode(), 0);
 
-  HZIP hz = OpenZip(QFile::encodeName(tool).constData(), 0, ZIP_FILENAME);
+  HZIP hz = Open(tool);
   ASSERT_NE(hz, nullptr);
-  ASSERT_EQ(SetUnzipBaseDir(hz, QFile::encodeName(m_out).constData()), ZR_OK);
   ZipEntryInfo ze{};
   ASSERT_EQ(GetZipItem(hz, -1, &ze), ZR_OK);
   const int count = ze.index;

@@ -19,12 +19,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString &path)
-{
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 void WriteFile(const QString &path, const QByteArray &content)
 {
   QDir().mkpath(QFileInfo(path).absolutePath());
@@ -34,6 +28,7 @@ void WriteFile(const QString &path, const QByteArray &content)
 }
 
 const QString kHead = QStringLiteral("Open temp file...  ok!\r\nOpen internet connection... ok!\r\n");
+const QString kUnable = QStringLiteral(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!");
 
 class UpdateCheckTest : public ::testing::Test {
 protected:
@@ -51,13 +46,34 @@ protected:
   }
 
   QByteArray Url(const QByteArray &path) const { return m_server.BaseUrl() + path; }
-
-  // Runs one update and answers the log after its "Start at" line.
-  QString RunUpdate(int timeoutMs = 20000)
+  // A file's section of the server's list: no Version line when version is empty.
+  QByteArray Section(const QByteArray &name, const QByteArray &version, const QByteArray &path,
+                     qsizetype length = -1) const
+  {
+    QByteArray s = "[" + name + "]\r\n" + (version.isEmpty() ? "" : "Version=" + version + "\r\n");
+    s += "URL=" + Url(path) + "\r\n";
+    return length < 0 ? s : s + "Length=" + QByteArray::number(length) + "\r\n";
+  }
+  void Start()
   {
     m_worker.SetRunFlag(1);
     m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), QStringLiteral("Velo-Trix"), QStringLiteral("update.htm"));
-    EXPECT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, timeoutMs));
+  }
+  bool Finished(int timeoutMs = 5000)
+  {
+    return WaitFor([this] { return m_worker.IsFinished() != 0; }, timeoutMs);
+  }
+  // True once the first piece of a stalled list has arrived: the worker is inside the transfer.
+  bool InsideTheTransfer()
+  {
+    return WaitFor([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000);
+  }
+
+  // Runs one update and answers the log after its "Start at" line.
+  QString RunUpdate()
+  {
+    Start();
+    EXPECT_TRUE(Finished(20000));
     const QString log = m_worker.GetLog();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^Start at \\d\\d:\\d\\d:\\d\\d\\r\\n")).match(log).hasMatch())
         << log.toStdString();
@@ -76,65 +92,21 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
 {
   const QByteArray mainBin = QByteArray(20000, 'M') + "end";
   const QByteArray manual = "manual text\n";
-  std::vector<ZipMakerEntry> entries(3);
-  entries[0].name = "bin/";
-  entries[0].unixMode = 040755;
-  entries[1].name = "bin/velotrix-tool";
-  entries[1].data = "#!/bin/sh\necho tool\n";
-  entries[1].unixMode = 0100755;
-  entries[2].name = "readme.txt";
-  entries[2].data = "read me";
-  entries[2].unixMode = 0100644;
-  const QString zipPath = m_dir.filePath("pack.zip");
-  ASSERT_TRUE(MakeZip(zipPath, entries));
-  const QByteArray pack = ReadAll(zipPath);
+  const QByteArray pack =
+      ZipBytes({{.name = "bin/", .unixMode = 040755},
+                {.name = "bin/velotrix-tool", .data = "#!/bin/sh\necho tool\n", .unixMode = 0100755},
+                {.name = "readme.txt", .data = "read me", .unixMode = 0100644}});
 
-  const QByteArray list = "[Velo-Trix]\r\n"
-                          "Version=2.1.26\r\n"
-                          "Main.bin=1\r\n"
-                          "docs/manual.txt=1\r\n"
-                          "pack.zip=1\r\n"
-                          "wrong.bin=1\r\n"
-                          "missing.bin=1\r\n"
-                          "same.txt=1\r\n"
-                          "off.txt=0\r\n"
-                          "casever.txt=1\r\n"
-                          "../escape.txt=1\r\n"
-                          "/etc/abs.txt=1\r\n"
-                          "noversion.txt=1\r\n"
-                          "\r\n"
-                          "[Main.bin]\r\nVersion=2.0\r\nURL=" +
-                          Url("files/main.bin") + "\r\nLength=" + QByteArray::number(mainBin.size()) +
-                          "\r\n"
-                          "[docs/manual.txt]\r\nVersion=1\r\nURL=" +
-                          Url("files/manual.txt") +
-                          "\r\nLength=0\r\n"
-                          "[pack.zip]\r\nVersion=5\r\nURL=" +
-                          Url("files/pack.zip") + "\r\nLength=" + QByteArray::number(pack.size()) +
-                          "\r\n"
-                          "[wrong.bin]\r\nVersion=3\r\nURL=" +
-                          Url("files/wrong.bin") +
-                          "\r\nLength=999\r\n"
-                          "[missing.bin]\r\nVersion=1\r\nURL=" +
-                          Url("files/missing.bin") +
-                          "\r\n"
-                          "[same.txt]\r\nVersion=7\r\nURL=" +
-                          Url("files/same.txt") +
-                          "\r\n"
-                          "[off.txt]\r\nVersion=9\r\nURL=" +
-                          Url("files/off.txt") +
-                          "\r\n"
-                          "[casever.txt]\r\nVersion=ABC\r\nURL=" +
-                          Url("files/casever.txt") +
-                          "\r\n"
-                          "[../escape.txt]\r\nVersion=1\r\nURL=" +
-                          Url("files/escape.txt") +
-                          "\r\n"
-                          "[/etc/abs.txt]\r\nVersion=1\r\nURL=" +
-                          Url("files/escape.txt") +
-                          "\r\n"
-                          "[noversion.txt]\r\nURL=" +
-                          Url("files/noversion.txt") + "\r\n";
+  const QByteArray list =
+      "[Velo-Trix]\r\nVersion=2.1.26\r\nMain.bin=1\r\ndocs/manual.txt=1\r\npack.zip=1\r\nwrong.bin=1\r\n"
+      "missing.bin=1\r\nsame.txt=1\r\noff.txt=0\r\ncasever.txt=1\r\n../escape.txt=1\r\n/etc/abs.txt=1\r\n"
+      "noversion.txt=1\r\n\r\n" +
+      Section("Main.bin", "2.0", "files/main.bin", mainBin.size()) +
+      Section("docs/manual.txt", "1", "files/manual.txt", 0) + Section("pack.zip", "5", "files/pack.zip", pack.size()) +
+      Section("wrong.bin", "3", "files/wrong.bin", 999) + Section("missing.bin", "1", "files/missing.bin") +
+      Section("same.txt", "7", "files/same.txt") + Section("off.txt", "9", "files/off.txt") +
+      Section("casever.txt", "ABC", "files/casever.txt") + Section("../escape.txt", "1", "files/escape.txt") +
+      Section("/etc/abs.txt", "1", "files/escape.txt") + Section("noversion.txt", "", "files/noversion.txt");
   m_server.Serve("/update.htm", list);
   m_server.Serve("/files/main.bin", mainBin);
   m_server.Serve("/files/manual.txt", manual);
@@ -143,21 +115,15 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   m_server.Serve("/files/escape.txt", "escaped");
 
   WriteFile(m_prog + "/update.txt", "; installed versions\r\n"
-                                    "[same.txt]\r\nVersion=7\r\n"
-                                    "[casever.txt]\r\nversion=abc\r\n"
+                                    "[same.txt]\r\nVersion=7\r\n[casever.txt]\r\nversion=abc\r\n"
                                     "[wrong.bin]\r\nVersion=2\r\n");
   WriteFile(m_prog + "/wrong.bin", "old wrong");
   WriteFile(m_prog + "/Main.bin", "old main");
   ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/Main.bin").constData(), 04555), 0);
 
   EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n"
-                                 "   Main.bin\r\n"
-                                 "   docs/manual.txt\r\n"
-                                 "   pack.zip\r\n"
-                                 "   wrong.bin\r\n"
-                                 "   missing.bin\r\n"
-                                 "   ../escape.txt\r\n"
-                                 "   /etc/abs.txt\r\n"
+                                 "   Main.bin\r\n   docs/manual.txt\r\n   pack.zip\r\n   wrong.bin\r\n"
+                                 "   missing.bin\r\n   ../escape.txt\r\n   /etc/abs.txt\r\n"
                                  "\r\nStart download:"
                                  "\r\n  download Main.bin : done"
                                  "\r\n  download docs/manual.txt : done"
@@ -189,11 +155,9 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   EXPECT_EQ(files, (QStringList{"Main.bin", "bin", "docs", "readme.txt", "update.txt", "wrong.bin"}));
 
   EXPECT_EQ(ReadAll(m_prog + "/update.txt"), "; installed versions\r\n"
-                                             "[same.txt]\r\nVersion=7\r\n"
-                                             "[casever.txt]\r\nversion=abc\r\n"
+                                             "[same.txt]\r\nVersion=7\r\n[casever.txt]\r\nversion=abc\r\n"
                                              "[wrong.bin]\r\nVersion=2\r\n"
-                                             "\r\n[Main.bin]\r\nVersion=2.0\r\n"
-                                             "\r\n[docs/manual.txt]\r\nVersion=1\r\n"
+                                             "\r\n[Main.bin]\r\nVersion=2.0\r\n\r\n[docs/manual.txt]\r\nVersion=1\r\n"
                                              "\r\n[pack.zip]\r\nVersion=5\r\n");
 
   ASSERT_FALSE(m_server.requests.isEmpty());
@@ -215,21 +179,19 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
 TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
 {
   // No list on the server: its error page is not a list.
-  EXPECT_EQ(RunUpdate(),
-            kHead.left(kHead.size() - 6) + " Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!");
+  EXPECT_EQ(RunUpdate(), kHead.left(kHead.size() - 6) + kUnable);
   EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "");
-
-  m_server.Serve("/update.htm", LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false});
-  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
-
-  m_server.Serve("/update.htm", "");
-  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+  // Nor is a server error's text or an empty answer.
+  for (const auto &route : {LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false}, {200, "", false}}) {
+    m_server.Serve("/update.htm", route);
+    EXPECT_TRUE(RunUpdate().endsWith(kUnable)) << route.status;
+  }
 
   // Without a base address there is nothing to ask (and no host is guessed).
   m_worker.SetRunFlag(1);
   m_worker.Start(QString(), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
-  EXPECT_TRUE(m_worker.GetLog().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+  ASSERT_TRUE(Finished());
+  EXPECT_TRUE(m_worker.GetLog().endsWith(kUnable));
 
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nVERSION=3\r\nfile.bin=0\r\n[file.bin]\r\nVersion=9\r\n");
   EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
@@ -241,12 +203,8 @@ TEST_F(UpdateCheckTest, RedirectionsStayOnHttp)
   const QString secret = m_dir.filePath("secret.txt");
   WriteFile(secret, "local secret");
   const QByteArray fileUrl = "file://" + QFile::encodeName(secret);
-  m_server.Serve("/real.htm", "[Velo-Trix]\r\nmoved.bin=1\r\nlocal.bin=1\r\n"
-                              "[moved.bin]\r\nVersion=1\r\nURL=" +
-                                  Url("old") +
-                                  "\r\n"
-                                  "[local.bin]\r\nVersion=1\r\nURL=" +
-                                  Url("tofile") + "\r\n");
+  m_server.Serve("/real.htm", "[Velo-Trix]\r\nmoved.bin=1\r\nlocal.bin=1\r\n" + Section("moved.bin", "1", "old") +
+                                  Section("local.bin", "1", "tofile"));
   m_server.Redirect("/update.htm", Url("real.htm"));
   m_server.Redirect("/old", Url("new"));
   m_server.Serve("/new", "moved content");
@@ -257,46 +215,38 @@ TEST_F(UpdateCheckTest, RedirectionsStayOnHttp)
   EXPECT_FALSE(QFile::exists(m_prog + "/local.bin"));
 
   m_server.Redirect("/update.htm", fileUrl);
-  EXPECT_TRUE(RunUpdate().endsWith(" Error!\r\n\r\nUnable to check for updates!\r\n\r\n\r\nFinish!"));
+  EXPECT_TRUE(RunUpdate().endsWith(kUnable));
 }
 
-TEST_F(UpdateCheckTest, TemporaryFileIsNotFollowedThroughALink)
+TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughALink)
 {
+  // Neither a link nor a second name of another file is a temporary file of
+  // ours: it is neither emptied nor filled with the list.
   const QString victim = m_dir.filePath("victim.txt");
+  const QString temp = m_temp + "/Velo-Trix.tmp";
   WriteFile(victim, "keep me");
-  ASSERT_TRUE(QFile::link(victim, m_temp + "/Velo-Trix.tmp"));
   m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
-  m_worker.SetRunFlag(1);
-  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 10000));
-  EXPECT_EQ(m_worker.GetLog(), "Open temp file: can't create!");
-  EXPECT_EQ(ReadAll(victim), "keep me");
-  EXPECT_TRUE(m_server.requests.isEmpty());
-}
-
-TEST_F(UpdateCheckTest, TemporaryFileIsNotWrittenThroughAHardLink)
-{
-  // A second name of another file is no temporary file of ours: it is
-  // neither emptied nor filled with the list.
-  const QString victim = m_dir.filePath("victim.txt");
-  WriteFile(victim, "keep me");
-  ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData()), 0);
-  m_server.Serve("/update.htm", "[Velo-Trix]\r\n");
-  m_worker.SetRunFlag(1);
-  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 10000));
-  EXPECT_EQ(m_worker.GetLog(), "Open temp file: can't create!");
-  EXPECT_EQ(ReadAll(victim), "keep me");
-  EXPECT_TRUE(m_server.requests.isEmpty());
+  for (const bool hard : {false, true}) {
+    SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+    if (hard)
+      ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(temp).constData()), 0);
+    else
+      ASSERT_TRUE(QFile::link(victim, temp));
+    Start();
+    ASSERT_TRUE(Finished(10000));
+    EXPECT_EQ(m_worker.GetLog(), "Open temp file: can't create!");
+    EXPECT_EQ(ReadAll(victim), "keep me");
+    EXPECT_TRUE(m_server.requests.isEmpty());
+    ASSERT_EQ(::unlink(QFile::encodeName(temp).constData()), 0);
+  }
 
   // A stale file of our own is reused, emptied, and readable by us alone.
-  ASSERT_EQ(::unlink(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData()), 0);
-  WriteFile(m_temp + "/Velo-Trix.tmp", QByteArray(5000, 'z'));
-  ASSERT_EQ(::chmod(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData(), 0666), 0);
+  WriteFile(temp, QByteArray(5000, 'z'));
+  ASSERT_EQ(::chmod(QFile::encodeName(temp).constData(), 0666), 0);
   EXPECT_EQ(RunUpdate(), kHead + "All files updated!\r\n\r\n\r\nFinish!");
-  EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "[Velo-Trix]\r\n");
+  EXPECT_EQ(ReadAll(temp), "[Velo-Trix]\r\n");
   struct stat st {};
-  ASSERT_EQ(::stat(QFile::encodeName(m_temp + "/Velo-Trix.tmp").constData(), &st), 0);
+  ASSERT_EQ(::stat(QFile::encodeName(temp).constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
@@ -307,22 +257,11 @@ TEST_F(UpdateCheckTest, FolderLinksInTheProgramFolderAreNotFollowed)
   QDir().mkpath(outside);
   ASSERT_TRUE(QFile::link(outside, m_prog + "/docs"));
   ASSERT_TRUE(QFile::link(outside, m_prog + "/pack"));
-  std::vector<ZipMakerEntry> entries(1);
-  entries[0].name = "inner.txt";
-  entries[0].data = "inner";
-  const QString zipPath = m_dir.filePath("p.zip");
-  ASSERT_TRUE(MakeZip(zipPath, entries));
-  m_server.Serve("/update.htm", "[Velo-Trix]\r\ndocs/manual.txt=1\r\npack/p.zip=1\r\nreal/ok.txt=1\r\n"
-                                "[docs/manual.txt]\r\nVersion=1\r\nURL=" +
-                                    Url("manual") +
-                                    "\r\n"
-                                    "[pack/p.zip]\r\nVersion=1\r\nURL=" +
-                                    Url("zip") +
-                                    "\r\n"
-                                    "[real/ok.txt]\r\nVersion=1\r\nURL=" +
-                                    Url("ok") + "\r\n");
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\ndocs/manual.txt=1\r\npack/p.zip=1\r\nreal/ok.txt=1\r\n" +
+                                    Section("docs/manual.txt", "1", "manual") + Section("pack/p.zip", "1", "zip") +
+                                    Section("real/ok.txt", "1", "ok"));
   m_server.Serve("/manual", "manual");
-  m_server.Serve("/zip", ReadAll(zipPath));
+  m_server.Serve("/zip", ZipBytes({{.name = "inner.txt", .data = "inner"}}));
   m_server.Serve("/ok", "ok");
 
   EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n"
@@ -342,8 +281,7 @@ TEST_F(UpdateCheckTest, NamesWithAZeroByteAreRefused)
 {
   // No file name holds a zero byte; the part before it must not be checked alone.
   const QByteArray name("cut\0/../../x.txt", 16);
-  m_server.Serve("/update.htm",
-                 "[Velo-Trix]\r\n" + name + "=1\r\n[" + name + "]\r\nVersion=1\r\nURL=" + Url("x") + "\r\n");
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\n" + name + "=1\r\n" + Section(name, "1", "x"));
   m_server.Serve("/x", "x");
   const QString shown = QString::fromLatin1(name);
   EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n   " + shown +
@@ -359,23 +297,18 @@ TEST_F(UpdateCheckTest, NamesWithAZeroByteAreRefused)
 
 TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
 {
-  m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\nnext.bin=1\r\n"
-                                "[slow.bin]\r\nVersion=1\r\nURL=" +
-                                    Url("slow") +
-                                    "\r\nLength=100000000\r\n"
-                                    "[next.bin]\r\nVersion=1\r\nURL=" +
-                                    Url("next") + "\r\n");
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nslow.bin=1\r\nnext.bin=1\r\n" +
+                                    Section("slow.bin", "1", "slow", 100000000) + Section("next.bin", "1", "next"));
   m_server.Serve("/slow", LocalHttpServer::Route{200, QByteArray(5000, 's'), true});
   m_server.Serve("/next", "next");
   WriteFile(m_prog + "/slow.bin", "old slow");
-  m_worker.SetRunFlag(1);
-  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
+  Start();
   ASSERT_TRUE(WaitFor([this] { return m_worker.GetProgress() > 0.0; }, 10000));
   EXPECT_LT(m_worker.GetProgress(), 1.0);
   QElapsedTimer timer;
   timer.start();
   m_worker.SetRunFlag(0);
-  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
+  ASSERT_TRUE(Finished());
   EXPECT_LT(timer.elapsed(), 3000);
   EXPECT_TRUE(m_worker.GetLog().endsWith("\r\n  download slow.bin : download problem\r\n\r\nUser stop!"))
       << m_worker.GetLog().toStdString();
@@ -386,7 +319,7 @@ TEST_F(UpdateCheckTest, StopDuringASlowDownloadEndsPromptly)
 
 TEST_F(UpdateCheckTest, UnwritableProgramFolderChangesNothing)
 {
-  m_server.Serve("/update.htm", "[Velo-Trix]\r\na.bin=1\r\n[a.bin]\r\nVersion=1\r\nURL=" + Url("a") + "\r\n");
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\na.bin=1\r\n" + Section("a.bin", "1", "a"));
   m_server.Serve("/a", "new a");
   const QString missing = m_dir.filePath("no-such-folder");
   m_worker.SetProgramFolder(missing);
@@ -409,34 +342,13 @@ TEST_F(UpdateCheckTest, UnwritableProgramFolderChangesNothing)
 
 TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
 {
-  std::vector<ZipMakerEntry> hostile(2);
-  hostile[0].name = "good.txt";
-  hostile[0].data = "good";
-  hostile[1].name = "..\\..\\evil.txt";
-  hostile[1].data = "evil";
-  const QString hostilePath = m_dir.filePath("hostile.zip");
-  ASSERT_TRUE(MakeZip(hostilePath, hostile));
-  std::vector<ZipMakerEntry> upper(1);
-  upper[0].name = "from-upper.txt";
-  upper[0].data = "upper";
-  const QString upperPath = m_dir.filePath("upper.zip");
-  ASSERT_TRUE(MakeZip(upperPath, upper));
-
-  m_server.Serve("/update.htm", "[Velo-Trix]\r\nblocked/x.bin=1\r\nevil.zip=1\r\nUP.ZIP=1\r\nbroken.zip=1\r\n"
-                                "[blocked/x.bin]\r\nVersion=1\r\nURL=" +
-                                    Url("x") +
-                                    "\r\n"
-                                    "[evil.zip]\r\nVersion=1\r\nURL=" +
-                                    Url("evil") +
-                                    "\r\n"
-                                    "[UP.ZIP]\r\nVersion=4\r\nURL=" +
-                                    Url("up") +
-                                    "\r\n"
-                                    "[broken.zip]\r\nVersion=1\r\nURL=" +
-                                    Url("broken") + "\r\n");
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nblocked/x.bin=1\r\nevil.zip=1\r\nUP.ZIP=1\r\nbroken.zip=1\r\n" +
+                                    Section("blocked/x.bin", "1", "x") + Section("evil.zip", "1", "evil") +
+                                    Section("UP.ZIP", "4", "up") + Section("broken.zip", "1", "broken"));
   m_server.Serve("/x", "x");
-  m_server.Serve("/evil", ReadAll(hostilePath));
-  m_server.Serve("/up", ReadAll(upperPath));
+  m_server.Serve("/evil",
+                 ZipBytes({{.name = "good.txt", .data = "good"}, {.name = "..\\..\\evil.txt", .data = "evil"}}));
+  m_server.Serve("/up", ZipBytes({{.name = "from-upper.txt", .data = "upper"}}));
   m_server.Serve("/broken", "PK\x03\x04 not really a zip");
   // "blocked" is a file, so nothing can be created below it.
   WriteFile(m_prog + "/blocked", "a file");
@@ -484,8 +396,7 @@ TEST_F(UpdateCheckTest, DestructionDuringATransferReturnsPromptly)
   ASSERT_TRUE(worker->CreateWorker());
   worker->SetRunFlag(1);
   worker->Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  // The first piece of the list has arrived: the worker is inside the transfer.
-  ASSERT_TRUE(WaitFor([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+  ASSERT_TRUE(InsideTheTransfer());
   QElapsedTimer timer;
   timer.start();
   worker.reset();
@@ -496,15 +407,13 @@ TEST_F(UpdateCheckTest, StartDuringARunReturnsAtOnceAndStartsNothing)
 {
   m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
   m_server.Serve("/other.htm", "[Velo-Trix]\r\n");
-  const QString base = QString::fromLatin1(m_server.BaseUrl());
-  m_worker.SetRunFlag(1);
-  m_worker.Start(base, "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitFor([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+  Start();
+  ASSERT_TRUE(InsideTheTransfer());
 
   // Waiting here for the run would block the GUI thread the worker asks through.
   QElapsedTimer timer;
   timer.start();
-  m_worker.Start(base, "Velo-Trix", "other.htm");
+  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "other.htm");
   EXPECT_LT(timer.elapsed(), 1000);
   EXPECT_EQ(m_worker.IsFinished(), 0);
   // Nor does the folder the run reads change under it.
@@ -512,7 +421,7 @@ TEST_F(UpdateCheckTest, StartDuringARunReturnsAtOnceAndStartsNothing)
   EXPECT_EQ(m_worker.GetProgramFolder(), m_prog + "/");
 
   m_worker.SetRunFlag(0);
-  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
+  ASSERT_TRUE(Finished());
   EXPECT_TRUE(m_worker.GetLog().endsWith("User stop!")) << m_worker.GetLog().toStdString();
   EXPECT_EQ(m_worker.GetLog().count(QStringLiteral("Start at")), 1);
   EXPECT_EQ(m_server.paths, QList<QByteArray>{"/update.htm"});
@@ -529,11 +438,10 @@ TEST_F(UpdateCheckTest, AStoppedWorkerStartsAgain)
 
   // A stop in the middle of a run, then a new start.
   m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
-  m_worker.SetRunFlag(1);
-  m_worker.Start(QString::fromLatin1(m_server.BaseUrl()), "Velo-Trix", "update.htm");
-  ASSERT_TRUE(WaitFor([this] { return ReadAll(m_temp + "/Velo-Trix.tmp") == "[Velo"; }, 10000));
+  Start();
+  ASSERT_TRUE(InsideTheTransfer());
   m_worker.RequestStop();
-  ASSERT_TRUE(WaitFor([this] { return m_worker.IsFinished() != 0; }, 5000));
+  ASSERT_TRUE(Finished());
   EXPECT_TRUE(m_worker.GetLog().endsWith("User stop!")) << m_worker.GetLog().toStdString();
 
   m_server.Serve("/update.htm", "[Velo-Trix]\r\n");

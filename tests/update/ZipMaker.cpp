@@ -1,6 +1,7 @@
 #include "ZipMaker.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <minizip/zip.h>
 
@@ -28,6 +29,19 @@ bool MakeZip(const QString &path, const std::vector<ZipMakerEntry> &entries)
     ok = ok && zipCloseFileInZip(zf) == ZIP_OK;
   }
   return zipClose(zf, nullptr) == ZIP_OK && ok;
+}
+
+QByteArray ZipBytes(const std::vector<ZipMakerEntry> &entries)
+{
+  QTemporaryDir dir;
+  QFile f(dir.filePath(QStringLiteral("made.zip")));
+  return MakeZip(f.fileName(), entries) && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray ReadAll(const QString &path)
+{
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 QByteArray UtExtra(unsigned flags, const std::vector<qint32> &times)
