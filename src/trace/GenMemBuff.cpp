@@ -460,14 +460,24 @@ void CGenMemBuff::OnOk()
       m_selectChild(static_cast<std::uint8_t>(typed));
     return;
   }
-  if (GetItemText(IDC_SAMPLING) != m_strSamplingTime)
-    ApplySamplingTime();
-  if (m_nDiagnTs >= 0 && GetItemText(IDC_TRIG_DELAY) != m_strTrigDelay)
-    ApplyTrigDelay();
-  if (GetItemText(IDC_TRIG_POS) != m_strTrigLevPos)
-    ApplyTrigLevel(IDC_TRIG_POS, m_idxTrigLevPos, m_strTrigLevPos);
-  if (GetItemText(IDC_TRIG_NEG) != m_strTrigLevNeg)
-    ApplyTrigLevel(IDC_TRIG_NEG, m_idxTrigLevNeg, m_strTrigLevNeg);
+  // Every edit is read before the first write: a write refreshes the status,
+  // which empties and refills the edits, and would lose what is typed there.
+  const QString sampling = GetItemText(IDC_SAMPLING);
+  const QString delay = GetItemText(IDC_TRIG_DELAY);
+  const QString levelPos = GetItemText(IDC_TRIG_POS);
+  const QString levelNeg = GetItemText(IDC_TRIG_NEG);
+  const bool samplingTyped = sampling != m_strSamplingTime;
+  const bool delayTyped = m_nDiagnTs >= 0 && delay != m_strTrigDelay;
+  const bool levelPosTyped = levelPos != m_strTrigLevPos;
+  const bool levelNegTyped = levelNeg != m_strTrigLevNeg;
+  if (samplingTyped)
+    ApplySamplingTime(sampling);
+  if (delayTyped)
+    ApplyTrigDelay(delay);
+  if (levelPosTyped)
+    ApplyTrigLevel(IDC_TRIG_POS, levelPos, m_idxTrigLevPos, m_strTrigLevPos);
+  if (levelNegTyped)
+    ApplyTrigLevel(IDC_TRIG_NEG, levelNeg, m_idxTrigLevNeg, m_strTrigLevNeg);
 }
 
 void CGenMemBuff::WriteParameter(std::int16_t index, double value)
@@ -480,9 +490,9 @@ void CGenMemBuff::WriteParameter(std::int16_t index, double value)
 // Refused (the edit shows its last text again) when the text is no number,
 // the base period is not known or not positive, the result is negative, or
 // the divider has no parameter.
-void CGenMemBuff::ApplySamplingTime()
+void CGenMemBuff::ApplySamplingTime(const QString &typed)
 {
-  const std::optional<double> ms = ParseTyped(GetItemText(IDC_SAMPLING));
+  const std::optional<double> ms = ParseTyped(typed);
   const double base = m_fSamplingTime;
   if (ms && base > 0 && std::isfinite(base) && m_idxDiagnTs >= 0) {
     const double ratio = *ms / base;
@@ -503,11 +513,13 @@ void CGenMemBuff::ApplySamplingTime()
 // sampling period. Refused like the sampling time, except that without a
 // parameter for it a number is neither sent nor taken back: the user's text
 // stays.
-void CGenMemBuff::ApplyTrigDelay()
+void CGenMemBuff::ApplyTrigDelay(const QString &typed)
 {
-  const std::optional<double> ms = ParseTyped(GetItemText(IDC_TRIG_DELAY));
-  if (ms && m_idxTrigDelay < 0)
+  const std::optional<double> ms = ParseTyped(typed);
+  if (ms && m_idxTrigDelay < 0) {
+    SetItemText(IDC_TRIG_DELAY, typed);
     return;
+  }
   const double base = m_fSamplingTime;
   if (ms && base > 0 && std::isfinite(base)) {
     double samples = *ms / base;
@@ -527,15 +539,17 @@ void CGenMemBuff::ApplyTrigDelay()
 // The typed level as given (the child frame clamps it to the parameter's
 // limits); only an infinity is limited here. Without a parameter nothing is
 // sent and the typed number stays; a text that is no number is taken back.
-void CGenMemBuff::ApplyTrigLevel(int editId, std::int16_t index, const QString &kept)
+void CGenMemBuff::ApplyTrigLevel(int editId, const QString &typed, std::int16_t index, const QString &kept)
 {
-  const std::optional<double> level = ParseTyped(GetItemText(editId));
+  const std::optional<double> level = ParseTyped(typed);
   if (!level) {
     SetItemText(editId, kept);
     return;
   }
   if (index >= 0)
     WriteParameter(index, std::isinf(*level) ? LimitToParameter(*level) : *level);
+  else
+    SetItemText(editId, typed);
 }
 
 void CGenMemBuff::OnDownload()

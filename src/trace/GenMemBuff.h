@@ -125,9 +125,10 @@ private:
   IBoardWindow *Board() const;
   // The child frame's online write of one parameter (a write and a read-back).
   void WriteParameter(std::int16_t index, double value);
-  void ApplySamplingTime();
-  void ApplyTrigDelay();
-  void ApplyTrigLevel(int editId, std::int16_t index, const QString &kept);
+  // Each applies the text typed in its edit (read before any write).
+  void ApplySamplingTime(const QString &typed);
+  void ApplyTrigDelay(const QString &typed);
+  void ApplyTrigLevel(int editId, const QString &typed, std::int16_t index, const QString &kept);
   CMemBuffDlg *NewBufferWindow();
   int TabTop() const;
 

@@ -294,9 +294,10 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   EXPECT_EQ(mgr.m_hBoardWnd, child->GetAnswerWindowId());
   const float base = mgr.m_fSamplingTime;
 
-  // Twice the base period: the board's divider becomes 2; a trigger level goes as typed.
+  // Twice the base period: the board's divider becomes 2; a trigger level goes
+  // as typed. Both typed before one Enter: the first write must not refill
+  // the other edit before it is read.
   mgr.SetItemText(CGenMemBuff::IDC_SAMPLING, QString::number(2 * base));
-  mgr.OnOk();
   mgr.SetItemText(CGenMemBuff::IDC_TRIG_POS, QStringLiteral("2500"));
   mgr.OnOk();
   // The writes went through the board window and came back in its read-back.
