@@ -253,7 +253,7 @@ void CParListView::FillList()
       m_vComboLists[row] = BuildComboList(m_vParIndex[row]);
   // The same parameters as the rows show: written in place, so that only the
   // cells that change are repainted (a read answer refills a long list).
-  const bool inPlace = list->GetItemCount() == static_cast<int>(m_vParIndex.size()) && m_vFilledPars == m_vParIndex;
+  const bool inPlace = RowsAsFilled();
   if (inPlace) {
     list->BeginRefill();
   } else {
@@ -291,6 +291,11 @@ void CParListView::FillRow(int nRow, bool inPlace)
     list->SetEdit(nRow, COL_UI);
 }
 
+bool CParListView::RowsAsFilled() const
+{
+  return GetListCtrl()->GetItemCount() == static_cast<int>(m_vParIndex.size()) && m_vFilledPars == m_vParIndex;
+}
+
 void CParListView::RefillRows(const std::vector<std::uint16_t> &pars)
 {
   CQelDoc *doc = GetDocument();
@@ -299,7 +304,7 @@ void CParListView::RefillRows(const std::vector<std::uint16_t> &pars)
   CXListCtrl *list = GetListCtrl();
   if (list->GetColumns() < kColumns)
     return;
-  if (list->GetItemCount() != static_cast<int>(m_vParIndex.size()) || m_vFilledPars != m_vParIndex) {
+  if (!RowsAsFilled()) {
     FillList();
     return;
   }

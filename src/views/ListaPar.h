@@ -81,6 +81,8 @@ private:
   void FillRow(int nRow, bool inPlace);
   void RefreshEditedRow(int nRow);
   void FreeComboLists();
+  // The rows show the parameters of the last fill, in its order.
+  bool RowsAsFilled() const;
   void TrackDrag(CQelDoc *doc);
   // The parameter of a row, or -1.
   std::int16_t ParOfRow(int nRow) const;

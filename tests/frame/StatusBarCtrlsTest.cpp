@@ -32,16 +32,23 @@ QPoint AtFraction(CExtStatusBarSliderCtrl &s, double f)
   return QPoint(c.left() + int(f * (c.width() - 1)), c.center().y());
 }
 
-TEST(StatusBarSlider, ClicksAndDragsStoreEveryLevelOnce)
-{
+// A slider on a main window whose level starts at 0.
+class StatusBarSliderOnFrame : public ::testing::Test {
+protected:
+  StatusBarSliderOnFrame()
+  {
+    main.GetOptions().VisLevel.Set(0);
+    slider.resize(120, 24);
+    slider.SetMainFrame(&main);
+  }
   TestEnvironment env;
   FakeMainWindow main;
-  main.GetOptions().VisLevel.Set(0);
   CExtStatusBarSliderCtrl slider;
-  slider.resize(120, 24);
-  slider.SetMainFrame(&main);
-  QSignalSpy spy(&slider, &CExtStatusBarSliderCtrl::visLevelChanged);
+  QSignalSpy spy{&slider, &CExtStatusBarSliderCtrl::visLevelChanged};
+};
 
+TEST_F(StatusBarSliderOnFrame, ClicksAndDragsStoreEveryLevelOnce)
+{
   QTest::mouseClick(&slider, Qt::LeftButton, {}, AtFraction(slider, 0.80));
   EXPECT_EQ(slider.value(), 2);
   EXPECT_EQ(main.GetOptions().VisLevel.Get(), 2);
@@ -73,15 +80,8 @@ TEST(StatusBarSlider, ClicksAndDragsStoreEveryLevelOnce)
 
 // Keys and the wheel move the thumb as a click does: each move stores the
 // level and announces it once; a key that moves nothing says nothing.
-TEST(StatusBarSlider, KeysAndWheelStoreEveryLevelOnce)
+TEST_F(StatusBarSliderOnFrame, KeysAndWheelStoreEveryLevelOnce)
 {
-  TestEnvironment env;
-  FakeMainWindow main;
-  main.GetOptions().VisLevel.Set(0);
-  CExtStatusBarSliderCtrl slider;
-  slider.resize(120, 24);
-  slider.SetMainFrame(&main);
-  QSignalSpy spy(&slider, &CExtStatusBarSliderCtrl::visLevelChanged);
   const struct {
     int key; // 0: a wheel notch, a step up for a positive angle
     int angle;
