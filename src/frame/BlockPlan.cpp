@@ -46,7 +46,9 @@ std::vector<Run> WriteAllRuns(std::span<const Cell> cells, int commandAddress)
   };
   for (int address = 0; address < registers; ++address) {
     // par0 keeps the last command sent, which no write all may send again.
-    const Cell cell = address == commandAddress ? Cell::Empty : cells[address];
+    // A pair whose second register is par0's is left out whole.
+    const bool onCommand = address == commandAddress || (cells[address] == Cell::Pair && address + 1 == commandAddress);
+    const Cell cell = onCommand ? Cell::Empty : cells[address];
     const bool pair = cell == Cell::Pair;
     if (cell == Cell::Short || pair) {
       if (open && pair && run.count + 2 > kMaxBlock)

@@ -30,7 +30,8 @@ struct Run {
 std::vector<Run> ReadAllRuns(std::span<const Cell> cells);
 
 // Runs of parameters cut at gaps, after each pair, at kMaxBlock registers and
-// at commandAddress (-1: none), which a write all leaves out. A tail register
+// at commandAddress (-1: none), which a write all leaves out with any pair
+// reaching it. A tail register
 // without its start is a gap too: the run's words fill its registers exactly.
 std::vector<Run> WriteAllRuns(std::span<const Cell> cells, int commandAddress);
 

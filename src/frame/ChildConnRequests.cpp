@@ -137,12 +137,10 @@ void CChildConn::WriteAllParameters()
   SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
   m_runs.push_back({true, false, false, {}});
 
-  // par0 keeps the last command sent: its register is left out, unless a
-  // later parameter took it.
+  // par0 keeps the last command sent: nothing is written on its register,
+  // whichever parameter a description also placed there.
   const int commandPar = GetCommandParIndex();
-  int commandAddress = -1;
-  if (commandPar >= 0 && doc.ParIndexFromAddress(doc.GetPar(commandPar).GetAddress()) == commandPar)
-    commandAddress = doc.GetPar(commandPar).GetAddress();
+  const int commandAddress = commandPar >= 0 ? doc.GetPar(commandPar).GetAddress() : -1;
   for (const blockplan::Run &run : blockplan::WriteAllRuns(ParameterCells(doc), commandAddress)) {
     auto *pkt = NewPacket(REQ_WRITE_BLOCK);
     if (!pkt) {

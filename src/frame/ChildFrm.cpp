@@ -311,11 +311,7 @@ int CChildFrame::VisLevel() const
 
 bool CChildFrame::OnCommand(int id)
 {
-  const commands::Row *row = commands::Find(id);
-  if (!row || row->scope != commands::Scope::Board)
-    return false;
-  row->run({nullptr, this, id});
-  return true;
+  return commands::RunBoardCommand(*this, id);
 }
 
 void CChildFrame::OnFocusChanged(QWidget *old, QWidget *now)

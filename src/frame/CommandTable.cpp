@@ -182,6 +182,15 @@ const Row *Find(int id)
   return it == kRows.end() ? nullptr : &*it;
 }
 
+bool RunBoardCommand(CChildConn &board, int id)
+{
+  const Row *row = Find(id);
+  if (!row || row->scope != Scope::Board)
+    return false;
+  row->run({nullptr, &board, id});
+  return true;
+}
+
 bool IsEnabled(const Row &row, const State &state, bool *checked)
 {
   if (checked)

@@ -37,6 +37,8 @@ struct Row {
 };
 
 std::span<const Row> Table();
+// Runs a board command on that board; false when id is not one.
+bool RunBoardCommand(CChildConn &board, int id);
 // The row of a command, or null.
 const Row *Find(int id);
 // The row's rule in that state; checked gets the check mark. A board row

@@ -79,7 +79,7 @@ bool CDescLine::Split(QStringView line, QStringView keyLetters)
   // Every complete line ends with ';': one without was cut short, and its
   // missing keys must not take their defaults (a block of 1, a position of 0
   // would place the item on another item's registers).
-  while (!line.isEmpty() && (line.back() == u' ' || line.back() == u'\r'))
+  while (!line.isEmpty() && IsBlank(line.back()))
     line.chop(1);
   if (!line.endsWith(u';'))
     return false;

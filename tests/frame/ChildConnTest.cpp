@@ -281,6 +281,7 @@ TEST(BlockPlan, ReadAllSpansGapsWriteAllCutsAndNeitherSplitsAPair)
       {"120 registers", std::string(130, 's'), -1, R{{0, 120}, {120, 10}}, R{{0, 120}, {120, 10}}},
       // Overlapping parameters: a tail whose start another took is not written over.
       {"a tail without its start", "sts", -1, R{{0, 3}}, R{{0, 1}, {2, 1}}},
+      {"a pair reaching par0's register", "spts", 2, R{{0, 4}}, R{{0, 1}, {3, 1}}},
   };
   for (const Case &c : cases) {
     const auto cells = Cells(c.map);
@@ -804,7 +805,7 @@ TEST_F(ChildConnTest, EachBoardCommandFollowsItsRuleAndReachesItsHandler)
     c.holds();
     EXPECT_TRUE(conn->IsCommandEnabled(c.id));
     const auto before = observed();
-    row->run({nullptr, conn.get(), c.id});
+    EXPECT_TRUE(commands::RunBoardCommand(*conn, c.id));
     EXPECT_NE(observed(), before);
     if (c.fails) {
       fresh();

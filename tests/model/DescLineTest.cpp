@@ -228,7 +228,7 @@ TEST(DescLine, ItemLinesAreRefused)
   ASSERT_TRUE(doc.ParseParameterLine(u"p0 last=1; b=1; p=9;"));
   EXPECT_EQ(doc.ParIndexFromAddress(9999), 0);
   // Blanks and a CR after the closing ';' are no cut.
-  ASSERT_TRUE(doc.ParseParameterLine(u"l1 wide=1; b=1; p=8;  \r"));
+  ASSERT_TRUE(doc.ParseParameterLine(u"l1 wide=1; b=1; p=8; \t\r"));
   EXPECT_EQ(doc.ParIndexFromAddress(9998), 1);
   EXPECT_EQ(doc.ParIndexFromAddress(9999), 1);
 }
