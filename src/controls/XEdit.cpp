@@ -8,7 +8,7 @@
 
 using namespace xl;
 
-CXEdit::CXEdit(QWidget *pParent, const QString &strText) : QLineEdit(pParent), m_pParent(pParent), m_strText(strText)
+CXEdit::CXEdit(QWidget *pParent, const QString &strText) : CellLineEdit(pParent), m_pParent(pParent), m_strText(strText)
 {
   setFrame(false);
   if (pParent)
@@ -66,25 +66,6 @@ void CXEdit::focusOutEvent(QFocusEvent *e)
   if (e->reason() == Qt::PopupFocusReason)
     return;
   SendRegisteredMessage(Message::Escape);
-}
-
-// A double click replaces the whole value: see CellDoubleClick.
-void CXEdit::mouseDoubleClickEvent(QMouseEvent *e)
-{
-  QLineEdit::mouseDoubleClickEvent(e);
-  m_doubleClick.DoubleClick(this, e);
-}
-
-void CXEdit::mouseMoveEvent(QMouseEvent *e)
-{
-  if (!m_doubleClick.Holds(e))
-    QLineEdit::mouseMoveEvent(e);
-}
-
-void CXEdit::mouseReleaseEvent(QMouseEvent *e)
-{
-  m_doubleClick.Release();
-  QLineEdit::mouseReleaseEvent(e);
 }
 
 void CXEdit::SendRegisteredMessage(Message m)

@@ -8,7 +8,7 @@
 // The list control's in-cell edit box. Enter asks for a commit, Escape and
 // losing the focus ask for an abandon; only the first request of its life is
 // sent, so the focus loss while the list removes it after a commit is silent.
-class CXEdit : public QLineEdit {
+class CXEdit : public xl::CellLineEdit {
   Q_OBJECT
 public:
   CXEdit(QWidget *pParent, const QString &strText);
@@ -26,9 +26,6 @@ protected:
   void keyPressEvent(QKeyEvent *e) override;
   void focusOutEvent(QFocusEvent *e) override;
   void paintEvent(QPaintEvent *e) override;
-  void mouseDoubleClickEvent(QMouseEvent *e) override;
-  void mouseMoveEvent(QMouseEvent *e) override;
-  void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:
   enum class Message { KillFocus, Escape };
@@ -36,5 +33,4 @@ private:
   QPointer<QWidget> m_pParent; // not owned: the list
   QString m_strText;
   bool m_bMessageSent = false;
-  xl::CellDoubleClick m_doubleClick;
 };

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QBitmap>
 #include <QImage>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -27,35 +26,39 @@ bool IsCellEditorKey(int qtKey, Qt::KeyboardModifiers modifiers)
   }
 }
 
-void CellDoubleClick::DoubleClick(QLineEdit *edit, const QMouseEvent *e)
+void CellLineEdit::mouseDoubleClickEvent(QMouseEvent *e)
 {
+  QLineEdit::mouseDoubleClickEvent(e);
   if (e->button() != Qt::LeftButton)
     return;
-  const QString text = edit->text();
+  const QString value = text();
   const QPoint pt = e->position().toPoint();
-  const int pos = edit->cursorPositionAt(pt);
+  const int pos = cursorPositionAt(pt);
   int start = pos, end = pos;
-  while (start > 0 && !text.at(start - 1).isSpace())
+  while (start > 0 && !value.at(start - 1).isSpace())
     --start;
-  while (end < text.size() && !text.at(end).isSpace())
+  while (end < value.size() && !value.at(end).isSpace())
     ++end;
   if (start == end)
     return; // on a blank: QLineEdit's selection stands
-  edit->setSelection(start, end - start);
+  setSelection(start, end - start);
   m_pt = pt;
   m_bHeld = true;
 }
 
-bool CellDoubleClick::Holds(const QMouseEvent *e)
+void CellLineEdit::mouseMoveEvent(QMouseEvent *e)
 {
-  if (!m_bHeld || !(e->buttons() & Qt::LeftButton)) {
-    m_bHeld = false;
-    return false;
-  }
-  if ((e->position().toPoint() - m_pt).manhattanLength() < QApplication::startDragDistance())
-    return true;
+  if (m_bHeld && (e->buttons() & Qt::LeftButton) &&
+      (e->position().toPoint() - m_pt).manhattanLength() < QApplication::startDragDistance())
+    return;
   m_bHeld = false; // a drag from here on
-  return false;
+  QLineEdit::mouseMoveEvent(e);
+}
+
+void CellLineEdit::mouseReleaseEvent(QMouseEvent *e)
+{
+  m_bHeld = false;
+  QLineEdit::mouseReleaseEvent(e);
 }
 
 int VirtualKeyFromQt(int qtKey)

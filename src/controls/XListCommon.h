@@ -3,13 +3,13 @@
 #include "platform/ColorRef.h"
 
 #include <QColor>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QRect>
 #include <QSize>
 
 #include <vector>
 
-class QLineEdit;
 class QMouseEvent;
 class QPainter;
 class QPalette;
@@ -106,19 +106,21 @@ int VirtualKeyFromQt(int qtKey);
 // Tab, Up, Down and every Ctrl key, before any shortcut of the window.
 bool IsCellEditorKey(int qtKey, Qt::KeyboardModifiers modifiers);
 
-// The double-click selection of the in-cell edit boxes: from blank to blank
-// around the pointer, as the platform edit box does. Qt's word selection stops
-// at "." and "-", so a double-click on a value's fraction took only its digits
-// and the typed number was spliced into the rest. The box calls DoubleClick
-// after QLineEdit's own handling (which arms the triple click), and lets a
-// move through only when Holds says no.
-class CellDoubleClick {
+// The base of the in-cell edit boxes: a double-click selects from blank to
+// blank around the pointer, as the platform edit box does. Qt's word selection
+// stops at "." and "-", so a double-click on a value's fraction took only its
+// digits and the typed number was spliced into the rest.
+class CellLineEdit : public QLineEdit {
 public:
-  void DoubleClick(QLineEdit *edit, const QMouseEvent *e);
-  // A move with the button still down from the double click, not yet a drag:
-  // QLineEdit would shrink the selection to the pointer.
-  bool Holds(const QMouseEvent *e);
-  void Release() { m_bHeld = false; }
+  using QLineEdit::QLineEdit;
+
+protected:
+  // After QLineEdit's own handling, which arms the triple click.
+  void mouseDoubleClickEvent(QMouseEvent *e) override;
+  // A move with the button still down from the double click, not yet a drag,
+  // is held back: QLineEdit would shrink the selection to the pointer.
+  void mouseMoveEvent(QMouseEvent *e) override;
+  void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:
   QPoint m_pt;

@@ -170,25 +170,6 @@ void gfxEditCell::focusOutEvent(QFocusEvent *event)
     Close();
 }
 
-// A double click replaces the whole value: see CellDoubleClick.
-void gfxEditCell::mouseDoubleClickEvent(QMouseEvent *event)
-{
-  QLineEdit::mouseDoubleClickEvent(event);
-  m_doubleClick.DoubleClick(this, event);
-}
-
-void gfxEditCell::mouseMoveEvent(QMouseEvent *event)
-{
-  if (!m_doubleClick.Holds(event))
-    QLineEdit::mouseMoveEvent(event);
-}
-
-void gfxEditCell::mouseReleaseEvent(QMouseEvent *event)
-{
-  m_doubleClick.Release();
-  QLineEdit::mouseReleaseEvent(event);
-}
-
 void gfxEditCell::Close()
 {
   if (m_bClosing)

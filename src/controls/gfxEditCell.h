@@ -11,7 +11,7 @@ class CEditListView;
 // the view, Escape cancels, Tab, arrows and paging move the edit to another
 // row of the same column; losing the focus closes it without a report. It
 // deletes itself when closed. GUI thread only.
-class gfxEditCell : public QLineEdit {
+class gfxEditCell : public xl::CellLineEdit {
   Q_OBJECT
 public:
   gfxEditCell(CEditListView *pView, int nItem, int nSubItem, const QString &initText);
@@ -34,9 +34,6 @@ protected:
   void keyPressEvent(QKeyEvent *event) override;
   void keyReleaseEvent(QKeyEvent *event) override;
   void focusOutEvent(QFocusEvent *event) override;
-  void mouseDoubleClickEvent(QMouseEvent *event) override;
-  void mouseMoveEvent(QMouseEvent *event) override;
-  void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
   void MoveTo(int nItem);
@@ -51,5 +48,4 @@ private:
   bool m_bEscape = false;
   bool m_bClosing = false;
   int m_nID = 0;
-  xl::CellDoubleClick m_doubleClick;
 };

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <vector>
 
 class CQelDoc;
@@ -175,6 +176,9 @@ private:
   bool BlockAnswered(bool write, std::uint16_t step);
   bool EndRun(std::deque<BlockRun>::iterator run);
   void ShortAnswer(const CRequestPacket &pkt, int expected);
+  // The first count words of an answer; empty, and the board taken offline,
+  // when it holds fewer or none were asked.
+  std::span<const std::uint16_t> AnsweredWords(const CRequestPacket &pkt, int count);
   void AnswerReadRegisters(const CRequestPacket &pkt);
   // False when the answer must not be handled further.
   bool AnswerResetStep(const CRequestPacket &pkt, bool *refresh);

@@ -67,6 +67,15 @@ bool CChildConn::EndRun(std::deque<BlockRun>::iterator run)
   return complete;
 }
 
+std::span<const std::uint16_t> CChildConn::AnsweredWords(const CRequestPacket &pkt, int count)
+{
+  if (static_cast<int>(pkt.wAnsData.size()) < count || count == 0) {
+    ShortAnswer(pkt, count);
+    return {};
+  }
+  return std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
+}
+
 void CChildConn::ShortAnswer(const CRequestPacket &pkt, int expected)
 {
   qCWarning(lcFrame, "short answer: kind %d, %d of %d registers", pkt.message, int(pkt.wAnsData.size()), expected);
@@ -148,17 +157,15 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
 {
   CQelDoc &doc = *m_pDoc;
   const int count = pkt.PktType.par.num_par;
-  if (static_cast<int>(pkt.wAnsData.size()) < count || count == 0) {
-    ShortAnswer(pkt, count);
+  const auto words = AnsweredWords(pkt, count);
+  if (words.empty())
     return;
-  }
   bool refresh = false;
   if (pkt.message == REQ_READ_ONE && !AnswerResetStep(pkt, &refresh))
     return;
   qCDebug(lcFrame, "READALL: step=%02d start=%04d len=%04d", m_nStep, pkt.PktType.par.first_par, count);
 
   const int commandPar = GetCommandParIndex();
-  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
   const auto stored = doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0,
                                               [&](const CQelDocContainer::ParWordChange &par) {
                                                 if (pkt.PktType.par.step == 0)
@@ -226,12 +233,9 @@ void CChildConn::AnswerKTable(const CRequestPacket &pkt)
 void CChildConn::AnswerVariables(const CRequestPacket &pkt)
 {
   CQelDoc &doc = *m_pDoc;
-  const int count = pkt.PktType.var.num_var;
-  if (static_cast<int>(pkt.wAnsData.size()) < count || count == 0) {
-    ShortAnswer(pkt, count);
+  const auto words = AnsweredWords(pkt, pkt.PktType.var.num_var);
+  if (words.empty())
     return;
-  }
-  const auto words = std::span(pkt.wAnsData).first(static_cast<std::size_t>(count));
   const int change =
       doc.ApplyVariableWords(pkt.PktType.var.first_var, words, [this](const CQelDocContainer::VarWordValue &var) {
         for (int row : var.rows)
