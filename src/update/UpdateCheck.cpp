@@ -95,9 +95,13 @@ struct CUpdateCheck::Sink {
   CUpdateCheck *owner = nullptr;
   void *curl = nullptr;
   bool statusChecked = false;
+  bool refuseWebPage = false; // the file is no web page itself
+  bool webPage = false;       // refused: the server answered with a web page
 
   // Runs the transfer on curl, which is set, into this sink.
   CURLcode Perform(const QByteArray &url);
+  // Decides once, before the first byte is kept, whether the answer is taken.
+  void CheckAnswer();
   size_t Take(const char *data, size_t bytes);
   static size_t Write(char *data, size_t size, size_t count, void *user);
   static int Progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
@@ -110,6 +114,19 @@ bool SuccessStatus(void *curl)
   long code = 0;
   curl_easy_getinfo(static_cast<CURL *>(curl), CURLINFO_RESPONSE_CODE, &code);
   return code >= 200 && code < 300;
+}
+
+// An error or maintenance page often comes with a success status: its media
+// type, without parameters, tells it from a program file.
+bool IsWebPage(void *curl)
+{
+  char *type = nullptr;
+  if (curl_easy_getinfo(static_cast<CURL *>(curl), CURLINFO_CONTENT_TYPE, &type) != CURLE_OK || !type)
+    return false;
+  QByteArray media(type);
+  if (const qsizetype semicolon = media.indexOf(';'); semicolon >= 0)
+    media.truncate(semicolon);
+  return media.trimmed().compare("text/html", Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -164,6 +181,7 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_texts.nameRefused = LoadStr(IDS_UPD_NAME_REFUSED);
   m_texts.notWritable = LoadStr(IDS_UPD_NOT_WRITABLE);
   m_texts.entryRefused = LoadStr(IDS_UPD_ENTRY_REFUSED);
+  m_texts.webPage = LoadStr(IDS_UPD_WEB_PAGE);
   m_stopRequest = 0;
   m_finished = 0;
   SetWorkEvent();
@@ -307,11 +325,12 @@ int CUpdateCheck::Run()
   list.fd = tempFd;
   const qint64 received = DownloadUrl(curl, list, m_baseUrl + m_listPage, nullptr, 0);
   ::close(tempFd);
-  if (received == 0) {
+  m_remote.SetPathName(tempPath);
+  // Without the product's section (a maintenance page, say) nothing can be checked.
+  if (received == 0 || !m_remote.IsSectionExist(m_product)) {
     Append(m_texts.listError);
   } else {
     Append(m_texts.listOk);
-    m_remote.SetPathName(tempPath);
     QStringList names;
     m_remote.GetKeyNames(m_product, &names);
     for (qsizetype i = 0; i < names.size();) {
@@ -409,8 +428,9 @@ CURLcode CUpdateCheck::Sink::Perform(const QByteArray &url)
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &Sink::Progress);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
   const CURLcode result = curl_easy_perform(handle);
-  if (!statusChecked && result == CURLE_OK && !SuccessStatus(handle))
-    failed = true; // an empty answer with an error status
+  // An empty answer is judged as well.
+  if (!statusChecked && result == CURLE_OK)
+    CheckAnswer();
   curl_slist_free_all(headers);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
   return result;
@@ -418,12 +438,9 @@ CURLcode CUpdateCheck::Sink::Perform(const QByteArray &url)
 
 size_t CUpdateCheck::Sink::Take(const char *data, size_t bytes)
 {
-  // An error page is never kept: the status decides before the first byte.
-  if (!statusChecked) {
-    statusChecked = true;
-    if (!SuccessStatus(curl))
-      failed = true;
-  }
+  // An error page is never kept: the answer is judged before the first byte.
+  if (!statusChecked)
+    CheckAnswer();
   if (failed || !owner->KeepGoing())
     return 0;
   if (written + qint64(bytes) > kMaxDownload || (expected && written + qint64(bytes) > expected)) {
@@ -439,6 +456,15 @@ size_t CUpdateCheck::Sink::Take(const char *data, size_t bytes)
   written += qint64(bytes);
   owner->SetProgress(expected ? double(written) * 100.0 / double(expected) : 0.0);
   return bytes;
+}
+
+void CUpdateCheck::Sink::CheckAnswer()
+{
+  statusChecked = true;
+  if (!SuccessStatus(curl))
+    failed = true;
+  else if (refuseWebPage && IsWebPage(curl))
+    failed = webPage = true;
 }
 
 size_t CUpdateCheck::Sink::Write(char *data, size_t size, size_t count, void *user)
@@ -465,8 +491,9 @@ int CUpdateCheck::DownloadFile(void *curl, const QString &url, const QString &na
   content.reserve(1024);
   Sink sink;
   sink.memory = &content;
+  sink.refuseWebPage = !name.endsWith(u".htm", Qt::CaseInsensitive) && !name.endsWith(u".html", Qt::CaseInsensitive);
   if (DownloadUrl(curl, sink, url, &name, expected) == 0) {
-    Append(QStringLiteral(": download problem"));
+    Append(QStringLiteral(": download problem") + (sink.webPage ? m_texts.webPage : QString()));
     return 0;
   }
   return CopyToDestination(destination, content);

@@ -61,7 +61,7 @@ protected:
 private:
   struct Texts {
     QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated, finish, userStop,
-        cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused;
+        cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused, webPage;
   };
   struct Sink;
 

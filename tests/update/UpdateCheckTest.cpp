@@ -100,30 +100,36 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   const QByteArray list =
       "[Velo-Trix]\r\nVersion=2.1.26\r\nMain.bin=1\r\ndocs/manual.txt=1\r\npack.zip=1\r\nwrong.bin=1\r\n"
       "missing.bin=1\r\nsame.txt=1\r\noff.txt=0\r\ncasever.txt=1\r\n../escape.txt=1\r\n/etc/abs.txt=1\r\n"
-      "noversion.txt=1\r\n\r\n" +
+      "noversion.txt=1\r\npage.bin=1\r\nhelp.html=1\r\n\r\n" +
       Section("Main.bin", "2.0", "files/main.bin", mainBin.size()) +
       Section("docs/manual.txt", "1", "files/manual.txt", 0) + Section("pack.zip", "5", "files/pack.zip", pack.size()) +
       Section("wrong.bin", "3", "files/wrong.bin", 999) + Section("missing.bin", "1", "files/missing.bin") +
       Section("same.txt", "7", "files/same.txt") + Section("off.txt", "9", "files/off.txt") +
       Section("casever.txt", "ABC", "files/casever.txt") + Section("../escape.txt", "1", "files/escape.txt") +
-      Section("/etc/abs.txt", "1", "files/escape.txt") + Section("noversion.txt", "", "files/noversion.txt");
+      Section("/etc/abs.txt", "1", "files/escape.txt") + Section("noversion.txt", "", "files/noversion.txt") +
+      Section("page.bin", "2", "files/page.bin") + Section("help.html", "1", "files/help.html");
   m_server.Serve("/update.htm", list);
   m_server.Serve("/files/main.bin", mainBin);
   m_server.Serve("/files/manual.txt", manual);
   m_server.Serve("/files/pack.zip", pack);
   m_server.Serve("/files/wrong.bin", "only a few bytes");
   m_server.Serve("/files/escape.txt", "escaped");
+  // An error page with a success status is no program file; a web page of our own is.
+  m_server.Serve("/files/page.bin", {200, "<html>Not here</html>", false, "Text/HTML; charset=UTF-8"});
+  m_server.Serve("/files/help.html", {200, "<html>help</html>", false, "text/html"});
 
   WriteFile(m_prog + "/update.txt", "; installed versions\r\n"
                                     "[same.txt]\r\nVersion=7\r\n[casever.txt]\r\nversion=abc\r\n"
                                     "[wrong.bin]\r\nVersion=2\r\n");
   WriteFile(m_prog + "/wrong.bin", "old wrong");
+  WriteFile(m_prog + "/page.bin", "old page");
   WriteFile(m_prog + "/Main.bin", "old main");
   ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/Main.bin").constData(), 04555), 0);
 
   EXPECT_EQ(RunUpdate(), kHead + "Files that should be updated:\r\n"
                                  "   Main.bin\r\n   docs/manual.txt\r\n   pack.zip\r\n   wrong.bin\r\n"
-                                 "   missing.bin\r\n   ../escape.txt\r\n   /etc/abs.txt\r\n"
+                                 "   missing.bin\r\n   ../escape.txt\r\n   /etc/abs.txt\r\n   page.bin\r\n"
+                                 "   help.html\r\n"
                                  "\r\nStart download:"
                                  "\r\n  download Main.bin : done"
                                  "\r\n  download docs/manual.txt : done"
@@ -132,6 +138,8 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
                                  "\r\n  download missing.bin : download problem"
                                  "\r\n  download ../escape.txt : name refused"
                                  "\r\n  download /etc/abs.txt : name refused"
+                                 "\r\n  download page.bin : download problem (the server sent a web page)"
+                                 "\r\n  download help.html : done"
                                  "\r\n\r\nFinish!");
 
   EXPECT_EQ(ReadAll(m_prog + "/Main.bin"), mainBin);
@@ -140,6 +148,7 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   EXPECT_EQ(st.st_mode & 07777, 0755u); // the old mode, writable by its owner, never setuid
   EXPECT_EQ(ReadAll(m_prog + "/docs/manual.txt"), manual);
   EXPECT_EQ(ReadAll(m_prog + "/wrong.bin"), "old wrong");
+  EXPECT_EQ(ReadAll(m_prog + "/page.bin"), "old page");
   EXPECT_FALSE(QFile::exists(m_prog + "/missing.bin"));
   EXPECT_FALSE(QFile::exists(m_prog + "/pack.zip"));
   EXPECT_EQ(ReadAll(m_prog + "/readme.txt"), "read me");
@@ -152,13 +161,14 @@ TEST_F(UpdateCheckTest, UpdatesChangedFilesAndTheLocalList)
   // Nothing but the expected files: no temporary names left behind.
   QStringList files = QDir(m_prog).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
   files.sort();
-  EXPECT_EQ(files, (QStringList{"Main.bin", "bin", "docs", "readme.txt", "update.txt", "wrong.bin"}));
+  EXPECT_EQ(files,
+            (QStringList{"Main.bin", "bin", "docs", "help.html", "page.bin", "readme.txt", "update.txt", "wrong.bin"}));
 
   EXPECT_EQ(ReadAll(m_prog + "/update.txt"), "; installed versions\r\n"
                                              "[same.txt]\r\nVersion=7\r\n[casever.txt]\r\nversion=abc\r\n"
                                              "[wrong.bin]\r\nVersion=2\r\n"
                                              "\r\n[Main.bin]\r\nVersion=2.0\r\n\r\n[docs/manual.txt]\r\nVersion=1\r\n"
-                                             "\r\n[pack.zip]\r\nVersion=5\r\n");
+                                             "\r\n[pack.zip]\r\nVersion=5\r\n\r\n[help.html]\r\nVersion=1\r\n");
 
   ASSERT_FALSE(m_server.requests.isEmpty());
   const QByteArray head = m_server.requests.first();
@@ -181,8 +191,10 @@ TEST_F(UpdateCheckTest, ListProblemsAreNeverSuccess)
   // No list on the server: its error page is not a list.
   EXPECT_EQ(RunUpdate(), kHead.left(kHead.size() - 6) + kUnable);
   EXPECT_EQ(ReadAll(m_temp + "/Velo-Trix.tmp"), "");
-  // Nor is a server error's text or an empty answer.
-  for (const auto &route : {LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false}, {200, "", false}}) {
+  // Nor is a server error's text, an empty answer or a maintenance page.
+  for (const auto &route : {LocalHttpServer::Route{500, "[Velo-Trix]\r\nVersion=1\r\n", false},
+                            {200, "", false},
+                            {200, "<html><body>Back soon</body></html>", false, "text/html"}}) {
     m_server.Serve("/update.htm", route);
     EXPECT_TRUE(RunUpdate().endsWith(kUnable)) << route.status;
   }
