@@ -437,8 +437,9 @@ unsigned CUnzipArchive::Get(int index, ZipEntryInfo *ze)
   rec.index = index;
   std::memcpy(rec.name, name, info.size_filename + 1);
   rec.attr = AttributesOf(info.external_fa);
-  rec.comp_size = unsigned(info.compressed_size);
-  rec.unc_size = unsigned(info.uncompressed_size);
+  // Sizes that need ZIP64 do not fit the record: they stay at the largest value.
+  rec.comp_size = unsigned(std::min<ZPOS64_T>(info.compressed_size, kZipSizeOver));
+  rec.unc_size = unsigned(std::min<ZPOS64_T>(info.uncompressed_size, kZipSizeOver));
   rec.atime = rec.ctime = rec.mtime = DosToFileTime(info.dosDate);
   ApplyExtendedTimes(extra, rec);
 
@@ -519,25 +520,31 @@ bool CUnzipArchive::MakeFolders(const std::string &relative)
 
 unsigned CUnzipArchive::CopyEntry(int fd)
 {
+  // A damaged entry (ZR_CORRUPT, or ZR_READ when the archive cannot be read)
+  // is told apart from a target that cannot take the data (ZR_WRITE).
   if (unzOpenCurrentFile(m_reader) != UNZ_OK)
-    return ZR_WRITE;
+    return ZR_CORRUPT;
   m_openEntry = m_position;
   std::vector<char> buffer(kChunk);
-  bool failed = false;
+  unsigned code = ZR_OK;
   for (;;) {
     const int n = unzReadCurrentFile(m_reader, buffer.data(), kChunk);
-    if (n < 0 || (n > 0 && !WriteAll(fd, buffer.data(), size_t(n)))) {
-      failed = true;
+    if (n < 0) {
+      code = n == UNZ_ERRNO ? ZR_READ : ZR_CORRUPT;
+      break;
+    }
+    if (n > 0 && !WriteAll(fd, buffer.data(), size_t(n))) {
+      code = ZR_WRITE;
       break;
     }
     if (n == 0)
       break;
   }
   // The check sum is tested when the entry is closed after its last byte.
-  if (unzCloseCurrentFile(m_reader) != UNZ_OK)
-    failed = true;
+  if (unzCloseCurrentFile(m_reader) != UNZ_OK && code == ZR_OK)
+    code = ZR_CORRUPT;
   m_openEntry = -1;
-  return failed ? ZR_WRITE : ZR_OK;
+  return code;
 }
 
 unsigned CUnzipArchive::UnzipToFile(const ZipEntryInfo &ze, const char *target)

@@ -46,6 +46,8 @@ enum : unsigned {
 };
 
 constexpr int kZipMaxName = 260;
+// An entry size of this value or more (one that needs ZIP64) is recorded as this.
+constexpr unsigned kZipSizeOver = 0xFFFFFFFFu;
 
 // One entry as the caller sees it. Times are file times: 100 ns units since
 // 1601-01-01 UTC.
@@ -54,7 +56,7 @@ struct ZipEntryInfo {
   char name[kZipMaxName]; // as stored, folder part and separators included
   unsigned attr;          // ZIP_ATTR_ bits
   std::uint64_t atime, ctime, mtime;
-  unsigned comp_size, unc_size;
+  unsigned comp_size, unc_size; // kZipSizeOver: that much or more
 };
 
 struct TUnzipHandle;
@@ -79,7 +81,9 @@ unsigned FindZipItem(HZIP hz, const char *name, bool ignoreCase, int *index, Zip
 // through a symbolic link are refused with ZR_NOFILE. The file is written
 // under a temporary name and renamed into place only when complete.
 // ZIP_HANDLE: target is ZipFd(fd). ZIP_MEMORY: up to length bytes per call;
-// ZR_MORE asks for another call with the same index.
+// ZR_MORE asks for another call with the same index. A file or handle target
+// answers ZR_CORRUPT for a damaged entry (bad data or check sum), ZR_READ when
+// the archive cannot be read and ZR_WRITE when the target cannot be written.
 unsigned UnzipItem(HZIP hz, int index, void *target, unsigned length, unsigned flags);
 // The folder that ZIP_FILENAME targets count from.
 unsigned SetUnzipBaseDir(HZIP hz, const char *folder);

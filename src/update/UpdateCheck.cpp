@@ -13,18 +13,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QSet>
 #include <QTime>
 
 #include <curl/curl.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <limits>
 #include <memory>
 #include <thread>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -62,9 +65,10 @@ bool WriteAll(int fd, const char *data, qint64 size)
 
 // Walks the folder steps of a relative name (its last part is the file) below
 // root, which ends in '/'. A step that is a link is never passed: it could
-// lead out of root. With create, missing steps are made; false when a step is
-// a link, is no folder or cannot be made. Without create, false only for a link.
-bool FolderSteps(const QByteArray &root, const QByteArray &name, bool create)
+// lead out of root. With create, missing steps are made (and listed in made
+// when given); false when a step is a link, is no folder or cannot be made.
+// Without create, false only for a link.
+bool FolderSteps(const QByteArray &root, const QByteArray &name, bool create, std::vector<QByteArray> *made = nullptr)
 {
   for (qsizetype slash = name.indexOf('/'); slash >= 0; slash = name.indexOf('/', slash + 1)) {
     if (slash == 0 || name[slash - 1] == '/')
@@ -76,8 +80,13 @@ bool FolderSteps(const QByteArray &root, const QByteArray &name, bool create)
         return false;
       if (!S_ISDIR(st.st_mode) && create)
         return false;
-    } else if (create && ::mkdir(folder.constData(), 0755) != 0 && errno != EEXIST) {
-      return false;
+    } else if (create) {
+      if (::mkdir(folder.constData(), 0755) == 0) {
+        if (made)
+          made->push_back(folder);
+      } else if (errno != EEXIST) {
+        return false;
+      }
     }
   }
   return true;
@@ -95,9 +104,13 @@ struct CUpdateCheck::Sink {
   CUpdateCheck *owner = nullptr;
   void *curl = nullptr;
   bool statusChecked = false;
+  bool refuseWebPage = false; // the file is no web page itself
+  bool webPage = false;       // refused: the server answered with a web page
 
   // Runs the transfer on curl, which is set, into this sink.
   CURLcode Perform(const QByteArray &url);
+  // Decides once, before the first byte is kept, whether the answer is taken.
+  void CheckAnswer();
   size_t Take(const char *data, size_t bytes);
   static size_t Write(char *data, size_t size, size_t count, void *user);
   static int Progress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
@@ -112,6 +125,33 @@ bool SuccessStatus(void *curl)
   return code >= 200 && code < 300;
 }
 
+// An error or maintenance page often comes with a success status: its media
+// type, without parameters, tells it from a program file.
+bool IsWebPage(void *curl)
+{
+  char *type = nullptr;
+  if (curl_easy_getinfo(static_cast<CURL *>(curl), CURLINFO_CONTENT_TYPE, &type) != CURLE_OK || !type)
+    return false;
+  QByteArray media(type);
+  if (const qsizetype semicolon = media.indexOf(';'); semicolon >= 0)
+    media.truncate(semicolon);
+  return media.trimmed().compare("text/html", Qt::CaseInsensitive) == 0;
+}
+
+// An archive entry's name as '/'-separated steps, without empty or "." steps.
+QByteArray CleanName(const char *name)
+{
+  QByteArray clean;
+  for (const QByteArray &step : QByteArray(name).replace('\\', '/').split('/')) {
+    if (step.isEmpty() || step == ".")
+      continue;
+    if (!clean.isEmpty())
+      clean += '/';
+    clean += step;
+  }
+  return clean;
+}
+
 } // namespace
 
 CUpdateCheck::CUpdateCheck()
@@ -120,6 +160,7 @@ CUpdateCheck::CUpdateCheck()
   std::call_once(curlInit, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   m_programFolder = WithSlash(QCoreApplication::applicationDirPath());
   m_tempFolder = QDir::tempPath();
+  m_unpackBound = kMaxDownload;
   m_local.SetPathName(m_programFolder + QStringLiteral("update.txt"));
 }
 
@@ -164,6 +205,11 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_texts.nameRefused = LoadStr(IDS_UPD_NAME_REFUSED);
   m_texts.notWritable = LoadStr(IDS_UPD_NOT_WRITABLE);
   m_texts.entryRefused = LoadStr(IDS_UPD_ENTRY_REFUSED);
+  m_texts.unpackNoSpace = LoadStr(IDS_UPD_UNPACK_NO_SPACE);
+  m_texts.unpackDamaged = LoadStr(IDS_UPD_UNPACK_DAMAGED);
+  m_texts.unpackTooBig = LoadStr(IDS_UPD_UNPACK_TOO_BIG);
+  m_texts.unpackNotReplaced = LoadStr(IDS_UPD_NOT_REPLACED);
+  m_texts.webPage = LoadStr(IDS_UPD_WEB_PAGE);
   m_stopRequest = 0;
   m_finished = 0;
   SetWorkEvent();
@@ -307,11 +353,12 @@ int CUpdateCheck::Run()
   list.fd = tempFd;
   const qint64 received = DownloadUrl(curl, list, m_baseUrl + m_listPage, nullptr, 0);
   ::close(tempFd);
-  if (received == 0) {
+  m_remote.SetPathName(tempPath);
+  // Without the product's section (a maintenance page, say) nothing can be checked.
+  if (received == 0 || !m_remote.IsSectionExist(m_product)) {
     Append(m_texts.listError);
   } else {
     Append(m_texts.listOk);
-    m_remote.SetPathName(tempPath);
     QStringList names;
     m_remote.GetKeyNames(m_product, &names);
     for (qsizetype i = 0; i < names.size();) {
@@ -409,8 +456,9 @@ CURLcode CUpdateCheck::Sink::Perform(const QByteArray &url)
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &Sink::Progress);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, this);
   const CURLcode result = curl_easy_perform(handle);
-  if (!statusChecked && result == CURLE_OK && !SuccessStatus(handle))
-    failed = true; // an empty answer with an error status
+  // An empty answer is judged as well.
+  if (!statusChecked && result == CURLE_OK)
+    CheckAnswer();
   curl_slist_free_all(headers);
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
   return result;
@@ -418,12 +466,9 @@ CURLcode CUpdateCheck::Sink::Perform(const QByteArray &url)
 
 size_t CUpdateCheck::Sink::Take(const char *data, size_t bytes)
 {
-  // An error page is never kept: the status decides before the first byte.
-  if (!statusChecked) {
-    statusChecked = true;
-    if (!SuccessStatus(curl))
-      failed = true;
-  }
+  // An error page is never kept: the answer is judged before the first byte.
+  if (!statusChecked)
+    CheckAnswer();
   if (failed || !owner->KeepGoing())
     return 0;
   if (written + qint64(bytes) > kMaxDownload || (expected && written + qint64(bytes) > expected)) {
@@ -439,6 +484,15 @@ size_t CUpdateCheck::Sink::Take(const char *data, size_t bytes)
   written += qint64(bytes);
   owner->SetProgress(expected ? double(written) * 100.0 / double(expected) : 0.0);
   return bytes;
+}
+
+void CUpdateCheck::Sink::CheckAnswer()
+{
+  statusChecked = true;
+  if (!SuccessStatus(curl))
+    failed = true;
+  else if (refuseWebPage && IsWebPage(curl))
+    failed = webPage = true;
 }
 
 size_t CUpdateCheck::Sink::Write(char *data, size_t size, size_t count, void *user)
@@ -465,8 +519,9 @@ int CUpdateCheck::DownloadFile(void *curl, const QString &url, const QString &na
   content.reserve(1024);
   Sink sink;
   sink.memory = &content;
+  sink.refuseWebPage = !name.endsWith(u".htm", Qt::CaseInsensitive) && !name.endsWith(u".html", Qt::CaseInsensitive);
   if (DownloadUrl(curl, sink, url, &name, expected) == 0) {
-    Append(QStringLiteral(": download problem"));
+    Append(QStringLiteral(": download problem") + (sink.webPage ? m_texts.webPage : QString()));
     return 0;
   }
   return CopyToDestination(destination, content);
@@ -509,37 +564,182 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
   return 1;
 }
 
+// One entry of an archive to put in place.
+struct CUpdateCheck::Entry {
+  int index = -1;
+  QByteArray name; // below the archive's folder, '/'-separated
+  bool folder = false;
+};
+
+void CUpdateCheck::UnpackFailed(const QString &text)
+{
+  Append(QStringLiteral("\r\n  ") + text);
+  Ask(text, MB_OK);
+}
+
+qint64 CUpdateCheck::FreeSpace(const QByteArray &folder) const
+{
+  if (const qint64 figure = m_freeSpaceFigure.load(); figure >= 0)
+    return figure;
+  struct statvfs fs {};
+  if (::statvfs(folder.constData(), &fs) != 0)
+    return -1; // unknown: a failed write will tell
+  const quint64 bytes = quint64(fs.f_bavail) * fs.f_frsize;
+  return qint64(std::min<quint64>(bytes, std::numeric_limits<qint64>::max()));
+}
+
+// An archive is installed whole or not at all: its entries are unpacked into
+// a staging folder beside it and renamed into place only when all of them
+// are there, keeping each replaced file until every rename has succeeded.
 int CUpdateCheck::Unpack(const QString &archive)
 {
   const QByteArray archivePath = NativeName(archive);
-  const QString folder = QFileInfo(archive).absolutePath() + u'/';
   int result = 0;
-  HZIP hz = OpenZip(archivePath.constData(), 0, ZIP_FILENAME);
-  if (!hz) {
-    Ask(vtx::Format(m_texts.destLocked, archive), MB_RETRYCANCEL);
-  } else {
-    SetUnzipBaseDir(hz, NativeName(folder).constData());
-    ZipEntryInfo ze{};
-    bool ok = GetZipItem(hz, -1, &ze) == ZR_OK;
-    const int count = ok ? ze.index : 0;
-    // Every name is checked before anything is written: a hostile archive changes nothing.
-    for (int i = 0; ok && i < count; ++i) {
-      if (GetZipItem(hz, i, &ze) != ZR_OK) {
-        ok = false;
-        Ask(vtx::Format(m_texts.destLocked, archive), MB_OK);
-      } else if (!IsSafeRelativeName(ze.name)) {
-        ok = false;
-        Append(vtx::Format(m_texts.entryRefused, QFile::decodeName(ze.name)));
-      }
-    }
-    for (int i = 0; ok && i < count; ++i) {
-      ok = GetZipItem(hz, i, &ze) == ZR_OK && UnzipItem(hz, i, ze.name, 0, ZIP_FILENAME) == ZR_OK;
-      if (!ok)
-        Ask(vtx::Format(m_texts.destLocked, folder + QFile::decodeName(ze.name)), MB_OK);
-    }
-    result = ok ? 1 : 0;
+  if (HZIP hz = OpenZip(archivePath.constData(), 0, ZIP_FILENAME)) {
+    result = UnpackEntries(hz, archive);
     CloseZip(hz);
+  } else {
+    UnpackFailed(vtx::Format(m_texts.unpackDamaged, archive));
   }
   ::unlink(archivePath.constData());
   return result;
+}
+
+int CUpdateCheck::UnpackEntries(TUnzipHandle *hz, const QString &archive)
+{
+  const QString cleanArchive = QDir::cleanPath(archive);
+  const QByteArray archivePath = NativeName(cleanArchive);
+  const QByteArray folder = NativeName(QFileInfo(cleanArchive).path() + u'/');
+  const QByteArray localList = NativeName(QDir::cleanPath(m_local.GetPathName()));
+  ZipEntryInfo ze{};
+  if (GetZipItem(hz, -1, &ze) != ZR_OK) {
+    UnpackFailed(vtx::Format(m_texts.unpackDamaged, archive));
+    return 0;
+  }
+  const int count = ze.index;
+  // Every name and size is checked before anything is written: a hostile archive changes nothing.
+  std::vector<Entry> entries;
+  quint64 total = 0;
+  bool needsZip64 = false;
+  for (int i = 0; i < count; ++i) {
+    if (GetZipItem(hz, i, &ze) != ZR_OK) {
+      UnpackFailed(vtx::Format(m_texts.unpackDamaged, archive));
+      return 0;
+    }
+    const bool isFolder = (ze.attr & ZIP_ATTR_DIRECTORY) != 0;
+    const QByteArray name = CleanName(ze.name);
+    // The local list and the archive itself belong to the update, not to the archive.
+    const QByteArray path = folder + name;
+    if (!IsSafeRelativeName(ze.name) || (name.isEmpty() && !isFolder) || path == localList || path == archivePath) {
+      Append(vtx::Format(m_texts.entryRefused, QFile::decodeName(ze.name)));
+      return 0;
+    }
+    needsZip64 = needsZip64 || ze.unc_size == kZipSizeOver || ze.comp_size == kZipSizeOver;
+    total += ze.unc_size;
+    if (!name.isEmpty())
+      entries.push_back({i, name, isFolder});
+  }
+  // The reader never delivers more than an entry's listed size, so the sum bounds the writes.
+  const qint64 bound = m_unpackBound.load();
+  if (needsZip64 || total > quint64(std::max<qint64>(bound, 0))) {
+    UnpackFailed(vtx::Format(m_texts.unpackTooBig, archive, QString::number(bound)));
+    return 0;
+  }
+  if (const qint64 free = FreeSpace(folder); free >= 0 && total > quint64(free)) {
+    UnpackFailed(vtx::Format(m_texts.unpackNoSpace, archive));
+    return 0;
+  }
+
+  // Beside the archive, so every rename stays on one file system.
+  QByteArray staging = archivePath + ".XXXXXX";
+  if (!::mkdtemp(staging.data())) {
+    UnpackFailed(vtx::Format(m_texts.unpackNoSpace, archive));
+    return 0;
+  }
+  bool ok = ::mkdir((staging + "/new").constData(), 0700) == 0 && ::mkdir((staging + "/old").constData(), 0700) == 0 &&
+            SetUnzipBaseDir(hz, (staging + "/new").constData()) == ZR_OK;
+  if (!ok)
+    UnpackFailed(vtx::Format(m_texts.unpackNoSpace, archive));
+  for (const Entry &entry : entries) {
+    // A stop is honoured between entries; until the renames it changes nothing.
+    if (!ok || !KeepGoing())
+      break;
+    if (entry.folder)
+      continue;
+    const unsigned code = UnzipItem(hz, entry.index, const_cast<char *>(entry.name.constData()), 0, ZIP_FILENAME);
+    if (code == ZR_CORRUPT || code == ZR_READ) {
+      UnpackFailed(vtx::Format(m_texts.unpackDamaged, archive));
+      ok = false;
+    } else if (code != ZR_OK) {
+      UnpackFailed(vtx::Format(m_texts.unpackNoSpace, QFile::decodeName(folder + entry.name)));
+      ok = false;
+    }
+  }
+  ok = ok && KeepGoing() && Install(entries, folder, staging);
+  QDir(QFile::decodeName(staging)).removeRecursively();
+  return ok ? 1 : 0;
+}
+
+bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &folder, const QByteArray &staging)
+{
+  // Every destination is walked again with lstat: no rename goes through a
+  // link, and the folders made here go again when the install fails.
+  std::vector<QByteArray> made;
+  const auto removeMade = [&made] {
+    for (auto it = made.rbegin(); it != made.rend(); ++it)
+      ::rmdir(it->constData());
+  };
+  const QByteArray stagingName = staging.mid(folder.size());
+  for (const Entry &entry : entries) {
+    if (entry.name == stagingName || entry.name.startsWith(stagingName + '/') ||
+        !FolderSteps(folder, entry.folder ? entry.name + '/' : entry.name, true, &made)) {
+      removeMade();
+      Append(vtx::Format(m_texts.entryRefused, QFile::decodeName(entry.name)));
+      return false;
+    }
+  }
+
+  struct Replaced {
+    QByteArray path, backup;
+    bool hadOld;
+  };
+  std::vector<Replaced> replaced;
+  QSet<QByteArray> seen; // a name stored twice was staged once, the last one winning
+  for (const Entry &entry : entries) {
+    if (entry.folder || seen.contains(entry.name))
+      continue;
+    seen.insert(entry.name);
+    const QByteArray path = folder + entry.name;
+    const QByteArray staged = staging + "/new/" + entry.name;
+    const QByteArray backup = staging + "/old/" + QByteArray::number(qsizetype(replaced.size()));
+    struct stat st {};
+    const bool hadOld = ::lstat(path.constData(), &st) == 0;
+    int error = 0;
+    bool moved = false;
+    // A hard link keeps the old file without a moment in which the name is missing.
+    if (hadOld && S_ISDIR(st.st_mode))
+      error = EISDIR;
+    else if (hadOld && ::link(path.constData(), backup.constData()) != 0 &&
+             !(moved = ::rename(path.constData(), backup.constData()) == 0))
+      error = errno;
+    else if (::rename(staged.constData(), path.constData()) != 0) {
+      error = errno;
+      if (moved)
+        ::rename(backup.constData(), path.constData());
+    }
+    if (error == 0) {
+      replaced.push_back({path, backup, hadOld});
+      continue;
+    }
+    for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) {
+      if (it->hadOld)
+        ::rename(it->backup.constData(), it->path.constData());
+      else
+        ::unlink(it->path.constData());
+    }
+    removeMade();
+    UnpackFailed(vtx::Format(m_texts.unpackNotReplaced, QFile::decodeName(path), qt_error_string(error)));
+    return false;
+  }
+  return true;
 }

@@ -11,6 +11,9 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
+
+struct TUnzipHandle;
 
 // The internet-update worker: fetches the remote list, compares it with the
 // local list "update.txt" in the program folder, downloads the changed files,
@@ -50,6 +53,13 @@ public:
   // Where the downloaded list is kept: QDir::tempPath() unless set.
   void SetTempFolder(const QString &folder);
   QString GetTempFolder() const;
+  // An archive is unpacked only when its entries' listed sizes add up to no
+  // more than this bound (the download bound unless set) and to no more than
+  // the free space of the program folder's file system, which is asked of the
+  // system unless a figure is set here (-1: ask again). Set them only while no
+  // run goes on.
+  void SetUnpackBound(qint64 bytes) { m_unpackBound = bytes; }
+  void SetFreeSpaceFigure(qint64 bytes) { m_freeSpaceFigure = bytes; }
   // Replaces the message boxes (default: asked through the GUI thread, given
   // up as Cancel when the run is stopped). Set it only while no run goes on.
   void SetAsker(Asker asker) { m_asker = std::move(asker); }
@@ -61,8 +71,10 @@ protected:
 private:
   struct Texts {
     QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated, finish, userStop,
-        cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused;
+        cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused, unpackNoSpace, unpackDamaged,
+        unpackTooBig, unpackNotReplaced, webPage;
   };
+  struct Entry;
   struct Sink;
 
   bool KeepGoing() const { return m_runFlag.load() != 0 && m_stopRequest.load() == 0; }
@@ -75,9 +87,15 @@ private:
   int DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected);
   int CopyToDestination(const QString &destination, const QByteArray &content);
   int Unpack(const QString &archive);
+  int UnpackEntries(TUnzipHandle *zip, const QString &archive);
+  bool Install(const std::vector<Entry> &entries, const QByteArray &folder, const QByteArray &staging);
+  qint64 FreeSpace(const QByteArray &folder) const;
+  void UnpackFailed(const QString &text);
 
   std::atomic<int> m_finished{1};
   std::atomic<int> m_runFlag{0};
+  std::atomic<qint64> m_unpackBound{0}; // set by the constructor
+  std::atomic<qint64> m_freeSpaceFigure{-1};
 
   mutable std::mutex m_mutex; // guards the progress, the log and the folders
   double m_progress = 0.0;

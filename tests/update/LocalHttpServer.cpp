@@ -47,6 +47,8 @@ void LocalHttpServer::Answer(QTcpSocket *socket, const QByteArray &head)
   QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + " X\r\n";
   if (m_locations.contains(path))
     answer += "Location: " + m_locations[path] + "\r\n";
+  if (!route.contentType.isEmpty())
+    answer += "Content-Type: " + route.contentType + "\r\n";
   if (route.stall) {
     answer += "Content-Length: 100000000\r\n\r\n" + route.body;
     socket->write(answer);

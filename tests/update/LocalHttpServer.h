@@ -14,7 +14,8 @@ public:
   struct Route {
     int status = 200;
     QByteArray body;
-    bool stall = false; // send the headers and a first piece, then nothing
+    bool stall = false;       // send the headers and a first piece, then nothing
+    QByteArray contentType{}; // no Content-Type header when empty
   };
 
   LocalHttpServer();

@@ -252,7 +252,8 @@ TEST_F(UnzipTest, CorruptArchivesFailCleanly)
   EXPECT_EQ(UnzipItem(far, 0, sink, sizeof sink, ZIP_MEMORY), ZR_CORRUPT);
   EXPECT_EQ(CloseZip(far), ZR_OK);
 
-  // A damaged entry fails its check sum and leaves the old file as it was.
+  // A damaged entry fails its check sum and leaves the old file as it was;
+  // that is told apart from a target that cannot take the data.
   QByteArray raw = ZipBytes({{.name = "data.bin", .data = QByteArray(5000, 'd'), .unixMode = 0100644, .store = true},
                              {.name = std::string(300, 'n'), .data = "long name"}});
   raw[30 + 8 + 100] = 'X';
@@ -261,8 +262,16 @@ TEST_F(UnzipTest, CorruptArchivesFailCleanly)
   ASSERT_TRUE(WriteFile(m_out + "/data.bin", "old content"));
   HZIP hz = Open(damaged);
   ASSERT_NE(hz, nullptr);
-  EXPECT_EQ(UnzipItem(hz, 0, const_cast<char *>("data.bin"), 0, ZIP_FILENAME), ZR_WRITE);
+  EXPECT_EQ(UnzipItem(hz, 0, const_cast<char *>("data.bin"), 0, ZIP_FILENAME), ZR_CORRUPT);
   EXPECT_EQ(ReadAll(m_out + "/data.bin"), "old content");
+  const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+  if (full >= 0) {
+    HZIP good = Open();
+    ASSERT_NE(good, nullptr);
+    EXPECT_EQ(UnzipItem(good, 0, ZipFd(full), 0, ZIP_HANDLE), ZR_WRITE);
+    EXPECT_EQ(CloseZip(good), ZR_OK);
+    ::close(full);
+  }
   EXPECT_EQ(QDir(m_out).entryList(QDir::Files), QStringList{"data.bin"});
   // A name longer than the record's buffer is a corrupt archive, not a cut name.
   ZipEntryInfo ze{};
