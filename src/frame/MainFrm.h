@@ -58,8 +58,6 @@ public:
   using ChildFrameFactory = std::function<CChildFrame *(CMainFrame &frame, CQelDoc *doc)>;
   static void SetTraceManagerFactory(TraceManagerFactory factory);
   static void SetFindDialogFactory(ToolWindowFactory factory);
-  // The preferences dialog, run modally by the Options command.
-  static void SetOptionsDialog(std::function<void(CMainFrame &frame)> run);
 
   // startSerial false: no serial manager (tests give their own sink).
   explicit CMainFrame(bool startSerial = true, QWidget *parent = nullptr);
@@ -168,14 +166,11 @@ public:
   bool IsCommandEnabled(int id, bool *checked = nullptr) const;
   // Sets every action's enabled and checked state from IsCommandEnabled.
   void UpdateCommandStates();
-  static bool IsBoardCommand(int id);
   // A command's status-bar prompt, and its tooltip: the text after the
   // first line feed of its string. A string without one is a menu text:
   // both are that text without its mnemonic.
   static QString CommandPrompt(int id);
   static QString CommandTooltip(int id);
-  // The toolbar's ids from left to right, 0 for a separator.
-  static std::vector<int> ToolbarLayout();
   // The caps and num lock panes follow the keyboard.
   void UpdateLockPanes();
   QAction *Action(int id) const;
