@@ -83,8 +83,17 @@ TEST_F(MainFrameTest, TabStripShowsImagesAtFirstAndClaimsItsBand)
   remade->ApplyTimerAndTabs();
   EXPECT_FALSE(remade->Tabs()->HasImages()); // a later change follows it
   auto doc = LoadExampleDoc();
-  remade->AddChildFrame(doc.get());
+  CChildFrame *child = remade->AddChildFrame(doc.get());
   QCoreApplication::processEvents();
+  // Each state has one icon: a new one at every status report would add a
+  // pixmap to Qt's cache at every repaint of the strip.
+  IConnHooks &hooks = *child;
+  hooks.SetStateIcon(StateIcon::OkRun);
+  const qint64 okRun = child->windowIcon().cacheKey();
+  hooks.SetStateIcon(StateIcon::Error);
+  EXPECT_NE(child->windowIcon().cacheKey(), okRun);
+  hooks.SetStateIcon(StateIcon::OkRun);
+  EXPECT_EQ(child->windowIcon().cacheKey(), okRun);
   CMDITabs *tabs = remade->Tabs();
   ASSERT_TRUE(tabs->isVisible());
   EXPECT_EQ(tabs->geometry().top(), 0);
