@@ -77,6 +77,7 @@ public:
   QString GetInitializeLanguage() const override;
   void AddRequest(CRequestPacket *&packet) override;
   void AddHeadRequest(CRequestPacket *&packet) override;
+  void CancelRequests(WindowId window, std::uint16_t kind) override;
   int IsActive() const override;
   int GetReqPktListSize() const override;
 
@@ -124,6 +125,8 @@ public:
     std::array<std::pair<std::int16_t, float>, 6> items{}; // sampling_time, buf_length, diagn_ts, trig+, trig-, delay
   };
   void UpdateStatus(WindowId child, const StatusValues &values);
+  // A board window went offline: its trace download ends, and a manager
+  // attached to it shows it offline.
   void RefreshGenMemBuff(WindowId child);
   // The board-message window: hide, show, or show the text for code (WinCmdShow).
   void ShowWinCmd(int action, const QString &text, std::int16_t code);

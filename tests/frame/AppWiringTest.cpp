@@ -332,6 +332,23 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   EXPECT_TRUE(bytes.startsWith("speed_actual;current;dc_voltage;torque;Track 4;Track 5\r\n"));
   EXPECT_EQ(bytes.count("\r\n"), 304);
 
+  // Going offline ends a download: no page is asked for after it and no tab
+  // comes of it. Going online again is performed after the download's last
+  // request, whatever that is.
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 100 all")));
+  const long before = sim.Requests();
+  mgr.OnDownload();
+  ASSERT_TRUE(WaitFor([&] { return sim.Requests() >= before + 3; }, 5000)); // sizes and the first page
+  child->OnCommand(Cmd::OnLine);
+  const long offline = sim.Requests();
+  EXPECT_EQ(mgr.GetState(), CGenMemBuff::StateOffline);
+  EXPECT_EQ(mgr.GetDownloadBoard(), kNoWindow);
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 15000));
+  // At most the page on its way, the two identity reads and one more request.
+  EXPECT_LE(sim.Requests() - offline, 4);
+  EXPECT_EQ(mgr.GetBufferCount(), 2);
+
   frame->CloseAllChildren();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
