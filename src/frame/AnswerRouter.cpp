@@ -155,10 +155,15 @@ void CAnswerRouter::AddTraceBuffer(const CRequestPacket &packet)
     if (board)
       labels[t] = board->TrackLabel(t);
   }
-  if (ITraceManager *manager = m_boards.GetTraceManager()) {
-    manager->AddBufferWindow(header, labels, scales, packet);
-    manager->SetState(ITraceManager::StateReady);
+  ITraceManager *manager = m_boards.GetTraceManager();
+  // Only the running download's board gives a buffer: the answer of a board
+  // that went offline or was closed meanwhile is no one's.
+  if (!manager || packet.hWnd == kNoWindow || manager->GetDownloadBoard() != packet.hWnd) {
+    qCDebug(lcFrame, "trace buffer of window %u dropped: no download of it runs", static_cast<unsigned>(packet.hWnd));
+    return;
   }
+  manager->AddBufferWindow(header, labels, scales, packet);
+  manager->SetState(ITraceManager::StateReady);
 }
 
 void CAnswerRouter::NotifyAnswerError(CRequestPacket &packet, bool activeChild)

@@ -99,6 +99,11 @@ WindowId CTraceManagerAdapter::GetBoardWindow() const
   return m_pWnd ? m_pWnd->m_hBoardWnd : kNoWindow;
 }
 
+WindowId CTraceManagerAdapter::GetDownloadBoard() const
+{
+  return m_pWnd ? m_pWnd->GetDownloadBoard() : kNoWindow;
+}
+
 int CTraceManagerAdapter::GetState() const
 {
   return m_pWnd ? m_pWnd->GetState() : 0;

@@ -22,6 +22,7 @@ public:
   QWidget *Window() override;
   void SetAddress(WindowId board, int address) override;
   WindowId GetBoardWindow() const override;
+  WindowId GetDownloadBoard() const override;
   int GetState() const override;
   void SetState(int state) override;
   int GetMode() const override;

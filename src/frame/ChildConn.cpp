@@ -347,10 +347,13 @@ double CChildConn::TrackScale(int track) const
   return 1.0;
 }
 
-void CChildConn::ReadBuffer()
+bool CChildConn::ReadBuffer()
 {
-  if (m_pDoc)
-    RequestBufferRead();
+  if (!m_pDoc)
+    return false;
+  RequestBufferRead();
+  // Pending only once the request is queued.
+  return m_pDoc->IsTraceReadPending();
 }
 
 void CChildConn::ClearBufferRead()

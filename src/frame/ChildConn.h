@@ -61,7 +61,7 @@ public:
   QString GetBufferName() const override;
   QString TrackLabel(int track) const override;
   double TrackScale(int track) const override;
-  void ReadBuffer() override;
+  bool ReadBuffer() override;
   void ClearBufferRead() override;
   void WriteSetting(std::int16_t index, double value) override;
   void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }

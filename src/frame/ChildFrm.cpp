@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <map>
 #include <utility>
 
 namespace {
@@ -44,7 +45,9 @@ QWidget *MakePane(CChildFrame::PaneKind kind, CQelDoc &doc, CChildFrame &frame)
 
 } // namespace
 
-QIcon StateIconImage(int icon)
+namespace {
+
+QIcon DrawStateIcon(int icon)
 {
   QColor colour(0x90, 0x90, 0x90);
   switch (icon) {
@@ -82,6 +85,20 @@ QIcon StateIconImage(int icon)
     p.drawPolygon(run, 3); // running
   }
   return QIcon(pixmap);
+}
+
+} // namespace
+
+QIcon StateIconImage(int icon)
+{
+  // Each state's icon is drawn once: a new icon at every status report would
+  // put a new pixmap into Qt's pixmap cache at every repaint of the tabs.
+  // Never freed: no pixmap may be destroyed after the application object.
+  static auto *icons = new std::map<int, QIcon>;
+  auto it = icons->find(icon);
+  if (it == icons->end())
+    it = icons->emplace(icon, DrawStateIcon(icon)).first;
+  return it->second;
 }
 
 void CChildFrame::SetPaneFactory(PaneKind kind, PaneFactory factory)

@@ -218,12 +218,6 @@ private:
 
 } // namespace
 
-bool CMainFrame::IsBoardCommand(int id)
-{
-  const commands::Row *row = commands::Find(id);
-  return row && row->scope == commands::Scope::Board;
-}
-
 QString CMainFrame::CommandPrompt(int id)
 {
   const QString text = CommandString(id);
@@ -236,11 +230,6 @@ QString CMainFrame::CommandTooltip(int id)
   const QString text = CommandString(id);
   const int lf = text.indexOf(u'\n');
   return lf < 0 ? WithoutMnemonic(text) : text.mid(lf + 1);
-}
-
-std::vector<int> CMainFrame::ToolbarLayout()
-{
-  return {std::begin(kToolbarLayout), std::end(kToolbarLayout)};
 }
 
 void CMainFrame::CreateToolBar()
@@ -417,18 +406,7 @@ CChildFrame *ActiveChildFrame(const CMainFrame &frame)
   return WindowRegistry::Instance().ResolveAs<CChildFrame>(frame.GetActiveChild());
 }
 
-std::function<void(CMainFrame &)> &OptionsDialog()
-{
-  static std::function<void(CMainFrame &)> run;
-  return run;
-}
-
 } // namespace
-
-void CMainFrame::SetOptionsDialog(std::function<void(CMainFrame &)> run)
-{
-  OptionsDialog() = std::move(run);
-}
 
 void CMainFrame::OnCommand(int id)
 {
@@ -514,10 +492,7 @@ void CMainFrame::OnFileOpen(const QString &path)
 
 void CMainFrame::OnOptions()
 {
-  if (OptionsDialog())
-    OptionsDialog()(*this);
-  else
-    RunPreferencesDialog(this, *m_pOptions);
+  RunPreferencesDialog(this, *m_pOptions);
 }
 
 void CMainFrame::OnFind()

@@ -336,6 +336,14 @@ void CMainFrame::AddHeadRequest(CRequestPacket *&packet)
   packet = nullptr;
 }
 
+void CMainFrame::CancelRequests(WindowId window, std::uint16_t kind)
+{
+  if (m_pSink)
+    m_pSink->CancelRequests(window, kind);
+  else if (m_pSerManager)
+    m_pSerManager->CancelRequests(window, kind);
+}
+
 int CMainFrame::IsActive() const
 {
   if (m_pSink)
@@ -521,9 +529,17 @@ void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
 
 void CMainFrame::RefreshGenMemBuff(WindowId child)
 {
-  if (m_pGenMemBuff && m_pGenMemBuff->GetBoardWindow() == child) {
+  // Offline ends the board's download: no further page is asked for, and
+  // nothing of it becomes a buffer.
+  CancelRequests(child, REQ_READ_TRACE);
+  if (!m_pGenMemBuff)
+    return;
+  if (m_pGenMemBuff->GetBoardWindow() == child) {
     m_pGenMemBuff->SetMode(ITraceManager::ModeManual);
     m_pGenMemBuff->SetState(ITraceManager::StateOffline);
+  } else if (m_pGenMemBuff->GetDownloadBoard() == child) {
+    // The manager shows another board now: its download may start again.
+    m_pGenMemBuff->SetState(ITraceManager::StateReady);
   }
 }
 

@@ -58,8 +58,6 @@ public:
   using ChildFrameFactory = std::function<CChildFrame *(CMainFrame &frame, CQelDoc *doc)>;
   static void SetTraceManagerFactory(TraceManagerFactory factory);
   static void SetFindDialogFactory(ToolWindowFactory factory);
-  // The preferences dialog, run modally by the Options command.
-  static void SetOptionsDialog(std::function<void(CMainFrame &frame)> run);
 
   // startSerial false: no serial manager (tests give their own sink).
   explicit CMainFrame(bool startSerial = true, QWidget *parent = nullptr);
@@ -79,6 +77,7 @@ public:
   QString GetInitializeLanguage() const override;
   void AddRequest(CRequestPacket *&packet) override;
   void AddHeadRequest(CRequestPacket *&packet) override;
+  void CancelRequests(WindowId window, std::uint16_t kind) override;
   int IsActive() const override;
   int GetReqPktListSize() const override;
 
@@ -126,6 +125,8 @@ public:
     std::array<std::pair<std::int16_t, float>, 6> items{}; // sampling_time, buf_length, diagn_ts, trig+, trig-, delay
   };
   void UpdateStatus(WindowId child, const StatusValues &values);
+  // A board window went offline: its trace download ends, and a manager
+  // attached to it shows it offline.
   void RefreshGenMemBuff(WindowId child);
   // The board-message window: hide, show, or show the text for code (WinCmdShow).
   void ShowWinCmd(int action, const QString &text, std::int16_t code);
@@ -168,14 +169,11 @@ public:
   bool IsCommandEnabled(int id, bool *checked = nullptr) const;
   // Sets every action's enabled and checked state from IsCommandEnabled.
   void UpdateCommandStates();
-  static bool IsBoardCommand(int id);
   // A command's status-bar prompt, and its tooltip: the text after the
   // first line feed of its string. A string without one is a menu text:
   // both are that text without its mnemonic.
   static QString CommandPrompt(int id);
   static QString CommandTooltip(int id);
-  // The toolbar's ids from left to right, 0 for a separator.
-  static std::vector<int> ToolbarLayout();
   // The caps and num lock panes follow the keyboard.
   void UpdateLockPanes();
   QAction *Action(int id) const;

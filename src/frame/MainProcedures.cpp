@@ -207,9 +207,11 @@ void CMainFrame::CheckTraceBuffers()
     m.SetMode(ITraceManager::ModeManual);
     Prompter::Instance().MessageBox(LoadStr(IDS_TOO_MANY_BUFFERS), QString(), MB_OK, this);
   }
-  if (m_pGenMemBuff && m_pGenMemBuff->GetState() != ITraceManager::StateOffline &&
-      !QueryChild(m_pGenMemBuff->GetBoardWindow(), BoardState::Online))
-    m_pGenMemBuff->SetState(ITraceManager::StateOffline);
+  // While a download runs, the state is its board's.
+  const WindowId download = m.GetDownloadBoard();
+  const WindowId shown = download != kNoWindow ? download : m.GetBoardWindow();
+  if (m.GetState() != ITraceManager::StateOffline && !QueryChild(shown, BoardState::Online))
+    m.SetState(ITraceManager::StateOffline);
 }
 
 void CMainFrame::PollNextChild()

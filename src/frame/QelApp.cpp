@@ -11,7 +11,9 @@
 #include "model/generali.h"
 #include "platform/BusyCursor.h"
 #include "platform/Profile.h"
+#include "platform/Prompter.h"
 #include "platform/ScreenFit.h"
+#include "platform/StringIds.h"
 #include "update/UpgradeDlg.h"
 #include "views/PrintSetup.h"
 
@@ -30,10 +32,14 @@ CQelApp::CQelApp(QObject *parent) : CWinAppEx(parent), m_pPrintSetup(std::make_u
 {
   CPrintSetup::SetAppInstance(m_pPrintSetup.get());
   connect(this, &CWinAppEx::documentHandedOver, this, [this](const QString &path) {
+    CQelDoc *doc = nullptr;
     {
       const vtx::BusyCursor busy;
-      OpenDocumentFile(path);
+      doc = OpenDocumentQuietly(path);
     }
+    // The reason is shown with the normal cursor back.
+    if (!doc)
+      SayWhyRefused(path);
     if (m_pMainFrame) {
       m_pMainFrame->raise();
       m_pMainFrame->activateWindow();
@@ -102,7 +108,7 @@ bool CQelApp::InitInstance(const QStringList &arguments, bool startSerial, bool 
   m_pMainFrame->setAcceptDrops(true);
   m_strHelpPath = GetFolderFromPath(QCoreApplication::applicationFilePath());
 
-  if (!file.isEmpty() && !OpenDocumentFile(file)) {
+  if (!file.isEmpty() && !OpenDocumentQuietly(file)) {
     m_strStartError = file + QStringLiteral(": ") + OpenFailureReason(file);
     return false;
   }
@@ -150,6 +156,25 @@ QStringList CQelApp::RecentFileMenuTexts() const
 }
 
 CQelDoc *CQelApp::OpenDocumentFile(const QString &path)
+{
+  CQelDoc *doc = OpenDocumentQuietly(path);
+  if (!doc)
+    SayWhyRefused(path);
+  return doc;
+}
+
+void CQelApp::SayWhyRefused(const QString &path)
+{
+  // A missing or unreadable file stays silent and a bad header has its own
+  // box; a FIFO, a device, a folder or a huge file would otherwise vanish
+  // without a word.
+  if (path.isEmpty())
+    return;
+  if (const QString why = vtx::UnfitReason(path); !why.isEmpty())
+    AfxMessageBox(LoadStrFormat(IDS_OPEN_REFUSED, path, why), MB_OK | MB_ICONWARNING);
+}
+
+CQelDoc *CQelApp::OpenDocumentQuietly(const QString &path)
 {
   if (!m_pTemplate || path.isEmpty())
     return nullptr;

@@ -43,7 +43,8 @@ public:
   CMainFrame *GetMainFrame() const { return m_pMainFrame.get(); }
   CDocTemplate *GetDocTemplate() const { return m_pTemplate.get(); }
   // Opens a document in a board window (or brings its window forward); null
-  // when it could not be read. The path goes into the recent-file list.
+  // when it could not be read. The path goes into the recent-file list. A
+  // file refused for its kind or size is named in a message box.
   CQelDoc *OpenDocumentFile(const QString &path);
   void LoadRecentFileList(int count);
   CRecentFileList *GetRecentFileList() const { return m_pRecentFileList.get(); }
@@ -67,6 +68,10 @@ public:
   static QString FileFromArguments(const QStringList &arguments);
 
 private:
+  // OpenDocumentFile without the message box (the start-up says why itself).
+  CQelDoc *OpenDocumentQuietly(const QString &path);
+  // The box for a file refused for its kind or size; nothing otherwise.
+  void SayWhyRefused(const QString &path);
   void CloseDocument(CQelDoc *doc);
 
   std::unique_ptr<CPrintSetup> m_pPrintSetup;

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "platform/WindowId.h"
+
+#include <cstdint>
+
 struct CRequestPacket;
 
 // Where a board connection queues its requests: the main frame over its
@@ -14,4 +18,11 @@ public:
   virtual int IsActive() const = 0;
   // Requests waiting to be sent.
   virtual int GetReqPktListSize() const = 0;
+  // Drops that window's requests of that kind, the one being sent included
+  // (from its next exchange on); none of them is answered.
+  virtual void CancelRequests(WindowId window, std::uint16_t kind)
+  {
+    (void)window;
+    (void)kind;
+  }
 };

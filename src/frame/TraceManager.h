@@ -27,6 +27,9 @@ public:
   // Attaches to a board window (kNoWindow detaches) with its address.
   virtual void SetAddress(WindowId board, int address) = 0;
   virtual WindowId GetBoardWindow() const = 0;
+  // The board whose download runs (it may no longer be the attached one), or
+  // kNoWindow. Only its trace answer becomes a buffer.
+  virtual WindowId GetDownloadBoard() const = 0;
   virtual int GetState() const = 0;
   virtual void SetState(int state) = 0;
   virtual int GetMode() const = 0;

@@ -81,7 +81,33 @@ CRequestPacket *CGenericServer::TakeRequest()
     return nullptr;
   CRequestPacket *pkt = m_requests.front();
   m_requests.pop_front();
+  m_current = pkt;
+  m_currentWindow = pkt->hWnd;
+  m_currentKind = pkt->message;
+  m_currentCancelled = false;
   return pkt;
+}
+
+void CGenericServer::CancelRequests(WindowId window, uint16_t kind)
+{
+  std::lock_guard lock(m_lock);
+  const auto cancelled = [window, kind](const CRequestPacket *p) { return p->hWnd == window && p->message == kind; };
+  for (auto it = m_requests.begin(); it != m_requests.end();) {
+    if (cancelled(*it)) {
+      delete *it;
+      it = m_requests.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if (m_current && m_currentWindow == window && m_currentKind == kind)
+    m_currentCancelled = true;
+}
+
+bool CGenericServer::CurrentCancelled() const
+{
+  std::lock_guard lock(m_lock);
+  return m_currentCancelled;
 }
 
 void CGenericServer::PutAnswer(CRequestPacket *pkt)
@@ -89,6 +115,15 @@ void CGenericServer::PutAnswer(CRequestPacket *pkt)
   int waiting = 0;
   {
     std::lock_guard lock(m_lock);
+    const bool cancelled = pkt == m_current && m_currentCancelled;
+    if (pkt == m_current) {
+      m_current = nullptr;
+      m_currentCancelled = false;
+    }
+    if (cancelled) {
+      delete pkt;
+      return;
+    }
     m_answers.push_back(pkt);
     waiting = static_cast<int>(m_answers.size());
   }

@@ -4,6 +4,7 @@
 
 #include "platform/WindowId.h"
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -28,6 +29,11 @@ public:
   void AddRequest(CRequestPacket *&pkt);
   void AddHeadRequest(CRequestPacket *&pkt);
 
+  // Drops the waiting requests of that kind from that window; the one being
+  // performed, if it is one of them, stops before its next exchange and its
+  // packet is freed unanswered.
+  void CancelRequests(WindowId window, uint16_t kind);
+
   // The oldest answer, owned by the caller from now on; null when none.
   CRequestPacket *GetAnsware();
   int GetAnsPktListSize() const;
@@ -38,9 +44,12 @@ public:
   WindowId FrameWindow() const { return m_frame; }
 
 protected:
-  // Worker side. TakeRequest returns null when the queue is empty.
+  // Worker side. TakeRequest returns null when the queue is empty. PutAnswer
+  // frees a cancelled packet instead of answering it.
   CRequestPacket *TakeRequest();
   void PutAnswer(CRequestPacket *pkt);
+  // True once the request being performed was cancelled.
+  bool CurrentCancelled() const;
   void Notify(unsigned code, long argument) const;
   // Deletes every packet of both lists (after the worker has stopped).
   void FreeAll();
@@ -53,4 +62,10 @@ private:
   mutable std::mutex m_lock;
   std::deque<CRequestPacket *> m_requests; // owned, guarded by m_lock
   std::deque<CRequestPacket *> m_answers;  // owned, guarded by m_lock
+  // The request being performed, its window and kind as taken (the worker
+  // changes the packet meanwhile); guarded by m_lock.
+  const CRequestPacket *m_current = nullptr;
+  WindowId m_currentWindow = kNoWindow;
+  uint16_t m_currentKind = 0;
+  bool m_currentCancelled = false;
 };

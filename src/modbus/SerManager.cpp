@@ -150,6 +150,8 @@ private:
   bool ReadTrace(CRequestPacket &p);
   bool ReadKTable(CRequestPacket &p);
   void Fail(CRequestPacket &p, uint16_t code, const QString &text);
+  // The request was cancelled by its window: it fails (and goes unanswered).
+  bool Cancelled(CRequestPacket &p);
   void WaitSilent();
   void Drain(int windowMs);
 
@@ -256,6 +258,14 @@ void CSerManager::Worker::Close()
   m_ctx = nullptr;
   m_owner.m_portOpen = 0;
   m_owner.Notify(kSerPortClosed, 0);
+}
+
+bool CSerManager::Worker::Cancelled(CRequestPacket &p)
+{
+  if (!m_owner.CurrentCancelled())
+    return false;
+  Fail(p, kSerErrStopped, QStringLiteral("Request cancelled"));
+  return true;
 }
 
 void CSerManager::Worker::Fail(CRequestPacket &p, uint16_t code, const QString &text)
@@ -482,6 +492,11 @@ bool CSerManager::Worker::ReadTransfer(CRequestPacket &p, uint16_t command, uint
   uint32_t wanted = 1; // words, known after page 0
   uint32_t pages = 1;
   for (uint16_t page = 0; page == 0 || words->size() < wanted; ++page) {
+    if (Cancelled(p)) {
+      if (progressBase)
+        m_owner.Notify(progressBase + 3, 0);
+      return false;
+    }
     uint16_t answer[bp::kTransferReadCount];
     uint32_t pageTotal = 0;
     const uint16_t request[bp::kTransferWriteCount] = {command, page, argument};
@@ -581,9 +596,11 @@ bool CSerManager::Worker::ReadTrace(CRequestPacket &p)
 {
   uint16_t tracks = 0;
   uint16_t samples = 0;
-  if (!Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_width_reg, 1, &tracks); }))
+  if (Cancelled(p) ||
+      !Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_width_reg, 1, &tracks); }))
     return false;
-  if (!Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_length_reg, 1, &samples); }))
+  if (Cancelled(p) ||
+      !Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_length_reg, 1, &samples); }))
     return false;
   if (tracks > bp::kMaxTraceTracks || samples > bp::kMaxTraceSamples) {
     Fail(p, kSerErrMalformed,

@@ -85,4 +85,13 @@ bool ReadBoundedFile(const QString &path, QByteArray *bytes, QString *reason)
   return true;
 }
 
+QString UnfitReason(const QString &path)
+{
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    return {};
+  const char *why = Unfit(st);
+  return why ? QString::fromUtf8(why) : QString();
+}
+
 } // namespace vtx

@@ -16,4 +16,8 @@ inline constexpr qint64 kMaxInputFileSize = 64 * 1024 * 1024;
 // unreadable, with the reason in *reason when given.
 bool ReadBoundedFile(const QString &path, QByteArray *bytes, QString *reason = nullptr);
 
+// Why ReadBoundedFile refuses this file for its kind or its size; empty when
+// it does not (a missing or unreadable file included).
+QString UnfitReason(const QString &path);
+
 } // namespace vtx

@@ -66,7 +66,9 @@ public:
   virtual QString GetBufferName() const = 0;
   virtual QString TrackLabel(int track) const = 0;
   virtual double TrackScale(int track) const = 0;
-  virtual void ReadBuffer() = 0;
+  // Asks the board for its trace buffer; false when nothing was asked (not
+  // online, or no trace buffer in its description).
+  virtual bool ReadBuffer() = 0;
   virtual void ClearBufferRead() = 0;
   // A trace setting typed by the user: written to an online board, then read
   // back; undoable, and the list's editor stays closed.

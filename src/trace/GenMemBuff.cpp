@@ -293,7 +293,9 @@ void CGenMemBuff::SetAddress(WindowId hBoardWnd, int address)
   for (int id : {IDC_BUF_LENGTH, IDC_SAMPLING, IDC_TRIG_DELAY, IDC_TRIG_POS, IDC_TRIG_NEG})
     SetItemText(id, QString());
   m_nMode = ModeManual;
-  SetState(StateReady);
+  // A download keeps its state until its own board answers or goes offline.
+  if (m_hDownloadWnd == kNoWindow)
+    SetState(StateReady);
   if (m_hBoardWnd != kNoWindow)
     ShowControls(true);
 }
@@ -352,9 +354,14 @@ void CGenMemBuff::ShowControls(bool show)
       w->setEnabled(show);
     }
   }
-  const bool download = show && m_nMode == ModeManual;
-  m_btnDownload->setVisible(download);
-  m_btnDownload->setEnabled(download);
+  m_btnDownload->setVisible(show && m_nMode == ModeManual);
+  UpdateDownloadButton();
+}
+
+void CGenMemBuff::UpdateDownloadButton()
+{
+  // One download at a time.
+  m_btnDownload->setEnabled(!m_btnDownload->isHidden() && m_hDownloadWnd == kNoWindow);
 }
 
 void CGenMemBuff::SetMode(int mode)
@@ -393,21 +400,25 @@ void CGenMemBuff::SetState(int state)
     return;
   }
   m_nState = state;
+  m_hDownloadWnd = state == StateDownload ? m_hBoardWnd : kNoWindow;
   if (state == StateDownload) {
-    // Posted, so the click returns at once; a child frame closed meanwhile
-    // takes the call with it.
+    m_downloadTimes = ChartTimes();
+    // Posted, so the click returns at once. A child frame closed meanwhile,
+    // or one that cannot ask (not online), ends the download at once.
     if (Board()) {
       const WindowId id = m_hBoardWnd;
       QMetaObject::invokeMethod(
           this,
           [this, id] {
-            if (IBoardWindow *target = m_pBoards ? m_pBoards->Child(id) : nullptr)
-              target->ReadBuffer();
+            IBoardWindow *target = m_pBoards ? m_pBoards->Child(id) : nullptr;
+            if ((!target || !target->ReadBuffer()) && m_hDownloadWnd == id)
+              SetState(StateReady);
           },
           Qt::QueuedConnection);
     }
   }
   SetItemText(IDC_STATE, LoadStr(text));
+  UpdateDownloadButton();
 }
 
 int CGenMemBuff::GetBufferCount() const
@@ -554,9 +565,24 @@ void CGenMemBuff::ApplyTrigLevel(int editId, const QString &typed, std::int16_t 
 
 void CGenMemBuff::OnDownload()
 {
-  if (m_nMode != ModeManual || m_hBoardWnd == kNoWindow)
+  if (m_nMode != ModeManual || m_hBoardWnd == kNoWindow || m_hDownloadWnd != kNoWindow)
     return;
   SetState(StateDownload);
+}
+
+std::pair<float, float> CGenMemBuff::ChartTimes() const
+{
+  // Times the window cannot know show as -1: a base period not yet arrived
+  // (negative) gives no time at all, a delay not yet arrived no delay.
+  float sampling = -1.0f;
+  float delay = -1.0f;
+  if (m_fSamplingTime > 0 && m_nDiagnTs == 0)
+    sampling = m_fSamplingTime;
+  else if (m_fSamplingTime > 0 && m_nDiagnTs > 0)
+    sampling = m_nDiagnTs * m_fSamplingTime;
+  if (sampling >= 0 && m_nTrigDelay >= 0)
+    delay = m_nTrigDelay * sampling;
+  return {sampling, delay};
 }
 
 CMemBuffDlg *CGenMemBuff::NewBufferWindow()
@@ -582,16 +608,9 @@ void CGenMemBuff::AddBufferWindow(QString &name, const std::array<QString, 6> &l
   if (!wnd)
     return;
   m_wndTab->AddTab(wnd, name, 0);
-  // Times the window cannot know show as -1: a base period not yet arrived
-  // (negative) gives no time at all, a delay not yet arrived no delay.
-  float sampling = -1.0f;
-  float delay = -1.0f;
-  if (m_fSamplingTime > 0 && m_nDiagnTs == 0)
-    sampling = m_fSamplingTime;
-  else if (m_fSamplingTime > 0 && m_nDiagnTs > 0)
-    sampling = m_nDiagnTs * m_fSamplingTime;
-  if (sampling >= 0 && m_nTrigDelay >= 0)
-    delay = m_nTrigDelay * sampling;
+  // The window may show another board by now.
+  const auto [sampling, delay] =
+      packet.hWnd != kNoWindow && packet.hWnd == m_hDownloadWnd ? m_downloadTimes : ChartTimes();
   wnd->ShowBuffer(labels, sampling, delay, packet);
   m_wndTab->SelectTab(m_wndTab->GetItemCount() - 1);
 }

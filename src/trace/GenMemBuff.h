@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <utility>
 
 class CMemBuffDlg;
 class CXGlyphButton;
@@ -58,17 +59,22 @@ public:
   // detaches): shows the address, empties the setting edits, Manual mode,
   // ready to download. Another board than the attached one starts from the
   // initial values, so no write can reach it with the last board's indexes.
+  // While a download runs it stays running, Download stays disabled.
   void SetAddress(WindowId hBoardWnd, int address);
   void UpdateFields();
   void ShowControls(bool show);
   void SetMode(int mode);
   int GetMode() const { return m_nMode; }
   int GetState() const { return m_nState; }
-  // 2 first posts the trace-buffer read to the board's child frame.
+  // 2 starts the attached board's download: posts the trace-buffer read to
+  // its child frame. Any other state ends a download.
   void SetState(int state);
+  // The board whose download runs, or kNoWindow.
+  WindowId GetDownloadBoard() const { return m_hDownloadWnd; }
   int GetBufferCount() const;
   // A new tab for a downloaded trace answer; name gets the time appended.
-  // The packet stays the caller's.
+  // The chart's times are those of the board that asked, as they were when
+  // its download started. The packet stays the caller's.
   void AddBufferWindow(QString &name, const std::array<QString, 6> &labels, const std::array<double, 6> &scales,
                        const CRequestPacket &packet);
 
@@ -122,6 +128,10 @@ private:
   void OnInitDialog();
   void OnModeRadio();
   void ResetBoardValues();
+  // The chart's sampling time and trigger delay from the board values; -1
+  // for what is not known.
+  std::pair<float, float> ChartTimes() const;
+  void UpdateDownloadButton();
   IBoardWindow *Board() const;
   // The child frame's online write of one parameter (a write and a read-back).
   void WriteParameter(std::int16_t index, double value);
@@ -143,6 +153,8 @@ private:
   QString m_strTrigDelay;
   QString m_strTrigLevPos;
   QString m_strTrigLevNeg;
+  WindowId m_hDownloadWnd = kNoWindow;
+  std::pair<float, float> m_downloadTimes{-1.0f, -1.0f}; // ChartTimes when it started
   SelectChildHook m_selectChild;
   const IBoardLookup *m_pBoards = nullptr; // not owned
 };

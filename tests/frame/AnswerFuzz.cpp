@@ -175,7 +175,7 @@ public:
 
 private:
   struct Buffers : FakeTraceManager {
-    explicit Buffers(CMemBuffDlg &w) : buffer(w) {}
+    explicit Buffers(CMemBuffDlg &w) : buffer(w) { download = kWnd; }
     QWidget *Window() override { return &buffer; }
     void AddBufferWindow(const QString &, const std::array<QString, 6> &labels, const std::array<double, 6> &,
                          const CRequestPacket &packet) override

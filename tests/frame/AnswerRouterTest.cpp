@@ -177,6 +177,7 @@ TEST_F(AnswerRouterTest, ATraceBufferGoesToTheManagerWithItsBoardsLabels)
   router.RouteAnswer(*Packet(a.id, ANS_READ_TRACE)); // no manager: dropped
   FakeTraceManager manager;
   boards.trace = &manager;
+  manager.download = a.id;
   router.RouteAnswer(*Packet(a.id, ANS_READ_TRACE));
   EXPECT_EQ(a.Count(Call::ClearBufferRead), 2);
   EXPECT_EQ(a.Count(Call::GetBufferName), 2);
@@ -188,10 +189,13 @@ TEST_F(AnswerRouterTest, ATraceBufferGoesToTheManagerWithItsBoardsLabels)
   EXPECT_EQ(manager.scales[5], 1.0);
   EXPECT_EQ(manager.state, ITraceManager::StateReady);
   EXPECT_TRUE(a.answers.empty());
-  // A buffer whose board is gone still arrives, with plain scales.
+  // Only the running download's board gives a buffer: not a board whose
+  // download ended, nor one that is gone.
+  manager.download = kNoWindow;
+  router.RouteAnswer(*Packet(a.id, ANS_READ_TRACE));
   router.RouteAnswer(*Packet(4242, ANS_READ_TRACE));
-  EXPECT_EQ(manager.buffers, 2);
-  EXPECT_EQ(manager.scales[0], 1.0);
+  EXPECT_EQ(manager.buffers, 1);
+  EXPECT_EQ(a.Count(Call::ClearBufferRead), 3) << "its polls resume all the same";
 }
 
 TEST_F(AnswerRouterTest, EveryWaitingAnswerIsDeliveredInOrderWhateverTheNote)

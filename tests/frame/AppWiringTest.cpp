@@ -332,8 +332,105 @@ TEST(TraceThroughTheFrame, AcquisitionDownloadChartAndFiles)
   EXPECT_TRUE(bytes.startsWith("speed_actual;current;dc_voltage;torque;Track 4;Track 5\r\n"));
   EXPECT_EQ(bytes.count("\r\n"), 304);
 
+  // Going offline ends a download: no page is asked for after it and no tab
+  // comes of it. Going online again is performed after the download's last
+  // request, whatever that is.
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 100 all")));
+  const long before = sim.Requests();
+  mgr.OnDownload();
+  ASSERT_TRUE(WaitFor([&] { return sim.Requests() >= before + 3; }, 5000)); // sizes and the first page
+  child->OnCommand(Cmd::OnLine);
+  const long offline = sim.Requests();
+  EXPECT_EQ(mgr.GetState(), CGenMemBuff::StateOffline);
+  EXPECT_EQ(mgr.GetDownloadBoard(), kNoWindow);
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 15000));
+  // At most the page on its way, the two identity reads and one more request.
+  EXPECT_LE(sim.Requests() - offline, 4);
+  EXPECT_EQ(mgr.GetBufferCount(), 2);
+
   frame->CloseAllChildren();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Board 3 downloads; closing board 1 moves the manager to board 2. The
+// download stays board 3's until its answer: Download waits, the buffer has
+// board 3's samples and times, and an answer no download asked for is dropped.
+TEST_F(ViewsInFrame, ATraceDownloadBelongsToTheBoardThatAsked)
+{
+  auto *adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
+  ASSERT_NE(adapter, nullptr);
+  CGenMemBuff &mgr = *adapter->Manager();
+  QWidget *download = mgr.GetDlgItem(CGenMemBuff::IDC_DOWNLOAD);
+  std::vector<std::unique_ptr<CQelDoc>> docs;
+  std::vector<CChildFrame *> children;
+  for (int board = 1; board <= 3; ++board) {
+    docs.push_back(LoadExampleDoc());
+    CQelDoc &doc = *docs.back();
+    doc.SetTraceValue(0, 0.25f * board); // sampling time, ms
+    children.push_back(frame->AddChildFrame(&doc));
+    children.back()->SetAddress(board);
+    children.back()->OnOnLine();
+    AnswerGoOnline(*frame, sink, doc);
+    ASSERT_TRUE(doc.IsOnline());
+    doc.SetModifiedFlag(false);
+    sink.Clear();
+  }
+  const auto reportOf = [&](int board) {
+    children[board - 1]->ActivateFrame();
+    children[board - 1]->ShowStatusText();
+  };
+  // Each board's samples are its number times 1000 plus their place.
+  const auto answerOf = [&](int board) {
+    auto answer = std::make_unique<CRequestPacket>(children[board - 1]->GetAnswerWindowId(),
+                                                   static_cast<uint8_t>(board), REQ_READ_TRACE);
+    answer->message = ANS_READ_TRACE;
+    answer->trace_tracks = 2;
+    answer->trace_samples = 5;
+    for (int w = 0; w < 10; ++w)
+      answer->wAnsData.push_back(static_cast<uint16_t>(board * 1000 + w));
+    return answer;
+  };
+  const auto boardOfBuffer = [&](int tab) {
+    CMemBuffDlg *w = mgr.GetBufferWindow(tab);
+    const int board = int(w->GetRaw(0, 0)) / 1000;
+    for (unsigned s = 0; s < 5; ++s)
+      for (int t = 0; t < 2; ++t)
+        EXPECT_EQ(w->GetRaw(t, s), double(board * 1000 + int(s) * 2 + t)) << "tab " << tab;
+    return std::make_pair(board, w->GetSamplingTime());
+  };
+
+  reportOf(3);
+  mgr.OnDownload();
+  QApplication::processEvents();
+  ASSERT_EQ(sink.OfKind(REQ_READ_TRACE).size(), 1u);
+  EXPECT_FALSE(download->isEnabled());
+  children[0]->close();
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  reportOf(2);
+  EXPECT_EQ(mgr.m_hBoardWnd, children[1]->GetAnswerWindowId());
+  EXPECT_EQ(mgr.GetState(), CGenMemBuff::StateDownload);
+  EXPECT_FALSE(download->isEnabled());
+  mgr.OnDownload();
+  QApplication::processEvents();
+  EXPECT_EQ(sink.OfKind(REQ_READ_TRACE).size(), 1u) << "one download at a time";
+
+  frame->RouteAnswer(*answerOf(3));
+  ASSERT_EQ(mgr.GetBufferCount(), 1);
+  EXPECT_EQ(boardOfBuffer(0), std::make_pair(3, 0.75));
+  EXPECT_EQ(mgr.GetState(), CGenMemBuff::StateReady);
+  EXPECT_TRUE(download->isEnabled());
+
+  // Board 2's own download; a late answer of board 3 makes no buffer.
+  sink.Clear();
+  mgr.OnDownload();
+  QApplication::processEvents();
+  ASSERT_EQ(sink.OfKind(REQ_READ_TRACE).size(), 1u);
+  frame->RouteAnswer(*answerOf(3));
+  EXPECT_EQ(mgr.GetBufferCount(), 1);
+  frame->RouteAnswer(*answerOf(2));
+  ASSERT_EQ(mgr.GetBufferCount(), 2);
+  EXPECT_EQ(boardOfBuffer(1), std::make_pair(2, 0.5));
 }
 
 TEST_F(ViewsInFrame, DownloadedBuffersSurviveALanguageSwitch)

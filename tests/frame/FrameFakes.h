@@ -92,6 +92,7 @@ public:
     mode = 0;
   }
   WindowId GetBoardWindow() const override { return board; }
+  WindowId GetDownloadBoard() const override { return download; }
   int GetState() const override { return state; }
   void SetState(int s) override { state = s; }
   int GetMode() const override { return mode; }
@@ -115,6 +116,7 @@ public:
 
   std::unique_ptr<QWidget> window; // the frame's tests give it one
   WindowId board = kNoWindow;
+  WindowId download = kNoWindow;
   int address = 0, state = 0, mode = 0, buffers = 0;
   float samplingTime = -1;
   QString header;

@@ -94,6 +94,7 @@ TEST_F(MainAnswersTest, TraceBufferAnswersAndHousekeeping)
   withManager->SelectChildByAddress(1);
   EXPECT_EQ(manager->board, a.id); // the first with that address in activation order
   manager->SetAddress(a.id, 1);
+  manager->download = a.id;
 
   withManager->RouteAnswer(*Packet(a.id, ANS_READ_TRACE));
   EXPECT_EQ(manager->buffers, 1);

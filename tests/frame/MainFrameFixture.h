@@ -111,7 +111,11 @@ public:
   QString GetBufferName() const override { return Rec(Call::GetBufferName, QString()); }
   QString TrackLabel(int track) const override { return Rec(Call::TrackLabelFirst + track, QString()); }
   double TrackScale(int track) const override { return Rec(Call::TrackScaleFirst + track, 1.0); }
-  void ReadBuffer() override { codes.push_back(Call::ReadBuffer); }
+  bool ReadBuffer() override
+  {
+    codes.push_back(Call::ReadBuffer);
+    return true;
+  }
   void ClearBufferRead() override { codes.push_back(Call::ClearBufferRead); }
   void WriteSetting(std::int16_t, double) override {}
   int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
@@ -30,6 +31,8 @@
 #include <QStatusBar>
 #include <QSet>
 #include <QtTest/QTest>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -83,8 +86,17 @@ TEST_F(MainFrameTest, TabStripShowsImagesAtFirstAndClaimsItsBand)
   remade->ApplyTimerAndTabs();
   EXPECT_FALSE(remade->Tabs()->HasImages()); // a later change follows it
   auto doc = LoadExampleDoc();
-  remade->AddChildFrame(doc.get());
+  CChildFrame *child = remade->AddChildFrame(doc.get());
   QCoreApplication::processEvents();
+  // Each state has one icon: a new one at every status report would add a
+  // pixmap to Qt's cache at every repaint of the strip.
+  IConnHooks &hooks = *child;
+  hooks.SetStateIcon(StateIcon::OkRun);
+  const qint64 okRun = child->windowIcon().cacheKey();
+  hooks.SetStateIcon(StateIcon::Error);
+  EXPECT_NE(child->windowIcon().cacheKey(), okRun);
+  hooks.SetStateIcon(StateIcon::OkRun);
+  EXPECT_EQ(child->windowIcon().cacheKey(), okRun);
   CMDITabs *tabs = remade->Tabs();
   ASSERT_TRUE(tabs->isVisible());
   EXPECT_EQ(tabs->geometry().top(), 0);
@@ -408,6 +420,36 @@ TEST(QelApp, StartsWithoutADocument)
   vtx::SetBusyCursorHook({});
   EXPECT_EQ(busy, (std::vector<std::pair<bool, std::size_t>>{{true, 1}, {false, 2}}));
   EXPECT_EQ(CQelApp::FileFromArguments({QStringLiteral("-style"), QStringLiteral("a.vtx")}), QStringLiteral("a.vtx"));
+
+  // A file refused for its kind or size says why in one box and opens no
+  // window; a missing file stays silent, a bad header has only its own box.
+  QTemporaryDir dir;
+  const QString badHeader = dir.filePath(QStringLiteral("bad.vtx"));
+  QFile bad(badHeader);
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("#Norv tembrano v9\r\n") > 0);
+  bad.close();
+  const QStringList hostile = MakeHostileFiles(dir.path());
+  const auto boxesOf = [&](const std::function<void()> &open) {
+    const std::size_t first = env.prompter().asked.size();
+    open();
+    QStringList texts;
+    for (std::size_t i = first; i < env.prompter().asked.size(); ++i)
+      texts << env.prompter().asked[i].text;
+    return texts;
+  };
+  CMainFrame &frame = *app.GetMainFrame();
+  for (const QString &path : hostile) {
+    const QStringList boxes = boxesOf([&] { frame.OnFileOpen(path); });
+    ASSERT_EQ(boxes.size(), 1) << qPrintable(path);
+    EXPECT_TRUE(boxes[0].startsWith(LoadStrFormat(IDS_OPEN_REFUSED, path, QString()))) << qPrintable(boxes[0]);
+    EXPECT_TRUE(boxes[0].endsWith(QStringLiteral("not a regular file")) ||
+                boxes[0].endsWith(QStringLiteral("larger than the input bound")))
+        << qPrintable(boxes[0]);
+  }
+  EXPECT_EQ(boxesOf([&] { emit app.documentHandedOver(hostile[0]); }).size(), 1);
+  EXPECT_EQ(boxesOf([&] { frame.OnFileOpen(dir.filePath(QStringLiteral("missing.vtx"))); }), QStringList());
+  EXPECT_EQ(boxesOf([&] { frame.OnFileOpen(badHeader); }), QStringList{LoadStr(IDS_BAD_HEADER)});
+  EXPECT_EQ(frame.GetChildren().size(), 2u);
 }
 
 } // namespace

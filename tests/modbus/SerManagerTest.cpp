@@ -256,12 +256,13 @@ TEST_F(BoardLink, VariablesAndStatusBlockShowLife)
 
 TEST_F(BoardLink, TraceBufferComesSampleMajorWithItsSize)
 {
-  auto trace = [this] {
-    auto *p = new CRequestPacket(kNoWindow, 1, REQ_READ_TRACE);
+  auto request = [](WindowId window) {
+    auto *p = new CRequestPacket(window, 1, REQ_READ_TRACE);
     p->trace_width_reg = 201;
     p->trace_length_reg = 202;
-    return link->Ask(p);
+    return p;
   };
+  auto trace = [&] { return link->Ask(request(kNoWindow)); };
   ASSERT_TRUE(sim.Command(QStringLiteral("set buf_width 3")));
   ASSERT_TRUE(sim.Command(QStringLiteral("set buf_length 250")));
   const CRequestPacket a = trace();
@@ -280,6 +281,24 @@ TEST_F(BoardLink, TraceBufferComesSampleMajorWithItsSize)
   const CRequestPacket refused = trace();
   EXPECT_EQ(refused.error, kSerErrMalformed);
   EXPECT_TRUE(refused.wAnsData.empty());
+
+  // Cancelled, the read being performed stops before its next exchange and a
+  // waiting one is dropped; neither is answered. Another window's stays.
+  ASSERT_TRUE(sim.Command(QStringLiteral("set buf_width 3")));
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 50 all")));
+  const long before = sim.Requests();
+  for (WindowId window : {7u, 7u, 8u}) {
+    CRequestPacket *p = request(window);
+    link->Manager().AddRequest(p);
+  }
+  ASSERT_TRUE(WaitFor([&] { return sim.Requests() >= before + 3; }, 5000)); // sizes and the first page
+  link->Manager().CancelRequests(7, REQ_READ_TRACE);
+  const long cancelled = sim.Requests();
+  const std::unique_ptr<CRequestPacket> other = link->WaitAnswer(10000);
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->hWnd, 8u);
+  EXPECT_EQ(other->wAnsData.size(), 750u);
+  EXPECT_LE(sim.Requests() - cancelled, 1 + 2 + 7) << "the page on its way, then window 8's sizes and pages";
 }
 
 TEST_F(BoardLink, StatisticsIdleAndGoOfflineAreAnsweredByTheManager)

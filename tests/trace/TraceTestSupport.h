@@ -49,7 +49,11 @@ public:
   QString GetBufferName() const override { return fileName; }
   QString TrackLabel(int track) const override { return labels[static_cast<size_t>(track)]; }
   double TrackScale(int track) const override { return scales[static_cast<size_t>(track)]; }
-  void ReadBuffer() override { ++traceReads; }
+  bool ReadBuffer() override
+  {
+    ++traceReads;
+    return true;
+  }
   void ClearBufferRead() override { ++marksCleared; }
   void WriteSetting(std::int16_t index, double value) override { writes.push_back({index, value}); }
 
