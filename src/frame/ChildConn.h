@@ -187,7 +187,9 @@ private:
   void AnswerVariables(const CRequestPacket &pkt);
   void AnswerGoOnline(const CRequestPacket &pkt);
   void AnswerDescription(const CRequestPacket &pkt);
-  void ShowReadValue(int p);
+  // The status text of a read value; selector as the parameter's getters
+  // take it (0 the value).
+  void ShowReadValue(int p, int selector = 0);
   // The poll blocks of the items (parameters or variables).
   void QueueBlocks(const std::vector<std::uint16_t> &items, bool parameters);
   void AskAndWrite(unsigned question, int value);

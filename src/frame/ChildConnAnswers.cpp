@@ -166,15 +166,18 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
   qCDebug(lcFrame, "READALL: step=%02d start=%04d len=%04d", m_nStep, pkt.PktType.par.first_par, count);
 
   const int commandPar = GetCommandParIndex();
-  const auto stored = doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0,
-                                              [&](const CQelDocContainer::ParWordChange &par) {
-                                                if (pkt.PktType.par.step == 0)
-                                                  ShowReadValue(par.index);
-                                                if (SetSpecialParValue(par.index, SaturateToLong(par.now)))
-                                                  refresh = true;
-                                                if (par.index == commandPar && m_nCmdState == BoardStep::Busy)
-                                                  m_nCmdState = BoardStep::Done;
-                                              });
+  const auto each = [&](const CQelDocContainer::ParWordChange &par) {
+    // A value kept from offline: what was read is the board's, its old value.
+    if (pkt.PktType.par.step == 0)
+      ShowReadValue(par.index, doc.GetPar(par.index).IsOfflineChange() ? Parametri::SEL_OLD : Parametri::SEL_VALUE);
+    // The trace manager works with what the board holds.
+    if (SetSpecialParValue(par.index, SaturateToLong(par.board)))
+      refresh = true;
+    if (par.index == commandPar && m_nCmdState == BoardStep::Busy)
+      m_nCmdState = BoardStep::Done;
+  };
+  const auto stored =
+      doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0, each, pkt.PktType.par.refresh != 0);
   std::vector<std::uint16_t> pars;
   pars.reserve(stored.size());
   for (const CQelDocContainer::ParWordChange &par : stored)
@@ -206,6 +209,7 @@ void CChildConn::RefillParRowsAfterAnswers(const std::vector<std::uint16_t> &par
 
 void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
 {
+  m_pDoc->ConfirmParameterWrite(pkt.PktType.par.first_par, pkt.PktType.par.num_par);
   if (pkt.PktType.par.step != 0 && BlockAnswered(true, pkt.PktType.par.step)) {
     m_nStep = 0;
     SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
@@ -358,17 +362,18 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   doc.ReportRefusedLines();
 }
 
-void CChildConn::ShowReadValue(int p)
+void CChildConn::ShowReadValue(int p, int selector)
 {
   CQelDoc &doc = *m_pDoc;
   const Parametri &par = doc.GetPar(p);
   QString text;
   if (par.GetAttributes() & ATTR_VAR_LINK) {
-    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParText(p, 0, false));
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParText(p, selector, false));
   } else if (par.GetAttributes() & ATTR_PAR_LINK) {
-    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParTextParLink(p, 0, false));
+    text = LoadStrFormat(IDS_READ_VALUE, par.GetNameText(), doc.GetParTextParLink(p, selector, false));
   } else {
-    text = LoadStrFormat(IDS_READ_VALUE_SI_UI, par.GetNameText(), doc.GetLinkSiText(p, 0), doc.GetLinkText(p, 0));
+    text = LoadStrFormat(IDS_READ_VALUE_SI_UI, par.GetNameText(), doc.GetLinkSiText(p, selector),
+                         doc.GetLinkText(p, selector));
   }
   SetStatus(text);
 }

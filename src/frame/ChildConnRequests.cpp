@@ -246,6 +246,7 @@ void CChildConn::QueueBlocks(const std::vector<std::uint16_t> &items, bool param
     if (parameters) {
       pkt->PktType.par.first_par = first;
       pkt->PktType.par.num_par = count;
+      pkt->PktType.par.refresh = 1;
       qCDebug(lcFrame, "AddRequest(pPkt) parametri");
     } else {
       pkt->PktType.var.first_var = first;

@@ -203,9 +203,14 @@ void CChildFrame::ActivateFrame()
     return;
   doc->SetAnswerWindow(this);
   doc->SetTestpoints(static_cast<std::uint32_t>(m_pMain->TestpointQuery()));
+  // The trace manager works with the board's settings: a value changed
+  // offline and not yet sent gives way to the last one the board had.
   for (std::int16_t index : {doc->GetDiagnTsPar(), doc->GetTrigPosPar(), doc->GetTrigNegPar(), doc->GetTrigDelayPar()})
-    if (index > 0)
-      SetSpecialParValue(index, SaturateToLong(doc->GetPar(index).GetValue(0)));
+    if (index > 0) {
+      const Parametri &par = doc->GetPar(index);
+      SetSpecialParValue(
+          index, SaturateToLong(par.GetValue(par.IsOfflineChange() ? Parametri::SEL_OLD : Parametri::SEL_VALUE)));
+    }
   ShowStatusText();
   NotifyMainFrame();
   m_pMain->SetActiveChild(GetAnswerWindow());

@@ -62,6 +62,7 @@ struct CRequestPacket {
       uint16_t num_par = 0;   // registers from first_par
       uint16_t step = 0;      // block number within a read all / write all
       uint8_t mark = 0;       // 0 or 1: reopen the in-place editor on the answer
+      uint8_t refresh = 0;    // 0 or 1: a refresh read, which keeps values changed offline
     } par;
     struct {
       uint16_t first_var = 0; // first input register; 9900 = status block

@@ -393,3 +393,15 @@ void Parametri::AcceptValue()
   m_old = m_val;
   m_oldSi = m_valSi;
 }
+
+void Parametri::SetOldRawValue(double x)
+{
+  if (std::isnan(x))
+    return;
+  const std::int32_t value = m_val;
+  const float valueSi = m_valSi;
+  SetRawValue(x);
+  AcceptValue();
+  m_val = value;
+  m_valSi = valueSi;
+}

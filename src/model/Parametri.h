@@ -91,6 +91,14 @@ public:
   bool IsOldDefault() const;
   // The value becomes the old value (after a transfer with the board).
   void AcceptValue();
+  // A board value, stored as SetRawValue would, becomes the old value; the
+  // value stays.
+  void SetOldRawValue(double x);
+
+  // The value was set offline (an edit, an undo, an import) and has not been
+  // sent to the board since: a refresh from the board must not replace it.
+  bool IsOfflineChange() const { return m_bOfflineChange; }
+  void SetOfflineChange(bool on) { m_bOfflineChange = on; }
 
 private:
   // The integer constructors' common part: limits made consistent, value
@@ -112,4 +120,5 @@ private:
   float m_defSi = 0;
   float m_valSi = 0;
   float m_oldSi = 0;
+  bool m_bOfflineChange = false;
 };

@@ -47,6 +47,8 @@ void CQelDoc::RequestSwSetRead()
   std::unique_ptr<CRequestPacket> packet = NewReadRequest(static_cast<std::uint16_t>(m_nSwSetPar));
   if (!packet || !m_pHost)
     return;
+  // Part of a board command: the board's word is taken as it is.
+  packet->PktType.par.refresh = 0;
   // Pending only once the read is really on its way.
   MarkResetPending();
   CRequestPacket *raw = packet.release();

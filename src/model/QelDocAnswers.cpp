@@ -31,7 +31,7 @@ QString RowText(const QString &text)
 
 std::vector<CQelDocContainer::ParWordChange>
 CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
-                                      const std::function<void(const ParWordChange &)> &each)
+                                      const std::function<void(const ParWordChange &)> &each, bool refresh)
 {
   std::vector<ParWordChange> stored;
   const int count = static_cast<int>(words.size());
@@ -47,16 +47,26 @@ CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> 
     ParWordChange change;
     change.index = static_cast<std::uint16_t>(p);
     change.old = par.GetValue(0);
+    double boardValue = 0;
     if (par.IsShort()) {
-      par.SetRawValue(static_cast<std::int16_t>(words[i]));
+      boardValue = static_cast<std::int16_t>(words[i]);
     } else {
       // Both registers of a pair come in one answer.
       if (i + 1 >= count)
         break;
       const std::uint16_t low = words[i];
       const std::uint16_t high = words[i + 1];
-      par.SetRawValue(par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low)));
+      boardValue = par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low));
       ++i;
+    }
+    if (refresh && par.IsOfflineChange()) {
+      // Kept for the next write all, shown as changed against the board.
+      par.SetOldRawValue(boardValue);
+      change.board = par.GetValue(Parametri::SEL_OLD);
+    } else {
+      par.SetRawValue(boardValue);
+      par.SetOfflineChange(false);
+      change.board = par.GetValue(Parametri::SEL_VALUE);
     }
     change.now = par.GetValue(0);
     change.changed = change.now != change.old && !(std::isnan(change.now) && std::isnan(change.old));
@@ -162,6 +172,15 @@ void CQelDocContainer::FormatVarRow(VarRowRecord &row, const Variabili &var) con
     row.siText = RowText(Translate(vtx::Format(u"%s#%d", var.GetNameText(), SaturateToLong(raw)), QString()));
   else
     row.siText = RowText(vtx::Format(var.FormatValue(si), si));
+}
+
+void CQelDocContainer::ConfirmParameterWrite(int first, int count)
+{
+  for (int address = first; address < first + count; ++address) {
+    const int p = ParIndexFromAddress(address);
+    if (p >= 0 && GetPar(p).GetAddress() == address)
+      GetPar(p).SetOfflineChange(false);
+  }
 }
 
 void CQelDocContainer::ApplyKTable(std::span<const std::uint16_t> k, std::span<const float> n)

@@ -824,6 +824,7 @@ void CQelDocContainer::SetParValue(std::int16_t i, int v)
     p.SetVarLinkValue(static_cast<std::int16_t>(v));
   else
     p.SetParLinkValue(static_cast<std::int16_t>(v));
+  p.SetOfflineChange(true);
   SetModifiedFlag(true);
 }
 
@@ -840,6 +841,7 @@ void CQelDocContainer::SetParValueLocal(std::int16_t i, double v)
     return;
   m_UndoList.push_back({static_cast<std::uint16_t>(i), current});
   p.SetRawValue(value);
+  p.SetOfflineChange(true);
   SetModifiedFlag(true);
 }
 
@@ -857,6 +859,7 @@ void CQelDocContainer::RestoreUndoValue(const UndoRecord &record)
   if (!VTX_ASSERT(record.index < m_Parametri.size()))
     return;
   m_Parametri[record.index].SetRawValue(record.previous);
+  m_Parametri[record.index].SetOfflineChange(true);
   // An offline undo changes the document as much as the edit did.
   SetModifiedFlag(true);
   RequestParListUpdate();
@@ -876,6 +879,7 @@ std::unique_ptr<CRequestPacket> CQelDocContainer::NewReadRequest(std::uint16_t i
     return nullptr;
   packet->PktType.par.first_par = p.GetAddress();
   packet->PktType.par.num_par = p.IsShort() ? 1 : 2;
+  packet->PktType.par.refresh = 1;
   packet->track = 0;
   return packet;
 }

@@ -148,7 +148,7 @@ public:
   void SetParValue(std::int16_t i, int v);
   // Offline store with undo.
   void SetParValueLocal(std::int16_t i, double v);
-  // A read of one parameter for the caller to queue, or null.
+  // A refresh read of one parameter for the caller to queue, or null.
   std::unique_ptr<CRequestPacket> NewReadRequest(std::uint16_t i) const;
 
   const std::deque<UndoRecord> &GetUndoList() const { return m_UndoList; }
@@ -160,11 +160,13 @@ public:
   void RestoreUndoValue(const UndoRecord &record);
 
   // ---- answers from the board ---------------------------------------------
-  // A parameter a read answer stored: its board value before and after.
+  // A parameter a read answer stored: its value before and after, and the
+  // board's value (the value, unless a refresh kept an offline change).
   struct ParWordChange {
     std::uint16_t index = 0;
     double old = 0;
     double now = 0;
+    double board = 0;
     bool changed = false;
   };
   // A variable a poll answer stored, and the variable rows that show it.
@@ -180,9 +182,15 @@ public:
   // so is the second register alone). A changed value marks the document
   // modified and, with track, leaves an undo record (never for par0, the
   // command register). each sees every stored parameter at once, before the
-  // next is decoded.
+  // next is decoded. A refresh leaves a value changed offline and not yet
+  // sent, and takes the board's value as its old value; any other read
+  // takes the board's value and ends the offline change.
   std::vector<ParWordChange> ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
-                                                 const std::function<void(const ParWordChange &)> &each = {});
+                                                 const std::function<void(const ParWordChange &)> &each = {},
+                                                 bool refresh = false);
+  // A write of count registers from first confirmed by the board: the
+  // parameters starting there hold what the board holds.
+  void ConfirmParameterWrite(int first, int count);
   // Stores polled registers from address first on into the rows showing
   // their variables. The status block (9900) holds the standard variables;
   // its error, warning and status registers also move the status words.

@@ -355,6 +355,7 @@ void CQelDocFileImport::ApplyImport()
     // bits (an old 40000 is -25536), then the limits apply. The record keeps
     // the number read, for the report.
     p.SetRawValue(r.imported);
+    p.SetOfflineChange(true);
     SetModifiedFlag(true);
   }
   RequestParListUpdate();

@@ -118,6 +118,62 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   ASSERT_TRUE(TickUntil([&] { return doc->GetVarRows()[r].raw == 322.0f; }));
 }
 
+TEST_F(BoardLinkFrame, ImportedValuesOutliveTheReadsAfterOnlineAndAreWrittenAll)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = Open(doc.get());
+  std::int16_t trigDelay = -1, maxSpeed = -1, currentLimit = -1;
+  ASSERT_TRUE(doc->FindParByName(trigDelay, QStringLiteral("trig_delay")) &&
+              doc->FindParByName(maxSpeed, QStringLiteral("max_speed")) &&
+              doc->FindParByName(currentLimit, QStringLiteral("current_limit")));
+
+  // An old file of the board with trig_delay 30 and max_speed 2000; the board
+  // holds 10 and 1500.
+  QFile example(ExamplePath(QStringLiteral("demo-small.vtx")));
+  ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+  QByteArray text = example.readAll();
+  text.replace("trig_delay=10;", "trig_delay=30;").replace("max_speed=1500;", "max_speed=2000;");
+  QFile old(temp.filePath(QStringLiteral("old.vtx")));
+  ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(text) == text.size());
+  old.close();
+  env.prompter().AnswerFile(old.fileName());
+  child->OnCommand(Cmd::ImportFile);
+  ASSERT_EQ(doc->GetPar(trigDelay).GetValue(0), 30);
+
+  // Online, the trace settings are read once: the imported value stays, the
+  // board's goes to the trace settings.
+  child->OnCommand(Cmd::OnLine);
+  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
+  ASSERT_TRUE(TickUntil([&] { return frame->MessageText().startsWith(QStringLiteral("Read trig_delay")); }));
+  EXPECT_EQ(doc->GetPar(trigDelay).GetValue(0), 30);
+  EXPECT_TRUE(doc->GetPar(trigDelay).IsChanged());
+  child->ActivateFrame();
+  EXPECT_EQ(doc->GetTraceValue(CQelDocContainer::TRACE_TRIG_DELAY), 10.0f);
+
+  // A click on a row reads its parameter, as the parameter list does.
+  const auto readRow = [&](std::int16_t p) {
+    CRequestPacket *read = doc->NewReadRequest(static_cast<std::uint16_t>(p)).release();
+    frame->AddRequest(read);
+    const QString said = QStringLiteral("Read ") + doc->GetPar(p).GetNameText();
+    return WaitFor([&] { return frame->MessageText().startsWith(said); }, 8000);
+  };
+  ASSERT_TRUE(readRow(maxSpeed));
+  EXPECT_EQ(doc->GetPar(maxSpeed).GetValue(0), 2000);
+  // One without an offline change shows the board's value.
+  ASSERT_TRUE(sim.Command(QStringLiteral("set current_limit 300")));
+  ASSERT_TRUE(readRow(currentLimit));
+  EXPECT_EQ(doc->GetPar(currentLimit).GetValue(0), 300);
+
+  env.prompter().AnswerMessage(IDOK);
+  child->OnCommand(Cmd::WriteAll);
+  ASSERT_TRUE(WaitFor([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
+  for (const QString &board : {QStringLiteral("trig_delay 30"), QStringLiteral("max_speed 2000")}) {
+    QString answer;
+    ASSERT_TRUE(sim.Command(QStringLiteral("get ") + board.section(u' ', 0, 0), &answer));
+    EXPECT_EQ(answer, QStringLiteral("OK ") + board);
+  }
+}
+
 TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
 {
   auto doc = LoadExampleDoc();

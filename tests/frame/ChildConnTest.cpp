@@ -402,6 +402,49 @@ TEST_F(ChildConnTest, UndoWritesOnlineAndRestoresOffline)
   EXPECT_TRUE(doc->IsModified());
 }
 
+TEST_F(ChildConnTest, AValueChangedOfflineOutlivesRefreshesUntilWrittenOrReadAll)
+{
+  const int delay = doc->GetTrigDelayPar(); // register 203, last of the trace settings
+  Parametri &par = doc->GetPar(delay);
+  doc->WriteParValue(static_cast<std::int16_t>(delay), 30); // offline
+  Online();
+  conn->Poll();
+  const auto settings = sink.OfKind(REQ_READ_BLOCK);
+  ASSERT_EQ(settings.size(), 1u);
+  EXPECT_EQ(settings[0]->PktType.par.refresh, 1);
+  // The board's value becomes the old one and the trace manager's; the others follow the board.
+  Answer(*settings[0], {5, 1000, 0xFC18, 12});
+  EXPECT_EQ(doc->GetPar(doc->GetDiagnTsPar()).GetValue(0), 5);
+  EXPECT_EQ(par.GetValue(0), 30);
+  EXPECT_EQ(par.GetValue(Parametri::SEL_OLD), 12);
+  EXPECT_EQ(doc->GetTraceValue(CQelDocContainer::TRACE_TRIG_DELAY), 12.0f);
+  EXPECT_TRUE(doc->GetStatusText().endsWith(QStringLiteral("[12 ui]"))) << doc->GetStatusText().toStdString();
+
+  // A row read keeps it too; what else reads it, or confirms a write all of
+  // it, ends the offline change, and the next refresh follows the board.
+  const auto rowRead = [&](std::uint16_t word) {
+    Answer(*doc->NewReadRequest(static_cast<std::uint16_t>(delay)), {word});
+    return par.GetValue(0);
+  };
+  EXPECT_EQ(rowRead(13), 30);
+  conn->WriteAllParameters();
+  const auto blocks = sink.OfKind(REQ_WRITE_BLOCK);
+  ASSERT_FALSE(blocks.empty());
+  Answer(*blocks.back(), {}); // 200..207
+  EXPECT_EQ(rowRead(14), 14);
+  par.SetOfflineChange(true);
+  sink.Clear();
+  conn->WriteParameter(static_cast<std::uint16_t>(delay), 40, 1, 0);
+  Answer(*sink.OfKind(REQ_READ_ONE).at(0), {40}); // the read-back of a typed write
+  EXPECT_EQ(rowRead(15), 15);
+  par.SetOfflineChange(true);
+  sink.Clear();
+  conn->OnReadAll();
+  Answer(*sink.OfKind(REQ_READ_BLOCK).at(1), std::vector<uint16_t>(8, 16));
+  EXPECT_EQ(par.GetValue(0), 16);
+  EXPECT_EQ(rowRead(17), 17);
+}
+
 TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress)
 {
   Online(); // queues the trace settings as extras

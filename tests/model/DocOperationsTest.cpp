@@ -67,6 +67,7 @@ TEST_F(DocOps, OfflineWritesClampStoreAndUndo)
 
   doc.WriteParValue(2, 500); // clamped to the maximum
   EXPECT_EQ(Value(2), 100);
+  EXPECT_TRUE(doc.GetPar(2).IsOfflineChange());
   ASSERT_EQ(doc.GetUndoList().size(), 1u);
   EXPECT_EQ(doc.GetUndoList().back().index, 2);
   EXPECT_EQ(doc.GetUndoList().back().previous, 10);
@@ -116,8 +117,10 @@ TEST_F(DocOps, OfflineWritesClampStoreAndUndo)
   doc.AddView(&view);
   doc.SetModifiedFlag(false);
   doc.ClearParListUpdate();
+  doc.GetPar(0).SetOfflineChange(false); // as if the edit had been sent
   doc.RestoreUndoValue(last);
   EXPECT_FLOAT_EQ(float(Value(0)), 0.1f);
+  EXPECT_TRUE(doc.GetPar(0).IsOfflineChange());
   EXPECT_TRUE(doc.IsModified());
   EXPECT_TRUE(doc.NeedsParListUpdate());
   EXPECT_EQ(view.hints, (std::vector<long>{DocHint::Reopen}));
@@ -172,6 +175,7 @@ TEST_F(DocOps, LinkValuesAreClampedCheckedAndRangeLimited)
   EXPECT_EQ(Value(6), 16);
   doc.SetParValue(6, 17); // is_sw_set
   EXPECT_EQ(Value(6), 17);
+  EXPECT_TRUE(doc.GetPar(6).IsOfflineChange());
   // Outside 0..9999 never narrows into a valid address.
   doc.SetParValue(6, 65536 + 16);
   doc.SetParValue(6, -1);
@@ -277,6 +281,7 @@ TEST_F(DocOps, SoftwareSetReadGoesToTheHeadOnlyOnline)
     EXPECT_EQ(host.queue[i]->message, REQ_READ_ONE);
     EXPECT_EQ(host.queue[i]->PktType.par.first_par, 17);
     EXPECT_EQ(host.queue[i]->hWnd, 42u);
+    EXPECT_EQ(host.queue[i]->PktType.par.refresh, 0) << "the reset takes the board's word";
   }
   EXPECT_EQ(host.queue[2]->message, REQ_READ_VARS);
 
@@ -588,6 +593,19 @@ TEST_F(DocOps, ParameterWordsDecodeStoreAndTrackOneByOne)
   EXPECT_TRUE(doc.ApplyParameterWords(34, std::vector<uint16_t>{0}, true).empty());
   EXPECT_TRUE(doc.ApplyParameterWords(35, std::vector<uint16_t>{0, 0}, true).empty());
   EXPECT_EQ(Value(0), 1.0);
+
+  // A refresh keeps a value changed offline, a pair's too, the board's as its
+  // old value: nothing changed, nothing to undo.
+  doc.SetParValueLocal(0, 2.5);
+  doc.SetModifiedFlag(false);
+  const auto undo = doc.GetUndoList().size();
+  const auto kept = doc.ApplyParameterWords(34, std::vector<uint16_t>{0x0000, 0x3F80}, true, {}, true);
+  EXPECT_EQ(Value(0), 2.5);
+  EXPECT_EQ(doc.GetPar(0).GetValue(Parametri::SEL_OLD), 1.0);
+  EXPECT_EQ(kept.at(0).board, 1.0);
+  EXPECT_FALSE(kept[0].changed);
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_EQ(doc.GetUndoList().size(), undo);
 }
 
 TEST(DocAnswers, VariableWordsFillRowsStatusWordsAndTables)

@@ -173,10 +173,14 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   EXPECT_EQ(Value(SPEED_KI), 12.5);       // not a finite number: never written
   EXPECT_EQ(Value(CONTROL_MODE), 1);      // renamed in the old file
   EXPECT_EQ(Value(TRIG_LEV_NEG), -500);   // missing from the old file
-  for (int i = 0; i < doc.GetParCount(); ++i)
-    EXPECT_EQ(doc.GetPar(i).IsChanged(),
-              i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP || i == TRIG_LEV_POS || i == REC_STP_DEL)
-        << i;
+  // Changed against the board, and to be kept until sent: what the import
+  // set and the edit before it.
+  for (int i = 0; i < doc.GetParCount(); ++i) {
+    const bool imported =
+        i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP || i == TRIG_LEV_POS || i == REC_STP_DEL;
+    EXPECT_EQ(doc.GetPar(i).IsChanged(), imported) << i;
+    EXPECT_EQ(doc.GetPar(i).IsOfflineChange(), imported || i == TRIG_LEV_NEG) << i;
+  }
   EXPECT_TRUE(doc.IsModified());
   ASSERT_EQ(doc.GetUndoList().size(), 1u); // the import adds no undo records
   EXPECT_EQ(doc.GetUndoList().back().index, TRIG_LEV_NEG);
