@@ -339,9 +339,11 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   if (!doc.IsOnline())
     return;
   // The board sends the description without the document's header and
-  // watch-row line: the rows start empty.
-  CDocArchive ar = CDocArchive::FromText(pkt.strVersion + QStringLiteral("\nL = 0;0;0;0;0;0;"));
+  // watch-row line: the rows start empty. Its own last line is read as it
+  // came, so a text cut short is still seen as cut.
+  CDocArchive ar = CDocArchive::FromText(pkt.strVersion, u"L = 0;0;0;0;0;0;");
   const QString identity = doc.GetVersion();
+  const QString unused = doc.TakeUnusedCopy();
   doc.DeleteContents();
   doc.ReadDocument(ar);
   doc.RequestParTreeRebuild();
@@ -354,12 +356,12 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   // The copy is named from the uploaded version line: a description naming
   // another board than the one that answered would be stored under that
   // board's name and loaded for it ever after.
+  // A complete upload replaces the library copy that Initialize put aside.
   if (doc.GetVersion() == identity)
-    doc.SaveDescriptionCopy();
+    doc.SaveDescriptionCopy(unused);
   else
     qCWarning(lcFrame, "no library copy: the board answered \"%s\" but described \"%s\"", qUtf8Printable(identity),
               qUtf8Printable(doc.GetVersion()));
-  doc.ReportRefusedLines();
 }
 
 void CChildConn::ShowReadValue(int p, int selector)

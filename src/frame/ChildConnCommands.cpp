@@ -115,20 +115,27 @@ void CChildConn::OnInitDescriptions()
   StoreInitializeLanguage(doc.GetLanguageName());
 
   const QString library = doc.FindDescriptionCopy(doc.GetVersion());
+  const bool used = !library.isEmpty() && doc.OpenLibraryCopy(library);
   if (!library.isEmpty()) {
-    doc.SetTakeSlaveAddress(false);
-    doc.OnOpenDocument(library);
-    doc.SetTakeSlaveAddress(true);
     doc.RequestParTreeRebuild();
     doc.RequestVarTreeRebuild();
     doc.RequestVarListRefill();
     doc.UpdateAllViews(nullptr, FrameHint::All);
+  }
+  if (used) {
     OnReadAll();
     doc.SetModifiedFlag(true);
     return;
   }
-  if (g_hInitFrame != kNoWindow)
+  // A copy that is not whole is not used: the board's own description
+  // replaces it.
+  if (g_hInitFrame != kNoWindow) {
+    if (!library.isEmpty())
+      SetStatus(LoadStrFormat(IDS_COPY_UNUSED_RETRY, library));
     return;
+  }
+  if (!library.isEmpty())
+    SetStatus(LoadStrFormat(IDS_COPY_UNUSED_ASKING, library));
   auto *pkt = NewPacket(REQ_DESCRIPTION);
   if (!pkt) {
     // Nothing is on its way: no board's initialization may wait for it.

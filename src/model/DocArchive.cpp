@@ -15,6 +15,16 @@ CDocArchive CDocArchive::FromText(QString text)
   return ar;
 }
 
+CDocArchive CDocArchive::FromText(QString text, QStringView appended)
+{
+  const qsizetype join = text.size();
+  text += u'\n';
+  text += appended;
+  CDocArchive ar = FromText(std::move(text));
+  ar.m_nJoin = join;
+  return ar;
+}
+
 bool CDocArchive::ReadString(QString &line)
 {
   if (m_bStoring || m_pos >= m_text.size())
@@ -26,6 +36,7 @@ bool CDocArchive::ReadString(QString &line)
   qsizetype stop = end;
   if (stop > m_pos && m_text[stop - 1] == u'\r' && end < m_text.size())
     --stop;
+  m_bLineEnded = end < m_text.size() && end != m_nJoin;
   line = m_text.mid(m_pos, stop - m_pos);
   m_pos = next;
   ++m_nLine;

@@ -42,6 +42,20 @@ QString WithoutChars(QStringView text, QStringView drop)
   return out;
 }
 
+bool IsItemLine(QChar first)
+{
+  return QStringView(u"bplfvwy").contains(first);
+}
+
+// Entries per language of the ';' dictionary lines; 0 when there are none
+// or their count does not divide by the languages.
+qsizetype NamesPerLanguage(const QStringList &entries, const QStringList &languages)
+{
+  if (languages.isEmpty() || entries.size() % languages.size() != 0)
+    return 0;
+  return entries.size() / languages.size();
+}
+
 QString WithSlash(QString folder)
 {
   if (!folder.isEmpty() && !folder.endsWith(u'/'))
@@ -131,7 +145,9 @@ void CQelDocContainer::DeleteContents()
   m_ParNames.clear();
   m_VarNames.clear();
   m_UndoList.clear();
-  m_nRefusedLines = m_nFirstRefusedLine = 0;
+  m_nRefusedLines = m_nFirstRefusedLine = m_nRefusedItemLines = 0;
+  m_nDictionaryNames = 0;
+  m_bNamesHeldBack = false;
   // Indexes of the description being replaced.
   m_ExtraPollPars.clear();
   m_ExtraPollVars.clear();
@@ -177,7 +193,8 @@ bool CQelDocContainer::LoadFromArchive(CDocArchive &ar)
 {
   QString first;
   if (!ar.ReadString(first) || (first != HeaderV10 && first != HeaderV11)) {
-    AfxMessageBox(LoadStr(IDS_BAD_HEADER), MB_OK);
+    if (!m_bCheckingCopy)
+      AfxMessageBox(LoadStr(IDS_BAD_HEADER), MB_OK);
     return false;
   }
   UpdateAllViews(nullptr, HINT_ALL);
@@ -245,8 +262,14 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
   QStringList entries;
   QString line;
   while (ar.ReadString(line)) {
-    if (!line.isEmpty() && !ReadDocumentLine(line, languages, entries))
-      CountRefused(ar);
+    if (line.isEmpty())
+      continue;
+    // Every line is written with its line end: an item line without one was
+    // cut, even right after a ';', and its missing keys must not take their
+    // defaults (block 1, position 0: the command parameter's registers).
+    const bool item = IsItemLine(line[0]);
+    if ((item && !ar.LastLineEnded()) || !ReadDocumentLine(line, languages, entries))
+      CountRefused(ar, item);
   }
   FinishLoad(languages, entries);
 }
@@ -322,9 +345,16 @@ void CQelDocContainer::ReadVLine(const QString &line)
 // answer window told.
 void CQelDocContainer::FinishLoad(const QStringList &languages, const QStringList &entries)
 {
+  m_nDictionaryNames = NamesPerLanguage(entries, languages);
+  // An unfit library copy is dropped before it says anything: the board is
+  // asked for its description instead.
+  if (m_bCheckingCopy && !IsLoadComplete())
+    return;
   CheckDictionary(entries, languages);
   AddLanguage(languages);
   SelectLanguage(m_pHost ? m_pHost->GetInitializeLanguage() : QStringLiteral("Std"));
+  // A damaged load misses standard items too: the cause comes first.
+  ExplainLoad();
   LocateStdVariables();
   m_bDescriptionsLoaded = true;
   m_bDescriptionDownload = false;
@@ -344,15 +374,21 @@ void CQelDocContainer::FinishLoad(const QStringList &languages, const QStringLis
   }
 }
 
-void CQelDocContainer::CountRefused(const CDocArchive &ar)
+void CQelDocContainer::CountRefused(const CDocArchive &ar, bool item)
 {
   if (m_nRefusedLines++ == 0)
     m_nFirstRefusedLine = ar.GetLineNumber();
+  m_nRefusedItemLines += item;
+}
+
+qsizetype CQelDocContainer::GetDictionaryRecordCount() const
+{
+  return static_cast<qsizetype>(m_Blocchi.size()) + GetParCount() + GetVarCount();
 }
 
 bool CQelDocContainer::IsLoadComplete() const
 {
-  return (GetParCount() > 0 || GetVarCount() > 0) && m_nRefusedLines == 0;
+  return (GetParCount() > 0 || GetVarCount() > 0) && m_nRefusedLines == 0 && !IsLoadIncomplete();
 }
 
 bool CQelDocContainer::CheckDictionary(const QStringList &entries, const QStringList &languages)
@@ -370,13 +406,22 @@ bool CQelDocContainer::CheckDictionary(const QStringList &entries, const QString
   const qsizetype n = total / count;
   if (n == 0)
     return true;
+  // Names go out by position: after a refused item line (the later lines of
+  // its list go with it) or a loss that left fewer records than names, each
+  // record after the gap would take a neighbour's name.
+  if (m_nRefusedItemLines > 0 || GetDictionaryRecordCount() < n) {
+    m_bNamesHeldBack = count > 1;
+    qCWarning(lcModel, "translated names held back: %d records for %d names, %d item lines refused",
+              int(GetDictionaryRecordCount()), int(n), m_nRefusedItemLines);
+    return false;
+  }
   const int nParF = GetParCountOfType(VAR_FLOAT);
   const int nParL = GetParCountOfType(VAR_LONG);
   const int nVarF = GetVarCountOfType(VAR_FLOAT);
   const int nVarL = GetVarCountOfType(VAR_LONG);
   for (qsizetype start = n; start < total; start += n) {
     qCDebug(lcModel, "startOfLanguage: %d, dictionary size: %d", int(start), int(total));
-    // Never more names than the block holds, nor more than there are items.
+    // Records beyond the dictionary get no name.
     qsizetype k = 0;
     auto next = [&](auto &record) {
       if (k < n)
@@ -515,15 +560,22 @@ bool CQelDocContainer::OnOpenDocument(const QString &path)
     DeleteContents();
     return false;
   }
-  ReportRefusedLines();
   return true;
 }
 
-void CQelDocContainer::ReportRefusedLines() const
+void CQelDocContainer::ExplainLoad() const
 {
   // A save would write the document without the refused lines: say so.
+  QString text;
   if (m_nRefusedLines > 0)
-    AfxMessageBox(LoadStrFormat(IDS_LINES_REFUSED, m_nRefusedLines, m_nFirstRefusedLine), MB_OK | MB_ICONWARNING);
+    text = LoadStrFormat(IDS_LINES_REFUSED, m_nRefusedLines, m_nFirstRefusedLine);
+  else if (IsLoadIncomplete())
+    text = LoadStrFormat(IDS_DESC_INCOMPLETE, int(GetDictionaryRecordCount()), int(m_nDictionaryNames));
+  else
+    return;
+  if (m_bNamesHeldBack)
+    text += QStringLiteral("\r\n") + LoadStr(IDS_NAMES_HELD_BACK);
+  AfxMessageBox(text, MB_OK | MB_ICONWARNING);
 }
 
 bool CQelDocContainer::OnNewDocument()
@@ -570,7 +622,7 @@ QString CQelDocContainer::FindDescriptionCopy(const QString &version) const
   return {};
 }
 
-int CQelDocContainer::SaveDescriptionCopy()
+int CQelDocContainer::SaveDescriptionCopy(const QString &replacing)
 {
   // The library's first copy of a name wins over the board itself: a damaged
   // or empty description must never become it.
@@ -579,26 +631,56 @@ int CQelDocContainer::SaveDescriptionCopy()
             qUtf8Printable(m_strVersion), GetParCount(), GetVarCount(), m_nRefusedLines);
     return 0;
   }
-  if (!FindDescriptionCopy(m_strVersion).isEmpty())
+  // The copy that is read is the one written over: one elsewhere would
+  // never be read.
+  QString path = FindDescriptionCopy(m_strVersion);
+  if (!path.isEmpty() && path != replacing)
     return 1;
   // A board text holding a NUL names no file: nothing to keep.
   if (m_strVersion.contains(QChar(0)))
     return 0;
-  QString folder = ProgramFolder();
-  const QFileInfo info(folder);
-  if (folder.isEmpty() || !info.isDir() || !info.isWritable()) {
-    folder = UserDataFolder();
-    if (folder.isEmpty() || !QDir().mkpath(folder))
-      return 0;
+  if (path.isEmpty()) {
+    QString folder = ProgramFolder();
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir() || !info.isWritable()) {
+      folder = UserDataFolder();
+      if (folder.isEmpty() || !QDir().mkpath(folder))
+        return 0;
+    }
+    path = folder + DescriptionCopyName(m_strVersion);
   }
   CDocArchive ar;
   WriteDocument(ar);
   QString error;
-  if (!WriteFileAtomically(folder + DescriptionCopyName(m_strVersion), ar.GetBytes(), &error)) {
+  if (!WriteFileAtomically(path, ar.GetBytes(), &error)) {
     AfxMessageBox(error, MB_OK | MB_ICONERROR);
     return 0;
   }
   return 1;
+}
+
+bool CQelDocContainer::OpenLibraryCopy(const QString &path)
+{
+  const QString version = m_strVersion;
+  const QString language = m_strLanguage;
+  m_bTakeSlaveAddress = false;
+  m_bCheckingCopy = true;
+  const bool opened = OnOpenDocument(path);
+  m_bCheckingCopy = false;
+  m_bTakeSlaveAddress = true;
+  if (opened && IsLoadComplete()) {
+    m_strUnusedCopy.clear();
+    return true;
+  }
+  qCWarning(lcModel, "library copy %s not used: %d lines refused, %d records for %d names", qUtf8Printable(path),
+            m_nRefusedLines, int(GetDictionaryRecordCount()), int(m_nDictionaryNames));
+  DeleteContents();
+  m_bDescriptionsLoaded = false;
+  // The board's identity stays the one it answered with.
+  m_strVersion = version;
+  m_strLanguage = language;
+  m_strUnusedCopy = path;
+  return false;
 }
 
 // ---- standard items and manual ----------------------------------------------

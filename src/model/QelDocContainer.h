@@ -18,6 +18,7 @@
 #include <memory>
 #include <set>
 #include <span>
+#include <utility>
 #include <vector>
 
 struct CRequestPacket;
@@ -98,11 +99,15 @@ public:
   // (0 when none).
   int GetRefusedLineCount() const { return m_nRefusedLines; }
   int GetFirstRefusedLine() const { return m_nFirstRefusedLine; }
-  // Tells the user how many lines the last load left out (message 1006);
-  // nothing when it refused none.
-  void ReportRefusedLines() const;
+  // Whether the last load made fewer blocks and items than its ';'
+  // dictionary lines name: lines were lost without a trace, as when a file
+  // is cut at a line end.
+  bool IsLoadIncomplete() const { return m_nDictionaryNames > GetDictionaryRecordCount(); }
+  // Whether the last load's translated names were held back (refused item
+  // lines or an incomplete load): every record shows its own name.
+  bool AreNamesHeldBack() const { return m_bNamesHeldBack; }
   // Whether the last load is fit for the library: it made a parameter or a
-  // variable and refused no line.
+  // variable, refused no line and is not incomplete.
   bool IsLoadComplete() const;
   void WriteExtraLines(CDocArchive &ar) const;
   // Save with the file dialog: path proposed (or none), replace the path.
@@ -122,8 +127,17 @@ public:
   // or the per-user folder; empty when there is none.
   QString FindDescriptionCopy(const QString &version) const;
   // 1 when the library holds the file or it was written, 0 on a failure or
-  // when the last load is not complete (nothing written then).
-  int SaveDescriptionCopy();
+  // when the last load is not complete (nothing written then). An existing
+  // copy is written over only when it is the one named by replacing.
+  int SaveDescriptionCopy(const QString &replacing = QString());
+  // Loads the library copy at path into the document, never taking its
+  // slave address. A copy that cannot be read or loads incomplete or with
+  // refused lines is not used: false, nothing said, the document cleared and
+  // not loaded, and the path kept for TakeUnusedCopy.
+  bool OpenLibraryCopy(const QString &path);
+  // The path of the library copy the last OpenLibraryCopy put aside (empty
+  // when none); cleared by the call.
+  QString TakeUnusedCopy() { return std::exchange(m_strUnusedCopy, QString()); }
 
   // ---- standard items and manual -----------------------------------------
   void LocateStdVariables();
@@ -349,7 +363,13 @@ protected:
   void ReadVLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
   void FinishLoad(const QStringList &languages, const QStringList &entries);
-  void CountRefused(const CDocArchive &ar);
+  void CountRefused(const CDocArchive &ar, bool item);
+  // Blocks (entry 0 included), parameters and variables: what the ';'
+  // dictionary lines name, one entry per record.
+  qsizetype GetDictionaryRecordCount() const;
+  // The one explanation of a damaged or incomplete load (nothing for a sound
+  // one); it comes before the standard items' boxes.
+  void ExplainLoad() const;
   // The two texts of a variable row from its raw and SI value.
   void FormatVarRow(VarRowRecord &row, const Variabili &var) const;
 
@@ -376,6 +396,11 @@ protected:
   std::uint16_t m_nStdVarRegisters = 0;
   int m_nRefusedLines = 0;
   int m_nFirstRefusedLine = 0;
+  int m_nRefusedItemLines = 0;      // block, parameter and variable lines
+  qsizetype m_nDictionaryNames = 0; // entries per language of the ';' lines
+  bool m_bNamesHeldBack = false;
+  bool m_bCheckingCopy = false; // an unfit library copy is put aside quietly
+  QString m_strUnusedCopy;
   std::uint32_t m_nStateFlags = 0;
   std::uint8_t m_nSlaveAddress = 247;
   QString m_strManualName;

@@ -210,36 +210,88 @@ TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
   ASSERT_TRUE(WaitFor([&] { return child->GetReadState() == 4; }, 8000));
 }
 
-TEST_F(BoardLinkFrame, ABoardDescriptionCutShortIsReportedAndIsNoLibraryCopy)
+// The full example cut short, served by the board, English selected. Read
+// whole, the cut l3 would put pos_target on par0's registers, and names
+// handed out by position would label rows with their neighbours' names.
+TEST_F(BoardLinkFrame, ABoardDescriptionCutShortIsExplainedFirstAndKeepsEveryItemInPlace)
 {
-  // The full example cut inside pos_target's line: read whole, that line
-  // would put it on the command parameter's registers.
   QFile example(ExamplePath(QStringLiteral("demo-full.vtx")));
   ASSERT_TRUE(example.open(QIODevice::ReadOnly));
-  QByteArray text = example.readAll();
-  const QByteArray cut("l3 pos_target=100000; m=-1000000; d=0; M=1000000; k=-1; n=-1; s");
-  text.truncate(text.indexOf(cut) + cut.size());
-  QFile file(temp.filePath(QStringLiteral("cut.vtx")));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-  file.close();
-  BoardSimProcess board({QStringLiteral("--doc"), file.fileName()});
-  ASSERT_TRUE(board.Started());
-  frame->GetSerManager()->SetDevicePath(board.Device());
-  frame->ApplySerialSettings();
+  const QByteArray whole = example.readAll();
+  CQelDoc ref;
+  CDocArchive all = CDocArchive::FromBytes(whole);
+  ASSERT_TRUE(ref.LoadFromArchive(all));
+  const int names = static_cast<int>(ref.GetBlocks().size()) + ref.GetParCount() + ref.GetVarCount();
+  const QByteArray l3("l3 pos_target=100000; m=-1000000; d=0; M=1000000; k=-1; n=-1;");
+  const QByteArray p10("p10 current_limit=250; m=0; d=200; M=4");
+  QByteArray cutP10 = whole;
+  const qsizetype p10At = cutP10.indexOf(p10) + p10.size();
+  cutP10.remove(p10At, cutP10.indexOf('\r', p10At) - p10At);
+  // Line numbers as the board sends the text: without the header line.
+  auto lineOf = [&](const QByteArray &start) { return static_cast<int>(whole.left(whole.indexOf(start)).count('\n')); };
+  const struct {
+    const char *what;
+    QByteArray text;
+    int refused;
+  } cases[] = {
+      {"right after a key's ';'", whole.left(whole.indexOf(l3) + l3.size()), 1},
+      {"exactly at a line end", whole.left(whole.indexOf('\n', whole.indexOf(l3)) + 1), 0},
+      {"inside p10, the text going on", cutP10, 15},
+  };
+  frame->GetOptions().InitializeLanguage.SetValue(QStringLiteral("en"));
+  std::vector<std::unique_ptr<CQelDoc>> docs; // as long as their windows
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    QFile file(temp.filePath(QStringLiteral("cut.vtx")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(c.text) == c.text.size());
+    file.close();
+    BoardSimProcess board({QStringLiteral("--doc"), file.fileName()});
+    ASSERT_TRUE(board.Started());
+    frame->GetSerManager()->SetDevicePath(board.Device());
+    frame->ApplySerialSettings();
+    env.prompter().asked.clear();
 
-  auto doc = std::make_unique<CQelDoc>();
-  CChildFrame *child = Open(doc.get());
-  child->SetAddress(3);
-  child->OnCommand(Cmd::OnLine);
-  ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
-  child->OnCommand(Cmd::InitDescriptions);
-  ASSERT_TRUE(WaitFor([&] { return doc->AreDescriptionsLoaded(); }, 15000));
-  EXPECT_EQ(doc->GetParCount(), 3);
-  EXPECT_EQ(doc->GetRefusedLineCount(), 1);
-  ASSERT_FALSE(env.prompter().asked.empty());
-  // The board sends the file without its header line.
-  EXPECT_EQ(env.prompter().asked.back().text, LoadStrFormat(IDS_LINES_REFUSED, 1, static_cast<int>(text.count('\n'))));
-  EXPECT_TRUE(doc->FindDescriptionCopy(doc->GetVersion()).isEmpty());
+    CQelDoc *doc = docs.emplace_back(std::make_unique<CQelDoc>()).get();
+    CChildFrame *child = Open(doc);
+    child->SetAddress(3);
+    child->OnCommand(Cmd::OnLine);
+    ASSERT_TRUE(WaitFor([&] { return doc->IsOnline(); }, 8000));
+    child->OnCommand(Cmd::InitDescriptions);
+    ASSERT_TRUE(WaitFor([&] { return doc->AreDescriptionsLoaded(); }, 15000));
+    EXPECT_EQ(doc->GetLanguageName(), QStringLiteral("en"));
+    EXPECT_EQ(doc->GetRefusedLineCount(), c.refused);
+    const int records = static_cast<int>(doc->GetBlocks().size()) + doc->GetParCount() + doc->GetVarCount();
+    const QString explanation =
+        (c.refused ? LoadStrFormat(IDS_LINES_REFUSED, c.refused, lineOf(c.refused == 1 ? l3 : p10))
+                   : LoadStrFormat(IDS_DESC_INCOMPLETE, records, names)) +
+        QStringLiteral("\r\n") + LoadStr(IDS_NAMES_HELD_BACK);
+    ASSERT_FALSE(env.prompter().asked.empty());
+    EXPECT_EQ(env.prompter().asked.front().text, explanation) << "before the standard items' boxes";
+    EXPECT_TRUE(doc->FindDescriptionCopy(doc->GetVersion()).isEmpty());
+    // Each row is labelled with the item it writes, on that item's registers.
+    std::int16_t target = -1;
+    for (int i = 0; i < doc->GetParCount(); ++i) {
+      const Parametri &par = doc->GetPar(i);
+      std::int16_t r = -1;
+      ASSERT_TRUE(ref.FindParByName(r, par.GetName()));
+      EXPECT_EQ(par.GetNameText(), par.GetName());
+      EXPECT_EQ(par.GetAddress(), ref.GetPar(r).GetAddress()) << par.GetName().toStdString();
+      if (par.GetName() == QStringLiteral("pos_target"))
+        target = static_cast<std::int16_t>(i);
+    }
+    if (target >= 0) {
+      // Typed into pos_target's row, a value reaches pos_target, not par0.
+      child->WriteParameterOnline(target, 9999, false);
+      ASSERT_TRUE(WaitFor([&] { return frame->MessageText().startsWith(QStringLiteral("Read pos_target")); }, 8000));
+      QString answer;
+      ASSERT_TRUE(board.Command(QStringLiteral("get pos_target"), &answer));
+      EXPECT_TRUE(answer.contains(QStringLiteral("9999"))) << answer.toStdString();
+      board.Requests();
+      EXPECT_TRUE(board.Lines().filter(QRegularExpression(QStringLiteral("^COMMAND "))).isEmpty());
+    }
+    child->OnCommand(Cmd::OnLine);
+    ASSERT_TRUE(WaitFor([&] { return !doc->IsOnline(); }, 8000));
+  }
 }
 
 } // namespace

@@ -699,13 +699,43 @@ TEST_F(ChildConnTest, InitializeAsksTheBoardAndLoadsItsDescription)
   EXPECT_TRUE(board->IsOnline());
   // The library keeps a copy, and the next initialization reads it instead
   // of asking the board.
-  EXPECT_TRUE(QFile::exists(hosted.folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")));
+  const QString copy = hosted.folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx");
+  EXPECT_TRUE(QFile::exists(copy));
   board->SetDescriptionsLoaded(false);
   sink.Clear();
   conn->OnInitDescriptions();
   EXPECT_TRUE(sink.OfKind(REQ_DESCRIPTION).empty());
   EXPECT_EQ(sink.OfKind(REQ_K_TABLE).size(), 1u); // the read all that follows
   EXPECT_TRUE(board->AreDescriptionsLoaded());
+
+  // A copy cut right after a key's ';' would put pos_target on par0's
+  // registers: it is not used, quietly, and the board's upload replaces it.
+  QFile file(copy);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray whole = file.readAll();
+  file.close();
+  const QByteArray l3("l3 pos_target=100000; m=-1000000; d=0; M=1000000; k=-1; n=-1;");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(whole.left(whole.indexOf(l3) + l3.size()));
+  file.close();
+  for (bool busy : {true, false}) {
+    SCOPED_TRACE(busy ? "another board's upload outstanding" : "the board asked");
+    g_hInitFrame = busy ? kWnd + 1 : kNoWindow;
+    board->SetDescriptionsLoaded(false);
+    env.prompter().asked.clear();
+    sink.Clear();
+    conn->OnInitDescriptions();
+    EXPECT_TRUE(env.prompter().asked.empty());
+    EXPECT_FALSE(board->AreDescriptionsLoaded());
+    EXPECT_EQ(board->GetParCount(), 0);
+    EXPECT_TRUE(sink.OfKind(REQ_K_TABLE).empty());
+    EXPECT_EQ(sink.OfKind(REQ_DESCRIPTION).size(), busy ? 0u : 1u);
+    EXPECT_EQ(board->GetStatusText(), LoadStrFormat(busy ? IDS_COPY_UNUSED_RETRY : IDS_COPY_UNUSED_ASKING, copy));
+  }
+  conn->ProcessAnswer(*answer);
+  EXPECT_EQ(board->GetParCount(), 17);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), whole) << "written over the copy that was read";
   conn->SetConnDocument(doc.get());
 }
 
@@ -718,6 +748,8 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   QString unnamed = text;
   unnamed.remove(QRegularExpression(QStringLiteral("Version = [^\\n]*\\n")));
   const QString cut = text.left(text.lastIndexOf(QStringLiteral("; u=")) + 4);
+  // Complete but for its line end: the L line joined after it is ours.
+  const QString unended = text.left(text.lastIndexOf(u';') + 1);
   const struct {
     const char *what;
     QString upload;
@@ -729,6 +761,7 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
        QStringLiteral("NORV DMX0512 v1.04"), false, false},
       {"a description with refused lines", damaged, identity, false, true},
       {"a description cut inside its last line", cut, identity, false, true},
+      {"a description cut right after its last ';'", unended, identity, false, true},
       {"a description without a version line", unnamed, identity, true, false},
       {"the answering board's description", text, identity, true, false},
   };
@@ -751,7 +784,8 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
     EXPECT_EQ(QFile::exists(hosted.folder.path() + QStringLiteral("/!NORV_DMX0512_v1.03.vtx")), c.stored);
     EXPECT_EQ(board->GetRefusedLineCount() > 0, c.refused);
     const QString report = LoadStrFormat(IDS_LINES_REFUSED, board->GetRefusedLineCount(), board->GetFirstRefusedLine());
-    EXPECT_EQ(!env.prompter().asked.empty() && env.prompter().asked.back().text == report, c.refused);
+    // Said first: the standard items' boxes follow.
+    EXPECT_EQ(!env.prompter().asked.empty() && env.prompter().asked.front().text == report, c.refused);
     conn->RequestGoOffline();
     sink.Clear();
   }

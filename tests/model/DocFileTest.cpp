@@ -193,9 +193,13 @@ TEST_F(DocFile, DamagedLinesAreCountedReportedOnceAndKeepTheLibraryClean)
   EXPECT_EQ(doc.GetParCount(), 2);
   EXPECT_EQ(doc.GetRefusedLineCount(), 4);
   EXPECT_EQ(doc.GetFirstRefusedLine(), 18);
+  // The names after the gap would be a neighbour's: none is handed out.
+  EXPECT_EQ(doc.GetPar(1).GetNames(), QStringList{"is_sw_set"});
   const QStringList asked = AskedTexts(env.prompter());
-  EXPECT_EQ(asked.count(LoadStrFormat(IDS_LINES_REFUSED, 4, 18)), 1);
-  EXPECT_EQ(asked.back(), LoadStrFormat(IDS_LINES_REFUSED, 4, 18)) << "said after the load";
+  const QString report =
+      LoadStrFormat(IDS_LINES_REFUSED, 4, 18) + QStringLiteral("\r\n") + LoadStr(IDS_NAMES_HELD_BACK);
+  EXPECT_EQ(asked.count(report), 1);
+  EXPECT_EQ(asked.front(), report) << "said before the standard items' boxes";
   EXPECT_FALSE(QFileInfo::exists(copy)) << "a damaged file is no library copy";
 
   // Nor is a file that describes nothing, nor a board text that does.
@@ -215,38 +219,76 @@ TEST_F(DocFile, DamagedLinesAreCountedReportedOnceAndKeepTheLibraryClean)
   EXPECT_TRUE(QFileInfo::exists(copy));
 }
 
-// A copy of the full example cut inside an item line: the cut line would put
-// pos_target on registers 0 and 1, the command parameter's.
-TEST_F(DocFile, ACutFileIsReportedKeepsNoCutItemAndIsNoLibraryCopy)
+// Copies of the full example cut short, opened with English selected. Read
+// whole, the cut l3 would put pos_target on registers 0 and 1 (the command
+// parameter's), and names handed out by position would go to neighbours.
+TEST_F(DocFile, ACutFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoLibraryCopy)
 {
-  const QString example = ExamplePath(QStringLiteral("demo-full.vtx"));
-  const QString whole = Cp1252::Decode(ReadBytes(example));
+  host.language = QStringLiteral("en");
+  const QString whole = Cp1252::Decode(ReadBytes(ExamplePath(QStringLiteral("demo-full.vtx"))));
+  CQelDoc ref;
+  ASSERT_TRUE(LoadText(ref, whole));
+  const int names = static_cast<int>(ref.GetBlocks().size()) + ref.GetParCount() + ref.GetVarCount();
   const QString copy = host.program + QStringLiteral("!NORV_AXD1408_v2.10.vtx");
   const QString path = host.dir.filePath(QStringLiteral("cut.vtx"));
-  const QString l3 = QStringLiteral("l3 pos_target=100000; m=-1000000; d=0; M=1000000; k=-1; n=-1; s");
-  for (const QString &cut : {l3, QStringLiteral("l3 pos_target=100000; m=-1000000; d=0; M=100"),
-                             QStringLiteral("v14 buf_length; k=-1; n=-1; s=0; b=6; p=")}) {
-    SCOPED_TRACE(cut.toStdString());
-    const QString text = whole.left(whole.indexOf(cut) + cut.size());
-    ASSERT_TRUE(text.endsWith(cut));
+  const QString heldBack = QStringLiteral("\r\n") + LoadStr(IDS_NAMES_HELD_BACK);
+  const QString l3 = QStringLiteral("l3 pos_target=100000; m=-1000000; d=0; M=1000000; k=-1; n=-1;");
+  auto upTo = [&](const QString &end) { return whole.left(whole.indexOf(end) + end.size()); };
+  auto lineOf = [&](const QString &start) {
+    return static_cast<int>(whole.left(whole.indexOf(start)).count(u'\n')) + 1;
+  };
+  QString p10 = whole;
+  const qsizetype p10At = p10.indexOf(QStringLiteral("p10 current_limit=250; m=0; d=200; M=4"));
+  p10.remove(p10At + 38, p10.indexOf(u'\r', p10At) - p10At - 38);
+  const struct {
+    const char *what;
+    QString text;
+    int refused;   // lines
+    int firstLine; // 0: none refused, the load is incomplete
+  } cases[] = {
+      {"right after a key's ';'", upTo(l3), 1, lineOf(l3)},
+      {"inside a key", upTo(l3 + QStringLiteral(" s")), 1, lineOf(l3)},
+      {"inside the last line", upTo(QStringLiteral("v14 buf_length; k=-1; n=-1; s=0; b=6; p=")), 1,
+       lineOf(QStringLiteral("v14 "))},
+      {"exactly at a line end", upTo(l3 + QStringLiteral(" s=0; b=2; p=0; v=1; a=0; u=-1;\r\n")), 0, 0},
+      {"inside p10, the file going on", p10, 15, lineOf(QStringLiteral("p10 "))},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(c.text)));
+    env.prompter().asked.clear();
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    const int records = static_cast<int>(doc.GetBlocks().size()) + doc.GetParCount() + doc.GetVarCount();
+    const QString explanation = (c.refused ? LoadStrFormat(IDS_LINES_REFUSED, c.refused, c.firstLine)
+                                           : LoadStrFormat(IDS_DESC_INCOMPLETE, records, names)) +
+                                heldBack;
+    const QStringList asked = AskedTexts(env.prompter());
+    ASSERT_FALSE(asked.isEmpty());
+    EXPECT_EQ(asked.front(), explanation) << "before the standard items' boxes";
+    EXPECT_EQ(asked.count(explanation), 1);
+    EXPECT_EQ(doc.GetRefusedLineCount(), c.refused);
+    // Each row is labelled with the item it writes, on that item's registers.
+    for (int i = 0; i < doc.GetParCount(); ++i) {
+      std::int16_t r = -1;
+      ASSERT_TRUE(ref.FindParByName(r, doc.GetPar(i).GetName()));
+      EXPECT_EQ(doc.GetPar(i).GetNameText(), doc.GetPar(i).GetName());
+      EXPECT_EQ(doc.GetPar(i).GetAddress(), ref.GetPar(r).GetAddress()) << doc.GetPar(i).GetName().toStdString();
+    }
+    for (int i = 0; i < doc.GetVarCount(); ++i)
+      EXPECT_EQ(doc.GetVar(i).GetNameText(), doc.GetVar(i).GetName());
+    EXPECT_FALSE(QFileInfo::exists(copy));
+  }
+  // The whole file, and a copy of it with LF line ends, load without a word,
+  // keep their English names and are stored.
+  for (const QString &text : {whole, QString(whole).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))}) {
     ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
     env.prompter().asked.clear();
     ASSERT_TRUE(doc.OnOpenDocument(path));
-    const int lines = static_cast<int>(text.count(u'\n')) + 1;
-    const QStringList asked = AskedTexts(env.prompter());
-    ASSERT_FALSE(asked.isEmpty());
-    EXPECT_EQ(asked.back(), LoadStrFormat(IDS_LINES_REFUSED, 1, lines));
-    // Every item line but the cut one.
-    const auto items = static_cast<int>(text.count(QRegularExpression(QStringLiteral("\n[plfvwy]\\d"))));
-    EXPECT_EQ(doc.GetParCount() + doc.GetVarCount(), items - 1);
-    EXPECT_FALSE(QFileInfo::exists(copy));
+    EXPECT_EQ(doc.GetRefusedLineCount(), 0);
+    EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
+    EXPECT_EQ(doc.GetPar(3).GetNames().size(), 3);
+    EXPECT_TRUE(QFile::remove(copy)) << "the whole file is stored";
   }
-  ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(whole)));
-  env.prompter().asked.clear();
-  ASSERT_TRUE(doc.OnOpenDocument(path));
-  EXPECT_EQ(doc.GetRefusedLineCount(), 0);
-  EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
-  EXPECT_TRUE(QFileInfo::exists(copy)) << "the whole file is stored";
 }
 
 TEST_F(DocFile, OldHeaderLoadsAndIsWrittenNew)
@@ -495,11 +537,16 @@ TEST_F(DocFile, LanguagesAndDictionariesOfTenLanguagesAtMost)
   EXPECT_EQ(doc.SelectLanguage(QStringLiteral("en")), 1);
   EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("x"));
 
-  // More names than items: only as many as there are items are handed out.
+  // More names than records: a line went missing, so no name is handed out,
+  // one box says so first and the load is no library copy.
+  env.prompter().asked.clear();
   ASSERT_TRUE(LoadText(doc, Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n"
                                                     "s0=B;B;x;extra;\r\nsen=B1;B1;x1;extra1;\r\n")));
-  EXPECT_EQ(doc.GetVar(0).GetNames(), (QStringList{"x", "x1"}));
-  EXPECT_EQ(doc.GetBlocks()[1].GetNames(), (QStringList{"B", "B1"}));
+  EXPECT_EQ(doc.GetVar(0).GetNames(), QStringList{"x"});
+  EXPECT_EQ(doc.GetBlocks()[1].GetNames(), QStringList{"B"});
+  EXPECT_EQ(AskedTexts(env.prompter()).front(),
+            LoadStrFormat(IDS_DESC_INCOMPLETE, 3, 4) + QStringLiteral("\r\n") + LoadStr(IDS_NAMES_HELD_BACK));
+  EXPECT_EQ(doc.SaveDescriptionCopy(), 0);
 
   // Eleven languages keep ten.
   QString text = Header + QStringLiteral("K[] = 1;\r\nb1 B#0; b=0;\r\nv0 x; b=1; p=0;\r\n");
