@@ -30,12 +30,19 @@ namespace BufferFile {
 
 QByteArray Write(const CBufferData &data);
 
+// Why a file was refused, and on which line (counting from 1).
+struct ReadError {
+  enum Kind { None, HeaderMissing, NotFinite, LineCut } kind = None;
+  int line = 0;
+};
+
 // Reads a buffer into data, which holds what the window had: names without a
 // field keep theirs, and so do the times when the time line gives none. At
-// most 1000 sample lines are taken. Returns false when one of the four header
-// lines is missing; what was read before it stays in data and no samples are
-// taken.
-bool Read(QIODevice &in, CBufferData &data);
+// most 1000 sample lines are taken. Returns false, saying why in error, when
+// one of the four header lines is missing, a number taken is not finite, or
+// the last line read has no line end (the file was cut inside it); data then
+// holds part of the file and must not be shown.
+bool Read(QIODevice &in, CBufferData &data, ReadError *error = nullptr);
 
 // The fields of a header line, at most six, taken from the left.
 std::array<QString, CBufferData::kTracks> SplitHeader(const QString &line, int *count);

@@ -629,8 +629,12 @@ void CGenMemBuff::OnOpen()
   CMemBuffDlg *wnd = NewBufferWindow();
   if (!wnd)
     return;
+  // Loaded before it becomes a tab: a refused file adds none.
+  if (!wnd->LoadBuffer(path)) {
+    delete wnd;
+    return;
+  }
   m_wndTab->AddTab(wnd, caption, 0);
-  wnd->LoadBuffer(path);
   m_wndTab->SelectTab(m_wndTab->GetItemCount() - 1);
 }
 

@@ -373,7 +373,7 @@ bool CMemBuffDlg::SaveBuffer(QIODevice &ar) const
   return ar.write(bytes) == bytes.size();
 }
 
-void CMemBuffDlg::LoadBuffer(const QString &path)
+bool CMemBuffDlg::LoadBuffer(const QString &path)
 {
   auto buffer = std::make_unique<CBufferData>();
   for (int t = 0; t < kTracks; ++t)
@@ -385,17 +385,26 @@ void CMemBuffDlg::LoadBuffer(const QString &path)
 
   // A FIFO, a device or an oversized file is refused before any read.
   QByteArray bytes;
+  BufferFile::ReadError why;
   bool complete = vtx::ReadBoundedFile(path, &bytes);
   if (complete) {
     QBuffer file(&bytes);
-    complete = file.open(QIODevice::ReadOnly) && BufferFile::Read(file, *buffer);
+    complete = file.open(QIODevice::ReadOnly) && BufferFile::Read(file, *buffer, &why);
   }
-  // A file cut short changes nothing: half a header would show names and
-  // gains of a buffer whose samples never came.
+  // A refused file changes nothing: half a header would show names and gains
+  // of a buffer whose samples never came, a nan or a cut number data that
+  // the file does not hold.
   if (!complete) {
     qCWarning(lcTrace) << "buffer file not read:" << path;
-    AfxMessageBox(LoadStr(IDS_FILE_READ_ERROR), MB_ICONWARNING);
-    return;
+    QString text = LoadStr(IDS_FILE_READ_ERROR);
+    if (why.kind == BufferFile::ReadError::NotFinite || why.kind == BufferFile::ReadError::LineCut) {
+      qCWarning(lcTrace) << "refused at line" << why.line;
+      const unsigned reason =
+          why.kind == BufferFile::ReadError::NotFinite ? IDS_BUFFER_NOT_FINITE : IDS_BUFFER_LINE_CUT;
+      text += u'\n' + GetFileNameFromPath(path, true) + u'\n' + LoadStrFormat(reason, why.line);
+    }
+    AfxMessageBox(text, MB_ICONWARNING);
+    return false;
   }
   for (int t = 0; t < kTracks; ++t) {
     const auto ti = static_cast<size_t>(t);
@@ -423,6 +432,7 @@ void CMemBuffDlg::LoadBuffer(const QString &path)
   }
   if (m_wndTree)
     m_wndTree->ExpandAllItems();
+  return true;
 }
 
 void CMemBuffDlg::resizeEvent(QResizeEvent *event)

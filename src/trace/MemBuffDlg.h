@@ -54,9 +54,9 @@ public:
   // Writes the buffer file; false when not every byte was written.
   bool SaveBuffer(QIODevice &ar) const;
   // Reads the buffer file at path into this (new) window and plots it; a file
-  // that cannot be read, or ends within its header, is reported and changes
-  // nothing.
-  void LoadBuffer(const QString &path);
+  // that cannot be read, ends within its header, holds a number that is not
+  // finite or ends inside a line is reported, changes nothing and gives false.
+  bool LoadBuffer(const QString &path);
 
   // The gains and offsets that new windows of this run start with.
   static std::array<double, kTracks> &DefaultGains();

@@ -1,5 +1,5 @@
 // libFuzzer target: arbitrary bytes as a buffer file, read as a new chart
-// window reads one. The samples stay within their 1000; what was read writes
+// window reads one. The samples stay within their 1000; what was accepted writes
 // out in a form that reads back to the same names and samples, and from the
 // second save on to the same bytes (the first may still round a denormal
 // number; names holding ';' aside: the format does not escape them).
@@ -40,8 +40,11 @@ bool Read(const QByteArray &bytes, CBufferData &data)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
   auto first = NewWindowData();
-  Read(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), *first);
+  const bool read = Read(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)), *first);
   Check(first->nSamples <= CBufferData::kMaxSamples);
+  // A refused file is never shown, so never saved either.
+  if (!read)
+    return 0;
   const QByteArray once = BufferFile::Write(*first);
 
   auto second = NewWindowData();

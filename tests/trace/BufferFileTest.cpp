@@ -165,6 +165,7 @@ TEST(BufferFile, SampleLinesRepeatTheirLastValueAndStopAtAThousand)
   QByteArray many = "a;b\n1;1;1;1;1;1\n0;0;0;0;0;0\n1;1\n";
   for (int i = 0; i < 1500; ++i)
     many += QByteArray::number(i) + ";1;2;3;4;5\n";
+  many += "nan;1"; // never read: neither its number nor its cut refuses the file
   ASSERT_TRUE(ReadBytes(many, data));
   EXPECT_EQ(data.nSamples, 1000u);
   EXPECT_DOUBLE_EQ(data.raw[0][999], 999);
@@ -193,15 +194,17 @@ TEST(BufferFile, AShortFileKeepsWhatWasTakenAndNeverLeaksTheOffsetsMarker)
 TEST(BufferFile, HostileLinesAreBounded)
 {
   QByteArray bytes = "a;b\n1;1;1;1;1;1\n0;0;0;0;0;0\n1;1\n";
-  bytes += QByteArray(200 * 1024, '9') + "\n";
-  bytes += "1e999;-1e999;nan;0x10;\xff\xfe;-0\n";
+  bytes += "7" + QByteArray(200 * 1024, ' ') + "\n";
+  bytes += "0x10;\xff\xfe;-0\n";
+  // An over-long last line is cut by the reader, not by the end of the file.
+  bytes += "8" + QByteArray(200 * 1024, ' ');
   auto numbered = Numbered();
   CBufferData &data = *numbered;
   ASSERT_TRUE(ReadBytes(bytes, data));
-  ASSERT_EQ(data.nSamples, 2u) << "an over-long line is one sample, its rest skipped";
-  EXPECT_TRUE(std::isinf(data.raw[0][1]));
-  EXPECT_TRUE(std::isnan(data.raw[2][1]));
-  EXPECT_DOUBLE_EQ(data.raw[4][1], 0);
+  ASSERT_EQ(data.nSamples, 3u) << "an over-long line is one sample, its rest skipped";
+  EXPECT_DOUBLE_EQ(data.raw[5][0], 7);
+  EXPECT_DOUBLE_EQ(data.raw[1][1], 0);
+  EXPECT_DOUBLE_EQ(data.raw[3][2], 8);
   // What was read writes out and reads back to the same text.
   const QByteArray once = BufferFile::Write(data);
   CBufferData again;

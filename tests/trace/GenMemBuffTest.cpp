@@ -10,6 +10,7 @@
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -362,6 +363,54 @@ TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
   EXPECT_TRUE(env.prompter().asked[1].text.contains(path));
   EXPECT_TRUE(env.prompter().asked[1].text.contains(QStringLiteral("could not be written")));
   EXPECT_FALSE(QFile::exists(path));
+}
+
+// A file refused whole adds no tab and leaves the open buffers as they were;
+// the message names the file and the fault, except for a header cut short.
+TEST_F(GenMemBuffTest, ARefusedFileAddsNoTabAndSaysWhy)
+{
+  Report(child, 0.5f, 2, 10, 7, -7);
+  RouteTraceAnswer(mgr, child, TraceAnswer(child.id, 6, 20));
+  auto saved = [this] {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(mgr.GetBufferWindow(0)->SaveBuffer(out));
+    return out.data();
+  };
+  const QByteArray before = saved();
+  const QByteArray header = "A;B;C;D;E;F\r\n1;1;1;1;1;1\r\n0;0;0;0;0;0\r\n0.5; 2\r\n";
+  const struct {
+    const char *name;
+    QByteArray bytes;
+    const char *reason; // empty: the read error alone
+  } cases[] = {
+      {"gain.csv", "A;B\r\n1;nan;1;1;1;1\r\n0;0;0;0;0;0\r\n0.5; 2\r\n1;2\r\n",
+       "Line 2 holds a number that is not finite."},
+      {"offset.csv", "A;B\r\n1;1\r\n0;0;0;0;0;-inf\r\n0.5; 2\r\n1;2\r\n", "Line 3 holds a number that is not finite."},
+      {"time.csv", "A;B\r\n1;1\r\ninf; 2\r\n1;2\r\n", "Line 3 holds a number that is not finite."},
+      {"sample.csv", header + "1;2;3;4;5;6\r\n1;2;1e999\r\n", "Line 6 holds a number that is not finite."},
+      {"cut.csv", header + "1;2;3;4;5;6\r\n100;2", "Line 6 is cut: the file ends inside it."},
+      {"cuttime.csv", "A;B\r\n1;1\r\n0;0;0;0;0;0\r\n0.5; 2", "Line 4 is cut: the file ends inside it."},
+      {"short.csv", "A;B\r\n1;1\r\n0;0;0;0;0;0\r\n", ""},
+  };
+  QTemporaryDir dir;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = dir.filePath(QString::fromLatin1(c.name));
+    ASSERT_TRUE(WriteFile(path, c.bytes));
+    const std::size_t asked = env.prompter().asked.size();
+    env.prompter().AnswerFile(path);
+    mgr.OnOpen();
+    EXPECT_EQ(mgr.GetBufferCount(), 1);
+    EXPECT_EQ(mgr.GetTabCtrl()->GetCurSel(), 0);
+    EXPECT_EQ(saved(), before);
+    EXPECT_EQ(env.prompter().asked.size(), asked + 2) << "the file dialog and one message";
+    const QString reason = QString::fromLatin1(c.reason);
+    EXPECT_EQ(env.prompter().asked.back().text,
+              reason.isEmpty()
+                  ? QStringLiteral("Errore lettura file")
+                  : QStringLiteral("Errore lettura file\n%1\n%2").arg(QString::fromLatin1(c.name), reason));
+  }
 }
 
 // Every label and mode button shows its whole text in both languages, and the
