@@ -84,6 +84,18 @@ CRequestPacket *CGenericServer::TakeRequest()
   return pkt;
 }
 
+int CGenericServer::DropRequestsOf(WindowId window)
+{
+  std::lock_guard lock(m_lock);
+  const auto dropped = std::stable_partition(m_requests.begin(), m_requests.end(),
+                                             [window](const CRequestPacket *p) { return p->hWnd != window; });
+  const int count = static_cast<int>(m_requests.end() - dropped);
+  for (auto it = dropped; it != m_requests.end(); ++it)
+    delete *it;
+  m_requests.erase(dropped, m_requests.end());
+  return count;
+}
+
 void CGenericServer::PutAnswer(CRequestPacket *pkt)
 {
   int waiting = 0;

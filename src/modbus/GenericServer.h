@@ -40,6 +40,10 @@ public:
 protected:
   // Worker side. TakeRequest returns null when the queue is empty.
   CRequestPacket *TakeRequest();
+  // Deletes the waiting requests whose answer window is window; returns how
+  // many. A failed request's followers from the same window would act on a
+  // board that is about to go offline.
+  int DropRequestsOf(WindowId window);
   void PutAnswer(CRequestPacket *pkt);
   void Notify(unsigned code, long argument) const;
   // Deletes every packet of both lists (after the worker has stopped).
