@@ -178,9 +178,14 @@ void CAnswerRouter::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
   if (std::find(children.begin(), children.end(), packet.hWnd) == children.end())
     return;
   IBoardWindow *board = m_boards.Child(packet.hWnd);
+  // Going offline forgets what the board was doing: ask first.
+  const QString cutShort = board ? board->CutShortText(packet) : QString();
   const int was = board ? board->GoOffline() : 0;
   if (was != 0 && packet.error != kErrorQuiet)
     ShowAnswerText(packet, activeChild);
+  // After going offline, so the polls its event loop runs leave this board alone.
+  if (!cutShort.isEmpty())
+    Prompter::Instance().MessageBox(cutShort, LoadStr(IDS_GENERATOR), MB_OK | MB_ICONWARNING, m_display.BoxParent());
 }
 
 void CAnswerRouter::ShowAnswerText(const CRequestPacket &packet, bool activeChild)

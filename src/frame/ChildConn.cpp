@@ -6,8 +6,10 @@
 #include "model/QelDoc.h"
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
+#include "modbus/SerCodes.h"
 #include "platform/StringIds.h"
 
+#include <algorithm>
 #include <cmath>
 
 // The connection's states and the board window's calls; its requests,
@@ -19,6 +21,23 @@ namespace {
 
 // A win_cmd value this far from 0 is a command to the program, not a message.
 constexpr int kFirstWinCmdCommand = 10000;
+
+// Errors after which no board answered at all, as against one that answered
+// wrongly or refused.
+bool BoardLost(unsigned error)
+{
+  switch (error) {
+  case kSerErrTimeout:
+  case kSerErrPortMissing:
+  case kSerErrPortBusy:
+  case kSerErrPortOpen:
+  case kSerErrLinkLost:
+  case kSerErrStopped:
+    return true;
+  default:
+    return false;
+  }
+}
 
 } // namespace
 
@@ -172,6 +191,31 @@ void CChildConn::RequestGoOffline()
   auto *pkt = NewPacket(REQ_GO_OFFLINE);
   Queue(pkt);
   SetStateIcon(StateIconId());
+}
+
+QString CChildConn::CutShortText(const CRequestPacket &failed) const
+{
+  if (!m_pDoc || ConnectionBits() == 0)
+    return {};
+  // The write all the failed block belongs to; a failure of another request
+  // ends the oldest one still waiting as well, since the board goes offline.
+  const std::uint16_t step = failed.message == REQ_WRITE_BLOCK ? failed.PktType.par.step : 0;
+  auto run = std::find_if(m_runs.begin(), m_runs.end(), [step](const BlockRun &r) {
+    return r.write && step != 0 && std::find(r.steps.begin(), r.steps.end(), step) != r.steps.end();
+  });
+  const bool ownBlock = run != m_runs.end();
+  if (!ownBlock)
+    run = std::find_if(m_runs.begin(), m_runs.end(), [](const BlockRun &r) { return r.write && !r.steps.empty(); });
+  if (run == m_runs.end())
+    return {};
+  const int confirmed = run->queued - static_cast<int>(run->steps.size());
+  if (ownBlock && !BoardLost(failed.error)) {
+    const int first = failed.PktType.par.first_par;
+    return LoadStrFormat(IDS_WRITE_ALL_BLOCK_FAILED, int(step), run->queued, first,
+                         first + std::max<int>(failed.PktType.par.num_par, 1) - 1, failed.strVersion, confirmed,
+                         run->queued);
+  }
+  return LoadStrFormat(IDS_WRITE_ALL_BOARD_LOST, confirmed, run->queued, failed.strVersion);
 }
 
 void CChildConn::OnOnLine()

@@ -94,6 +94,8 @@ public:
 
   // ---- answers (ChildConnAnswers.cpp) -----------------------------------
   void ProcessAnswer(const CRequestPacket &pkt) override;
+  // A write all that the failure ends before its last block.
+  QString CutShortText(const CRequestPacket &failed) const override;
   int OnSpecialVariable(int v, std::int16_t value);
   bool SetSpecialParValue(int index, int value);
   void AddSpecialVarsToList();
@@ -159,6 +161,7 @@ private:
     bool write = false;
     bool kTable = false; // a read all's K-table answer is still to come
     bool broken = false; // a block could not be made: the run ends silently
+    int queued = 0;      // blocks sent
     std::vector<std::uint16_t> steps;
   };
 

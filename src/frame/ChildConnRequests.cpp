@@ -100,7 +100,7 @@ void CChildConn::ReadAllParameters()
   }
   Queue(kTable);
   ++m_nStep;
-  m_runs.push_back({false, true, false, {}});
+  m_runs.push_back({false, true, false, 0, {}});
 
   for (const blockplan::Run &run : blockplan::ReadAllRuns(ParameterCells(doc))) {
     auto *pkt = NewPacket(REQ_READ_BLOCK);
@@ -135,7 +135,7 @@ void CChildConn::WriteAllParameters()
   CQelDoc &doc = *m_pDoc;
   m_nStep = 1;
   SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
-  m_runs.push_back({true, false, false, {}});
+  m_runs.push_back({true, false, false, 0, {}});
 
   // par0 keeps the last command sent: nothing is written on its register,
   // whichever parameter a description also placed there.
@@ -157,6 +157,7 @@ void CChildConn::WriteAllParameters()
     qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step, pkt->PktType.par.first_par,
             pkt->PktType.par.num_par);
     m_runs.back().steps.push_back(pkt->PktType.par.step);
+    ++m_runs.back().queued;
     Queue(pkt);
   }
   if (m_runs.back().steps.empty()) {

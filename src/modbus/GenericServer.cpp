@@ -88,18 +88,21 @@ CRequestPacket *CGenericServer::TakeRequest()
   return pkt;
 }
 
+int CGenericServer::EraseRequestsLocked(const std::function<bool(const CRequestPacket *)> &match)
+{
+  const auto erased = std::stable_partition(m_requests.begin(), m_requests.end(),
+                                            [&match](const CRequestPacket *p) { return !match(p); });
+  const int count = static_cast<int>(m_requests.end() - erased);
+  for (auto it = erased; it != m_requests.end(); ++it)
+    delete *it;
+  m_requests.erase(erased, m_requests.end());
+  return count;
+}
+
 void CGenericServer::CancelRequests(WindowId window, uint16_t kind)
 {
   std::lock_guard lock(m_lock);
-  const auto cancelled = [window, kind](const CRequestPacket *p) { return p->hWnd == window && p->message == kind; };
-  for (auto it = m_requests.begin(); it != m_requests.end();) {
-    if (cancelled(*it)) {
-      delete *it;
-      it = m_requests.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  EraseRequestsLocked([window, kind](const CRequestPacket *p) { return p->hWnd == window && p->message == kind; });
   if (m_current && m_currentWindow == window && m_currentKind == kind)
     m_currentCancelled = true;
 }
@@ -108,6 +111,12 @@ bool CGenericServer::CurrentCancelled() const
 {
   std::lock_guard lock(m_lock);
   return m_currentCancelled;
+}
+
+int CGenericServer::DropRequestsOf(WindowId window)
+{
+  std::lock_guard lock(m_lock);
+  return EraseRequestsLocked([window](const CRequestPacket *p) { return p->hWnd == window; });
 }
 
 void CGenericServer::PutAnswer(CRequestPacket *pkt)

@@ -47,6 +47,10 @@ protected:
   // Worker side. TakeRequest returns null when the queue is empty. PutAnswer
   // frees a cancelled packet instead of answering it.
   CRequestPacket *TakeRequest();
+  // Deletes the waiting requests whose answer window is window; returns how
+  // many. A failed request's followers from the same window would act on a
+  // board that is about to go offline.
+  int DropRequestsOf(WindowId window);
   void PutAnswer(CRequestPacket *pkt);
   // True once the request being performed was cancelled.
   bool CurrentCancelled() const;
@@ -56,6 +60,8 @@ protected:
 
 private:
   void Queue(CRequestPacket *&pkt, bool head);
+  // Deletes the waiting requests that match; returns how many. Holds m_lock.
+  int EraseRequestsLocked(const std::function<bool(const CRequestPacket *)> &match);
 
   const WindowId m_frame;
   NotifyFn m_notify;

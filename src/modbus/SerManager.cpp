@@ -234,6 +234,11 @@ void CSerManager::DoWork()
     m_worker->Process(*p);
   else
     p->error = kSerErrStopped;
+  // Before the answer is out: what its window queues once it sees the
+  // failure (a go-offline, a new go-online) must stay.
+  if (p->error != kSerOk)
+    if (const int dropped = DropRequestsOf(p->hWnd))
+      qCDebug(lcModbus) << "request" << p->message << "failed:" << dropped << "waiting requests of its window dropped";
   PutAnswer(p);
   if (GetReqPktListSize() > 0)
     SetWorkEvent();

@@ -49,6 +49,13 @@ public:
   virtual void ShowError(const QString &text) = 0;
   virtual QString GetVersion() const = 0;
   virtual void ProcessAnswer(const CRequestPacket &pkt) = 0;
+  // What a failed answer of this board cuts short, as the text of a message
+  // box; empty when nothing is. Asked before the failure takes it offline.
+  virtual QString CutShortText(const CRequestPacket &failed) const
+  {
+    (void)failed;
+    return {};
+  }
   // The visualization level moved to this one.
   virtual void LevelChanged(int level) = 0;
   virtual bool SaveAs() = 0;

@@ -188,6 +188,55 @@ TEST_F(BoardLinkFrame, ABoardFaultTakesTheWindowOfflineWithTheErrorText)
   EXPECT_EQ(frame->MessageText(), doc->GetStatusText());
 }
 
+// A write all that stops part-way says so in one box: the block the board
+// refused, or that the board was lost, and how many blocks it confirmed.
+TEST_F(BoardLinkFrame, AWriteAllCutShortSaysHowFarItGotAndSendsNoMore)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = Open(doc.get());
+  auto online = [&] {
+    child->OnCommand(Cmd::OnLine);
+    return WaitFor([&] { return doc->IsOnline(); }, 8000);
+  };
+  ScriptedPrompter &prompter = env.prompter();
+  // The question of the write all, then the box that counts.
+  auto writeAll = [&] {
+    const std::size_t asked = prompter.asked.size() + 1;
+    prompter.AnswerMessage(IDOK);
+    child->OnCommand(Cmd::WriteAll);
+    return WaitFor([&] { return prompter.asked.size() > asked; }, 8000);
+  };
+  ASSERT_TRUE(online());
+
+  // The board refuses the first block; current_limit rides in a later one.
+  doc->GetPar(8).SetRawValue(300);
+  ASSERT_TRUE(sim.Command(QStringLiteral("exception 4 1")));
+  ASSERT_TRUE(writeAll());
+  EXPECT_FALSE(doc->IsOnline());
+  EXPECT_TRUE(doc->GetStatusText().contains(QStringLiteral("exception 4"))) << doc->GetStatusText().toStdString();
+  EXPECT_EQ(prompter.asked.back().text,
+            LoadStrFormat(IDS_WRITE_ALL_BLOCK_FAILED, 1, 9, 1, 1, doc->GetStatusText(), 0, 9));
+  // Back online, a read all queued after anything left shows what the board holds.
+  ASSERT_TRUE(online());
+  child->OnCommand(Cmd::ReadAll);
+  ASSERT_TRUE(WaitFor([&] { return child->GetReadState() == 4; }, 8000));
+  EXPECT_EQ(doc->GetPar(8).GetValue(0), 250);
+
+  // The board ends while it holds the second block's answer.
+  COptions &o = frame->GetOptions();
+  o.com_timeout.Set(2000);
+  frame->ApplySerialSettings();
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 300 all")));
+  const long before = sim.Requests();
+  prompter.AnswerMessage(IDOK);
+  child->OnCommand(Cmd::WriteAll);
+  ASSERT_TRUE(WaitFor([&] { return sim.Requests() >= before + 2; }, 8000));
+  sim.Command(QStringLiteral("hangup"));
+  ASSERT_TRUE(WaitFor([&] { return !doc->IsOnline(); }, 8000));
+  ASSERT_FALSE(prompter.asked.empty());
+  EXPECT_EQ(prompter.asked.back().text, LoadStrFormat(IDS_WRITE_ALL_BOARD_LOST, 1, 9, doc->GetStatusText()));
+}
+
 TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)
 {
   auto doc = std::make_unique<CQelDoc>();

@@ -527,6 +527,41 @@ TEST_F(BoardLink, HeadAndTailOrderAndAnswersInOrder)
   EXPECT_EQ(order, (std::vector<uint16_t>{108, 0, 200, 201, 202, 203}));
 }
 
+// A failed request takes its window's waiting requests with it, so a board
+// that goes offline gets nothing more of what it had asked; another window's
+// stay, and so does what its own window queues once it has the failure.
+TEST_F(BoardLink, AFailedRequestDropsOnlyTheWaitingRequestsOfItsWindow)
+{
+  link = std::make_unique<ManagerFixture>(sim.Device(), 1000, 0);
+  ASSERT_TRUE(sim.Command(QStringLiteral("noreply 1")));
+  constexpr WindowId kFailing = 601;
+  constexpr WindowId kOther = 602;
+  auto poll = [this](WindowId window, uint16_t first) {
+    CRequestPacket *p = MakeRead(REQ_READ_VARS, first, 1);
+    p->hWnd = window;
+    link->Manager().AddRequest(p);
+  };
+  poll(kFailing, 0);
+  ASSERT_TRUE(WaitFor([this] { return sim.Requests() == 1; }));
+  poll(kFailing, 1);
+  poll(kOther, 2);
+  poll(kFailing, 3);
+  poll(kOther, 4);
+  const auto failed = link->WaitAnswer();
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->error, kSerErrTimeout);
+  poll(kFailing, 5);
+  std::vector<std::pair<WindowId, uint16_t>> answered;
+  for (int i = 0; i < 3; ++i) {
+    const auto a = link->WaitAnswer();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->error, kSerOk) << a->strVersion.toStdString();
+    answered.emplace_back(a->hWnd, a->PktType.var.first_var);
+  }
+  EXPECT_EQ(answered, (std::vector<std::pair<WindowId, uint16_t>>{{kOther, 2}, {kOther, 4}, {kFailing, 5}}));
+  EXPECT_EQ(sim.Requests(), 4);
+}
+
 TEST_F(BoardLink, DestructionWithPacketsQueuedIsPromptAndFreesThem)
 {
   link = std::make_unique<ManagerFixture>(sim.Device(), 500, 20);
