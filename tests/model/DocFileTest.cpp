@@ -85,6 +85,12 @@ TEST_F(DocFile, ExamplesLoadSaveAndReloadByteExact)
     EXPECT_EQ(AskedTexts(env.prompter()), QStringList()) << "a realistic board has every standard item";
     EXPECT_GT(first.GetParCount(), 10);
     EXPECT_EQ(first.GetLanguageList(), (QStringList{"std", "en", "it"}));
+    // The standard language, the one a fresh install shows, reads whole: it
+    // has every English key/value text.
+    const QHash<QString, QString> &standard = first.GetDictionary(0);
+    const QHash<QString, QString> &english = first.GetDictionary(1);
+    for (auto it = english.cbegin(); it != english.cend(); ++it)
+      EXPECT_EQ(standard.value(it.key()), it.value()) << it.key().toStdString();
     const QString saved = host.dir.filePath(QStringLiteral("saved.vtx"));
     ASSERT_TRUE(first.OnSaveDocument(saved));
     EXPECT_EQ(ReadBytes(saved), original);
