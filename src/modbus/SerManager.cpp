@@ -188,9 +188,24 @@ void CSerManager::SetCommParam(uint8_t port, int32_t speed, uint8_t stopBits, in
     s.speed = 19200;
   }
   s.stopBits = stopBits == 1 ? 1 : 2;
-  s.timeoutMs = std::clamp(timeoutMs, 1, 60000);
-  s.silentMs = std::clamp(silentMs, 0, 1000);
-  s.retries = std::clamp(retries, 0, 20);
+  // The settings store takes any number: one below its range is a mistake,
+  // and its default serves the board better than the nearest legal value.
+  const Settings defaults;
+  if (timeoutMs < 1) {
+    qCWarning(lcModbus) << "SetCommParam: time-out" << timeoutMs << "ms is below 1;" << defaults.timeoutMs << "used";
+    timeoutMs = defaults.timeoutMs;
+  }
+  if (silentMs < 0) {
+    qCWarning(lcModbus) << "SetCommParam: silent time" << silentMs << "ms is below 0;" << defaults.silentMs << "used";
+    silentMs = defaults.silentMs;
+  }
+  if (retries < -1) {
+    qCWarning(lcModbus) << "SetCommParam: retries" << retries << "is below -1;" << defaults.retries << "used";
+    retries = defaults.retries;
+  }
+  s.timeoutMs = std::min(timeoutMs, 60000);
+  s.silentMs = std::min(silentMs, 1000);
+  s.retries = std::clamp(retries, 0, 20); // -1: no retry
   s.beep = beepOnError != 0;
   ++s.generation;
 }

@@ -22,9 +22,10 @@ public:
 
   // Port number (1..99), speed in baud, stop bits (the frame passes 2, the
   // Modbus framing without parity), time-out of one answer in ms, silent
-  // time between frames in ms, retries after a failed exchange (below 0 means
-  // none), beep on error (0/1). Takes effect at the next exchange; a changed
-  // port or speed reopens the port.
+  // time between frames in ms, retries after a failed exchange (-1 means
+  // none), beep on error (0/1). A time-out below 1, a silent time below 0 or
+  // retries below -1 take the defaults 300, 16 and 5. Takes effect at the
+  // next exchange; a changed port or speed reopens the port.
   void SetCommParam(uint8_t port, int32_t speed, uint8_t stopBits, int timeoutMs, int silentMs, int retries,
                     int beepOnError);
   // An explicit device path; empty goes back to the environment and the port rule.

@@ -9,13 +9,13 @@
 #include "platform/BusyCursor.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/SaveFile.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -482,19 +482,11 @@ void CQelDocContainer::WriteExtraLines(CDocArchive &ar) const
 
 bool CQelDocContainer::WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const
 {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    qCWarning(lcModel, "cannot create %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
-    *error = LoadStr(IDS_INVALID_FILENAME);
-    return false;
-  }
-  if (file.write(bytes) != bytes.size() || !file.commit()) {
-    qCWarning(lcModel, "cannot write %s: %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
-    file.cancelWriting();
-    *error = LoadStr(IDS_FAILED_TO_SAVE);
-    return false;
-  }
-  return true;
+  const vtx::SaveError failure = vtx::SaveFileAtomically(path, bytes);
+  if (failure == vtx::SaveError::None)
+    return true;
+  *error = vtx::SaveErrorText(failure, path);
+  return false;
 }
 
 bool CQelDocContainer::OnSaveDocument(const QString &path)

@@ -352,7 +352,7 @@ protected:
   void WriteDocument(CDocArchive &ar) const;
   // Writes a temporary file beside the target and renames it over the
   // target; on a failure the target is untouched and error says why.
-  virtual bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const;
+  bool WriteFileAtomically(const QString &path, const QByteArray &bytes, QString *error) const;
   QString ProgramFolder() const;
   QString UserDataFolder() const;
   // Description lines by kind; languages and entries gather the "s" lines.

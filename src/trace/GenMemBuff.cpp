@@ -9,17 +9,18 @@
 #include "modbus/RequestPacket.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/SaveFile.h"
 #include "platform/DialogUnits.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QSaveFile>
 #include <QTime>
 
 #include <algorithm>
@@ -651,14 +652,12 @@ void CGenMemBuff::OnSave()
   const QString path = Prompter::Instance().FileDialog(request, this);
   if (path.isEmpty())
     return;
-  // Through a temporary file: a failed save leaves the old file as it was.
-  QSaveFile file(path);
-  const bool saved = file.open(QIODevice::WriteOnly) && wnd->SaveBuffer(file) && file.commit();
-  if (!saved) {
-    qCWarning(lcTrace) << "buffer not saved:" << path << file.errorString();
-    file.cancelWriting();
-    AfxMessageBox(LoadStrFormat(IDS_BUFFER_FILE_COULD_NOT, path), MB_ICONWARNING);
-  }
+  QByteArray bytes;
+  QBuffer out(&bytes);
+  out.open(QIODevice::WriteOnly);
+  const vtx::SaveError failure = wnd->SaveBuffer(out) ? vtx::SaveFileAtomically(path, bytes) : vtx::SaveError::Other;
+  if (failure != vtx::SaveError::None)
+    AfxMessageBox(vtx::SaveErrorText(failure, path), MB_ICONWARNING);
 }
 
 void CGenMemBuff::OnCloseTab()

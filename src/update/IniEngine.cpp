@@ -1,9 +1,9 @@
 #include "update/IniEngine.h"
 
 #include "platform/Cp1252.h"
+#include "platform/SaveFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <optional>
 #include <vector>
@@ -82,13 +82,8 @@ bool Save(const QString &path, const File &file)
     text += line.raw;
     text += file.eol;
   }
-  QSaveFile f(path);
-  if (!f.open(QIODevice::WriteOnly))
-    return false;
-  const QByteArray bytes = Cp1252::Encode(text);
-  if (f.write(bytes) != bytes.size())
-    return false;
-  return f.commit();
+  // The worker has no one to tell: the helper traces the reason.
+  return vtx::SaveFileAtomically(path, Cp1252::Encode(text)) == vtx::SaveError::None;
 }
 
 bool SameName(const QString &a, const QString &b)

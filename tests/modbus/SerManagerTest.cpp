@@ -361,6 +361,15 @@ TEST_F(BoardLink, TimeOutsAreRetriedAndSpentRetriesGiveAnError)
   const CRequestPacket stats = Ask(REQ_STATISTICS, 0);
   EXPECT_EQ(stats.stat_record.timeouts, 5);
   EXPECT_EQ(stats.stat_record.retries, 4);
+
+  // Settings below their range take the defaults: a 300 ms time-out waits for
+  // an answer that takes 150 ms; -1 still means no retry.
+  link->Manager().SetCommParam(1, 115200, 2, -300, -5, -1, 0);
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 150 1")));
+  EXPECT_EQ(Read(REQ_READ_ONE, 108, 1).error, kSerOk);
+  ASSERT_TRUE(sim.Command(QStringLiteral("noreply 1")));
+  EXPECT_EQ(Read(REQ_READ_ONE, 108, 1).error, kSerErrTimeout);
+  EXPECT_EQ(Ask(REQ_STATISTICS, 0).stat_record.retries, 4);
 }
 
 // A late answer must not pass for the answer of the next request: the board

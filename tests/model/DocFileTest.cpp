@@ -6,6 +6,7 @@
 #include "model/generali.h"
 #include "platform/Cp1252.h"
 #include "platform/DocView.h"
+#include "platform/SaveFile.h"
 #include "platform/StringIds.h"
 
 #include <QDir>
@@ -84,6 +85,12 @@ TEST_F(DocFile, ExamplesLoadSaveAndReloadByteExact)
     EXPECT_EQ(AskedTexts(env.prompter()), QStringList()) << "a realistic board has every standard item";
     EXPECT_GT(first.GetParCount(), 10);
     EXPECT_EQ(first.GetLanguageList(), (QStringList{"std", "en", "it"}));
+    // The standard language, the one a fresh install shows, reads whole: it
+    // has every English key/value text.
+    const QHash<QString, QString> &standard = first.GetDictionary(0);
+    const QHash<QString, QString> &english = first.GetDictionary(1);
+    for (auto it = english.cbegin(); it != english.cend(); ++it)
+      EXPECT_EQ(standard.value(it.key()), it.value()) << it.key().toStdString();
     const QString saved = host.dir.filePath(QStringLiteral("saved.vtx"));
     ASSERT_TRUE(first.OnSaveDocument(saved));
     EXPECT_EQ(ReadBytes(saved), original);
@@ -324,35 +331,30 @@ TEST_F(DocFile, LibraryCopyIsWrittenOnceAndFallsBackToTheUserFolder)
   EXPECT_FALSE(doc.FindDescriptionCopy(QStringLiteral("NORV TST0307 v1.0")).isEmpty());
 }
 
-// Fails every write, as a full disk would.
-class FailingDoc : public CQelDoc {
-public:
-  bool WriteFileAtomically(const QString &, const QByteArray &, QString *error) const override
-  {
-    *error = QStringLiteral("disk full");
-    return false;
-  }
-};
-
 TEST_F(DocFile, FailedSaveKeepsTheOldFileAndSaysSo)
 {
-  FailingDoc failing;
-  failing.SetHost(&host);
-  ASSERT_TRUE(LoadText(failing, BoardText()));
-  const QString path = host.dir.filePath(QStringLiteral("board.vtx"));
-  ASSERT_TRUE(WriteBytes(path, "old contents"));
-  failing.SetModifiedFlag(true);
-  env.prompter().AnswerFile(path);
-  EXPECT_FALSE(failing.DoSave(QString(), true));
-  EXPECT_EQ(ReadBytes(path), QByteArray("old contents"));
-  EXPECT_TRUE(AskedTexts(env.prompter()).contains(QStringLiteral("disk full")));
-  EXPECT_TRUE(failing.IsModified());
-  EXPECT_TRUE(failing.GetPathName().isEmpty());
-
-  // A name that cannot be created: the real writer reports it.
+  // A write that fails after the file was made, as on a full disk.
   ASSERT_TRUE(LoadText(doc, BoardText()));
+  const QString path = host.dir.filePath(QStringLiteral("board.vtx"));
+  const QByteArray old = ReadBytes(ExamplePath(QStringLiteral("demo-small.vtx")));
+  ASSERT_TRUE(WriteBytes(path, old));
+  doc.SetModifiedFlag(true);
+  env.prompter().AnswerFile(path);
+  {
+    const FileSizeLimit limit(1000);
+    EXPECT_FALSE(doc.DoSave(QString(), true));
+  }
+  EXPECT_EQ(ReadBytes(path), old);
+  EXPECT_EQ(AskedTexts(env.prompter()).last(), vtx::SaveErrorText(vtx::SaveError::FileTooLarge, path));
+  EXPECT_TRUE(doc.IsModified());
+  EXPECT_TRUE(doc.GetPathName().isEmpty());
+  EXPECT_EQ(QDir(host.dir.path()).entryList({QStringLiteral("board.vtx*")}, QDir::Files | QDir::Hidden),
+            QStringList{QStringLiteral("board.vtx")})
+      << "no temporary file is left";
+
+  // A name that cannot be replaced.
   EXPECT_FALSE(doc.OnSaveDocument(host.dir.path()));
-  EXPECT_EQ(AskedTexts(env.prompter()).last(), LoadStr(IDS_INVALID_FILENAME));
+  EXPECT_EQ(AskedTexts(env.prompter()).last(), vtx::SaveErrorText(vtx::SaveError::CannotReplace, host.dir.path()));
 }
 
 TEST_F(DocFile, SaveAlwaysAsksAndProposesTitleOrPath)

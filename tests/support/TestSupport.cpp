@@ -109,6 +109,23 @@ QString ExamplePath(const QString &relative)
   return QDir(QStringLiteral(VELOTRIX_EXAMPLES_DIR)).filePath(relative);
 }
 
+FileSizeLimit::FileSizeLimit(long long bytes)
+{
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &m_action);
+  getrlimit(RLIMIT_FSIZE, &m_limit);
+  rlimit limit = m_limit;
+  limit.rlim_cur = rlim_t(bytes);
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+  setrlimit(RLIMIT_FSIZE, &m_limit);
+  sigaction(SIGXFSZ, &m_action, nullptr);
+}
+
 bool WaitFor(const std::function<bool()> &pred, int timeoutMs)
 {
   QDeadlineTimer deadline(timeoutMs);

@@ -7,8 +7,11 @@
 #include <QStringList>
 
 #include <deque>
+#include <csignal>
 #include <functional>
 #include <vector>
+
+#include <sys/resource.h>
 
 // Answers every question from a script and records what was asked; a
 // question without a scripted answer is counted and gets what Escape would
@@ -81,6 +84,21 @@ private:
 // Runs the event loop until pred() holds or timeoutMs pass; answers pred().
 // The way to wait for another thread or process: never a fixed time.
 bool WaitFor(const std::function<bool()> &pred, int timeoutMs = 10000);
+
+// While it lives, no file of this process may grow past the given size and
+// SIGXFSZ is ignored: a write past it fails with EFBIG, the way a full disk
+// fails a write after the file was created.
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(long long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit &) = delete;
+  FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+  rlimit m_limit{};
+  struct sigaction m_action {};
+};
 
 // Path of a file under examples/.
 QString ExamplePath(const QString &relative);

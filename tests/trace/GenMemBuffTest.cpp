@@ -5,6 +5,7 @@
 #include "controls/XTabCtrl.h"
 #include "optiontree/OptionTree.h"
 #include "model/generali.h"
+#include "platform/SaveFile.h"
 #include "platform/StringIds.h"
 #include "platform/StringTable.h"
 #include "trace/GenMemBuff.h"
@@ -360,9 +361,24 @@ TEST_F(GenMemBuffTest, AFailedSaveSaysSoAndWritesNothing)
   mgr.OnSave();
   ASSERT_EQ(env.prompter().asked.size(), 2u);
   EXPECT_EQ(env.prompter().asked[1].kind, ScriptedPrompter::Asked::Message);
-  EXPECT_TRUE(env.prompter().asked[1].text.contains(path));
-  EXPECT_TRUE(env.prompter().asked[1].text.contains(QStringLiteral("could not be written")));
+  EXPECT_EQ(env.prompter().asked[1].text, vtx::SaveErrorText(vtx::SaveError::FolderNotWritable, path));
   EXPECT_FALSE(QFile::exists(path));
+
+  // A write that fails after the file was made keeps the old file whole.
+  const QString old = dir.filePath(QStringLiteral("old.csv"));
+  QFile file(old);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray(40, 'x'));
+  file.close();
+  env.prompter().AnswerFile(old);
+  {
+    const FileSizeLimit limit(64);
+    mgr.OnSave();
+  }
+  ASSERT_EQ(env.prompter().asked.size(), 4u);
+  EXPECT_EQ(env.prompter().asked[3].text, vtx::SaveErrorText(vtx::SaveError::FileTooLarge, old));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray(40, 'x'));
 }
 
 // A file refused whole adds no tab and leaves the open buffers as they were;

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "update/Ini.h"
 
 #include <QFile>
@@ -134,6 +135,13 @@ TEST_F(IniTest, WritesKeepTheOtherLines)
   // A file that cannot be written reports it.
   CIni nowhere(m_dir.filePath("no/such/folder/x.ini"));
   EXPECT_FALSE(nowhere.WriteString("a", "b", "c"));
+  // So does a write that fails after the file was made; the file stays whole.
+  const QByteArray before = Read(path);
+  {
+    const FileSizeLimit limit(1000);
+    EXPECT_FALSE(ini.WriteString("A", "long", QString(2000, u'v')));
+  }
+  EXPECT_EQ(Read(path), before);
 }
 
 TEST_F(IniTest, NumbersBlocksAndCopies)
