@@ -250,8 +250,9 @@ void CSerManager::DoWork()
   else
     p->error = kSerErrStopped;
   // Before the answer is out: what its window queues once it sees the
-  // failure (a go-offline, a new go-online) must stay.
-  if (p->error != kSerOk)
+  // failure (a go-offline, a new go-online) must stay. A request its window
+  // cancelled was followed on purpose: what came after it stays too.
+  if (p->error != kSerOk && !CurrentCancelled())
     if (const int dropped = DropRequestsOf(p->hWnd))
       qCDebug(lcModbus) << "request" << p->message << "failed:" << dropped << "waiting requests of its window dropped";
   PutAnswer(p);
