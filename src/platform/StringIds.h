@@ -231,6 +231,7 @@ inline constexpr unsigned IDS_PREVIEW_PRINT_TIP = 1140;        // Print\nPrint
 inline constexpr unsigned IDS_PREVIEW_PREV_TIP = 1141;         // Previous page\nPrevious page
 inline constexpr unsigned IDS_PREVIEW_NEXT_TIP = 1142;         // Next page\nNext page
 inline constexpr unsigned IDS_BUFFER_FILE_COULD_NOT = 1150; // The buffer file %s could not be written; nothing was...
+inline constexpr unsigned IDS_CANNOT_UNDO_COMMAND = 1165;   // A board command cannot be undone.
 inline constexpr unsigned IDS_COM_PORT_SETTINS = 1200;      // COM port settins
 inline constexpr unsigned IDS_PORT = 1201;                  // port
 inline constexpr unsigned IDS_SPEED = 1202;                 // speed
