@@ -6,12 +6,15 @@
 #include "frame/FrameCodes.h"
 #include "frame/MainFrm.h"
 #include "frame/QelApp.h"
+#include "frame/StatusBarCtrls.h"
 #include "model/QelDoc.h"
 #include "trace/GenMemBuff.h"
 #include "views/ListaPar.h"
 #include "views/ParListPrint.h"
 #include "views/ParTreeView.h"
 #include "views/VarListView.h"
+#include "views/VarTreeView.h"
+#include "views/ViewState.h"
 
 #include <QAction>
 #include <QApplication>
@@ -331,6 +334,44 @@ QString SelectBlock(const Request &r)
   return Ok();
 }
 
+// The variable tree: tree-var-rect NAME gives the centre of the variable's
+// item on the screen; tree-drag gives "1 TARGET" while a variable is dragged
+// (the parameter under it, "-" for none), else "0".
+QString VariableTree(const Request &r)
+{
+  CVarTreeView *tree = FindView<CVarTreeView>(r.frame);
+  CQelDoc *doc = ActiveDocument(r.frame);
+  if (!tree || !doc)
+    return Err(QStringLiteral("no variable tree"));
+  if (r.verb == u"tree-drag") {
+    if (!tree->IsDragging())
+      return Ok(QStringLiteral("0"));
+    const int par = views::drag::TargetPar(*doc);
+    return Ok(QStringLiteral("1 ") +
+              (par >= 0 && par < doc->GetParCount() ? doc->GetPar(par).GetName() : QStringLiteral("-")));
+  }
+  for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+    if ((*it)->text(0) != r.rest || (*it)->childCount() > 0)
+      continue;
+    tree->scrollToItem(*it);
+    const QRect rect = tree->visualItemRect(*it);
+    const QPoint centre = tree->viewport()->mapToGlobal(rect.center());
+    return Ok(QStringLiteral("%1 %2").arg(centre.x()).arg(centre.y()));
+  }
+  return Err(QStringLiteral("no variable ") + r.rest);
+}
+
+// The level slider's channel on the screen.
+QString SliderRect(const Request &r)
+{
+  CExtStatusBarSliderCtrl *slider = r.frame.Slider();
+  if (!slider || !slider->isVisible())
+    return Err(QStringLiteral("no level slider"));
+  const QRect channel = slider->ChannelRect();
+  return Ok(RectText(QRect(slider->mapToGlobal(channel.topLeft()), channel.size())) + QStringLiteral(" ") +
+            QString::number(slider->value()));
+}
+
 QString TraceState(const Request &r)
 {
   ITraceManager *trace = r.frame.GetTraceManager();
@@ -453,6 +494,9 @@ const Verb kVerbs[] = {
     {u"var-", true, VariableList},
     {u"tree-items", false, TreeItems},
     {u"select-block", false, SelectBlock},
+    {u"tree-var-rect", false, VariableTree},
+    {u"tree-drag", false, VariableTree},
+    {u"slider-rect", false, SliderRect},
     {u"trace", false, TraceState},
     {u"trace-button", false, TraceButton},
     {u"save", false, Save},

@@ -28,13 +28,15 @@ void CChildConn::OnUndo()
   CQelDocContainer::UndoRecord r;
   if (!doc.PopUndo(r) || r.index >= doc.GetParCount())
     return;
-  if (doc.IsOnline()) {
-    // par0 keeps the last board command: writing it back sends that again.
-    if (static_cast<int>(r.index) != GetCommandParIndex())
-      WriteParameter(r.index, r.previous, 0, 0);
-  } else {
-    doc.RestoreUndoValue(r);
+  // par0 keeps the last board command: writing it back would send that again.
+  if (r.command || (doc.IsOnline() && static_cast<int>(r.index) == GetCommandParIndex())) {
+    SetStatus(LoadStr(IDS_CANNOT_UNDO_COMMAND));
+    return;
   }
+  if (doc.IsOnline())
+    WriteParameter(r.index, r.previous, 0, 0);
+  else
+    doc.RestoreUndoValue(r);
 }
 
 void CChildConn::OnReadAll()

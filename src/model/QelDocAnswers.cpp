@@ -35,7 +35,6 @@ CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> 
 {
   std::vector<ParWordChange> stored;
   const int count = static_cast<int>(words.size());
-  // Undoing par0 would send the board its previous command again.
   const int commandPar = GetCommandParIndex();
   for (int i = 0; i < count; ++i) {
     const int address = first + i;
@@ -70,11 +69,15 @@ CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> 
     }
     change.now = par.GetValue(0);
     change.changed = change.now != change.old && !(std::isnan(change.now) && std::isnan(change.old));
-    if (change.changed) {
+    if (change.changed)
       SetModifiedFlag(true);
-      if (track && p != commandPar)
-        PushUndo(change.index, change.old);
-    }
+    // A typed command gets its step whatever the board reads back, so that
+    // Ctrl+Z takes back the command (which it cannot send again) and not the
+    // edit before it; the steps keep the order of the writes.
+    if (track && p == commandPar)
+      m_UndoList.push_back({change.index, change.old, true});
+    else if (track && change.changed)
+      PushUndo(change.index, change.old);
     stored.push_back(change);
     if (each)
       each(change);

@@ -65,6 +65,7 @@ public:
   struct UndoRecord {
     std::uint16_t index = 0;
     double previous = 0;
+    bool command = false; // a command typed into par0: the board has carried it out
   };
 
   explicit CQelDocContainer(QObject *parent = nullptr);

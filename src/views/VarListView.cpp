@@ -225,6 +225,9 @@ bool CVarListView::OnCustomDraw(int nItem, int nSubItem, COLORREF &crText, COLOR
 
 QLineEdit *CVarListView::EditSubLabel(int nItem, int nCol)
 {
+  // Only a watch row takes typed text: an editor below them would lose it.
+  if (nItem < 0 || nItem >= CQelDocContainer::WatchRows)
+    return nullptr;
   return PlaceCellEditor(nItem, nCol, 196);
 }
 

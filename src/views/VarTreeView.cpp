@@ -8,12 +8,40 @@
 #include "platform/Trace.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
-CVarTreeView::CVarTreeView(QWidget *parent) : CBlockTreeView(parent) {}
+namespace {
+
+// Escape calls a drag off wherever the keyboard focus is, as everywhere on
+// the desktop.
+class EscapeWatch : public QObject {
+public:
+  explicit EscapeWatch(CVarTreeView *tree) : QObject(tree), m_tree(tree) {}
+  bool eventFilter(QObject *, QEvent *event) override
+  {
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::ShortcutOverride && type != QEvent::KeyPress) ||
+        static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape)
+      return false;
+    if (type == QEvent::ShortcutOverride)
+      event->accept(); // no shortcut takes it: the press comes here
+    else
+      m_tree->AbandonDrag();
+    return true;
+  }
+
+private:
+  CVarTreeView *m_tree;
+};
+
+} // namespace
+
+CVarTreeView::CVarTreeView(QWidget *parent) : CBlockTreeView(parent), m_pEscapeWatch(new EscapeWatch(this)) {}
 
 CVarTreeView::~CVarTreeView()
 {
+  qApp->removeEventFilter(m_pEscapeWatch);
   if (CQelDoc *doc = GetDocument())
     doc->SetVarTreeCtrl(nullptr);
 }
@@ -53,6 +81,7 @@ void CVarTreeView::OnBeginDrag(QPoint ptScreen)
     return;
   m_bDragging = true;
   setCursor(Qt::DragLinkCursor);
+  qApp->installEventFilter(m_pEscapeWatch);
   // The lists track the drag point at once: it must be this drag's, or the
   // previous drop's row would show as the target.
   views::drag::SetPoint(*doc, ptScreen);
@@ -88,8 +117,7 @@ void CVarTreeView::OnLButtonUp(QPoint ptScreen)
   views::drag::SetTargetRow(*doc, views::drag::NO_TARGET);
   doc->UpdateAllViews(nullptr, views::HINT_PAR_LIST | views::HINT_VAR_LIST);
 
-  unsetCursor();
-  m_bDragging = false;
+  StopDragging();
   views::drag::SetActive(*doc, false);
   const std::int16_t v = views::drag::Variable(*doc);
   const std::int16_t p = views::drag::TargetPar(*doc);
@@ -109,8 +137,8 @@ void CVarTreeView::AbandonDrag()
 {
   if (!m_bDragging)
     return;
-  unsetCursor();
-  m_bDragging = false;
+  StopDragging();
+  m_bPressSpent = true;
   CQelDoc *doc = GetDocument();
   if (!doc)
     return;
@@ -127,6 +155,13 @@ void CVarTreeView::AbandonDrag()
           doc->UpdateAllViews(nullptr, views::HINT_VIEW_BITS);
       },
       Qt::QueuedConnection);
+}
+
+void CVarTreeView::StopDragging()
+{
+  unsetCursor();
+  m_bDragging = false;
+  qApp->removeEventFilter(m_pEscapeWatch);
 }
 
 void CVarTreeView::DropOnParameter(CQelDoc *doc, std::int16_t v, std::int16_t p)
@@ -175,11 +210,17 @@ bool CVarTreeView::event(QEvent *event)
 void CVarTreeView::mousePressEvent(QMouseEvent *event)
 {
   AbandonDrag(); // a press during a drag means its release went elsewhere
+  m_bPressSpent = false;
   CBlockTreeView::mousePressEvent(event);
 }
 
 void CVarTreeView::mouseMoveEvent(QMouseEvent *event)
 {
+  if (m_bPressSpent) {
+    if (event->buttons() & Qt::LeftButton)
+      return; // no new drag, no selection: the user called this one off
+    m_bPressSpent = false;
+  }
   const QPoint global = event->globalPosition().toPoint();
   if (m_bDragging) {
     OnMouseMove(global);
@@ -197,6 +238,10 @@ void CVarTreeView::mouseReleaseEvent(QMouseEvent *event)
 {
   if (m_bDragging && event->button() == Qt::LeftButton) {
     OnLButtonUp(event->globalPosition().toPoint());
+    return;
+  }
+  if (m_bPressSpent && event->button() == Qt::LeftButton) {
+    m_bPressSpent = false;
     return;
   }
   QTreeWidget::mouseReleaseEvent(event);

@@ -14,7 +14,8 @@ public:
   void OnBeginDrag(QPoint ptScreen);
   void OnMouseMove(QPoint ptScreen);
   void OnLButtonUp(QPoint ptScreen);
-  // Ends a drag whose release this tree will never see: no drop.
+  // Ends a drag without a drop: its release never comes here, or Escape
+  // called it off (its moves and release then do nothing).
   void AbandonDrag();
 
 protected:
@@ -32,6 +33,11 @@ protected:
   void hideEvent(QHideEvent *event) override;
 
 private:
+  // The cursor back, the Escape watch gone.
+  void StopDragging();
   void DropOnParameter(CQelDoc *doc, std::int16_t v, std::int16_t p);
   void DropOnRow(CQelDoc *doc, std::int16_t v, std::int16_t s);
+
+  QObject *m_pEscapeWatch = nullptr; // owned as a child; on the application during a drag
+  bool m_bPressSpent = false;        // the left button of a drag called off is still down
 };

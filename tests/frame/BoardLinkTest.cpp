@@ -94,10 +94,13 @@ TEST_F(BoardLinkFrame, OnlineReadAllWriteCommandsAndPolls)
   EXPECT_TRUE(answer.contains(QStringLiteral("300"))) << answer.toStdString();
   EXPECT_EQ(commands(), QStringList{QStringLiteral("COMMAND 9999")});
 
-  // The default-load hint's 1234 typed into par0's row; an undo then takes
-  // back the last value edit, max_speed, and sends par0 nothing.
+  // The default-load hint's 1234 typed into par0's row; the first undo
+  // takes back that command, which it cannot, the second max_speed's edit.
   doc->WriteParValue(5, 1234);
   ASSERT_TRUE(WaitFor([&] { return doc->GetPar(5).GetValue(0) == 1234; }, 8000));
+  child->OnCommand(Cmd::Undo);
+  EXPECT_EQ(frame->MessageText(), LoadStr(IDS_CANNOT_UNDO_COMMAND));
+  EXPECT_EQ(doc->GetPar(7).GetValue(0), 2000);
   child->OnCommand(Cmd::Undo);
   EXPECT_TRUE(WaitFor([&] { return doc->GetPar(7).GetValue(0) == 1700; }, 8000));
   EXPECT_EQ(commands(), (QStringList{QStringLiteral("COMMAND 9999"), QStringLiteral("COMMAND 1234")}));

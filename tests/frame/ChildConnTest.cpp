@@ -368,11 +368,13 @@ TEST_F(ChildConnTest, ReadBackOfSixteenBitsIsSignedAndTracksOnlyWhenAsked)
   Answer(*read, {0xFFFF});
   EXPECT_FALSE(doc->IsModified());
   EXPECT_TRUE(doc->GetUndoList().empty());
-  // par0's read-back is never undone: that would send a command again.
+  // par0's tracked read-back is a step of its own, whatever it reads.
   read->PktType.par.first_par = 0;
   Answer(*read, {1234});
   EXPECT_EQ(doc->GetPar(5).GetValue(0), 1234);
-  EXPECT_TRUE(doc->GetUndoList().empty());
+  Answer(*read, {1234});
+  ASSERT_EQ(doc->GetUndoList().size(), 2u);
+  EXPECT_TRUE(doc->GetUndoList().back().command);
   // A short answer is a fault: the board goes offline and says why.
   Answer(*read, {});
   EXPECT_EQ(conn->QueryState(), 0);
@@ -443,6 +445,53 @@ TEST_F(ChildConnTest, AValueChangedOfflineOutlivesRefreshesUntilWrittenOrReadAll
   Answer(*sink.OfKind(REQ_READ_BLOCK).at(1), std::vector<uint16_t>(8, 16));
   EXPECT_EQ(par.GetValue(0), 16);
   EXPECT_EQ(rowRead(17), 17);
+}
+
+// Undo after a command typed into par0 takes back that command, which it
+// cannot: nothing is sent and the status bar says so; the next undo takes
+// back the edit before it, whenever that edit's read-back came.
+TEST_F(ChildConnTest, UndoOfATypedCommandSendsNothing)
+{
+  Online();
+  const uint16_t maxSpeed = doc->GetPar(7).GetAddress();
+  for (bool lateReadBack : {false, true}) {
+    SCOPED_TRACE(lateReadBack);
+    doc->GetPar(7).SetRawValue(1400);
+    conn->WriteParameter(7, 1500, 1, 1); // max_speed, typed in the list
+    sink.Take();
+    const auto maxRead = sink.Take();
+    if (!lateReadBack)
+      Answer(*maxRead, {1500});
+    conn->WriteParameter(5, 1234, 1, 1); // par0, typed in the list
+    sink.Take();
+    const auto commandRead = sink.Take();
+    if (lateReadBack)
+      Answer(*maxRead, {1500});
+    Answer(*commandRead, {1234});
+    doc->SetStatusText({});
+    conn->OnUndo();
+    EXPECT_TRUE(sink.queue.empty());
+    EXPECT_EQ(doc->GetPar(7).GetValue(0), 1500);
+    EXPECT_EQ(doc->GetStatusText(), LoadStr(IDS_CANNOT_UNDO_COMMAND));
+    conn->OnUndo();
+    ASSERT_EQ(sink.queue.size(), 2u);
+    EXPECT_EQ(sink.queue[0]->PktType.par.first_par, maxSpeed);
+    EXPECT_EQ(sink.queue[0]->wData, (std::vector<uint16_t>{1400}));
+    Answer(*sink.queue[1], {1400});
+    EXPECT_TRUE(doc->GetUndoList().empty());
+    sink.Clear();
+  }
+  // A command from the menu leaves no step; a typed one undone offline
+  // changes nothing either.
+  conn->WriteCommand(BoardCommand::EepromSave1);
+  Answer(*sink.queue[1], {9999});
+  EXPECT_TRUE(doc->GetUndoList().empty());
+  conn->WriteParameter(5, 1234, 1, 1);
+  Answer(*sink.queue[3], {1234});
+  conn->RequestGoOffline();
+  conn->OnUndo();
+  EXPECT_EQ(doc->GetPar(5).GetValue(0), 1234);
+  EXPECT_EQ(doc->GetStatusText(), LoadStr(IDS_CANNOT_UNDO_COMMAND));
 }
 
 TEST_F(ChildConnTest, PollReadsStatusBlockShownVariablesAndExtrasSortedByAddress)

@@ -310,3 +310,41 @@ TEST_F(Trees, DragWhoseReleaseIsLostEndsWithoutADrop)
     EXPECT_EQ(doc.GetPar(link).GetValue(0), 400);
   }
 }
+
+// Escape calls a drag off wherever the focus is; the held button's moves and
+// release that follow do nothing.
+TEST_F(Trees, EscapeCallsADragOff)
+{
+  Open("demo-full.vtx", 2);
+  SelectBlock(5);
+  const std::int16_t link = Par("analog_in_link");
+  const int row = RowOf(link);
+  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+  parList->RecolorAll();
+  const views::ColorPair idle = ParCell(row, 5);
+  views::ColorPair watchIdle;
+  ASSERT_TRUE(varList->GetCellColors(1, 3, watchIdle.text, watchIdle.back));
+  const std::int16_t watched = doc.GetVarRows()[1].index;
+  QWidget *port = varTree->viewport();
+  const QPoint over = port->mapFromGlobal(ParRowPoint(row));
+  QTest::mousePress(port, Qt::LeftButton, {}, VarItemPoint(Var("dc_voltage")));
+  QTest::mouseMove(port, port->mapFromGlobal(VarRowPoint(1)));
+  QTest::mouseMove(port, over);
+  ASSERT_TRUE(varTree->IsDragging());
+  ASSERT_EQ(views::drag::TargetPar(doc), link);
+  ASSERT_NE(ParCell(row, 5), idle);
+  QTest::keyClick(List(), Qt::Key_Escape);
+  EXPECT_FALSE(varTree->IsDragging());
+  EXPECT_EQ(varTree->cursor().shape(), Qt::ArrowCursor) << "the cursor is back";
+  QTest::mouseMove(port, over + QPoint(0, 2));
+  EXPECT_FALSE(varTree->IsDragging()) << "no new drag from the same press";
+  QTest::mouseRelease(port, Qt::LeftButton, {}, over);
+  QApplication::processEvents();
+  EXPECT_TRUE(answer.writes.empty());
+  EXPECT_EQ(doc.GetPar(link).GetValue(0), 400);
+  EXPECT_EQ(doc.GetVarRows()[1].index, watched);
+  EXPECT_EQ(ParCell(row, 5), idle);
+  views::ColorPair watch;
+  ASSERT_TRUE(varList->GetCellColors(1, 3, watch.text, watch.back));
+  EXPECT_EQ(watch, watchIdle);
+}

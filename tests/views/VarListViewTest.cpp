@@ -3,6 +3,7 @@
 #include "views/ViewState.h"
 
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -171,6 +172,17 @@ TEST_F(VarList, WatchRowEditsByNumberKeyAndName)
   delete varList->GetEditCell();
   varList->OnLButtonDown(CellPoint(7, CVarListView::COL_NAME));
   EXPECT_EQ(varList->GetEditCell(), nullptr);
+  // Nor do the editor's keys take it below the last watch row.
+  varList->OnLButtonDown(CellPoint(5, CVarListView::COL_NAME));
+  gfxEditCell *edit = varList->GetEditCell();
+  ASSERT_NE(edit, nullptr);
+  edit->setText(QStringLiteral("dc_voltage"));
+  for (Qt::Key key : {Qt::Key_Down, Qt::Key_Tab, Qt::Key_PageDown}) {
+    QTest::keyClick(edit, key);
+    QApplication::processEvents();
+    ASSERT_EQ(varList->GetEditCell(), edit) << key;
+    EXPECT_EQ(edit->text(), "dc_voltage") << key;
+  }
 }
 
 TEST_F(VarList, RowNamingNoVariableIsBlank)

@@ -5,8 +5,8 @@ Starts Xvfb on a free display, tools/boardsim on a pseudo-terminal and the
 program (built with its test channel) on the xcb platform with fresh
 settings, then walks a commissioning session: open the document, go online,
 read all, change a parameter in the list with mouse and keyboard (a
-double-click on its fraction, then a click and select-all), watch a
-variable, download the trace buffer, print the parameter list to PDF, go
+double-click on its fraction, then a click and select-all), call off a
+variable's drag over a link parameter with Escape, watch a variable, download the trace buffer, print the parameter list to PDF, go
 offline, save, quit. Every wait is bounded and ends on something it can see.
 Prints one line per step and a closing "N passed, M failed"; exits 1 on any
 failure.
@@ -46,6 +46,10 @@ DCLICK_TYPED = "1250"
 DCLICK_SI = "1250.0"
 DCLICK_INTERNAL = 1250
 WATCH_VAR = "speed_actual"
+# A variable link (shown from level 2 on) and a 16-bit variable dragged over
+# it from the variable tree, the drag then called off with Escape.
+LINK_PAR = "analog_in_link"
+LINK_VAR = "dc_voltage"
 
 
 class StepFailed(Exception):
@@ -557,6 +561,53 @@ class Run:
             return "%s: %s -> %s in the list (editor %s), board: %s, status: %s" % (
                 EDIT_PAR, before, shown, editor.split()[0], answer, said)
         self.step("change a parameter in the list", edit_parameter)
+
+        def level(want):
+            """Moves the level slider with a click at the end of its channel."""
+            x, y, w, h, now = (int(v) for v in self.ch.ok("slider-rect").split())
+            if now != want:
+                cx = x + 1 if want == 0 else x + w - 2
+                self.xtool("xdotool", "mousemove", "--sync", str(cx), str(y + h // 2), "click", "1")
+                wait_for("level %d" % want, lambda: self.ch.ok("slider-rect").split()[-1] == str(want), 10)
+
+        def escape_drag():
+            before = self.board.control("get " + LINK_PAR).split()[-1]
+            level(2)
+            held = False
+            try:
+                row = self.show_block_of(LINK_PAR)
+                shown = self.ch.ok("list-cell %d %d" % (row, PAR_SI))
+                vx, vy = (int(v) for v in wait_for("%s in the variable tree" % LINK_VAR,
+                                                   lambda: self.ch.ok("tree-var-rect " + LINK_VAR), 10).split())
+                lx, ly, _, _ = (int(v) for v in self.ch.ok("list-rect %d %d" % (row, PAR_NAME)).split())
+                self.xtool("xdotool", "mousemove", "--sync", str(vx), str(vy), "mousedown", "1")
+                held = True
+                # In steps, as a hand moves: the drag starts after a few pixels.
+                for i in range(1, 9):
+                    self.xtool("xdotool", "mousemove", "--sync",
+                               str(vx + (lx - vx) * i // 8), str(vy + (ly - vy) * i // 8))
+                wait_for("dragged over " + LINK_PAR, lambda: self.ch.ok("tree-drag") == "1 " + LINK_PAR, 10)
+                self.xtool("xdotool", "key", "Escape")
+                wait_for("drag called off", lambda: self.ch.ok("tree-drag") == "0", 10)
+                self.xtool("xdotool", "mouseup", "1")
+                held = False
+                # A few polls later the board still holds the link it had.
+                start = int(self.board.control("requests").split()[-1])
+                wait_for("the board polled", lambda: int(self.board.control("requests").split()[-1]) > start + 5, 20)
+                after = self.board.control("get " + LINK_PAR).split()[-1]
+                if after != before:
+                    raise StepFailed("the board got %s=%s (was %s)" % (LINK_PAR, after, before))
+                now = self.ch.ok("list-cell %d %d" % (self.list_row(LINK_PAR), PAR_SI))
+                if now != shown:
+                    raise StepFailed("the list shows %s=%r (was %r)" % (LINK_PAR, now, shown))
+                return "%s dragged over %s, Escape, release: board keeps %s, list %s" % (
+                    LINK_VAR, LINK_PAR, after, now)
+            finally:
+                if held:  # released back over the tree, where nothing is dropped
+                    self.xtool("xdotool", "key", "Escape", "mousemove", "--sync", str(vx), str(vy), "mouseup", "1")
+                level(0)
+                self.show_block_of(EDIT_PAR)  # as the steps after this one expect
+        self.step("Escape calls off a variable drag", escape_drag)
 
         def quiet_online():
             mark = self.log_size()
