@@ -411,8 +411,8 @@ bool CQelDocContainer::CheckDictionary(const QStringList &entries, const QString
   // record after the gap would take a neighbour's name.
   if (m_nRefusedItemLines > 0 || GetDictionaryRecordCount() < n) {
     m_bNamesHeldBack = count > 1;
-    qCWarning(lcModel, "translated names held back: %d records for %d names, %d item lines refused",
-              int(GetDictionaryRecordCount()), int(n), m_nRefusedItemLines);
+    qCDebug(lcModel, "translated names held back: %d records for %d names, %d item lines refused",
+            int(GetDictionaryRecordCount()), int(n), m_nRefusedItemLines);
     return false;
   }
   const int nParF = GetParCountOfType(VAR_FLOAT);
@@ -664,8 +664,8 @@ bool CQelDocContainer::OpenLibraryCopy(const QString &path)
     m_strUnusedCopy.clear();
     return true;
   }
-  qCWarning(lcModel, "library copy %s not used: %d lines refused, %d records for %d names", qUtf8Printable(path),
-            m_nRefusedLines, int(GetDictionaryRecordCount()), int(m_nDictionaryNames));
+  qCDebug(lcModel, "library copy %s not used: %d lines refused, %d records for %d names", qUtf8Printable(path),
+          m_nRefusedLines, int(GetDictionaryRecordCount()), int(m_nDictionaryNames));
   DeleteContents();
   m_bDescriptionsLoaded = false;
   // The board's identity stays the one it answered with.

@@ -51,8 +51,8 @@ SaveError OpenFailure(const QString &path, int error)
 
 void Report(const char *step, const QString &path, const QSaveFile &file, int error)
 {
-  qCWarning(lcPlatform, "%s %s failed: %s (%s)", step, qUtf8Printable(path), qUtf8Printable(file.errorString()),
-            error ? std::strerror(error) : "no system error");
+  qCDebug(lcPlatform, "%s %s failed: %s (%s)", step, qUtf8Printable(path), qUtf8Printable(file.errorString()),
+          error ? std::strerror(error) : "no system error");
 }
 
 } // namespace

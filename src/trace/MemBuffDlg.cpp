@@ -398,7 +398,7 @@ bool CMemBuffDlg::LoadBuffer(const QString &path)
     qCWarning(lcTrace) << "buffer file not read:" << path;
     QString text = LoadStr(IDS_FILE_READ_ERROR);
     if (why.kind == BufferFile::ReadError::NotFinite || why.kind == BufferFile::ReadError::LineCut) {
-      qCWarning(lcTrace) << "refused at line" << why.line;
+      qCDebug(lcTrace) << "refused at line" << why.line;
       const unsigned reason =
           why.kind == BufferFile::ReadError::NotFinite ? IDS_BUFFER_NOT_FINITE : IDS_BUFFER_LINE_CUT;
       text += u'\n' + GetFileNameFromPath(path, true) + u'\n' + LoadStrFormat(reason, why.line);
