@@ -534,13 +534,16 @@ void CMainFrame::RefreshGenMemBuff(WindowId child)
   CancelRequests(child, REQ_READ_TRACE);
   if (!m_pGenMemBuff)
     return;
-  if (m_pGenMemBuff->GetBoardWindow() == child) {
+  const WindowId download = m_pGenMemBuff->GetDownloadBoard();
+  const bool shown = m_pGenMemBuff->GetBoardWindow() == child;
+  if (shown)
     m_pGenMemBuff->SetMode(ITraceManager::ModeManual);
+  // Setting the state ends the running download, so only its own board's
+  // offline may; the manager may show another board by now.
+  if (download == child)
+    m_pGenMemBuff->SetState(shown ? ITraceManager::StateOffline : ITraceManager::StateReady);
+  else if (shown && download == kNoWindow)
     m_pGenMemBuff->SetState(ITraceManager::StateOffline);
-  } else if (m_pGenMemBuff->GetDownloadBoard() == child) {
-    // The manager shows another board now: its download may start again.
-    m_pGenMemBuff->SetState(ITraceManager::StateReady);
-  }
 }
 
 void CMainFrame::ShowWinCmd(int action, const QString &text, std::int16_t code)

@@ -405,6 +405,8 @@ TEST_F(ViewsInFrame, ATraceDownloadBelongsToTheBoardThatAsked)
   QApplication::processEvents();
   ASSERT_EQ(sink.OfKind(REQ_READ_TRACE).size(), 1u);
   EXPECT_FALSE(download->isEnabled());
+  // The board on show closing ends no other board's download.
+  reportOf(1);
   children[0]->close();
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   reportOf(2);
