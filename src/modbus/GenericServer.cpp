@@ -113,9 +113,11 @@ bool CGenericServer::CurrentCancelled() const
   return m_currentCancelled;
 }
 
-int CGenericServer::DropRequestsOf(WindowId window)
+int CGenericServer::DropFollowersOfFailed(WindowId window)
 {
   std::lock_guard lock(m_lock);
+  if (m_currentCancelled)
+    return 0;
   return EraseRequestsLocked([window](const CRequestPacket *p) { return p->hWnd == window; });
 }
 

@@ -49,8 +49,10 @@ protected:
   CRequestPacket *TakeRequest();
   // Deletes the waiting requests whose answer window is window; returns how
   // many. A failed request's followers from the same window would act on a
-  // board that is about to go offline.
-  int DropRequestsOf(WindowId window);
+  // board that is about to go offline. A request its window cancelled did not
+  // fail: what was queued after it stays, checked under the same lock as the
+  // cancel.
+  int DropFollowersOfFailed(WindowId window);
   void PutAnswer(CRequestPacket *pkt);
   // True once the request being performed was cancelled.
   bool CurrentCancelled() const;

@@ -250,10 +250,9 @@ void CSerManager::DoWork()
   else
     p->error = kSerErrStopped;
   // Before the answer is out: what its window queues once it sees the
-  // failure (a go-offline, a new go-online) must stay. A request its window
-  // cancelled was followed on purpose: what came after it stays too.
-  if (p->error != kSerOk && !CurrentCancelled())
-    if (const int dropped = DropRequestsOf(p->hWnd))
+  // failure (a go-offline, a new go-online) must stay.
+  if (p->error != kSerOk)
+    if (const int dropped = DropFollowersOfFailed(p->hWnd))
       qCDebug(lcModbus) << "request" << p->message << "failed:" << dropped << "waiting requests of its window dropped";
   PutAnswer(p);
   if (GetReqPktListSize() > 0)
@@ -285,7 +284,11 @@ bool CSerManager::Worker::Cancelled(CRequestPacket &p)
 {
   if (!m_owner.CurrentCancelled())
     return false;
-  Fail(p, kSerErrStopped, QStringLiteral("Request cancelled"));
+  // Asked for, so no link error: no beep, no error count. The packet is
+  // freed unanswered.
+  p.error = kSerErrStopped;
+  p.strVersion = QStringLiteral("Request cancelled");
+  qCDebug(lcModbus) << "request" << p.message << "slave" << p.slave << "cancelled";
   return true;
 }
 
@@ -439,6 +442,10 @@ bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
       Fail(p, kSerErrStopped, QStringLiteral("Serial link stopped"));
       return false;
     }
+    // A board that stopped answering would otherwise hold a cancel up for
+    // every retry.
+    if (Cancelled(p))
+      return false;
     if (!EnsureOpen(p))
       return false;
     if (attempt > 0) {

@@ -283,7 +283,8 @@ TEST_F(BoardLink, TraceBufferComesSampleMajorWithItsSize)
   EXPECT_TRUE(refused.wAnsData.empty());
 
   // Cancelled, the read being performed stops before its next exchange and a
-  // waiting one is dropped; neither is answered. Another window's stays.
+  // waiting one is dropped; neither is answered. Another window's stays, and
+  // so does the same window's read of another kind: a cancel is no failure.
   ASSERT_TRUE(sim.Command(QStringLiteral("set buf_width 3")));
   ASSERT_TRUE(sim.Command(QStringLiteral("delay 50 all")));
   const long before = sim.Requests();
@@ -291,14 +292,27 @@ TEST_F(BoardLink, TraceBufferComesSampleMajorWithItsSize)
     CRequestPacket *p = request(window);
     link->Manager().AddRequest(p);
   }
+  CRequestPacket *poll = MakeRead(REQ_READ_ONE, 0, 1);
+  poll->hWnd = 7;
+  link->Manager().AddRequest(poll);
+  const auto linkErrors = [&] {
+    const auto notes = link->Notes();
+    return std::count_if(notes.begin(), notes.end(), [](const auto &n) { return n.first == kSerLinkError; });
+  };
   ASSERT_TRUE(WaitFor([&] { return sim.Requests() >= before + 3; }, 5000)); // sizes and the first page
+  const auto errorsBefore = linkErrors();
   link->Manager().CancelRequests(7, REQ_READ_TRACE);
   const long cancelled = sim.Requests();
   const std::unique_ptr<CRequestPacket> other = link->WaitAnswer(10000);
   ASSERT_TRUE(other);
   EXPECT_EQ(other->hWnd, 8u);
   EXPECT_EQ(other->wAnsData.size(), 750u);
-  EXPECT_LE(sim.Requests() - cancelled, 1 + 2 + 7) << "the page on its way, then window 8's sizes and pages";
+  const std::unique_ptr<CRequestPacket> polled = link->WaitAnswer(10000);
+  ASSERT_TRUE(polled);
+  EXPECT_EQ(polled->hWnd, 7u);
+  EXPECT_EQ(polled->error, kSerOk);
+  EXPECT_EQ(linkErrors(), errorsBefore) << "a cancel is no link error";
+  EXPECT_LE(sim.Requests() - cancelled, 1 + 2 + 7 + 1) << "the page on its way, window 8's sizes and pages, the poll";
 }
 
 TEST_F(BoardLink, StatisticsIdleAndGoOfflineAreAnsweredByTheManager)
