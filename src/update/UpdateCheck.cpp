@@ -209,6 +209,7 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_texts.unpackDamaged = LoadStr(IDS_UPD_UNPACK_DAMAGED);
   m_texts.unpackTooBig = LoadStr(IDS_UPD_UNPACK_TOO_BIG);
   m_texts.unpackNotReplaced = LoadStr(IDS_UPD_NOT_REPLACED);
+  m_texts.unpackNotRestored = LoadStr(IDS_UPD_NOT_RESTORED);
   m_texts.webPage = LoadStr(IDS_UPD_WEB_PAGE);
   m_stopRequest = 0;
   m_finished = 0;
@@ -675,12 +676,15 @@ int CUpdateCheck::UnpackEntries(TUnzipHandle *hz, const QString &archive)
       ok = false;
     }
   }
-  ok = ok && KeepGoing() && Install(entries, folder, staging);
-  QDir(QFile::decodeName(staging)).removeRecursively();
+  bool keepStaging = false;
+  ok = ok && KeepGoing() && Install(entries, folder, staging, &keepStaging);
+  if (!keepStaging)
+    QDir(QFile::decodeName(staging)).removeRecursively();
   return ok ? 1 : 0;
 }
 
-bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &folder, const QByteArray &staging)
+bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &folder, const QByteArray &staging,
+                           bool *keepStaging)
 {
   // Every destination is walked again with lstat: no rename goes through a
   // link, and the folders made here go again when the install fails.
@@ -716,6 +720,7 @@ bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &
     const bool hadOld = ::lstat(path.constData(), &st) == 0;
     int error = 0;
     bool moved = false;
+    bool restored = true;
     // A hard link keeps the old file without a moment in which the name is missing.
     if (hadOld && S_ISDIR(st.st_mode))
       error = EISDIR;
@@ -725,20 +730,26 @@ bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &
     else if (::rename(staged.constData(), path.constData()) != 0) {
       error = errno;
       if (moved)
-        ::rename(backup.constData(), path.constData());
+        restored = ::rename(backup.constData(), path.constData()) == 0;
     }
     if (error == 0) {
       replaced.push_back({path, backup, hadOld});
       continue;
     }
     for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) {
-      if (it->hadOld)
-        ::rename(it->backup.constData(), it->path.constData());
-      else
-        ::unlink(it->path.constData());
+      const bool back = it->hadOld ? ::rename(it->backup.constData(), it->path.constData()) == 0
+                                   : ::unlink(it->path.constData()) == 0;
+      restored = restored && back;
     }
     removeMade();
-    UnpackFailed(vtx::Format(m_texts.unpackNotReplaced, QFile::decodeName(path), qt_error_string(error)));
+    if (restored) {
+      UnpackFailed(vtx::Format(m_texts.unpackNotReplaced, QFile::decodeName(path), qt_error_string(error)));
+    } else {
+      // The backups are the only copy of what could not be put back.
+      *keepStaging = true;
+      UnpackFailed(vtx::Format(m_texts.unpackNotRestored, QFile::decodeName(path), qt_error_string(error),
+                               QFile::decodeName(staging + "/old")));
+    }
     return false;
   }
   return true;

@@ -72,7 +72,7 @@ private:
   struct Texts {
     QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated, finish, userStop,
         cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused, unpackNoSpace, unpackDamaged,
-        unpackTooBig, unpackNotReplaced, webPage;
+        unpackTooBig, unpackNotReplaced, unpackNotRestored, webPage;
   };
   struct Entry;
   struct Sink;
@@ -88,7 +88,10 @@ private:
   int CopyToDestination(const QString &destination, const QByteArray &content);
   int Unpack(const QString &archive);
   int UnpackEntries(TUnzipHandle *zip, const QString &archive);
-  bool Install(const std::vector<Entry> &entries, const QByteArray &folder, const QByteArray &staging);
+  // False when the install failed; *keepStaging then says the staging
+  // folder still holds old files that could not be put back.
+  bool Install(const std::vector<Entry> &entries, const QByteArray &folder, const QByteArray &staging,
+               bool *keepStaging);
   qint64 FreeSpace(const QByteArray &folder) const;
   void UnpackFailed(const QString &text);
 
