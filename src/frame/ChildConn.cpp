@@ -215,7 +215,10 @@ QString CChildConn::CutShortText(const CRequestPacket &failed) const
                          first + std::max<int>(failed.PktType.par.num_par, 1) - 1, failed.strVersion, confirmed,
                          run->queued);
   }
-  return LoadStrFormat(IDS_WRITE_ALL_BOARD_LOST, confirmed, run->queued, failed.strVersion);
+  if (BoardLost(failed.error))
+    return LoadStrFormat(IDS_WRITE_ALL_BOARD_LOST, confirmed, run->queued, failed.strVersion);
+  // The board answered, refusing a request that was not the write all's.
+  return LoadStrFormat(IDS_WRITE_ALL_OTHER_FAILED, confirmed, run->queued, failed.strVersion);
 }
 
 void CChildConn::OnOnLine()
