@@ -15,9 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,17 +39,6 @@ QMap<QString, QByteArray> Tree(const QString &root)
     tree[QDir(root).relativeFilePath(info.filePath())] = info.isDir() ? "<folder>" : ReadAll(info.filePath());
   }
   return tree;
-}
-
-// Sets the soft file size limit; answers the old limits.
-rlimit FileSizeLimit(rlim_t bytes)
-{
-  rlimit old{};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  rlimit limit = old;
-  limit.rlim_cur = std::min(bytes, old.rlim_max);
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-  return old;
 }
 
 const QString kHead = QStringLiteral("Open temp file...  ok!\r\nOpen internet connection... ok!\r\n");
@@ -434,11 +420,10 @@ TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
   m_worker.SetUnpackBound(1 << 20);
   m_worker.SetFreeSpaceFigure(300 << 10);
 
-  const rlimit oldLimit = FileSizeLimit(64 << 10);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  const QString log = RunUpdate();
-  std::signal(SIGXFSZ, oldHandler);
-  ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+  const QString log = [&] {
+    const FileSizeLimit limit(64 << 10);
+    return RunUpdate();
+  }();
 
   const QString unchanged = ". Nothing was changed.";
   EXPECT_EQ(log, kHead +
