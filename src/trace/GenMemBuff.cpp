@@ -406,17 +406,15 @@ void CGenMemBuff::SetState(int state)
     m_downloadTimes = ChartTimes();
     // Posted, so the click returns at once. A child frame closed meanwhile,
     // or one that cannot ask (not online), ends the download at once.
-    if (Board()) {
-      const WindowId id = m_hBoardWnd;
-      QMetaObject::invokeMethod(
-          this,
-          [this, id] {
-            IBoardWindow *target = m_pBoards ? m_pBoards->Child(id) : nullptr;
-            if ((!target || !target->ReadBuffer()) && m_hDownloadWnd == id)
-              SetState(StateReady);
-          },
-          Qt::QueuedConnection);
-    }
+    const WindowId id = m_hBoardWnd;
+    QMetaObject::invokeMethod(
+        this,
+        [this, id] {
+          IBoardWindow *target = m_pBoards ? m_pBoards->Child(id) : nullptr;
+          if ((!target || !target->ReadBuffer()) && m_hDownloadWnd == id)
+            SetState(StateReady);
+        },
+        Qt::QueuedConnection);
   }
   SetItemText(IDC_STATE, LoadStr(text));
   UpdateDownloadButton();
