@@ -53,6 +53,23 @@ protected:
   }
   QPoint VarRowPoint(int row) const { return varList->viewport()->mapToGlobal(varList->GetItemRect(row).center()); }
   QPoint TreePoint() const { return varTree->mapToGlobal(QPoint(20, 300)); }
+  // Online, with the block of the analog link shown: the link, its row and
+  // the row's colours before any drag.
+  struct LinkRow {
+    std::int16_t link;
+    int row;
+    views::ColorPair idle;
+  };
+  LinkRow OnlineAtTheLink()
+  {
+    Open("demo-full.vtx", 2);
+    SelectBlock(5);
+    const std::int16_t link = Par("analog_in_link");
+    const int row = RowOf(link);
+    doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
+    parList->RecolorAll();
+    return {link, row, ParCell(row, 5)};
+  }
 };
 
 } // namespace
@@ -262,13 +279,7 @@ TEST_F(Trees, DragStartsAtTheCursorAndTheTreesCatchUpAtTheDrop)
 
 TEST_F(Trees, DragWhoseReleaseIsLostEndsWithoutADrop)
 {
-  Open("demo-full.vtx", 2);
-  SelectBlock(5);
-  const std::int16_t link = Par("analog_in_link");
-  const int row = RowOf(link);
-  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
-  parList->RecolorAll();
-  const views::ColorPair idle = ParCell(row, 5);
+  const auto [link, row, idle] = OnlineAtTheLink();
   const auto lose = std::initializer_list<std::function<void()>>{
       // A modal box opens meanwhile.
       [this] {
@@ -315,13 +326,7 @@ TEST_F(Trees, DragWhoseReleaseIsLostEndsWithoutADrop)
 // release that follow do nothing.
 TEST_F(Trees, EscapeCallsADragOff)
 {
-  Open("demo-full.vtx", 2);
-  SelectBlock(5);
-  const std::int16_t link = Par("analog_in_link");
-  const int row = RowOf(link);
-  doc.SetStateFlags(CQelDocContainer::STATE_ONLINE);
-  parList->RecolorAll();
-  const views::ColorPair idle = ParCell(row, 5);
+  const auto [link, row, idle] = OnlineAtTheLink();
   views::ColorPair watchIdle;
   ASSERT_TRUE(varList->GetCellColors(1, 3, watchIdle.text, watchIdle.back));
   const std::int16_t watched = doc.GetVarRows()[1].index;
