@@ -44,8 +44,9 @@ public:
   virtual void SetTrigLevPos(std::int16_t index, std::int16_t value) = 0;
   virtual void SetTrigLevNeg(std::int16_t index, std::int16_t value) = 0;
   virtual void SetTrigDelay(std::int16_t index, std::int16_t value) = 0;
-  // Takes the buffer windows of the manager it replaces (a language switch
-  // makes a new window; the buffers are board data and stay).
+  // Takes the buffer windows and the running download of the manager it
+  // replaces (a language switch makes a new window; the buffers are board
+  // data and stay).
   virtual void TakeOver(ITraceManager &previous) { (void)previous; }
   // A downloaded buffer; the packet is not kept.
   virtual void AddBufferWindow(const QString &header, const std::array<QString, 6> &labels,

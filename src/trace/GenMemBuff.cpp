@@ -682,4 +682,12 @@ void CGenMemBuff::TakeBufferWindows(CGenMemBuff &from)
   }
   if (m_wndTab->GetItemCount() > first)
     m_wndTab->SelectTab(first + std::max(0, selected));
+  // Not through SetState: the request is on its way already.
+  if (from.m_hDownloadWnd != kNoWindow) {
+    m_hDownloadWnd = from.m_hDownloadWnd;
+    m_downloadTimes = from.m_downloadTimes;
+    m_nState = StateDownload;
+    SetItemText(IDC_STATE, LoadStr(IDS_BUFFER_DOWNLOAD));
+    UpdateDownloadButton();
+  }
 }

@@ -78,8 +78,9 @@ public:
   void AddBufferWindow(QString &name, const std::array<QString, 6> &labels, const std::array<double, 6> &scales,
                        const CRequestPacket &packet);
 
-  // Moves every buffer tab of another manager window here, in order (the
-  // window that replaces it after a language switch).
+  // Moves every buffer tab of another manager window here, in order, and its
+  // running download, whose answer is still to come (the window that
+  // replaces it after a language switch).
   void TakeBufferWindows(CGenMemBuff &from);
 
   // The main frame's SelectChildByAddress: attaches this window to the child

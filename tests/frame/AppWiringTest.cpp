@@ -443,6 +443,17 @@ TEST_F(ViewsInFrame, DownloadedBuffersSurviveALanguageSwitch)
   adapter->Manager()->AddBufferWindow(name, {}, {}, TraceAnswer(kNoWindow, 2, 10));
   QWidget *chart = adapter->Manager()->GetBufferWindow(0);
   ASSERT_NE(chart, nullptr);
+  // A download running meanwhile still arrives.
+  const std::unique_ptr<CQelDoc> doc = LoadExampleDoc();
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->SetAddress(1);
+  child->OnOnLine();
+  AnswerGoOnline(*frame, sink, *doc);
+  ASSERT_TRUE(doc->IsOnline());
+  child->ActivateFrame();
+  adapter->Manager()->OnDownload();
+  QApplication::processEvents();
+  ASSERT_EQ(sink.OfKind(REQ_READ_TRACE).size(), 1u);
   frame->OnLanguage(Cmd::Italian);
   frame->OnLanguage(Cmd::English);
   adapter = dynamic_cast<CTraceManagerAdapter *>(frame->GetTraceManager());
@@ -450,6 +461,11 @@ TEST_F(ViewsInFrame, DownloadedBuffersSurviveALanguageSwitch)
   ASSERT_EQ(adapter->Manager()->GetBufferCount(), 1);
   EXPECT_EQ(adapter->Manager()->GetBufferWindow(0), chart); // the same window, data and all
   EXPECT_EQ(adapter->Manager()->GetTabCtrl()->GetTabText(0), name);
+  EXPECT_EQ(adapter->Manager()->GetState(), CGenMemBuff::StateDownload);
+  CRequestPacket answer = TraceAnswer(child->GetAnswerWindowId(), 2, 10);
+  frame->RouteAnswer(answer);
+  EXPECT_EQ(adapter->Manager()->GetBufferCount(), 2);
+  EXPECT_EQ(adapter->Manager()->GetState(), CGenMemBuff::StateReady);
 }
 
 namespace {
