@@ -85,6 +85,7 @@ TEST_F(DocFile, ExamplesLoadSaveAndReloadByteExact)
     EXPECT_EQ(AskedTexts(env.prompter()), QStringList()) << "a realistic board has every standard item";
     EXPECT_GT(first.GetParCount(), 10);
     EXPECT_EQ(first.GetLanguageList(), (QStringList{"std", "en", "it"}));
+    EXPECT_FALSE(first.FindDescriptionCopy(first.GetVersion()).isEmpty()) << "stored in the library";
     // The standard language, the one a fresh install shows, reads whole: it
     // has every English key/value text.
     const QHash<QString, QString> &standard = first.GetDictionary(0);
@@ -112,8 +113,12 @@ TEST_F(DocFile, GeneratedBoardLoadsWholeAndWritesBackTheSame)
   EXPECT_EQ(doc.GetVarCount(), 40);
   EXPECT_EQ(doc.GetBlockCount(), 6);
   EXPECT_EQ(SaveText(doc), text);
+  EXPECT_EQ(doc.SelectLanguage(QStringLiteral("en")), 1);
+  EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("var_item_0_en"));
   EXPECT_EQ(doc.SelectLanguage(QStringLiteral("it")), 2);
   EXPECT_EQ(doc.GetVar(0).GetNameText(), QStringLiteral("var_item_0_it"));
+  EXPECT_EQ(doc.SaveDescriptionCopy(), 1);
+  EXPECT_FALSE(doc.FindDescriptionCopy(doc.GetVersion()).isEmpty());
 }
 
 TEST_F(DocFile, FullExampleHasEveryKindOfItem)
