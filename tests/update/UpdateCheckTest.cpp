@@ -482,6 +482,24 @@ TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
   EXPECT_EQ(local.GetString("UP.ZIP", "Version"), "4");
 }
 
+TEST_F(UpdateCheckTest, AStopBeforeTheRenamesChangesNothing)
+{
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nstop.zip=1\r\n" + Section("stop.zip", "1", "stop"));
+  m_server.Serve("/stop", ZipBytes({{.name = "a.txt", .data = "new a"}, {.name = "b.txt", .data = "new b"}}));
+  WriteFile(m_prog + "/a.txt", "old a");
+  const QMap<QString, QByteArray> before = Tree(m_prog);
+  // A folder in the archive's place: its copy asks to retry. The user stops
+  // while asked, so the stop falls after the download, before the unpack.
+  WriteFile(m_prog + "/stop.zip/inside", "x");
+  m_worker.SetAsker([this](const QString &, unsigned) {
+    QDir(m_prog + "/stop.zip").removeRecursively();
+    m_worker.RequestStop();
+    return IDRETRY;
+  });
+  EXPECT_TRUE(RunUpdate().endsWith("User stop!"));
+  EXPECT_EQ(Tree(m_prog), before);
+}
+
 TEST_F(UpdateCheckTest, DestructionDuringATransferReturnsPromptly)
 {
   m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
