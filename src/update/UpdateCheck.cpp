@@ -739,6 +739,10 @@ bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &
     for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) {
       const bool back = it->hadOld ? ::rename(it->backup.constData(), it->path.constData()) == 0
                                    : ::unlink(it->path.constData()) == 0;
+      // Backups are numbered: the log says which one is whose.
+      if (!back && it->hadOld)
+        Append(QStringLiteral("\r\n  ") + QFile::decodeName(it->backup) + QStringLiteral(" -> ") +
+               QFile::decodeName(it->path));
       restored = restored && back;
     }
     removeMade();
