@@ -211,6 +211,7 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_texts.unpackNotReplaced = LoadStr(IDS_UPD_NOT_REPLACED);
   m_texts.unpackNotRestored = LoadStr(IDS_UPD_NOT_RESTORED);
   m_texts.webPage = LoadStr(IDS_UPD_WEB_PAGE);
+  m_texts.notRecorded = LoadStr(IDS_UPD_NOT_RECORDED);
   m_stopRequest = 0;
   m_finished = 0;
   SetWorkEvent();
@@ -386,9 +387,10 @@ int CUpdateCheck::Run()
             break;
           const QString url = m_remote.GetString(name, QStringLiteral("URL"), QString());
           const qint64 length = qint64(m_remote.GetUInt(name, QStringLiteral("Length"), 0, 10));
-          if (DownloadFile(curl, url, name, length))
-            m_local.WriteString(name, QStringLiteral("Version"),
-                                m_remote.GetString(name, QStringLiteral("Version"), QStringLiteral("0")));
+          if (DownloadFile(curl, url, name, length) &&
+              !m_local.WriteString(name, QStringLiteral("Version"),
+                                   m_remote.GetString(name, QStringLiteral("Version"), QStringLiteral("0"))))
+            Append(vtx::Format(m_texts.notRecorded, m_local.GetPathName()));
         }
       }
     } else {

@@ -72,7 +72,7 @@ private:
   struct Texts {
     QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated, finish, userStop,
         cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused, unpackNoSpace, unpackDamaged,
-        unpackTooBig, unpackNotReplaced, unpackNotRestored, webPage;
+        unpackTooBig, unpackNotReplaced, unpackNotRestored, webPage, notRecorded;
   };
   struct Entry;
   struct Sink;

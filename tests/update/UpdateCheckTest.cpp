@@ -500,6 +500,17 @@ TEST_F(UpdateCheckTest, AStopBeforeTheRenamesChangesNothing)
   EXPECT_EQ(Tree(m_prog), before);
 }
 
+TEST_F(UpdateCheckTest, AVersionThatCannotBeRecordedIsSaid)
+{
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\nf.bin=1\r\n" + Section("f.bin", "2", "f"));
+  m_server.Serve("/f", "new f");
+  ASSERT_TRUE(QDir().mkpath(m_prog + "/update.txt")); // the local list cannot be written
+  const QString log = RunUpdate();
+  EXPECT_EQ(ReadAll(m_prog + "/f.bin"), "new f");
+  EXPECT_TRUE(log.contains("f.bin : done: its version could not be recorded in " + m_prog + "/update.txt"))
+      << log.toStdString();
+}
+
 TEST_F(UpdateCheckTest, DestructionDuringATransferReturnsPromptly)
 {
   m_server.Serve("/update.htm", LocalHttpServer::Route{200, "[Velo", true});
