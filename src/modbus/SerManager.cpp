@@ -442,8 +442,8 @@ bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
       Fail(p, kSerErrStopped, QStringLiteral("Serial link stopped"));
       return false;
     }
-    // A board that stopped answering would otherwise hold a cancel up for
-    // every retry.
+    // Before every exchange, retries included: a board that stopped
+    // answering would otherwise hold a cancel up for every retry.
     if (Cancelled(p))
       return false;
     if (!EnsureOpen(p))
@@ -520,11 +520,6 @@ bool CSerManager::Worker::ReadTransfer(CRequestPacket &p, uint16_t command, uint
   uint32_t wanted = 1; // words, known after page 0
   uint32_t pages = 1;
   for (uint16_t page = 0; page == 0 || words->size() < wanted; ++page) {
-    if (Cancelled(p)) {
-      if (progressBase)
-        m_owner.Notify(progressBase + 3, 0);
-      return false;
-    }
     uint16_t answer[bp::kTransferReadCount];
     uint32_t pageTotal = 0;
     const uint16_t request[bp::kTransferWriteCount] = {command, page, argument};
@@ -624,10 +619,7 @@ bool CSerManager::Worker::ReadTrace(CRequestPacket &p)
 {
   uint16_t tracks = 0;
   uint16_t samples = 0;
-  if (Cancelled(p) ||
-      !Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_width_reg, 1, &tracks); }))
-    return false;
-  if (Cancelled(p) ||
+  if (!Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_width_reg, 1, &tracks); }) ||
       !Run(p, [&](modbus_t *ctx) { return modbus_read_input_registers(ctx, p.trace_length_reg, 1, &samples); }))
     return false;
   if (tracks > bp::kMaxTraceTracks || samples > bp::kMaxTraceSamples) {

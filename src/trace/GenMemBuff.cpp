@@ -385,22 +385,10 @@ void CGenMemBuff::OnModeRadio()
 
 void CGenMemBuff::SetState(int state)
 {
-  unsigned text = 0;
-  switch (state) {
-  case StateOffline:
-    text = IDS_BUFFER_OFFLINE;
-    break;
-  case StateReady:
-    text = IDS_BUFFER_READY;
-    break;
-  case StateDownload:
-    text = IDS_BUFFER_DOWNLOAD;
-    break;
-  default:
-    VTX_ASSERT(state >= StateOffline && state <= StateDownload);
+  if (state < StateOffline || state > StateDownload) {
+    VTX_ASSERT(!"unknown trace state");
     return;
   }
-  m_nState = state;
   m_hDownloadWnd = state == StateDownload ? m_hBoardWnd : kNoWindow;
   if (state == StateDownload) {
     m_downloadTimes = ChartTimes();
@@ -416,6 +404,17 @@ void CGenMemBuff::SetState(int state)
         },
         Qt::QueuedConnection);
   }
+  ShowState(state);
+}
+
+void CGenMemBuff::ShowState(int state)
+{
+  unsigned text = IDS_BUFFER_OFFLINE;
+  if (state == StateReady)
+    text = IDS_BUFFER_READY;
+  else if (state == StateDownload)
+    text = IDS_BUFFER_DOWNLOAD;
+  m_nState = state;
   SetItemText(IDC_STATE, LoadStr(text));
   UpdateDownloadButton();
 }
@@ -686,8 +685,6 @@ void CGenMemBuff::TakeBufferWindows(CGenMemBuff &from)
   if (from.m_hDownloadWnd != kNoWindow) {
     m_hDownloadWnd = from.m_hDownloadWnd;
     m_downloadTimes = from.m_downloadTimes;
-    m_nState = StateDownload;
-    SetItemText(IDC_STATE, LoadStr(IDS_BUFFER_DOWNLOAD));
-    UpdateDownloadButton();
+    ShowState(StateDownload);
   }
 }

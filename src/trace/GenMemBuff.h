@@ -133,6 +133,8 @@ private:
   // for what is not known.
   std::pair<float, float> ChartTimes() const;
   void UpdateDownloadButton();
+  // The state's text and the Download button; the download itself is untouched.
+  void ShowState(int state);
   IBoardWindow *Board() const;
   // The child frame's online write of one parameter (a write and a read-back).
   void WriteParameter(std::int16_t index, double value);

@@ -722,22 +722,20 @@ bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &
     const bool hadOld = ::lstat(path.constData(), &st) == 0;
     int error = 0;
     bool moved = false;
-    bool restored = true;
     // A hard link keeps the old file without a moment in which the name is missing.
     if (hadOld && S_ISDIR(st.st_mode))
       error = EISDIR;
     else if (hadOld && ::link(path.constData(), backup.constData()) != 0 &&
              !(moved = ::rename(path.constData(), backup.constData()) == 0))
       error = errno;
-    else if (::rename(staged.constData(), path.constData()) != 0) {
+    else if (::rename(staged.constData(), path.constData()) != 0)
       error = errno;
-      if (moved)
-        restored = ::rename(backup.constData(), path.constData()) == 0;
-    }
-    if (error == 0) {
+    // Moved aside, the old file goes back like the replaced ones.
+    if (error == 0 || moved)
       replaced.push_back({path, backup, hadOld});
+    if (error == 0)
       continue;
-    }
+    bool restored = true;
     for (auto it = replaced.rbegin(); it != replaced.rend(); ++it) {
       const bool back = it->hadOld ? ::rename(it->backup.constData(), it->path.constData()) == 0
                                    : ::unlink(it->path.constData()) == 0;
