@@ -10,6 +10,14 @@
 #include <QHBoxLayout>
 
 namespace {
+constexpr COLORREF kRowText = 0x000000;
+
+// Rows come in bands of four, grey then white.
+COLORREF RowBack(int i)
+{
+  return (i & 4) ? 0xFFFFFF : RGB(200, 200, 200);
+}
+
 CBitSet::ModalHook &Hook()
 {
   static CBitSet::ModalHook s_hook;
@@ -32,6 +40,8 @@ CBitSet::CBitSet(QWidget *parent, const QStringList *names, const QString &title
   m_pOk->setDefault(true);
   connect(m_pOk, &QPushButton::clicked, this, [this] { OnOK(); });
   connect(m_pCancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(m_pList, &CXListCtrl::checkboxClicked, this, [this] { OnBoxesChanged(); });
+  connect(m_pList, &CXListCtrl::columnClicked, this, [this] { OnBoxesChanged(); });
   resize(320, 200);
 }
 
@@ -100,9 +110,8 @@ void CBitSet::FillList()
   const int count = static_cast<int>(std::min<qsizetype>(m_BitNames.size(), 16));
   for (int i = 0; i < count; ++i) {
     const bool set = (m_nWord >> i) & 1;
-    const COLORREF back = (i & 4) ? 0xFFFFFF : RGB(200, 200, 200);
-    m_pList->InsertItem(i, QString(), 0x000000, back);
-    m_pList->SetItemText(i, 1, BitText(m_BitNames.at(i), set), 0x000000, back);
+    m_pList->InsertItem(i, QString(), kRowText, RowBack(i));
+    ShowBitText(i, set);
     if (m_nResetMode)
       m_pList->SetItemImage(i, 0, set ? 2 : 1);
     else
@@ -111,6 +120,22 @@ void CBitSet::FillList()
   const int rows = std::max(count, 1);
   m_pList->setMinimumHeight(m_pList->GetRowHeight() * (rows + 2) + 4);
   adjustSize();
+}
+
+void CBitSet::ShowBitText(int i, bool set)
+{
+  m_pList->SetItemText(i, 1, BitText(m_BitNames.at(i), set), kRowText, RowBack(i));
+}
+
+void CBitSet::OnBoxesChanged()
+{
+  if (m_nResetMode)
+    return;
+  for (int i = 0; i < m_pList->GetItemCount() && i < m_BitNames.size(); ++i) {
+    const int box = m_pList->GetCheckbox(i, 0);
+    if (box >= 0)
+      ShowBitText(i, box == 1);
+  }
 }
 
 void CBitSet::GetWordFromBits()

@@ -49,6 +49,10 @@ public:
 private:
   void FillList();
   void GetWordFromBits();
+  // Row i's Description in the row's colours, for the bit set or clear.
+  void ShowBitText(int i, bool set);
+  // Every boxed row's text follows its box after a click on it or the header.
+  void OnBoxesChanged();
 
   CXListCtrl *m_pList;    // owned (Qt child)
   QPushButton *m_pOk;     // owned (Qt child)

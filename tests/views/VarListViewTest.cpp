@@ -264,3 +264,56 @@ TEST(BitSetDialog, NamesImagesAndWord)
   EXPECT_EQ(CBitSet::BitText(QStringLiteral("A|B"), false), "B");
   CBitSet::SetModalHook({});
 }
+
+TEST(BitSetDialog, RowTextFollowsItsBox)
+{
+  TestEnvironment env;
+  const QStringList names = {"A1|A0", "B1|B0", "C"};
+  const auto texts = [](CXListCtrl *list) {
+    QStringList shown;
+    for (int i = 0; i < list->GetItemCount(); ++i)
+      shown << list->GetItemText(i, 1);
+    return shown;
+  };
+  // Clicks as the user makes them: on a row's box, on the header's box.
+  const auto click = [](CBitSet &dialog, int row) {
+    dialog.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    CXListCtrl *list = dialog.GetList();
+    QRect rc;
+    if (row < 0) {
+      list->GetHeaderCtrl()->GetItemRect(0, &rc);
+      QTest::mouseClick(list->GetHeaderCtrl()->viewport(), Qt::LeftButton, {}, rc.center());
+      return;
+    }
+    list->GetSubItemRect(row, 0, xl::LVIR_BOUNDS, rc);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->viewport()->mapFromGlobal(list->ClientToScreen(rc.center())));
+  };
+  CBitSet::SetModalHook([&](CBitSet &dialog) {
+    EXPECT_EQ(texts(dialog.GetList()), QStringList({"A1", "B0", "C"}));
+    click(dialog, 1);
+    EXPECT_EQ(texts(dialog.GetList()), QStringList({"A1", "B1", "C"}));
+    click(dialog, 0);
+    EXPECT_EQ(texts(dialog.GetList()), QStringList({"A0", "B1", "C"}));
+    COLORREF text = 1, back = 0;
+    dialog.GetList()->GetItemColors(0, 1, &text, &back);
+    EXPECT_EQ(text, 0x000000u);
+    EXPECT_EQ(back, RGB(200, 200, 200));
+    return IDOK;
+  });
+  CBitSet ticked(nullptr, &names, QStringLiteral("flags"), 1, 5, 5, 1, 0);
+  EXPECT_EQ(ticked.DoModal(), IDOK);
+  EXPECT_EQ(ticked.m_nWord, 6);
+
+  CBitSet::SetModalHook([&](CBitSet &dialog) {
+    click(dialog, -1);
+    EXPECT_EQ(texts(dialog.GetList()), QStringList({"A1", "B1", "C"}));
+    click(dialog, -1);
+    EXPECT_EQ(texts(dialog.GetList()), QStringList({"A0", "B0", "C"}));
+    return IDCANCEL;
+  });
+  CBitSet header(nullptr, &names, QStringLiteral("flags"), 1, 5, 5, 1, 0);
+  EXPECT_EQ(header.DoModal(), IDCANCEL);
+  CBitSet::SetModalHook({});
+}
