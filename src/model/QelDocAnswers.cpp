@@ -27,6 +27,13 @@ QString RowText(const QString &text)
   return text.left(kRowTextMax);
 }
 
+// A number never cut to another one: one too long for a row goes short.
+QString NumberText(const Variabili &var, double si)
+{
+  const QString text = vtx::Format(var.FormatValue(si), si);
+  return text.size() > kRowTextMax ? vtx::Format(u"%.7g", si) : text;
+}
+
 } // namespace
 
 std::vector<CQelDocContainer::ParWordChange>
@@ -133,9 +140,8 @@ int CQelDocContainer::ApplyVariableWords(int first, std::span<const std::uint16_
         break;
       const std::uint16_t high = words[i + 1];
       if (var.IsLong()) {
-        const double exact = WordsToLong(high, word);
-        value.raw = static_cast<float>(exact);
-        value.si = var.FromRaw(exact);
+        value.raw = WordsToLong(high, word);
+        value.si = var.FromRaw(value.raw);
       } else {
         value.raw = WordsToFloat(high, word);
         value.si = value.raw;
@@ -162,19 +168,19 @@ int CQelDocContainer::ApplyVariableWords(int first, std::span<const std::uint16_
 void CQelDocContainer::FormatVarRow(VarRowRecord &row, const Variabili &var) const
 {
   const double si = row.value;
-  const float raw = row.raw;
+  const double raw = row.raw;
   if (var.IsFloat())
     row.uiText = RowText(Variabili::FloatBitsText(static_cast<float>(si)));
   else if (var.IsLong())
-    row.uiText = RowText(vtx::Format(u"%d", SaturateToLong(si)));
+    row.uiText = RowText(vtx::Format(u"%d", SaturateToLong(raw)));
   else
-    row.uiText = RowText(vtx::Format(u"%g", double(raw)));
+    row.uiText = RowText(vtx::Format(u"%g", raw));
   if (var.HasFlag4Only())
     row.siText = RowText(FormatBinary16(static_cast<std::uint16_t>(SaturateToLong(raw))));
   else if (var.HasFlag8Only())
     row.siText = RowText(Translate(vtx::Format(u"%s#%d", var.GetNameText(), SaturateToLong(raw)), QString()));
   else
-    row.siText = RowText(vtx::Format(var.FormatValue(si), si));
+    row.siText = NumberText(var, si);
 }
 
 void CQelDocContainer::ConfirmParameterWrite(int first, int count)

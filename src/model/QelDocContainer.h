@@ -187,7 +187,7 @@ public:
   // A variable a poll answer stored, and the variable rows that show it.
   struct VarWordValue {
     std::int16_t index = -1;
-    float raw = 0;
+    double raw = 0; // as VarRowRecord::raw
     double si = 0;
     std::vector<int> rows;
   };

@@ -11,7 +11,9 @@ struct VarRowRecord {
   // that names no variable (see CQelDocContainer::IsVarRowValid) is shown
   // blank and left out of the poll.
   int index = 0;
-  float raw = 0;             // last raw value
+  // Last raw value: the board's integer (exact for 32 bits, so bit fields
+  // and the internal-unit text keep every bit), or a float variable's value.
+  double raw = 0;
   double value = 0;          // last value
   std::uint8_t pollMark = 0; // set by the poll request builder
   std::uint8_t hasValue = 0; // the poll answer sets it, the list clears it

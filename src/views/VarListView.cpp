@@ -248,7 +248,7 @@ void CVarListView::OnLButtonDown(QPoint ptViewport)
     return;
   const Variabili &v = doc->GetVar(var);
   const QStringList names = views::CollectBitNames(*doc, v.GetNameText());
-  const float raw = doc->GetVarRows()[static_cast<std::size_t>(row)].raw;
+  const double raw = doc->GetVarRows()[static_cast<std::size_t>(row)].raw;
   const auto word = static_cast<std::uint16_t>(SaturateToLong(raw));
   // On the heap: a board window closed under the modal box takes the box
   // along with this view and its document.

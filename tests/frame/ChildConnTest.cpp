@@ -1199,7 +1199,7 @@ TEST_F(ChildConnTest, BoardNumbersBeyondAnIntAreNeverCastPlainly)
   Answer(*nan, {0xFFFF, 0xFFFF});
 
   // A float parameter far beyond an int; a 32-bit variable scaled beyond one
-  // shows the limit.
+  // shows its raw integer in internal units.
   auto scaled = LoadDocText(QStringLiteral("Version = TEST 1;\nK[] = 4096;\nN[] = 1000;\nU[] = rpm;\n"
                                            "b1 Main#0; b=0; a=0;\n"
                                            "f0 fl=0; m=-3e38; d=0; M=3e38; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\n"

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -659,4 +660,36 @@ TEST(DocAnswers, VariableWordsFillRowsStatusWordsAndTables)
   doc.ApplyKTable(std::vector<uint16_t>{8192, 7}, {});
   EXPECT_EQ(doc.GetKTable().size(), 1u);
   EXPECT_FLOAT_EQ(doc.GetPar(0).GetSiValue(Parametri::SEL_VALUE), 2 * before);
+}
+
+TEST(DocAnswers, VariableRowsShowTheBoardsWholeNumbers)
+{
+  TestEnvironment env;
+  CQelDoc doc;
+  ASSERT_TRUE(LoadText(doc, QStringLiteral("#Norv tembrano v1.1\n"
+                                           "L = 0;1;2;3;\n"
+                                           "N[] = 0.01;\n"
+                                           "b1 Main#0; b=1; a=0;\n"
+                                           "y0 f; k=-1; n=-1; s=0; b=1; p=0; v=0; a=0; u=-1;\n"
+                                           "w1 l; k=-1; n=-1; s=0; b=1; p=2; v=0; a=0; u=-1;\n"
+                                           "w2 scaled; k=-1; n=0; s=0; b=1; p=4; v=0; a=0; u=-1;\n"
+                                           "w3 bits; k=-1; n=-1; s=0; b=1; p=6; v=0; a=4; u=-1;\n")));
+  // Four register pairs, low word first.
+  const auto poll = [&](float f, std::int32_t l, std::int32_t scaled, std::uint32_t bits) {
+    std::uint32_t fbits = 0;
+    std::memcpy(&fbits, &f, sizeof fbits);
+    std::vector<uint16_t> words;
+    for (const auto w : {fbits, std::uint32_t(l), std::uint32_t(scaled), bits})
+      words.insert(words.end(), {uint16_t(w & 0xFFFF), uint16_t(w >> 16)});
+    doc.ApplyVariableWords(10, words);
+  };
+  const auto &r = doc.GetVarRows();
+  poll(-3.4e38f, 16777217, 12346, 0x80000001);
+  EXPECT_EQ(r[0].siText, QStringLiteral("-3.4e+38")); // not cut to another number
+  EXPECT_EQ(r[1].uiText, QStringLiteral("16777217"));
+  EXPECT_EQ(r[2].uiText, QStringLiteral("12346")); // the board's integer, not SI
+  EXPECT_EQ(r[3].siText, QStringLiteral("0000.0000.0000.0001"));
+  poll(1e20f, -123456789, 0, 0);
+  EXPECT_EQ(r[0].siText, QStringLiteral("1e+20"));
+  EXPECT_EQ(r[1].uiText, QStringLiteral("-123456789"));
 }
