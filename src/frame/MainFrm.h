@@ -158,6 +158,7 @@ public:
   void OnMemorizeAllToEEP();
   int GetBackupState() const { return m_nBackupState; }
   int GetEEPState() const { return m_nEEPState; }
+  bool IsProcedureRunning() const;
   bool IsTimerRunning() const { return m_bTimerRunning; }
 
   // ---- language, commands ------------------------------------------------

@@ -91,6 +91,14 @@ void CMainFrame::OnSchedulerTick()
   UpdateCommandStates();
 }
 
+bool CMainFrame::IsProcedureRunning() const
+{
+  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
+    if (this->*p->state != ProcedureState::Idle)
+      return true;
+  return false;
+}
+
 bool CMainFrame::IsPollSuspended() const
 {
   for (const AllBoards *p : {&kBackupAll, &kEepromAll})
@@ -130,14 +138,15 @@ void CMainFrame::RunEEPStateMachine()
 
 void CMainFrame::StartAllBoards(const AllBoards &p)
 {
-  int &state = this->*p.state;
-  if (state != ProcedureState::Idle)
+  // One at a time: the one that ends takes every board offline.
+  if (IsProcedureRunning())
     return;
   Prompter &prompter = Prompter::Instance();
   if (m_children.empty()) {
     prompter.MessageBox(LoadStr(p.nothingOpen), QString(), MB_OK, this);
     return;
   }
+  int &state = this->*p.state;
   if (prompter.MessageBox(LoadStr(p.askStart), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
     return;
   if (p.stateFirst)

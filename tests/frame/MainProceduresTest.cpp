@@ -162,9 +162,12 @@ TEST_F(MainProceduresTest, BackupMarksItsStateBeforeSendingTheBoardsOnlineEeprom
   } board(*frame);
   env.prompter().AnswerMessage(IDOK);
   frame->OnBackupAll();
+  // Either blocks both: the one that ends would end the other.
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::MemorizeAllToEEP));
   frame->ResetAllProcedures();
   env.prompter().AnswerMessage(IDOK);
   frame->OnMemorizeAllToEEP();
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::BackupAll));
   EXPECT_EQ(board.seen, (std::vector<std::pair<int, int>>{{1, 0}, {0, 0}}));
   EXPECT_EQ(frame->GetEEPState(), 1);
   frame->ResetAllProcedures();
