@@ -154,6 +154,8 @@ public:
   void CheckTraceBuffers();
   void PollNextChild();
   void ResetAllProcedures();
+  // The timer stopped: a running procedure ends with its error box.
+  void AbortOnTimerStopped();
   void OnBackupAll();
   void OnMemorizeAllToEEP();
   int GetBackupState() const { return m_nBackupState; }

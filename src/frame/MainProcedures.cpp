@@ -116,6 +116,21 @@ void CMainFrame::ResetAllProcedures()
     this->*p->state = ProcedureState::Idle;
 }
 
+void CMainFrame::AbortOnTimerStopped()
+{
+  // Only the tick advances a procedure: one left waiting would go on
+  // whenever the timer came back, at a moment nobody chose.
+  std::vector<const AllBoards *> running;
+  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
+    if (this->*p->state != ProcedureState::Idle)
+      running.push_back(p);
+  if (running.empty())
+    return;
+  ResetAllProcedures();
+  for (const AllBoards *p : running)
+    Prompter::Instance().MessageBox(LoadStr(p->failed), QString(), MB_OK | MB_ICONERROR, this);
+}
+
 void CMainFrame::OnBackupAll()
 {
   StartAllBoards(kBackupAll);
@@ -144,6 +159,10 @@ void CMainFrame::StartAllBoards(const AllBoards &p)
   Prompter &prompter = Prompter::Instance();
   if (m_children.empty()) {
     prompter.MessageBox(LoadStr(p.nothingOpen), QString(), MB_OK, this);
+    return;
+  }
+  if (!IsTimerRunning()) {
+    prompter.MessageBox(LoadStr(IDS_PROCEDURE_NEEDS_TIMER), QString(), MB_OK | MB_ICONWARNING, this);
     return;
   }
   int &state = this->*p.state;
