@@ -76,14 +76,10 @@ bool HasActiveBoard(const State &s)
   return s.main->GetActiveChild() != kNoWindow;
 }
 
-bool BackupIdle(const State &s)
+// Either all-board procedure blocks both: the one that ends would end the other.
+bool NoProcedureRuns(const State &s)
 {
-  return s.main->GetBackupState() == ProcedureState::Idle && !s.main->GetChildren().empty();
-}
-
-bool EepromAllIdle(const State &s)
-{
-  return s.main->GetEEPState() == ProcedureState::Idle && !s.main->GetChildren().empty();
+  return !s.main->IsProcedureRunning() && !s.main->GetChildren().empty();
 }
 
 bool NoBoards(const State &s)
@@ -150,8 +146,8 @@ constexpr auto kRows = std::to_array<Row>({
     {Cmd::FilePrint, S::Main, [](const Target &t) { t.main->OnPrintCommand(t.id); }, HasActiveBoard, nullptr},
     {Cmd::FilePrintPreview, S::Main, [](const Target &t) { t.main->OnPrintCommand(t.id); }, HasActiveBoard, nullptr},
     {Cmd::FilePrintSetup, S::Main, [](const Target &t) { t.main->OnPrintCommand(t.id); }, nullptr, nullptr},
-    {Cmd::BackupAll, S::Main, [](const Target &t) { t.main->OnBackupAll(); }, BackupIdle, nullptr},
-    {Cmd::MemorizeAllToEEP, S::Main, [](const Target &t) { t.main->OnMemorizeAllToEEP(); }, EepromAllIdle, nullptr},
+    {Cmd::BackupAll, S::Main, [](const Target &t) { t.main->OnBackupAll(); }, NoProcedureRuns, nullptr},
+    {Cmd::MemorizeAllToEEP, S::Main, [](const Target &t) { t.main->OnMemorizeAllToEEP(); }, NoProcedureRuns, nullptr},
     {Cmd::AppExit, S::Main, [](const Target &t) { t.main->close(); }, nullptr, nullptr},
     {Cmd::EnableAllTestpoints, S::Main, [](const Target &t) { t.main->OnEnableAllTestpoints(); }, HasActiveBoard,
      TestpointsShown},

@@ -65,8 +65,12 @@ void CMainFrame::ResetStatistics()
 
 void CMainFrame::ApplyTimerAndTabs()
 {
+  const bool wasRunning = IsTimerRunning();
   StartTimer(m_pOptions->Start_Timer.Get() != 0);
   RecreateMDITabs();
+  // Here, not in StartTimer: the frame's destruction stops it without a word.
+  if (wasRunning && !IsTimerRunning())
+    AbortOnTimerStopped();
 }
 
 void CMainFrame::PaneLayout(int code, SplitterLayout &layout)

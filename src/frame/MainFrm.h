@@ -154,10 +154,13 @@ public:
   void CheckTraceBuffers();
   void PollNextChild();
   void ResetAllProcedures();
+  // The timer stopped: a running procedure ends with its error box.
+  void AbortOnTimerStopped();
   void OnBackupAll();
   void OnMemorizeAllToEEP();
   int GetBackupState() const { return m_nBackupState; }
   int GetEEPState() const { return m_nEEPState; }
+  bool IsProcedureRunning() const;
   bool IsTimerRunning() const { return m_bTimerRunning; }
 
   // ---- language, commands ------------------------------------------------

@@ -91,6 +91,14 @@ void CMainFrame::OnSchedulerTick()
   UpdateCommandStates();
 }
 
+bool CMainFrame::IsProcedureRunning() const
+{
+  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
+    if (this->*p->state != ProcedureState::Idle)
+      return true;
+  return false;
+}
+
 bool CMainFrame::IsPollSuspended() const
 {
   for (const AllBoards *p : {&kBackupAll, &kEepromAll})
@@ -106,6 +114,21 @@ void CMainFrame::ResetAllProcedures()
       board->GoOffline();
   for (const AllBoards *p : {&kBackupAll, &kEepromAll})
     this->*p->state = ProcedureState::Idle;
+}
+
+void CMainFrame::AbortOnTimerStopped()
+{
+  // Only the tick advances a procedure: one left waiting would go on
+  // whenever the timer came back, at a moment nobody chose.
+  std::vector<const AllBoards *> running;
+  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
+    if (this->*p->state != ProcedureState::Idle)
+      running.push_back(p);
+  if (running.empty())
+    return;
+  ResetAllProcedures();
+  for (const AllBoards *p : running)
+    Prompter::Instance().MessageBox(LoadStr(p->failed), QString(), MB_OK | MB_ICONERROR, this);
 }
 
 void CMainFrame::OnBackupAll()
@@ -130,14 +153,19 @@ void CMainFrame::RunEEPStateMachine()
 
 void CMainFrame::StartAllBoards(const AllBoards &p)
 {
-  int &state = this->*p.state;
-  if (state != ProcedureState::Idle)
+  // One at a time: the one that ends takes every board offline.
+  if (IsProcedureRunning())
     return;
   Prompter &prompter = Prompter::Instance();
   if (m_children.empty()) {
     prompter.MessageBox(LoadStr(p.nothingOpen), QString(), MB_OK, this);
     return;
   }
+  if (!IsTimerRunning()) {
+    prompter.MessageBox(LoadStr(IDS_PROCEDURE_NEEDS_TIMER), QString(), MB_OK | MB_ICONWARNING, this);
+    return;
+  }
+  int &state = this->*p.state;
   if (prompter.MessageBox(LoadStr(p.askStart), QString(), MB_OKCANCEL | MB_ICONINFORMATION, this) != IDOK)
     return;
   if (p.stateFirst)

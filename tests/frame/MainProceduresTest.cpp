@@ -9,7 +9,25 @@ namespace {
 
 using namespace mainframe_test;
 
-class MainProceduresTest : public MainFrameTest {};
+class MainProceduresTest : public MainFrameTest {
+protected:
+  // As the Graphics page's OK does.
+  void SetTimer(bool on)
+  {
+    frame->GetOptions().Start_Timer.Set(on ? 1 : 0);
+    frame->ApplyTimerAndTabs();
+  }
+  // The boards answer as if online, and the scheduler runs.
+  void TickOnline(std::initializer_list<FakeChild *> boards, int ticks = 3)
+  {
+    for (FakeChild *b : boards) {
+      b->bits = 8;
+      b->readState = b->cmdState = 2;
+    }
+    for (int i = 0; i < ticks; ++i)
+      frame->OnSchedulerTick();
+  }
+};
 
 TEST_F(MainProceduresTest, SchedulerPollsOnlineBoardsInTurnWhileTheQueueIsShort)
 {
@@ -162,13 +180,64 @@ TEST_F(MainProceduresTest, BackupMarksItsStateBeforeSendingTheBoardsOnlineEeprom
   } board(*frame);
   env.prompter().AnswerMessage(IDOK);
   frame->OnBackupAll();
+  // Either blocks both: the one that ends would end the other.
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::MemorizeAllToEEP));
   frame->ResetAllProcedures();
   env.prompter().AnswerMessage(IDOK);
   frame->OnMemorizeAllToEEP();
+  EXPECT_FALSE(frame->IsCommandEnabled(Cmd::BackupAll));
   EXPECT_EQ(board.seen, (std::vector<std::pair<int, int>>{{1, 0}, {0, 0}}));
   EXPECT_EQ(frame->GetEEPState(), 1);
   frame->ResetAllProcedures();
   EXPECT_EQ(frame->GetEEPState(), 0);
+}
+
+TEST_F(MainProceduresTest, WithoutTheTimerTheProceduresStartNothingAndSayWhy)
+{
+  FakeChild a(*frame), b(*frame);
+  SetTimer(false);
+  frame->OnMemorizeAllToEEP();
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_PROCEDURE_NEEDS_TIMER));
+  frame->OnBackupAll();
+  EXPECT_EQ(env.prompter().asked.size(), 2u); // no question either time
+  EXPECT_EQ(a.Count(Call::GoOnline) + b.Count(Call::GoOnline), 0);
+  EXPECT_TRUE(sink.queue.empty());
+  // Switched on again, nothing was left pending.
+  SetTimer(true);
+  TickOnline({&a, &b});
+  EXPECT_EQ(a.Count(Call::EepromSaveAll) + a.Count(Call::BackupReadAll), 0);
+  EXPECT_TRUE(sink.queue.empty());
+}
+
+TEST_F(MainProceduresTest, StoppingTheTimerEndsARunningProcedureForGood)
+{
+  FakeChild a(*frame), b(*frame);
+  // Memorize still going online.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnMemorizeAllToEEP();
+  SetTimer(false);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_EEP_ERROR));
+  EXPECT_EQ(frame->GetEEPState(), 0);
+  EXPECT_EQ(a.Count(Call::GoOffline), 1);
+  EXPECT_EQ(b.Count(Call::GoOffline), 1);
+  SetTimer(true);
+  TickOnline({&a, &b});
+  EXPECT_EQ(a.Count(Call::EepromSaveAll) + b.Count(Call::EepromSaveAll), 0);
+  // A backup whose reads run.
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  TickOnline({&a, &b}, 1);
+  ASSERT_EQ(a.Count(Call::BackupReadAll), 1);
+  SetTimer(false);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_BACKUP_ERROR));
+  EXPECT_EQ(frame->GetBackupState(), 0);
+  SetTimer(true);
+  TickOnline({&a, &b});
+  EXPECT_EQ(a.Count(Call::BackupReadAll), 1);
+  // Switched off with nothing running: no box.
+  const auto asked = env.prompter().asked.size();
+  SetTimer(false);
+  EXPECT_EQ(env.prompter().asked.size(), asked);
 }
 
 } // namespace
