@@ -64,6 +64,7 @@ public:
   bool ReadBuffer() override;
   void ClearBufferRead() override;
   void WriteSetting(std::int16_t index, double value) override;
+  TraceItems GetTraceItems() const override;
   void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------

@@ -298,6 +298,23 @@ bool CChildConn::SetSpecialParValue(int index, int value)
   return true;
 }
 
+TraceItems CChildConn::GetTraceItems() const
+{
+  TraceItems items;
+  items.fill({-1, 0.0f});
+  if (!m_pDoc)
+    return items;
+  const CQelDoc &doc = *m_pDoc;
+  // In the order of the document's trace slots.
+  const std::int16_t indexes[] = {doc.GetSamplingTimeVar(), doc.GetBufLengthVar(), doc.GetDiagnTsPar(),
+                                  doc.GetTrigPosPar(),      doc.GetTrigNegPar(),   doc.GetTrigDelayPar()};
+  static_assert(std::size(indexes) == CQelDocContainer::TRACE_SLOTS &&
+                std::tuple_size_v<TraceItems> == std::size(indexes));
+  for (int slot = 0; slot < CQelDocContainer::TRACE_SLOTS; ++slot)
+    items[static_cast<std::size_t>(slot)] = {indexes[slot], doc.GetTraceValue(slot)};
+  return items;
+}
+
 void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)
 {
   CQelDoc &doc = *m_pDoc;
