@@ -64,6 +64,7 @@ public:
   bool ReadBuffer() override;
   void ClearBufferRead() override;
   void WriteSetting(std::int16_t index, double value) override;
+  TraceItems GetTraceItems() const override;
   void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------
@@ -186,6 +187,9 @@ private:
   // False when the answer must not be handled further.
   bool AnswerResetStep(const CRequestPacket &pkt, bool *refresh);
   void AnswerWriteRegisters(const CRequestPacket &pkt);
+  // The trace settings a written block carried become the board's; true
+  // when it carried any.
+  bool TakeWrittenTraceSettings(const CRequestPacket &pkt);
   void AnswerKTable(const CRequestPacket &pkt);
   void AnswerVariables(const CRequestPacket &pkt);
   void AnswerGoOnline(const CRequestPacket &pkt);

@@ -210,10 +210,40 @@ void CChildConn::RefillParRowsAfterAnswers(const std::vector<std::uint16_t> &par
 void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
 {
   m_pDoc->ConfirmParameterWrite(pkt.PktType.par.first_par, pkt.PktType.par.num_par);
+  const bool refresh = TakeWrittenTraceSettings(pkt);
   if (pkt.PktType.par.step != 0 && BlockAnswered(true, pkt.PktType.par.step)) {
     m_nStep = 0;
     SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
   }
+  if (refresh)
+    ShowStatusText();
+}
+
+bool CChildConn::TakeWrittenTraceSettings(const CRequestPacket &pkt)
+{
+  // The block's words, not the document's values: those may have been
+  // edited since the write was made, and the trace manager's times must be
+  // the board's.
+  CQelDoc &doc = *m_pDoc;
+  const int first = pkt.PktType.par.first_par;
+  const int count = std::min(static_cast<int>(pkt.PktType.par.num_par), static_cast<int>(pkt.wData.size()));
+  bool taken = false;
+  for (std::int16_t p : {doc.GetDiagnTsPar(), doc.GetTrigPosPar(), doc.GetTrigNegPar(), doc.GetTrigDelayPar()}) {
+    if (p < 0 || p >= doc.GetParCount())
+      continue;
+    const Parametri &par = doc.GetPar(p);
+    const int at = par.GetAddress() - first;
+    if (at < 0 || at + (par.IsShort() ? 1 : 2) > count)
+      continue;
+    const std::uint16_t low = pkt.wData[static_cast<std::size_t>(at)];
+    double value = static_cast<std::int16_t>(low);
+    if (!par.IsShort()) {
+      const std::uint16_t high = pkt.wData[static_cast<std::size_t>(at) + 1];
+      value = par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low));
+    }
+    taken = SetSpecialParValue(p, SaturateToLong(value)) || taken;
+  }
+  return taken;
 }
 
 void CChildConn::AnswerKTable(const CRequestPacket &pkt)
@@ -240,6 +270,11 @@ void CChildConn::AnswerVariables(const CRequestPacket &pkt)
   const auto words = AnsweredWords(pkt, pkt.PktType.var.num_var);
   if (words.empty())
     return;
+  const auto traceSlots = [&doc] {
+    return std::pair(doc.GetTraceValue(CQelDocContainer::TRACE_SAMPLING_TIME),
+                     doc.GetTraceValue(CQelDocContainer::TRACE_BUF_LENGTH));
+  };
+  const auto traceBefore = traceSlots();
   const int change =
       doc.ApplyVariableWords(pkt.PktType.var.first_var, words, [this](const CQelDocContainer::VarWordValue &var) {
         for (int row : var.rows)
@@ -251,6 +286,11 @@ void CChildConn::AnswerVariables(const CRequestPacket &pkt)
     s_lastChangeWord = change16;
     SetStateIcon(StateIconId());
   }
+  // Handed on only when they move: a sampling time shown in the list is
+  // polled all the time, and each report refills the manager's edits under
+  // the user's typing.
+  if (traceSlots() != traceBefore)
+    ShowStatusText();
 }
 
 int CChildConn::OnSpecialVariable(int v, std::int16_t value)
@@ -296,6 +336,23 @@ bool CChildConn::SetSpecialParValue(int index, int value)
   else
     return false;
   return true;
+}
+
+TraceItems CChildConn::GetTraceItems() const
+{
+  TraceItems items;
+  items.fill({-1, 0.0f});
+  if (!m_pDoc)
+    return items;
+  const CQelDoc &doc = *m_pDoc;
+  // In the order of the document's trace slots.
+  const std::int16_t indexes[] = {doc.GetSamplingTimeVar(), doc.GetBufLengthVar(), doc.GetDiagnTsPar(),
+                                  doc.GetTrigPosPar(),      doc.GetTrigNegPar(),   doc.GetTrigDelayPar()};
+  static_assert(std::size(indexes) == CQelDocContainer::TRACE_SLOTS &&
+                std::tuple_size_v<TraceItems> == std::size(indexes));
+  for (int slot = 0; slot < CQelDocContainer::TRACE_SLOTS; ++slot)
+    items[static_cast<std::size_t>(slot)] = {indexes[slot], doc.GetTraceValue(slot)};
+  return items;
 }
 
 void CChildConn::AnswerGoOnline(const CRequestPacket &pkt)

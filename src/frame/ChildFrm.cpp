@@ -228,12 +228,7 @@ void CChildFrame::ShowStatusText()
   values.helpFile = doc->GetManualName();
   values.firmware = doc->GetVersion();
   values.document = doc;
-  // In the order of the document's trace slots.
-  const std::int16_t indexes[] = {doc->GetSamplingTimeVar(), doc->GetBufLengthVar(), doc->GetDiagnTsPar(),
-                                  doc->GetTrigPosPar(),      doc->GetTrigNegPar(),   doc->GetTrigDelayPar()};
-  static_assert(std::size(indexes) == CQelDocContainer::TRACE_SLOTS && values.items.size() == std::size(indexes));
-  for (int slot = 0; slot < CQelDocContainer::TRACE_SLOTS; ++slot)
-    values.items[slot] = {indexes[slot], doc->GetTraceValue(slot)};
+  values.items = GetTraceItems();
   m_pMain->UpdateStatus(GetAnswerWindow(), values);
   UpdateWinCmdText();
 }

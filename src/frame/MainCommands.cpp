@@ -506,6 +506,8 @@ void CMainFrame::OnFind()
 void CMainFrame::OnReadBuffer()
 {
   if (m_pGenMemBuff) {
+    if (Child(m_hActiveChild))
+      AttachTraceManager(m_hActiveChild);
     m_pGenMemBuff->Window()->showNormal();
     m_pGenMemBuff->Window()->raise();
   }

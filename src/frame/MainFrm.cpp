@@ -464,12 +464,21 @@ void CMainFrame::SelectChildByAddress(int address)
   for (WindowId child : ChildrenCopy()) {
     if ((ChildAddress(child) & kAddressByte) == (address & kAddressByte)) {
       if (m_pGenMemBuff) {
-        m_pGenMemBuff->SetAddress(child, address & kAddressByte);
+        AttachTraceManager(child);
         m_pGenMemBuff->ShowControls(true);
       }
       return;
     }
   }
+}
+
+void CMainFrame::AttachTraceManager(WindowId child)
+{
+  m_pGenMemBuff->SetAddress(child, ChildAddress(child) & kAddressByte);
+  // Status reports reach the manager only from the active board, and not
+  // each time a setting moves: it takes the board's settings as they are now.
+  if (const IBoardWindow *board = Child(child))
+    HandTraceItems(board->GetTraceItems());
 }
 
 void CMainFrame::ForwardToolbarValue(int value)
@@ -506,12 +515,16 @@ void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
     p->setText(v.firmware);
   if (auto *find = dynamic_cast<IFindDialogLink *>(m_pFindDialog.data()))
     find->SetDocumentLists(v.document);
-  if (!m_pGenMemBuff)
-    return;
+  if (m_pGenMemBuff)
+    HandTraceItems(v.items);
+}
+
+void CMainFrame::HandTraceItems(const TraceItems &items)
+{
   ITraceManager &m = *m_pGenMemBuff;
   using Doc = CQelDocContainer;
-  static_assert(std::tuple_size_v<decltype(v.items)> == Doc::TRACE_SLOTS);
-  const auto &[samplingTime, bufLength, diagnTs, trigPos, trigNeg, trigDelay] = v.items;
+  static_assert(std::tuple_size_v<TraceItems> == Doc::TRACE_SLOTS);
+  const auto &[samplingTime, bufLength, diagnTs, trigPos, trigNeg, trigDelay] = items;
   if (samplingTime.first >= 0 && samplingTime.second >= 0)
     m.SetSamplingTime(samplingTime.second);
   if (bufLength.first >= 0 && bufLength.second >= 0)

@@ -122,7 +122,7 @@ public:
     int address = 0;
     QString message, helpFile, firmware;
     CQelDoc *document = nullptr;
-    std::array<std::pair<std::int16_t, float>, 6> items{}; // sampling_time, buf_length, diagn_ts, trig+, trig-, delay
+    TraceItems items{};
   };
   void UpdateStatus(WindowId child, const StatusValues &values);
   // A board window went offline: its trace download ends, and a manager
@@ -256,6 +256,11 @@ private:
   void CreateMDITabs(bool atCreation);
   void DestroyToolWindows();
   void CreateGenMemBuff();
+  // The trace manager on that board, with its settings as they are now.
+  void AttachTraceManager(WindowId child);
+  // A board's trace settings into the manager; items not yet known keep
+  // the manager's.
+  void HandTraceItems(const TraceItems &items);
   void RecreateGenMemBuff();
   void CreateFindDialog();
   void CreateWinCmd();

@@ -4,7 +4,9 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <utility>
 
 class COptions;
 
@@ -31,6 +33,11 @@ enum : int { Load = 435, Store = 436 };
 namespace BoardStep {
 enum : int { None = -1, Failed = 0, Connecting = 1, Ready = 2, Busy = 3, Done = 4 };
 }
+
+// A board's trace settings as the trace manager takes them: (item index,
+// value) of sampling_time, buf_length, diagn_ts, trig_lev_pos, trig_lev_neg
+// and trig_delay; index -1 for an item its description lacks.
+using TraceItems = std::array<std::pair<std::int16_t, float>, 6>;
 
 // A board window as the main frame and the trace windows reach it, once its
 // window id is resolved.
@@ -80,6 +87,9 @@ public:
   // A trace setting typed by the user: written to an online board, then read
   // back; undoable, and the list's editor stays closed.
   virtual void WriteSetting(std::int16_t index, double value) = 0;
+  // What its status report hands the trace manager, for a manager attached
+  // to it while another window is active.
+  virtual TraceItems GetTraceItems() const = 0;
 };
 
 // The open board windows by window id, as the main frame keeps them.

@@ -18,6 +18,7 @@
 #include "frame/MainFrm.h"
 #include "frame/QelApp.h"
 #include "frame/SplitterWnd.h"
+#include "modbus/BoardProtocol.h"
 #include "optiontree/OptionTree.h"
 #include "trace/GenMemBuff.h"
 #include "trace/MemBuffDlg.h"
@@ -39,6 +40,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
 
 namespace {
 
@@ -78,6 +82,42 @@ protected:
     ASSERT_TRUE(request);
     auto answer = AnswerOf(*request, std::move(words));
     child.ProcessAnswer(*answer);
+  }
+  // Answers every request in the sink, in order, as a board whose registers
+  // hold these values, by parameter and by variable index (0 elsewhere).
+  void AnswerAll(CChildFrame &child, const CQelDoc &doc, const std::map<int, int> &pars = {},
+                 const std::map<int, int> &vars = {})
+  {
+    while (std::unique_ptr<CRequestPacket> request = sink.Take()) {
+      const bool isVars = request->message == REQ_READ_VARS;
+      const bool isRead = isVars || request->message == REQ_READ_BLOCK || request->message == REQ_READ_ONE;
+      const int first = isVars ? request->PktType.var.first_var : request->PktType.par.first_par;
+      const int count = isVars ? request->PktType.var.num_var : request->PktType.par.num_par;
+      std::vector<uint16_t> words(static_cast<std::size_t>(count), 0);
+      for (int i = 0; isRead && first != BoardProtocol::kStatusBlock && i < count; ++i) {
+        const int item = isVars ? doc.VarIndexFromAddress(first + i) : doc.ParIndexFromAddress(first + i);
+        const std::map<int, int> &values = isVars ? vars : pars;
+        if (const auto it = values.find(item); it != values.end())
+          words[static_cast<std::size_t>(i)] = static_cast<uint16_t>(it->second);
+      }
+      child.ProcessAnswer(*AnswerOf(*request, std::move(words)));
+    }
+  }
+  CGenMemBuff &Manager() const { return *dynamic_cast<CTraceManagerAdapter &>(*frame->GetTraceManager()).Manager(); }
+  // A trace answer downloaded by the manager: its chart's sampling time and
+  // trigger delay as shown.
+  std::pair<QString, QString> DownloadTimes(CChildFrame &child)
+  {
+    CGenMemBuff &mgr = Manager();
+    const int tabs = mgr.GetBufferCount();
+    mgr.OnDownload();
+    QApplication::processEvents();
+    CRequestPacket answer = TraceAnswer(child.GetAnswerWindowId(), 2, 10);
+    frame->RouteAnswer(answer);
+    if (mgr.GetBufferCount() != tabs + 1)
+      return {};
+    const CMemBuffDlg *w = mgr.GetBufferWindow(tabs);
+    return {w->GetSamplingItem()->GetWindowText(), w->GetTrigDelayItem()->GetWindowText()};
   }
 
   TestEnvironment env;
@@ -466,6 +506,76 @@ TEST_F(ViewsInFrame, DownloadedBuffersSurviveALanguageSwitch)
   frame->RouteAnswer(answer);
   EXPECT_EQ(adapter->Manager()->GetBufferCount(), 2);
   EXPECT_EQ(adapter->Manager()->GetState(), CGenMemBuff::StateReady);
+}
+
+// The four trace settings imported, then written all: the manager takes the
+// words the blocks carried (not the document's values by then), and a buffer
+// downloaded afterwards is timed by them.
+TEST_F(ViewsInFrame, AWriteAllHandsTheManagerTheTraceSettingsItWrote)
+{
+  QTemporaryDir temp;
+  QFile example(ExamplePath(QStringLiteral("demo-small.vtx")));
+  ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+  QByteArray text = example.readAll();
+  text.replace("diagn_ts=1;", "diagn_ts=4;")
+      .replace("trig_lev_pos=1000;", "trig_lev_pos=1500;")
+      .replace("trig_lev_neg=-1000;", "trig_lev_neg=-1200;")
+      .replace("trig_delay=10;", "trig_delay=20;");
+  QFile file(temp.filePath(QStringLiteral("four.vtx")));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+  file.close();
+
+  auto doc = LoadExampleDoc();
+  doc->SetTraceValue(CQelDocContainer::TRACE_SAMPLING_TIME, 0.1f);
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  env.prompter().AnswerFile(file.fileName());
+  child->OnCommand(Cmd::ImportFile);
+  ASSERT_EQ(doc->GetPar(doc->GetDiagnTsPar()).GetValue(0), 4);
+  child->OnOnLine();
+  AnswerGoOnline(*frame, sink, *doc);
+  ASSERT_TRUE(doc->IsOnline());
+  sink.Clear();
+  child->ActivateFrame();
+  CGenMemBuff &mgr = Manager();
+  ASSERT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QStringLiteral("0.100")); // the board's until written
+
+  env.prompter().AnswerMessage(IDOK);
+  child->OnCommand(Cmd::WriteAll);
+  ASSERT_FALSE(sink.OfKind(REQ_WRITE_BLOCK).empty());
+  doc->GetPar(doc->GetDiagnTsPar()).SetRawValue(7); // edited after the write was made
+  AnswerAll(*child, *doc);
+  ASSERT_EQ(frame->MessageText(), QStringLiteral("Write all param ...done!"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QStringLiteral("0.400"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_DELAY), QStringLiteral("8.00"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_POS), QStringLiteral("1500"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_TRIG_NEG), QStringLiteral("-1200"));
+  EXPECT_EQ(DownloadTimes(*child), std::pair(QStringLiteral("0.400 ms"), QStringLiteral("8.00 ms")));
+}
+
+// The manager shown before going online: the once-read of the trace settings
+// brings the board's sampling time to it, with no other window activated.
+TEST_F(ViewsInFrame, TheOnceReadAfterOnlineReachesAManagerAlreadyShown)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = frame->AddChildFrame(doc.get());
+  child->ActivateFrame();
+  frame->Action(Cmd::ReadBuffer)->trigger();
+  CGenMemBuff &mgr = Manager();
+  ASSERT_TRUE(mgr.isVisible());
+  child->OnOnLine();
+  AnswerGoOnline(*frame, sink, *doc);
+  ASSERT_TRUE(doc->IsOnline());
+  sink.Clear();
+  child->Poll();
+  AnswerAll(*child, *doc,
+            {{doc->GetDiagnTsPar(), 2},
+             {doc->GetTrigPosPar(), 900},
+             {doc->GetTrigNegPar(), -900},
+             {doc->GetTrigDelayPar(), 10}},
+            {{doc->GetSamplingTimeVar(), 100}, {doc->GetBufLengthVar(), 300}});
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_SAMPLING), QStringLiteral("0.200"));
+  EXPECT_EQ(mgr.GetItemText(CGenMemBuff::IDC_BUF_LENGTH), QStringLiteral("300"));
+  EXPECT_EQ(DownloadTimes(*child), std::pair(QStringLiteral("0.200 ms"), QStringLiteral("2.00 ms")));
 }
 
 namespace {

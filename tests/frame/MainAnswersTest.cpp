@@ -17,7 +17,22 @@ namespace {
 
 using namespace mainframe_test;
 
-class MainAnswersTest : public MainFrameTest {};
+class MainAnswersTest : public MainFrameTest {
+protected:
+  // A main frame of its own with a recording trace manager (set in *manager).
+  static std::unique_ptr<CMainFrame> FrameWithManager(FakeTraceManager **manager)
+  {
+    CMainFrame::SetTraceManagerFactory([manager](CMainFrame &) {
+      auto m = std::make_unique<FakeTraceManager>();
+      m->window = std::make_unique<QWidget>();
+      *manager = m.get();
+      return m;
+    });
+    auto frame = std::make_unique<CMainFrame>(false);
+    CMainFrame::SetTraceManagerFactory({});
+    return frame;
+  }
+};
 
 // The frame shows what the router reports: the progress bar, the beep the
 // user asked for, the message pane of the active board.
@@ -79,14 +94,7 @@ TEST_F(MainAnswersTest, ProgressBarMessagePaneAndStatistics)
 TEST_F(MainAnswersTest, TraceBufferAnswersAndHousekeeping)
 {
   FakeTraceManager *manager = nullptr;
-  CMainFrame::SetTraceManagerFactory([&](CMainFrame &) {
-    auto m = std::make_unique<FakeTraceManager>();
-    m->window = std::make_unique<QWidget>();
-    manager = m.get();
-    return m;
-  });
-  auto withManager = std::make_unique<CMainFrame>(false);
-  CMainFrame::SetTraceManagerFactory({});
+  auto withManager = FrameWithManager(&manager);
   ASSERT_NE(manager, nullptr);
   FakeChild a(*withManager), b(*withManager);
   a.bits = 8;
@@ -129,6 +137,27 @@ TEST_F(MainAnswersTest, TraceBufferAnswersAndHousekeeping)
   }
   EXPECT_EQ(manager->board, b.id);
   EXPECT_EQ(manager->address, 9);
+}
+
+// Read buffer shows the manager on the active board, the address box puts it
+// on another one: each time it takes that board's trace settings at once
+// (the other board's status reports never reach it).
+TEST_F(MainAnswersTest, TheManagerTakesTheSettingsOfTheBoardItIsPutOn)
+{
+  FakeTraceManager *manager = nullptr;
+  auto withManager = FrameWithManager(&manager);
+  ASSERT_NE(manager, nullptr);
+  FakeChild a(*withManager), b(*withManager);
+  b.address = 9;
+  a.traceItems[CQelDocContainer::TRACE_SAMPLING_TIME] = {10, 0.25f};
+  b.traceItems[CQelDocContainer::TRACE_SAMPLING_TIME] = {10, 0.5f};
+  withManager->SetActiveChild(a.id);
+  withManager->OnReadBuffer();
+  EXPECT_EQ(manager->board, a.id);
+  EXPECT_EQ(manager->samplingTime, 0.25f);
+  withManager->SelectChildByAddress(9);
+  EXPECT_EQ(manager->board, b.id);
+  EXPECT_EQ(manager->samplingTime, 0.5f);
 }
 
 TEST_F(MainAnswersTest, WidthAndPaneCodesClampAndCheckTheirIndexes)

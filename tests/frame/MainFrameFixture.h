@@ -118,6 +118,7 @@ public:
   }
   void ClearBufferRead() override { codes.push_back(Call::ClearBufferRead); }
   void WriteSetting(std::int16_t, double) override {}
+  TraceItems GetTraceItems() const override { return traceItems; }
   int Count(int code) const { return static_cast<int>(std::count(codes.begin(), codes.end(), code)); }
 
   WindowId id = kNoWindow;
@@ -130,6 +131,7 @@ public:
   int address = 1;
   QString version = QStringLiteral("no version;");
   QString status;
+  TraceItems traceItems{{{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}}; // none known
 
 private:
   // Records the call; answers value.

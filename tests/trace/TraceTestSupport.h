@@ -43,6 +43,7 @@ public:
   void EepromSaveAll() override {}
   int GetReadState() const override { return 0; }
   int GetCmdState() const override { return 0; }
+  TraceItems GetTraceItems() const override { return {}; }
 
   int QueryState() const override { return flags; }
   int GetAddress() const override { return address; }
