@@ -63,6 +63,24 @@ bool WriteAll(int fd, const char *data, qint64 size)
   return true;
 }
 
+// The permissions a file gets in the place of one with status st: the old
+// file's, less setuid, setgid and sticky, and writable by its owner (as after
+// clearing the read-only attribute).
+mode_t KeptMode(const struct stat &st)
+{
+  return (st.st_mode & 0777) | S_IWUSR;
+}
+
+// Gives staged the permissions of the file it replaces (through a link, its
+// target's): an archive made without Unix modes must not leave a program
+// that cannot run. True when there is none to keep; false, with errno, when
+// they cannot be given.
+bool KeepMode(const QByteArray &replaced, const QByteArray &staged)
+{
+  struct stat st {};
+  return ::stat(replaced.constData(), &st) != 0 || ::chmod(staged.constData(), KeptMode(st)) == 0;
+}
+
 // Walks the folder steps of a relative name (its last part is the file) below
 // root, which ends in '/'. A step that is a link is never passed: it could
 // lead out of root. With create, missing steps are made (and listed in made
@@ -539,11 +557,9 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
     FolderSteps(root, path.mid(root.size()), true);
   bool written = false;
   for (;;) {
-    // The old file's permissions are kept, less setuid, setgid and sticky, and
-    // writable by its owner (as after clearing the read-only attribute); the
-    // new content replaces it only when whole.
+    // The old file's permissions are kept; the new content replaces it only when whole.
     struct stat st {};
-    const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 0777) | S_IWUSR : 0644;
+    const mode_t mode = ::stat(path.constData(), &st) == 0 ? KeptMode(st) : 0644;
     QByteArray temp = path + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd >= 0) {
@@ -725,6 +741,8 @@ bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &
     // A hard link keeps the old file without a moment in which the name is missing.
     if (hadOld && S_ISDIR(st.st_mode))
       error = EISDIR;
+    else if (!KeepMode(path, staged))
+      error = errno;
     else if (hadOld && ::link(path.constData(), backup.constData()) != 0 &&
              !(moved = ::rename(path.constData(), backup.constData()) == 0))
       error = errno;

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -480,6 +482,33 @@ TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
   CIni local(m_prog + "/update.txt");
   EXPECT_EQ(local.GetSectionNames(), QStringList{"UP.ZIP"});
   EXPECT_EQ(local.GetString("UP.ZIP", "Version"), "4");
+}
+
+TEST_F(UpdateCheckTest, ReplacedFilesKeepTheirPermissions)
+{
+  // dos.zip is made without Unix modes, so the zip layer makes its files read-only.
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\ndos.zip=1\r\nunix.zip=1\r\n" + Section("dos.zip", "1", "dos") +
+                                    Section("unix.zip", "1", "unix"));
+  m_server.Serve("/dos", ZipBytes({{.name = "velotrix", .data = "new velotrix", .dosAttr = 0x20},
+                                   {.name = "added.txt", .data = "new added.txt", .dosAttr = 0x20}}));
+  m_server.Serve("/unix", ZipBytes({{.name = "tool", .data = "new tool", .unixMode = 0100644},
+                                    {.name = "private", .data = "new private", .unixMode = 0100755},
+                                    {.name = "setuid", .data = "new setuid", .unixMode = 0100755}}));
+  const std::map<QString, mode_t> before{{"velotrix", 0755}, {"tool", 0755}, {"private", 0600}, {"setuid", 04755}};
+  for (const auto &[name, mode] : before) {
+    WriteFile(m_prog + "/" + name, "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/" + name).constData(), mode), 0);
+  }
+  RunUpdate();
+  // The old file's bits win both ways, less setuid; a new file keeps the zip layer's.
+  const std::map<QString, mode_t> after{
+      {"velotrix", 0755}, {"tool", 0755}, {"private", 0600}, {"setuid", 0755}, {"added.txt", 0444}};
+  for (const auto &[name, mode] : after) {
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(m_prog + "/" + name).constData(), &st), 0) << name.toStdString();
+    EXPECT_EQ(st.st_mode & 07777, mode) << name.toStdString();
+    EXPECT_EQ(ReadAll(m_prog + "/" + name), "new " + name.toLatin1());
+  }
 }
 
 TEST_F(UpdateCheckTest, AStopBeforeTheRenamesChangesNothing)
