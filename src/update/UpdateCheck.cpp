@@ -81,6 +81,36 @@ bool KeepMode(const QByteArray &replaced, const QByteArray &staged)
   return ::stat(replaced.constData(), &st) != 0 || ::chmod(staged.constData(), KeptMode(st)) == 0;
 }
 
+// Replaces path with content through a temporary file beside it, keeping the
+// old file's permissions; 0, or the errno of the step that failed.
+int WriteReplacing(const QByteArray &path, const QByteArray &content)
+{
+  struct stat st {};
+  const mode_t mode = ::stat(path.constData(), &st) == 0 ? KeptMode(st) : 0644;
+  QByteArray temp = path + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0)
+    return errno;
+  errno = 0;
+  int error = 0;
+  if (!WriteAll(fd, content.constData(), content.size()) || ::fchmod(fd, mode) != 0)
+    error = errno ? errno : EIO;
+  if (::close(fd) != 0 && error == 0)
+    error = errno;
+  if (error == 0 && ::rename(temp.constData(), path.constData()) != 0)
+    error = errno;
+  if (error != 0)
+    ::unlink(temp.constData());
+  return error;
+}
+
+// A full disk, a quota or a file-size limit: what the user can act on differs
+// from a locked file.
+bool OutOfRoom(int error)
+{
+  return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
 // Walks the folder steps of a relative name (its last part is the file) below
 // root, which ends in '/'. A step that is a link is never passed: it could
 // lead out of root. With create, missing steps are made (and listed in made
@@ -230,6 +260,8 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_texts.unpackNotRestored = LoadStr(IDS_UPD_NOT_RESTORED);
   m_texts.webPage = LoadStr(IDS_UPD_WEB_PAGE);
   m_texts.notRecorded = LoadStr(IDS_UPD_NOT_RECORDED);
+  m_texts.saveNoSpace = LoadStr(IDS_SAVE_NO_SPACE);
+  m_texts.saveTooLarge = LoadStr(IDS_SAVE_TOO_LARGE);
   m_stopRequest = 0;
   m_finished = 0;
   SetWorkEvent();
@@ -261,6 +293,15 @@ bool CUpdateCheck::SetProgramFolder(const QString &folder)
   m_programFolder = WithSlash(folder);
   m_local.SetPathName(m_programFolder + QStringLiteral("update.txt"));
   return true;
+}
+
+QString CUpdateCheck::CopyFailureText(int error, const QString &destination) const
+{
+  if (error == EFBIG)
+    return vtx::Format(m_texts.saveTooLarge, destination);
+  if (OutOfRoom(error))
+    return vtx::Format(m_texts.saveNoSpace, destination);
+  return vtx::Format(m_texts.destLocked, destination);
 }
 
 QString CUpdateCheck::GetProgramFolder() const
@@ -555,26 +596,14 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
   // A failure here shows below, when the file cannot be made.
   if (path.startsWith(root))
     FolderSteps(root, path.mid(root.size()), true);
-  bool written = false;
-  for (;;) {
-    // The old file's permissions are kept; the new content replaces it only when whole.
-    struct stat st {};
-    const mode_t mode = ::stat(path.constData(), &st) == 0 ? KeptMode(st) : 0644;
-    QByteArray temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd >= 0) {
-      bool ok = WriteAll(fd, content.constData(), content.size()) && ::fchmod(fd, mode) == 0;
-      ok = ::close(fd) == 0 && ok;
-      ok = ok && ::rename(temp.constData(), path.constData()) == 0;
-      if (!ok)
-        ::unlink(temp.constData());
-      written = ok;
-    }
-    if (written || Ask(vtx::Format(m_texts.destLocked, destination), MB_RETRYCANCEL) != IDRETRY)
-      break;
-  }
-  if (!written) {
+  // The new content replaces the old file only when whole.
+  int error = WriteReplacing(path, content);
+  while (error != 0 && Ask(CopyFailureText(error, destination), MB_RETRYCANCEL) == IDRETRY)
+    error = WriteReplacing(path, content);
+  if (error != 0) {
     Append(m_texts.copyProblem);
+    if (OutOfRoom(error))
+      Append(QStringLiteral("\r\n  ") + CopyFailureText(error, destination));
     return 0;
   }
   Append(m_texts.done);

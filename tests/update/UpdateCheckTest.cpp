@@ -511,6 +511,42 @@ TEST_F(UpdateCheckTest, ReplacedFilesKeepTheirPermissions)
   }
 }
 
+TEST_F(UpdateCheckTest, ACopyThatDoesNotFitSaysSo)
+{
+  // Over the file size limit below: the archive's entry is stored, so the archive is too.
+  const QByteArray big(100 << 10, 'n');
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\npack.zip=1\r\nplain.bin=1\r\n" + Section("pack.zip", "1", "pack") +
+                                    Section("plain.bin", "1", "plain"));
+  m_server.Serve("/pack", ZipBytes({{.name = "a.bin", .data = big, .store = true}}));
+  m_server.Serve("/plain", big);
+  WriteFile(m_prog + "/a.bin", "old a");
+  WriteFile(m_prog + "/plain.bin", "old plain");
+  const QMap<QString, QByteArray> before = Tree(m_prog);
+  m_env.prompter().AnswerMessage(IDCANCEL);
+  m_env.prompter().AnswerMessage(IDCANCEL);
+
+  const QString log = [&] {
+    const FileSizeLimit limit(64 << 10);
+    return RunUpdate();
+  }();
+
+  const auto tooLarge = [this](const QString &name) {
+    return "The file " + m_prog + "/" + name + " is too large to be written here; nothing was changed.";
+  };
+  EXPECT_TRUE(log.endsWith("\r\n  download pack.zip : local copy problem\r\n  " + tooLarge("pack.zip") +
+                           "\r\n  download plain.bin : local copy problem\r\n  " + tooLarge("plain.bin") +
+                           "\r\n\r\nFinish!"))
+      << log.toStdString();
+  const auto &asked = m_env.prompter().asked;
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].text, tooLarge("pack.zip"));
+  EXPECT_EQ(asked[1].text, tooLarge("plain.bin"));
+  for (const auto &box : asked)
+    EXPECT_EQ(box.type & MB_TYPEMASK, unsigned(MB_RETRYCANCEL));
+  // No version recorded, no temporary file left.
+  EXPECT_EQ(Tree(m_prog), before);
+}
+
 TEST_F(UpdateCheckTest, AStopBeforeTheRenamesChangesNothing)
 {
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nstop.zip=1\r\n" + Section("stop.zip", "1", "stop"));
