@@ -1,5 +1,6 @@
 #include "update/UpdateCheck.h"
 
+#include "update/StagingSweep.h"
 #include "update/Unzip.h"
 
 #include "model/generali.h"
@@ -693,6 +694,9 @@ int CUpdateCheck::UnpackEntries(TUnzipHandle *hz, const QString &archive)
     UnpackFailed(vtx::Format(m_texts.unpackTooBig, archive, QString::number(bound)));
     return 0;
   }
+  // Left by an unpack that was killed before any file was moved aside: its
+  // space counts for this one.
+  SweepLeftStaging(archivePath, LeftStaging::WithoutBackups);
   if (const qint64 free = FreeSpace(folder); free >= 0 && total > quint64(free)) {
     UnpackFailed(vtx::Format(m_texts.unpackNoSpace, archive));
     return 0;
@@ -727,6 +731,10 @@ int CUpdateCheck::UnpackEntries(TUnzipHandle *hz, const QString &archive)
   ok = ok && KeepGoing() && Install(entries, folder, staging, &keepStaging);
   if (!keepStaging)
     QDir(QFile::decodeName(staging)).removeRecursively();
+  // Backups left by an earlier unpack may be the only copy of an old version
+  // until the archive is installed whole.
+  if (ok)
+    SweepLeftStaging(archivePath, LeftStaging::All);
   return ok ? 1 : 0;
 }
 

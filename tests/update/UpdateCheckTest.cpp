@@ -547,6 +547,40 @@ TEST_F(UpdateCheckTest, ACopyThatDoesNotFitSaysSo)
   EXPECT_EQ(Tree(m_prog), before);
 }
 
+TEST_F(UpdateCheckTest, StagingFoldersOfAKilledUnpackDoNotStay)
+{
+  // Damaged inside an entry: found while unpacking, after the left folders are looked at.
+  QByteArray badSum = ZipBytes({{.name = "a.txt", .data = "new a", .store = true}});
+  badSum[badSum.indexOf("new a")] = 'N';
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\npack.zip=1\r\n" + Section("pack.zip", "1", "pack"));
+  m_server.Serve("/pack", badSum);
+  const QString unpacked = m_prog + "/pack.zip.Ab12Cd";
+  WriteFile(unpacked + "/new/a.txt", "new a");
+  ASSERT_TRUE(QDir().mkpath(unpacked + "/old"));
+  const QString backups = m_prog + "/pack.zip.XyZ789";
+  WriteFile(backups + "/old/0", "old a");
+  // Named alike, but none is a staging folder.
+  WriteFile(m_prog + "/pack.zip.file00", "a file");
+  const QString target = m_dir.filePath("target");
+  WriteFile(target + "/new/a.txt", "target's");
+  ASSERT_TRUE(QDir().mkpath(target + "/old"));
+  ASSERT_TRUE(QFile::link(target, m_prog + "/pack.zip.link00"));
+  WriteFile(m_prog + "/pack.zip.backup/notes.txt", "notes");
+
+  EXPECT_TRUE(RunUpdate().contains("pack.zip is damaged"));
+  EXPECT_FALSE(QFile::exists(unpacked));
+  EXPECT_EQ(ReadAll(backups + "/old/0"), "old a"); // maybe the only copy of an old file
+
+  m_server.Serve("/pack", ZipBytes({{.name = "a.txt", .data = "new a"}}));
+  EXPECT_TRUE(RunUpdate().contains("download pack.zip : done\r\n"));
+  EXPECT_FALSE(QFile::exists(backups));
+  EXPECT_EQ(ReadAll(m_prog + "/pack.zip.file00"), "a file");
+  EXPECT_TRUE(QFileInfo(m_prog + "/pack.zip.link00").isSymLink());
+  EXPECT_EQ(ReadAll(target + "/new/a.txt"), "target's");
+  EXPECT_TRUE(QFileInfo(target + "/old").isDir());
+  EXPECT_EQ(ReadAll(m_prog + "/pack.zip.backup/notes.txt"), "notes");
+}
+
 TEST_F(UpdateCheckTest, AStopBeforeTheRenamesChangesNothing)
 {
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nstop.zip=1\r\n" + Section("stop.zip", "1", "stop"));
