@@ -1,5 +1,6 @@
 #include "update/UpdateCheck.h"
 
+#include "update/StagingSweep.h"
 #include "update/Unzip.h"
 
 #include "model/generali.h"
@@ -61,6 +62,54 @@ bool WriteAll(int fd, const char *data, qint64 size)
     size -= n;
   }
   return true;
+}
+
+// The permissions a file gets in the place of one with status st: the old
+// file's, less setuid, setgid and sticky, and writable by its owner (as after
+// clearing the read-only attribute).
+mode_t KeptMode(const struct stat &st)
+{
+  return (st.st_mode & 0777) | S_IWUSR;
+}
+
+// Gives staged the permissions of the file it replaces (through a link, its
+// target's): an archive made without Unix modes must not leave a program
+// that cannot run. True when there is none to keep; false, with errno, when
+// they cannot be given.
+bool KeepMode(const QByteArray &replaced, const QByteArray &staged)
+{
+  struct stat st {};
+  return ::stat(replaced.constData(), &st) != 0 || ::chmod(staged.constData(), KeptMode(st)) == 0;
+}
+
+// Replaces path with content through a temporary file beside it, keeping the
+// old file's permissions; 0, or the errno of the step that failed.
+int WriteReplacing(const QByteArray &path, const QByteArray &content)
+{
+  struct stat st {};
+  const mode_t mode = ::stat(path.constData(), &st) == 0 ? KeptMode(st) : 0644;
+  QByteArray temp = path + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0)
+    return errno;
+  errno = 0;
+  int error = 0;
+  if (!WriteAll(fd, content.constData(), content.size()) || ::fchmod(fd, mode) != 0)
+    error = errno ? errno : EIO;
+  if (::close(fd) != 0 && error == 0)
+    error = errno;
+  if (error == 0 && ::rename(temp.constData(), path.constData()) != 0)
+    error = errno;
+  if (error != 0)
+    ::unlink(temp.constData());
+  return error;
+}
+
+// A full disk, a quota or a file-size limit: what the user can act on differs
+// from a locked file.
+bool OutOfRoom(int error)
+{
+  return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
 // Walks the folder steps of a relative name (its last part is the file) below
@@ -212,6 +261,8 @@ void CUpdateCheck::Start(const QString &baseUrl, const QString &product, const Q
   m_texts.unpackNotRestored = LoadStr(IDS_UPD_NOT_RESTORED);
   m_texts.webPage = LoadStr(IDS_UPD_WEB_PAGE);
   m_texts.notRecorded = LoadStr(IDS_UPD_NOT_RECORDED);
+  m_texts.saveNoSpace = LoadStr(IDS_SAVE_NO_SPACE);
+  m_texts.saveTooLarge = LoadStr(IDS_SAVE_TOO_LARGE);
   m_stopRequest = 0;
   m_finished = 0;
   SetWorkEvent();
@@ -243,6 +294,15 @@ bool CUpdateCheck::SetProgramFolder(const QString &folder)
   m_programFolder = WithSlash(folder);
   m_local.SetPathName(m_programFolder + QStringLiteral("update.txt"));
   return true;
+}
+
+QString CUpdateCheck::CopyFailureText(int error, const QString &destination) const
+{
+  if (error == EFBIG)
+    return vtx::Format(m_texts.saveTooLarge, destination);
+  if (OutOfRoom(error))
+    return vtx::Format(m_texts.saveNoSpace, destination);
+  return vtx::Format(m_texts.destLocked, destination);
 }
 
 QString CUpdateCheck::GetProgramFolder() const
@@ -537,28 +597,14 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
   // A failure here shows below, when the file cannot be made.
   if (path.startsWith(root))
     FolderSteps(root, path.mid(root.size()), true);
-  bool written = false;
-  for (;;) {
-    // The old file's permissions are kept, less setuid, setgid and sticky, and
-    // writable by its owner (as after clearing the read-only attribute); the
-    // new content replaces it only when whole.
-    struct stat st {};
-    const mode_t mode = ::stat(path.constData(), &st) == 0 ? (st.st_mode & 0777) | S_IWUSR : 0644;
-    QByteArray temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd >= 0) {
-      bool ok = WriteAll(fd, content.constData(), content.size()) && ::fchmod(fd, mode) == 0;
-      ok = ::close(fd) == 0 && ok;
-      ok = ok && ::rename(temp.constData(), path.constData()) == 0;
-      if (!ok)
-        ::unlink(temp.constData());
-      written = ok;
-    }
-    if (written || Ask(vtx::Format(m_texts.destLocked, destination), MB_RETRYCANCEL) != IDRETRY)
-      break;
-  }
-  if (!written) {
+  // The new content replaces the old file only when whole.
+  int error = WriteReplacing(path, content);
+  while (error != 0 && Ask(CopyFailureText(error, destination), MB_RETRYCANCEL) == IDRETRY)
+    error = WriteReplacing(path, content);
+  if (error != 0) {
     Append(m_texts.copyProblem);
+    if (OutOfRoom(error))
+      Append(QStringLiteral("\r\n  ") + CopyFailureText(error, destination));
     return 0;
   }
   Append(m_texts.done);
@@ -648,6 +694,9 @@ int CUpdateCheck::UnpackEntries(TUnzipHandle *hz, const QString &archive)
     UnpackFailed(vtx::Format(m_texts.unpackTooBig, archive, QString::number(bound)));
     return 0;
   }
+  // Left by an unpack that was killed before any file was moved aside: its
+  // space counts for this one.
+  SweepLeftStaging(archivePath, LeftStaging::WithoutBackups);
   if (const qint64 free = FreeSpace(folder); free >= 0 && total > quint64(free)) {
     UnpackFailed(vtx::Format(m_texts.unpackNoSpace, archive));
     return 0;
@@ -682,6 +731,10 @@ int CUpdateCheck::UnpackEntries(TUnzipHandle *hz, const QString &archive)
   ok = ok && KeepGoing() && Install(entries, folder, staging, &keepStaging);
   if (!keepStaging)
     QDir(QFile::decodeName(staging)).removeRecursively();
+  // Backups left by an earlier unpack may be the only copy of an old version
+  // until the archive is installed whole.
+  if (ok)
+    SweepLeftStaging(archivePath, LeftStaging::All);
   return ok ? 1 : 0;
 }
 
@@ -725,6 +778,8 @@ bool CUpdateCheck::Install(const std::vector<Entry> &entries, const QByteArray &
     // A hard link keeps the old file without a moment in which the name is missing.
     if (hadOld && S_ISDIR(st.st_mode))
       error = EISDIR;
+    else if (!KeepMode(path, staged))
+      error = errno;
     else if (hadOld && ::link(path.constData(), backup.constData()) != 0 &&
              !(moved = ::rename(path.constData(), backup.constData()) == 0))
       error = errno;

@@ -72,7 +72,7 @@ private:
   struct Texts {
     QString start, openTemp, tempOk, listError, listOk, filesToUpdate, startDownload, allUpdated, finish, userStop,
         cantCreate, done, copyProblem, destLocked, nameRefused, notWritable, entryRefused, unpackNoSpace, unpackDamaged,
-        unpackTooBig, unpackNotReplaced, unpackNotRestored, webPage, notRecorded;
+        unpackTooBig, unpackNotReplaced, unpackNotRestored, webPage, notRecorded, saveNoSpace, saveTooLarge;
   };
   struct Entry;
   struct Sink;
@@ -86,6 +86,9 @@ private:
   qint64 DownloadUrl(void *curl, Sink &sink, const QString &url, const QString *label, qint64 expected);
   int DownloadFile(void *curl, const QString &url, const QString &name, qint64 expected);
   int CopyToDestination(const QString &destination, const QByteArray &content);
+  // The box for a copy that failed with error: a locked file unless there
+  // was no room for it.
+  QString CopyFailureText(int error, const QString &destination) const;
   int Unpack(const QString &archive);
   int UnpackEntries(TUnzipHandle *zip, const QString &archive);
   // False when the install failed; *keepStaging then says the staging

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -480,6 +482,103 @@ TEST_F(UpdateCheckTest, CopyAndUnpackFailuresKeepTheOldState)
   CIni local(m_prog + "/update.txt");
   EXPECT_EQ(local.GetSectionNames(), QStringList{"UP.ZIP"});
   EXPECT_EQ(local.GetString("UP.ZIP", "Version"), "4");
+}
+
+TEST_F(UpdateCheckTest, ReplacedFilesKeepTheirPermissions)
+{
+  // dos.zip is made without Unix modes, so the zip layer makes its files read-only.
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\ndos.zip=1\r\nunix.zip=1\r\n" + Section("dos.zip", "1", "dos") +
+                                    Section("unix.zip", "1", "unix"));
+  m_server.Serve("/dos", ZipBytes({{.name = "velotrix", .data = "new velotrix", .dosAttr = 0x20},
+                                   {.name = "added.txt", .data = "new added.txt", .dosAttr = 0x20}}));
+  m_server.Serve("/unix", ZipBytes({{.name = "tool", .data = "new tool", .unixMode = 0100644},
+                                    {.name = "private", .data = "new private", .unixMode = 0100755},
+                                    {.name = "setuid", .data = "new setuid", .unixMode = 0100755}}));
+  const std::map<QString, mode_t> before{{"velotrix", 0755}, {"tool", 0755}, {"private", 0600}, {"setuid", 04755}};
+  for (const auto &[name, mode] : before) {
+    WriteFile(m_prog + "/" + name, "old");
+    ASSERT_EQ(::chmod(QFile::encodeName(m_prog + "/" + name).constData(), mode), 0);
+  }
+  RunUpdate();
+  // The old file's bits win both ways, less setuid; a new file keeps the zip layer's.
+  const std::map<QString, mode_t> after{
+      {"velotrix", 0755}, {"tool", 0755}, {"private", 0600}, {"setuid", 0755}, {"added.txt", 0444}};
+  for (const auto &[name, mode] : after) {
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(m_prog + "/" + name).constData(), &st), 0) << name.toStdString();
+    EXPECT_EQ(st.st_mode & 07777, mode) << name.toStdString();
+    EXPECT_EQ(ReadAll(m_prog + "/" + name), "new " + name.toLatin1());
+  }
+}
+
+TEST_F(UpdateCheckTest, ACopyThatDoesNotFitSaysSo)
+{
+  // Over the file size limit below: the archive's entry is stored, so the archive is too.
+  const QByteArray big(100 << 10, 'n');
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\npack.zip=1\r\nplain.bin=1\r\n" + Section("pack.zip", "1", "pack") +
+                                    Section("plain.bin", "1", "plain"));
+  m_server.Serve("/pack", ZipBytes({{.name = "a.bin", .data = big, .store = true}}));
+  m_server.Serve("/plain", big);
+  WriteFile(m_prog + "/a.bin", "old a");
+  WriteFile(m_prog + "/plain.bin", "old plain");
+  const QMap<QString, QByteArray> before = Tree(m_prog);
+  m_env.prompter().AnswerMessage(IDCANCEL);
+  m_env.prompter().AnswerMessage(IDCANCEL);
+
+  const QString log = [&] {
+    const FileSizeLimit limit(64 << 10);
+    return RunUpdate();
+  }();
+
+  const auto tooLarge = [this](const QString &name) {
+    return "The file " + m_prog + "/" + name + " is too large to be written here; nothing was changed.";
+  };
+  EXPECT_TRUE(log.endsWith("\r\n  download pack.zip : local copy problem\r\n  " + tooLarge("pack.zip") +
+                           "\r\n  download plain.bin : local copy problem\r\n  " + tooLarge("plain.bin") +
+                           "\r\n\r\nFinish!"))
+      << log.toStdString();
+  const auto &asked = m_env.prompter().asked;
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].text, tooLarge("pack.zip"));
+  EXPECT_EQ(asked[1].text, tooLarge("plain.bin"));
+  for (const auto &box : asked)
+    EXPECT_EQ(box.type & MB_TYPEMASK, unsigned(MB_RETRYCANCEL));
+  // No version recorded, no temporary file left.
+  EXPECT_EQ(Tree(m_prog), before);
+}
+
+TEST_F(UpdateCheckTest, StagingFoldersOfAKilledUnpackDoNotStay)
+{
+  // Damaged inside an entry: found while unpacking, after the left folders are looked at.
+  QByteArray badSum = ZipBytes({{.name = "a.txt", .data = "new a", .store = true}});
+  badSum[badSum.indexOf("new a")] = 'N';
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\npack.zip=1\r\n" + Section("pack.zip", "1", "pack"));
+  m_server.Serve("/pack", badSum);
+  const QString unpacked = m_prog + "/pack.zip.Ab12Cd";
+  WriteFile(unpacked + "/new/a.txt", "new a");
+  ASSERT_TRUE(QDir().mkpath(unpacked + "/old"));
+  const QString backups = m_prog + "/pack.zip.XyZ789";
+  WriteFile(backups + "/old/0", "old a");
+  // Named alike, but none is a staging folder.
+  WriteFile(m_prog + "/pack.zip.file00", "a file");
+  const QString target = m_dir.filePath("target");
+  WriteFile(target + "/new/a.txt", "target's");
+  ASSERT_TRUE(QDir().mkpath(target + "/old"));
+  ASSERT_TRUE(QFile::link(target, m_prog + "/pack.zip.link00"));
+  WriteFile(m_prog + "/pack.zip.backup/notes.txt", "notes");
+
+  EXPECT_TRUE(RunUpdate().contains("pack.zip is damaged"));
+  EXPECT_FALSE(QFile::exists(unpacked));
+  EXPECT_EQ(ReadAll(backups + "/old/0"), "old a"); // maybe the only copy of an old file
+
+  m_server.Serve("/pack", ZipBytes({{.name = "a.txt", .data = "new a"}}));
+  EXPECT_TRUE(RunUpdate().contains("download pack.zip : done\r\n"));
+  EXPECT_FALSE(QFile::exists(backups));
+  EXPECT_EQ(ReadAll(m_prog + "/pack.zip.file00"), "a file");
+  EXPECT_TRUE(QFileInfo(m_prog + "/pack.zip.link00").isSymLink());
+  EXPECT_EQ(ReadAll(target + "/new/a.txt"), "target's");
+  EXPECT_TRUE(QFileInfo(target + "/old").isDir());
+  EXPECT_EQ(ReadAll(m_prog + "/pack.zip.backup/notes.txt"), "notes");
 }
 
 TEST_F(UpdateCheckTest, AStopBeforeTheRenamesChangesNothing)
