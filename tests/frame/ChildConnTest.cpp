@@ -841,6 +841,37 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   conn->SetConnDocument(doc.get());
 }
 
+// Two boards on one line: the one that answered at 247 may describe itself
+// as slave 3. The window keeps writing to the board it reached.
+TEST_F(ChildConnTest, AnUploadKeepsTheWindowsSlaveAddress)
+{
+  for (const QString &line : {QStringLiteral("MODBUS = 3;"), QStringLiteral("MODBUS = 0;")}) {
+    SCOPED_TRACE(line.toStdString());
+    env.prompter().asked.clear();
+    HostedBoard hosted(sink);
+    CQelDoc *board = &hosted.doc;
+    ASSERT_EQ(board->GetSlaveAddress(), 247);
+    conn->SetConnDocument(board);
+    Online(QStringLiteral("NORV DMX0512 v1.03"));
+    conn->OnInitDescriptions();
+    auto answer = std::make_unique<CRequestPacket>(kWnd, 247, ANS_DESCRIPTION);
+    answer->strVersion = BoardDescriptionText().replace(QStringLiteral("MODBUS = 1;"), line);
+    conn->ProcessAnswer(*answer);
+    EXPECT_EQ(board->GetSlaveAddress(), 247);
+    // Not taken, the line is not refused either: no box, and a copy is kept.
+    EXPECT_TRUE(env.prompter().asked.empty());
+    EXPECT_EQ(QDir(hosted.folder.path()).entryList(QDir::Files).size(), 1);
+    sink.Clear();
+    conn->WriteParameter(7, 1234, 1, 0); // max_speed typed
+    ASSERT_FALSE(sink.queue.empty());
+    for (const auto &request : sink.queue)
+      EXPECT_EQ(request->slave, 247);
+    conn->RequestGoOffline();
+    sink.Clear();
+  }
+  conn->SetConnDocument(doc.get());
+}
+
 TEST_F(ChildConnTest, AFrameGoneWhileWaitingFreesTheDescriptionSlot)
 {
   {

@@ -303,6 +303,39 @@ TEST_F(DocFile, ACutFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoLibraryCopy)
   }
 }
 
+// Taken in part, an address no board answers from would reach another
+// board: the line is damaged. Not taking the address, nothing is refused.
+TEST_F(DocFile, ASlaveAddressOutsideOneTo247IsARefusedLine)
+{
+  const QString path = host.dir.filePath(QStringLiteral("address.vtx"));
+  const QString copy = host.program + QStringLiteral("!NORV_TST0307_v1.0.vtx");
+  const struct {
+    const char *address;
+    int taken;
+  } cases[] = {{"259", 247}, {"0", 247}, {"248", 247}, {"-3", 247}, {"1", 1}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.address);
+    const bool refused = c.taken == 247;
+    QString text = BoardText();
+    text.replace(QStringLiteral("MODBUS = 5;"), QStringLiteral("MODBUS = %1;").arg(QLatin1StringView(c.address)));
+    ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
+    CQelDoc opened;
+    opened.SetHost(&host);
+    env.prompter().asked.clear();
+    ASSERT_TRUE(opened.OnOpenDocument(path));
+    EXPECT_EQ(opened.GetSlaveAddress(), c.taken);
+    // Names are not held back for it: no item moved.
+    EXPECT_EQ(AskedTexts(env.prompter()),
+              refused ? QStringList{LoadStrFormat(IDS_LINES_REFUSED, 1, 4)} : QStringList());
+    EXPECT_EQ(QFile::remove(copy), !refused) << "a damaged file is no library copy";
+    opened.SetTakeSlaveAddress(false);
+    ASSERT_TRUE(opened.OnOpenDocument(path));
+    EXPECT_EQ(opened.GetRefusedLineCount(), 0);
+    EXPECT_EQ(opened.GetSlaveAddress(), c.taken);
+    EXPECT_TRUE(QFile::remove(copy));
+  }
+}
+
 TEST_F(DocFile, OldHeaderLoadsAndIsWrittenNew)
 {
   QString text = BoardText();
