@@ -794,6 +794,8 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   const QString text = BoardDescriptionText();
   QString damaged = text;
   damaged.replace(QStringLiteral("\nf2 "), QStringLiteral("\nf9 "));
+  const QString misplaced =
+      QString(text).replace(QStringLiteral("s=0; b=4; p=0; v=1"), QStringLiteral("s=0; b=5; p=0; v=1"));
   QString unnamed = text;
   unnamed.remove(QRegularExpression(QStringLiteral("Version = [^\\n]*\\n")));
   const QString cut = text.left(text.lastIndexOf(QStringLiteral("; u=")) + 4);
@@ -809,6 +811,7 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
       {"another board's description", QString(text).replace(identity, QStringLiteral("NORV DMX0512 v1.04")),
        QStringLiteral("NORV DMX0512 v1.04"), false, false},
       {"a description with refused lines", damaged, identity, false, true},
+      {"a parameter on a block not sent", misplaced, identity, false, true},
       {"a description cut inside its last line", cut, identity, false, true},
       {"a description cut right after its last ';'", unended, identity, false, true},
       {"a description without a version line", unnamed, identity, true, false},
