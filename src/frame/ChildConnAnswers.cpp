@@ -402,7 +402,11 @@ void CChildConn::AnswerDescription(const CRequestPacket &pkt)
   const QString identity = doc.GetVersion();
   const QString unused = doc.TakeUnusedCopy();
   doc.DeleteContents();
+  // The window keeps the address it reached the board on: the description's
+  // own "MODBUS" line may name another board on the line.
+  doc.SetTakeSlaveAddress(false);
   doc.ReadDocument(ar);
+  doc.SetTakeSlaveAddress(true);
   doc.RequestParTreeRebuild();
   doc.RequestVarTreeRebuild();
   doc.RequestVarListRefill();

@@ -267,8 +267,10 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
     // Every line is written with its line end: an item line without one was
     // cut, even right after a ';', and its missing keys must not take their
     // defaults (block 1, position 0: the command parameter's registers).
+    // Nor may an item whose block was refused or never sent move to block 1.
     const bool item = IsItemLine(line[0]);
-    if ((item && !ar.LastLineEnded()) || !ReadDocumentLine(line, languages, entries))
+    const bool unfit = item && (!ar.LastLineEnded() || !IsItemBlockLoaded(line));
+    if (unfit || !ReadDocumentLine(line, languages, entries))
       CountRefused(ar, item);
   }
   FinishLoad(languages, entries);
@@ -297,8 +299,7 @@ bool CQelDocContainer::ReadDocumentLine(const QString &line, QStringList &langua
     ReadLLine(line);
     return true;
   case 'M':
-    ReadMLine(line);
-    return true;
+    return ReadMLine(line);
   case 'V':
     ReadVLine(line);
     return true;
@@ -320,12 +321,23 @@ void CQelDocContainer::ReadILine(const QString &line)
     m_strLanguage = WithoutChars(QStringView(line).mid(at + 7), u" ;*");
 }
 
-void CQelDocContainer::ReadMLine(const QString &line)
+// False for an address no board can answer from: taken in part (its low
+// bits) it would address another board on the line.
+bool CQelDocContainer::ReadMLine(const QString &line)
 {
+  if (!m_bTakeSlaveAddress)
+    return true;
   const QString m = WithoutChars(line, u" ");
   const qsizetype eq = m.indexOf(u'=');
-  if (eq >= 0 && m_bTakeSlaveAddress)
-    m_nSlaveAddress = static_cast<std::uint8_t>(vtx::AtoiLike(QStringView(m).mid(eq + 1)) & 0xFF);
+  if (eq < 0)
+    return true;
+  const int address = vtx::AtoiLike(QStringView(m).mid(eq + 1));
+  if (address < MinSlaveAddress || address > MaxSlaveAddress) {
+    qCWarning(lcModel, "MODBUS line refused: slave %d", address);
+    return false;
+  }
+  m_nSlaveAddress = static_cast<std::uint8_t>(address);
+  return true;
 }
 
 void CQelDocContainer::ReadVLine(const QString &line)

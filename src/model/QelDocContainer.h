@@ -33,6 +33,9 @@ class CQelDocContainer : public CQelDocFind {
 public:
   static constexpr int MaxLanguages = 10;
   static constexpr int WatchRows = 6;
+  // Modbus unicast slave addresses, the ones the address box accepts.
+  static constexpr int MinSlaveAddress = 1;
+  static constexpr int MaxSlaveAddress = 247;
 
   // View update hints.
   enum : long {
@@ -340,7 +343,8 @@ public:
   bool IsTraceReadPending() const { return m_bTraceReadPending; }
   void MarkTraceReadPending() { m_bTraceReadPending = true; }
   void ClearTraceReadPending() { m_bTraceReadPending = false; }
-  // False while the library copy loads: a "MODBUS" line is then ignored.
+  // False while the library copy or the board's upload loads: a "MODBUS"
+  // line is then ignored, whatever it holds.
   void SetTakeSlaveAddress(bool take) { m_bTakeSlaveAddress = take; }
   // 1 while testpoints are shown.
   std::uint32_t GetTestpoints() const { return m_nTestpoints; }
@@ -360,7 +364,7 @@ protected:
   bool ReadDocumentLine(const QString &line, QStringList &languages, QStringList &entries);
   void ReadILine(const QString &line);
   void ReadLLine(const QString &line);
-  void ReadMLine(const QString &line);
+  bool ReadMLine(const QString &line);
   void ReadVLine(const QString &line);
   void ReadSLine(const QString &line, QStringList &languages, QStringList &entries);
   void FinishLoad(const QStringList &languages, const QStringList &entries);

@@ -24,6 +24,17 @@ std::int16_t KeyToShort(int x)
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(x));
 }
 
+// The block an item line names, as its 16-bit field holds it; 0 for none.
+int BlockKey(const CDescLine &d)
+{
+  return KeyToShort(d.KeyInt(u'b', 0));
+}
+
+bool IsParameterKind(QChar kind)
+{
+  return QStringView(u"plf").contains(kind);
+}
+
 std::uint16_t KeyToWord(int x)
 {
   return static_cast<std::uint16_t>(x);
@@ -261,7 +272,7 @@ bool CQelDocParVarList::ReadItemLine(QStringView line, bool parameter, CDescLine
   if (line.isEmpty())
     return false;
   type = StorageTypeOf(line[0]);
-  const bool kindFits = parameter ? QStringView(u"plf").contains(line[0]) : QStringView(u"vwy").contains(line[0]);
+  const bool kindFits = parameter == IsParameterKind(line[0]);
   if (!kindFits || type == UINT32_MAX)
     return false;
   if (!m_bTables || m_Blocchi.empty())
@@ -306,7 +317,7 @@ bool CQelDocParVarList::ReadItemKeys(const CDescLine &d, bool floatParameter, st
   if (f.n < 0 || f.n >= static_cast<int>(m_pNTable->size()) || floatParameter)
     f.n = -1;
   f.s = floatParameter ? -1 : KeyToShort(d.KeyInt(u's', 0));
-  int b = KeyToShort(d.KeyInt(u'b', 0));
+  int b = BlockKey(d);
   if (b <= 0 || b >= GetBlockCount())
     b = 1;
   f.b = static_cast<std::uint16_t>(b);
@@ -328,6 +339,20 @@ bool CQelDocParVarList::ReadItemKeys(const CDescLine &d, bool floatParameter, st
   }
   f.p = static_cast<std::uint16_t>(p);
   return true;
+}
+
+bool CQelDocParVarList::IsItemBlockLoaded(QStringView line) const
+{
+  if (line.isEmpty() || StorageTypeOf(line[0]) == UINT32_MAX)
+    return true;
+  CDescLine d;
+  if (!d.Split(line, IsParameterKind(line[0]) ? CDescLine::ParameterKeys : CDescLine::VariableKeys))
+    return true; // its parser refuses it on its own
+  const int b = BlockKey(d);
+  if (b <= 0 || b < GetBlockCount())
+    return true;
+  qCWarning(lcModel, "line of index %d refused: block %d not loaded", d.Index(), b);
+  return false;
 }
 
 // The record just appended: its registers go into the list's address map,

@@ -46,6 +46,11 @@ public:
   // are taken out of "N" and "U" lines first. The one reader of these lines
   // for files, board uploads and tools alike.
   bool ParseDescLine(QStringView line);
+  // False, with a warning, for a parameter or variable line whose "b" names
+  // a block past the last one loaded: its parser would put the item on block
+  // 1's registers, so a loader refuses the line instead. A missing, zero or
+  // negative "b" stands for block 1; other lines give true.
+  bool IsItemBlockLoaded(QStringView line) const;
 
   // Each appends its lines, every one ended by "\r\n".
   void SerializeKTable(QString &out) const;

@@ -794,6 +794,8 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
   const QString text = BoardDescriptionText();
   QString damaged = text;
   damaged.replace(QStringLiteral("\nf2 "), QStringLiteral("\nf9 "));
+  const QString misplaced =
+      QString(text).replace(QStringLiteral("s=0; b=4; p=0; v=1"), QStringLiteral("s=0; b=5; p=0; v=1"));
   QString unnamed = text;
   unnamed.remove(QRegularExpression(QStringLiteral("Version = [^\\n]*\\n")));
   const QString cut = text.left(text.lastIndexOf(QStringLiteral("; u=")) + 4);
@@ -809,6 +811,7 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
       {"another board's description", QString(text).replace(identity, QStringLiteral("NORV DMX0512 v1.04")),
        QStringLiteral("NORV DMX0512 v1.04"), false, false},
       {"a description with refused lines", damaged, identity, false, true},
+      {"a parameter on a block not sent", misplaced, identity, false, true},
       {"a description cut inside its last line", cut, identity, false, true},
       {"a description cut right after its last ';'", unended, identity, false, true},
       {"a description without a version line", unnamed, identity, true, false},
@@ -835,6 +838,37 @@ TEST_F(ChildConnTest, OnlyAnUploadOfTheAnsweringBoardAndWholeBecomesTheLibraryCo
     const QString report = LoadStrFormat(IDS_LINES_REFUSED, board->GetRefusedLineCount(), board->GetFirstRefusedLine());
     // Said first: the standard items' boxes follow.
     EXPECT_EQ(!env.prompter().asked.empty() && env.prompter().asked.front().text == report, c.refused);
+    conn->RequestGoOffline();
+    sink.Clear();
+  }
+  conn->SetConnDocument(doc.get());
+}
+
+// Two boards on one line: the one that answered at 247 may describe itself
+// as slave 3. The window keeps writing to the board it reached.
+TEST_F(ChildConnTest, AnUploadKeepsTheWindowsSlaveAddress)
+{
+  for (const QString &line : {QStringLiteral("MODBUS = 3;"), QStringLiteral("MODBUS = 0;")}) {
+    SCOPED_TRACE(line.toStdString());
+    env.prompter().asked.clear();
+    HostedBoard hosted(sink);
+    CQelDoc *board = &hosted.doc;
+    ASSERT_EQ(board->GetSlaveAddress(), 247);
+    conn->SetConnDocument(board);
+    Online(QStringLiteral("NORV DMX0512 v1.03"));
+    conn->OnInitDescriptions();
+    auto answer = std::make_unique<CRequestPacket>(kWnd, 247, ANS_DESCRIPTION);
+    answer->strVersion = BoardDescriptionText().replace(QStringLiteral("MODBUS = 1;"), line);
+    conn->ProcessAnswer(*answer);
+    EXPECT_EQ(board->GetSlaveAddress(), 247);
+    // Not taken, the line is not refused either: no box, and a copy is kept.
+    EXPECT_TRUE(env.prompter().asked.empty());
+    EXPECT_EQ(QDir(hosted.folder.path()).entryList(QDir::Files).size(), 1);
+    sink.Clear();
+    conn->WriteParameter(7, 1234, 1, 0); // max_speed typed
+    ASSERT_FALSE(sink.queue.empty());
+    for (const auto &request : sink.queue)
+      EXPECT_EQ(request->slave, 247);
     conn->RequestGoOffline();
     sink.Clear();
   }

@@ -231,10 +231,11 @@ TEST_F(DocFile, DamagedLinesAreCountedReportedOnceAndKeepTheLibraryClean)
   EXPECT_TRUE(QFileInfo::exists(copy));
 }
 
-// Copies of the full example cut short, opened with English selected. Read
-// whole, the cut l3 would put pos_target on registers 0 and 1 (the command
-// parameter's), and names handed out by position would go to neighbours.
-TEST_F(DocFile, ACutFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoLibraryCopy)
+// Copies of the full example cut short or naming a block not loaded, opened
+// with English selected. Read whole, the cut l3 would put pos_target on
+// registers 0 and 1 (the command parameter's), so would a block-1 default
+// put diagn_ts; names handed out by position would go to neighbours.
+TEST_F(DocFile, ACutOrMisplacedFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoLibraryCopy)
 {
   host.language = QStringLiteral("en");
   const QString whole = Cp1252::Decode(ReadBytes(ExamplePath(QStringLiteral("demo-full.vtx"))));
@@ -252,6 +253,8 @@ TEST_F(DocFile, ACutFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoLibraryCopy)
   QString p10 = whole;
   const qsizetype p10At = p10.indexOf(QStringLiteral("p10 current_limit=250; m=0; d=200; M=4"));
   p10.remove(p10At + 38, p10.indexOf(u'\r', p10At) - p10At - 38);
+  const QString p17 = QStringLiteral("p17 diagn_ts=1; m=1; d=1; M=100; k=-1; n=-1; s=0; b=");
+  auto replaced = [&](const QString &from, const QString &to) { return QString(whole).replace(from, to); };
   const struct {
     const char *what;
     QString text;
@@ -264,6 +267,11 @@ TEST_F(DocFile, ACutFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoLibraryCopy)
        lineOf(QStringLiteral("v14 "))},
       {"exactly at a line end", upTo(l3 + QStringLiteral(" s=0; b=2; p=0; v=1; a=0; u=-1;\r\n")), 0, 0},
       {"inside p10, the file going on", p10, 15, lineOf(QStringLiteral("p10 "))},
+      // b6 refused: its items and the later ones of their lists go with it.
+      {"the b6 line without its ';'", replaced(QStringLiteral("b=50; a=0;"), QStringLiteral("b=50; a=0")), 12,
+       lineOf(QStringLiteral("b6 "))},
+      {"diagn_ts on block 66", replaced(p17 + u'6', p17 + QStringLiteral("66")), 8, lineOf(p17)},
+      {"diagn_ts on block 7, one past the last", replaced(p17 + u'6', p17 + u'7'), 8, lineOf(p17)},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
@@ -300,6 +308,39 @@ TEST_F(DocFile, ACutFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoLibraryCopy)
     EXPECT_EQ(AskedTexts(env.prompter()), QStringList());
     EXPECT_EQ(doc.GetPar(3).GetNames().size(), 3);
     EXPECT_TRUE(QFile::remove(copy)) << "the whole file is stored";
+  }
+}
+
+// Taken in part, an address no board answers from would reach another
+// board: the line is damaged. Not taking the address, nothing is refused.
+TEST_F(DocFile, ASlaveAddressOutsideOneTo247IsARefusedLine)
+{
+  const QString path = host.dir.filePath(QStringLiteral("address.vtx"));
+  const QString copy = host.program + QStringLiteral("!NORV_TST0307_v1.0.vtx");
+  const struct {
+    const char *address;
+    int taken;
+  } cases[] = {{"259", 247}, {"0", 247}, {"248", 247}, {"-3", 247}, {"1", 1}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.address);
+    const bool refused = c.taken == 247;
+    QString text = BoardText();
+    text.replace(QStringLiteral("MODBUS = 5;"), QStringLiteral("MODBUS = %1;").arg(QLatin1StringView(c.address)));
+    ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(text)));
+    CQelDoc opened;
+    opened.SetHost(&host);
+    env.prompter().asked.clear();
+    ASSERT_TRUE(opened.OnOpenDocument(path));
+    EXPECT_EQ(opened.GetSlaveAddress(), c.taken);
+    // Names are not held back for it: no item moved.
+    EXPECT_EQ(AskedTexts(env.prompter()),
+              refused ? QStringList{LoadStrFormat(IDS_LINES_REFUSED, 1, 4)} : QStringList());
+    EXPECT_EQ(QFile::remove(copy), !refused) << "a damaged file is no library copy";
+    opened.SetTakeSlaveAddress(false);
+    ASSERT_TRUE(opened.OnOpenDocument(path));
+    EXPECT_EQ(opened.GetRefusedLineCount(), 0);
+    EXPECT_EQ(opened.GetSlaveAddress(), c.taken);
+    EXPECT_TRUE(QFile::remove(copy));
   }
 }
 
