@@ -9,10 +9,14 @@
 #include <QApplication>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char *argv[])
 {
+  // Under a file-size limit a write past it would end the program with the
+  // user's edits; ignored, it fails with EFBIG and the save says so.
+  std::signal(SIGXFSZ, SIG_IGN);
   vtx::ApplyTraceSwitch();
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Norv"));

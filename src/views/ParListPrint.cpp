@@ -7,15 +7,19 @@
 #include "model/generali.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/SaveFile.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
+#include <QBuffer>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 constexpr unsigned IDS_HEADERS[5] = {IDS_COL_N, IDS_COL_PARAMETER, IDS_COL_SI_VALUE, IDS_COL_PAR_UNIT,
@@ -215,25 +219,36 @@ void CParListPrint::PrintRow(QPainter &dc, int par, int left, int halfWidth, int
   DrawLine(dc, At(left, kMargin, halfWidth), y + rh + 1, static_cast<int>((1 - 2 * kMargin) * halfWidth), 0);
 }
 
-bool CParListPrint::PrintParList(const CQelDoc &doc, QPrinter &printer)
+namespace {
+
+// The printer's page range within the job's pages; from > to when none is left.
+std::pair<int, int> PageSpan(const QPrinter &printer, const CPrintInfo &info)
 {
-  CParListPrint job(doc);
-  CPrintInfo info;
-  if (!job.OnBeginPrinting(printer, info))
-    return false;
   int from = info.GetMinPage();
   int to = info.GetMaxPage();
   if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
     from = std::max(from, printer.fromPage());
     to = std::min(to, std::max(printer.toPage(), from));
   }
+  return {from, to};
+}
+
+// Paints the printer's page range on device (the printer or a copy of its
+// page). False when the job cannot start or paint.
+bool PrintPages(const CQelDoc &doc, const QPrinter &printer, QPagedPaintDevice &device)
+{
+  CParListPrint job(doc);
+  CPrintInfo info;
+  if (!job.OnBeginPrinting(device, info))
+    return false;
+  const auto [from, to] = PageSpan(printer, info);
   QPainter painter;
-  if (from > to || !painter.begin(&printer)) {
+  if (from > to || !painter.begin(&device)) {
     job.OnEndPrinting();
     return false;
   }
   for (int page = from; page <= to; ++page) {
-    if (page > from && !printer.newPage())
+    if (page > from && !device.newPage())
       break;
     info.m_nCurPage = page;
     job.OnPrint(painter, info);
@@ -241,6 +256,34 @@ bool CParListPrint::PrintParList(const CQelDoc &doc, QPrinter &printer)
   const bool ok = painter.end();
   job.OnEndPrinting();
   return ok;
+}
+
+// The PDF engine loses its write errors (a cut file still ends true), so the
+// pages are made in memory on the printer's page and saved as a document is.
+vtx::SaveError PrintToFile(const CQelDoc &doc, const QPrinter &printer, const QString &path)
+{
+  QByteArray bytes;
+  {
+    QBuffer out(&bytes);
+    out.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&out);
+    writer.setResolution(printer.resolution());
+    writer.setPageLayout(printer.pageLayout());
+    writer.setTitle(printer.docName());
+    if (!PrintPages(doc, printer, writer))
+      return vtx::SaveError::Other;
+  }
+  return vtx::SaveFileAtomically(path, bytes);
+}
+
+} // namespace
+
+vtx::SaveError CParListPrint::PrintParList(const CQelDoc &doc, QPrinter &printer)
+{
+  const QString path = printer.outputFileName();
+  if (!path.isEmpty())
+    return PrintToFile(doc, printer, path);
+  return PrintPages(doc, printer, printer) ? vtx::SaveError::None : vtx::SaveError::Other;
 }
 
 CParListPrint::PrintDialogHook CParListPrint::SetPrintDialogHook(PrintDialogHook hook)
@@ -263,12 +306,15 @@ bool CParListPrint::OnFilePrint(const CQelDoc &doc, CPrintSetup &setup, QWidget 
   }
   if (!accepted)
     return false;
-  if (!PrintParList(doc, printer)) {
-    qCDebug(lcViews, "Error: the parameter list could not be printed.");
-    AfxMessageBox(LoadStr(IDS_COMMAND_FAILED), MB_OK | MB_ICONERROR);
-    return false;
-  }
-  return true;
+  const vtx::SaveError failure = PrintParList(doc, printer);
+  if (failure == vtx::SaveError::None)
+    return true;
+  qCDebug(lcViews, "Error: the parameter list could not be printed.");
+  // Other is a job that could not start or paint, whatever its output.
+  const QString text = failure == vtx::SaveError::Other ? LoadStr(IDS_COMMAND_FAILED)
+                                                        : vtx::SaveErrorText(failure, printer.outputFileName());
+  AfxMessageBox(text, MB_OK | MB_ICONERROR);
+  return false;
 }
 
 CMultiPagePreviewView *CParListPrint::OnFilePrintPreview(CQelDoc &doc, CPrintSetup &setup, QWidget *parent)

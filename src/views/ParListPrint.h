@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SaveFile.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QPointer>
@@ -86,9 +88,10 @@ public:
   // The smallest number of pages that holds the parameters, at least 1.
   static int PageCount(int parCount, int rowsPerHalf);
 
-  // Prints every page on the printer. False when the printer cannot be
-  // opened or has no page.
-  static bool PrintParList(const CQelDoc &doc, QPrinter &printer);
+  // Prints the printer's page range. With an output file the pages go to
+  // that file through an atomic save (the old file kept whole on failure),
+  // never through the printer. Other when the job cannot start or paint.
+  static vtx::SaveError PrintParList(const CQelDoc &doc, QPrinter &printer);
 
   // The print dialog: true to print with the settings left in the printer.
   using PrintDialogHook = std::function<bool(QPrinter &printer, QWidget *parent)>;
@@ -97,8 +100,8 @@ public:
   static PrintDialogHook SetPrintDialogHook(PrintDialogHook hook);
 
   // Print command of the parameter list: the print dialog on the
-  // application's printer, then the printout. False when cancelled or failed
-  // (a failure says so).
+  // application's printer, then the printout. False when cancelled or failed;
+  // a failure says so, naming the file and why when it could not be written.
   static bool OnFilePrint(const CQelDoc &doc, CPrintSetup &setup, QWidget *parent);
   // Print-preview command: opens the preview window (it deletes itself when
   // closed). When the preview cannot start, says "Command failed." and

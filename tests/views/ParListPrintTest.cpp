@@ -5,7 +5,9 @@
 
 #include "model/generali.h"
 #include "platform/Format.h"
+#include "platform/SaveFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -89,7 +91,7 @@ TEST(ParListPrint, LargeBoardPrintsEveryParameterInTwoHalvesPerPage)
   const int perPage = 2 * g.nRowsPerHalf;
   EXPECT_EQ(g.nPages, (3000 + perPage - 1) / perPage);
 
-  ASSERT_TRUE(CParListPrint::PrintParList(board.doc, *printer));
+  ASSERT_EQ(CParListPrint::PrintParList(board.doc, *printer), vtx::SaveError::None);
   const QStringList pages = Pages(PdfText(pdf));
   ASSERT_EQ(pages.size(), g.nPages);
 
@@ -134,7 +136,7 @@ TEST(ParListPrint, RowTextsOfPlainAndLinkParameters)
 
   const QString pdf = board.dir.filePath(QStringLiteral("rows.pdf"));
   auto printer = MakePdfPrinter(pdf, 300);
-  ASSERT_TRUE(CParListPrint::PrintParList(doc, *printer));
+  ASSERT_EQ(CParListPrint::PrintParList(doc, *printer), vtx::SaveError::None);
   const QString text = PdfText(pdf);
 
   // Key, name, SI text, unit, "%g" of the value, left to right.
@@ -170,7 +172,7 @@ TEST(ParListPrint, UntitledEmptyDocumentPrintsOneHeaderPage)
   const QString pdf = dir.filePath(QStringLiteral("empty.pdf"));
   auto printer = MakePdfPrinter(pdf, 300);
   EXPECT_EQ(GeometryOn(doc, *printer).nPages, 1);
-  ASSERT_TRUE(CParListPrint::PrintParList(doc, *printer));
+  ASSERT_EQ(CParListPrint::PrintParList(doc, *printer), vtx::SaveError::None);
   const QStringList pages = Pages(PdfText(pdf));
   ASSERT_EQ(pages.size(), 1);
   EXPECT_TRUE(pages[0].contains(QStringLiteral("PAGE 1 of 1")));
@@ -190,7 +192,7 @@ TEST(ParListPrint, PageTooShortForARowStillPrintsOneRowPerHalf)
   const ParListPrintGeometry g = GeometryOn(board.doc, *printer);
   EXPECT_EQ(g.nRowsPerHalf, 1);
   EXPECT_EQ(g.nPages, 15);
-  ASSERT_TRUE(CParListPrint::PrintParList(board.doc, *printer));
+  ASSERT_EQ(CParListPrint::PrintParList(board.doc, *printer), vtx::SaveError::None);
   EXPECT_EQ(Pages(PdfText(pdf)).size(), 15);
 }
 
@@ -234,15 +236,67 @@ TEST(ParListPrint, PrintCommandAsksTheDialogAndReportsFailure)
   EXPECT_FALSE(QFileInfo::exists(pdf));
   EXPECT_TRUE(env.prompter().asked.empty());
 
-  // A printer that cannot be opened is reported, never taken as printed.
+  // A file that cannot be made is named with the reason, never taken as
+  // printed; a range beyond the last page is a command that failed.
+  const QString missing = board.dir.filePath(QStringLiteral("missing/folder/cmd.pdf"));
   CParListPrint::SetPrintDialogHook([&](QPrinter &printer, QWidget *) {
-    printer.setOutputFileName(board.dir.filePath(QStringLiteral("missing/folder/cmd.pdf")));
+    printer.setOutputFileName(missing);
     return true;
   });
   EXPECT_FALSE(CParListPrint::OnFilePrint(board.doc, setup, nullptr));
   ASSERT_EQ(env.prompter().asked.size(), 1u);
-  EXPECT_EQ(env.prompter().asked[0].text, QStringLiteral("Command failed."));
+  EXPECT_EQ(env.prompter().asked[0].text, vtx::SaveErrorText(vtx::SaveError::FolderNotWritable, missing));
+  CParListPrint::SetPrintDialogHook([&](QPrinter &printer, QWidget *) {
+    printer.setOutputFileName(pdf);
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(5, 6);
+    return true;
+  });
+  EXPECT_FALSE(CParListPrint::OnFilePrint(board.doc, setup, nullptr));
+  ASSERT_EQ(env.prompter().asked.size(), 2u);
+  EXPECT_EQ(env.prompter().asked[1].text, QStringLiteral("Command failed."));
+  EXPECT_FALSE(QFileInfo::exists(pdf));
   CParListPrint::SetPrintDialogHook({});
+}
+
+// A printout that cannot be written whole leaves no file, or the old one
+// byte for byte, and the box says which file and why.
+TEST(ParListPrint, PrintoutPastAFileSizeLimitKeepsTheFolderAsItWas)
+{
+  TestEnvironment env;
+  GeneratedBoard board(60, QStringLiteral("board.vtx"));
+  ASSERT_TRUE(board.loaded);
+  CPrintSetup setup;
+  setup.SetPrinter(MakePdfPrinter(QString(), 300));
+  QString chosen = board.dir.filePath(QStringLiteral("old.pdf"));
+  CParListPrint::SetPrintDialogHook([&](QPrinter &printer, QWidget *) {
+    printer.setOutputFileName(chosen);
+    return true;
+  });
+  ASSERT_TRUE(CParListPrint::OnFilePrint(board.doc, setup, nullptr));
+  QFile old(chosen);
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  const QByteArray before = old.readAll();
+  old.close();
+  constexpr int kLimit = 4096;
+  ASSERT_GT(before.size(), kLimit);
+  const QDir folder(board.dir.path());
+  const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
+
+  for (const QString &name : {QStringLiteral("new.pdf"), QStringLiteral("old.pdf")}) {
+    chosen = folder.filePath(name);
+    {
+      const FileSizeLimit limit(kLimit);
+      EXPECT_FALSE(CParListPrint::OnFilePrint(board.doc, setup, nullptr));
+    }
+    ASSERT_FALSE(env.prompter().asked.empty());
+    EXPECT_EQ(env.prompter().asked.back().text, vtx::SaveErrorText(vtx::SaveError::FileTooLarge, chosen));
+  }
+  CParListPrint::SetPrintDialogHook({});
+  EXPECT_EQ(env.prompter().asked.size(), 2u);
+  EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), files);
+  ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+  EXPECT_EQ(old.readAll(), before);
 }
 
 TEST(PrintSetup, OrientationIsKeptWithOrWithoutAPrinter)

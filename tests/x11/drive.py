@@ -7,7 +7,9 @@ settings, then walks a commissioning session: open the document, go online,
 read all, change a parameter in the list with mouse and keyboard (a
 double-click on its fraction, then a click and select-all), call off a
 variable's drag over a link parameter with Escape, watch a variable, download the trace buffer, print the parameter list to PDF, go
-offline, save, quit. Every wait is bounded and ends on something it can see.
+offline, save, quit. Then, in a second work folder, a save under a file-size
+limit that must be refused with a message, not end the program. Every wait is
+bounded and ends on something it can see.
 Prints one line per step and a closing "N passed, M failed"; exits 1 on any
 failure.
 """
@@ -16,6 +18,7 @@ import argparse
 import os
 import queue
 import re
+import resource
 import shutil
 import signal
 import socket
@@ -50,6 +53,10 @@ WATCH_VAR = "speed_actual"
 # it from the variable tree, the drag then called off with Escape.
 LINK_PAR = "analog_in_link"
 LINK_VAR = "dc_voltage"
+# The file-size limit of the last start: below the document's size, above the
+# settings file's (about 2 KB), which is written at quit.
+FSIZE_LIMIT = 4096
+LIMIT_TYPED = "1600.0"  # the document holds 1500.0
 
 
 class StepFailed(Exception):
@@ -196,6 +203,7 @@ class Run:
         self.ch = None
         self.board = None
         self.shots = 0
+        self.drainer = None
 
     # ---- bookkeeping --------------------------------------------------
     def step(self, name, fn, fatal=False):
@@ -209,6 +217,8 @@ class Run:
         except Exception as e:  # a step's failure of any kind is reported, not raised
             self.failed += 1
             print("[%s] FAIL %s (%.1f s): %s" % (self.tag, name, time.monotonic() - start, e), flush=True)
+            if self.app is not None and self.app.poll() is not None:
+                print("[%s]      the program ended with status %d" % (self.tag, self.app.returncode), flush=True)
             if self.ch is not None:
                 try:
                     print("[%s]      open windows: %s" % (self.tag, self.ch.ask("dialogs")), flush=True)
@@ -219,18 +229,19 @@ class Run:
                 raise StepFailed("stopping after " + name)
             return False
 
-    def env(self):
+    def env(self, work=None):
+        work = work or self.work
         env = dict(os.environ)
         for key in ("WAYLAND_DISPLAY", "SESSION_MANAGER", "DBUS_SESSION_BUS_ADDRESS"):
             env.pop(key, None)
         env.update({
             "DISPLAY": ":%d" % self.display,
             "QT_QPA_PLATFORM": "xcb",
-            "HOME": os.path.join(self.work, "home"),
-            "XDG_CONFIG_HOME": os.path.join(self.work, "config"),
-            "XDG_RUNTIME_DIR": os.path.join(self.work, "run"),
-            "XDG_DATA_HOME": os.path.join(self.work, "home", ".local", "share"),
-            "TMPDIR": os.path.join(self.work, "tmp"),
+            "HOME": os.path.join(work, "home"),
+            "XDG_CONFIG_HOME": os.path.join(work, "config"),
+            "XDG_RUNTIME_DIR": os.path.join(work, "run"),
+            "XDG_DATA_HOME": os.path.join(work, "home", ".local", "share"),
+            "TMPDIR": os.path.join(work, "tmp"),
             "NO_AT_BRIDGE": "1",
         })
         if self.args.scale:
@@ -360,14 +371,18 @@ class Run:
         self.link = link
         return next((l for l in self.board.drain() if l.startswith("BOARD")), "")
 
-    def start_app(self):
+    def prepare_work(self, work):
+        """The folders the environment names, and fresh settings but for the
+        interface language."""
         for d in ("home", "config/Norv", "run", "tmp"):
-            os.makedirs(os.path.join(self.work, d), exist_ok=True)
-        os.chmod(os.path.join(self.work, "run"), 0o700)
+            os.makedirs(os.path.join(work, d), exist_ok=True)
+        os.chmod(os.path.join(work, "run"), 0o700)
         if self.args.language:
-            # Fresh settings but for the interface language.
-            with open(os.path.join(self.work, "config", "Norv", "Velotrix.ini"), "w") as f:
+            with open(os.path.join(work, "config", "Norv", "Velotrix.ini"), "w") as f:
                 f.write("[2.1]\nSettings\\Language=%d\n" % self.args.language)
+
+    def start_app(self):
+        self.prepare_work(self.work)
         env = self.env()
         channel = os.path.join(self.work, "channel")
         env["VELOTRIX_TEST_CHANNEL"] = channel
@@ -379,6 +394,55 @@ class Run:
         # The main window mapped on the display.
         wait_for("main window on the display", lambda: self.window_id(), 20)
         return "window %s, title %s" % (self.window_id(), self.ch.ok("title"))
+
+    def start_piped(self, work, log, fsize=None):
+        """The program in its own work folder (its own settings and runtime
+        folder, so the running copy does not take its start over); with
+        fsize, no file it writes may grow past that many bytes. Its output
+        goes through a pipe into log, as a file of its own would be cut by
+        the limit too. Becomes the program the helpers talk to."""
+        self.prepare_work(work)
+        env = self.env(work)
+        channel = os.path.join(work, "channel")
+        env["VELOTRIX_TEST_CHANNEL"] = channel
+
+        def limit():  # Popen has put SIGXFSZ back to its default
+            resource.setrlimit(resource.RLIMIT_FSIZE, (fsize, resource.getrlimit(resource.RLIMIT_FSIZE)[1]))
+        self.app = self.children.add(subprocess.Popen(
+            [self.args.app], env=env, cwd=work, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            stderr=subprocess.STDOUT, preexec_fn=limit if fsize else None))
+        proc = self.app
+
+        def drain():
+            for chunk in iter(lambda: proc.stdout.read1(65536), b""):
+                log.write(chunk)
+                log.flush()
+        self.drainer = threading.Thread(target=drain, daemon=True)
+        self.drainer.start()
+        self.ch = Channel(channel, 30)
+        wait_for("main window on the display", lambda: self.window_id(), 20)
+        return "window %s" % self.window_id()
+
+    def wait_exit(self):
+        """The exit status of the program, as the shell would give it."""
+        try:
+            code = self.app.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            raise StepFailed("still running 20 s after quit (windows: %s)" % self.ch.ask("dialogs"))
+        if self.drainer:
+            self.drainer.join(10)
+        if code < 0:
+            raise StepFailed("ended by signal %d" % -code)
+        if code != 0:
+            raise StepFailed("exit status %d" % code)
+
+    def message_box(self):
+        """(window, text) of a shown message box, or None."""
+        for entry in self.ch.ok("dialogs").split("\t"):
+            parts = entry.split(":", 3)
+            if parts[0] == "QMessageBox" and len(parts) == 4:
+                return parts[2], parts[3]
+        return None
 
     def window_id(self):
         r = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.app.pid)],
@@ -743,6 +807,84 @@ class Run:
             if code != 0:
                 raise StepFailed("exit status %d" % code)
         self.step("quit", quit_app)
+
+        self.scenario_size_limit()
+
+    def scenario_size_limit(self):
+        """A save past a file-size limit says the file is too large and keeps
+        the program, its edit and the files as they were."""
+        work = os.path.join(self.work, "limit")
+        os.makedirs(work, exist_ok=True)
+        doc_copy = os.path.join(work, os.path.basename(self.args.doc))
+        shutil.copyfile(self.args.doc, doc_copy)
+        with open(self.args.doc, "rb") as f:
+            original = f.read()
+        saved_path = os.path.join(work, "too-large.vtx")
+        log = open(os.path.join(self.art, "velotrix-limit-%s.log" % self.tag), "wb")
+
+        def open_copy():
+            self.ch.ok("open " + doc_copy)
+            wait_for("board window", lambda: self.ch.ok("children") == "1", 20)
+            wait_for("parameter list", lambda: self.ch.ok("list-rows"), 20)
+
+        def first_start():
+            self.start_piped(work, log)
+            open_copy()
+            # Stored by the open, so that the start under the limit writes none.
+            folders = [os.path.dirname(self.args.app),
+                       os.path.join(work, "home", ".local", "share", "Norv", "Velotrix")]
+            copies = [n for d in folders if os.path.isdir(d) for n in os.listdir(d)
+                      if n.startswith("!") and n.endswith(".vtx")]
+            if not copies:
+                raise StepFailed("no library copy in %s" % folders)
+            self.ch.ok("quit")
+            self.wait_exit()
+            return "library copy %s" % copies[0]
+        self.step("open a copy in a second work folder", first_start, fatal=True)
+
+        def refused_save():
+            if len(original) <= FSIZE_LIMIT:
+                raise StepFailed("the document (%d bytes) fits the limit" % len(original))
+            self.start_piped(work, log, FSIZE_LIMIT)
+            open_copy()
+            row = self.show_block_of(EDIT_PAR)
+            self.ch.ok("edit-cell %d %d %s" % (row, PAR_SI, LIMIT_TYPED))
+            wait_for("document modified", lambda: (lambda m: m if m == "1 " + doc_copy else None)(
+                self.ch.ok("modified")), 10)
+            before = sorted(os.listdir(work))
+            self.command(CMD_FILE_SAVE)
+            window = wait_for("save dialog", lambda: self.dialog("QFileDialog"), 10)
+            self.xtool("xdotool", "windowfocus", "--sync", window)
+            wait_for("file name editor", lambda: "Edit" in self.ch.ok("focus"), 10)
+            self.xtool("xdotool", "key", "--clearmodifiers", "ctrl+a")
+            self.xtool("xdotool", "type", "--delay", "10", saved_path)
+            self.xtool("xdotool", "key", "Return")
+            box, text = wait_for("a message box", self.message_box, 20)
+            self.xtool("import", "-window", box, os.path.join(self.art, "%s-limit-box.png" % self.tag))
+            said = self.texts[1176] % saved_path
+            if text != said:
+                raise StepFailed("the box says %r, not %r" % (text, said))
+            if self.ch.ok("modified") != "1 " + doc_copy:
+                raise StepFailed("document state %r" % self.ch.ok("modified"))
+            after = sorted(os.listdir(work))
+            if after != before:
+                raise StepFailed("the folder held %s, now %s" % (before, after))
+            with open(doc_copy, "rb") as f:
+                if f.read() != original:
+                    raise StepFailed("the document's own file changed")
+            self.xtool("xdotool", "windowfocus", "--sync", box, "key", "Return")
+            wait_for("box closed", lambda: self.message_box() is None, 10)
+            return "limit %d bytes: %s" % (FSIZE_LIMIT, said)
+        self.step("a save past a file-size limit is refused", refused_save)
+
+        def quit_unsaved():
+            self.ch.ok("quit")
+            box, text = wait_for("the save question", self.message_box, 20)
+            self.xtool("xdotool", "windowfocus", "--sync", box, "key", "n")
+            self.wait_exit()
+            return "answered No to %r" % text
+        self.step("quit without saving under the limit", quit_unsaved)
+        log.close()
 
     def run(self):
         try:

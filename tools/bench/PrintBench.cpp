@@ -82,7 +82,7 @@ int main(int argc, char **argv)
   for (int i = 0; i < repetitions; ++i) {
     auto printer = PdfPrinter(pdf, dpi);
     timer.start();
-    const bool printed = CParListPrint::PrintParList(doc, *printer);
+    const bool printed = CParListPrint::PrintParList(doc, *printer) == vtx::SaveError::None;
     print.push_back(timer.nsecsElapsed() / 1e6);
     if (!printed) {
       std::fprintf(stderr, "print_bench: printing failed\n");
