@@ -343,7 +343,7 @@ void CQelDocFileImport::ApplyImport()
 {
   for (std::size_t i = 0; i < m_ImportRecords.size() && i < m_Parametri.size(); ++i) {
     ImportRecord &r = m_ImportRecords[i];
-    if (!r.selected || r.kind != IMPORT_MATCHED || !std::isfinite(r.imported) || NearlyEqual(r.imported, r.current))
+    if (r.kind != IMPORT_MATCHED || !std::isfinite(r.imported))
       continue;
     Parametri &p = m_Parametri[i];
     // A link's address was checked when it was matched; the target must
@@ -351,11 +351,15 @@ void CQelDocFileImport::ApplyImport()
     if (p.IsLink() && !(r.imported >= 0 && r.imported < MaxAddress &&
                         AcceptsLinkTarget(static_cast<int>(i), static_cast<int>(r.imported))))
       continue;
+    // The file's value is what the next write all sends, also where it
+    // equals the document's: a refresh from the board must not replace it.
+    p.SetOfflineChange(true);
+    if (!r.selected || NearlyEqual(r.imported, r.current))
+      continue;
     // The old number as a board value: a 16-bit register keeps its low 16
     // bits (an old 40000 is -25536), then the limits apply. The record keeps
     // the number read, for the report.
     p.SetRawValue(r.imported);
-    p.SetOfflineChange(true);
     SetModifiedFlag(true);
   }
   RequestParListUpdate();

@@ -49,8 +49,8 @@ public:
   explicit CQelDocFileImport(QObject *parent = nullptr);
 
   // Imports (compare false) or compares (compare true) the document file
-  // that ar reads; oldFilePath names it in the report. An import sets the
-  // changed values offline; both write the report and open it.
+  // that ar reads; oldFilePath names it in the report. An import sets every
+  // value it matched offline; both write the report and open it.
   ReportStatus ImportFile(CDocArchive &ar, bool compare, const QString &oldFilePath);
 
   // For repeatable reports: the clock of the report's date and time, and

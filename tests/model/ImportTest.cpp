@@ -173,13 +173,13 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   EXPECT_EQ(Value(SPEED_KI), 12.5);       // not a finite number: never written
   EXPECT_EQ(Value(CONTROL_MODE), 1);      // renamed in the old file
   EXPECT_EQ(Value(TRIG_LEV_NEG), -500);   // missing from the old file
-  // Changed against the board, and to be kept until sent: what the import
-  // set and the edit before it.
+  // Changed against the board: what the import set. To be kept until sent:
+  // every value the file gave, equal or not, and the edit before it.
   for (int i = 0; i < doc.GetParCount(); ++i) {
     const bool imported =
         i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP || i == TRIG_LEV_POS || i == REC_STP_DEL;
     EXPECT_EQ(doc.GetPar(i).IsChanged(), imported) << i;
-    EXPECT_EQ(doc.GetPar(i).IsOfflineChange(), imported || i == TRIG_LEV_NEG) << i;
+    EXPECT_EQ(doc.GetPar(i).IsOfflineChange(), i != CONTROL_MODE && i != SPEED_KI) << i;
   }
   EXPECT_TRUE(doc.IsModified());
   ASSERT_EQ(doc.GetUndoList().size(), 1u); // the import adds no undo records
@@ -370,8 +370,10 @@ TEST_F(Import, CompareKeepsOldValuesUndoAndModifiedFlag)
   EXPECT_EQ(Value(CURRENT_LIMIT), 260);
   EXPECT_EQ(doc.GetPar(CURRENT_LIMIT).GetValue(Parametri::SEL_OLD), 250);
   EXPECT_EQ(doc.GetPar(MAX_SPEED).GetValue(Parametri::SEL_OLD), 1500);
-  for (int i = 0; i < doc.GetParCount(); ++i)
+  for (int i = 0; i < doc.GetParCount(); ++i) {
     EXPECT_EQ(doc.GetPar(i).IsChanged(), i == CURRENT_LIMIT || i == MAX_SPEED) << i;
+    EXPECT_EQ(doc.GetPar(i).IsOfflineChange(), i == CURRENT_LIMIT || i == MAX_SPEED) << i;
+  }
   EXPECT_EQ(doc.GetUndoList().size(), 2u);
   EXPECT_FALSE(doc.IsModified());
   EXPECT_TRUE(
