@@ -452,6 +452,25 @@ TEST_F(Import, OldLinesAreMappedOnlyForKnownBlocksAndAddressesBelowTenThousand)
   }
 }
 
+// A file cut inside an item line: read to its end, the line would take
+// position 0 of its block, another item's register.
+TEST_F(Import, ACutLastLineIsSkipped)
+{
+  LoadExample();
+  QString cut = OldFile(ExampleText("demo-full.vtx"))
+                    .Edit(QStringLiteral("p21 c_diag_rec1"), QStringLiteral("=200;"), QStringLiteral("=500;"))
+                    .Text();
+  const QString last = QStringLiteral("v14 buf_length; k=-1; n=-1; s=0; b=6; p=");
+  cut.truncate(cut.indexOf(last) + last.size());
+  Run(cut, false);
+  EXPECT_EQ(Value(C_DIAG_REC1), 500); // sampling_time, not buf_length at 502
+
+  ImportIntoSmallBoard("p2 dup=7; b=1; p=1;\r"); // a lone "\r" ends no line
+  EXPECT_EQ(Value(2), 1);
+  EXPECT_TRUE(Report().contains(
+      Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QString(), QStringLiteral("Parameter not found"))));
+}
+
 TEST_F(Import, OnlyTheFirstOfTwoEqualNamesTakesTheValue)
 {
   ImportIntoSmallBoard("p0 dup=7;\r\n");
