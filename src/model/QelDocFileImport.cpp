@@ -231,6 +231,7 @@ void CQelDocFileImport::MatchPlain(int par, double x)
   r.imported = x;
   r.selected = x != r.current;
   r.kind = IMPORT_MATCHED;
+  r.note.clear(); // a bad value on an earlier line of the same name is superseded
 }
 
 // A link parameter takes an address only when its limits leave it as it is
@@ -362,12 +363,29 @@ void CQelDocFileImport::ApplyImport()
       continue;
     // The old number as a board value: a 16-bit register keeps its low 16
     // bits (an old 40000 is -25536), then the limits apply. The record keeps
-    // the number read, for the report.
+    // the number read, for the report, and notes what was stored instead.
     p.SetRawValue(r.imported);
+    if (!p.IsLink())
+      r.note = StoredNote(p, r.imported);
     SetModifiedFlag(true);
   }
   RequestParListUpdate();
   UpdateAllViews(nullptr, HINT_PAR_LIST);
+}
+
+// Empty when the parameter holds the number read; else what it holds, and
+// its limits when they changed it. The numbers are written as the report's
+// value cells write them.
+QString CQelDocFileImport::StoredNote(const Parametri &p, double read)
+{
+  const double stored = p.GetValue(Parametri::SEL_VALUE);
+  if (NearlyEqual(stored, read))
+    return {};
+  const auto text = [&p](double x) { return p.GetValueString(Parametri::SEL_GIVEN, x).trimmed(); };
+  if (p.RegisterValue(read) == stored)
+    return LoadStrFormat(IDS_IMPORT_STORED_AS, text(stored));
+  return LoadStrFormat(IDS_IMPORT_STORED_LIMITS, text(stored), text(p.GetValue(Parametri::SEL_MIN)),
+                       text(p.GetValue(Parametri::SEL_MAX)));
 }
 
 QString CQelDocFileImport::BuildReport(bool compare, const QString &oldFilePath) const
@@ -446,7 +464,7 @@ QString CQelDocFileImport::Table(int table, bool compare) const
               Styled(p.GetValueString(Parametri::SEL_GIVEN, r.current), ImportReport::STYLE_BLUE) +
               QStringLiteral("\\cell ") +
               Styled(p.GetValueString(Parametri::SEL_GIVEN, r.imported), ImportReport::STYLE_BLUE) +
-              QStringLiteral("\\cell \\row") + CrLf;
+              QStringLiteral("\\cell ") + ImportReport::EscapeText(r.note) + QStringLiteral("\\row") + CrLf;
     } else {
       if (!r.selected || r.imported == r.current || !p.IsLink())
         continue;
