@@ -239,18 +239,29 @@ void Parametri::SetRawValue(double x)
 {
   if (std::isnan(x))
     return;
+  const double board = RegisterValue(x);
+  if (IsShort())
+    SetValue16(static_cast<std::int16_t>(board));
+  else if (IsLong())
+    SetValue32(static_cast<std::int32_t>(board));
+  else
+    SetValueFloat(static_cast<float>(board));
+}
+
+double Parametri::RegisterValue(double x) const
+{
+  if (std::isnan(x))
+    return x;
   if (IsShort()) {
     // The register holds the low 16 bits of the integer (40000 is -25536);
     // an infinity is no integer and goes to the limit.
     if (std::isinf(x))
-      SetValue16(x > 0 ? INT16_MAX : INT16_MIN);
-    else
-      SetValue16(static_cast<std::int16_t>(static_cast<std::uint16_t>(SaturateToLong(std::trunc(x)))));
-  } else if (IsLong()) {
-    SetValue32(SaturateToLong(std::trunc(x)));
-  } else {
-    SetValueFloat(SaturateToFloat(x));
+      return x > 0 ? INT16_MAX : INT16_MIN;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(SaturateToLong(std::trunc(x))));
   }
+  if (IsLong())
+    return SaturateToLong(std::trunc(x));
+  return SaturateToFloat(x);
 }
 
 void Parametri::SetVarLinkValue(std::int16_t v)

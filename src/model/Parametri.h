@@ -58,6 +58,8 @@ public:
   // A raw board value, truncated to an integer: a 16-bit item keeps its low
   // 16 bits as the register would (40000 is -25536), then the limits apply.
   void SetRawValue(double x);
+  // x as SetRawValue stores it before the limits apply.
+  double RegisterValue(double x) const;
   void SetVarLinkValue(std::int16_t v);
   void SetParLinkValue(std::int16_t v);
 

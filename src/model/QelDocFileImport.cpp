@@ -125,6 +125,10 @@ void CQelDocFileImport::ReadOldFile(CDocArchive &ar)
   while (ar.ReadString(line)) {
     if (line.isEmpty())
       continue;
+    // A cut item line lacks the keys after the cut, and a position read as
+    // 0 would map another item's register to it.
+    if (QStringView(u"bplfvwy").contains(line.front()) && !ar.LastLineEnded())
+      continue;
     switch (line.front().unicode()) {
     case u'#':
       if (m_strOldHeader.isEmpty())
@@ -227,6 +231,7 @@ void CQelDocFileImport::MatchPlain(int par, double x)
   r.imported = x;
   r.selected = x != r.current;
   r.kind = IMPORT_MATCHED;
+  r.note.clear(); // a bad value on an earlier line of the same name is superseded
 }
 
 // A link parameter takes an address only when its limits leave it as it is
@@ -343,7 +348,7 @@ void CQelDocFileImport::ApplyImport()
 {
   for (std::size_t i = 0; i < m_ImportRecords.size() && i < m_Parametri.size(); ++i) {
     ImportRecord &r = m_ImportRecords[i];
-    if (!r.selected || r.kind != IMPORT_MATCHED || !std::isfinite(r.imported) || NearlyEqual(r.imported, r.current))
+    if (r.kind != IMPORT_MATCHED || !std::isfinite(r.imported))
       continue;
     Parametri &p = m_Parametri[i];
     // A link's address was checked when it was matched; the target must
@@ -351,15 +356,36 @@ void CQelDocFileImport::ApplyImport()
     if (p.IsLink() && !(r.imported >= 0 && r.imported < MaxAddress &&
                         AcceptsLinkTarget(static_cast<int>(i), static_cast<int>(r.imported))))
       continue;
+    // The file's value is what the next write all sends, also where it
+    // equals the document's: a refresh from the board must not replace it.
+    p.SetOfflineChange(true);
+    if (!r.selected || NearlyEqual(r.imported, r.current))
+      continue;
     // The old number as a board value: a 16-bit register keeps its low 16
     // bits (an old 40000 is -25536), then the limits apply. The record keeps
-    // the number read, for the report.
+    // the number read, for the report, and notes what was stored instead.
     p.SetRawValue(r.imported);
-    p.SetOfflineChange(true);
+    if (!p.IsLink())
+      r.note = StoredNote(p, r.imported);
     SetModifiedFlag(true);
   }
   RequestParListUpdate();
   UpdateAllViews(nullptr, HINT_PAR_LIST);
+}
+
+// Empty when the parameter holds the number read; else what it holds, and
+// its limits when they changed it. The numbers are written as the report's
+// value cells write them.
+QString CQelDocFileImport::StoredNote(const Parametri &p, double read)
+{
+  const double stored = p.GetValue(Parametri::SEL_VALUE);
+  if (NearlyEqual(stored, read))
+    return {};
+  const auto text = [&p](double x) { return p.GetValueString(Parametri::SEL_GIVEN, x).trimmed(); };
+  if (p.RegisterValue(read) == stored)
+    return LoadStrFormat(IDS_IMPORT_STORED_AS, text(stored));
+  return LoadStrFormat(IDS_IMPORT_STORED_LIMITS, text(stored), text(p.GetValue(Parametri::SEL_MIN)),
+                       text(p.GetValue(Parametri::SEL_MAX)));
 }
 
 QString CQelDocFileImport::BuildReport(bool compare, const QString &oldFilePath) const
@@ -438,7 +464,7 @@ QString CQelDocFileImport::Table(int table, bool compare) const
               Styled(p.GetValueString(Parametri::SEL_GIVEN, r.current), ImportReport::STYLE_BLUE) +
               QStringLiteral("\\cell ") +
               Styled(p.GetValueString(Parametri::SEL_GIVEN, r.imported), ImportReport::STYLE_BLUE) +
-              QStringLiteral("\\cell \\row") + CrLf;
+              QStringLiteral("\\cell ") + ImportReport::EscapeText(r.note) + QStringLiteral("\\row") + CrLf;
     } else {
       if (!r.selected || r.imported == r.current || !p.IsLink())
         continue;

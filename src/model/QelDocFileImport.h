@@ -31,7 +31,7 @@ public:
     double imported = 0; // old value, or for a link the new target's address
     std::int32_t kind = IMPORT_UNMATCHED;
     QString description; // links: text of the current target
-    QString note;        // links: name of the old target
+    QString note;        // links: name of the old target; values: what was stored instead
     bool selected = false;
   };
 
@@ -49,8 +49,8 @@ public:
   explicit CQelDocFileImport(QObject *parent = nullptr);
 
   // Imports (compare false) or compares (compare true) the document file
-  // that ar reads; oldFilePath names it in the report. An import sets the
-  // changed values offline; both write the report and open it.
+  // that ar reads; oldFilePath names it in the report. An import sets every
+  // value it matched offline; both write the report and open it.
   ReportStatus ImportFile(CDocArchive &ar, bool compare, const QString &oldFilePath);
 
   // For repeatable reports: the clock of the report's date and time, and
@@ -82,6 +82,7 @@ private:
   bool AcceptsLinkTarget(int par, int address) const;
   int OldLinkLine(int par, int v, bool byNumber, int *oldAddress) const;
   void MatchLink(int par, int v, bool byNumber);
+  static QString StoredNote(const Parametri &p, double read);
   QString Table(int table, bool compare) const;
   std::int16_t FindLastVarByName(const QString &name) const;
   std::int16_t FindLastParByName(const QString &name) const;

@@ -64,6 +64,7 @@ QString ExampleText(const char *name)
 enum {
   SPEED_KP = 0,
   SPEED_KI = 1,
+  CURRENT_KP = 2,
   ACC_RAMP = 4,
   PAR0 = 6,
   MAX_SPEED = 9,
@@ -138,7 +139,11 @@ protected:
 };
 
 const QString Row1 = QStringLiteral("\\b %1\\b0 \\cell %2\\cell %3\\cell \\cf2\\b %4\\b0\\cf0 \\row\r\n");
-const QString Row2 = QStringLiteral("\\b %1\\b0 \\cell \\cf2 %2\\cf0 \\cell \\cf2 %3\\cf0 \\cell \\row\r\n");
+QString Row2(const QString &name, const QString &old, const QString &imported, const QString &note = {})
+{
+  return QStringLiteral("\\b %1\\b0 \\cell \\cf2 %2\\cf0 \\cell \\cf2 %3\\cf0 \\cell %4\\row\r\n")
+      .arg(name, old, imported, note);
+}
 const QString Row3 = QStringLiteral("\\b %1\\b0 \\cell %2\\cell %3\\cell\\row\r\n");
 
 TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
@@ -149,13 +154,14 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   const QString old =
       OldFile(ExampleText("demo-full.vtx"))
           .Edit(QStringLiteral("Version"), QStringLiteral("v2.10"), QStringLiteral("v2.00"))
-          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=2000;"))
+          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=5000;"))
           .Edit(QStringLiteral("p9 max_speed"), QStringLiteral(" p=4;"), QStringLiteral(" p=6;"))
           .Edit(QStringLiteral("p16 speed_ref_par"), QStringLiteral("=204;"), QStringLiteral("=206;"))
           .Edit(QStringLiteral("p10 current_limit"), QStringLiteral("=250;"), QStringLiteral("=251;"))
           .Edit(QStringLiteral("p11 control_mode"), QStringLiteral("control_mode=1"), QStringLiteral("ctrl_mode=2"))
           .Edit(QStringLiteral("f0 speed_kp"), QStringLiteral("=0.75;"), QStringLiteral("=0.7500001;"))
           .Edit(QStringLiteral("f1 speed_ki"), QStringLiteral("=12.5;"), QStringLiteral("=inf;"))
+          .Edit(QStringLiteral("f2 current_kp"), QStringLiteral("=0.2;"), QStringLiteral("=0.1;"))
           .Edit(QStringLiteral("l4 acc_ramp"), QStringLiteral("=5000;"), QStringLiteral("=99999999;"))
           .Edit(QStringLiteral("p18 trig_lev_pos"), QStringLiteral("=1000;"), QStringLiteral("=40000;"))
           .Edit(QStringLiteral("p20 rec_stp_del"), QStringLiteral("=10;"), QStringLiteral("=1500;"))
@@ -164,7 +170,7 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
 
   EXPECT_EQ(Run(old, false), CQelDocFileImport::ReportStatus::Opened);
 
-  EXPECT_EQ(Value(MAX_SPEED), 2000); // its register moved, its name did not
+  EXPECT_EQ(Value(MAX_SPEED), 3000); // its register moved, its name did not
   EXPECT_EQ(Value(CURRENT_LIMIT), 251);
   EXPECT_EQ(Value(ACC_RAMP), 600000);     // clamped to the maximum
   EXPECT_EQ(Value(TRIG_LEV_POS), -25536); // the 16-bit register 0x9C40
@@ -173,13 +179,13 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
   EXPECT_EQ(Value(SPEED_KI), 12.5);       // not a finite number: never written
   EXPECT_EQ(Value(CONTROL_MODE), 1);      // renamed in the old file
   EXPECT_EQ(Value(TRIG_LEV_NEG), -500);   // missing from the old file
-  // Changed against the board, and to be kept until sent: what the import
-  // set and the edit before it.
+  // Changed against the board: what the import set. To be kept until sent:
+  // every value the file gave, equal or not, and the edit before it.
   for (int i = 0; i < doc.GetParCount(); ++i) {
-    const bool imported =
-        i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP || i == TRIG_LEV_POS || i == REC_STP_DEL;
+    const bool imported = i == MAX_SPEED || i == CURRENT_LIMIT || i == ACC_RAMP || i == TRIG_LEV_POS ||
+                          i == REC_STP_DEL || i == CURRENT_KP;
     EXPECT_EQ(doc.GetPar(i).IsChanged(), imported) << i;
-    EXPECT_EQ(doc.GetPar(i).IsOfflineChange(), imported || i == TRIG_LEV_NEG) << i;
+    EXPECT_EQ(doc.GetPar(i).IsOfflineChange(), i != CONTROL_MODE && i != SPEED_KI) << i;
   }
   EXPECT_TRUE(doc.IsModified());
   ASSERT_EQ(doc.GetUndoList().size(), 1u); // the import adds no undo records
@@ -213,14 +219,20 @@ TEST_F(Import, ValuesAreMatchedByNameClampedAndReported)
                QStringLiteral("Parameter not found")) +
       QStringLiteral("\\pard\\par\r\n}\\par\\par\r\n")))
       << report.toStdString();
-  // The third cell is what the old file says, not what the limits left.
+  // The third cell is what the old file says; the fourth what was stored
+  // instead, and why when the limits changed it.
   EXPECT_TRUE(report.contains(
       QStringLiteral("\\intbl\\f1\\fs20Description\\cell Old value\\cell Imported\\cell Note\\row\r\n") +
-      Row2.arg(QStringLiteral("acc_ramp"), QStringLiteral("5000"), QStringLiteral("99999999")) +
-      Row2.arg(QStringLiteral("max_speed"), QStringLiteral("1500"), QStringLiteral("2000")) +
-      Row2.arg(QStringLiteral("current_limit"), QStringLiteral("250"), QStringLiteral("251")) +
-      Row2.arg(QStringLiteral("trig_lev_pos"), QStringLiteral("1000"), QStringLiteral("-25536")) +
-      Row2.arg(QStringLiteral("rec_stp_del"), QStringLiteral("10"), QStringLiteral("1500")) +
+      Row2(QStringLiteral("current_kp"), QStringLiteral(" 0.2"), QStringLiteral(" 0.1")) +
+      Row2(QStringLiteral("acc_ramp"), QStringLiteral("5000"), QStringLiteral("99999999"),
+           QStringLiteral("stored as 600000 (limits 1 to 600000)")) +
+      Row2(QStringLiteral("max_speed"), QStringLiteral("1500"), QStringLiteral("5000"),
+           QStringLiteral("stored as 3000 (limits 0 to 3000)")) +
+      Row2(QStringLiteral("current_limit"), QStringLiteral("250"), QStringLiteral("251")) +
+      Row2(QStringLiteral("trig_lev_pos"), QStringLiteral("1000"), QStringLiteral("-25536"),
+           QStringLiteral("stored as -25536")) +
+      Row2(QStringLiteral("rec_stp_del"), QStringLiteral("10"), QStringLiteral("1500"),
+           QStringLiteral("stored as 1000 (limits 0 to 1000)")) +
       QStringLiteral("\\pard\\par\r\n}")))
       << report.toStdString();
   EXPECT_TRUE(report.endsWith(QStringLiteral("\\b Imported connections:\\b0 \\par\\par\r\n\\tab Empty list.\\par\r\n"
@@ -370,12 +382,13 @@ TEST_F(Import, CompareKeepsOldValuesUndoAndModifiedFlag)
   EXPECT_EQ(Value(CURRENT_LIMIT), 260);
   EXPECT_EQ(doc.GetPar(CURRENT_LIMIT).GetValue(Parametri::SEL_OLD), 250);
   EXPECT_EQ(doc.GetPar(MAX_SPEED).GetValue(Parametri::SEL_OLD), 1500);
-  for (int i = 0; i < doc.GetParCount(); ++i)
+  for (int i = 0; i < doc.GetParCount(); ++i) {
     EXPECT_EQ(doc.GetPar(i).IsChanged(), i == CURRENT_LIMIT || i == MAX_SPEED) << i;
+    EXPECT_EQ(doc.GetPar(i).IsOfflineChange(), i == CURRENT_LIMIT || i == MAX_SPEED) << i;
+  }
   EXPECT_EQ(doc.GetUndoList().size(), 2u);
   EXPECT_FALSE(doc.IsModified());
-  EXPECT_TRUE(
-      Report().contains(Row2.arg(QStringLiteral("current_limit"), QStringLiteral("260"), QStringLiteral("251"))));
+  EXPECT_TRUE(Report().contains(Row2(QStringLiteral("current_limit"), QStringLiteral("260"), QStringLiteral("251"))));
 }
 
 // A "#Norv tembrano v1.0" file numbers link targets within their storage kind.
@@ -448,6 +461,25 @@ TEST_F(Import, OldLinesAreMappedOnlyForKnownBlocksAndAddressesBelowTenThousand)
         Report().contains(QStringLiteral("\\b vlink\\b0 \\cell x\\cell \\cell \\cf2\\b Invalid link to variable")),
         !mapped);
   }
+}
+
+// A file cut inside an item line: read to its end, the line would take
+// position 0 of its block, another item's register.
+TEST_F(Import, ACutLastLineIsSkipped)
+{
+  LoadExample();
+  QString cut = OldFile(ExampleText("demo-full.vtx"))
+                    .Edit(QStringLiteral("p21 c_diag_rec1"), QStringLiteral("=200;"), QStringLiteral("=500;"))
+                    .Text();
+  const QString last = QStringLiteral("v14 buf_length; k=-1; n=-1; s=0; b=6; p=");
+  cut.truncate(cut.indexOf(last) + last.size());
+  Run(cut, false);
+  EXPECT_EQ(Value(C_DIAG_REC1), 500); // sampling_time, not buf_length at 502
+
+  ImportIntoSmallBoard("p2 dup=7; b=1; p=1;\r"); // a lone "\r" ends no line
+  EXPECT_EQ(Value(2), 1);
+  EXPECT_TRUE(Report().contains(
+      Row1.arg(QStringLiteral("dup"), QStringLiteral("1"), QString(), QStringLiteral("Parameter not found"))));
 }
 
 TEST_F(Import, OnlyTheFirstOfTwoEqualNamesTakesTheValue)
@@ -573,7 +605,7 @@ TEST_F(Import, UnrtfReadsEveryCell)
   LoadExample();
   const QString old =
       OldFile(MovedLinksFile())
-          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=2000;"))
+          .Edit(QStringLiteral("p9 max_speed"), QStringLiteral("=1500;"), QStringLiteral("=5000;"))
           .Edit(QStringLiteral("p11 control_mode"), QStringLiteral("control_mode"), QStringLiteral("modo"))
           .Text();
   doc.SetPathName(QStringLiteral("/boards/{new} \u00e0.vtx"));
@@ -600,7 +632,8 @@ TEST_F(Import, UnrtfReadsEveryCell)
       QStringLiteral("Invalid link to variable"),
       QStringLiteral("max_speed"),
       QStringLiteral("1500"),
-      QStringLiteral("2000"),
+      QStringLiteral("5000"),
+      QStringLiteral("stored as 3000 (limits 0 to 3000)"),
       QStringLiteral("c_diag_rec4"),
       QStringLiteral("analog_in1 (modbus=108)"),
       QStringLiteral("pos_actual_HI (modbus=103)"),
