@@ -76,6 +76,15 @@ void CChildConn::Queue(CRequestPacket *&pkt, bool head)
   pkt = nullptr;
 }
 
+void CChildConn::QueueAll(std::vector<CRequestPacket *> &pkts)
+{
+  if (m_pSink)
+    m_pSink->AddRequests(pkts);
+  for (CRequestPacket *p : pkts)
+    delete p; // none once the queue took them
+  pkts.clear();
+}
+
 void CChildConn::SetStatus(const QString &text)
 {
   if (!m_pDoc)

@@ -162,7 +162,7 @@ private:
     bool kTable = false; // a read all's K-table answer is still to come
     bool broken = false; // a block could not be made: the run ends silently
     int queued = 0;      // blocks sent
-    std::vector<std::uint16_t> steps;
+    std::vector<std::uint16_t> steps{};
   };
 
   // A packet for this board (answer window, slave address), or null.
@@ -171,6 +171,8 @@ private:
   // The message box of a packet that could not be made.
   void NoMemory();
   void Queue(CRequestPacket *&pkt, bool head = false);
+  // At the tail, all at once; the list is emptied.
+  void QueueAll(std::vector<CRequestPacket *> &pkts);
   void SetStatus(const QString &text);
   void ReadAllFailed();
   void FinishReadAll();

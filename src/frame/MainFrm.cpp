@@ -336,6 +336,17 @@ void CMainFrame::AddHeadRequest(CRequestPacket *&packet)
   packet = nullptr;
 }
 
+void CMainFrame::AddRequests(std::vector<CRequestPacket *> &packets)
+{
+  if (m_pSink)
+    m_pSink->AddRequests(packets);
+  else if (m_pSerManager)
+    m_pSerManager->AddRequests(packets);
+  for (CRequestPacket *p : packets)
+    delete p;
+  packets.clear();
+}
+
 void CMainFrame::CancelRequests(WindowId window, std::uint16_t kind)
 {
   if (m_pSink)

@@ -77,6 +77,7 @@ public:
   QString GetInitializeLanguage() const override;
   void AddRequest(CRequestPacket *&packet) override;
   void AddHeadRequest(CRequestPacket *&packet) override;
+  void AddRequests(std::vector<CRequestPacket *> &packets) override;
   void CancelRequests(WindowId window, std::uint16_t kind) override;
   int IsActive() const override;
   int GetReqPktListSize() const override;

@@ -3,6 +3,7 @@
 #include "platform/WindowId.h"
 
 #include <cstdint>
+#include <vector>
 
 struct CRequestPacket;
 
@@ -14,6 +15,10 @@ public:
   // Ownership passes: the pointer becomes null. A null pointer is ignored.
   virtual void AddRequest(CRequestPacket *&packet) = 0;
   virtual void AddHeadRequest(CRequestPacket *&packet) = 0;
+  // Queues the packets at the tail in their order, all at once: the link
+  // never sends part of them before the rest wait. Ownership passes: the
+  // list is emptied.
+  virtual void AddRequests(std::vector<CRequestPacket *> &packets) = 0;
   // Nonzero while the link is active.
   virtual int IsActive() const = 0;
   // Requests waiting to be sent.

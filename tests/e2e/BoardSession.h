@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -46,6 +47,12 @@ public:
   {
     m_outstanding += packet != nullptr;
     m_manager->AddHeadRequest(packet);
+  }
+  void AddRequests(std::vector<CRequestPacket *> &packets) override
+  {
+    m_outstanding += static_cast<int>(
+        std::count_if(packets.begin(), packets.end(), [](const CRequestPacket *p) { return p != nullptr; }));
+    m_manager->AddRequests(packets);
   }
   int IsActive() const override { return m_manager->IsActive(); }
   int GetReqPktListSize() const override { return m_manager->GetReqPktListSize(); }

@@ -32,6 +32,12 @@ public:
       queue.emplace(queue.begin(), packet);
     packet = nullptr;
   }
+  void AddRequests(std::vector<CRequestPacket *> &packets) override
+  {
+    for (CRequestPacket *&p : packets)
+      AddRequest(p);
+    packets.clear();
+  }
   int IsActive() const override { return active; }
   int GetReqPktListSize() const override { return waiting >= 0 ? waiting : static_cast<int>(queue.size()); }
 

@@ -738,6 +738,12 @@ TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
   public:
     void AddRequest(CRequestPacket *&packet) override { queue.emplace_back(std::exchange(packet, nullptr)); }
     void AddHeadRequest(CRequestPacket *&packet) override { AddRequest(packet); }
+    void AddRequests(std::vector<CRequestPacket *> &packets) override
+    {
+      for (CRequestPacket *&p : packets)
+        AddRequest(p);
+      packets.clear();
+    }
     int IsActive() const override { return 1; }
     int GetReqPktListSize() const override { return static_cast<int>(queue.size()); }
     std::vector<std::unique_ptr<CRequestPacket>> queue;
