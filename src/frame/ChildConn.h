@@ -44,6 +44,7 @@ public:
 
   // ---- the board window's calls -------------------------------------------
   int GoOffline() override;
+  int GoOfflineSilently() override;
   int GoOnline() override;
   int QueryState() const override;
   void Poll() override;
@@ -67,8 +68,13 @@ public:
   void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------
+  // Whether going offline tells of a write all it stops.
+  enum class StopNotice { Box, None };
   void RequestGoOnline();
-  void RequestGoOffline();
+  void RequestGoOffline(StopNotice notice = StopNotice::Box);
+  // Close and Quit ask before they stop a running write all; true when none
+  // runs or the user agreed.
+  bool AskStopWriteAll();
   void OnOnLine();
   int GetReadState() const override { return m_nReadState; }
   int GetCmdState() const override { return m_nCmdState; }
@@ -175,6 +181,11 @@ private:
   void QueueAll(std::vector<CRequestPacket *> &pkts);
   void SetStatus(const QString &text);
   void ReadAllFailed();
+  // The oldest write all with blocks unanswered, or the end.
+  std::deque<BlockRun>::const_iterator RunningWriteAll() const;
+  // Takes every request of this window off the queue; the box text of the
+  // write all that ends, empty when none ran.
+  QString StopWriteAll();
   void FinishReadAll();
   // One block of a read all or write all answered; true when that ended the
   // newest run of its kind whole.

@@ -355,6 +355,13 @@ void CMainFrame::CancelRequests(WindowId window, std::uint16_t kind)
     m_pSerManager->CancelRequests(window, kind);
 }
 
+std::vector<std::uint16_t> CMainFrame::RemoveRequests(WindowId window)
+{
+  if (m_pSink)
+    return m_pSink->RemoveRequests(window);
+  return m_pSerManager ? m_pSerManager->RemoveRequests(window) : std::vector<std::uint16_t>{};
+}
+
 int CMainFrame::IsActive() const
 {
   if (m_pSink)
@@ -609,9 +616,14 @@ void CMainFrame::OnLanguage(int id)
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+  if (!AskStopEveryWriteAll()) {
+    event->ignore(); // No at one question keeps every window online
+    return;
+  }
+  // The questions took the place of the boxes.
   for (WindowId child : ChildrenCopy())
     if (IBoardWindow *board = Child(child))
-      board->GoOffline();
+      board->GoOfflineSilently();
   if (!AskEveryDocument()) {
     event->ignore(); // Cancel at one question keeps every window
     return;
@@ -624,12 +636,28 @@ void CMainFrame::closeEvent(QCloseEvent *event)
   QMainWindow::closeEvent(event);
 }
 
-bool CMainFrame::AskEveryDocument()
+std::vector<QPointer<CChildFrame>> CMainFrame::ChildFrames() const
 {
   std::vector<QPointer<CChildFrame>> frames;
   for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
     if (auto *child = qobject_cast<CChildFrame *>(w))
       frames.emplace_back(child);
+  return frames;
+}
+
+bool CMainFrame::AskStopEveryWriteAll()
+{
+  // Every question before anything stops: each box lets the others' answers
+  // come in, and a window may close meanwhile.
+  for (const QPointer<CChildFrame> &child : ChildFrames())
+    if (child && !child->AskStopWriteAll())
+      return false;
+  return true;
+}
+
+bool CMainFrame::AskEveryDocument()
+{
+  const std::vector<QPointer<CChildFrame>> frames = ChildFrames();
   for (const QPointer<CChildFrame> &child : frames)
     if (child && !child->SaveModified())
       return false;

@@ -79,6 +79,7 @@ public:
   void AddHeadRequest(CRequestPacket *&packet) override;
   void AddRequests(std::vector<CRequestPacket *> &packets) override;
   void CancelRequests(WindowId window, std::uint16_t kind) override;
+  std::vector<std::uint16_t> RemoveRequests(WindowId window) override;
   int IsActive() const override;
   int GetReqPktListSize() const override;
 
@@ -259,6 +260,9 @@ private:
   void CreateWinCmd();
   void StartTimer(bool start);
   void OnSubWindowActivated(QMdiSubWindow *window);
+  std::vector<QPointer<CChildFrame>> ChildFrames() const;
+  // Asks about every running write all before any stops; false on a No.
+  bool AskStopEveryWriteAll();
   // Asks every modified document before any window closes; false on Cancel.
   bool AskEveryDocument();
   // Places the whole window (frame included) on that screen rectangle.

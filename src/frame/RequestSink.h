@@ -25,9 +25,8 @@ public:
   virtual int GetReqPktListSize() const = 0;
   // Drops that window's requests of that kind, the one being sent included
   // (from its next exchange on); none of them is answered.
-  virtual void CancelRequests(WindowId window, std::uint16_t kind)
-  {
-    (void)window;
-    (void)kind;
-  }
+  virtual void CancelRequests(WindowId window, std::uint16_t kind) = 0;
+  // The same for every kind of that window; returns the steps of the
+  // write-all blocks dropped while they waited.
+  virtual std::vector<std::uint16_t> RemoveRequests(WindowId window) = 0;
 };

@@ -127,6 +127,19 @@ void CGenericServer::CancelRequests(WindowId window, uint16_t kind)
     m_currentCancelled = true;
 }
 
+std::vector<uint16_t> CGenericServer::RemoveRequests(WindowId window)
+{
+  std::vector<uint16_t> steps;
+  std::lock_guard lock(m_lock);
+  for (const CRequestPacket *p : m_requests)
+    if (p->hWnd == window && p->message == REQ_WRITE_BLOCK && p->PktType.par.step != 0)
+      steps.push_back(p->PktType.par.step);
+  EraseRequestsLocked([window](const CRequestPacket *p) { return p->hWnd == window; });
+  if (m_current && m_currentWindow == window)
+    m_currentCancelled = true;
+  return steps;
+}
+
 bool CGenericServer::CurrentCancelled() const
 {
   std::lock_guard lock(m_lock);

@@ -38,6 +38,9 @@ public:
   // performed, if it is one of them, stops before its next exchange and its
   // packet is freed unanswered.
   void CancelRequests(WindowId window, uint16_t kind);
+  // The same for every kind of that window; returns the steps of the
+  // write-all blocks it deleted while they waited.
+  std::vector<uint16_t> RemoveRequests(WindowId window);
 
   // The oldest answer, owned by the caller from now on; null when none.
   CRequestPacket *GetAnsware();

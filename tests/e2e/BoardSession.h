@@ -56,6 +56,9 @@ public:
   }
   int IsActive() const override { return m_manager->IsActive(); }
   int GetReqPktListSize() const override { return m_manager->GetReqPktListSize(); }
+  // Outstanding() counts answers: nothing may go unanswered here.
+  void CancelRequests(WindowId, std::uint16_t) override {}
+  std::vector<std::uint16_t> RemoveRequests(WindowId) override { return {}; }
 
   // Requests queued whose answers have not been handled yet.
   int Outstanding() const { return m_outstanding; }

@@ -746,6 +746,8 @@ TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
     }
     int IsActive() const override { return 1; }
     int GetReqPktListSize() const override { return static_cast<int>(queue.size()); }
+    void CancelRequests(WindowId, std::uint16_t) override {}
+    std::vector<std::uint16_t> RemoveRequests(WindowId) override { return {}; }
     std::vector<std::unique_ptr<CRequestPacket>> queue;
   } sink;
   class ListConn : public CChildConn, public IConnHooks {
