@@ -180,7 +180,8 @@ void CAnswerRouter::NotifyAnswerError(CRequestPacket &packet, bool activeChild)
   IBoardWindow *board = m_boards.Child(packet.hWnd);
   // Going offline forgets what the board was doing: ask first.
   const QString cutShort = board ? board->CutShortText(packet) : QString();
-  const int was = board ? board->GoOffline() : 0;
+  // The failure's own box tells of a write all it ends.
+  const int was = board ? board->GoOfflineSilently() : 0;
   if (was != 0 && packet.error != kErrorQuiet)
     ShowAnswerText(packet, activeChild);
   // After going offline, so the polls its event loop runs leave this board alone.

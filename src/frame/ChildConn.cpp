@@ -7,6 +7,7 @@
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
 #include "modbus/SerCodes.h"
+#include "platform/Prompter.h"
 #include "platform/StringIds.h"
 
 #include <algorithm>
@@ -74,6 +75,15 @@ void CChildConn::Queue(CRequestPacket *&pkt, bool head)
     m_pSink->AddRequest(pkt);
   delete pkt; // null once the queue took it
   pkt = nullptr;
+}
+
+void CChildConn::QueueAll(std::vector<CRequestPacket *> &pkts)
+{
+  if (m_pSink)
+    m_pSink->AddRequests(pkts);
+  for (CRequestPacket *p : pkts)
+    delete p; // none once the queue took them
+  pkts.clear();
 }
 
 void CChildConn::SetStatus(const QString &text)
@@ -166,10 +176,13 @@ void CChildConn::RequestGoOnline()
   SetStateIcon(StateIconId());
 }
 
-void CChildConn::RequestGoOffline()
+void CChildConn::RequestGoOffline(StopNotice notice)
 {
   if (!m_pDoc)
     return;
+  // Queued behind what the window asked before, the go-offline would wait
+  // for every block of a write all: nothing of this window goes out after it.
+  const QString stopped = StopWriteAll();
   m_pDoc->MarkOffline();
   m_pDoc->ClearTraceReadPending();
   m_pDoc->SetWinCmdValue(0);
@@ -191,6 +204,49 @@ void CChildConn::RequestGoOffline()
   auto *pkt = NewPacket(REQ_GO_OFFLINE);
   Queue(pkt);
   SetStateIcon(StateIconId());
+  // Once offline: the answers routed while the box is open find the board so.
+  if (!stopped.isEmpty() && notice == StopNotice::Box)
+    Prompter::Instance().MessageBox(stopped, LoadStr(IDS_GENERATOR), MB_OK | MB_ICONWARNING);
+}
+
+std::deque<CChildConn::BlockRun>::const_iterator CChildConn::RunningWriteAll() const
+{
+  return std::find_if(m_runs.begin(), m_runs.end(), [](const BlockRun &r) { return r.write && !r.steps.empty(); });
+}
+
+QString CChildConn::StopWriteAll()
+{
+  const std::vector<std::uint16_t> dropped =
+      m_pSink ? m_pSink->RemoveRequests(m_hWndAnswer) : std::vector<std::uint16_t>{};
+  const auto run = RunningWriteAll();
+  if (run == m_runs.end())
+    return {};
+  // The queue holds the runs' blocks in the order they were built, so the
+  // dropped ones are the newest: those of later runs first.
+  int later = 0;
+  for (auto r = std::next(run); r != m_runs.end(); ++r)
+    if (r->write)
+      later += static_cast<int>(r->steps.size());
+  const int waiting = static_cast<int>(run->steps.size());
+  const int droppedHere = std::clamp(static_cast<int>(dropped.size()) - later, 0, waiting);
+  // Sent and neither answered nor dropped: on the line, or answered on the
+  // way back here.
+  const int unconfirmed = waiting - droppedHere;
+  QStringList lines = LoadStr(IDS_WRITE_ALL_STOPPED).split(u'\n');
+  if (unconfirmed == 0 && lines.size() > 2)
+    lines.removeAt(1);
+  return vtx::Format(lines.join(u'\n'), run->queued - waiting, run->queued, unconfirmed);
+}
+
+bool CChildConn::AskStopWriteAll()
+{
+  const auto run = RunningWriteAll();
+  if (!m_pDoc || run == m_runs.end())
+    return true;
+  const int confirmed = run->queued - static_cast<int>(run->steps.size());
+  const QString question = LoadStrFormat(IDS_ASK_STOP_WRITE_ALL, m_pDoc->GetTitle(),
+                                         static_cast<int>(m_pDoc->GetSlaveAddress()), confirmed, run->queued);
+  return Prompter::Instance().MessageBox(question, QString(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 QString CChildConn::CutShortText(const CRequestPacket &failed) const
@@ -205,7 +261,7 @@ QString CChildConn::CutShortText(const CRequestPacket &failed) const
   });
   const bool ownBlock = run != m_runs.end();
   if (!ownBlock)
-    run = std::find_if(m_runs.begin(), m_runs.end(), [](const BlockRun &r) { return r.write && !r.steps.empty(); });
+    run = RunningWriteAll();
   if (run == m_runs.end())
     return {};
   const int confirmed = run->queued - static_cast<int>(run->steps.size());
@@ -228,8 +284,9 @@ void CChildConn::OnOnLine()
   if (ConnectionBits() == 0) {
     RequestGoOnline();
   } else {
+    // Shown at once, ahead of the box of a write all it stops.
+    SetStatus(LoadStr(IDS_OFFLINE));
     RequestGoOffline();
-    m_pDoc->SetStatusText(LoadStr(IDS_OFFLINE));
   }
   RecolorParList();
   InvalidateVarList(-1);
@@ -243,6 +300,15 @@ int CChildConn::GoOffline()
     return 0;
   const int bits = ConnectionBits();
   RequestGoOffline();
+  return bits;
+}
+
+int CChildConn::GoOfflineSilently()
+{
+  if (!m_pDoc)
+    return 0;
+  const int bits = ConnectionBits();
+  RequestGoOffline(StopNotice::None);
   return bits;
 }
 

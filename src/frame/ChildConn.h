@@ -44,6 +44,7 @@ public:
 
   // ---- the board window's calls -------------------------------------------
   int GoOffline() override;
+  int GoOfflineSilently() override;
   int GoOnline() override;
   int QueryState() const override;
   void Poll() override;
@@ -68,8 +69,13 @@ public:
   void NotifyMainFrame() override { m_pHooks->NotifyMainFrame(); }
 
   // ---- states ------------------------------------------------------------
+  // Whether going offline tells of a write all it stops.
+  enum class StopNotice { Box, None };
   void RequestGoOnline();
-  void RequestGoOffline();
+  void RequestGoOffline(StopNotice notice = StopNotice::Box);
+  // Close and Quit ask before they stop a running write all; true when none
+  // runs or the user agreed.
+  bool AskStopWriteAll();
   void OnOnLine();
   int GetReadState() const override { return m_nReadState; }
   int GetCmdState() const override { return m_nCmdState; }
@@ -163,7 +169,7 @@ private:
     bool kTable = false; // a read all's K-table answer is still to come
     bool broken = false; // a block could not be made: the run ends silently
     int queued = 0;      // blocks sent
-    std::vector<std::uint16_t> steps;
+    std::vector<std::uint16_t> steps{};
   };
 
   // A packet for this board (answer window, slave address), or null.
@@ -172,8 +178,15 @@ private:
   // The message box of a packet that could not be made.
   void NoMemory();
   void Queue(CRequestPacket *&pkt, bool head = false);
+  // At the tail, all at once; the list is emptied.
+  void QueueAll(std::vector<CRequestPacket *> &pkts);
   void SetStatus(const QString &text);
   void ReadAllFailed();
+  // The oldest write all with blocks unanswered, or the end.
+  std::deque<BlockRun>::const_iterator RunningWriteAll() const;
+  // Takes every request of this window off the queue; the box text of the
+  // write all that ends, empty when none ran.
+  QString StopWriteAll();
   void FinishReadAll();
   // One block of a read all or write all answered; true when that ended the
   // newest run of its kind whole.

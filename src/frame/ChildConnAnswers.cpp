@@ -79,9 +79,9 @@ std::span<const std::uint16_t> CChildConn::AnsweredWords(const CRequestPacket &p
 void CChildConn::ShortAnswer(const CRequestPacket &pkt, int expected)
 {
   qCWarning(lcFrame, "short answer: kind %d, %d of %d registers", pkt.message, int(pkt.wAnsData.size()), expected);
-  const QString text = LoadStrFormat(IDS_SHORT_ANSWER, int(pkt.wAnsData.size()), expected);
+  // Shown before going offline, ahead of the box of a write all it stops.
+  SetStatus(LoadStrFormat(IDS_SHORT_ANSWER, int(pkt.wAnsData.size()), expected));
   RequestGoOffline();
-  SetStatus(text);
 }
 
 void CChildConn::ProcessAnswer(const CRequestPacket &pkt)

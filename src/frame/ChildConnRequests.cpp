@@ -98,26 +98,31 @@ void CChildConn::ReadAllParameters()
     ReadAllFailed();
     return;
   }
-  Queue(kTable);
+  // Handed over whole, as the write all's blocks.
+  std::vector<CRequestPacket *> packets{kTable};
   ++m_nStep;
-  m_runs.push_back({false, true, false, 0, {}});
+  m_runs.push_back({.kTable = true});
+  BlockRun &readAll = m_runs.back();
 
   for (const blockplan::Run &run : blockplan::ReadAllRuns(ParameterCells(doc))) {
     auto *pkt = NewPacket(REQ_READ_BLOCK);
     if (!pkt) {
-      m_runs.back().broken = true;
-      ReadAllFailed();
-      return;
+      readAll.broken = true;
+      break;
     }
     pkt->PktType.par.first_par = static_cast<std::uint16_t>(run.first);
     pkt->PktType.par.num_par = static_cast<std::uint16_t>(run.count);
     pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep);
     pkt->wData.assign(pkt->PktType.par.num_par, 0);
     qCDebug(lcFrame, "READALL PAR: step=%02d start=%04d len=%04d", m_nStep, run.first, run.count);
-    m_runs.back().steps.push_back(pkt->PktType.par.step);
-    Queue(pkt);
+    readAll.steps.push_back(pkt->PktType.par.step);
+    packets.push_back(pkt);
     ++m_nStep;
   }
+  const bool broken = readAll.broken;
+  QueueAll(packets);
+  if (broken)
+    ReadAllFailed();
   // With no block queued the K-table answer ends the read all.
 }
 
@@ -135,20 +140,21 @@ void CChildConn::WriteAllParameters()
   CQelDoc &doc = *m_pDoc;
   m_nStep = 1;
   SetStatus(LoadStr(IDS_WRITE_ALL_PARAM));
-  m_runs.push_back({true, false, false, 0, {}});
+  m_runs.push_back({.write = true});
+  BlockRun &writeAll = m_runs.back();
 
   // par0 keeps the last command sent: nothing is written on its register,
   // whichever parameter a description also placed there.
   const int commandPar = GetCommandParIndex();
   const int commandAddress = commandPar >= 0 ? doc.GetPar(commandPar).GetAddress() : -1;
+  // Every block is built before any goes out: a failed block then finds all
+  // those after it still waiting, and they are dropped with it.
+  std::vector<CRequestPacket *> blocks;
   for (const blockplan::Run &run : blockplan::WriteAllRuns(ParameterCells(doc), commandAddress)) {
     auto *pkt = NewPacket(REQ_WRITE_BLOCK);
     if (!pkt) {
-      PacketFactory::SayNoMemory();
-      m_runs.back().broken = true;
-      if (m_runs.back().steps.empty())
-        m_runs.pop_back();
-      return;
+      writeAll.broken = true;
+      break;
     }
     pkt->PktType.par.first_par = static_cast<std::uint16_t>(run.first);
     pkt->PktType.par.step = static_cast<std::uint16_t>(m_nStep++);
@@ -156,13 +162,21 @@ void CChildConn::WriteAllParameters()
     pkt->PktType.par.num_par = static_cast<std::uint16_t>(pkt->wData.size());
     qCDebug(lcFrame, "WRITEALL PAR: step=%02d start=%04d len=%04d", pkt->PktType.par.step, pkt->PktType.par.first_par,
             pkt->PktType.par.num_par);
-    m_runs.back().steps.push_back(pkt->PktType.par.step);
-    ++m_runs.back().queued;
-    Queue(pkt);
+    writeAll.steps.push_back(pkt->PktType.par.step);
+    ++writeAll.queued;
+    blocks.push_back(pkt);
   }
-  if (m_runs.back().steps.empty()) {
-    // No parameter: nothing to wait for.
-    m_runs.pop_back();
+  const bool broken = writeAll.broken;
+  const bool none = writeAll.steps.empty();
+  if (none)
+    m_runs.pop_back(); // nothing to wait for
+  QueueAll(blocks);
+  if (broken) {
+    PacketFactory::SayNoMemory();
+    return;
+  }
+  if (none) {
+    // No parameter.
     m_nStep = 0;
     SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
   }

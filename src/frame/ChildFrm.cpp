@@ -360,8 +360,15 @@ bool CChildFrame::SaveModified()
 
 void CChildFrame::closeEvent(QCloseEvent *event)
 {
-  // Offline first: a window kept open by Cancel stays offline.
-  RequestGoOffline();
+  // A running write all stops only when the user agrees; No keeps the
+  // window, online, and the write all going.
+  if (!AskStopWriteAll()) {
+    event->ignore();
+    return;
+  }
+  // Offline first: a window kept open by Cancel stays offline. The question
+  // took the place of the box.
+  RequestGoOffline(StopNotice::None);
   UpdateWinCmdText();
   if (m_pParSplitter && m_pParSplitter->IsPaneHidden(0))
     m_pParSplitter->TogglePane(0);

@@ -336,12 +336,30 @@ void CMainFrame::AddHeadRequest(CRequestPacket *&packet)
   packet = nullptr;
 }
 
+void CMainFrame::AddRequests(std::vector<CRequestPacket *> &packets)
+{
+  if (m_pSink)
+    m_pSink->AddRequests(packets);
+  else if (m_pSerManager)
+    m_pSerManager->AddRequests(packets);
+  for (CRequestPacket *p : packets)
+    delete p;
+  packets.clear();
+}
+
 void CMainFrame::CancelRequests(WindowId window, std::uint16_t kind)
 {
   if (m_pSink)
     m_pSink->CancelRequests(window, kind);
   else if (m_pSerManager)
     m_pSerManager->CancelRequests(window, kind);
+}
+
+std::vector<std::uint16_t> CMainFrame::RemoveRequests(WindowId window)
+{
+  if (m_pSink)
+    return m_pSink->RemoveRequests(window);
+  return m_pSerManager ? m_pSerManager->RemoveRequests(window) : std::vector<std::uint16_t>{};
 }
 
 int CMainFrame::IsActive() const
@@ -611,9 +629,14 @@ void CMainFrame::OnLanguage(int id)
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+  if (!AskStopEveryWriteAll()) {
+    event->ignore(); // No at one question keeps every window online
+    return;
+  }
+  // The questions took the place of the boxes.
   for (WindowId child : ChildrenCopy())
     if (IBoardWindow *board = Child(child))
-      board->GoOffline();
+      board->GoOfflineSilently();
   if (!AskEveryDocument()) {
     event->ignore(); // Cancel at one question keeps every window
     return;
@@ -626,12 +649,28 @@ void CMainFrame::closeEvent(QCloseEvent *event)
   QMainWindow::closeEvent(event);
 }
 
-bool CMainFrame::AskEveryDocument()
+std::vector<QPointer<CChildFrame>> CMainFrame::ChildFrames() const
 {
   std::vector<QPointer<CChildFrame>> frames;
   for (QMdiSubWindow *w : m_pMdiArea->subWindowList())
     if (auto *child = qobject_cast<CChildFrame *>(w))
       frames.emplace_back(child);
+  return frames;
+}
+
+bool CMainFrame::AskStopEveryWriteAll()
+{
+  // Every question before anything stops: each box lets the others' answers
+  // come in, and a window may close meanwhile.
+  for (const QPointer<CChildFrame> &child : ChildFrames())
+    if (child && !child->AskStopWriteAll())
+      return false;
+  return true;
+}
+
+bool CMainFrame::AskEveryDocument()
+{
+  const std::vector<QPointer<CChildFrame>> frames = ChildFrames();
   for (const QPointer<CChildFrame> &child : frames)
     if (child && !child->SaveModified())
       return false;

@@ -77,7 +77,9 @@ public:
   QString GetInitializeLanguage() const override;
   void AddRequest(CRequestPacket *&packet) override;
   void AddHeadRequest(CRequestPacket *&packet) override;
+  void AddRequests(std::vector<CRequestPacket *> &packets) override;
   void CancelRequests(WindowId window, std::uint16_t kind) override;
+  std::vector<std::uint16_t> RemoveRequests(WindowId window) override;
   int IsActive() const override;
   int GetReqPktListSize() const override;
 
@@ -266,6 +268,9 @@ private:
   void CreateWinCmd();
   void StartTimer(bool start);
   void OnSubWindowActivated(QMdiSubWindow *window);
+  std::vector<QPointer<CChildFrame>> ChildFrames() const;
+  // Asks about every running write all before any stops; false on a No.
+  bool AskStopEveryWriteAll();
   // Asks every modified document before any window closes; false on Cancel.
   bool AskEveryDocument();
   // Places the whole window (frame included) on that screen rectangle.

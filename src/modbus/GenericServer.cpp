@@ -4,6 +4,7 @@
 #include "SerCodes.h"
 
 #include <algorithm>
+#include <utility>
 
 CGenericServer::CGenericServer(WindowId frame) : m_frame(frame) {}
 
@@ -34,17 +35,36 @@ void CGenericServer::Queue(CRequestPacket *&pkt, bool head)
   pkt = nullptr;
   {
     std::lock_guard lock(m_lock);
-    if (owned->message == REQ_IDLE && std::any_of(m_requests.begin(), m_requests.end(),
-                                                  [](const CRequestPacket *p) { return p->message == REQ_IDLE; })) {
-      delete owned;
-      return;
-    }
-    if (head)
-      m_requests.push_front(owned);
-    else
-      m_requests.push_back(owned);
+    QueueLocked(owned, head);
   }
   SetWorkEvent();
+}
+
+void CGenericServer::AddRequests(std::vector<CRequestPacket *> &pkts)
+{
+  std::vector<CRequestPacket *> owned = std::exchange(pkts, {});
+  std::erase(owned, nullptr);
+  if (owned.empty())
+    return;
+  {
+    std::lock_guard lock(m_lock);
+    for (CRequestPacket *p : owned)
+      QueueLocked(p, false);
+  }
+  SetWorkEvent();
+}
+
+void CGenericServer::QueueLocked(CRequestPacket *owned, bool head)
+{
+  if (owned->message == REQ_IDLE && std::any_of(m_requests.begin(), m_requests.end(),
+                                                [](const CRequestPacket *p) { return p->message == REQ_IDLE; })) {
+    delete owned;
+    return;
+  }
+  if (head)
+    m_requests.push_front(owned);
+  else
+    m_requests.push_back(owned);
 }
 
 CRequestPacket *CGenericServer::GetAnsware()
@@ -105,6 +125,19 @@ void CGenericServer::CancelRequests(WindowId window, uint16_t kind)
   EraseRequestsLocked([window, kind](const CRequestPacket *p) { return p->hWnd == window && p->message == kind; });
   if (m_current && m_currentWindow == window && m_currentKind == kind)
     m_currentCancelled = true;
+}
+
+std::vector<uint16_t> CGenericServer::RemoveRequests(WindowId window)
+{
+  std::vector<uint16_t> steps;
+  std::lock_guard lock(m_lock);
+  for (const CRequestPacket *p : m_requests)
+    if (p->hWnd == window && p->message == REQ_WRITE_BLOCK && p->PktType.par.step != 0)
+      steps.push_back(p->PktType.par.step);
+  EraseRequestsLocked([window](const CRequestPacket *p) { return p->hWnd == window; });
+  if (m_current && m_currentWindow == window)
+    m_currentCancelled = true;
+  return steps;
 }
 
 bool CGenericServer::CurrentCancelled() const

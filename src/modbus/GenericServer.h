@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 struct CRequestPacket;
 
@@ -28,11 +29,18 @@ public:
   // while another idle request is still waiting.
   void AddRequest(CRequestPacket *&pkt);
   void AddHeadRequest(CRequestPacket *&pkt);
+  // Queues the packets at the tail in their order under one lock with one
+  // wake-up, so a failure of any of them finds every later one waiting.
+  // Ownership passes: the list is emptied.
+  void AddRequests(std::vector<CRequestPacket *> &pkts);
 
   // Drops the waiting requests of that kind from that window; the one being
   // performed, if it is one of them, stops before its next exchange and its
   // packet is freed unanswered.
   void CancelRequests(WindowId window, uint16_t kind);
+  // The same for every kind of that window; returns the steps of the
+  // write-all blocks it deleted while they waited.
+  std::vector<uint16_t> RemoveRequests(WindowId window);
 
   // The oldest answer, owned by the caller from now on; null when none.
   CRequestPacket *GetAnsware();
@@ -62,6 +70,9 @@ protected:
 
 private:
   void Queue(CRequestPacket *&pkt, bool head);
+  // Takes the packet into the queue, or deletes an idle request already
+  // waiting. Holds m_lock.
+  void QueueLocked(CRequestPacket *owned, bool head);
   // Deletes the waiting requests that match; returns how many. Holds m_lock.
   int EraseRequestsLocked(const std::function<bool(const CRequestPacket *)> &match);
 

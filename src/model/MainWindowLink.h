@@ -46,6 +46,9 @@ public:
   virtual ~IBoardWindow() = default;
   // Each returns the connection bits before (BoardState).
   virtual int GoOffline() = 0;
+  // As GoOffline, but a write all it stops is not told of: the caller has
+  // its own box or question for it.
+  virtual int GoOfflineSilently() = 0;
   virtual int GoOnline() = 0;
   virtual int QueryState() const = 0;
   // The periodic read of the shown items.

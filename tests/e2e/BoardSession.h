@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -47,8 +48,17 @@ public:
     m_outstanding += packet != nullptr;
     m_manager->AddHeadRequest(packet);
   }
+  void AddRequests(std::vector<CRequestPacket *> &packets) override
+  {
+    m_outstanding += static_cast<int>(
+        std::count_if(packets.begin(), packets.end(), [](const CRequestPacket *p) { return p != nullptr; }));
+    m_manager->AddRequests(packets);
+  }
   int IsActive() const override { return m_manager->IsActive(); }
   int GetReqPktListSize() const override { return m_manager->GetReqPktListSize(); }
+  // Outstanding() counts answers: nothing may go unanswered here.
+  void CancelRequests(WindowId, std::uint16_t) override {}
+  std::vector<std::uint16_t> RemoveRequests(WindowId) override { return {}; }
 
   // Requests queued whose answers have not been handled yet.
   int Outstanding() const { return m_outstanding; }

@@ -11,6 +11,7 @@
 #include "model/generali.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -36,6 +37,29 @@ protected:
   }
   // Polls as the timer would, until the condition holds.
   bool TickUntil(const std::function<bool()> &done) { return ::TickUntil(*frame, done); }
+  // Online/Offline until the document is online; the requests the board
+  // counted meanwhile (no tick polls), or -1 when it did not go online.
+  long GoOnline(CChildFrame *child, const CQelDoc &doc)
+  {
+    const long before = sim.Requests();
+    child->OnCommand(Cmd::OnLine);
+    return WaitFor([&] { return doc.IsOnline(); }, 8000) ? sim.Requests() - before : -1;
+  }
+  void SetTimeout(int ms)
+  {
+    frame->GetOptions().com_timeout.Set(ms);
+    frame->ApplySerialSettings();
+  }
+  // Starts a write all (its question answered OK) and waits until the board
+  // has received that many of its blocks; the board's count before it.
+  long StartWriteAll(CChildFrame *child, long blocks)
+  {
+    const long before = sim.Requests();
+    env.prompter().AnswerMessage(IDOK);
+    child->OnCommand(Cmd::WriteAll);
+    EXPECT_TRUE(WaitFor([&] { return sim.Requests() >= before + blocks; }, 8000));
+    return before;
+  }
 
   TestEnvironment env;
   BoardSimProcess sim;
@@ -239,6 +263,96 @@ TEST_F(BoardLinkFrame, AWriteAllCutShortSaysHowFarItGotAndSendsNoMore)
   ASSERT_TRUE(WaitFor([&] { return !doc->IsOnline(); }, 8000));
   ASSERT_FALSE(prompter.asked.empty());
   EXPECT_EQ(prompter.asked.back().text, LoadStrFormat(IDS_WRITE_ALL_BOARD_LOST, 1, 9, doc->GetStatusText()));
+}
+
+// Offline during a write all: the board gets at most the block on the line
+// after it, the box's counts bound what it got, and it goes online again.
+TEST_F(BoardLinkFrame, OfflineDuringAWriteAllSendsAtMostTheBlockOnTheLine)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = Open(doc.get());
+  const long goOnline = GoOnline(child, *doc);
+  ASSERT_GT(goOnline, 0);
+  SetTimeout(2000);
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 100 all")));
+  const long before = StartWriteAll(child, 3);
+  child->OnCommand(Cmd::OnLine);
+  const long stopped = sim.Requests();
+  EXPECT_EQ(frame->MessageText(), QStringLiteral("Offline"));
+  static const QRegularExpression counts(QStringLiteral("confirmed (\\d+) of the 9 blocks\\.\\n(?:(\\d+) more)?"));
+  const QRegularExpressionMatch box = counts.match(env.prompter().asked.back().text);
+  ASSERT_TRUE(box.hasMatch()) << env.prompter().asked.back().text.toStdString();
+  const long confirmed = box.captured(1).toLong();
+  const long unconfirmed = box.captured(2).toLong();
+
+  // Online again comes after the block on the line; the rest are blocks.
+  ASSERT_GT(GoOnline(child, *doc), 0);
+  EXPECT_LE(sim.Requests() - goOnline - stopped, 1);
+  const long received = sim.Requests() - goOnline - before;
+  EXPECT_LE(confirmed, received);
+  EXPECT_LE(received, confirmed + unconfirmed);
+  StartWriteAll(child, 1);
+  EXPECT_TRUE(WaitFor([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
+  EXPECT_TRUE(doc->IsOnline());
+}
+
+// A block the board leaves unanswered is not tried again once the write all
+// stops, and its failure does not undo the next Online.
+TEST_F(BoardLinkFrame, AStoppedBlockIsNotRetriedNorUndoesTheNextOnline)
+{
+  auto doc = LoadExampleDoc();
+  CChildFrame *child = Open(doc.get());
+  const long goOnline = GoOnline(child, *doc);
+  ASSERT_GT(goOnline, 0);
+  SetTimeout(500);
+  ASSERT_TRUE(sim.Command(QStringLiteral("noreply all")));
+  StartWriteAll(child, 1);
+  child->OnCommand(Cmd::OnLine);
+  const long stopped = sim.Requests();
+  const std::size_t boxes = env.prompter().asked.size();
+  EXPECT_EQ(
+      env.prompter().asked.back().text,
+      QStringLiteral("Write all stopped: the board had confirmed 0 of the 9 blocks.\n1 more had been sent and may "
+                     "have been written too.\nIts parameters may now hold a mix of old and new values."));
+  ASSERT_TRUE(sim.Command(QStringLiteral("clear")));
+  EXPECT_EQ(GoOnline(child, *doc), goOnline);
+  EXPECT_EQ(sim.Requests() - stopped, goOnline);
+  EXPECT_EQ(env.prompter().asked.size(), boxes);
+}
+
+// Close and Quit ask before they stop a running write all: No lets it end,
+// Yes stops it with no box and nothing sent but the block on the line.
+TEST_F(BoardLinkFrame, CloseAndQuitAskBeforeStoppingAWriteAll)
+{
+  auto doc = LoadExampleDoc();
+  QPointer<CChildFrame> child = Open(doc.get());
+  ASSERT_GT(GoOnline(child, *doc), 0);
+  SetTimeout(2000);
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 30 all")));
+  ScriptedPrompter &prompter = env.prompter();
+  const QString question = QStringLiteral("A write all is running in %1 (board 1): ").arg(doc->GetTitle());
+  const long before = StartWriteAll(child, 2);
+  prompter.AnswerMessage(IDNO);
+  EXPECT_FALSE(frame->close());
+  EXPECT_TRUE(prompter.asked.back().text.startsWith(question)) << prompter.asked.back().text.toStdString();
+  prompter.AnswerMessage(IDNO);
+  EXPECT_FALSE(child->close());
+  EXPECT_TRUE(prompter.asked.back().text.startsWith(question));
+  ASSERT_TRUE(WaitFor([&] { return frame->MessageText() == QStringLiteral("Write all param ...done!"); }, 8000));
+  EXPECT_EQ(sim.Requests() - before, 9);
+  EXPECT_TRUE(doc->IsOnline());
+
+  StartWriteAll(child, 2);
+  doc->SetModifiedFlag(false);
+  const std::size_t asked = prompter.asked.size();
+  prompter.AnswerMessage(IDYES);
+  EXPECT_TRUE(child->close());
+  const long closed = sim.Requests();
+  EXPECT_EQ(prompter.asked.size(), asked + 1);
+  // The go-offline is taken once the block on the line is done.
+  ASSERT_TRUE(WaitFor([&] { return frame->GetSerManager()->GetReqPktListSize() == 0; }, 8000));
+  EXPECT_LE(sim.Requests() - closed, 1);
+  EXPECT_TRUE(WaitFor([&] { return child.isNull(); }, 8000));
 }
 
 TEST_F(BoardLinkFrame, InitializeFromTheBoardLoadsItsDescription)

@@ -1167,6 +1167,49 @@ TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
   EXPECT_EQ(doc->GetStatusText(), written);
 }
 
+// Offline during a write all takes the window's requests off the queue and
+// says in one box how far the board got; a read all stops without a word.
+TEST_F(ChildConnTest, OfflineStopsAWriteAllAndSaysHowFarTheBoardGot)
+{
+  const auto &asked = env.prompter().asked;
+  const QString mix = QStringLiteral("Its parameters may now hold a mix of old and new values.");
+  Online();
+  conn->WriteAllParameters();
+  const int blocks = static_cast<int>(sink.queue.size());
+  ASSERT_GT(blocks, 3);
+  Reply(*conn, *sink.Take());
+  Reply(*conn, *sink.Take());
+  doc->AddExtraPollPar(7);
+  conn->Poll();
+  const int shown = conn->statusShown;
+  conn->OnOnLine();
+  ASSERT_EQ(sink.queue.size(), 1u);
+  EXPECT_EQ(sink.queue[0]->message, REQ_GO_OFFLINE);
+  // The status says so at once, not at the next status text.
+  EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Offline"));
+  EXPECT_GT(conn->statusShown, shown);
+  ASSERT_FALSE(asked.empty());
+  EXPECT_EQ(asked.back().text,
+            QStringLiteral("Write all stopped: the board had confirmed 2 of the %1 blocks.\n").arg(blocks) + mix);
+
+  // A block sent but unanswered when it stops may have been written too.
+  Online();
+  conn->WriteAllParameters();
+  Reply(*conn, *sink.Take());
+  auto onTheLine = sink.Take();
+  conn->GoOffline();
+  EXPECT_EQ(asked.back().text, QStringLiteral("Write all stopped: the board had confirmed 1 of the %1 blocks.\n1 more "
+                                              "had been sent and may have been written too.\n")
+                                       .arg(blocks) +
+                                   mix);
+
+  const std::size_t boxes = asked.size();
+  Online();
+  conn->OnReadAll();
+  conn->OnOnLine();
+  EXPECT_EQ(asked.size(), boxes);
+}
+
 TEST_F(ChildConnTest, APacketThatCannotBeMadeSaysSoAndStopsOnlyItsOperation)
 {
   doc->SetHost(&docHost);

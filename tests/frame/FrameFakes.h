@@ -32,8 +32,27 @@ public:
       queue.emplace(queue.begin(), packet);
     packet = nullptr;
   }
+  void AddRequests(std::vector<CRequestPacket *> &packets) override
+  {
+    for (CRequestPacket *&p : packets)
+      AddRequest(p);
+    packets.clear();
+  }
   int IsActive() const override { return active; }
   int GetReqPktListSize() const override { return waiting >= 0 ? waiting : static_cast<int>(queue.size()); }
+  void CancelRequests(WindowId window, uint16_t kind) override
+  {
+    std::erase_if(queue, [&](const auto &p) { return p->hWnd == window && p->message == kind; });
+  }
+  std::vector<uint16_t> RemoveRequests(WindowId window) override
+  {
+    std::vector<uint16_t> steps;
+    for (const auto &p : queue)
+      if (p->hWnd == window && p->message == REQ_WRITE_BLOCK && p->PktType.par.step != 0)
+        steps.push_back(p->PktType.par.step);
+    std::erase_if(queue, [&](const auto &p) { return p->hWnd == window; });
+    return steps;
+  }
 
   // Takes the oldest packet (as the serial manager would), or null.
   std::unique_ptr<CRequestPacket> Take()

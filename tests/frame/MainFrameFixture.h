@@ -86,6 +86,7 @@ public:
     readState = cmdState = 0;
     return was;
   }
+  int GoOfflineSilently() override { return GoOffline(); }
   int GoOnline() override
   {
     codes.push_back(Call::GoOnline);

@@ -235,6 +235,43 @@ TEST_F(MainFrameTest, ClosingTheMainWindowAsksEveryDocumentBeforeAnyCloses)
   QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// Quit asks about every running write all before the save questions and
+// stops none until each answer is Yes; then they stop without a box.
+TEST_F(MainFrameTest, QuitAsksAboutEveryWriteAllBeforeStoppingAny)
+{
+  auto a = LoadExampleDoc();
+  auto b = LoadExampleDoc();
+  std::vector<CChildFrame *> children;
+  for (CQelDoc *doc : {a.get(), b.get()}) {
+    children.push_back(frame->AddChildFrame(doc));
+    children.back()->RequestGoOnline();
+    AnswerGoOnline(*frame, sink, *doc);
+    sink.Clear();
+    doc->SetModifiedFlag(true);
+  }
+  for (CChildFrame *child : children)
+    child->WriteAllParameters();
+  const std::size_t blocks = sink.queue.size() / 2;
+  const auto &asked = env.prompter().asked;
+  const std::size_t before = asked.size();
+  env.prompter().AnswerMessage(IDYES);
+  env.prompter().AnswerMessage(IDNO);
+  EXPECT_FALSE(frame->close());
+  ASSERT_EQ(asked.size(), before + 2);
+  EXPECT_EQ(asked[before].text, LoadStrFormat(IDS_ASK_STOP_WRITE_ALL, a->GetTitle(), 1, 0, int(blocks)));
+  EXPECT_EQ(sink.queue.size(), 2 * blocks);
+  EXPECT_TRUE(a->IsOnline() && b->IsOnline());
+
+  // Yes to both, then the save questions; no box comes.
+  for (int answer : {IDYES, IDYES, IDNO, IDNO})
+    env.prompter().AnswerMessage(answer);
+  EXPECT_TRUE(frame->close());
+  ASSERT_EQ(asked.size(), before + 6);
+  EXPECT_EQ(asked[before + 4].text, LoadStrFormat(IDS_ASK_SAVE_CHANGES, a->GetTitle()));
+  EXPECT_TRUE(sink.OfKind(REQ_WRITE_BLOCK).empty());
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 TEST_F(MainFrameTest, SaveShowsTheBusyCursorOnlyWhileWriting)
 {
   QTemporaryDir dir;

@@ -27,6 +27,7 @@ public:
   FakeChild();
   ~FakeChild() override;
   int GoOffline() override { return 0; }
+  int GoOfflineSilently() override { return 0; }
   int GoOnline() override { return 0; }
   void Poll() override {}
   void SetAddress(int) override {}

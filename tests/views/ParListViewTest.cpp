@@ -738,8 +738,16 @@ TEST_F(ParList, RefillInPlaceEqualsAFullRefill)
   public:
     void AddRequest(CRequestPacket *&packet) override { queue.emplace_back(std::exchange(packet, nullptr)); }
     void AddHeadRequest(CRequestPacket *&packet) override { AddRequest(packet); }
+    void AddRequests(std::vector<CRequestPacket *> &packets) override
+    {
+      for (CRequestPacket *&p : packets)
+        AddRequest(p);
+      packets.clear();
+    }
     int IsActive() const override { return 1; }
     int GetReqPktListSize() const override { return static_cast<int>(queue.size()); }
+    void CancelRequests(WindowId, std::uint16_t) override {}
+    std::vector<std::uint16_t> RemoveRequests(WindowId) override { return {}; }
     std::vector<std::unique_ptr<CRequestPacket>> queue;
   } sink;
   class ListConn : public CChildConn, public IConnHooks {
