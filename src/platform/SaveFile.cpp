@@ -13,9 +13,8 @@
 #include <unistd.h>
 
 namespace vtx {
-namespace {
 
-SaveError FromErrno(int error, SaveError otherwise)
+SaveError SaveErrorOf(int error, SaveError otherwise)
 {
   switch (error) {
   case ENOSPC:
@@ -27,6 +26,8 @@ SaveError FromErrno(int error, SaveError otherwise)
     return otherwise;
   }
 }
+
+namespace {
 
 // The temporary file could not be made: name what stands in the way.
 SaveError OpenFailure(const QString &path, int error)
@@ -45,7 +46,7 @@ SaveError OpenFailure(const QString &path, int error)
   case ENOTDIR:
     return SaveError::FolderNotWritable;
   default:
-    return FromErrno(error, SaveError::Other);
+    return SaveErrorOf(error, SaveError::Other);
   }
 }
 
@@ -79,7 +80,7 @@ SaveError SaveFileAtomically(const QString &path, const QByteArray &bytes)
   if (!written) {
     Report("writing", path, file, error);
     const SaveError reason =
-        FromErrno(error, file.error() == QFileDevice::ResourceError ? SaveError::NoSpace : SaveError::Other);
+        SaveErrorOf(error, file.error() == QFileDevice::ResourceError ? SaveError::NoSpace : SaveError::Other);
     file.cancelWriting();
     return reason;
   }

@@ -6,6 +6,7 @@
 #include "model/generali.h"
 #include "platform/Format.h"
 #include "platform/Prompter.h"
+#include "platform/SaveFile.h"
 #include "platform/StringIds.h"
 #include "platform/Trace.h"
 
@@ -103,13 +104,6 @@ int WriteReplacing(const QByteArray &path, const QByteArray &content)
   if (error != 0)
     ::unlink(temp.constData());
   return error;
-}
-
-// A full disk, a quota or a file-size limit: what the user can act on differs
-// from a locked file.
-bool OutOfRoom(int error)
-{
-  return error == ENOSPC || error == EDQUOT || error == EFBIG;
 }
 
 // Walks the folder steps of a relative name (its last part is the file) below
@@ -298,11 +292,16 @@ bool CUpdateCheck::SetProgramFolder(const QString &folder)
 
 QString CUpdateCheck::CopyFailureText(int error, const QString &destination) const
 {
-  if (error == EFBIG)
-    return vtx::Format(m_texts.saveTooLarge, destination);
-  if (OutOfRoom(error))
+  // A full disk, a quota or a file-size limit: what the user can act on
+  // differs from a locked file.
+  switch (vtx::SaveErrorOf(error, vtx::SaveError::Other)) {
+  case vtx::SaveError::NoSpace:
     return vtx::Format(m_texts.saveNoSpace, destination);
-  return vtx::Format(m_texts.destLocked, destination);
+  case vtx::SaveError::FileTooLarge:
+    return vtx::Format(m_texts.saveTooLarge, destination);
+  default:
+    return vtx::Format(m_texts.destLocked, destination);
+  }
 }
 
 QString CUpdateCheck::GetProgramFolder() const
@@ -603,7 +602,7 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
     error = WriteReplacing(path, content);
   if (error != 0) {
     Append(m_texts.copyProblem);
-    if (OutOfRoom(error))
+    if (vtx::SaveErrorOf(error, vtx::SaveError::Other) != vtx::SaveError::Other)
       Append(QStringLiteral("\r\n  ") + CopyFailureText(error, destination));
     return 0;
   }

@@ -480,6 +480,17 @@ class Run:
                 continue
         raise StepFailed("no block shows " + name)
 
+    def save_as(self, path):
+        """Save through the queued command verb; the program asks where, and
+        the name is typed into its file dialog as a user does."""
+        self.command(CMD_FILE_SAVE)
+        window = wait_for("save dialog", lambda: self.dialog("QFileDialog"), 10)
+        self.xtool("xdotool", "windowfocus", "--sync", window)
+        wait_for("file name editor", lambda: "Edit" in self.ch.ok("focus"), 10)
+        self.xtool("xdotool", "key", "--clearmodifiers", "ctrl+a")
+        self.xtool("xdotool", "type", "--delay", "10", path)
+        self.xtool("xdotool", "key", "Return")
+
     def dialog(self, cls):
         """The X window of a shown top-level window of that class, or None."""
         for entry in self.ch.ok("dialogs").split("\t"):
@@ -780,14 +791,7 @@ class Run:
 
         def save():
             saved_path = os.path.join(self.work, "saved.vtx")
-            self.command(CMD_FILE_SAVE)
-            # The program asks where: type the name into its file dialog.
-            window = wait_for("save dialog", lambda: self.dialog("QFileDialog"), 10)
-            self.xtool("xdotool", "windowfocus", "--sync", window)
-            wait_for("file name editor", lambda: "Edit" in self.ch.ok("focus"), 10)
-            self.xtool("xdotool", "key", "--clearmodifiers", "ctrl+a")
-            self.xtool("xdotool", "type", "--delay", "10", saved_path)
-            self.xtool("xdotool", "key", "Return")
+            self.save_as(saved_path)
             wait_for("document saved", lambda: self.ch.ok("modified") == "0 " + saved_path
                      and os.path.exists(saved_path), 20)
             shutil.copyfile(saved_path, os.path.join(self.art, "%s-saved.vtx" % self.tag))
@@ -852,13 +856,7 @@ class Run:
             wait_for("document modified", lambda: (lambda m: m if m == "1 " + doc_copy else None)(
                 self.ch.ok("modified")), 10)
             before = sorted(os.listdir(work))
-            self.command(CMD_FILE_SAVE)
-            window = wait_for("save dialog", lambda: self.dialog("QFileDialog"), 10)
-            self.xtool("xdotool", "windowfocus", "--sync", window)
-            wait_for("file name editor", lambda: "Edit" in self.ch.ok("focus"), 10)
-            self.xtool("xdotool", "key", "--clearmodifiers", "ctrl+a")
-            self.xtool("xdotool", "type", "--delay", "10", saved_path)
-            self.xtool("xdotool", "key", "Return")
+            self.save_as(saved_path)
             box, text = wait_for("a message box", self.message_box, 20)
             self.xtool("import", "-window", box, os.path.join(self.art, "%s-limit-box.png" % self.tag))
             said = self.texts[1176] % saved_path
