@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -260,7 +261,8 @@ bool PrintPages(const CQelDoc &doc, const QPrinter &printer, QPagedPaintDevice &
 
 // The PDF engine loses its write errors (a cut file still ends true), so the
 // pages are made in memory on the printer's page and saved as a document is.
-vtx::SaveError PrintToFile(const CQelDoc &doc, const QPrinter &printer, const QString &path)
+// Null when the job could not start or paint.
+std::optional<vtx::SaveError> PrintToFile(const CQelDoc &doc, const QPrinter &printer, const QString &path)
 {
   QByteArray bytes;
   {
@@ -271,19 +273,28 @@ vtx::SaveError PrintToFile(const CQelDoc &doc, const QPrinter &printer, const QS
     writer.setPageLayout(printer.pageLayout());
     writer.setTitle(printer.docName());
     if (!PrintPages(doc, printer, writer))
-      return vtx::SaveError::Other;
+      return std::nullopt;
   }
   return vtx::SaveFileAtomically(path, bytes);
+}
+
+// How the job's file was saved (None for a printer too), or null when the
+// job could not start or paint: only a save failure has a file to name.
+std::optional<vtx::SaveError> Print(const CQelDoc &doc, QPrinter &printer)
+{
+  const QString path = printer.outputFileName();
+  if (!path.isEmpty())
+    return PrintToFile(doc, printer, path);
+  if (!PrintPages(doc, printer, printer))
+    return std::nullopt;
+  return vtx::SaveError::None;
 }
 
 } // namespace
 
 vtx::SaveError CParListPrint::PrintParList(const CQelDoc &doc, QPrinter &printer)
 {
-  const QString path = printer.outputFileName();
-  if (!path.isEmpty())
-    return PrintToFile(doc, printer, path);
-  return PrintPages(doc, printer, printer) ? vtx::SaveError::None : vtx::SaveError::Other;
+  return Print(doc, printer).value_or(vtx::SaveError::Other);
 }
 
 CParListPrint::PrintDialogHook CParListPrint::SetPrintDialogHook(PrintDialogHook hook)
@@ -306,13 +317,11 @@ bool CParListPrint::OnFilePrint(const CQelDoc &doc, CPrintSetup &setup, QWidget 
   }
   if (!accepted)
     return false;
-  const vtx::SaveError failure = PrintParList(doc, printer);
-  if (failure == vtx::SaveError::None)
+  const std::optional<vtx::SaveError> saved = Print(doc, printer);
+  if (saved == vtx::SaveError::None)
     return true;
   qCDebug(lcViews, "Error: the parameter list could not be printed.");
-  // Other is a job that could not start or paint, whatever its output.
-  const QString text = failure == vtx::SaveError::Other ? LoadStr(IDS_COMMAND_FAILED)
-                                                        : vtx::SaveErrorText(failure, printer.outputFileName());
+  const QString text = saved ? vtx::SaveErrorText(*saved, printer.outputFileName()) : LoadStr(IDS_COMMAND_FAILED);
   AfxMessageBox(text, MB_OK | MB_ICONERROR);
   return false;
 }
