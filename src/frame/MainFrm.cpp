@@ -521,8 +521,13 @@ bool CMainFrame::QueryChild(WindowId child, int mask)
 
 void CMainFrame::UpdateStatus(WindowId child, const StatusValues &v)
 {
-  if (child != m_hActiveChild)
+  if (child != m_hActiveChild) {
+    // A manager put on another board by its address box follows that
+    // board's settings as they arrive, or a download is timed with none.
+    if (m_pGenMemBuff && m_pGenMemBuff->GetBoardWindow() == child)
+      HandTraceItems(v.items);
     return;
+  }
   if (m_pGenMemBuff)
     m_pGenMemBuff->SetAddress(child, v.address);
   if (QLabel *p = Pane(kPaneMessage))

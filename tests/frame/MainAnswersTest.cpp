@@ -158,6 +158,13 @@ TEST_F(MainAnswersTest, TheManagerTakesTheSettingsOfTheBoardItIsPutOn)
   withManager->SelectChildByAddress(9);
   EXPECT_EQ(manager->board, b.id);
   EXPECT_EQ(manager->samplingTime, 0.5f);
+  // Its board, though not the active one, reports a sampling time read later.
+  CMainFrame::StatusValues later;
+  later.items = b.traceItems;
+  later.items[CQelDocContainer::TRACE_SAMPLING_TIME].second = 0.125f;
+  withManager->UpdateStatus(b.id, later);
+  EXPECT_EQ(manager->samplingTime, 0.125f);
+  EXPECT_EQ(manager->board, b.id);
 }
 
 TEST_F(MainAnswersTest, WidthAndPaneCodesClampAndCheckTheirIndexes)
