@@ -109,11 +109,13 @@ bool CMainFrame::IsPollSuspended() const
 
 void CMainFrame::ResetAllProcedures()
 {
+  // Over before any board goes offline: a box shown meanwhile (a write all
+  // it stops) runs the timer, whose tick must not find a board failed.
+  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
+    this->*p->state = ProcedureState::Idle;
   for (WindowId child : ChildrenCopy())
     if (IBoardWindow *board = Child(child))
       board->GoOffline();
-  for (const AllBoards *p : {&kBackupAll, &kEepromAll})
-    this->*p->state = ProcedureState::Idle;
 }
 
 void CMainFrame::AbortOnTimerStopped()

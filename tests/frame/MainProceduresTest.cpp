@@ -240,4 +240,30 @@ TEST_F(MainProceduresTest, StoppingTheTimerEndsARunningProcedureForGood)
   EXPECT_EQ(env.prompter().asked.size(), asked);
 }
 
+// A box shown while a board goes offline runs the timer: the procedure that
+// just ended must not be found failed by that tick.
+TEST_F(MainProceduresTest, ATickWhileTheBoardsGoOfflineFindsTheProcedureOver)
+{
+  struct TickingChild : FakeChild {
+    using FakeChild::FakeChild;
+    CMainFrame *main = nullptr;
+    int GoOffline() override
+    {
+      const int was = FakeChild::GoOffline();
+      main->OnSchedulerTick();
+      return was;
+    }
+  } a(*frame);
+  a.main = frame.get();
+  env.prompter().AnswerMessage(IDOK);
+  frame->OnBackupAll();
+  TickOnline({&a}, 2);
+  ASSERT_EQ(a.Count(Call::BackupReadAll), 1);
+  a.readState = 4;
+  env.prompter().AnswerMessage(IDNO);
+  frame->OnSchedulerTick();
+  ASSERT_EQ(env.prompter().asked.size(), 2u);
+  EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_ALL_BACKUP_DONE));
+}
+
 } // namespace
