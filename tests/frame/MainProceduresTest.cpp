@@ -5,6 +5,8 @@
 #include "model/generali.h"
 #include "platform/StringIds.h"
 
+#include <utility>
+
 namespace {
 
 using namespace mainframe_test;
@@ -247,10 +249,12 @@ TEST_F(MainProceduresTest, ATickWhileTheBoardsGoOfflineFindsTheProcedureOver)
   struct TickingChild : FakeChild {
     using FakeChild::FakeChild;
     CMainFrame *main = nullptr;
+    bool ticked = false;
     int GoOffline() override
     {
       const int was = FakeChild::GoOffline();
-      main->OnSchedulerTick();
+      if (!std::exchange(ticked, true))
+        main->OnSchedulerTick();
       return was;
     }
   } a(*frame);
