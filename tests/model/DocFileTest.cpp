@@ -294,8 +294,12 @@ TEST_F(DocFile, ACutOrMisplacedFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoL
       EXPECT_EQ(doc.GetPar(i).GetNameText(), doc.GetPar(i).GetName());
       EXPECT_EQ(doc.GetPar(i).GetAddress(), ref.GetPar(r).GetAddress()) << doc.GetPar(i).GetName().toStdString();
     }
-    for (int i = 0; i < doc.GetVarCount(); ++i)
+    for (int i = 0; i < doc.GetVarCount(); ++i) {
+      std::int16_t r = -1;
+      ASSERT_TRUE(ref.FindVarByName(r, doc.GetVar(i).GetName()));
       EXPECT_EQ(doc.GetVar(i).GetNameText(), doc.GetVar(i).GetName());
+      EXPECT_EQ(doc.GetVar(i).GetAddress(), ref.GetVar(r).GetAddress()) << doc.GetVar(i).GetName().toStdString();
+    }
     EXPECT_FALSE(QFileInfo::exists(copy));
   }
   // The whole file, and a copy of it with LF line ends, load without a word,
