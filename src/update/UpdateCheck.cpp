@@ -95,7 +95,10 @@ int WriteReplacing(const QByteArray &path, const QByteArray &content)
     return errno;
   errno = 0;
   int error = 0;
-  if (!WriteAll(fd, content.constData(), content.size()) || ::fchmod(fd, mode) != 0)
+  // Synced before the rename: a file system that reports no space late, or a
+  // crash after the rename, must not leave a cut program file.
+  if (!WriteAll(fd, content.constData(), content.size()) || ::fchmod(fd, mode) != 0 ||
+      (::fsync(fd) != 0 && errno != EINVAL))
     error = errno ? errno : EIO;
   if (::close(fd) != 0 && error == 0)
     error = errno;
