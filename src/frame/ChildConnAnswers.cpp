@@ -213,10 +213,10 @@ void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
   const bool refresh = TakeWrittenTraceSettings(pkt);
   if (pkt.PktType.par.step != 0 && BlockAnswered(true, pkt.PktType.par.step)) {
     m_nStep = 0;
-    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE));
-  }
-  if (refresh)
+    SetStatus(LoadStr(IDS_WRITE_ALL_PARAM_DONE)); // reports the settings too
+  } else if (refresh) {
     ShowStatusText();
+  }
 }
 
 bool CChildConn::TakeWrittenTraceSettings(const CRequestPacket &pkt)
@@ -235,12 +235,8 @@ bool CChildConn::TakeWrittenTraceSettings(const CRequestPacket &pkt)
     const int at = par.GetAddress() - first;
     if (at < 0 || at + (par.IsShort() ? 1 : 2) > count)
       continue;
-    const std::uint16_t low = pkt.wData[static_cast<std::size_t>(at)];
-    double value = static_cast<std::int16_t>(low);
-    if (!par.IsShort()) {
-      const std::uint16_t high = pkt.wData[static_cast<std::size_t>(at) + 1];
-      value = par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low));
-    }
+    const auto word = [&pkt, at](int k) { return pkt.wData[static_cast<std::size_t>(at + k)]; };
+    const double value = par.WordsValue(word(0), par.IsShort() ? 0 : word(1));
     taken = SetSpecialParValue(p, SaturateToLong(value)) || taken;
   }
   return taken;

@@ -3,6 +3,7 @@
 #include "DescLine.h"
 #include "FormatBinary16.h"
 
+#include "modbus/RequestPacket.h"
 #include "platform/Format.h"
 #include "platform/Trace.h"
 
@@ -246,6 +247,13 @@ void Parametri::SetRawValue(double x)
     SetValue32(static_cast<std::int32_t>(board));
   else
     SetValueFloat(static_cast<float>(board));
+}
+
+double Parametri::WordsValue(std::uint16_t low, std::uint16_t high) const
+{
+  if (IsShort())
+    return static_cast<std::int16_t>(low);
+  return IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low));
 }
 
 double Parametri::RegisterValue(double x) const

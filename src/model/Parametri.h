@@ -60,6 +60,8 @@ public:
   void SetRawValue(double x);
   // x as SetRawValue stores it before the limits apply.
   double RegisterValue(double x) const;
+  // The board value its registers hold (high unused for a 16-bit item).
+  double WordsValue(std::uint16_t low, std::uint16_t high) const;
   void SetVarLinkValue(std::int16_t v);
   void SetParLinkValue(std::int16_t v);
 

@@ -53,18 +53,12 @@ CQelDocContainer::ApplyParameterWords(int first, std::span<const std::uint16_t> 
     ParWordChange change;
     change.index = static_cast<std::uint16_t>(p);
     change.old = par.GetValue(0);
-    double boardValue = 0;
-    if (par.IsShort()) {
-      boardValue = static_cast<std::int16_t>(words[i]);
-    } else {
-      // Both registers of a pair come in one answer.
-      if (i + 1 >= count)
-        break;
-      const std::uint16_t low = words[i];
-      const std::uint16_t high = words[i + 1];
-      boardValue = par.IsLong() ? WordsToLong(high, low) : double(WordsToFloat(high, low));
+    // Both registers of a pair come in one answer.
+    if (!par.IsShort() && i + 1 >= count)
+      break;
+    const double boardValue = par.WordsValue(words[i], par.IsShort() ? 0 : words[i + 1]);
+    if (!par.IsShort())
       ++i;
-    }
     if (refresh && par.IsOfflineChange()) {
       // Kept for the next write all, shown as changed against the board.
       par.SetOldRawValue(boardValue);

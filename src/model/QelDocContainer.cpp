@@ -42,11 +42,6 @@ QString WithoutChars(QStringView text, QStringView drop)
   return out;
 }
 
-bool IsItemLine(QChar first)
-{
-  return QStringView(u"bplfvwy").contains(first);
-}
-
 // Entries per language of the ';' dictionary lines; 0 when there are none
 // or their count does not divide by the languages.
 qsizetype NamesPerLanguage(const QStringList &entries, const QStringList &languages)
@@ -249,6 +244,11 @@ void CQelDocContainer::ReadSLine(const QString &line, QStringList &languages, QS
     CQelDocLanguage::LoadDictionaryLine(line.mid(e + 1), entries);
   else if (pairs > 0 && e > 1 && language < MaxLanguages)
     SetMapAt(line, language);
+}
+
+bool CQelDocContainer::IsItemLine(QChar first)
+{
+  return QStringView(u"bplfvwy").contains(first);
 }
 
 void CQelDocContainer::ReadDocument(CDocArchive &ar)

@@ -351,6 +351,9 @@ public:
   void SetTestpoints(std::uint32_t on) { m_nTestpoints = on; }
 
 protected:
+  // A block, parameter or variable line: one cut at the end of the text is
+  // refused, its keys missing.
+  static bool IsItemLine(QChar first);
   // Rows 0..5 showing variables 0..5.
   void ResetVarRows();
   void ClearStdItems();

@@ -127,7 +127,7 @@ void CQelDocFileImport::ReadOldFile(CDocArchive &ar)
       continue;
     // A cut item line lacks the keys after the cut, and a position read as
     // 0 would map another item's register to it.
-    if (QStringView(u"bplfvwy").contains(line.front()) && !ar.LastLineEnded())
+    if (IsItemLine(line.front()) && !ar.LastLineEnded())
       continue;
     switch (line.front().unicode()) {
     case u'#':
