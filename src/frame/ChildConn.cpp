@@ -296,19 +296,20 @@ void CChildConn::OnOnLine()
 
 int CChildConn::GoOffline()
 {
-  if (!m_pDoc)
-    return 0;
-  const int bits = ConnectionBits();
-  RequestGoOffline();
-  return bits;
+  return GoOfflineWith(StopNotice::Box);
 }
 
 int CChildConn::GoOfflineSilently()
 {
+  return GoOfflineWith(StopNotice::None);
+}
+
+int CChildConn::GoOfflineWith(StopNotice notice)
+{
   if (!m_pDoc)
     return 0;
   const int bits = ConnectionBits();
-  RequestGoOffline(StopNotice::None);
+  RequestGoOffline(notice);
   return bits;
 }
 

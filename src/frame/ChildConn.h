@@ -178,6 +178,8 @@ private:
   // The message box of a packet that could not be made.
   void NoMemory();
   void Queue(CRequestPacket *&pkt, bool head = false);
+  // The connection bits before going offline.
+  int GoOfflineWith(StopNotice notice);
   // At the tail, all at once; the list is emptied.
   void QueueAll(std::vector<CRequestPacket *> &pkts);
   void SetStatus(const QString &text);

@@ -493,8 +493,8 @@ void CMainFrame::SelectChildByAddress(int address)
 void CMainFrame::AttachTraceManager(WindowId child)
 {
   m_pGenMemBuff->SetAddress(child, ChildAddress(child) & kAddressByte);
-  // Status reports reach the manager only from the active board, and not
-  // each time a setting moves: it takes the board's settings as they are now.
+  // The board's settings as they are now; later ones come with its status
+  // reports.
   if (const IBoardWindow *board = Child(child))
     HandTraceItems(board->GetTraceItems());
 }
