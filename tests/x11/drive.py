@@ -354,12 +354,7 @@ class Run:
             return inside("trace-buffer manager", self.frame_of(hex(int(window))))
         self.step("trace-buffer manager within the screen", manager)
 
-        def quit_app():
-            self.ch.ok("quit")
-            code = self.app.wait(timeout=20)
-            if code != 0:
-                raise StepFailed("exit status %d" % code)
-        self.step("quit", quit_app)
+        self.step("quit", self.quit)
 
     def start_board(self):
         link = os.path.join(self.work, "board")
@@ -422,6 +417,10 @@ class Run:
         self.ch = Channel(channel, 30)
         wait_for("main window on the display", lambda: self.window_id(), 20)
         return "window %s" % self.window_id()
+
+    def quit(self):
+        self.ch.ok("quit")
+        self.wait_exit()
 
     def wait_exit(self):
         """The exit status of the program, as the shell would give it."""
@@ -802,15 +801,7 @@ class Run:
             return "%s, %d bytes" % (saved_path, len(saved))
         self.step("save the document", save)
 
-        def quit_app():
-            self.ch.ok("quit")
-            try:
-                code = self.app.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                raise StepFailed("still running 20 s after quit (windows: %s)" % self.ch.ask("dialogs"))
-            if code != 0:
-                raise StepFailed("exit status %d" % code)
-        self.step("quit", quit_app)
+        self.step("quit", self.quit)
 
         self.scenario_size_limit()
 
@@ -842,8 +833,7 @@ class Run:
                       if n.startswith("!") and n.endswith(".vtx")]
             if not copies:
                 raise StepFailed("no library copy in %s" % folders)
-            self.ch.ok("quit")
-            self.wait_exit()
+            self.quit()
             return "library copy %s present" % copies[0]
         self.step("open a copy in a second work folder", first_start, fatal=True)
 
