@@ -45,10 +45,12 @@ protected:
     child->OnCommand(Cmd::OnLine);
     return WaitFor([&] { return doc.IsOnline(); }, 8000) ? sim.Requests() - before : -1;
   }
-  void SetTimeout(int ms)
+  // The link's time-out, then a fault the board injects from now on.
+  bool SlowBoard(int timeoutMs, const QString &fault)
   {
-    frame->GetOptions().com_timeout.Set(ms);
+    frame->GetOptions().com_timeout.Set(timeoutMs);
     frame->ApplySerialSettings();
+    return sim.Command(fault);
   }
   // Starts a write all (its question answered OK) and waits until the board
   // has received that many of its blocks; the board's count before it.
@@ -273,8 +275,7 @@ TEST_F(BoardLinkFrame, OfflineDuringAWriteAllSendsAtMostTheBlockOnTheLine)
   CChildFrame *child = Open(doc.get());
   const long goOnline = GoOnline(child, *doc);
   ASSERT_GT(goOnline, 0);
-  SetTimeout(2000);
-  ASSERT_TRUE(sim.Command(QStringLiteral("delay 100 all")));
+  ASSERT_TRUE(SlowBoard(2000, QStringLiteral("delay 100 all")));
   const long before = StartWriteAll(child, 3);
   child->OnCommand(Cmd::OnLine);
   const long stopped = sim.Requests();
@@ -304,8 +305,7 @@ TEST_F(BoardLinkFrame, AStoppedBlockIsNotRetriedNorUndoesTheNextOnline)
   CChildFrame *child = Open(doc.get());
   const long goOnline = GoOnline(child, *doc);
   ASSERT_GT(goOnline, 0);
-  SetTimeout(500);
-  ASSERT_TRUE(sim.Command(QStringLiteral("noreply all")));
+  ASSERT_TRUE(SlowBoard(500, QStringLiteral("noreply all")));
   StartWriteAll(child, 1);
   child->OnCommand(Cmd::OnLine);
   const long stopped = sim.Requests();
@@ -327,8 +327,7 @@ TEST_F(BoardLinkFrame, CloseAndQuitAskBeforeStoppingAWriteAll)
   auto doc = LoadExampleDoc();
   QPointer<CChildFrame> child = Open(doc.get());
   ASSERT_GT(GoOnline(child, *doc), 0);
-  SetTimeout(2000);
-  ASSERT_TRUE(sim.Command(QStringLiteral("delay 30 all")));
+  ASSERT_TRUE(SlowBoard(2000, QStringLiteral("delay 30 all")));
   ScriptedPrompter &prompter = env.prompter();
   const QString question = QStringLiteral("A write all is running in %1 (board 1): ").arg(doc->GetTitle());
   const long before = StartWriteAll(child, 2);
