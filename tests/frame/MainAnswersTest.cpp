@@ -140,8 +140,8 @@ TEST_F(MainAnswersTest, TraceBufferAnswersAndHousekeeping)
 }
 
 // Read buffer shows the manager on the active board, the address box puts it
-// on another one: each time it takes that board's trace settings at once
-// (the other board's status reports never reach it).
+// on another one: each time it takes that board's trace settings at once, and
+// later ones from that board's status reports though it is not the active one.
 TEST_F(MainAnswersTest, TheManagerTakesTheSettingsOfTheBoardItIsPutOn)
 {
   FakeTraceManager *manager = nullptr;
