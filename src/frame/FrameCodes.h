@@ -22,6 +22,10 @@ enum : int { English = 1, Italian = 2 };
 constexpr int kMaxVisLevel = 2;
 constexpr int kSecondSetLevel = 1;
 
+// A slave address is one byte; the address box, the boards and the trace
+// manager compare that.
+constexpr int kAddressByte = 0xFF;
+
 // An all-board procedure's state (backup-all, EEPROM-all).
 namespace ProcedureState {
 enum : int { Idle = 0, GoingOnline = 1, ActionSent = 2 };
