@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr qsizetype kSuffixLength = 6; // mkdtemp's XXXXXX
+constexpr qsizetype kSuffixLength = 6; // mkdtemp's and mkostemp's XXXXXX
+constexpr char kPartMark[] = ".part-";
 
 enum class Content { NotStaging, NoBackups, Backups };
 
@@ -21,10 +22,10 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-bool IsStagingName(const QByteArray &entry, const QByteArray &archiveName)
+// A name made by mkdtemp or mkostemp from prefix + "XXXXXX".
+bool IsTempName(const QByteArray &entry, const QByteArray &prefix)
 {
-  if (entry.size() != archiveName.size() + 1 + kSuffixLength || !entry.startsWith(archiveName) ||
-      entry[archiveName.size()] != '.')
+  if (entry.size() != prefix.size() + kSuffixLength || !entry.startsWith(prefix))
     return false;
   for (const char c : entry.right(kSuffixLength)) {
     if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
@@ -47,17 +48,18 @@ bool Entries(const QByteArray &folder, std::vector<QByteArray> *names)
   return true;
 }
 
-bool IsOwnFolder(const QByteArray &path)
+// A link is never looked through.
+bool IsOwn(const QByteArray &path, mode_t type)
 {
   struct stat st {};
-  return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+  return ::lstat(path.constData(), &st) == 0 && (st.st_mode & S_IFMT) == type && st.st_uid == ::geteuid();
 }
 
 // What a folder of a staging name holds; a link is never looked through.
 Content Inspect(const QByteArray &path)
 {
   std::vector<QByteArray> names;
-  if (!IsOwnFolder(path) || !Entries(path, &names))
+  if (!IsOwn(path, S_IFDIR) || !Entries(path, &names))
     return Content::NotStaging;
   Content content = Content::NoBackups;
   for (const QByteArray &name : names) {
@@ -83,12 +85,32 @@ void SweepLeftStaging(const QByteArray &archive, LeftStaging which)
   if (archiveName.isEmpty() || !Entries(folder, &names))
     return;
   for (const QByteArray &name : names) {
-    if (!IsStagingName(name, archiveName))
+    if (!IsTempName(name, archiveName + '.'))
       continue;
     const QByteArray path = folder + name;
     const Content content = Inspect(path);
     // Links inside are removed, not followed.
     if (content == Content::NoBackups || (content == Content::Backups && which == LeftStaging::All))
       QDir(QFile::decodeName(path)).removeRecursively();
+  }
+}
+
+QByteArray PartFileTemplate(const QByteArray &target)
+{
+  return target + kPartMark + QByteArray(kSuffixLength, 'X');
+}
+
+void SweepLeftPartFiles(const QByteArray &target)
+{
+  const qsizetype slash = target.lastIndexOf('/');
+  const QByteArray folder = slash >= 0 ? target.left(slash + 1) : QByteArray("./");
+  const QByteArray prefix = target.mid(slash + 1) + kPartMark;
+  std::vector<QByteArray> names;
+  if (slash + 1 == target.size() || !Entries(folder, &names))
+    return;
+  // Swapped for a link after the look, the name alone goes: unlink never follows it.
+  for (const QByteArray &name : names) {
+    if (IsTempName(name, prefix) && IsOwn(folder + name, S_IFREG))
+      ::unlink((folder + name).constData());
   }
 }

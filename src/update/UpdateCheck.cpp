@@ -89,7 +89,7 @@ int WriteReplacing(const QByteArray &path, const QByteArray &content)
 {
   struct stat st {};
   const mode_t mode = ::stat(path.constData(), &st) == 0 ? KeptMode(st) : 0644;
-  QByteArray temp = path + ".XXXXXX";
+  QByteArray temp = PartFileTemplate(path);
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0)
     return errno;
@@ -599,6 +599,8 @@ int CUpdateCheck::CopyToDestination(const QString &destination, const QByteArray
   // A failure here shows below, when the file cannot be made.
   if (path.startsWith(root))
     FolderSteps(root, path.mid(root.size()), true);
+  // Left by a copy that was killed: up to a whole download each.
+  SweepLeftPartFiles(path);
   // The new content replaces the old file only when whole.
   int error = WriteReplacing(path, content);
   while (error != 0 && Ask(CopyFailureText(error, destination), MB_RETRYCANCEL) == IDRETRY)

@@ -581,6 +581,39 @@ TEST_F(UpdateCheckTest, StagingFoldersOfAKilledUnpackDoNotStay)
   EXPECT_EQ(ReadAll(m_prog + "/pack.zip.backup/notes.txt"), "notes");
 }
 
+TEST_F(UpdateCheckTest, TemporaryFilesOfAKilledCopyDoNotStay)
+{
+  m_server.Serve("/update.htm", "[Velo-Trix]\r\ntool.bin=1\r\npack.zip=1\r\n" + Section("tool.bin", "1", "tool") +
+                                    Section("pack.zip", "1", "pack"));
+  m_server.Serve("/tool", "new tool");
+  m_server.Serve("/pack", ZipBytes({{.name = "a.txt", .data = "new a"}}));
+  WriteFile(m_prog + "/tool.bin", "old tool");
+  const QStringList left{m_prog + "/tool.bin.part-Ab12Cd", m_prog + "/pack.zip.part-Xy34Ef"};
+  for (const QString &path : left) {
+    WriteFile(path, "cut copy");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+  }
+  // Named alike, but none is such a file.
+  const QString linked = m_dir.filePath("linked.txt");
+  WriteFile(linked, "linked");
+  ASSERT_TRUE(QFile::link(linked, m_prog + "/tool.bin.part-Lk56Mn"));
+  ASSERT_TRUE(QDir().mkpath(m_prog + "/tool.bin.part-Fo78Pq"));
+  WriteFile(m_prog + "/tool.bin.part-Ab12Cde", "a file");
+  WriteFile(m_prog + "/tool.bin.backup", "a file");
+  WriteFile(m_prog + "/pack.zip.file00", "a file");
+
+  const QString log = RunUpdate();
+  EXPECT_TRUE(log.contains("download tool.bin : done\r\n  download pack.zip : done\r\n")) << log.toStdString();
+  for (const QString &path : left)
+    EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+  EXPECT_TRUE(QFileInfo(m_prog + "/tool.bin.part-Lk56Mn").isSymLink());
+  EXPECT_EQ(ReadAll(linked), "linked");
+  EXPECT_TRUE(QFileInfo(m_prog + "/tool.bin.part-Fo78Pq").isDir());
+  EXPECT_EQ(ReadAll(m_prog + "/tool.bin.part-Ab12Cde"), "a file");
+  EXPECT_EQ(ReadAll(m_prog + "/tool.bin.backup"), "a file");
+  EXPECT_EQ(ReadAll(m_prog + "/pack.zip.file00"), "a file");
+}
+
 TEST_F(UpdateCheckTest, AStopBeforeTheRenamesChangesNothing)
 {
   m_server.Serve("/update.htm", "[Velo-Trix]\r\nstop.zip=1\r\n" + Section("stop.zip", "1", "stop"));
