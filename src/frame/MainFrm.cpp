@@ -10,6 +10,7 @@
 #include "model/generali.h"
 #include "modbus/RequestPacket.h"
 #include "modbus/SerManager.h"
+#include "platform/PostToThread.h"
 #include "platform/Profile.h"
 #include "platform/ScreenFit.h"
 #include "platform/StringIds.h"
@@ -80,8 +81,7 @@ CMainFrame::CMainFrame(bool startSerial, QWidget *parent)
     m_pSerManager->SetNotify([guard](unsigned code, long argument) {
       // From the worker: the frame handles it on its own thread, or not at all.
       if (CMainFrame *frame = guard.data())
-        QMetaObject::invokeMethod(
-            frame, [frame, code, argument] { frame->OnServerAnswer(code, argument); }, Qt::QueuedConnection);
+        vtx::PostToThread(frame, [frame, code, argument] { frame->OnServerAnswer(code, argument); });
     });
     ApplySerialSettings();
     m_pSerManager->CreateThread(0, 0, nullptr, CThinThread::kInfinite);

@@ -5,6 +5,7 @@
 
 #include "model/generali.h"
 #include "platform/Format.h"
+#include "platform/PostToThread.h"
 #include "platform/Prompter.h"
 #include "platform/SaveFile.h"
 #include "platform/StringIds.h"
@@ -14,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QSet>
 #include <QTime>
 
@@ -360,23 +360,20 @@ int CUpdateCheck::Ask(const QString &text, unsigned type)
   QCoreApplication *app = QCoreApplication::instance();
   if (!app)
     return IDCANCEL;
-  QMetaObject::invokeMethod(
-      app,
-      [state, text, type] {
-        {
-          std::lock_guard lock(state->mutex);
-          if (state->abandoned)
-            return;
-        }
-        const int answer = AfxMessageBox(text, type);
-        {
-          std::lock_guard lock(state->mutex);
-          state->answer = answer;
-          state->done = true;
-        }
-        state->answered.notify_all();
-      },
-      Qt::QueuedConnection);
+  vtx::PostToThread(app, [state, text, type] {
+    {
+      std::lock_guard lock(state->mutex);
+      if (state->abandoned)
+        return;
+    }
+    const int answer = AfxMessageBox(text, type);
+    {
+      std::lock_guard lock(state->mutex);
+      state->answer = answer;
+      state->done = true;
+    }
+    state->answered.notify_all();
+  });
   std::unique_lock lock(state->mutex);
   while (!state->done) {
     if (!KeepGoing()) {

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -17,6 +18,9 @@ namespace {
 volatile int g_unguarded = 0;
 // Relaxed on purpose: it stops the worker without ordering anything.
 std::atomic<bool> g_stop{false};
+// Set after each write, relaxed for the same reason: the slot reads only once
+// the worker has written, so the race is there however the threads are run.
+std::atomic<bool> g_wrote{false};
 
 } // namespace
 
@@ -31,6 +35,17 @@ class Receiver : public QObject {
 public slots:
   void Read()
   {
+    // Its own bound: the 10 s timer cannot run while this slot waits.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!g_wrote.load(std::memory_order_relaxed)) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        std::fprintf(stderr, "tsan_probe: the worker never wrote\n");
+        g_stop.store(true, std::memory_order_relaxed);
+        QCoreApplication::exit(1);
+        return;
+      }
+      std::this_thread::yield();
+    }
     std::printf("tsan_probe: slot read %d\n", g_unguarded);
     g_stop.store(true, std::memory_order_relaxed);
     QCoreApplication::quit();
@@ -45,8 +60,10 @@ int main(int argc, char **argv)
   QObject::connect(&sender, &Sender::Posted, &receiver, &Receiver::Read, Qt::QueuedConnection);
   std::thread worker([&sender] {
     emit sender.Posted();
-    for (int i = 1; !g_stop.load(std::memory_order_relaxed); ++i)
+    for (int i = 1; !g_stop.load(std::memory_order_relaxed); ++i) {
       g_unguarded = i;
+      g_wrote.store(true, std::memory_order_relaxed);
+    }
   });
   // Never waits for ever, even if the slot is not reached.
   QTimer::singleShot(10000, &app, [] {
