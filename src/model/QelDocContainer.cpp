@@ -267,10 +267,8 @@ void CQelDocContainer::ReadDocument(CDocArchive &ar)
     // Every line is written with its line end: an item line without one was
     // cut, even right after a ';', and its missing keys must not take their
     // defaults (block 1, position 0: the command parameter's registers).
-    // Nor may an item whose block was refused or never sent move to block 1.
     const bool item = IsItemLine(line[0]);
-    const bool unfit = item && (!ar.LastLineEnded() || !IsItemBlockLoaded(line));
-    if (unfit || !ReadDocumentLine(line, languages, entries))
+    if ((item && !ar.LastLineEnded()) || !ReadDocumentLine(line, languages, entries))
       CountRefused(ar, item);
   }
   FinishLoad(languages, entries);

@@ -218,12 +218,12 @@ bool CQelDocParVarList::ParseBlockLine(QStringView line, QString *name, std::uin
   return true;
 }
 
-bool CQelDocParVarList::ParseParameterLine(QStringView line, QString *name)
+bool CQelDocParVarList::ParseParameterLine(QStringView line, QString *name, BlockRule rule)
 {
   CDescLine d;
   std::uint32_t type = VAR_SHORT;
   ItemFields f;
-  if (!ReadItemLine(line, true, d, type, f))
+  if (!ReadItemLine(line, true, rule, d, type, f))
     return false;
   const std::int16_t decimals = DecimalsOf(d, m_Units, f.u);
   if (name)
@@ -245,12 +245,12 @@ bool CQelDocParVarList::ParseParameterLine(QStringView line, QString *name)
   return true;
 }
 
-bool CQelDocParVarList::ParseVariableLine(QStringView line, int *index, QString *name, int *block)
+bool CQelDocParVarList::ParseVariableLine(QStringView line, int *index, QString *name, int *block, BlockRule rule)
 {
   CDescLine d;
   std::uint32_t type = VAR_SHORT;
   ItemFields f;
-  if (!ReadItemLine(line, false, d, type, f))
+  if (!ReadItemLine(line, false, rule, d, type, f))
     return false;
   if (name)
     *name = f.name;
@@ -266,8 +266,10 @@ bool CQelDocParVarList::ParseVariableLine(QStringView line, int *index, QString 
 
 // The checks a parameter or variable line passes before it makes a record,
 // and its fields: the line's kind must fit, the tables and a block must be
-// known, and the index must be the next one of its list.
-bool CQelDocParVarList::ReadItemLine(QStringView line, bool parameter, CDescLine &d, std::uint32_t &type, ItemFields &f)
+// known, the index must be the next one of its list, and under
+// RefuseUnloaded its block must be loaded.
+bool CQelDocParVarList::ReadItemLine(QStringView line, bool parameter, BlockRule rule, CDescLine &d,
+                                     std::uint32_t &type, ItemFields &f)
 {
   if (line.isEmpty())
     return false;
@@ -285,6 +287,13 @@ bool CQelDocParVarList::ReadItemLine(QStringView line, bool parameter, CDescLine
   const int count = parameter ? GetParCount() : GetVarCount();
   if (d.Index() != count || count >= Variabili::MaxIndex) {
     qCWarning(lcModel, "line of index %d refused: %d expected", d.Index(), count);
+    return false;
+  }
+  // The number as written: its 16-bit field would turn 65535 into -1 (block
+  // 1) and 65542 into 6.
+  const int b = d.KeyInt(u'b', 0);
+  if (rule == BlockRule::RefuseUnloaded && (b >= GetBlockCount() || b < -32768)) {
+    qCWarning(lcModel, "line of index %d refused: block %d not loaded", count, b);
     return false;
   }
   f.index = count;
@@ -341,20 +350,6 @@ bool CQelDocParVarList::ReadItemKeys(const CDescLine &d, bool floatParameter, st
   return true;
 }
 
-bool CQelDocParVarList::IsItemBlockLoaded(QStringView line) const
-{
-  if (line.isEmpty() || StorageTypeOf(line[0]) == UINT32_MAX)
-    return true;
-  CDescLine d;
-  if (!d.Split(line, IsParameterKind(line[0]) ? CDescLine::ParameterKeys : CDescLine::VariableKeys))
-    return true; // its parser refuses it on its own
-  const int b = BlockKey(d);
-  if (b <= 0 || b < GetBlockCount())
-    return true;
-  qCWarning(lcModel, "line of index %d refused: block %d not loaded", d.Index(), b);
-  return false;
-}
-
 // The record just appended: its registers go into the list's address map,
 // and its storage kind is counted.
 void CQelDocParVarList::EnterItem(bool parameter, std::uint32_t type, const ItemFields &f)
@@ -393,11 +388,11 @@ bool CQelDocParVarList::ParseDescLine(QStringView line)
   case 'p':
   case 'l':
   case 'f':
-    return ParseParameterLine(line);
+    return ParseParameterLine(line, nullptr, BlockRule::RefuseUnloaded);
   case 'v':
   case 'w':
   case 'y':
-    return ParseVariableLine(line);
+    return ParseVariableLine(line, nullptr, nullptr, nullptr, BlockRule::RefuseUnloaded);
   }
   return false;
 }

@@ -38,19 +38,22 @@ public:
   bool ParseUnits(QStringView line);
   bool ParseBlockLine(QStringView line, QString *name = nullptr, std::uint8_t *number = nullptr,
                       std::uint8_t *parent = nullptr, std::uint8_t *attribute = nullptr);
+  // What an item line's "b" past the blocks loaded does. A missing, zero or
+  // negative "b" (down to -32768) stands for block 1 under either rule.
+  enum class BlockRule {
+    Block1,         // the item goes to block 1
+    RefuseUnloaded, // the line is refused: its block was refused or never sent
+  };
   // "p", "l" and "f" lines, by the line's first letter.
-  bool ParseParameterLine(QStringView line, QString *name = nullptr);
+  bool ParseParameterLine(QStringView line, QString *name = nullptr, BlockRule rule = BlockRule::Block1);
   // "v", "w" and "y" lines, by the line's first letter.
-  bool ParseVariableLine(QStringView line, int *index = nullptr, QString *name = nullptr, int *block = nullptr);
+  bool ParseVariableLine(QStringView line, int *index = nullptr, QString *name = nullptr, int *block = nullptr,
+                         BlockRule rule = BlockRule::Block1);
   // Any of the lines above, chosen by the first character; blanks (spaces)
   // are taken out of "N" and "U" lines first. The one reader of these lines
-  // for files, board uploads and tools alike.
+  // for files, board uploads and tools alike: an item whose block is not
+  // loaded is refused (BlockRule::RefuseUnloaded).
   bool ParseDescLine(QStringView line);
-  // False, with a warning, for a parameter or variable line whose "b" names
-  // a block past the last one loaded: its parser would put the item on block
-  // 1's registers, so a loader refuses the line instead. A missing, zero or
-  // negative "b" stands for block 1; other lines give true.
-  bool IsItemBlockLoaded(QStringView line) const;
 
   // Each appends its lines, every one ended by "\r\n".
   void SerializeKTable(QString &out) const;
@@ -139,7 +142,7 @@ protected:
   int SelectedAddress(const Parametri &p, int selector) const;
   // Steps of a parameter or variable line: checks and fields, then the
   // address map and counters once its record is appended.
-  bool ReadItemLine(QStringView line, bool parameter, CDescLine &d, std::uint32_t &type, ItemFields &f);
+  bool ReadItemLine(QStringView line, bool parameter, BlockRule rule, CDescLine &d, std::uint32_t &type, ItemFields &f);
   bool ReadItemKeys(const CDescLine &d, bool floatParameter, std::uint32_t type, ItemFields &f) const;
   void EnterItem(bool parameter, std::uint32_t type, const ItemFields &f);
   void SortRange(std::vector<std::uint16_t> &indexes, int lo, int hi, bool ascending) const;

@@ -272,6 +272,10 @@ TEST_F(DocFile, ACutOrMisplacedFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoL
        lineOf(QStringLiteral("b6 "))},
       {"diagn_ts on block 66", replaced(p17 + u'6', p17 + QStringLiteral("66")), 8, lineOf(p17)},
       {"diagn_ts on block 7, one past the last", replaced(p17 + u'6', p17 + u'7'), 8, lineOf(p17)},
+      // Read as 16 bits these would be block 1 (-1), block 1 and block 6.
+      {"diagn_ts on block 65535", replaced(p17 + u'6', p17 + QStringLiteral("65535")), 8, lineOf(p17)},
+      {"diagn_ts on block 65537", replaced(p17 + u'6', p17 + QStringLiteral("65537")), 8, lineOf(p17)},
+      {"diagn_ts on block 65542", replaced(p17 + u'6', p17 + QStringLiteral("65542")), 8, lineOf(p17)},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
@@ -302,6 +306,14 @@ TEST_F(DocFile, ACutOrMisplacedFileIsExplainedFirstKeepsEveryItemInPlaceAndIsNoL
     }
     EXPECT_FALSE(QFileInfo::exists(copy));
   }
+  // A negative block is block 1, the line taken.
+  ASSERT_TRUE(WriteBytes(path, Cp1252::Encode(replaced(p17 + u'6', p17 + QStringLiteral("-1")))));
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  EXPECT_EQ(doc.GetRefusedLineCount(), 0);
+  std::int16_t diagnTs = -1;
+  ASSERT_TRUE(doc.FindParByName(diagnTs, QStringLiteral("diagn_ts")));
+  EXPECT_EQ(doc.GetPar(diagnTs).GetBlockId(), 1);
+  QFile::remove(copy);
   // The whole file, and a copy of it with LF line ends, load without a word,
   // keep their English names and are stored.
   for (const QString &text : {whole, QString(whole).replace(QStringLiteral("\r\n"), QStringLiteral("\n"))}) {
