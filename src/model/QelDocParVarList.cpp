@@ -290,9 +290,9 @@ bool CQelDocParVarList::ReadItemLine(QStringView line, bool parameter, BlockRule
     return false;
   }
   // The number as written: its 16-bit field would turn 65535 into -1 (block
-  // 1) and 65542 into 6.
+  // 1) and 65542 into 6. Zero or negative stands for block 1, loaded or not.
   const int b = d.KeyInt(u'b', 0);
-  if (rule == BlockRule::RefuseUnloaded && (b >= GetBlockCount() || b < -32768)) {
+  if (rule == BlockRule::RefuseUnloaded && ((b > 0 && b >= GetBlockCount()) || b < -32768)) {
     qCWarning(lcModel, "line of index %d refused: block %d not loaded", count, b);
     return false;
   }
