@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -31,6 +32,20 @@ long long MsSince(Clock::time_point t)
 bool HasNote(const std::vector<std::pair<unsigned, long>> &notes, unsigned code)
 {
   return std::any_of(notes.begin(), notes.end(), [code](const auto &n) { return n.first == code; });
+}
+
+// User and system time of a process in clock ticks (fields 14 and 15 of its
+// stat); -1 when it cannot be read. The name in field 2 may hold spaces.
+long long CpuTicks(qint64 pid)
+{
+  QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!file.open(QIODevice::ReadOnly))
+    return -1;
+  const QByteArray line = file.readAll();
+  const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' '); // from field 3
+  if (fields.size() < 13)
+    return -1;
+  return fields[11].toLongLong() + fields[12].toLongLong();
 }
 
 // A manager talking to a fresh simulated board.
@@ -459,6 +474,22 @@ TEST_F(BoardLink, AWriteConfirmedForAnotherRegisterIsAnError)
   const CRequestPacket exception = link->Ask(MakeWrite(REQ_WRITE_ONE, 0, {1}));
   EXPECT_EQ(exception.error, kSerErrException);
   EXPECT_TRUE(exception.strVersion.contains(QStringLiteral("exception 2"))) << exception.strVersion.toStdString();
+}
+
+// A simulator whose parent died without a word waits like an idle board
+// instead of spinning on its ended input, and still serves.
+TEST(BoardSimInput, AnEndedInputLeavesItIdleAndServing)
+{
+  BoardSimProcess sim;
+  ASSERT_TRUE(sim.Started());
+  sim.CloseInput();
+  const long long before = CpuTicks(sim.ProcessId());
+  ASSERT_GE(before, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(2)); // the span measured, not a wait for it
+  const long long used = CpuTicks(sim.ProcessId()) - before;
+  EXPECT_LT(used, sysconf(_SC_CLK_TCK) * 2 / 20) << "clock ticks in 2 s; 5 % of a core is the limit";
+  ManagerFixture link(sim.Device());
+  EXPECT_EQ(link.Ask(MakeRead(REQ_READ_ONE, 108, 1)).wAnsData, std::vector<uint16_t>{1500});
 }
 
 TEST(BoardHangUp, GivesErrorAnswersAndTheLinkRecoversWhenTheDeviceIsBack)
