@@ -34,6 +34,12 @@ bool HasNote(const std::vector<std::pair<unsigned, long>> &notes, unsigned code)
   return std::any_of(notes.begin(), notes.end(), [code](const auto &n) { return n.first == code; });
 }
 
+CRequestPacket *ForWindow(CRequestPacket *p, WindowId window)
+{
+  p->hWnd = window;
+  return p;
+}
+
 // User and system time of a process in clock ticks (fields 14 and 15 of its
 // stat); -1 when it cannot be read. The name in field 2 may hold spaces.
 long long CpuTicks(qint64 pid)
@@ -614,6 +620,38 @@ TEST_F(BoardLink, AFailedRequestDropsOnlyTheWaitingRequestsOfItsWindow)
   }
   EXPECT_EQ(answered, (std::vector<std::pair<WindowId, uint16_t>>{{kOther, 2}, {kOther, 4}, {kFailing, 5}}));
   EXPECT_EQ(sim.Requests(), 4);
+}
+
+// One call queues a list in its order. Removing a window takes its waiting
+// requests, gives back the steps of its write-all blocks and frees the one
+// being performed unanswered; another window's stay.
+TEST_F(BoardLink, AListQueuesInOrderAndRemovingAWindowTakesAllItAsked)
+{
+  link = std::make_unique<ManagerFixture>(sim.Device(), 5000, 0);
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 1000 1")));
+  constexpr WindowId kRemoved = 611;
+  constexpr WindowId kKept = 612;
+  CRequestPacket *held = ForWindow(MakeRead(REQ_READ_ONE, 108, 1), kRemoved);
+  link->Manager().AddRequest(held);
+  ASSERT_TRUE(WaitFor([this] { return sim.Requests() == 1; }));
+  CRequestPacket *block = ForWindow(MakeWrite(REQ_WRITE_BLOCK, 200, {7, 8}), kRemoved);
+  block->PktType.par.step = 3;
+  std::vector<CRequestPacket *> list = {block, ForWindow(MakeRead(REQ_READ_VARS, 1, 1), kRemoved),
+                                        ForWindow(MakeRead(REQ_READ_VARS, 2, 1), kKept),
+                                        ForWindow(MakeRead(REQ_READ_VARS, 3, 1), kKept)};
+  link->Manager().AddRequests(list);
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(link->Manager().RemoveRequests(kRemoved), std::vector<uint16_t>{3});
+  std::vector<std::pair<WindowId, uint16_t>> answered;
+  for (int i = 0; i < 2; ++i) {
+    const auto a = link->WaitAnswer();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->error, kSerOk) << a->strVersion.toStdString();
+    answered.emplace_back(a->hWnd, a->PktType.var.first_var);
+  }
+  EXPECT_EQ(answered, (std::vector<std::pair<WindowId, uint16_t>>{{kKept, 2}, {kKept, 3}}));
+  EXPECT_EQ(sim.Requests(), 3);
+  EXPECT_EQ(link->Manager().GetAnsPktListSize(), 0);
 }
 
 TEST_F(BoardLink, DestructionWithPacketsQueuedIsPromptAndFreesThem)
