@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -32,6 +33,11 @@ long long MsSince(Clock::time_point t)
 bool HasNote(const std::vector<std::pair<unsigned, long>> &notes, unsigned code)
 {
   return std::any_of(notes.begin(), notes.end(), [code](const auto &n) { return n.first == code; });
+}
+
+long CountNotes(const std::vector<std::pair<unsigned, long>> &notes, unsigned code)
+{
+  return std::count_if(notes.begin(), notes.end(), [code](const auto &n) { return n.first == code; });
 }
 
 CRequestPacket *ForWindow(CRequestPacket *p, WindowId window)
@@ -652,6 +658,54 @@ TEST_F(BoardLink, AListQueuesInOrderAndRemovingAWindowTakesAllItAsked)
   EXPECT_EQ(answered, (std::vector<std::pair<WindowId, uint16_t>>{{kKept, 2}, {kKept, 3}}));
   EXPECT_EQ(sim.Requests(), 3);
   EXPECT_EQ(link->Manager().GetAnsPktListSize(), 0);
+}
+
+// A request given up while the worker waits out the silent time before its
+// exchange never reaches the board. New settings make the next request open
+// the port and wait the whole silent time (1000 ms, the most there is) first.
+TEST_F(BoardLink, ARequestGivenUpDuringTheSilentWaitNeverReachesTheBoard)
+{
+  link = std::make_unique<ManagerFixture>(sim.Device(), 200, 2, 1000);
+  constexpr WindowId kStopped = 621;
+  constexpr WindowId kOther = 622;
+  const struct {
+    const char *what;
+    std::function<CRequestPacket *()> make;
+    std::function<void()> giveUp;
+  } cases[] = {
+      {"a window's write removed",
+       [] {
+         return ForWindow(MakeWrite(REQ_WRITE_BLOCK, 200, {7, 8}), kStopped);
+       },
+       [this] { link->Manager().RemoveRequests(kStopped); }},
+      {"a trace read cancelled",
+       [] {
+         auto *p = new CRequestPacket(kStopped, 1, REQ_READ_TRACE);
+         p->trace_width_reg = 201;
+         p->trace_length_reg = 202;
+         return p;
+       },
+       [this] { link->Manager().CancelRequests(kStopped, REQ_READ_TRACE); }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    link->Manager().SetCommParam(1, 115200, 2, 200, 1000, 2, 0);
+    const long opened = CountNotes(link->Notes(), kSerPortOpened);
+    const long before = sim.Requests();
+    CRequestPacket *request = c.make();
+    link->Manager().AddRequest(request);
+    ASSERT_TRUE(WaitFor([&] { return CountNotes(link->Notes(), kSerPortOpened) > opened; }));
+    c.giveUp();
+    CRequestPacket *read = ForWindow(MakeRead(REQ_READ_ONE, 108, 1), kOther);
+    link->Manager().AddRequest(read);
+    const auto a = link->WaitAnswer();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->hWnd, kOther) << "the request given up was answered";
+    EXPECT_EQ(a->error, kSerOk) << a->strVersion.toStdString();
+    EXPECT_EQ(sim.Requests(), before + 1) << "only the other window's read reaches the board";
+    EXPECT_EQ(link->Manager().GetAnsPktListSize(), 0);
+  }
+  EXPECT_FALSE(HasNote(link->Notes(), kSerLinkError));
 }
 
 TEST_F(BoardLink, DestructionWithPacketsQueuedIsPromptAndFreesThem)
