@@ -453,6 +453,10 @@ bool CSerManager::Worker::Run(CRequestPacket &p, const Exchange &exchange)
       m_owner.Notify(kSerRetry, attempt);
     }
     WaitSilent();
+    // Again after the wait, which can be long: a request given up meanwhile
+    // (a write all stopped) must not reach the board.
+    if (Cancelled(p))
+      return false;
     // Whatever came in since the last frame answers nothing we are asking now.
     tcflush(modbus_get_socket(m_ctx), TCIFLUSH);
     modbus_set_slave(m_ctx, p.slave);

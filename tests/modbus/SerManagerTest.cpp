@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <mutex>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -31,6 +33,31 @@ long long MsSince(Clock::time_point t)
 bool HasNote(const std::vector<std::pair<unsigned, long>> &notes, unsigned code)
 {
   return std::any_of(notes.begin(), notes.end(), [code](const auto &n) { return n.first == code; });
+}
+
+long CountNotes(const std::vector<std::pair<unsigned, long>> &notes, unsigned code)
+{
+  return std::count_if(notes.begin(), notes.end(), [code](const auto &n) { return n.first == code; });
+}
+
+CRequestPacket *ForWindow(CRequestPacket *p, WindowId window)
+{
+  p->hWnd = window;
+  return p;
+}
+
+// User and system time of a process in clock ticks (fields 14 and 15 of its
+// stat); -1 when it cannot be read. The name in field 2 may hold spaces.
+long long CpuTicks(qint64 pid)
+{
+  QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!file.open(QIODevice::ReadOnly))
+    return -1;
+  const QByteArray line = file.readAll();
+  const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' '); // from field 3
+  if (fields.size() < 13)
+    return -1;
+  return fields[11].toLongLong() + fields[12].toLongLong();
 }
 
 // A manager talking to a fresh simulated board.
@@ -461,6 +488,22 @@ TEST_F(BoardLink, AWriteConfirmedForAnotherRegisterIsAnError)
   EXPECT_TRUE(exception.strVersion.contains(QStringLiteral("exception 2"))) << exception.strVersion.toStdString();
 }
 
+// A simulator whose parent died without a word waits like an idle board
+// instead of spinning on its ended input, and still serves.
+TEST(BoardSimInput, AnEndedInputLeavesItIdleAndServing)
+{
+  BoardSimProcess sim;
+  ASSERT_TRUE(sim.Started());
+  sim.CloseInput();
+  const long long before = CpuTicks(sim.ProcessId());
+  ASSERT_GE(before, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(2)); // the span measured, not a wait for it
+  const long long used = CpuTicks(sim.ProcessId()) - before;
+  EXPECT_LT(used, sysconf(_SC_CLK_TCK) * 2 / 20) << "clock ticks in 2 s; 5 % of a core is the limit";
+  ManagerFixture link(sim.Device());
+  EXPECT_EQ(link.Ask(MakeRead(REQ_READ_ONE, 108, 1)).wAnsData, std::vector<uint16_t>{1500});
+}
+
 TEST(BoardHangUp, GivesErrorAnswersAndTheLinkRecoversWhenTheDeviceIsBack)
 {
   // A stable name for the pseudo-terminal, as a USB adapter has.
@@ -583,6 +626,86 @@ TEST_F(BoardLink, AFailedRequestDropsOnlyTheWaitingRequestsOfItsWindow)
   }
   EXPECT_EQ(answered, (std::vector<std::pair<WindowId, uint16_t>>{{kOther, 2}, {kOther, 4}, {kFailing, 5}}));
   EXPECT_EQ(sim.Requests(), 4);
+}
+
+// One call queues a list in its order. Removing a window takes its waiting
+// requests, gives back the steps of its write-all blocks and frees the one
+// being performed unanswered; another window's stay.
+TEST_F(BoardLink, AListQueuesInOrderAndRemovingAWindowTakesAllItAsked)
+{
+  link = std::make_unique<ManagerFixture>(sim.Device(), 5000, 0);
+  ASSERT_TRUE(sim.Command(QStringLiteral("delay 1000 1")));
+  constexpr WindowId kRemoved = 611;
+  constexpr WindowId kKept = 612;
+  CRequestPacket *held = ForWindow(MakeRead(REQ_READ_ONE, 108, 1), kRemoved);
+  link->Manager().AddRequest(held);
+  ASSERT_TRUE(WaitFor([this] { return sim.Requests() == 1; }));
+  CRequestPacket *block = ForWindow(MakeWrite(REQ_WRITE_BLOCK, 200, {7, 8}), kRemoved);
+  block->PktType.par.step = 3;
+  std::vector<CRequestPacket *> list = {block, ForWindow(MakeRead(REQ_READ_VARS, 1, 1), kRemoved),
+                                        ForWindow(MakeRead(REQ_READ_VARS, 2, 1), kKept),
+                                        ForWindow(MakeRead(REQ_READ_VARS, 3, 1), kKept)};
+  link->Manager().AddRequests(list);
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(link->Manager().RemoveRequests(kRemoved), std::vector<uint16_t>{3});
+  std::vector<std::pair<WindowId, uint16_t>> answered;
+  for (int i = 0; i < 2; ++i) {
+    const auto a = link->WaitAnswer();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->error, kSerOk) << a->strVersion.toStdString();
+    answered.emplace_back(a->hWnd, a->PktType.var.first_var);
+  }
+  EXPECT_EQ(answered, (std::vector<std::pair<WindowId, uint16_t>>{{kKept, 2}, {kKept, 3}}));
+  EXPECT_EQ(sim.Requests(), 3);
+  EXPECT_EQ(link->Manager().GetAnsPktListSize(), 0);
+}
+
+// A request given up while the worker waits out the silent time before its
+// exchange never reaches the board. New settings make the next request open
+// the port and wait the whole silent time (1000 ms, the most there is) first.
+TEST_F(BoardLink, ARequestGivenUpDuringTheSilentWaitNeverReachesTheBoard)
+{
+  link = std::make_unique<ManagerFixture>(sim.Device(), 200, 2, 1000);
+  constexpr WindowId kStopped = 621;
+  constexpr WindowId kOther = 622;
+  const struct {
+    const char *what;
+    std::function<CRequestPacket *()> make;
+    std::function<void()> giveUp;
+  } cases[] = {
+      {"a window's write removed",
+       [] {
+         return ForWindow(MakeWrite(REQ_WRITE_BLOCK, 200, {7, 8}), kStopped);
+       },
+       [this] { link->Manager().RemoveRequests(kStopped); }},
+      {"a trace read cancelled",
+       [] {
+         auto *p = new CRequestPacket(kStopped, 1, REQ_READ_TRACE);
+         p->trace_width_reg = 201;
+         p->trace_length_reg = 202;
+         return p;
+       },
+       [this] { link->Manager().CancelRequests(kStopped, REQ_READ_TRACE); }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    link->Manager().SetCommParam(1, 115200, 2, 200, 1000, 2, 0);
+    const long opened = CountNotes(link->Notes(), kSerPortOpened);
+    const long before = sim.Requests();
+    CRequestPacket *request = c.make();
+    link->Manager().AddRequest(request);
+    ASSERT_TRUE(WaitFor([&] { return CountNotes(link->Notes(), kSerPortOpened) > opened; }));
+    c.giveUp();
+    CRequestPacket *read = ForWindow(MakeRead(REQ_READ_ONE, 108, 1), kOther);
+    link->Manager().AddRequest(read);
+    const auto a = link->WaitAnswer();
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->hWnd, kOther) << "the request given up was answered";
+    EXPECT_EQ(a->error, kSerOk) << a->strVersion.toStdString();
+    EXPECT_EQ(sim.Requests(), before + 1) << "only the other window's read reaches the board";
+    EXPECT_EQ(link->Manager().GetAnsPktListSize(), 0);
+  }
+  EXPECT_FALSE(HasNote(link->Notes(), kSerLinkError));
 }
 
 TEST_F(BoardLink, DestructionWithPacketsQueuedIsPromptAndFreesThem)

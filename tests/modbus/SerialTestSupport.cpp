@@ -23,13 +23,21 @@ BoardSimProcess::BoardSimProcess(const QStringList &arguments)
 
 BoardSimProcess::~BoardSimProcess()
 {
-  if (m_process.state() != QProcess::NotRunning) {
+  if (m_process.state() == QProcess::NotRunning)
+    return;
+  if (!m_inputClosed) {
     m_process.write("quit\n");
-    if (!m_process.waitForFinished(1000)) {
-      m_process.kill();
-      m_process.waitForFinished(1000);
-    }
+    if (m_process.waitForFinished(1000))
+      return;
   }
+  m_process.kill();
+  m_process.waitForFinished(1000);
+}
+
+void BoardSimProcess::CloseInput()
+{
+  m_process.closeWriteChannel();
+  m_inputClosed = true;
 }
 
 bool BoardSimProcess::ReadSome(int timeoutMs)

@@ -28,6 +28,10 @@ public:
   // The lines printed so far, as read by the waits and commands above.
   QStringList Lines() const { return m_lines; }
   bool WaitForExit(int timeoutMs = 3000);
+  // Ends boardsim's standard input: no control line reaches it any more, and
+  // the destructor kills it, as it cannot be told to quit.
+  void CloseInput();
+  qint64 ProcessId() const { return m_process.processId(); }
   // The requests for the board's slave address received so far; -1 when it
   // does not answer.
   long Requests();
@@ -39,6 +43,7 @@ private:
   QStringList m_lines;
   QString m_partial;
   QString m_device;
+  bool m_inputClosed = false;
 };
 
 // A serial manager with a running worker and a record of its notifications.

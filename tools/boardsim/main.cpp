@@ -196,8 +196,9 @@ int main(int argc, char **argv)
       wait = std::clamp(std::chrono::duration_cast<std::chrono::microseconds>(due - Clock::now()),
                         std::chrono::microseconds(0), wait);
     const timespec ts{0, static_cast<long>(wait.count()) * 1000};
-    pollfd fds[2] = {{delayed.empty() ? fd : -1, POLLIN, 0},
-                     {STDIN_FILENO, static_cast<short>(stdinOpen ? POLLIN : 0), 0}};
+    // An ended stdin stays out: a pipe whose writer has gone reports POLLHUP
+    // on every call, whatever is asked, and the loop would never wait.
+    pollfd fds[2] = {{delayed.empty() ? fd : -1, POLLIN, 0}, {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
     const int rc = ppoll(fds, 2, &ts, nullptr);
     sim.Tick();
     if (rc < 0 && errno != EINTR)
