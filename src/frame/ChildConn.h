@@ -202,6 +202,8 @@ private:
   // False when the answer must not be handled further.
   bool AnswerResetStep(const CRequestPacket &pkt, bool *refresh);
   void AnswerWriteRegisters(const CRequestPacket &pkt);
+  // A confirmed single write: its words become the parameters' values.
+  void KeepConfirmedWrite(const CRequestPacket &pkt);
   // The trace settings a written block carried become the board's; true
   // when it carried any.
   bool TakeWrittenTraceSettings(const CRequestPacket &pkt);

@@ -26,6 +26,15 @@ enum : std::uint16_t { kForeignKind3 = 3, kForeignKind4 = 4, kForeignKind5 = 5 }
 
 int s_lastChangeWord = -1;
 
+std::vector<std::uint16_t> StoredIndexes(const std::vector<CQelDocContainer::ParWordChange> &stored)
+{
+  std::vector<std::uint16_t> pars;
+  pars.reserve(stored.size());
+  for (const CQelDocContainer::ParWordChange &par : stored)
+    pars.push_back(par.index);
+  return pars;
+}
+
 } // namespace
 
 void CChildConn::ResetLastChangeWord()
@@ -96,7 +105,10 @@ void CChildConn::ProcessAnswer(const CRequestPacket &pkt)
   case kForeignKind3:
   case kForeignKind4:
   case kForeignKind5:
+    break;
   case REQ_WRITE_ONE:
+    if (pkt.PktType.par.keep_written != 0)
+      KeepConfirmedWrite(pkt);
     break;
   case REQ_READ_ONE:
   case REQ_READ_BLOCK:
@@ -176,12 +188,8 @@ void CChildConn::AnswerReadRegisters(const CRequestPacket &pkt)
     if (par.index == commandPar && m_nCmdState == BoardStep::Busy)
       m_nCmdState = BoardStep::Done;
   };
-  const auto stored =
-      doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0, each, pkt.PktType.par.refresh != 0);
-  std::vector<std::uint16_t> pars;
-  pars.reserve(stored.size());
-  for (const CQelDocContainer::ParWordChange &par : stored)
-    pars.push_back(par.index);
+  const std::vector<std::uint16_t> pars = StoredIndexes(
+      doc.ApplyParameterWords(pkt.PktType.par.first_par, words, pkt.track != 0, each, pkt.PktType.par.refresh != 0));
   if (pkt.PktType.par.mark != 0)
     doc.RequestEditorReopen();
   if (pkt.PktType.par.step != 0 && BlockAnswered(false, pkt.PktType.par.step))
@@ -207,8 +215,30 @@ void CChildConn::RefillParRowsAfterAnswers(const std::vector<std::uint16_t> &par
   });
 }
 
+void CChildConn::KeepConfirmedWrite(const CRequestPacket &pkt)
+{
+  // Only the values: the command state, the status text and the editor wait
+  // for the read-back, which has the last word on what the board holds.
+  CQelDoc &doc = *m_pDoc;
+  const auto count = std::min(static_cast<std::size_t>(pkt.PktType.par.num_par), pkt.wData.size());
+  bool refresh = false;
+  const auto each = [&](const CQelDocContainer::ParWordChange &par) {
+    if (SetSpecialParValue(par.index, SaturateToLong(par.board)))
+      refresh = true;
+  };
+  RefillParRows(StoredIndexes(
+      doc.ApplyParameterWords(pkt.PktType.par.first_par, std::span(pkt.wData).first(count), pkt.track != 0, each)));
+  doc.UpdateAllViews(nullptr, FrameHint::Values);
+  if (refresh)
+    ShowStatusText();
+}
+
 void CChildConn::AnswerWriteRegisters(const CRequestPacket &pkt)
 {
+  if (pkt.PktType.par.keep_written != 0) {
+    KeepConfirmedWrite(pkt);
+    return;
+  }
   m_pDoc->ConfirmParameterWrite(pkt.PktType.par.first_par, pkt.PktType.par.num_par);
   const bool refresh = TakeWrittenTraceSettings(pkt);
   if (pkt.PktType.par.step != 0 && BlockAnswered(true, pkt.PktType.par.step)) {

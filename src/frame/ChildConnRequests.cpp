@@ -200,6 +200,7 @@ bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, in
   }
   write->PktType.par.first_par = address;
   write->PktType.par.mark = mark != 0 ? 1 : 0;
+  write->PktType.par.keep_written = 1;
   write->track = track;
   if (par.IsShort())
     write->wData = {ShortWord(value)};
@@ -218,7 +219,9 @@ bool CChildConn::WriteParameter(std::uint16_t index, double value, int track, in
     readBack->PktType.par.first_par = address;
     readBack->PktType.par.num_par = par.IsShort() ? 1 : 2;
     readBack->PktType.par.mark = marked;
-    readBack->track = track;
+    // The write's answer takes the undo step: a typed command keeps one, and
+    // a value the board limits one back to the value before the write.
+    readBack->track = 0;
     Queue(readBack);
   } else {
     PacketFactory::SayNoMemory();

@@ -63,6 +63,9 @@ struct CRequestPacket {
       uint16_t step = 0;      // block number within a read all / write all
       uint8_t mark = 0;       // 0 or 1: reopen the in-place editor on the answer
       uint8_t refresh = 0;    // 0 or 1: a refresh read, which keeps values changed offline
+      // 0 or 1: a single write whose words the document keeps once the board
+      // confirms it, so that a lost read-back does not leave the old value.
+      uint8_t keep_written = 0;
     } par;
     struct {
       uint16_t first_var = 0; // first input register; 9900 = status block

@@ -319,10 +319,11 @@ TEST_F(ChildConnTest, SingleWritesGoWithTheirReadBack)
   EXPECT_EQ(r.message, REQ_READ_BLOCK);
   EXPECT_EQ(r.PktType.par.num_par, 2);
   EXPECT_EQ(r.PktType.par.mark, 1);
-  EXPECT_EQ(r.track, 1);
+  EXPECT_EQ(r.track, 0); // the write's answer takes the undo step
   EXPECT_EQ(doc->GetStatusText(), QStringLiteral("Write speed_kp = 0.5"));
 
   // The list shows what the board sent back, and the change is undoable.
+  Answer(w, {});
   Answer(r, {FloatLowWord(0.25), FloatHighWord(0.25)});
   EXPECT_DOUBLE_EQ(doc->GetPar(0).GetValue(0), 0.25);
   EXPECT_TRUE(doc->NeedsEditorReopen());
@@ -458,12 +459,12 @@ TEST_F(ChildConnTest, UndoOfATypedCommandSendsNothing)
     SCOPED_TRACE(lateReadBack);
     doc->GetPar(7).SetRawValue(1400);
     conn->WriteParameter(7, 1500, 1, 1); // max_speed, typed in the list
-    sink.Take();
+    Answer(*sink.Take(), {});
     const auto maxRead = sink.Take();
     if (!lateReadBack)
       Answer(*maxRead, {1500});
     conn->WriteParameter(5, 1234, 1, 1); // par0, typed in the list
-    sink.Take();
+    Answer(*sink.Take(), {});
     const auto commandRead = sink.Take();
     if (lateReadBack)
       Answer(*maxRead, {1500});
@@ -487,6 +488,7 @@ TEST_F(ChildConnTest, UndoOfATypedCommandSendsNothing)
   Answer(*sink.queue[1], {9999});
   EXPECT_TRUE(doc->GetUndoList().empty());
   conn->WriteParameter(5, 1234, 1, 1);
+  Answer(*sink.queue[2], {});
   Answer(*sink.queue[3], {1234});
   conn->RequestGoOffline();
   conn->OnUndo();

@@ -6,6 +6,7 @@ list(APPEND FRAME_CORE_TESTS
   ${CMAKE_CURRENT_LIST_DIR}/MainFrameFixture.h
   ${CMAKE_CURRENT_LIST_DIR}/MainFrameTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MainAnswersTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConfirmedWriteTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AnswerRouterTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MainCommandsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MainProceduresTest.cpp
