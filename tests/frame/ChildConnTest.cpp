@@ -1111,9 +1111,14 @@ void Reply(CChildConn &conn, const CRequestPacket &request)
 TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
 {
   Online();
+  // Each run reaches the queue in one call that holds all its packets.
   auto take = [&] {
     std::vector<std::unique_ptr<CRequestPacket>> queued;
     queued.swap(sink.queue);
+    EXPECT_EQ(sink.handed, std::vector<std::size_t>{queued.size()});
+    for (std::size_t i = 1; i < queued.size(); ++i)
+      EXPECT_EQ(queued[i]->PktType.par.step, queued[i - 1]->PktType.par.step + 1);
+    sink.handed.clear();
     return queued;
   };
   const QString reading = QStringLiteral("Read all param ...");
@@ -1173,6 +1178,13 @@ TEST_F(ChildConnTest, OfflineStopsAWriteAllAndSaysHowFarTheBoardGot)
 {
   const auto &asked = env.prompter().asked;
   const QString mix = QStringLiteral("Its parameters may now hold a mix of old and new values.");
+  const auto oneOnTheLine = [&](int blocks) {
+    return QStringLiteral(
+               "Write all stopped: the board had confirmed 1 of the %1 blocks.\n1 more had been sent and may "
+               "have been written too.\n")
+               .arg(blocks) +
+           mix;
+  };
   Online();
   conn->WriteAllParameters();
   const int blocks = static_cast<int>(sink.queue.size());
@@ -1198,10 +1210,17 @@ TEST_F(ChildConnTest, OfflineStopsAWriteAllAndSaysHowFarTheBoardGot)
   Reply(*conn, *sink.Take());
   auto onTheLine = sink.Take();
   conn->GoOffline();
-  EXPECT_EQ(asked.back().text, QStringLiteral("Write all stopped: the board had confirmed 1 of the %1 blocks.\n1 more "
-                                              "had been sent and may have been written too.\n")
-                                       .arg(blocks) +
-                                   mix);
+  EXPECT_EQ(asked.back().text, oneOnTheLine(blocks));
+
+  // The blocks dropped are counted against the newest write all first.
+  Online();
+  conn->WriteAllParameters();
+  conn->WriteAllParameters();
+  ASSERT_EQ(sink.queue.size(), 2u * blocks);
+  Reply(*conn, *sink.Take());
+  onTheLine = sink.Take();
+  conn->OnOnLine();
+  EXPECT_EQ(asked.back().text, oneOnTheLine(blocks));
 
   const std::size_t boxes = asked.size();
   Online();
