@@ -309,6 +309,10 @@ int CChildConn::GoOfflineWith(StopNotice notice)
   if (!m_pDoc)
     return 0;
   const int bits = ConnectionBits();
+  // Whatever stops a run says so, ahead of the box of a write all it stops;
+  // a window already offline keeps the text that says why.
+  if (bits != 0)
+    SetStatus(LoadStr(IDS_OFFLINE));
   RequestGoOffline(notice);
   return bits;
 }

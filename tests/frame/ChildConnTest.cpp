@@ -1066,13 +1066,34 @@ TEST_F(ChildConnTest, ImportOfAnUnreadableFileChangesNothing)
   EXPECT_EQ(doc->GetPar(7).GetValue(0), before);
 }
 
+// Going offline in the middle of a write all replaces its status text, but
+// not the text of a short answer that took the board offline.
 TEST_F(ChildConnTest, ImportTakesTheBoardOfflineAndSaysSo)
 {
+  const QString offline = QStringLiteral("Offline");
   Online();
+  conn->WriteAllParameters();
   conn->importFile = ExamplePath(QStringLiteral("demo-small.vtx"));
   conn->ImportCompareFile(false);
   EXPECT_EQ(conn->QueryState(), 0);
+  EXPECT_EQ(doc->GetStatusText(), offline);
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_DATA_IMPORTED));
+
+  // As Quit takes every board offline.
+  Online();
+  conn->WriteAllParameters();
+  conn->GoOfflineSilently();
+  EXPECT_EQ(doc->GetStatusText(), offline);
+
+  Online();
+  conn->WriteAllParameters();
+  conn->Poll();
+  const auto polls = sink.OfKind(REQ_READ_BLOCK);
+  ASSERT_FALSE(polls.empty());
+  const auto shortAnswer = AnswerOf(*polls[0]);
+  conn->ProcessAnswer(*shortAnswer);
+  EXPECT_EQ(conn->QueryState(), 0);
+  EXPECT_EQ(doc->GetStatusText(), LoadStrFormat(IDS_SHORT_ANSWER, 0, int(shortAnswer->PktType.par.num_par)));
 }
 
 } // namespace
