@@ -232,10 +232,10 @@ QString CChildConn::StopWriteAll()
   // Sent and neither answered nor dropped: on the line, or answered on the
   // way back here.
   const int unconfirmed = waiting - droppedHere;
-  QStringList lines = LoadStr(IDS_WRITE_ALL_STOPPED).split(u'\n');
-  if (unconfirmed == 0 && lines.size() > 2)
-    lines.removeAt(1);
-  return vtx::Format(lines.join(u'\n'), run->queued - waiting, run->queued, unconfirmed);
+  const int confirmed = run->queued - waiting;
+  if (unconfirmed == 0)
+    return LoadStrFormat(IDS_WRITE_ALL_STOPPED_NONE, confirmed, run->queued);
+  return LoadStrFormat(IDS_WRITE_ALL_STOPPED, confirmed, run->queued, unconfirmed);
 }
 
 bool CChildConn::AskStopWriteAll()
