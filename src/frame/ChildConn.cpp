@@ -232,10 +232,10 @@ QString CChildConn::StopWriteAll()
   // Sent and neither answered nor dropped: on the line, or answered on the
   // way back here.
   const int unconfirmed = waiting - droppedHere;
-  QStringList lines = LoadStr(IDS_WRITE_ALL_STOPPED).split(u'\n');
-  if (unconfirmed == 0 && lines.size() > 2)
-    lines.removeAt(1);
-  return vtx::Format(lines.join(u'\n'), run->queued - waiting, run->queued, unconfirmed);
+  const int confirmed = run->queued - waiting;
+  if (unconfirmed == 0)
+    return LoadStrFormat(IDS_WRITE_ALL_STOPPED_NONE, confirmed, run->queued);
+  return LoadStrFormat(IDS_WRITE_ALL_STOPPED, confirmed, run->queued, unconfirmed);
 }
 
 bool CChildConn::AskStopWriteAll()
@@ -309,6 +309,10 @@ int CChildConn::GoOfflineWith(StopNotice notice)
   if (!m_pDoc)
     return 0;
   const int bits = ConnectionBits();
+  // Whatever stops a run says so, ahead of the box of a write all it stops;
+  // a window already offline keeps the text that says why.
+  if (bits != 0)
+    SetStatus(LoadStr(IDS_OFFLINE));
   RequestGoOffline(notice);
   return bits;
 }

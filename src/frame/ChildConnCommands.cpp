@@ -230,7 +230,7 @@ void CChildConn::ImportCompareFile(bool compare)
   }
   CDocArchive ar = CDocArchive::FromBytes(bytes);
   if (!compare) {
-    RequestGoOffline();
+    GoOfflineWith(StopNotice::Box);
     m_pDoc->ImportFile(ar, false, path);
     m_pDoc->UpdateAllViews(nullptr, FrameHint::All);
     Prompter::Instance().MessageBox(LoadStr(IDS_DATA_IMPORTED), QString(), MB_OK);

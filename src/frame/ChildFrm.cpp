@@ -366,9 +366,9 @@ void CChildFrame::closeEvent(QCloseEvent *event)
     event->ignore();
     return;
   }
-  // Offline first: a window kept open by Cancel stays offline. The question
-  // took the place of the box.
-  RequestGoOffline(StopNotice::None);
+  // Offline first: a window kept open by Cancel stays offline, and says so.
+  // The question took the place of the box.
+  GoOfflineSilently();
   UpdateWinCmdText();
   if (m_pParSplitter && m_pParSplitter->IsPaneHidden(0))
     m_pParSplitter->TogglePane(0);

@@ -1068,13 +1068,34 @@ TEST_F(ChildConnTest, ImportOfAnUnreadableFileChangesNothing)
   EXPECT_EQ(doc->GetPar(7).GetValue(0), before);
 }
 
+// Going offline in the middle of a write all replaces its status text, but
+// not the text of a short answer that took the board offline.
 TEST_F(ChildConnTest, ImportTakesTheBoardOfflineAndSaysSo)
 {
+  const QString offline = QStringLiteral("Offline");
   Online();
+  conn->WriteAllParameters();
   conn->importFile = ExamplePath(QStringLiteral("demo-small.vtx"));
   conn->ImportCompareFile(false);
   EXPECT_EQ(conn->QueryState(), 0);
+  EXPECT_EQ(doc->GetStatusText(), offline);
   EXPECT_EQ(env.prompter().asked.back().text, LoadStr(IDS_DATA_IMPORTED));
+
+  // As Quit takes every board offline.
+  Online();
+  conn->WriteAllParameters();
+  conn->GoOfflineSilently();
+  EXPECT_EQ(doc->GetStatusText(), offline);
+
+  Online();
+  conn->WriteAllParameters();
+  conn->Poll();
+  const auto polls = sink.OfKind(REQ_READ_BLOCK);
+  ASSERT_FALSE(polls.empty());
+  const auto shortAnswer = AnswerOf(*polls[0]);
+  conn->ProcessAnswer(*shortAnswer);
+  EXPECT_EQ(conn->QueryState(), 0);
+  EXPECT_EQ(doc->GetStatusText(), LoadStrFormat(IDS_SHORT_ANSWER, 0, int(shortAnswer->PktType.par.num_par)));
 }
 
 } // namespace
@@ -1113,9 +1134,14 @@ void Reply(CChildConn &conn, const CRequestPacket &request)
 TEST_F(ChildConnTest, EachReadAllAndWriteAllEndsWithItsOwnBlocks)
 {
   Online();
+  // Each run reaches the queue in one call that holds all its packets.
   auto take = [&] {
     std::vector<std::unique_ptr<CRequestPacket>> queued;
     queued.swap(sink.queue);
+    EXPECT_EQ(sink.handed, std::vector<std::size_t>{queued.size()});
+    for (std::size_t i = 1; i < queued.size(); ++i)
+      EXPECT_EQ(queued[i]->PktType.par.step, queued[i - 1]->PktType.par.step + 1);
+    sink.handed.clear();
     return queued;
   };
   const QString reading = QStringLiteral("Read all param ...");
@@ -1175,6 +1201,13 @@ TEST_F(ChildConnTest, OfflineStopsAWriteAllAndSaysHowFarTheBoardGot)
 {
   const auto &asked = env.prompter().asked;
   const QString mix = QStringLiteral("Its parameters may now hold a mix of old and new values.");
+  const auto oneOnTheLine = [&](int blocks) {
+    return QStringLiteral(
+               "Write all stopped: the board had confirmed 1 of the %1 blocks.\n1 more had been sent and may "
+               "have been written too.\n")
+               .arg(blocks) +
+           mix;
+  };
   Online();
   conn->WriteAllParameters();
   const int blocks = static_cast<int>(sink.queue.size());
@@ -1200,10 +1233,17 @@ TEST_F(ChildConnTest, OfflineStopsAWriteAllAndSaysHowFarTheBoardGot)
   Reply(*conn, *sink.Take());
   auto onTheLine = sink.Take();
   conn->GoOffline();
-  EXPECT_EQ(asked.back().text, QStringLiteral("Write all stopped: the board had confirmed 1 of the %1 blocks.\n1 more "
-                                              "had been sent and may have been written too.\n")
-                                       .arg(blocks) +
-                                   mix);
+  EXPECT_EQ(asked.back().text, oneOnTheLine(blocks));
+
+  // The blocks dropped are counted against the newest write all first.
+  Online();
+  conn->WriteAllParameters();
+  conn->WriteAllParameters();
+  ASSERT_EQ(sink.queue.size(), 2u * blocks);
+  Reply(*conn, *sink.Take());
+  onTheLine = sink.Take();
+  conn->OnOnLine();
+  EXPECT_EQ(asked.back().text, oneOnTheLine(blocks));
 
   const std::size_t boxes = asked.size();
   Online();

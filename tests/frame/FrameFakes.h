@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -34,6 +35,7 @@ public:
   }
   void AddRequests(std::vector<CRequestPacket *> &packets) override
   {
+    handed.push_back(packets.size());
     for (CRequestPacket *&p : packets)
       AddRequest(p);
     packets.clear();
@@ -72,9 +74,14 @@ public:
         out.push_back(p.get());
     return out;
   }
-  void Clear() { queue.clear(); }
+  void Clear()
+  {
+    queue.clear();
+    handed.clear();
+  }
 
   std::vector<std::unique_ptr<CRequestPacket>> queue;
+  std::vector<std::size_t> handed; // the size of each list AddRequests was given
   int active = 0;
   int waiting = -1; // -1: the queue's own size
 };
