@@ -194,15 +194,16 @@ public:
     double si = 0;
     std::vector<int> rows;
   };
-  // Stores registers read from address first on into the parameters there:
-  // a 16-bit parameter takes its word as signed, a 32-bit or float one the
-  // pair at its address, low word first (a pair cut by the end is left, and
-  // so is the second register alone). A changed value marks the document
-  // modified and, with track, leaves an undo record (never for par0, the
-  // command register). each sees every stored parameter at once, before the
-  // next is decoded. A refresh leaves a value changed offline and not yet
-  // sent, and takes the board's value as its old value; any other read
-  // takes the board's value and ends the offline change.
+  // Stores registers read from, or confirmed written to, address first on
+  // into the parameters there: a 16-bit parameter takes its word as signed,
+  // a 32-bit or float one the pair at its address, low word first (a pair
+  // cut by the end is left, and so is the second register alone). A changed
+  // value marks the document modified and, with track, leaves an undo
+  // record; par0, the command register, gets its command step with track
+  // whether or not it changed. each sees every stored parameter at once,
+  // before the next is decoded. A refresh leaves a value changed offline
+  // and not yet sent, and takes the board's value as its old value; any
+  // other store takes the board's value and ends the offline change.
   std::vector<ParWordChange> ApplyParameterWords(int first, std::span<const std::uint16_t> words, bool track,
                                                  const std::function<void(const ParWordChange &)> &each = {},
                                                  bool refresh = false);
